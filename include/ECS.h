@@ -1,0 +1,104 @@
+#pragma once
+
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include "Base.h"
+#include "Component.h"
+#include "ComponentArray.h"
+#include "Log.h"
+#include "SystemBase.h"
+#include "Types.h"
+
+namespace Engine {
+
+using CompIdArrayMap = std::unordered_map<IDType, Uni<IComponentDataArray>>;
+using EntityArchMap = std::unordered_map<EntityID, Archetype>;
+using SystemMap = std::unordered_map<SystemID, Ref<SystemBase>>;
+
+// The registry: entity ids, component storage per type, entity archetypes and
+// the registered systems. One per process, reached through Get().
+class ECS {
+public:
+    ECS() = default;
+    ECS(const ECS&) = delete;
+    ECS& operator=(const ECS&) = delete;
+    ~ECS();
+
+    static ECS& Get();
+
+    // Back to the state of a new registry: no entities, storage or systems,
+    // counters at 1 and 0. Component type ids are process-wide and stay.
+    void Reset();
+
+    EntityID CreateEntity();
+    // Drops the entity's records from every storage and the entity itself.
+    void RemoveEntity(const EntityID& entity);
+    // The set of component types the entity carries; empty for an unknown id.
+    Archetype GetArchetype(EntityID entity) const;
+    size_t EntityCount() const { return m_entityArch.size(); }
+
+    template <typename T> void RegisterComponent() {
+        IDType id = Component<T>::GetTypeID();
+        if (m_componentMap.count(id))
+            return;
+        m_componentMap.emplace(id, CreateUni<ComponentDataArray<T>>());
+    }
+
+    template <typename T> bool IsComponentRegistered() const {
+        return m_componentMap.count(Component<T>::GetTypeID()) != 0;
+    }
+
+    size_t ComponentTypeCount() const { return m_componentMap.size(); }
+
+    template <typename T> ComponentDataArray<T>* getComponentArray() const {
+        auto it = m_componentMap.find(Component<T>::GetTypeID());
+        if (it == m_componentMap.end())
+            throw std::runtime_error("Component Not Registered!");
+        return static_cast<ComponentDataArray<T>*>(it->second.get());
+    }
+
+    template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
+        IDType id = Component<T>::GetTypeID();
+        ComponentDataArray<T>* storage = getComponentArray<T>();
+        m_entityArch[entity].set(id);
+        storage->Insert(entity, T(std::forward<Args>(args)...));
+    }
+
+    // Empty when the entity has no T.
+    template <typename T> Ref<T> GetComponent(const EntityID& entity) const {
+        return getComponentArray<T>()->GetComp(entity);
+    }
+
+    template <typename... Cs> Archetype GetArchetype() const {
+        bool registered[] = {IsComponentRegistered<Cs>()...};
+        for (bool r : registered)
+            if (!r)
+                Log::Err("ECS", "Oh no compnent not registered");
+        Archetype arch;
+        (arch.set(Component<Cs>::GetTypeID()), ...);
+        return arch;
+    }
+
+    SystemID RegisterSystem(const Ref<SystemBase>& system);
+    size_t SystemCount() const { return m_systems.size(); }
+    Ref<SystemBase> GetSystem(SystemID id) const;
+    // Runs one system over a snapshot of its entities taken before the first Run.
+    void RunSystem(SystemID id);
+    // Runs every system whose signature equals arch exactly.
+    void RunSystemArch(Archetype arch);
+    // Every entity whose archetype contains all of arch's bits.
+    std::vector<EntityID> GetEntitiesWith(Archetype arch) const;
+
+private:
+    EntityID GetNewID() { return m_entityIdCounter++; }
+
+    EntityID m_entityIdCounter = 1;
+    SystemID m_systemIdCounter = 0;
+    CompIdArrayMap m_componentMap;
+    EntityArchMap m_entityArch;
+    SystemMap m_systems;
+};
+
+} // namespace Engine

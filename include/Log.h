@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <type_traits>
+
+namespace Engine::Log {
+
+namespace Detail {
+// Formats one whole line and writes it with a single call, so lines from
+// different sources never interleave mid-line.
+void Write(const char* format, ...);
+[[noreturn]] void Exit();
+
+// Values reach printf, so only what printf can take safely is accepted.
+template <typename T>
+constexpr bool Printable =
+    std::is_arithmetic_v<std::decay_t<T>> || std::is_pointer_v<std::decay_t<T>> ||
+    std::is_null_pointer_v<std::decay_t<T>> || std::is_enum_v<std::decay_t<T>>;
+
+inline const std::string& Red() {
+    static const std::string s = "\x1b[0;31m";
+    return s;
+}
+inline const std::string& Reset() {
+    static const std::string s = "\x1b[0m";
+    return s;
+}
+} // namespace Detail
+
+// "TAG: message" on stderr.
+template <typename... Args> void Log(std::string type, std::string msg, Args... args) {
+    static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
+    Detail::Write((type + ": " + msg + "\n").c_str(), args...);
+}
+
+// The same line in red.
+template <typename... Args> void Warn(std::string type, std::string msg, Args... args) {
+    static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
+    Detail::Write((Detail::Red() + type + ": " + msg + Detail::Reset() + "\n").c_str(), args...);
+}
+
+// The warning line, then the process ends with status 255.
+template <typename... Args> [[noreturn]] void Err(std::string type, std::string msg, Args... args) {
+    Warn(std::move(type), std::move(msg), args...);
+    Detail::Exit();
+}
+
+} // namespace Engine::Log

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include <glm/mat4x4.hpp>
+
+namespace Engine {
+
+// The two stages of a combined shader file.
+struct ShaderSources {
+    std::string vertex;
+    std::string fragment;
+};
+
+// Splits a combined file: a line containing "#shader" switches to the vertex
+// stage if it mentions "vertex", else to the fragment stage if it mentions
+// "fragment"; every other line goes to the current stage with a newline.
+ShaderSources SplitShaderSource(std::istream& in);
+
+class Shader {
+public:
+    explicit Shader(const std::string& path);
+    Shader(const Shader&) = delete;
+    Shader& operator=(const Shader&) = delete;
+    ~Shader();
+
+    void Bind();
+    void Unbind();
+    void SetUniformInt1(const std::string& name, int i);
+    void SetUniformFloat1(const std::string& name, float v0);
+    void SetUniformFloat2(const std::string& name, float v0, float v1);
+    void SetUniformFloat3(const std::string& name, float v0, float v1, float v2);
+    void SetUniformFloat4(const std::string& name, float v0, float v1, float v2, float v3);
+    void SetUniformMat4(const std::string& name, glm::mat4 mat);
+    unsigned int CreateShader(const std::string& vert, const std::string& frag);
+
+    unsigned int GetID() const { return m_id; }
+    const std::string& GetPath() const { return m_FilePath; }
+
+private:
+    // A name the program does not have is fatal.
+    int GetUniformLocation(const std::string& name);
+    unsigned int CompileShader(unsigned int type, const std::string& source);
+
+    unsigned int m_id = 0;
+    std::string m_FilePath;
+};
+
+} // namespace Engine

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Base.h"
+
+namespace Engine {
+
+// A whole image or a rectangle of one. Region coordinates are normalised, with
+// v = 0 at the bottom row of the image file.
+class Texture {
+public:
+    virtual ~Texture() = default;
+    virtual uint32_t getID() const { return 0; }
+    virtual float getWidth() const { return -1.0f; }
+    virtual float getHeight() const { return -1.0f; }
+    virtual float getInternalWidth() const { return -1.0f; }
+    virtual float getInternalHeight() const { return -1.0f; }
+    virtual float getInternalX() const { return -1.0f; }
+    virtual float getInternalY() const { return -1.0f; }
+    virtual void Bind(uint32_t /*slot*/) const {}
+};
+
+class Texture2D : public Texture {
+public:
+    virtual Ref<Texture> genClip(uint32_t /*width*/, uint32_t /*height*/, uint32_t /*x*/,
+                                 uint32_t /*y*/) const {
+        return nullptr;
+    }
+
+    // The texture for the renderer in use, loaded from an image file.
+    static Ref<Texture2D> Create(const std::string& path);
+};
+
+} // namespace Engine

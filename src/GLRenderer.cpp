@@ -1,0 +1,68 @@
+#include "GLRenderer.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "GLUtil.h"
+#include "Log.h"
+
+namespace Engine {
+
+void GLRenderer::Init() {
+    // These only concern contexts made later; the window's context keeps
+    // SDL's defaults, which the drawing relies on.
+    if (GetAPI() == API::OpenGL) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    }
+    glewExperimental = GL_TRUE;
+    GLenum status = glewInit();
+    if (status != GLEW_OK) {
+        Log::Log("GL RENDERER", "Could not initialize glew: %s",
+                 reinterpret_cast<const char*>(glewGetErrorString(status)));
+        // Without GLEW every GL entry point is a null pointer: drawing would crash.
+        Log::Err("GL RENDERER", "No OpenGL entry points; the game needs an X display with OpenGL");
+    }
+    Log::Log("GL RENDERER", "No SDL errors Detected in during init!");
+    // Textures are made with the direct-state-access calls of OpenGL 4.5.
+    if (!glCreateTextures || !glTextureStorage2D || !glBindTextureUnit)
+        Log::Err("GL RENDERER", "OpenGL 4.5 is required but the context offers %s",
+                 reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+}
+
+void GLRenderer::Shutdown() {
+    Log::Log("GL RENDERER", "Shutting down the renderer");
+}
+
+glm::vec4 GLRenderer::UnpackColor(uint32_t color) {
+    float r = static_cast<float>((color >> 16) & 0xFF) / 255.0f;
+    float g = static_cast<float>((color >> 8) & 0xFF) / 255.0f;
+    float b = static_cast<float>(color & 0xFF) / 255.0f;
+    return {r, g, b, 1.0f};
+}
+
+glm::mat4 GLRenderer::Projection() {
+    return glm::ortho(0.0f, 1280.0f, 720.0f, 0.0f, -1.0f, 1.0f);
+}
+
+void GLRenderer::SetClearColor(uint32_t color) {
+    glm::vec4 c = UnpackColor(color);
+    float r = c.r, g = c.g, b = c.b;
+    GLCall(glClearColor(r, g, b, 1));
+}
+
+void GLRenderer::Clear() {
+    GLCall(glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
+}
+
+void GLRenderer::RenderInit(const Ref<Shader>&) {
+    // The frame's draw state arrives with the shader, buffer and camera modules.
+}
+
+void GLRenderer::RenderEnd() {
+    glDisable(GL_TEXTURE_2D);
+}
+
+void GLRenderer::Render(Mesh&, const Ref<Shader>&, glm::mat4) {}
+
+} // namespace Engine
