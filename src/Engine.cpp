@@ -74,10 +74,17 @@ void Engine::ProcessInput(bool* quit) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-        case SDL_QUIT: *quit = true; break;
-        case SDL_KEYDOWN: Input::UpdateKey(event.key.keysym.sym, true); break;
-        case SDL_KEYUP: Input::UpdateKey(event.key.keysym.sym, false); break;
-        default: break;
+        case SDL_QUIT:
+            *quit = true;
+            break;
+        case SDL_KEYDOWN:
+            Input::UpdateKey(event.key.keysym.sym, true);
+            break;
+        case SDL_KEYUP:
+            Input::UpdateKey(event.key.keysym.sym, false);
+            break;
+        default:
+            break;
         }
     }
 }

@@ -7,8 +7,10 @@ namespace Engine {
 
 Uni<Renderer> Renderer::Create() {
     switch (s_API) {
-    case API::None: Log::Err("RENDER_API", "Render API of type None not supported");
-    case API::OpenGL: return CreateUni<GLRenderer>();
+    case API::None:
+        Log::Err("RENDER_API", "Render API of type None not supported");
+    case API::OpenGL:
+        return CreateUni<GLRenderer>();
     }
     return nullptr;
 }
