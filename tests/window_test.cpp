@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Engine.h"
@@ -108,4 +109,28 @@ TEST(EngineLoop, QuitIterationStillStepsAndRenders) {
     EXPECT_TRUE(Engine::Input::IsKeyPressed(SDLK_d));
     EXPECT_EQ(Engine::Time::dt, 0.01);
     engine.Shutdown();
+}
+
+TEST_F(GLTest, GLErrorsAreReportedWithCallTextFileAndLine) {
+    ::testing::internal::CaptureStderr();
+    // An error left by an unwrapped call is cleared, never reported.
+    glEnable(0xFFFF);
+    int line = __LINE__ + 1;
+    GLCall(glBindTexture(0xFFFF, 0));
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "OPENGL ERROR: \"GL_INVALID_ENUM\" in function glBindTexture(0xFFFF, 0) "
+                   "tests/window_test.cpp:" +
+                       std::to_string(line) + "\n");
+
+    // Only the first of several pending errors is reported.
+    ::testing::internal::CaptureStderr();
+    GLCall((glEnable(0xFFFF), glDisable(0xFFFF)));
+    err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+
+    // A clean call prints nothing and reports success.
+    ::testing::internal::CaptureStderr();
+    GLCall(glClear(GL_COLOR_BUFFER_BIT));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(Engine::GLLogCall("none", "file", 1));
 }
