@@ -1,0 +1,15 @@
+#include "ForceSystem.h"
+
+#include "ECS.h"
+#include "Time.h"
+
+namespace Engine {
+
+void ForceSystem::Run(EntityID entity) {
+    ECS& ecs = ECS::Get();
+    Ref<ForceGenerator> generator = ecs.GetComponent<ForceGenerator>(entity);
+    Ref<RigidBody> body = ecs.GetComponent<RigidBody>(entity);
+    body->velocity += generator->force * (body->iMass * static_cast<float>(Time::dt));
+}
+
+} // namespace Engine
