@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Base.h"
 
@@ -32,5 +33,24 @@ public:
     // The texture for the renderer in use, loaded from an image file.
     static Ref<Texture2D> Create(const std::string& path);
 };
+
+// One cell of a sheet: its size in pixels and its rectangle in normalised
+// coordinates (glY is the bottom edge, v = 0 being the image's bottom row).
+struct SheetCell {
+    float width;
+    float height;
+    float glWidth;
+    float glHeight;
+    float glX;
+    float glY;
+};
+
+// Cells of cellWidth by cellHeight pixels, row by row from the top of the image,
+// left to right. Leftover pixels at the right and at the top are never shown.
+// Empty when no whole cell fits or a size is not positive.
+std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, int cellHeight);
+
+// One region of sheet per cell of CutSheet, each naming the sheet's texture.
+std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth, int cellHeight);
 
 } // namespace Engine
