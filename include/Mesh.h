@@ -28,7 +28,8 @@ public:
 
     virtual void Update() {}
     // The draw contract: bind tex to unit 0, upload "u_Transform", "u_texPos"
-    // and "u_texScale", draw the six indices of the shared quad.
+    // and "u_texScale", draw the six indices of the shared quad. Relies on the
+    // frame's RenderInit; a mesh without a texture draws nothing.
     virtual void Render(const Ref<Shader>& shader, glm::mat4 model);
 
     // Builds the shared quad buffers; needs a current GL context.
@@ -36,6 +37,11 @@ public:
     // Drops the shared quad buffers (while the context is still current).
     static void ReleaseQuad();
     static Mesh CreateMesh(Ref<Texture> texRef);
+
+    // The upload-and-draw half of the draw contract, for callers that bind one
+    // texture for many quads: "u_Transform" = model, "u_texPos" and
+    // "u_texScale" from region, then the six indices.
+    static void DrawQuad(const Ref<Shader>& shader, const glm::mat4& model, const Texture& region);
 };
 
 } // namespace Engine

@@ -2,10 +2,41 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include <cstdint>
+
+#include "Buffer.h"
+#include "Camera.h"
 #include "GLUtil.h"
 #include "Log.h"
+#include "Mesh.h"
+#include "Shader.h"
 
 namespace Engine {
+
+namespace {
+
+GLenum ShaderDataTypeToOpenGL(ShaderDataType type) {
+    switch (type) {
+    case ShaderDataType::Float:
+    case ShaderDataType::Float2:
+    case ShaderDataType::Float3:
+    case ShaderDataType::Float4:
+    case ShaderDataType::Mat3:
+    case ShaderDataType::Mat4:
+        return GL_FLOAT;
+    case ShaderDataType::Int:
+    case ShaderDataType::Int2:
+    case ShaderDataType::Int3:
+    case ShaderDataType::Int4:
+        return GL_INT;
+    case ShaderDataType::Bool:
+        return GL_BOOL;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
 
 void GLRenderer::Init() {
     // These only concern contexts made later; the window's context keeps
@@ -55,14 +86,42 @@ void GLRenderer::Clear() {
     GLCall(glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
 }
 
-void GLRenderer::RenderInit(const Ref<Shader>&) {
-    // The frame's draw state arrives with the shader, buffer and camera modules.
+void GLRenderer::RenderInit(const Ref<Shader>& shader) {
+    glm::mat4 proj = Projection();
+    shader->Bind();
+    glm::mat4 view = Camera::Main().GetView();
+
+    if (Mesh::ibo && Mesh::vbo) {
+        Mesh::ibo->Bind();
+        Mesh::vbo->Bind();
+        // No vertex array object: attributes live on the default vertex-array
+        // state, by index in layout order, always non-normalised.
+        BufferLayout layout = Mesh::vbo->GetLayout();
+        GLuint idx = 0;
+        for (const BufferElement& element : layout) {
+            GLCall(glEnableVertexAttribArray(idx));
+            GLCall(glVertexAttribPointer(
+                idx, static_cast<GLint>(element.GetComponentCount()),
+                ShaderDataTypeToOpenGL(element.type), GL_FALSE,
+                static_cast<GLsizei>(layout.GetStride()),
+                reinterpret_cast<const void*>(static_cast<uintptr_t>(element.offset))));
+            ++idx;
+        }
+    }
+
+    glm::mat4 vp = proj * view;
+    GLCall(glEnable(GL_TEXTURE_2D));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    shader->SetUniformMat4("u_ViewProjection", vp);
 }
 
 void GLRenderer::RenderEnd() {
     glDisable(GL_TEXTURE_2D);
 }
 
-void GLRenderer::Render(Mesh&, const Ref<Shader>&, glm::mat4) {}
+void GLRenderer::Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) {
+    mesh.Render(shader, model);
+}
 
 } // namespace Engine
