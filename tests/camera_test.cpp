@@ -68,16 +68,6 @@ TEST_F(CameraTest, EasesTwoPercentPerStepTowardsOffsetTarget) {
     ExpectNear(Camera::Main().transform.position, {11.88f, 1.98f, 0});
 }
 
-TEST_F(CameraTest, RegistryRunsItForTransformAndControllerOnly) {
-    Followed({250, 0, 0});
-    EntityID other = ECS::Get().CreateEntity(); // no controller: not followed
-    ECS::Get().AddComponent<Transform>(other, vec3(-900), vec3(0), vec3(1));
-    Ref<SystemBase> system = CreateRef<CameraSystem>();
-    ECS::Get().RegisterSystem(system);
-    ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Controller, Transform>());
-    EXPECT_EQ(Camera::Main().transform.position, vec3(6, 1, 0));
-}
-
 TEST_F(CameraTest, ViewPutsCameraPositionAtScreenCentre) {
     EXPECT_EQ(Camera::Main().GetView(), glm::translate(glm::mat4(1.0f), vec3(640, 360, 0)));
     Camera::Main().transform.position = {640, 360, 0};
