@@ -460,3 +460,72 @@ TEST_F(DrawTest, MissingShaderFileIsNamed) {
     testing::internal::GetCapturedStdout();
     EXPECT_NE(err.find("SHADER: Could not open shader file: "), std::string::npos) << err;
 }
+
+namespace {
+const Rgba kBrick{150, 75, 40, 255};
+const Rgba kMortar{60, 30, 20, 255};
+const Rgba kGrass{40, 160, 60, 255};
+const Rgba kSoil{90, 60, 30, 255};
+const Rgba kBoat{240, 200, 40, 255};
+const Rgba kClear{0, 0, 0, 0};
+
+Pixel Px(Rgba c) {
+    return {c.r, c.g, c.b, c.a};
+}
+} // namespace
+
+// A tile row with a round sprite standing on it, drawn in the frame's order
+// (tiles, then animations) as the game does.
+TEST_F(DrawTest, SceneOfATileRowAndASprite) {
+    std::string tiles = dir.File("tiles.png");
+    EngineTest::WritePng(tiles, 128, 64, [](int x, int y) {
+        int cx = x % 64;
+        if (x < 64) // brick: mortar every 16 rows and along the tile's edges
+            return (y % 16 < 2 || cx < 2 || cx > 61) ? kMortar : kBrick;
+        return y < 12 ? kGrass : kSoil;
+    });
+    std::string boat = dir.File("boat.png");
+    EngineTest::WritePng(boat, 128, 64, [](int x, int y) {
+        int dx = x % 64 - 32, dy = y - 32;
+        return dx * dx + dy * dy <= 28 * 28 ? kBoat : kClear;
+    });
+
+    Grid grid(20, std::vector<int>(10, -1));
+    for (int x = 0; x < 20; ++x)
+        grid[x][9] = x % 2; // row 9: world y 576 to 639
+    EntityID map = ECS::Get().CreateEntity();
+    ECS::Get().AddComponent<TileMap>(map, tiles, grid, 64, 64);
+    ECS::Get().AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(1));
+    EntityID player = ECS::Get().CreateEntity();
+    ECS::Get().AddComponent<Animation>(player, boat, 64, 64);
+    ECS::Get().AddComponent<Transform>(player, glm::vec3(600, 520, 0), glm::vec3(0),
+                                       glm::vec3(64, 64, 0));
+    ECS::Get().RegisterSystem(CreateRef<TileMapRenderer>(ren, shader));
+    ECS::Get().RegisterSystem(CreateRef<AnimationRenderer>(ren, shader));
+
+    BeginFrame();
+    ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Mesh, Transform>());
+    ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TileMap, Transform>());
+    ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Animation, Transform>());
+    meshRenderer->RenderEnd(ren);
+    auto img = ReadBack();
+    if (const char* shot = std::getenv("RENDER_SHOT_PNG"))
+        stbi_write_png(shot, 1280, 720, 4, img.data(), 1280 * 4);
+
+    EXPECT_EQ(At(img, 640, 100), kBackground);
+    EXPECT_EQ(At(img, 5, 575), kBackground);
+    // Brick tile in column 0: mortar edge, then brick; grass-topped tile in column 1.
+    EXPECT_EQ(At(img, 0, 600), Px(kMortar));
+    EXPECT_EQ(At(img, 10, 600), Px(kBrick));
+    EXPECT_EQ(At(img, 10, 576), Px(kMortar));
+    EXPECT_EQ(At(img, 64, 580), Px(kGrass));
+    EXPECT_EQ(At(img, 100, 600), Px(kSoil));
+    EXPECT_EQ(At(img, 1279, 639), Px(kSoil));  // column 19 reaches the right edge
+    EXPECT_EQ(At(img, 640, 640), kBackground); // nothing below row 9
+    // The sprite covers the tiles where it is opaque and shows them through its
+    // transparent corners.
+    EXPECT_EQ(At(img, 632, 552), Px(kBoat));
+    EXPECT_EQ(At(img, 632, 578), Px(kBoat));
+    EXPECT_EQ(At(img, 601, 521), kBackground);
+    EXPECT_EQ(At(img, 601, 582), Px(kGrass)); // tile column 9 is tile 1
+}
