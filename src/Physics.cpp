@@ -103,7 +103,7 @@ void PhysicsSystem::Run(EntityID entity) {
     // Contacts go deepest first (overlap with the free-motion rectangle), then by
     // id. Any other order lets the tile ahead, barely entered, stop a body that
     // runs across the seam of a flat floor.
-    std::vector<Obstacle> obstacles;
+    std::vector<Obstacle> deep, rest;
     for (EntityID other : ecs.GetEntitiesWith(ecs.GetArchetype<Collider, Transform>())) {
         if (other == entity)
             continue;
@@ -111,17 +111,14 @@ void PhysicsSystem::Run(EntityID entity) {
         if (!c->solid)
             continue;
         glm::vec3 p = ecs.GetComponent<Transform>(other)->position;
-        obstacles.push_back({other, p, std::move(c), 0.0f});
+        float area = OverlapArea(result, *collider, p, *c);
+        (area > 0.0f ? deep : rest).push_back({other, p, std::move(c), area});
     }
-    for (Obstacle& o : obstacles)
-        o.area = OverlapArea(result, *collider, o.position, *o.collider);
-    std::sort(obstacles.begin(), obstacles.end(), [](const Obstacle& a, const Obstacle& b) {
+    std::sort(deep.begin(), deep.end(), [](const Obstacle& a, const Obstacle& b) {
         return a.area != b.area ? a.area > b.area : a.id < b.id;
     });
 
-    for (const Obstacle& o : obstacles) {
-        if (!Collider::Collides(result, collider, o.position, o.collider, normal))
-            continue;
+    auto resolve = [&](const Obstacle& o) {
         glm::vec3 velocity = rb->velocity;
         double newDt = ImpactTime(start, velocity, collider, o.position, o.collider, dt, normal);
         // Only the part of the velocity pointing into the obstacle is removed.
@@ -131,6 +128,25 @@ void PhysicsSystem::Run(EntityID entity) {
         rb->velocity = newVel;
         if (glm::dot(normal, glm::vec3(0.0f, -1.0f, 0.0f)) > GroundedCos)
             grounded = true;
+    };
+    for (const Obstacle& o : deep)
+        if (Collider::Collides(result, collider, o.position, o.collider, normal))
+            resolve(o);
+    // The rest in id order without sorting them: the next one a sorted walk would
+    // resolve is the lowest id past the last resolved that overlaps the result now.
+    const Obstacle* last = nullptr;
+    for (;;) {
+        const Obstacle* next = nullptr;
+        glm::vec3 probeNormal(0.0f);
+        for (const Obstacle& o : rest)
+            if ((!last || o.id > last->id) && (!next || o.id < next->id) &&
+                Collider::Collides(result, collider, o.position, o.collider, probeNormal))
+                next = &o;
+        if (!next)
+            break;
+        Collider::Collides(result, collider, next->position, next->collider, normal);
+        resolve(*next);
+        last = next;
     }
 
     rb->velocity = rb->velocity - rb->velocity * (rb->drag * static_cast<float>(dt));

@@ -162,6 +162,18 @@ TEST_F(Physics, OverlappingBodyIsNotPushedOutAndMayLeave) {
     EXPECT_NEAR(Pos(body).x, 51.0f, 1e-5);
 }
 
+TEST_F(Physics, ObstacleReachedOnlyAfterAnEarlierCorrectionStillActs) {
+    EntityID body = Body({0, 0, 0}, {500, 500, 0});
+    Box({0, 66, 0});   // floor: stops the fall at y 1.27, below the block's bottom
+    Box({64, -61, 0}); // block up ahead, bottom at 3: missed by the free motion
+    physics.Run(body);
+    // The block's search finds every probe overlapping through its corner and
+    // removes the horizontal motion; the whole step is then spent at rest.
+    EXPECT_EQ(RB(body)->velocity, vec3(0, 0, 0));
+    EXPECT_EQ(Pos(body), vec3(0, 0, 0));
+    EXPECT_TRUE(RB(body)->grounded);
+}
+
 // A running body one gravity step into a two-tile floor, at every point across the
 // seam: the horizontal speed must survive whatever the tiles' ids and creation order.
 TEST_F(Physics, RunningAcrossFloorSeamNeverSnags) {
