@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -130,7 +131,7 @@ TEST(AssetImages, HaveTheSizesTheGameCutsThemBy) {
 
     const Image tiles = Load("./Assets/tiles.png");
     EXPECT_EQ(tiles.width, 256);
-    EXPECT_EQ(tiles.height, 128);
+    EXPECT_EQ(tiles.height, 192);
 }
 
 TEST(BoatSheet, EveryFrameIsABoatOnTheFloorOverClearBackground) {
@@ -186,24 +187,28 @@ TEST(Fish, IsAnOpaqueShapeWithTransparentSurroundings) {
 
 TEST(TileSet, SolidTilesAreOpaque) {
     const std::vector<Image> tiles = Tiles();
-    ASSERT_EQ(tiles.size(), 8u);
-    for (int t : {0, 1, 2, 3, 4, 7})
+    ASSERT_EQ(tiles.size(), 12u);
+    for (int t : {0, 1, 2, 3, 4, 7, 10})
         for (int i = 0; i < 64 * 64; ++i)
             ASSERT_EQ(tiles[t].rgba[size_t(4 * i + 3)], 255) << "tile " << t << " pixel " << i;
 }
 
 TEST(TileSet, TilesJoinTheirNeighboursSeamlessly) {
     const std::vector<Image> t = Tiles();
-    ASSERT_EQ(t.size(), 8u);
+    ASSERT_EQ(t.size(), 12u);
     const double limit = 1.0;
-    // Floors, walls, platforms and stacks: each tile beside a copy of itself.
-    for (int i : {0, 1, 2, 3, 4, 5, 6, 7})
+    // Floors, walls, platforms, stacks and the sea: each tile beside a copy of itself.
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})
         EXPECT_LE(SeamRatio(t[i], t[i], true), limit) << "tile " << i << " beside itself";
-    for (int i : {1, 2, 3, 4, 5, 6, 7})
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 9, 10})
         EXPECT_LE(SeamRatio(t[i], t[i], false), limit) << "tile " << i << " above itself";
     EXPECT_LE(SeamRatio(t[0], t[1], false), limit) << "grass over earth";
     EXPECT_LE(SeamRatio(t[5], t[6], false), limit) << "draught 5 over 6";
     EXPECT_LE(SeamRatio(t[6], t[5], false), limit) << "draught 6 over 5";
+    EXPECT_LE(SeamRatio(t[8], t[9], false), limit) << "sea surface over deep water";
+    EXPECT_LE(SeamRatio(t[9], t[11], false), limit) << "deep water over seaweed";
+    EXPECT_LE(SeamRatio(t[9], t[11], true), limit) << "deep water beside seaweed";
+    EXPECT_LE(SeamRatio(t[11], t[9], true), limit) << "seaweed beside deep water";
 
     // The measure does see a real edge: stone beside brick is not seamless.
     EXPECT_GT(SeamRatio(t[2], t[4], true), limit);
@@ -211,7 +216,7 @@ TEST(TileSet, TilesJoinTheirNeighboursSeamlessly) {
 
 TEST(TileSet, DraughtTilesAreLightAndNotARepeat) {
     const std::vector<Image> t = Tiles();
-    ASSERT_EQ(t.size(), 8u);
+    ASSERT_EQ(t.size(), 12u);
     for (int i : {5, 6}) {
         double brightness = 0;
         int white = 0;
@@ -224,6 +229,91 @@ TEST(TileSet, DraughtTilesAreLightAndNotARepeat) {
         EXPECT_GT(white, 60) << "tile " << i << " should carry bright arrows";
     }
     EXPECT_GT(FrameDifference(t[5], t[6]), 5.0);
+}
+
+// Tiles are drawn over the fish, so the water must let it show through.
+TEST(TileSet, WaterIsSeeThroughUnderAFoamLine) {
+    const std::vector<Image> t = Tiles();
+    ASSERT_EQ(t.size(), 12u);
+    const Image fish = Load("./Assets/fish.png");
+    ASSERT_EQ(fish.width, 64);
+    const Image& surface = t[8];
+    const Image& deep = t[9];
+
+    for (int x = 0; x < 64; ++x) {
+        SCOPED_TRACE("column " + std::to_string(x));
+        EXPECT_EQ(surface.Alpha(x, 0), 0) << "the air above the sea is clear";
+        int crest = 0;
+        for (int y = 1; y <= 12; ++y)
+            crest = std::max(crest, surface.Alpha(x, y));
+        EXPECT_GE(crest, 204) << "the wave line should run unbroken near the top";
+    }
+
+    // The body of the water: below the crest of the surface tile, and all of deep water.
+    struct Body {
+        const Image* tile;
+        int top;
+    };
+    for (const Body& body : {Body{&surface, 16}, Body{&deep, 0}}) {
+        SCOPED_TRACE(body.tile == &surface ? "surface" : "deep water");
+        std::vector<int> alphas;
+        double fishShows = 0, fishBare = 0;
+        for (int y = body.top; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                alphas.push_back(body.tile->Alpha(x, y));
+                if (fish.Alpha(x, y) < 255)
+                    continue;
+                // The fish under the water against the water alone, both over the background.
+                const uint8_t* w = body.tile->At(x, y);
+                const double a = w[3] / 255.0;
+                const double bg[3] = {38, 46, 51};
+                for (int k = 0; k < 3; ++k) {
+                    const double under = fish.At(x, y)[k] * (1 - a) + w[k] * a;
+                    const double over = bg[k] * (1 - a) + w[k] * a;
+                    fishShows += std::abs(under - over);
+                    fishBare += std::abs(fish.At(x, y)[k] - bg[k]);
+                }
+            }
+        // About half clear: tinted enough to read as water, clear enough to see through.
+        std::sort(alphas.begin(), alphas.end());
+        EXPECT_GE(alphas[alphas.size() / 2], 115);
+        EXPECT_LE(alphas[alphas.size() / 2], 153);
+        EXPECT_LE(alphas.back(), 217) << "nothing in the water may hide the fish";
+        EXPECT_GE(fishShows / fishBare, 0.38) << "the fish should stay clearly visible";
+    }
+
+    auto brightness = [](const Image& img, int top) {
+        double sum = 0;
+        for (int y = top; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const auto c = OverBackground(img.At(x, y));
+                sum += c[0] + c[1] + c[2];
+            }
+        return sum / (64 * (64 - top));
+    };
+    EXPECT_LT(brightness(deep, 0), brightness(surface, 16)) << "deep water is the darker";
+}
+
+TEST(TileSet, SeaweedGrowsFromTheFloorInDeepWater) {
+    const std::vector<Image> t = Tiles();
+    ASSERT_EQ(t.size(), 12u);
+    const Image& weed = t[11];
+    auto isWeed = [&](int x, int y) {
+        const uint8_t* p = weed.At(x, y);
+        return p[3] >= 204 && p[1] > p[0] + 30 && p[1] > p[2] + 20;
+    };
+    int leaves = 0, rooted = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            leaves += isWeed(x, y);
+    for (int x = 0; x < 64; ++x)
+        rooted += isWeed(x, 63);
+    EXPECT_GT(leaves, 64 * 64 / 12) << "too little seaweed to see";
+    EXPECT_GE(rooted, 6) << "fronds should reach the tile's foot";
+    // Around the fronds it is the deep water itself.
+    for (int y : {0, 1})
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(std::memcmp(weed.At(x, y), t[9].At(x, y), 4), 0) << x << ", " << y;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

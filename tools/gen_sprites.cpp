@@ -642,7 +642,7 @@ Canvas MakeFish() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The tile set: 4 x 2 tiles of 64 x 64, lit from the top left. Every tile that can stand next
+// The tile set: 4 x 3 tiles of 64 x 64, lit from the top left. Every tile that can stand next
 // to a copy of itself is drawn on a wrapping canvas.
 
 constexpr int kTile = 64;
@@ -904,12 +904,167 @@ Canvas MakeCrate() {
     return c;
 }
 
+// Beach sand with wind ripples, grit and a shell.
+Canvas MakeSand() {
+    Canvas c(kTile, kTile, true, true);
+    c.Fill(kEverywhere, [](Vec2 p) {
+        const double n = Fractal(p, kTile, 70);
+        return Mix(Rgb(200, 164, 106), Rgb(232, 204, 146), SmoothStep(0.25, 0.8, n));
+    });
+    // Ripples: a shaded trough with a lit crest above it. Their waves repeat within the tile.
+    for (int row = 0; row < 4; ++row) {
+        const double y0 = 9.0 + row * 16.0, phase = row * 1.7;
+        std::vector<Vec2> ripple;
+        for (int i = 0; i <= 40; ++i) {
+            const double x = -8.0 + 2.0 * i;
+            ripple.push_back({x, y0 + 1.8 * Sin(2.0 * kTwoPi * x / kTile + phase)});
+        }
+        c.Fill(Polyline(ripple, 0.9), Rgb(168, 128, 80, 0.45));
+        c.Fill(Placed(Polyline(ripple, 0.6), {0, -1.7}, 0, {}), Rgb(248, 230, 182, 0.55));
+    }
+    Rng rng(88);
+    for (int i = 0; i < 40; ++i) {
+        const Vec2 at{rng.Range(0, 64), rng.Range(0, 64)};
+        const bool light = rng.Next() < 0.4;
+        c.Fill(Circle(at, rng.Range(0.45, 0.8)), light ? Rgb(250, 240, 214) : Rgb(150, 112, 70));
+    }
+    for (const Vec2& at : {Vec2{14.0, 40.0}, Vec2{49.0, 22.0}})
+        c.Outlined(Ellipse(at, {2.2, 1.6}), Rgb(170, 160, 148), 0.7, Rgb(110, 88, 62));
+    // A scallop: a fan with ribs.
+    const Vec2 hinge{36.0, 54.0};
+    const Shape shell = Intersect(Circle(hinge, 4.2), Box({30, 46}, {42, 54.6}));
+    c.Outlined(
+        shell, [=](Vec2 p) { return Mix(Rgb(252, 236, 224), Rgb(232, 170, 150), (p.y - 50) / 5); },
+        0.7, Rgb(150, 96, 80));
+    for (double a : {-1.0, -0.4, 0.2, 0.8})
+        c.Fill(Intersect(Segment(hinge, hinge + Vec2{4.0 * Sin(a), -4.0 * Cos(a)}, 0.3),
+                         Grow(shell, -0.4)),
+               Rgb(196, 128, 112));
+    return c;
+}
+
+// Water is drawn over the fish that swims in it, so its body stays about half clear and only
+// the crest of the waves is nearly opaque. The water tiles share one paint that repeats with
+// the tile size, so they join one another, and themselves, without a seam.
+
+constexpr double kSeaLevel = 6.0;
+
+// Level where tiles meet, so the joint between two surface tiles does not fall on a slope.
+double SeaSurface(double x) {
+    const double u = kTwoPi * x / kTile;
+    return kSeaLevel + 1.1 * Cos(2 * u) + 0.6 * Cos(3 * u);
+}
+
+Color DeepWater(Vec2 p) {
+    return Mix(Rgb(20, 70, 120, 0.56), Rgb(34, 100, 152, 0.54), Fractal(p, kTile, 60));
+}
+
+Canvas MakeDeepWater() {
+    Canvas c(kTile, kTile);
+    c.Fill(kEverywhere, DeepWater);
+    // Bubbles stay clear of the edges: half a bubble would show as a seam.
+    struct Bubble {
+        Vec2 at;
+        double r;
+    };
+    const Bubble bubbles[] = {
+        {{14, 46}, 2.2}, {{18, 36}, 1.4}, {{16, 28}, 0.9}, {{46, 20}, 1.8}, {{43, 12}, 1.1}};
+    for (const Bubble& b : bubbles) {
+        const Shape ring = Subtract(Circle(b.at, b.r), Circle(b.at, b.r - 0.7));
+        c.Fill(ring, Rgb(176, 226, 244, 0.4));
+        // Glint on the upper left of the rim.
+        c.Fill(Intersect(ring, Circle(b.at + Vec2{-0.7, -0.7} * b.r, 0.8 * b.r)),
+               Rgb(240, 252, 255, 0.3));
+    }
+    return c;
+}
+
+Canvas MakeSeaSurface() {
+    Canvas c(kTile, kTile, true, false);
+    std::vector<Vec2> wave;
+    for (int i = 0; i <= 80; ++i) {
+        const double x = -8.0 + i;
+        wave.push_back({x, SeaSurface(x)});
+    }
+    std::vector<Vec2> outline = wave;
+    outline.push_back({72, 72});
+    outline.push_back({-8, 72});
+    const Shape sea = Polygon(outline);
+    // Sunlit under the surface, turning into the deep water's very colour at the foot.
+    c.Fill(sea, [](Vec2 p) {
+        return Mix(Rgb(72, 170, 212, 0.5), DeepWater(p), SmoothStep(kSeaLevel, 58.0, p.y));
+    });
+    c.Fill(Intersect(Placed(Polyline(wave, 1.6), {0, 2.6}, 0, {}), sea), Rgb(150, 220, 240, 0.4));
+    c.Fill(Polyline(wave, 1.1), Rgb(224, 246, 252, 0.94));
+    // Glints on the water, clear of the foot so the deep water below joins it cleanly.
+    Rng rng(9);
+    for (int i = 0; i < 5; ++i) {
+        const double x = 6.0 + i * 12.8 + rng.Range(-2, 2), y = rng.Range(14, 30);
+        const double half = rng.Range(2.0, 3.5);
+        c.Fill(Segment({x - half, y}, {x + half, y}, 0.55), Rgb(170, 226, 244, 0.45));
+    }
+    return c;
+}
+
+// Seaweed rising from the sea floor through deep water; the fronds keep off the sides and
+// the top, so the tile sits among deep water tiles without a seam.
+Canvas MakeSeaweed(const Canvas& deep) {
+    Canvas c(kTile, kTile);
+    c.Blit(deep, 0, 0);
+    struct Frond {
+        double x, tip, sway, width, phase;
+        Color colour;
+    };
+    const Frond fronds[] = {{16, 22, 3.0, 3.6, 0.0, Rgb(44, 124, 70)},
+                            {46, 30, 2.6, 3.2, 2.4, Rgb(38, 112, 78)},
+                            {32, 9, -3.5, 4.2, 1.3, Rgb(72, 152, 74)},
+                            {24, 44, -2.0, 2.6, 0.7, Rgb(56, 136, 64)}};
+    for (const Frond& f : fronds) {
+        auto centre = [&](double s) {
+            return Vec2{f.x + f.sway * s * Sin(kPi * 1.6 * s + f.phase), Mix(66.0, f.tip, s)};
+        };
+        auto halfWidth = [&](double s) {
+            return f.width * (1.0 - 0.85 * s) * (0.85 + 0.15 * Sin(9.0 * s + f.phase));
+        };
+        std::vector<Vec2> left, right, rib;
+        for (int i = 0; i <= 24; ++i) {
+            const double s = i / 24.0;
+            const Vec2 m = centre(s);
+            left.push_back({m.x - halfWidth(s), m.y});
+            right.push_back({m.x + halfWidth(s), m.y});
+            rib.push_back(m);
+        }
+        std::reverse(right.begin(), right.end());
+        Append(left, right);
+        const Shape frond = Polygon(left);
+        const Color colour = f.colour;
+        c.Outlined(
+            frond,
+            [=](Vec2 p) {
+                return Mix(Shade(colour, 0.7), Mix(colour, Rgb(150, 200, 90), 0.35),
+                           SmoothStep(64.0, f.tip, p.y));
+            },
+            0.9, Rgb(16, 52, 38));
+        c.Fill(Intersect(Polyline(rib, 0.4), Grow(frond, -0.6)), Rgb(168, 210, 110, 0.7));
+        // Air bladders on alternate sides of the tall fronds.
+        if (f.tip < 25)
+            for (int k = 0; k < 3; ++k) {
+                const double s = 0.3 + 0.2 * k, side = k % 2 ? 1.0 : -1.0;
+                const Vec2 at = centre(s) + Vec2{side * (halfWidth(s) + 1.0), 0};
+                c.Outlined(Circle(at, 1.4), Rgb(196, 184, 72), 0.6, Rgb(16, 52, 38));
+            }
+    }
+    return c;
+}
+
 Canvas MakeTiles() {
     const Canvas earth = MakeEarth();
-    const Canvas tiles[8] = {MakeGrass(earth), earth,          MakeStone(),    MakePlanks(),
-                             MakeBrick(),      MakeDraught(0), MakeDraught(1), MakeCrate()};
-    Canvas sheet(4 * kTile, 2 * kTile);
-    for (int i = 0; i < 8; ++i)
+    const Canvas deep = MakeDeepWater();
+    const Canvas tiles[12] = {MakeGrass(earth), earth,          MakeStone(),    MakePlanks(),
+                              MakeBrick(),      MakeDraught(0), MakeDraught(1), MakeCrate(),
+                              MakeSeaSurface(), deep,           MakeSand(),     MakeSeaweed(deep)};
+    Canvas sheet(4 * kTile, 3 * kTile);
+    for (int i = 0; i < 12; ++i)
         sheet.Blit(tiles[i], (i % 4) * kTile, (i / 4) * kTile);
     return sheet;
 }
