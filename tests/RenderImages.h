@@ -68,10 +68,6 @@ public:
     uint32_t getID() const override { return m_id; }
     float getWidth() const override { return m_w; }
     float getHeight() const override { return m_h; }
-    float getInternalWidth() const override { return 1.0f; }
-    float getInternalHeight() const override { return 1.0f; }
-    float getInternalX() const override { return 0.0f; }
-    float getInternalY() const override { return 0.0f; }
 
 private:
     float m_w, m_h;
