@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
@@ -91,6 +92,10 @@ public:
     // Every entity whose archetype contains all of arch's bits.
     std::vector<EntityID> GetEntitiesWith(Archetype arch) const;
 
+    // Called with each system as RunSystem starts it; for tracing schedules.
+    using RunObserver = std::function<void(const SystemBase&)>;
+    void SetRunObserver(RunObserver observer) { m_runObserver = std::move(observer); }
+
 private:
     EntityID GetNewID() { return m_entityIdCounter++; }
 
@@ -99,6 +104,7 @@ private:
     CompIdArrayMap m_componentMap;
     EntityArchMap m_entityArch;
     SystemMap m_systems;
+    RunObserver m_runObserver;
 };
 
 } // namespace Engine

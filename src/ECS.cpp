@@ -18,6 +18,7 @@ void ECS::Reset() {
     m_componentMap.clear();
     m_entityArch.clear();
     m_systems.clear();
+    m_runObserver = nullptr;
     m_entityIdCounter = 1;
     m_systemIdCounter = 0;
 }
@@ -57,6 +58,8 @@ Ref<SystemBase> ECS::GetSystem(SystemID id) const {
 
 void ECS::RunSystem(SystemID id) {
     Ref<SystemBase> system = m_systems.at(id);
+    if (m_runObserver)
+        m_runObserver(*system);
     std::vector<EntityID> entities = GetEntitiesWith(system->m_arch);
     for (EntityID entity : entities)
         system->Run(entity);
