@@ -79,6 +79,11 @@ struct GlyphMetrics {
     int32_t advance = 0;
 };
 
+// Shortens each region to the columns still its own: a glyph wider than its
+// advance is partly overwritten by the next non-empty glyph, and showing those
+// columns would draw a piece of that neighbour. Glyphs are in atlas order.
+void TrimOverwritten(std::vector<GlyphMetrics>& glyphs);
+
 // A rasterised font in memory: what loadFont uploads.
 struct FontBitmap {
     GlyphAtlas atlas;

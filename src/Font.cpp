@@ -131,6 +131,25 @@ AtlasRegion GlyphAtlas::Add(const uint8_t* bitmap, int bW, int bH, int pitch, in
     return r;
 }
 
+void TrimOverwritten(std::vector<GlyphMetrics>& glyphs) {
+    // Offsets are whole columns, so these products are exact.
+    const auto column = [](const AtlasRegion& r) { return r.glX * GlyphAtlas::WIDTH; };
+    for (size_t k = 0; k < glyphs.size(); ++k) {
+        AtlasRegion& r = glyphs[k].region;
+        for (size_t j = k + 1; j < glyphs.size(); ++j) {
+            const AtlasRegion& next = glyphs[j].region;
+            if (next.width <= 0.0f || next.height <= 0.0f)
+                continue;
+            const float own = std::max(0.0f, column(next) - column(r));
+            if (own < r.width) {
+                r.width = own;
+                r.glWidth = own / GlyphAtlas::WIDTH;
+            }
+            break;
+        }
+    }
+}
+
 FT_LibraryRec_* Font::FT = nullptr;
 
 void Font::InitFont() {
@@ -163,6 +182,7 @@ FontBitmap Font::Rasterize(const char* path) {
                                  bm.pitch, g.advance);
     }
     FT_Done_Face(face);
+    TrimOverwritten(out.glyphs);
     return out;
 }
 

@@ -84,6 +84,22 @@ TEST(GlyphAtlas, GlyphsThatDoNotFitAreClipped) {
     EXPECT_EQ(r.glWidth, 0.0f);
 }
 
+TEST(GlyphAtlas, RegionsStopWhereTheNextGlyphOverwritesThem) {
+    GlyphAtlas atlas;
+    std::vector<uint8_t> bm(41 * 4, 1);
+    std::vector<GlyphMetrics> g(4);
+    g[0].region = atlas.Add(bm.data(), 41, 4, 41, 39); // wider than its advance
+    g[1].region = atlas.Add(nullptr, 0, 0, 0, 10);     // empty: overwrites nothing
+    g[2].region = atlas.Add(bm.data(), 30, 4, 30, 20); // next to g[3], not under it
+    g[3].region = atlas.Add(bm.data(), 41, 4, 41, 0);  // last: nothing follows
+    TrimOverwritten(g);
+    EXPECT_EQ(g[0].region.width, 41.0f); // g[2] starts at 49
+    EXPECT_EQ(g[2].region.width, 20.0f);
+    EXPECT_EQ(g[2].region.glWidth, 20 / W);
+    EXPECT_EQ(g[2].region.glX, 49 / W);
+    EXPECT_EQ(g[3].region.width, 41.0f);
+}
+
 TEST(FreeType, RasterisesTheGameFont) {
     Font::InitFont();
     FontBitmap font = Font::Rasterize("./Assets/SGK100.ttf");
@@ -95,6 +111,14 @@ TEST(FreeType, RasterisesTheGameFont) {
         sum += font.glyphs[k].advance;
     }
     EXPECT_LE(sum, int(GlyphAtlas::WIDTH));
+    // No region shows columns that another glyph wrote ('T' is 41 wide, advance 39).
+    float end = 0;
+    for (const GlyphMetrics& g : font.glyphs)
+        if (g.region.width > 0) {
+            EXPECT_GE(g.region.glX, end);
+            end = g.region.glX + g.region.glWidth;
+        }
+    EXPECT_EQ(font.glyphs['T'].region.width, float(font.glyphs['T'].advance));
     EXPECT_EQ(font.glyphs[' '].region.width, 0.0f);
     EXPECT_GT(font.glyphs[' '].advance, 0);
 
