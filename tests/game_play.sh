@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Plays the real game binary under the current X display with keys sent by
+# xdotool: the world scrolls as the boat sails over the sea, the font line is
+# printed, SIGTERM ends the game cleanly, and the sound written by SDL's disk
+# driver is the music track, looping.
+set -u
+game="$1"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+fail() { echo "FAIL: $*"; echo "--- stderr"; cat "$out/err"; exit 1; }
+
+# The disk driver writes what the mixer produced; a short delay per buffer
+# runs the music about nine times faster than real time.
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw" SDL_DISKAUDIODELAY=10 \
+    "$game" >"$out/out" 2>"$out/err" &
+pid=$!
+for _ in $(seq 50); do
+    wid=$(xdotool search --name '^Game$' 2>/dev/null | head -n1)
+    [ -n "$wid" ] && break
+    sleep 0.2
+done
+[ -n "${wid:-}" ] || fail "no window titled Game"
+xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+sleep 2
+import -window "$wid" "$out/before.png"
+
+# Right onto the step, then hop into the rising air and sail over the sea.
+xdotool keydown d
+sleep 0.6
+xdotool keydown space
+sleep 3
+xdotool keyup space keyup d
+sleep 0.5
+import -window "$wid" "$out/after.png"
+
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+
+grep -qE '^texture font: [0-9]+$' "$out/out" || fail "no 'texture font: ' line on stdout"
+
+# The world moved under the camera: most of the picture changed.
+changed=$(compare -metric AE "$out/before.png" "$out/after.png" null: 2>&1)
+[ "${changed%%.*}" -gt 200000 ] || fail "only $changed pixels changed; the view did not scroll"
+
+# The music starts at a buffer boundary after some silence and then repeats
+# the track's samples byte for byte.
+wav=Assets/piano2.wav
+header=44
+length=$(( $(stat -c %s "$wav") - header ))
+captured=$(stat -c %s "$out/audio.raw")
+buffer=16384
+start=-1
+for (( offset = 0; offset + length <= captured; offset += buffer )); do
+    if cmp -s -n "$length" -i "$offset:$header" "$out/audio.raw" "$wav"; then
+        start=$offset
+        break
+    fi
+done
+[ "$start" -ge 0 ] || fail "the track's samples are not in the ${captured}-byte capture"
+[ $(( captured - start - length )) -gt $(( 4 * buffer )) ] || fail "the capture ends before the track loops"
+loops=0
+for (( offset = start + length; offset < captured; offset += length )); do
+    n=$(( captured - offset < length ? captured - offset : length ))
+    cmp -s -n "$n" -i "$offset:$header" "$out/audio.raw" "$wav" ||
+        fail "the capture from byte $offset is not the track again"
+    loops=$(( loops + 1 ))
+done
+echo "ok: music from byte $start, then $loops more times"
