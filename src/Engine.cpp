@@ -51,8 +51,11 @@ void Engine::InitializeGraphicsSubSystem() {
 }
 
 void Engine::Start() {
-    if (!m_Renderer)
+    if (!m_Renderer) {
         Log::Log("ENGINE", "%s", "No Graphics Subsystem initialized");
+        // Everything below needs a GL context; without one there is no scene.
+        return;
+    }
     Mesh::InitQuad();
     Font::InitFont();
     Clip::InitAudio();

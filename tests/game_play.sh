@@ -15,7 +15,7 @@ SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw" SDL_DISKAUDIODELAY=10 \
     "$game" >"$out/out" 2>"$out/err" &
 pid=$!
 for _ in $(seq 50); do
-    wid=$(xdotool search --name '^Game$' 2>/dev/null | head -n1)
+    wid=$(xdotool search --pid "$pid" --name '^Game$' 2>/dev/null | head -n1)
     [ -n "$wid" ] && break
     sleep 0.2
 done

@@ -10,7 +10,7 @@ fail() { echo "FAIL: $*"; echo "--- stderr"; cat "$out/err"; exit 1; }
 SDL_AUDIODRIVER=dummy "$game" >"$out/out" 2>"$out/err" &
 pid=$!
 for _ in $(seq 50); do
-    wid=$(xdotool search --name '^Game$' 2>/dev/null | head -n1)
+    wid=$(xdotool search --pid "$pid" --name '^Game$' 2>/dev/null | head -n1)
     [ -n "$wid" ] && break
     sleep 0.2
 done
