@@ -1,5 +1,7 @@
 #include "GLRenderer.h"
 
+#include <cmath>
+
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cstdint>
@@ -90,6 +92,11 @@ void GLRenderer::RenderInit(const Ref<Shader>& shader) {
     glm::mat4 proj = Projection();
     shader->Bind();
     glm::mat4 view = Camera::Main().GetView();
+    // The eased camera sits between pixels; drawn from there, the shared edges
+    // of neighbouring tiles fall on pixel centres and are blended twice or not
+    // at all, which shows as seams through see-through tiles. Whole pixels only.
+    view[3].x = std::round(view[3].x);
+    view[3].y = std::round(view[3].y);
 
     if (Mesh::ibo && Mesh::vbo) {
         Mesh::ibo->Bind();

@@ -265,3 +265,26 @@ TEST_F(DrawTest, SceneOfATileRowAndASprite) {
     EXPECT_EQ(At(img, 601, 521), kBackground);
     EXPECT_EQ(At(img, 601, 582), Px(grass));
 }
+
+// From a camera between pixels, neighbouring see-through tiles still meet
+// without a seam: no column blended twice, left out, or sampled from the next
+// cell of the sheet.
+TEST_F(DrawTest, SeeThroughTilesMeetWithoutSeamsFromAnyCameraPosition) {
+    std::string path = dir.File("glass.png");
+    EngineTest::WritePng(path, 192, 64, [](int x, int) {
+        return x < 64 || x >= 128 ? EngineTest::kRed : EngineTest::Rgba{255, 255, 255, 128};
+    });
+    Add<TileMap>({0, 0, 0}, path, Grid(40, std::vector<int>{1}), 64, 64);
+    for (float x : {640.0f, 640.3f, 640.5f, 900.75f, 1201.49f, 1500.5f, 1888.61f}) {
+        for (float y : {360.0f, 360.37f, 360.5f}) {
+            Camera::Main().transform.position = {x, y, 0.0f};
+            auto img = DrawFrame();
+            Pixel inside = At(img, 640, 30);
+            int odd = 0;
+            for (int row = 2; row < 60; ++row)
+                for (int col = 0; col < 1280; ++col)
+                    odd += !(At(img, col, row) == inside);
+            EXPECT_EQ(odd, 0) << "camera " << x << ", " << y;
+        }
+    }
+}
