@@ -29,7 +29,7 @@ public:
     virtual void Update() {}
     // The draw contract: bind tex to unit 0, upload "u_Transform", "u_texPos"
     // and "u_texScale", draw the six indices of the shared quad. Relies on the
-    // frame's RenderInit; a mesh without a texture draws nothing.
+    // frame's RenderInit; a mesh without a loaded texture draws nothing.
     virtual void Render(const Ref<Shader>& shader, glm::mat4 model);
 
     // Builds the shared quad buffers; needs a current GL context.

@@ -50,7 +50,9 @@ void Mesh::DrawQuad(const Ref<Shader>& shader, const glm::mat4& model, const Tex
 }
 
 void Mesh::Render(const Ref<Shader>& shader, glm::mat4 model) {
-    if (!tex)
+    // A texture without a GL image (one that failed to load) binds nothing;
+    // drawing anyway would show whatever the last draw left bound.
+    if (!tex || tex->getID() == 0)
         return;
     tex->Bind(0);
     DrawQuad(shader, model, *tex);

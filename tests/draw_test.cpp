@@ -155,6 +155,18 @@ TEST_F(DrawTest, SpriteCoversExactlyItsPixelsUpright) {
         EXPECT_EQ(At(img, x, y), kBackground) << x << "," << y;
 }
 
+TEST_F(DrawTest, SpriteWhoseImageFailedToLoadDrawsNothing) {
+    // Another sprite's texture is still bound when the broken one is drawn.
+    Add<Mesh>({100, 100, 0}, Mesh::CreateMesh(Texture2D::Create(TwoCellSheet())));
+    testing::internal::CaptureStderr();
+    Add<Mesh>({400, 250, 0}, Mesh::CreateMesh(Texture2D::Create(dir.File("missing.png"))));
+    testing::internal::GetCapturedStderr();
+    auto img = DrawFrame();
+    EXPECT_EQ(At(img, 110, 110), kRedPx);
+    for (auto [x, y] : {std::pair{400, 250}, {430, 280}, {463, 313}})
+        EXPECT_EQ(At(img, x, y), kBackground) << x << "," << y;
+}
+
 TEST_F(DrawTest, RegionsAndAnimationFramesShowOnlyTheirCell) {
     auto regions = CutSheetRegions(Texture2D::Create(TwoCellSheet()), 64, 64);
     ASSERT_EQ(regions.size(), 2u);
