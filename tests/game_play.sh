@@ -5,21 +5,14 @@
 # driver is the music track, looping.
 set -u
 game="$1"
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*"; echo "--- stderr"; cat "$out/err"; exit 1; }
+source "$(dirname "$0")/game_run.sh"
 
 # The disk driver writes what the mixer produced; a short delay per buffer
 # runs the music about nine times faster than real time.
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw" SDL_DISKAUDIODELAY=10 \
     "$game" >"$out/out" 2>"$out/err" &
 pid=$!
-for _ in $(seq 50); do
-    wid=$(xdotool search --pid "$pid" --name '^Game$' 2>/dev/null | head -n1)
-    [ -n "$wid" ] && break
-    sleep 0.2
-done
-[ -n "${wid:-}" ] || fail "no window titled Game"
+wait_for_window "$pid"
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 sleep 2
 import -window "$wid" "$out/before.png"

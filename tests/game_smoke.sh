@@ -3,18 +3,11 @@
 # is cleared to the background colour, and SIGTERM ends the game cleanly.
 set -u
 game="$1"
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*"; echo "--- stderr"; cat "$out/err"; exit 1; }
+source "$(dirname "$0")/game_run.sh"
 
 SDL_AUDIODRIVER=dummy "$game" >"$out/out" 2>"$out/err" &
 pid=$!
-for _ in $(seq 50); do
-    wid=$(xdotool search --pid "$pid" --name '^Game$' 2>/dev/null | head -n1)
-    [ -n "$wid" ] && break
-    sleep 0.2
-done
-[ -n "${wid:-}" ] || fail "no window titled Game"
+wait_for_window "$pid"
 sleep 1
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "1280x720" ] || fail "window is $geometry"
