@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <unordered_map>
@@ -63,7 +64,13 @@ public:
     template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
         IDType id = Component<T>::GetTypeID();
         ComponentDataArray<T>* storage = getComponentArray<T>();
-        m_entityArch[entity].set(id);
+        auto it = m_entityArch.find(entity);
+        const bool existed = it != m_entityArch.end();
+        const Archetype before = existed ? it->second : Archetype();
+        Archetype after = before;
+        after.set(id);
+        if (!existed || after != before)
+            SetArchetype(entity, existed, before, after);
         storage->Insert(entity, T(std::forward<Args>(args)...));
     }
 
@@ -91,6 +98,15 @@ public:
     void RunSystemArch(Archetype arch);
     // Every entity whose archetype contains all of arch's bits.
     std::vector<EntityID> GetEntitiesWith(Archetype arch) const;
+    // The same entities without a copy: the registry keeps one list per
+    // archetype ever asked for, appending entities as they come to match it, so
+    // a query costs what it returns. Valid until the next change of entities or
+    // components; the order is not meaningful.
+    const std::vector<EntityID>& EntitiesWith(Archetype arch) const;
+    // Changes whenever an entity may have left a list (removal, Reset, an id
+    // re-created empty). While it stays the same, every list only grows at its
+    // end, so a reader can catch up by looking at the entries past those it saw.
+    uint64_t ListEpoch() const { return m_listEpoch; }
 
     // Called with each system as RunSystem starts it; for tracing schedules.
     using RunObserver = std::function<void(const SystemBase&)>;
@@ -98,6 +114,8 @@ public:
 
 private:
     EntityID GetNewID() { return m_entityIdCounter++; }
+    // Records the entity's new archetype and brings the lists up to date.
+    void SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after);
 
     EntityID m_entityIdCounter = 1;
     SystemID m_systemIdCounter = 0;
@@ -105,6 +123,8 @@ private:
     EntityArchMap m_entityArch;
     SystemMap m_systems;
     RunObserver m_runObserver;
+    mutable std::unordered_map<Archetype, std::vector<EntityID>> m_lists;
+    uint64_t m_listEpoch = 0;
 };
 
 } // namespace Engine

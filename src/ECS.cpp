@@ -1,6 +1,18 @@
 #include "ECS.h"
 
+#include <algorithm>
+
 namespace Engine {
+
+namespace {
+
+void Drop(std::vector<EntityID>& list, EntityID entity) {
+    auto it = std::find(list.begin(), list.end(), entity);
+    if (it != list.end())
+        list.erase(it);
+}
+
+} // namespace
 
 ECS::~ECS() {
     // Systems may hold components' resources through their own references; the
@@ -17,6 +29,8 @@ ECS& ECS::Get() {
 void ECS::Reset() {
     m_componentMap.clear();
     m_entityArch.clear();
+    m_lists.clear();
+    ++m_listEpoch;
     m_systems.clear();
     m_runObserver = nullptr;
     m_entityIdCounter = 1;
@@ -25,8 +39,26 @@ void ECS::Reset() {
 
 EntityID ECS::CreateEntity() {
     EntityID id = GetNewID();
-    m_entityArch[id] = Archetype();
+    // An id given components before it was created starts over empty, as it
+    // always did.
+    auto it = m_entityArch.find(id);
+    const bool existed = it != m_entityArch.end();
+    SetArchetype(id, existed, existed ? it->second : Archetype(), Archetype());
     return id;
+}
+
+void ECS::SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after) {
+    m_entityArch[entity] = after;
+    for (auto& [arch, list] : m_lists) {
+        const bool was = existed && (before & arch) == arch;
+        const bool is = (after & arch) == arch;
+        if (is && !was) {
+            list.push_back(entity);
+        } else if (was && !is) {
+            Drop(list, entity);
+            ++m_listEpoch;
+        }
+    }
 }
 
 void ECS::RemoveEntity(const EntityID& entity) {
@@ -36,6 +68,10 @@ void ECS::RemoveEntity(const EntityID& entity) {
     for (auto& [typeId, storage] : m_componentMap)
         if (it->second.test(typeId))
             storage->EntityDestroyed(entity);
+    for (auto& [arch, list] : m_lists)
+        if ((it->second & arch) == arch)
+            Drop(list, entity);
+    ++m_listEpoch;
     m_entityArch.erase(it);
 }
 
@@ -60,7 +96,8 @@ void ECS::RunSystem(SystemID id) {
     Ref<SystemBase> system = m_systems.at(id);
     if (m_runObserver)
         m_runObserver(*system);
-    std::vector<EntityID> entities = GetEntitiesWith(system->m_arch);
+    // A copy: entities made during the run are not visited by it.
+    const std::vector<EntityID> entities = EntitiesWith(system->m_arch);
     for (EntityID entity : entities)
         system->Run(entity);
 }
@@ -76,11 +113,16 @@ void ECS::RunSystemArch(Archetype arch) {
 }
 
 std::vector<EntityID> ECS::GetEntitiesWith(Archetype arch) const {
-    std::vector<EntityID> result;
-    for (const auto& [entity, entityArch] : m_entityArch)
-        if ((entityArch & arch) == arch)
-            result.push_back(entity);
-    return result;
+    return EntitiesWith(arch);
+}
+
+const std::vector<EntityID>& ECS::EntitiesWith(Archetype arch) const {
+    auto [it, made] = m_lists.try_emplace(arch);
+    if (made)
+        for (const auto& [entity, entityArch] : m_entityArch)
+            if ((entityArch & arch) == arch)
+                it->second.push_back(entity);
+    return it->second;
 }
 
 } // namespace Engine
