@@ -2,6 +2,7 @@
 #include <cmath>
 #include <vector>
 
+#include <glm/common.hpp>
 #include <glm/geometric.hpp>
 
 #include "Collider.h"
@@ -72,6 +73,125 @@ double ImpactTime(glm::vec3 start, glm::vec3 velocity, const Ref<Collider>& body
     return newDt;
 }
 
+bool ColliderGrid::Cells(glm::vec2 lo, glm::vec2 hi, CellRange& r) {
+    if (!std::isfinite(lo.x) || !std::isfinite(lo.y) || !std::isfinite(hi.x) ||
+        !std::isfinite(hi.y))
+        return false;
+    double x0 = std::floor(double(lo.x) / CELL), y0 = std::floor(double(lo.y) / CELL);
+    double x1 = std::max(x0, std::ceil(double(hi.x) / CELL) - 1.0);
+    double y1 = std::max(y0, std::ceil(double(hi.y) / CELL) - 1.0);
+    constexpr double lim = 2147483647.0;
+    if (x0 < -lim || y0 < -lim || x1 > lim || y1 > lim)
+        return false;
+    r = {int64_t(x0), int64_t(y0), int64_t(x1), int64_t(y1)};
+    return true;
+}
+
+namespace {
+
+// The rectangle Collides works with, ordered even for a negative size: any
+// overlap it reports lies within the ordered rectangles of both sides.
+void Box(glm::vec3 p, const Collider& c, glm::vec2& lo, glm::vec2& hi) {
+    lo = {std::min(p.x, p.x + c.width), std::min(p.y, p.y + c.height)};
+    hi = {std::max(p.x, p.x + c.width), std::max(p.y, p.y + c.height)};
+}
+
+// Room for the rounding of positions computed within a step.
+void Pad(glm::vec2& lo, glm::vec2& hi) {
+    glm::vec2 m(1.0f + 1e-4f * std::max(std::fabs(lo.x), std::fabs(hi.x)),
+                1.0f + 1e-4f * std::max(std::fabs(lo.y), std::fabs(hi.y)));
+    lo -= m;
+    hi += m;
+}
+
+} // namespace
+
+void ColliderGrid::Place(uint32_t index) {
+    const Entry& e = m_entries[index];
+    Where& w = m_where[index];
+    glm::vec2 lo, hi;
+    Box(e.transform->position, *e.collider, lo, hi);
+    // Huge rectangles would fill thousands of cells; they are few, so they
+    // are simply met by every query.
+    w.loose = !Cells(lo, hi, w.cells) || w.cells.Count() > 1024;
+    if (w.loose) {
+        m_loose.push_back(index);
+        return;
+    }
+    for (int64_t cx = w.cells.x0; cx <= w.cells.x1; ++cx)
+        for (int64_t cy = w.cells.y0; cy <= w.cells.y1; ++cy)
+            m_cells[Key(cx, cy)].push_back(index);
+}
+
+void ColliderGrid::Unplace(uint32_t index) {
+    const Where& w = m_where[index];
+    auto drop = [index](std::vector<uint32_t>& list) {
+        auto it = std::find(list.begin(), list.end(), index);
+        if (it != list.end())
+            list.erase(it);
+    };
+    if (w.loose) {
+        drop(m_loose);
+        return;
+    }
+    for (int64_t cx = w.cells.x0; cx <= w.cells.x1; ++cx)
+        for (int64_t cy = w.cells.y0; cy <= w.cells.y1; ++cy) {
+            auto it = m_cells.find(Key(cx, cy));
+            if (it == m_cells.end())
+                continue;
+            drop(it->second);
+            if (it->second.empty())
+                m_cells.erase(it);
+        }
+}
+
+void ColliderGrid::Add(EntityID id, const ECS& ecs) {
+    // Bodies move; the step reads them from the registry's list instead.
+    if (ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID()))
+        return;
+    Ref<Transform> t = ecs.GetComponent<Transform>(id);
+    Ref<Collider> c = ecs.GetComponent<Collider>(id);
+    if (!t || !c || m_index.count(id))
+        return;
+    const auto index = static_cast<uint32_t>(m_entries.size());
+    m_entries.push_back({id, std::move(t), std::move(c)});
+    m_where.push_back({});
+    m_stamp.push_back(0);
+    m_index.emplace(id, index);
+    Place(index);
+}
+
+void ColliderGrid::Clear() {
+    m_entries.clear();
+    m_where.clear();
+    m_index.clear();
+    m_cells.clear();
+    m_loose.clear();
+    m_stamp.clear();
+    m_query = 0;
+    m_seen = 0;
+}
+
+void ColliderGrid::Sync(const ECS& ecs) {
+    const std::vector<EntityID>& colliders =
+        ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
+    if (&ecs != m_ecs || ecs.ListEpoch() != m_epoch) {
+        Clear();
+        m_ecs = &ecs;
+        m_epoch = ecs.ListEpoch();
+    }
+    for (; m_seen < colliders.size(); ++m_seen)
+        Add(colliders[m_seen], ecs);
+}
+
+void ColliderGrid::Moved(EntityID entity) {
+    auto it = m_index.find(entity);
+    if (it == m_index.end())
+        return;
+    Unplace(it->second);
+    Place(it->second);
+}
+
 void PhysicsSystem::Run(EntityID entity) {
     ECS& ecs = ECS::Get();
     Ref<Collider> collider = ecs.GetComponent<Collider>(entity);
@@ -82,37 +202,72 @@ void PhysicsSystem::Run(EntityID entity) {
     bool grounded = false;
     glm::vec3 normal(0.0f);
 
+    const Archetype zoneArch = ecs.GetArchetype<Transform, Collider, ForceApplier>();
+    const IDType bodyBit = Component<RigidBody>::GetTypeID();
+    m_grid.Sync(ecs);
+    const std::vector<EntityID>& bodies =
+        ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
+
+    // Every other collider that may meet the box: still ones from the grid,
+    // bodies where they are now.
+    struct Near {
+        EntityID id;
+        Archetype arch;
+        Ref<Transform> transform;
+        Ref<Collider> collider;
+    };
+    auto near = [&](glm::vec2 lo, glm::vec2 hi) {
+        Pad(lo, hi);
+        std::vector<Near> found;
+        m_grid.Query(lo, hi, [&](const ColliderGrid::Entry& e) {
+            if (e.id == entity)
+                return;
+            Archetype arch = ecs.GetArchetype(e.id);
+            if (!arch.test(bodyBit))
+                found.push_back({e.id, arch, e.transform, e.collider});
+        });
+        for (EntityID other : bodies)
+            if (other != entity)
+                found.push_back({other, ecs.GetArchetype(other), ecs.GetComponent<Transform>(other),
+                                 ecs.GetComponent<Collider>(other)});
+        return found;
+    };
+
     // Zones act on the position at the start of the step, in id order so that a
     // run does not depend on the registry's iteration order.
-    std::vector<EntityID> zones =
-        ecs.GetEntitiesWith(ecs.GetArchetype<Transform, Collider, ForceApplier>());
-    std::sort(zones.begin(), zones.end());
-    for (EntityID zone : zones) {
-        if (zone == entity)
+    glm::vec2 lo, hi;
+    Box(start, *collider, lo, hi);
+    std::vector<Near> zones = near(lo, hi);
+    std::sort(zones.begin(), zones.end(), [](const Near& a, const Near& b) { return a.id < b.id; });
+    for (const Near& zone : zones) {
+        if ((zone.arch & zoneArch) != zoneArch)
             continue;
-        if (Collider::Collides(start, collider, ecs.GetComponent<Transform>(zone)->position,
-                               ecs.GetComponent<Collider>(zone), normal)) {
-            rb->velocity +=
-                ecs.GetComponent<ForceApplier>(zone)->force * (rb->iMass * static_cast<float>(dt));
+        if (Collider::Collides(start, collider, zone.transform->position, zone.collider, normal)) {
+            rb->velocity += ecs.GetComponent<ForceApplier>(zone.id)->force *
+                            (rb->iMass * static_cast<float>(dt));
             grounded = true;
         }
     }
 
     glm::vec3 result = start + rb->velocity * static_cast<float>(dt);
 
+    // Every position the body takes in this step lies between the start and
+    // the free motion: a contact only ever zeroes a component of the velocity.
+    glm::vec2 endLo, endHi;
+    Box(result, *collider, endLo, endHi);
+    lo = glm::min(lo, endLo);
+    hi = glm::max(hi, endHi);
+
     // Contacts go deepest first (overlap with the free-motion rectangle), then by
     // id. Any other order lets the tile ahead, barely entered, stop a body that
     // runs across the seam of a flat floor.
     std::vector<Obstacle> deep, rest;
-    for (EntityID other : ecs.GetEntitiesWith(ecs.GetArchetype<Collider, Transform>())) {
-        if (other == entity)
+    for (Near& other : near(lo, hi)) {
+        if (!other.collider->solid)
             continue;
-        Ref<Collider> c = ecs.GetComponent<Collider>(other);
-        if (!c->solid)
-            continue;
-        glm::vec3 p = ecs.GetComponent<Transform>(other)->position;
-        float area = OverlapArea(result, *collider, p, *c);
-        (area > 0.0f ? deep : rest).push_back({other, p, std::move(c), area});
+        glm::vec3 p = other.transform->position;
+        float area = OverlapArea(result, *collider, p, *other.collider);
+        (area > 0.0f ? deep : rest).push_back({other.id, p, std::move(other.collider), area});
     }
     std::sort(deep.begin(), deep.end(), [](const Obstacle& a, const Obstacle& b) {
         return a.area != b.area ? a.area > b.area : a.id < b.id;
