@@ -1,0 +1,309 @@
+// Frame, step and start-up timing of the real engine under the current X
+// display. Run from the repository root:
+//
+//   frame_timing [--rounds R] [--frames N] [--cells C]
+//       Interleaves R rounds of: a bare frame (the engine's Render with no
+//       scene: clear and swap), the shipped scene, and the game on a generated
+//       level of C cells (in a temporary directory whose Assets/ links to the
+//       real assets); then times R starts of the game binary, of the game on
+//       the generated level and of a bare window (this program's bare mode) to
+//       their first swapped frame, with their peak resident memory after 100
+//       frames (or 3 s). Prints medians and ratios.
+//   frame_timing --child bare|scene --frames N
+//       One measurement in the working directory; prints a RESULT line.
+//   frame_timing --shots DIR
+//       Renders the scene of the working directory with the camera at fixed
+//       points and writes DIR/shot-<i>.png, for comparing builds pixel by pixel.
+
+#include <stb_image_write.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Camera.h"
+#include "Engine.h"
+#include "GLUtil.h"
+#include "LevelGen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+double Mean(const std::vector<double>& v) {
+    double s = 0.0;
+    for (double x : v)
+        s += x;
+    return v.empty() ? 0.0 : s / double(v.size());
+}
+
+// One step and one frame at a time, as the loop runs when frames take about a
+// step. The first 300 let the camera settle near the player.
+int Child(const std::string& mode, int frames) {
+    Engine::Engine engine(1280, 720);
+    engine.InitializeGraphicsSubSystem();
+    const bool scene = mode == "scene";
+    if (scene)
+        engine.Start();
+    std::vector<double> frame, step;
+    for (int i = 0; i < 300 + frames; ++i) {
+        auto t0 = Clock::now();
+        if (scene)
+            engine.Update(0.01);
+        auto t1 = Clock::now();
+        engine.Render();
+        auto t2 = Clock::now();
+        if (i >= 300) {
+            step.push_back(Ms(t1 - t0));
+            frame.push_back(Ms(t2 - t1));
+        }
+    }
+    engine.Shutdown();
+    std::printf("RESULT %.4f %.4f %.5f %.5f\n", Median(frame), Mean(frame), Median(step),
+                Mean(step));
+    return 0;
+}
+
+int Shots(const std::string& dir) {
+    fs::create_directories(dir);
+    Engine::Engine engine(1280, 720);
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+    // Fractional points check the whole-pixel rounding; the far ones show the
+    // map's edges and empty space around it.
+    const glm::vec3 points[] = {{0, 0, 0},
+                                {640, 360, 0},
+                                {300.5f, 250.25f, 0},
+                                {1000, 300, 0},
+                                {1700.7f, 420.3f, 0},
+                                {2900, 360, 0},
+                                {3100.4f, 100, 0},
+                                {-500, -200, 0},
+                                {1536, 768, 0},
+                                {2000.49f, 200.51f, 0},
+                                {200000, 300, 0}};
+    std::vector<unsigned char> raw(1280 * 720 * 4), image(raw.size());
+    int i = 0;
+    for (const glm::vec3& p : points) {
+        Engine::Camera::Main().transform.position = p;
+        engine.Render();
+        glReadBuffer(GL_FRONT);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 1280, 720, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+        for (int y = 0; y < 720; ++y)
+            std::memcpy(&image[size_t(y) * 1280 * 4], &raw[size_t(719 - y) * 1280 * 4], 1280 * 4);
+        std::string path = dir + "/shot-" + std::to_string(i++) + ".png";
+        if (!stbi_write_png(path.c_str(), 1280, 720, 4, image.data(), 1280 * 4)) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    engine.Shutdown();
+    return 0;
+}
+
+long long NowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// Runs argv in cwd with stderr silenced; returns its stdout.
+std::string Run(const std::vector<std::string>& argv, const std::string& cwd,
+                const std::vector<std::string>& env = {}) {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "";
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        if (FILE* null = std::fopen("/dev/null", "w"))
+            dup2(fileno(null), 2);
+        if (chdir(cwd.c_str()) != 0)
+            _exit(127);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        for (const std::string& e : env)
+            putenv(strdup(e.c_str()));
+        setenv("STARTUP_T0_NS", std::to_string(NowNs()).c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return out;
+}
+
+struct FrameResult {
+    std::vector<double> frameMed, frameMean, stepMed, stepMean;
+};
+
+bool ParseResult(const std::string& out, FrameResult& r) {
+    size_t at = out.rfind("RESULT ");
+    double a, b, c, d;
+    if (at == std::string::npos ||
+        std::sscanf(out.c_str() + at, "RESULT %lf %lf %lf %lf", &a, &b, &c, &d) != 4)
+        return false;
+    r.frameMed.push_back(a);
+    r.frameMean.push_back(b);
+    r.stepMed.push_back(c);
+    r.stepMean.push_back(d);
+    return true;
+}
+
+struct StartResult {
+    std::vector<double> ms, kb;
+};
+
+bool TimeStart(const std::vector<std::string>& argv, const std::string& cwd,
+               const std::string& shim, const std::string& outFile, StartResult& r) {
+    fs::remove(outFile);
+    Run(argv, cwd,
+        {"LD_PRELOAD=" + shim, "STARTUP_FRAMES=100", "STARTUP_SECONDS=3",
+         "STARTUP_OUT=" + outFile});
+    FILE* f = std::fopen(outFile.c_str(), "r");
+    if (!f)
+        return false;
+    double ms = 0, kb = 0;
+    bool ok = std::fscanf(f, "%lf %lf", &ms, &kb) == 2;
+    std::fclose(f);
+    if (ok) {
+        r.ms.push_back(ms);
+        r.kb.push_back(kb);
+    }
+    return ok;
+}
+
+// A working directory whose Assets/ links to the real assets but holds a
+// generated level1.json.
+fs::path MakeLevelDir(const fs::path& root, int cells) {
+    fs::path dir = fs::temp_directory_path() / ("frame_timing_" + std::to_string(getpid()));
+    fs::create_directories(dir / "Assets");
+    for (const auto& entry : fs::directory_iterator(root / "Assets"))
+        if (entry.path().filename() != "level1.json")
+            fs::create_symlink(fs::absolute(entry.path()),
+                               dir / "Assets" / entry.path().filename());
+    BenchLevel::WriteJson((dir / "Assets" / "level1.json").string(), BenchLevel::Generate(cells));
+    return dir;
+}
+
+int Parent(int rounds, int frames, int cells) {
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const fs::path root = fs::current_path();
+    const std::string game = (self.parent_path().parent_path() / "game").string();
+    const std::string shim = (self.parent_path() / "libstartup_shim.so").string();
+    if (!fs::exists(root / "Assets" / "level1.json") || !fs::exists(game)) {
+        std::fprintf(stderr, "run from the repository root of a build with %s\n", game.c_str());
+        return 1;
+    }
+    const fs::path big = MakeLevelDir(root, cells);
+    const std::string fr = std::to_string(frames);
+
+    FrameResult bare, shipped, large;
+    StartResult sBare, sGame, sLarge;
+    bool ok = true;
+    for (int r = 0; r < rounds; ++r) {
+        ok &= ParseResult(Run({self, "--child", "bare", "--frames", fr}, root), bare);
+        ok &= ParseResult(Run({self, "--child", "scene", "--frames", fr}, root), shipped);
+        ok &= ParseResult(Run({self, "--child", "scene", "--frames", fr}, big), large);
+    }
+    const std::string outFile = (big / "startup.txt").string();
+    for (int r = 0; r < rounds; ++r) {
+        ok &=
+            TimeStart({self, "--child", "bare", "--frames", "1000000"}, root, shim, outFile, sBare);
+        ok &= TimeStart({game}, root, shim, outFile, sGame);
+        ok &= TimeStart({game}, big.string(), shim, outFile, sLarge);
+    }
+    fs::remove_all(big);
+    if (!ok) {
+        std::fprintf(stderr, "a measurement failed (no display?)\n");
+        return 1;
+    }
+
+    const double b = Median(bare.frameMed);
+    std::printf("frames: %d rounds of %d frames, medians of per-run medians (ms)\n", rounds,
+                frames);
+    std::printf("  %-22s %9s %9s %9s %9s\n", "", "frame", "ratio", "frame avg", "step");
+    auto row = [&](const char* name, const FrameResult& f) {
+        double m = Median(f.frameMed);
+        std::printf("  %-22s %9.3f %9.2f %9.3f %9.4f\n", name, m, m / b, Median(f.frameMean),
+                    Median(f.stepMed));
+    };
+    row("bare (clear + swap)", bare);
+    row("shipped scene", shipped);
+    std::string name = "level of " + std::to_string(cells) + " cells";
+    row(name.c_str(), large);
+
+    const double sb = Median(sBare.ms);
+    std::printf(
+        "start to first frame: %d runs, medians (ms); peak RSS after 100 frames or 3 s (MiB)\n",
+        rounds);
+    auto srow = [&](const char* label, const StartResult& s) {
+        double m = Median(s.ms);
+        std::printf("  %-22s %9.1f %9.2f %9.1f\n", label, m, m / sb, Median(s.kb) / 1024.0);
+    };
+    srow("bare window", sBare);
+    srow("game", sGame);
+    srow(name.c_str(), sLarge);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int rounds = 5, frames = 500, cells = 100000;
+    std::string child, shots;
+    for (size_t i = 0; i + 1 < args.size(); i += 2) {
+        const std::string& k = args[i];
+        const std::string& v = args[i + 1];
+        if (k == "--rounds")
+            rounds = std::max(1, std::atoi(v.c_str()));
+        else if (k == "--frames")
+            frames = std::max(1, std::atoi(v.c_str()));
+        else if (k == "--cells")
+            cells = std::max(1, std::atoi(v.c_str()));
+        else if (k == "--child")
+            child = v;
+        else if (k == "--shots")
+            shots = v;
+    }
+    if (!child.empty())
+        return Child(child, frames);
+    if (!shots.empty())
+        return Shots(shots);
+    return Parent(rounds, frames, cells);
+}
