@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <string>
+#include <unordered_map>
 
 #include <glm/mat4x4.hpp>
 
@@ -39,12 +40,14 @@ public:
     const std::string& GetPath() const { return m_FilePath; }
 
 private:
-    // A name the program does not have is fatal.
+    // A name the program does not have is fatal. Found names are kept: the
+    // program is linked once, so its locations never change.
     int GetUniformLocation(const std::string& name);
     unsigned int CompileShader(unsigned int type, const std::string& source);
 
     unsigned int m_id = 0;
     std::string m_FilePath;
+    std::unordered_map<std::string, int> m_locations;
 };
 
 } // namespace Engine

@@ -122,10 +122,15 @@ void Shader::SetUniformMat4(const std::string& name, glm::mat4 mat) {
 }
 
 int Shader::GetUniformLocation(const std::string& name) {
+    auto known = m_locations.find(name);
+    if (known != m_locations.end())
+        return known->second;
     int location = -1;
     GLCall(location = glGetUniformLocation(m_id, name.c_str()));
     if (location == -1)
         Log::Err("SHADER", "Uniform %s does not exist", name.c_str());
+    else
+        m_locations.emplace(name, location);
     return location;
 }
 
