@@ -27,14 +27,26 @@ public:
     Ref<Shader> shader;
 };
 
-// Draws every non-empty cell of a tile map, cell (x, y) at
-// (tileWidth * x, tileHeight * y) from the world origin.
+// The columns x0..x1 and rows y0..y1 of a tile map whose cells may show on
+// screen under the view-projection vp, with a margin of two pixels; `all` when
+// the view cannot be narrowed down (a rotated map or view, a perspective, a
+// degenerate matrix or tile size). The range may be empty (x0 > x1).
+struct TileSpan {
+    long long x0, x1, y0, y1;
+    bool all;
+};
+TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation);
+
+// Draws the non-empty cells of a tile map that meet the camera's view, cell
+// (x, y) at (tileWidth * x, tileHeight * y) from the world origin, column by
+// column as the grid lists them.
 class TileMapRenderer : public System<TileMap, Transform> {
 public:
     TileMapRenderer(Uni<Renderer>& renderer, Ref<Shader>& shader);
     ~TileMapRenderer() override = default;
 
-    // Leaves the entity's Transform at the last drawn cell.
+    // Leaves the entity's Transform at the last drawn cell, which is the last
+    // one on screen; with none on screen it keeps what it held.
     void Run(EntityID entity) override;
 
     Renderer* m_renderer;
