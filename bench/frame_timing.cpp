@@ -14,7 +14,10 @@
 //   frame_timing --shots DIR
 //       Renders the scene of the working directory with the camera at fixed
 //       points and writes DIR/shot-<i>.png, for comparing builds pixel by pixel.
+//   frame_timing --make-level DIR [--cells C]
+//       Makes DIR a working directory for the game with a generated level.
 
+#include <dlfcn.h>
 #include <stb_image_write.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,6 +88,27 @@ int Child(const std::string& mode, int frames) {
     return 0;
 }
 
+// Where the next swap leaves the back buffer's pixels, read just before it.
+std::vector<unsigned char>* capture = nullptr;
+
+} // namespace
+
+// The engine's own SDL_GL_SwapWindow calls come here first, so a shot is the
+// whole of Render as the game runs it, read before the swap.
+extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
+    using Swap = void (*)(SDL_Window*);
+    static Swap real = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
+    if (capture) {
+        capture->resize(1280 * 720 * 4);
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 1280, 720, GL_RGBA, GL_UNSIGNED_BYTE, capture->data());
+    }
+    real(window);
+}
+
+namespace {
+
 int Shots(const std::string& dir) {
     fs::create_directories(dir);
     Engine::Engine engine(1280, 720);
@@ -107,10 +131,9 @@ int Shots(const std::string& dir) {
     int i = 0;
     for (const glm::vec3& p : points) {
         Engine::Camera::Main().transform.position = p;
+        capture = &raw;
         engine.Render();
-        glReadBuffer(GL_FRONT);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, 1280, 720, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+        capture = nullptr;
         for (int y = 0; y < 720; ++y)
             std::memcpy(&image[size_t(y) * 1280 * 4], &raw[size_t(719 - y) * 1280 * 4], 1280 * 4);
         std::string path = dir + "/shot-" + std::to_string(i++) + ".png";
@@ -209,8 +232,9 @@ bool TimeStart(const std::vector<std::string>& argv, const std::string& cwd,
 
 // A working directory whose Assets/ links to the real assets but holds a
 // generated level1.json.
-fs::path MakeLevelDir(const fs::path& root, int cells) {
-    fs::path dir = fs::temp_directory_path() / ("frame_timing_" + std::to_string(getpid()));
+fs::path MakeLevelDir(const fs::path& root, int cells, fs::path dir = {}) {
+    if (dir.empty())
+        dir = fs::temp_directory_path() / ("frame_timing_" + std::to_string(getpid()));
     fs::create_directories(dir / "Assets");
     for (const auto& entry : fs::directory_iterator(root / "Assets"))
         if (entry.path().filename() != "level1.json")
@@ -286,7 +310,7 @@ int Parent(int rounds, int frames, int cells) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     int rounds = 5, frames = 500, cells = 100000;
-    std::string child, shots;
+    std::string child, shots, levelDir;
     for (size_t i = 0; i + 1 < args.size(); i += 2) {
         const std::string& k = args[i];
         const std::string& v = args[i + 1];
@@ -300,10 +324,14 @@ int main(int argc, char** argv) {
             child = v;
         else if (k == "--shots")
             shots = v;
+        else if (k == "--make-level")
+            levelDir = v;
     }
     if (!child.empty())
         return Child(child, frames);
     if (!shots.empty())
         return Shots(shots);
+    if (!levelDir.empty())
+        return MakeLevelDir(fs::current_path(), cells, levelDir).empty();
     return Parent(rounds, frames, cells);
 }
