@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The real game binary with each file of JSONTestSuite's parsing corpus as its
+# level file. A file that is no level must end the game with status 255 and,
+# as the last line on stderr, the red line
+#   LEVEL: Could not load level file ./Assets/level1.json: <reason>
+# (a valid JSON file never with a parse error as the reason); one that is a
+# level must leave the game running. Never a signal, a hang or a sanitizer
+# report.
+#
+# corpus_level_game.sh <game> <corpus dir> all|sample [jobs]
+# "sample" (for slow builds) takes every i_ file, every fourth y_ and n_ file
+# and every file of 1000 bytes or more (the deeply nested ones).
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+
+if [ "$1" = --one ]; then
+    game="$2" file="$3"
+    source "$here/corpus_sandbox.sh"
+    dir=$(mktemp -d)
+    trap 'rm -rf "$dir"' EXIT
+    sandbox "$dir" level1.json
+    ln -s "$file" "$dir/Assets/level1.json"
+    run_game "$game" "$dir" 60
+    name=$(basename "$file")
+    class=${name%%_*}
+    report=$(sanitizer_report "$dir/err")
+    esc=$'\e'
+    last=$(tail -n1 "$dir/err")
+    prefix="${esc}[0;31mLEVEL: Could not load level file ./Assets/level1.json: "
+    reason=${last#"$prefix"}
+    reason=${reason%"${esc}[0m"}
+    if [ -n "$report" ]; then
+        echo "FAIL $class $name: $report"
+    elif [ "$status" = running ]; then
+        if [ "$term_status" = 0 ]; then
+            echo "OK $class runs $name"
+        else
+            echo "FAIL $class $name: status $term_status after SIGTERM"
+        fi
+    elif [ "$status" -ne 255 ]; then
+        echo "FAIL $class $name: status $status"
+    elif [ "$reason" = "$last" ] || [ "$last" != "$prefix$reason${esc}[0m" ] || [ -z "$reason" ]; then
+        echo "FAIL $class $name: last line is '$last'"
+    elif [ "$class" = y ] && [[ "$reason" == *parse_error* ]]; then
+        echo "FAIL $class $name: valid JSON reported as malformed: $reason"
+    else
+        # The kind of reason: the library's error id, or our own wording.
+        if [[ "$reason" =~ ^\[json\.exception\.([a-z_]+\.[0-9]+)\] ]]; then
+            kind=${BASH_REMATCH[1]}
+        else
+            kind=$(sed -E 's/-?[0-9]+/N/g' <<<"$reason")
+        fi
+        echo "OK $class fails: $kind"
+    fi
+    exit 0
+fi
+
+game="$(realpath "$1")" corpus="$2" mode="$3" jobs="${4:-8}"
+[ -d "$corpus" ] || { echo "no corpus at $corpus"; exit 1; }
+mapfile -t files < <(find "$(cd "$corpus" && pwd)" -name '*.json' | sort)
+if [ "$mode" = sample ]; then
+    picked=()
+    declare -A seen=()
+    for f in "${files[@]}"; do
+        c=$(basename "$f")
+        c=${c%%_*}
+        n=${seen[$c]:-0}
+        seen[$c]=$((n + 1))
+        if [ "$c" = i ] || [ $((n % 4)) -eq 0 ] || [ "$(stat -c %s "$f")" -ge 1000 ]; then
+            picked+=("$f")
+        fi
+    done
+    files=("${picked[@]}")
+fi
+results=$(printf '%s\0' "${files[@]}" | xargs -0 -P "$jobs" -n1 "$0" --one "$game")
+echo "${#files[@]} files:"
+sed -E 's/^OK ([a-z]) (fails|runs).*/\1_ \2/' <<<"$(grep '^OK' <<<"$results")" | sort | uniq -c
+echo "reasons:"
+grep '^OK . fails' <<<"$results" | sed 's/^OK . fails: //' | sort | uniq -c
+if grep '^FAIL' <<<"$results"; then
+    exit 1
+fi
+[ "$(grep -c '^OK' <<<"$results")" -eq "${#files[@]}" ] || { echo "missing results"; exit 1; }
+echo ok

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The real game binary without an audio device, and without a display.
+#   no audio: SDL's audio driver does not exist; the game says "Couldn't open
+#     audio: " and runs silent until SIGTERM ends it with status 0.
+#   no display, x11 named: SDL cannot start its video; a clear message and 255.
+#   no display, SDL left to choose: whatever video driver SDL falls back to,
+#     a clear message as the last line and 255.
+# Never a signal or a sanitizer report.
+#
+# no_device.sh <game>
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/corpus_sandbox.sh"
+game="$(realpath "$1")"
+esc=$'\e'
+failed=0
+
+check() { # <case name> <problem or empty>
+    if [ -n "$2" ]; then
+        echo "FAIL $1: $2"
+        echo "--- stderr"
+        cat "$dir/err"
+        failed=1
+    else
+        echo "ok   $1"
+    fi
+}
+
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+sandbox "$dir"
+
+SDL_AUDIODRIVER=no-such-driver run_game "$game" "$dir" 3
+problem=$(sanitizer_report "$dir/err")
+if [ -z "$problem" ]; then
+    if [ "$status" != running ]; then
+        problem="ended with status $status"
+    elif [ "$term_status" != 0 ]; then
+        problem="status $term_status after SIGTERM"
+    elif ! grep -q "^Couldn't open audio: " "$dir/err"; then
+        problem="no \"Couldn't open audio: \" line"
+    fi
+fi
+check "no audio device: runs silent" "$problem"
+
+# The fatal line: red, the last one written.
+fatal_last() {
+    local last
+    last=$(tail -n1 "$dir/err")
+    [[ "$last" == "${esc}[0;31m"*"${esc}[0m" ]] || echo "last line is '$last'"
+}
+
+(unset DISPLAY WAYLAND_DISPLAY; SDL_VIDEODRIVER=x11 run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+status=$(cat "$dir/status")
+problem=$(sanitizer_report "$dir/err")
+if [ -z "$problem" ]; then
+    if [ "$status" != 255 ]; then
+        problem="status $status"
+    elif ! grep -q '^WINDOW: SDL could not initialize! SDL Error: ' "$dir/err"; then
+        problem="no WINDOW line"
+    elif ! grep -qxF "${esc}[0;31mENGINE: Cannot run without a window and an OpenGL context; is a display available?${esc}[0m" "$dir/err"; then
+        problem="no ENGINE line"
+    else
+        problem=$(fatal_last)
+    fi
+fi
+check "no display, x11 driver: ends 255" "$problem"
+
+(unset DISPLAY WAYLAND_DISPLAY SDL_VIDEODRIVER; run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+status=$(cat "$dir/status")
+problem=$(sanitizer_report "$dir/err")
+if [ -z "$problem" ]; then
+    if [ "$status" != 255 ]; then
+        problem="status $status"
+    else
+        problem=$(fatal_last)
+    fi
+fi
+check "no display, driver of SDL's choice: ends 255 with '$(tail -n1 "$dir/err" | sed "s/$esc\[[0-9;]*m//g")'" "$problem"
+exit $failed
