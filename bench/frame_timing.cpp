@@ -9,6 +9,9 @@
 //       the generated level and of a bare window (this program's bare mode) to
 //       their first swapped frame, with their peak resident memory after 100
 //       frames (or 3 s). Prints medians and ratios.
+//       With --compare OTHER (another build's frame_timing, next to its game),
+//       that build's scenes and starts are interleaved with this one's and
+//       reported beside them, all against this run's bare frame and window.
 //   frame_timing --child bare|scene --frames N
 //       One measurement in the working directory; prints a RESULT line.
 //   frame_timing --shots DIR
@@ -244,32 +247,53 @@ fs::path MakeLevelDir(const fs::path& root, int cells, fs::path dir = {}) {
     return dir;
 }
 
-int Parent(int rounds, int frames, int cells) {
+// The scenes and starts of one build: its frame_timing and its game.
+struct Build {
+    std::string timing, game, label;
+    FrameResult shipped, large;
+    StartResult sGame, sLarge;
+};
+
+int Parent(int rounds, int frames, int cells, const std::string& other) {
     const fs::path self = fs::read_symlink("/proc/self/exe");
     const fs::path root = fs::current_path();
-    const std::string game = (self.parent_path().parent_path() / "game").string();
     const std::string shim = (self.parent_path() / "libstartup_shim.so").string();
-    if (!fs::exists(root / "Assets" / "level1.json") || !fs::exists(game)) {
-        std::fprintf(stderr, "run from the repository root of a build with %s\n", game.c_str());
+    std::vector<Build> builds = {{self.string(), "", "", {}, {}, {}, {}}};
+    if (!other.empty())
+        builds.push_back({fs::canonical(other).string(), "", "other: ", {}, {}, {}, {}});
+    for (Build& b : builds) {
+        b.game = (fs::path(b.timing).parent_path().parent_path() / "game").string();
+        if (!fs::exists(b.game)) {
+            std::fprintf(stderr, "no game binary at %s\n", b.game.c_str());
+            return 1;
+        }
+    }
+    if (!fs::exists(root / "Assets" / "level1.json")) {
+        std::fprintf(stderr, "run from the repository root\n");
         return 1;
     }
     const fs::path big = MakeLevelDir(root, cells);
     const std::string fr = std::to_string(frames);
 
-    FrameResult bare, shipped, large;
-    StartResult sBare, sGame, sLarge;
+    // Everything interleaved, so drift in the machine's load falls on all alike.
+    FrameResult bare;
+    StartResult sBare;
     bool ok = true;
     for (int r = 0; r < rounds; ++r) {
         ok &= ParseResult(Run({self, "--child", "bare", "--frames", fr}, root), bare);
-        ok &= ParseResult(Run({self, "--child", "scene", "--frames", fr}, root), shipped);
-        ok &= ParseResult(Run({self, "--child", "scene", "--frames", fr}, big), large);
+        for (Build& b : builds) {
+            ok &= ParseResult(Run({b.timing, "--child", "scene", "--frames", fr}, root), b.shipped);
+            ok &= ParseResult(Run({b.timing, "--child", "scene", "--frames", fr}, big), b.large);
+        }
     }
     const std::string outFile = (big / "startup.txt").string();
     for (int r = 0; r < rounds; ++r) {
         ok &=
             TimeStart({self, "--child", "bare", "--frames", "1000000"}, root, shim, outFile, sBare);
-        ok &= TimeStart({game}, root, shim, outFile, sGame);
-        ok &= TimeStart({game}, big.string(), shim, outFile, sLarge);
+        for (Build& b : builds) {
+            ok &= TimeStart({b.game}, root, shim, outFile, b.sGame);
+            ok &= TimeStart({b.game}, big.string(), shim, outFile, b.sLarge);
+        }
     }
     fs::remove_all(big);
     if (!ok) {
@@ -277,31 +301,34 @@ int Parent(int rounds, int frames, int cells) {
         return 1;
     }
 
-    const double b = Median(bare.frameMed);
+    const double fb = Median(bare.frameMed);
+    const std::string level = "level of " + std::to_string(cells) + " cells";
     std::printf("frames: %d rounds of %d frames, medians of per-run medians (ms)\n", rounds,
                 frames);
-    std::printf("  %-22s %9s %9s %9s %9s\n", "", "frame", "ratio", "frame avg", "step");
-    auto row = [&](const char* name, const FrameResult& f) {
+    std::printf("  %-31s %9s %9s %9s %9s\n", "", "frame", "ratio", "frame avg", "step");
+    auto row = [&](const std::string& name, const FrameResult& f) {
         double m = Median(f.frameMed);
-        std::printf("  %-22s %9.3f %9.2f %9.3f %9.4f\n", name, m, m / b, Median(f.frameMean),
-                    Median(f.stepMed));
+        std::printf("  %-31s %9.3f %9.2f %9.3f %9.4f\n", name.c_str(), m, m / fb,
+                    Median(f.frameMean), Median(f.stepMed));
     };
     row("bare (clear + swap)", bare);
-    row("shipped scene", shipped);
-    std::string name = "level of " + std::to_string(cells) + " cells";
-    row(name.c_str(), large);
-
+    for (const Build& b : builds) {
+        row(b.label + "shipped scene", b.shipped);
+        row(b.label + level, b.large);
+    }
     const double sb = Median(sBare.ms);
     std::printf(
         "start to first frame: %d runs, medians (ms); peak RSS after 100 frames or 3 s (MiB)\n",
         rounds);
-    auto srow = [&](const char* label, const StartResult& s) {
+    auto srow = [&](const std::string& label, const StartResult& s) {
         double m = Median(s.ms);
-        std::printf("  %-22s %9.1f %9.2f %9.1f\n", label, m, m / sb, Median(s.kb) / 1024.0);
+        std::printf("  %-31s %9.1f %9.2f %9.1f\n", label.c_str(), m, m / sb, Median(s.kb) / 1024.0);
     };
     srow("bare window", sBare);
-    srow("game", sGame);
-    srow(name.c_str(), sLarge);
+    for (const Build& b : builds) {
+        srow(b.label + "game", b.sGame);
+        srow(b.label + level, b.sLarge);
+    }
     return 0;
 }
 
@@ -310,7 +337,7 @@ int Parent(int rounds, int frames, int cells) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     int rounds = 5, frames = 500, cells = 100000;
-    std::string child, shots, levelDir;
+    std::string child, shots, levelDir, other;
     for (size_t i = 0; i + 1 < args.size(); i += 2) {
         const std::string& k = args[i];
         const std::string& v = args[i + 1];
@@ -326,6 +353,8 @@ int main(int argc, char** argv) {
             shots = v;
         else if (k == "--make-level")
             levelDir = v;
+        else if (k == "--compare")
+            other = v;
     }
     if (!child.empty())
         return Child(child, frames);
@@ -333,5 +362,5 @@ int main(int argc, char** argv) {
         return Shots(shots);
     if (!levelDir.empty())
         return MakeLevelDir(fs::current_path(), cells, levelDir).empty();
-    return Parent(rounds, frames, cells);
+    return Parent(rounds, frames, cells, other);
 }
