@@ -35,6 +35,9 @@ public:
     // Empty on failure; the list is then unchanged. Data in another format
     // is converted to the device format.
     static Ref<Clip> LoadClip(const std::string& path);
+    // LoadClip on any SDL source, such as bytes in memory; closes the source.
+    // A null source fails like a missing file.
+    static Ref<Clip> LoadClipRW(SDL_RWops* source);
 
     // None of these moves the play position.
     void playClip();

@@ -82,6 +82,15 @@ bool ConvertToDevice(const SDL_AudioSpec& spec, const Uint8* data, std::uint32_t
         SDL_SetError("audio data too long to convert");
         return false;
     }
+    // A few bytes declared at a rate of a few hertz would grow into gigabytes
+    // of device samples. Real rates (4 kHz 8-bit mono grows 192-fold) pass,
+    // and so does anything that stays small.
+    constexpr unsigned long long MaxGrowth = 256, SmallEnough = 16ull << 20;
+    if (capacity > SmallEnough && capacity > MaxGrowth * len) {
+        SDL_SetError("audio data at %d Hz would grow %d-fold in the device format", spec.freq,
+                     cvt.len_mult);
+        return false;
+    }
     cvt.len = static_cast<int>(len);
     cvt.buf = static_cast<Uint8*>(SDL_malloc(std::max<size_t>(capacity, 1)));
     if (!cvt.buf) {
@@ -127,9 +136,12 @@ void Clip::InitAudio() {
 }
 
 Ref<Clip> Clip::LoadClip(const std::string& path) {
+    return LoadClipRW(SDL_RWFromFile(path.c_str(), "rb"));
+}
+
+Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {
     Ref<Clip> clip = CreateRef<Clip>();
 
-    SDL_RWops* source = SDL_RWFromFile(path.c_str(), "rb");
     Uint8* loaded = nullptr;
     Uint32 loadedLen = 0;
     bool ok = source && SDL_LoadWAV_RW(source, 1, &clip->spec, &loaded, &loadedLen);

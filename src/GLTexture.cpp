@@ -1,7 +1,5 @@
 #include "GLTexture.h"
 
-#include <stb_image.h>
-
 #include <unordered_map>
 
 #include "GLUtil.h"
@@ -61,13 +59,14 @@ int Users(uint32_t id) {
 } // namespace GLTextureNames
 
 GLTexture2D::GLTexture2D(const std::string& path) {
-    stbi_set_flip_vertically_on_load(1);
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* data = stbi_load(path.c_str(), &w, &h, &channels, 4);
-    if (!data) {
+    const Image image = Image::Load(path);
+    if (image.Empty()) {
         Log::Warn("GL TEXTURE2D", "Could not load image file: %s", path.c_str());
+        Log::Warn("GL TEXTURE2D", "%s: %s", path.c_str(), image.Error().c_str());
         return;
     }
+    const int w = image.Width();
+    const int h = image.Height();
     m_Width = static_cast<float>(w);
     m_Height = static_cast<float>(h);
     gl_Width = gl_Height = 1.0f;
@@ -76,7 +75,6 @@ GLTexture2D::GLTexture2D(const std::string& path) {
     if (!GLContextCurrent()) {
         // The size is still known, so sheets can be cut; there is just nothing to bind.
         Log::Warn("GL TEXTURE2D", "No OpenGL context to load image file into: %s", path.c_str());
-        stbi_image_free(data);
         return;
     }
 
@@ -86,8 +84,7 @@ GLTexture2D::GLTexture2D(const std::string& path) {
     GLCall(glTextureParameteri(m_ID, GL_TEXTURE_MAG_FILTER, GL_NEAREST));
     glTextureParameteri(m_ID, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTextureParameteri(m_ID, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    GLCall(glTextureSubImage2D(m_ID, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, data));
-    stbi_image_free(data);
+    GLCall(glTextureSubImage2D(m_ID, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image.Pixels()));
     GLTextureNames::Adopt(m_ID);
 }
 

@@ -98,7 +98,8 @@ size_t CreateCells(const std::vector<std::vector<int>>& board) {
             if (code == EMPTY)
                 continue;
             EntityID block = ecs.CreateEntity();
-            glm::vec3 position(float(CELL * int(x)), float(CELL * int(y)), 0.0f);
+            // In float: 64 times an index past 2^25 would overflow an int.
+            glm::vec3 position(float(CELL) * float(x), float(CELL) * float(y), 0.0f);
             ecs.AddComponent<Transform>(block, position, glm::vec3(0), glm::vec3(CELL, CELL, 0));
             if (IsDraught(code)) {
                 ecs.AddComponent<ForceApplier>(block, ForceApplier{{0.0f, -2400.0f, 0.0f}});

@@ -1,0 +1,4 @@
+#shader vertex
+void main() {}
+#shader fragment // out
+void main() {}
