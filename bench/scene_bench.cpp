@@ -143,4 +143,19 @@ void BM_SceneUpdate_Generated(benchmark::State& state) {
 }
 BENCHMARK(BM_SceneUpdate_Generated)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// The first step after the level is made, which also indexes its colliders.
+void BM_SceneFirstUpdate_Generated(benchmark::State& state) {
+    const BenchLevel::Board board = BenchLevel::Generate(int(state.range(0)));
+    Engine::Engine engine(1280, 720);
+    for (auto _ : state) {
+        state.PauseTiming();
+        BuildScene(board);
+        state.ResumeTiming();
+        engine.Update(0.01);
+    }
+    meshRenderer.reset();
+    ECS::Get().Reset();
+}
+BENCHMARK(BM_SceneFirstUpdate_Generated)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
 } // namespace
