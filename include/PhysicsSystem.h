@@ -117,6 +117,7 @@ private:
     std::vector<Entry> m_entries;
     std::vector<Where> m_where;
     std::unordered_map<EntityID, uint32_t> m_index;
+    bool m_indexed = false;
     std::unordered_map<uint64_t, std::vector<uint32_t>, KeyHash> m_cells;
     std::vector<uint32_t> m_loose;
     std::vector<uint32_t> m_stamp;

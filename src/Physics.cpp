@@ -151,13 +151,14 @@ void ColliderGrid::Add(EntityID id, const ECS& ecs) {
         return;
     Ref<Transform> t = ecs.GetComponent<Transform>(id);
     Ref<Collider> c = ecs.GetComponent<Collider>(id);
-    if (!t || !c || m_index.count(id))
+    if (!t || !c)
         return;
     const auto index = static_cast<uint32_t>(m_entries.size());
     m_entries.push_back({id, std::move(t), std::move(c)});
     m_where.push_back({});
     m_stamp.push_back(0);
-    m_index.emplace(id, index);
+    if (m_indexed)
+        m_index.emplace(id, index);
     Place(index);
 }
 
@@ -165,6 +166,7 @@ void ColliderGrid::Clear() {
     m_entries.clear();
     m_where.clear();
     m_index.clear();
+    m_indexed = false;
     m_cells.clear();
     m_loose.clear();
     m_stamp.clear();
@@ -180,11 +182,21 @@ void ColliderGrid::Sync(const ECS& ecs) {
         m_ecs = &ecs;
         m_epoch = ecs.ListEpoch();
     }
+    const size_t more = colliders.size() - std::min(m_seen, colliders.size());
+    m_entries.reserve(m_entries.size() + more);
+    m_where.reserve(m_where.size() + more);
+    m_stamp.reserve(m_stamp.size() + more);
     for (; m_seen < colliders.size(); ++m_seen)
         Add(colliders[m_seen], ecs);
 }
 
 void ColliderGrid::Moved(EntityID entity) {
+    // Made on first use: most scenes never move a still collider.
+    if (!m_indexed) {
+        for (uint32_t i = 0; i < m_entries.size(); ++i)
+            m_index.emplace(m_entries[i].id, i);
+        m_indexed = true;
+    }
     auto it = m_index.find(entity);
     if (it == m_index.end())
         return;
