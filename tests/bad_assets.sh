@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real game binary with each of its seven assets missing, and truncated
-# to half its length, in turn: 14 runs, each with its expected outcome below.
+# to half its length, in turn: 14 runs, each with its expected outcome below,
+# and a run without the Assets directory.
 # Never a signal, a hang or a sanitizer report.
 #
 # bad_assets.sh <game> [jobs]
@@ -38,13 +39,16 @@ cases=(
     "music missing|piano2.wav|missing|runs|Could not open audio file: Couldn't open ./Assets/piano2.wav"
     # SDL reads the whole sample frames present: the first half plays, looping.
     "music truncated|piano2.wav|half|runs|!Could not open audio file*"
+    # Started from the wrong directory: every asset is missing, and the level,
+    # read last, ends the game.
+    "no Assets directory|Assets|none|255|FT ERROR: \"cannot open resource\" in function FT_New_Face*|$(red "SHADER: Could not open shader file: ./Assets/Shaders/basic.shader")|$(image_line boat-sheet.png)|$(image_line fish.png)|Could not open audio file: Couldn't open ./Assets/piano2.wav|$(level_line "cannot open: No such file or directory")"
 )
 
 run_case() {
     local spec="$1" name asset how expect dir size line
     IFS='|' read -r name asset how expect _ <<<"$spec"
     dir=$(mktemp -d)
-    sandbox "$dir" "$asset"
+    [ "$how" = none ] || sandbox "$dir" "$asset"
     if [ "$how" = half ]; then
         size=$(stat -c %s "$ASSETS/$asset")
         mkdir -p "$(dirname "$dir/Assets/$asset")"
