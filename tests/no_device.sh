@@ -5,6 +5,8 @@
 #   no display, x11 named: SDL cannot start its video; a clear message and 255.
 #   no display, SDL left to choose: whatever video driver SDL falls back to,
 #     a clear message as the last line and 255.
+#   DISPLAY naming a display that does not exist: the same.
+#   an X display without OpenGL (GLX): no window, no context; 255.
 # Never a signal or a sanitizer report.
 #
 # no_device.sh <game>
@@ -77,4 +79,32 @@ if [ -z "$problem" ]; then
     fi
 fi
 check "no display, driver of SDL's choice: ends 255 with '$(tail -n1 "$dir/err" | sed "s/$esc\[[0-9;]*m//g")'" "$problem"
+(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=:4093 run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+status=$(cat "$dir/status")
+problem=$(sanitizer_report "$dir/err")
+[ -n "$problem" ] || [ "$status" = 255 ] || problem="status $status"
+[ -n "$problem" ] || problem=$(fatal_last)
+check "DISPLAY names no display: ends 255" "$problem"
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -extension GLX 3>"$dir/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 50); do
+    [ -s "$dir/display" ] && break
+    sleep 0.1
+done
+(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=":$(cat "$dir/display")" run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null
+status=$(cat "$dir/status")
+problem=$(sanitizer_report "$dir/err")
+if [ -z "$problem" ]; then
+    if [ "$status" != 255 ]; then
+        problem="status $status"
+    elif ! grep -qF "${esc}[0;31mWINDOW: Could not create context: " "$dir/err"; then
+        problem="no context line"
+    else
+        problem=$(fatal_last)
+    fi
+fi
+check "X display without GLX: ends 255" "$problem"
 exit $failed
