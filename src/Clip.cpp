@@ -64,6 +64,10 @@ void MixClip(Clip& clip, Uint8* stream, std::uint32_t len) {
     }
 }
 
+// Bytes of one sample frame in the device format.
+constexpr std::uint32_t DeviceFrame =
+    Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
+
 bool InDeviceFormat(const SDL_AudioSpec& spec) {
     return spec.freq == Clip::DeviceFreq && spec.format == Clip::DeviceFormat &&
            spec.channels == Clip::DeviceChannels;
@@ -103,11 +107,10 @@ bool ConvertToDevice(const SDL_AudioSpec& spec, const Uint8* data, std::uint32_t
         SDL_free(cvt.buf);
         return false;
     }
-    const std::uint32_t frame = Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
     const std::uint32_t converted = cvt.needed ? static_cast<std::uint32_t>(cvt.len_cvt) : len;
     *out = cvt.buf;
     // Whole frames only, so a loop wrap never swaps the channels.
-    *outLen = converted - converted % frame;
+    *outLen = converted - converted % DeviceFrame;
     return true;
 }
 
@@ -148,7 +151,9 @@ Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {
     if (ok) {
         if (InDeviceFormat(clip->spec)) {
             clip->data = loaded;
-            clip->clipLen = loadedLen;
+            // A file whose block size disagrees with its format can hold a
+            // part frame; a loop wrap inside it would swap the channels.
+            clip->clipLen = loadedLen - loadedLen % DeviceFrame;
         } else {
             ok = ConvertToDevice(clip->spec, loaded, loadedLen, &clip->data, &clip->clipLen);
             clip->m_converted = ok;

@@ -207,4 +207,17 @@ TEST_F(ClipMemory, ARateOfAFewHertzIsRefusedNotGrownToGigabytes) {
     EXPECT_TRUE(LoadFromMemory(Wav(1, 1, 8, Bytes(16, 0x80))));
 }
 
+TEST_F(ClipMemory, APartFrameAtTheEndIsDropped) {
+    // Device format, but a block size of 1 byte: SDL keeps all 35 data bytes.
+    Ref<Clip> clip = LoadFromMemory(Regression("clip", "part-frame-in-device-format.wav"));
+    ASSERT_TRUE(clip);
+    EXPECT_EQ(clip->clipLen, 32u);
+    // Looping wraps on a frame: the second buffer starts with the clip's first frame.
+    clip->loopClip();
+    Bytes out(40);
+    Clip::callback(nullptr, out.data(), 40);
+    EXPECT_EQ(clip->trackPos, 8u);
+    EXPECT_EQ(std::memcmp(out.data() + 32, clip->data, 8), 0);
+}
+
 } // namespace
