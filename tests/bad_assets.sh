@@ -54,7 +54,11 @@ run_case() {
         mkdir -p "$(dirname "$dir/Assets/$asset")"
         head -c $((size / 2)) "$ASSETS/$asset" >"$dir/Assets/$asset"
     fi
-    run_game "$game" "$dir" "$seconds"
+    if [ "$expect" = runs ]; then
+        run_game "$game" "$dir" 120 "$settle"
+    else
+        run_game "$game" "$dir" 120
+    fi
     local problem=""
     report=$(sanitizer_report "$dir/err")
     if [ -n "$report" ]; then
@@ -98,13 +102,13 @@ run_case() {
 }
 
 if [ "${1:-}" = --one ]; then
-    game="$2" seconds="$3"
+    game="$2" settle="$3"
     run_case "$4"
     exit 0
 fi
 
-game="$(realpath "$1")" jobs="${2:-4}" seconds=3
-results=$(printf '%s\0' "${cases[@]}" | xargs -0 -P "$jobs" -n1 "$0" --one "$game" "$seconds")
+game="$(realpath "$1")" jobs="${2:-4}" settle=2
+results=$(printf '%s\0' "${cases[@]}" | xargs -0 -P "$jobs" -n1 "$0" --one "$game" "$settle")
 echo "$results"
 if grep -q '^FAIL' <<<"$results"; then
     exit 1

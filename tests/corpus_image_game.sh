@@ -6,7 +6,7 @@
 # image of the suite is smaller than the game's 64-pixel cells, a sheet or a
 # tile set also says it holds no whole cell. No sanitizer report.
 #
-# corpus_image_game.sh <game> <corpus dir> [seconds per run] [jobs]
+# corpus_image_game.sh <game> <corpus dir> [seconds after the window shows] [jobs]
 # Takes a sample: every corrupt file, and valid ones of each colour type,
 # bit depth, interlacing, odd sizes and transparency.
 set -u
@@ -25,7 +25,7 @@ if [ "$1" = --one ]; then
     for i in 0 1 2; do
         ln -s "${@:i+1:1}" "$dir/Assets/${roles[i]}"
     done
-    run_game "$game" "$dir" "$seconds"
+    run_game "$game" "$dir" 120 "$seconds"
     err="$dir/err"
     report=$(sanitizer_report "$err")
     if [ -n "$report" ]; then

@@ -20,7 +20,7 @@ if [ "$1" = --one ]; then
     trap 'rm -rf "$dir"' EXIT
     sandbox "$dir" level1.json
     ln -s "$file" "$dir/Assets/level1.json"
-    run_game "$game" "$dir" 60
+    run_game "$game" "$dir" 120
     name=$(basename "$file")
     class=${name%%_*}
     report=$(sanitizer_report "$dir/err")

@@ -32,7 +32,7 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 sandbox "$dir"
 
-SDL_AUDIODRIVER=no-such-driver run_game "$game" "$dir" 3
+SDL_AUDIODRIVER=no-such-driver run_game "$game" "$dir" 120 2
 problem=$(sanitizer_report "$dir/err")
 if [ -z "$problem" ]; then
     if [ "$status" != running ]; then
@@ -52,7 +52,7 @@ fatal_last() {
     [[ "$last" == "${esc}[0;31m"*"${esc}[0m" ]] || echo "last line is '$last'"
 }
 
-(unset DISPLAY WAYLAND_DISPLAY; SDL_VIDEODRIVER=x11 run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+(unset DISPLAY WAYLAND_DISPLAY; SDL_VIDEODRIVER=x11 run_game "$game" "$dir" 120; echo "$status" >"$dir/status")
 status=$(cat "$dir/status")
 problem=$(sanitizer_report "$dir/err")
 if [ -z "$problem" ]; then
@@ -68,7 +68,7 @@ if [ -z "$problem" ]; then
 fi
 check "no display, x11 driver: ends 255" "$problem"
 
-(unset DISPLAY WAYLAND_DISPLAY SDL_VIDEODRIVER; run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+(unset DISPLAY WAYLAND_DISPLAY SDL_VIDEODRIVER; run_game "$game" "$dir" 120; echo "$status" >"$dir/status")
 status=$(cat "$dir/status")
 problem=$(sanitizer_report "$dir/err")
 if [ -z "$problem" ]; then
@@ -79,7 +79,7 @@ if [ -z "$problem" ]; then
     fi
 fi
 check "no display, driver of SDL's choice: ends 255 with '$(tail -n1 "$dir/err" | sed "s/$esc\[[0-9;]*m//g")'" "$problem"
-(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=:4093 run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=:4093 run_game "$game" "$dir" 120; echo "$status" >"$dir/status")
 status=$(cat "$dir/status")
 problem=$(sanitizer_report "$dir/err")
 [ -n "$problem" ] || [ "$status" = 255 ] || problem="status $status"
@@ -92,7 +92,7 @@ for _ in $(seq 50); do
     [ -s "$dir/display" ] && break
     sleep 0.1
 done
-(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=":$(cat "$dir/display")" run_game "$game" "$dir" 10; echo "$status" >"$dir/status")
+(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=":$(cat "$dir/display")" run_game "$game" "$dir" 120; echo "$status" >"$dir/status")
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null
 status=$(cat "$dir/status")
