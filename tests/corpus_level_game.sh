@@ -5,7 +5,10 @@
 #   LEVEL: Could not load level file ./Assets/level1.json: <reason>
 # (a valid JSON file never with a parse error as the reason); one that is a
 # level must leave the game running. Never a signal, a hang or a sanitizer
-# report.
+# report. A few well-formed but odd levels written here (w_ files: tile
+# numbers that name no tile, tiles of one pixel and tiles larger than the
+# tile set, no board, a long floor, a tile-set path that is no image) must
+# all run.
 #
 # corpus_level_game.sh <game> <corpus dir> all|sample [jobs]
 # "sample" (for slow builds) takes every i_ file, every fourth y_ and n_ file
@@ -20,9 +23,13 @@ if [ "$1" = --one ]; then
     trap 'rm -rf "$dir"' EXIT
     sandbox "$dir" level1.json
     ln -s "$file" "$dir/Assets/level1.json"
-    run_game "$game" "$dir" 120
     name=$(basename "$file")
     class=${name%%_*}
+    if [ "$class" = w ]; then
+        run_game "$game" "$dir" 120 2
+    else
+        run_game "$game" "$dir" 120
+    fi
     report=$(sanitizer_report "$dir/err")
     esc=$'\e'
     last=$(tail -n1 "$dir/err")
@@ -37,6 +44,8 @@ if [ "$1" = --one ]; then
         else
             echo "FAIL $class $name: status $term_status after SIGTERM"
         fi
+    elif [ "$class" = w ]; then
+        echo "FAIL $class $name: status $status; last line '$last'"
     elif [ "$status" -ne 255 ]; then
         echo "FAIL $class $name: status $status"
     elif [ "$reason" = "$last" ] || [ "$last" != "$prefix$reason${esc}[0m" ] || [ -z "$reason" ]; then
@@ -72,6 +81,28 @@ if [ "$mode" = sample ]; then
     done
     files=("${picked[@]}")
 fi
+
+# Well-formed levels that the game must play.
+odd=$(mktemp -d)
+trap 'rm -rf "$odd"' EXIT
+level() { # <name> <tile set> <tile w> <tile h> <board>
+    printf '{"tilemap_path": "%s", "tile_w": %s, "tile_h": %s, "board": %s}\n' "$2" "$3" "$4" "$5" \
+        >"$odd/w_$1.json"
+    files+=("$odd/w_$1.json")
+}
+floor="[-1, -1, -1, -1, -1, 2]"
+long="$floor"
+for ((i = 0; i < 2000; ++i)); do long+=", $floor"; done
+level no_such_tiles ./Assets/tiles.png 64 64 "[[99, -7, 2147483647, -2147483648], [0, 1, 2], [], [-1]]"
+level one_pixel_tiles ./Assets/tiles.png 1 1 "[[0, 1, 2, 3], [4, 5, 6, 7, 8, 9, 10, 11, 12]]"
+level tiles_larger_than_the_set ./Assets/tiles.png 4096 4096 "[[0, 0], [1], $floor]"
+level cut_tile_size ./Assets/tiles.png 64.9 64.2 "[$floor, $floor]"
+level no_board ./Assets/tiles.png 64 64 "[]"
+level long_floor ./Assets/tiles.png 64 64 "[$long]"
+level tile_set_is_a_directory ./Assets 64 64 "[$floor]"
+level tile_set_is_the_level ./Assets/level1.json 64 64 "[$floor]"
+level no_tile_set "" 64 64 "[$floor]"
+
 results=$(printf '%s\0' "${files[@]}" | xargs -0 -P "$jobs" -n1 "$0" --one "$game")
 echo "${#files[@]} files:"
 sed -E 's/^OK ([a-z]) (fails|runs).*/\1_ \2/' <<<"$(grep '^OK' <<<"$results")" | sort | uniq -c
