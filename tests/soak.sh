@@ -42,7 +42,7 @@ while ((SECONDS - start < seconds)); do
     now=$(($(date +%s%N) / 1000000 - start * 1000))
     if ((SECONDS - start >= next_sample)); then
         echo "$((SECONDS - start)) $(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")" >>"$out/rss"
-        next_sample=$((next_sample + 1))
+        next_sample=$((SECONDS - start + 1))
     fi
     if ((now >= next_run)); then
         # A new run: left (2 in 5), right (2 in 5) or neither, jumping or not.
