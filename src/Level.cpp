@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 
@@ -83,6 +84,11 @@ LevelData Parse(std::istream& in) {
 }
 
 LevelData Load(const std::string& path) {
+    // A directory opens as a stream and then reads as empty input, which
+    // would send the user looking for a fault in the JSON.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw LevelError("cannot open: Is a directory");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw LevelError(std::string("cannot open: ") + std::strerror(errno));

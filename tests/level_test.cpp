@@ -87,12 +87,18 @@ TEST(LevelParse, TileSizeMustBePositive) {
               "no error");
 }
 
-TEST(LevelLoad, MissingFileIsAnError) {
+TEST(LevelLoad, MissingFileOrDirectoryIsAnError) {
     try {
         Level::Load("/nonexistent/level.json");
         FAIL();
     } catch (const LevelError& error) {
         EXPECT_STREQ(error.what(), "cannot open: No such file or directory");
+    }
+    try {
+        Level::Load("/tmp");
+        FAIL();
+    } catch (const LevelError& error) {
+        EXPECT_STREQ(error.what(), "cannot open: Is a directory");
     }
 }
 
