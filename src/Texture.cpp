@@ -87,14 +87,19 @@ unsigned char* DecodePnm16(const unsigned char* data, size_t size, int w, int h,
     return out;
 }
 
-// The decoder builds each JPEG Huffman table without checking that it holds
-// at most 256 codes, and writes the excess past the table. Walks the marker
-// segments as the decoder reads them and names the first such table.
-std::string OversizedJpegTable(const unsigned char* data, size_t size) {
+// Two faults of the decoder's JPEG reader that the data can steer, found
+// here by walking the marker segments as the decoder reads them:
+// - it builds each Huffman table without checking that it holds at most 256
+//   codes, and writes the excess past the table;
+// - a scan may name a table that no segment defined, and the decoder then
+//   looks codes up in uninitialised memory and indexes past the table.
+std::string JpegTableFault(const unsigned char* data, size_t size) {
     if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
         return {};
     // Past the end the decoder reads zeros.
     const auto at = [&](size_t i) -> unsigned { return i < size ? data[i] : 0u; };
+    bool defined[2][4] = {}; // [DC, AC][table]
+    bool progressive = false;
     size_t i = 2;
     while (i + 1 < size) {
         if (data[i] != 0xFF) {
@@ -110,18 +115,38 @@ std::string OversizedJpegTable(const unsigned char* data, size_t size) {
         if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD9) || marker == 0x01)
             continue;
         const size_t length = at(i) << 8 | at(i + 1);
+        if (marker == 0xC2)
+            progressive = true;
         if (marker == 0xC4) {
             long left = static_cast<long>(length) - 2;
             size_t p = i + 2;
             while (left > 0) {
+                const unsigned kind = at(p) >> 4, table = at(p) & 15;
                 unsigned codes = 0;
                 for (size_t k = 1; k <= 16; ++k)
                     codes += at(p + k);
                 if (codes > 256)
                     return "JPEG Huffman table of " + std::to_string(codes) +
                            " codes (at most 256)";
+                if (kind <= 1 && table <= 3)
+                    defined[kind][table] = true;
                 p += 17 + codes;
                 left -= 17 + static_cast<long>(codes);
+            }
+        }
+        if (marker == 0xDA) {
+            const unsigned count = at(i + 2);
+            const unsigned start = at(i + 3 + 2 * count);     // spectral selection start
+            const unsigned high = at(i + 5 + 2 * count) >> 4; // successive approximation
+            // A progressive scan reads only the tables it decodes with: DC
+            // for a first DC pass, AC for an AC pass.
+            const bool dc = !progressive || (start == 0 && high == 0);
+            const bool ac = !progressive || start > 0;
+            for (unsigned c = 0; c < count; ++c) {
+                const unsigned tables = at(i + 4 + 2 * c);
+                if ((dc && (tables >> 4) <= 3 && !defined[0][tables >> 4]) ||
+                    (ac && (tables & 15) <= 3 && !defined[1][tables & 15]))
+                    return "JPEG scan uses a Huffman table that was never defined";
             }
         }
         i += length;
@@ -213,7 +238,7 @@ Image Image::Decode(const unsigned char* bytes, size_t size) {
                         " pixels is larger than " + std::to_string(MAX_SIDE) + " on a side";
         return image;
     }
-    image.m_error = OversizedJpegTable(data, size);
+    image.m_error = JpegTableFault(data, size);
     if (image.m_error.empty())
         image.m_error = EndlessHdrScanline(data, size);
     if (!image.m_error.empty())
