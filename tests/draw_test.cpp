@@ -11,6 +11,7 @@
 #include "MeshRenderer.h"
 #include "RenderImages.h"
 #include "Shader.h"
+#include "TextMesh.h"
 #include "Time.h"
 
 using namespace Engine;
@@ -43,8 +44,10 @@ protected:
         ECS::Get().RegisterComponent<Mesh>();
         ECS::Get().RegisterComponent<TileMap>();
         ECS::Get().RegisterComponent<Animation>();
+        ECS::Get().RegisterComponent<TextMesh>();
         meshRenderer = CreateRef<MeshRenderer>(ren, shader);
         ECS::Get().RegisterSystem(meshRenderer);
+        ECS::Get().RegisterSystem(CreateRef<TextRenderer>(ren, shader));
         ECS::Get().RegisterSystem(CreateRef<TileMapRenderer>(ren, shader));
         ECS::Get().RegisterSystem(CreateRef<AnimationRenderer>(ren, shader));
         ECS::Get().RegisterSystem(CreateRef<AnimationUpdater>());
@@ -65,6 +68,7 @@ protected:
         ren->Clear();
         meshRenderer->RenderInit(ren);
         ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Mesh, Transform>());
+        ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TextMesh, Transform>());
         ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TileMap, Transform>());
         ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Animation, Transform>());
         meshRenderer->RenderEnd(ren);
@@ -242,9 +246,10 @@ TEST_F(DrawTest, ShaderFailuresAreReported) {
                 testing::ExitedWithCode(255), "SHADER: Uniform u_texPos does not exist");
 }
 
-// A tile row with a round sprite standing on it; checked by eye once
-// (RENDER_SHOT_PNG=path writes the frame) and kept as these pixel checks.
-TEST_F(DrawTest, SceneOfATileRowAndASprite) {
+// A tile row with a round sprite standing on it and a line of text above;
+// checked by eye once (RENDER_SHOT_PNG=path writes the frame) and kept as
+// these pixel checks.
+TEST_F(DrawTest, SceneOfATileRowASpriteAndALineOfText) {
     const Rgba brick{150, 75, 40, 255}, mortar{60, 30, 20, 255}, grass{40, 160, 60, 255},
         soil{90, 60, 30, 255}, boat{240, 200, 40, 255};
     std::string tiles = dir.File("tiles.png"), sheet = dir.File("boat.png");
@@ -262,6 +267,14 @@ TEST_F(DrawTest, SceneOfATileRowAndASprite) {
         grid[x][9] = x % 2; // row 9: world y 576 to 639
     Add<TileMap>({0, 0, 0}, tiles, grid, 64, 64);
     Add<Animation>({600, 520, 0}, sheet, 64, 64);
+    Font::InitFont();
+    testing::internal::CaptureStdout(); // the font's load line
+    const Font font = Font::loadFont("Assets/SGK100.ttf");
+    testing::internal::GetCapturedStdout();
+    const EntityID text = ECS::Get().CreateEntity();
+    ECS::Get().AddComponent<TextMesh>(text, TextMesh::CreateTextMesh(font, "Hello"));
+    ECS::Get().AddComponent<Transform>(text, glm::vec3(640, 200, 0), glm::vec3(0),
+                                       glm::vec3(1, 1, 0));
     auto img = DrawFrame();
     if (const char* shot = std::getenv("RENDER_SHOT_PNG"))
         stbi_write_png(shot, 1280, 720, 4, img.data(), 1280 * 4);
@@ -276,6 +289,20 @@ TEST_F(DrawTest, SceneOfATileRowAndASprite) {
     EXPECT_EQ(At(img, 632, 578), Px(boat));
     EXPECT_EQ(At(img, 601, 521), kBackground);
     EXPECT_EQ(At(img, 601, 582), Px(grass));
+    // The text, starting at x 640 with its baseline at y 200: white glyph
+    // pixels inside its box, none outside it.
+    int white = 0, strayText = 0;
+    for (int y = 100; y < 260; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            const Pixel p = At(img, x, y);
+            const bool inBox = x >= 640 && x < 810 && y >= 140 && y < 215;
+            if (p == Pixel{255, 255, 255, 255})
+                ++white;
+            if (!inBox && !(p == kBackground))
+                ++strayText;
+        }
+    EXPECT_GT(white, 300);
+    EXPECT_EQ(strayText, 0);
 }
 
 // From a camera between pixels, neighbouring see-through tiles still meet
