@@ -45,8 +45,8 @@ cases=(
 )
 
 run_case() {
-    local spec="$1" name asset how expect dir size line
-    IFS='|' read -r name asset how expect _ <<<"$spec"
+    local entry="$1" name asset how expect dir size line
+    IFS='|' read -r name asset how expect _ <<<"$entry"
     dir=$(mktemp -d)
     [ "$how" = none ] || sandbox "$dir" "$asset"
     if [ "$how" = half ]; then
@@ -75,7 +75,7 @@ run_case() {
         problem="status $status, expected $expect"
     fi
     # The expected lines, in order of the fields after the fourth.
-    IFS='|' read -r -a fields <<<"$spec"
+    IFS='|' read -r -a fields <<<"$entry"
     for line in "${fields[@]:4}"; do
         if [[ "$line" == '!'* ]]; then
             line=${line#!}
