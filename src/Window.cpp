@@ -24,17 +24,23 @@ Window::~Window() {
 
 bool Window::Init() {
     Uint32 flags = SDL_WINDOW_SHOWN;
-    if (SDL_Init(SDL_INIT_EVERYTHING) < 0) {
-        // A machine without a sound card or joystick support can still show
-        // the game; only a missing display is a reason to stop.
-        std::string everything = SDL_GetError();
-        if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_EVENTS) < 0) {
-            Log::Log("WINDOW", "SDL could not initialize! SDL Error: %s", SDL_GetError());
-            SDL_Quit();
-            return false;
-        }
-        Log::Warn("WINDOW", "Some SDL subsystems are unavailable: %s", everything.c_str());
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_EVENTS) < 0) {
+        Log::Log("WINDOW", "SDL could not initialize! SDL Error: %s", SDL_GetError());
+        SDL_Quit();
+        return false;
     }
+    // The rest one by one: a machine without a sound card or joystick support
+    // can still show the game. Started together with the video, one failure
+    // would make SDL stop the video again, and its second start in the
+    // process now and then settles on a driver without GLX.
+    std::string missing;
+    for (Uint32 subsystem : {SDL_INIT_AUDIO, SDL_INIT_JOYSTICK, SDL_INIT_HAPTIC,
+                             SDL_INIT_GAMECONTROLLER, SDL_INIT_SENSOR}) {
+        if (SDL_InitSubSystem(subsystem) < 0)
+            missing += (missing.empty() ? "" : "; ") + std::string(SDL_GetError());
+    }
+    if (!missing.empty())
+        Log::Warn("WINDOW", "Some SDL subsystems are unavailable: %s", missing.c_str());
     m_SdlStarted = true;
 
     if (Renderer::GetAPI() == Renderer::API::OpenGL)
