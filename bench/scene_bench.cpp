@@ -6,6 +6,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
 #include "Animation.h"
 #include "Camera.h"
 #include "CameraSystem.h"
@@ -157,5 +161,41 @@ void BM_SceneFirstUpdate_Generated(benchmark::State& state) {
     ECS::Get().Reset();
 }
 BENCHMARK(BM_SceneFirstUpdate_Generated)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The two halves of a large level's start: reading its file, and making one
+// entity per cell.
+void BM_LevelParse(benchmark::State& state) {
+    std::ostringstream file;
+    {
+        const std::string path = "bench-level-parse.json";
+        BenchLevel::WriteJson(path, BenchLevel::Generate(int(state.range(0))));
+        std::ifstream in(path);
+        file << in.rdbuf();
+        std::remove(path.c_str());
+    }
+    const std::string text = file.str();
+    for (auto _ : state) {
+        std::istringstream in(text);
+        benchmark::DoNotOptimize(Level::Parse(in));
+    }
+    state.counters["bytes"] = double(text.size());
+}
+BENCHMARK(BM_LevelParse)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_LevelCells(benchmark::State& state) {
+    const BenchLevel::Board board = BenchLevel::Generate(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        ECS& ecs = ECS::Get();
+        ecs.Reset();
+        ecs.RegisterComponent<Transform>();
+        ecs.RegisterComponent<Collider>();
+        ecs.RegisterComponent<ForceApplier>();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(Level::CreateCells(board));
+    }
+    ECS::Get().Reset();
+}
+BENCHMARK(BM_LevelCells)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
