@@ -131,8 +131,8 @@ void Clip::InitAudio() {
     want.samples = DeviceSamples;
     want.callback = Clip::callback;
     want.userdata = nullptr;
-    // No obtained spec: SDL converts behind the scenes, so the callback
-    // always sees exactly this format.
+    // No second SDL_AudioSpec for what was obtained: SDL converts behind the scenes, so the
+    // callback always sees exactly this format.
     if (SDL_OpenAudio(&want, nullptr) < 0)
         std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
     SDL_PauseAudio(0);
