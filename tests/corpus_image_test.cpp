@@ -15,12 +15,8 @@
 #include <iterator>
 #include <optional>
 
-#include "Animation.h"
-#include "Camera.h"
+#include "DrawScene.h"
 #include "ECS.h"
-#include "GLContext.h"
-#include "MeshRenderer.h"
-#include "Shader.h"
 #include "Time.h"
 
 using namespace Engine;
@@ -113,12 +109,12 @@ struct Placed {
     int w, h;
 };
 
-class ImageCorpus : public EngineTest::GLTest {
+class ImageCorpus : public EngineTest::DrawSceneTest {
 protected:
     void SetUp() override {
         if (!fs::is_directory(CORPUS))
             GTEST_SKIP() << "no corpus at " << CORPUS;
-        GLTest::SetUp();
+        DrawSceneTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         for (const auto& entry : fs::directory_iterator(CORPUS))
@@ -134,31 +130,7 @@ protected:
                 sample.push_back(files[i]);
         files.swap(sample);
 #endif
-        ren = CreateUni<GLRenderer>();
-        Mesh::InitQuad();
-        testing::internal::CaptureStderr();
-        shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
-        testing::internal::GetCapturedStderr();
-        // World coordinates are screen pixels.
-        Camera::Main().transform.position = {640, 360, 0};
-        ECS& ecs = ECS::Get();
-        ecs.Reset();
-        ecs.RegisterComponent<Transform>();
-        ecs.RegisterComponent<Mesh>();
-        ecs.RegisterComponent<TileMap>();
-        ecs.RegisterComponent<Animation>();
-        meshRenderer = CreateRef<MeshRenderer>(ren, shader);
-        ecs.RegisterSystem(meshRenderer);
-        ecs.RegisterSystem(CreateRef<TileMapRenderer>(ren, shader));
-        ecs.RegisterSystem(CreateRef<AnimationRenderer>(ren, shader));
         Time::dt = 0.01;
-    }
-    void TearDown() override {
-        ECS::Get().Reset();
-        meshRenderer.reset();
-        shader.reset();
-        Mesh::ReleaseQuad();
-        GLTest::TearDown();
     }
 
     // Adds c on a new entity at pos with the given scale, draws one frame in
@@ -168,14 +140,7 @@ protected:
         EntityID e = ecs.CreateEntity();
         ecs.AddComponent<C>(e, c);
         ecs.AddComponent<Transform>(e, pos, glm::vec3(0), scale);
-        ren->SetClearColor(0x262E33);
-        ren->Clear();
-        meshRenderer->RenderInit(ren);
-        ecs.RunSystemArch(ecs.GetArchetype<Mesh, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
-        meshRenderer->RenderEnd(ren);
-        std::vector<Pixel> image = ReadBack();
+        std::vector<Pixel> image = DrawFrame();
         ecs.RemoveEntity(e);
         return image;
     }
@@ -217,9 +182,6 @@ protected:
     }
 
     std::vector<fs::path> files;
-    Uni<Renderer> ren;
-    Ref<Shader> shader;
-    Ref<MeshRenderer> meshRenderer;
 };
 
 // The enemy's role: the whole image on one quad, drawn at its own size.

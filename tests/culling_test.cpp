@@ -8,12 +8,10 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "Camera.h"
+#include "DrawScene.h"
 #include "ECS.h"
-#include "GLContext.h"
 #include "GLRenderer.h"
 #include "Mesh.h"
-#include "MeshRenderer.h"
-#include "Shader.h"
 
 using namespace Engine;
 using glm::vec3;
@@ -82,38 +80,10 @@ TEST(VisibleTiles, ViewsThatCannotBeNarrowedDrawEverything) {
     EXPECT_GT(s.x0, 1LL << 31);
 }
 
-class CullingDraw : public EngineTest::GLTest {
+class CullingDraw : public EngineTest::DrawSceneTest {
 protected:
-    void SetUp() override {
-        GLTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        ren = CreateUni<GLRenderer>();
-        Mesh::InitQuad();
-        testing::internal::CaptureStderr();
-        shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
-        testing::internal::GetCapturedStderr();
-        ECS& ecs = ECS::Get();
-        ecs.Reset();
-        ecs.RegisterComponent<Transform>();
-        ecs.RegisterComponent<Mesh>();
-        ecs.RegisterComponent<TileMap>();
-        meshRenderer = CreateRef<MeshRenderer>(ren, shader);
-        ecs.RegisterSystem(meshRenderer);
-        ecs.RegisterSystem(CreateRef<TileMapRenderer>(ren, shader));
-    }
-    void TearDown() override {
-        ECS::Get().Reset();
-        meshRenderer.reset();
-        shader.reset();
-        Mesh::ReleaseQuad();
-        GLTest::TearDown();
-    }
-
     std::vector<EngineTest::Pixel> Frame(bool everyCell, EntityID map) {
-        ren->SetClearColor(0x262E33);
-        ren->Clear();
-        meshRenderer->RenderInit(ren);
+        BeginFrame();
         if (everyCell) {
             // What the renderer did before it looked at the view.
             auto tiles = ECS::Get().GetComponent<TileMap>(map);
@@ -131,13 +101,8 @@ protected:
         } else {
             ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TileMap, Transform>());
         }
-        meshRenderer->RenderEnd(ren);
-        return ReadBack();
+        return EndFrame();
     }
-
-    Uni<Renderer> ren;
-    Ref<Shader> shader;
-    Ref<MeshRenderer> meshRenderer;
 };
 
 TEST_F(CullingDraw, PicturesEqualDrawingEveryCell) {

@@ -3,15 +3,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "Animation.h"
-#include "Camera.h"
-#include "ECS.h"
-#include "GLContext.h"
+#include "DrawScene.h"
 #include "GLTexture.h"
-#include "MeshRenderer.h"
 #include "RenderImages.h"
-#include "Shader.h"
-#include "TextMesh.h"
 #include "Time.h"
 
 using namespace Engine;
@@ -27,52 +21,13 @@ Pixel Px(Rgba c) {
 const Pixel kBackground{38, 46, 51, 255};
 const Pixel kRedPx = Px(EngineTest::kRed), kBluePx = Px(EngineTest::kBlue);
 
-class DrawTest : public EngineTest::GLTest {
+class DrawTest : public EngineTest::DrawSceneTest {
 protected:
     void SetUp() override {
-        GLTest::SetUp();
+        DrawSceneTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        ren = CreateUni<GLRenderer>();
-        Mesh::InitQuad();
-        testing::internal::CaptureStderr();
-        shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
-        shaderLog = testing::internal::GetCapturedStderr();
-        Camera::Main().transform.position = {640, 360, 0};
-        ECS::Get().Reset();
-        ECS::Get().RegisterComponent<Transform>();
-        ECS::Get().RegisterComponent<Mesh>();
-        ECS::Get().RegisterComponent<TileMap>();
-        ECS::Get().RegisterComponent<Animation>();
-        ECS::Get().RegisterComponent<TextMesh>();
-        meshRenderer = CreateRef<MeshRenderer>(ren, shader);
-        ECS::Get().RegisterSystem(meshRenderer);
-        ECS::Get().RegisterSystem(CreateRef<TextRenderer>(ren, shader));
-        ECS::Get().RegisterSystem(CreateRef<TileMapRenderer>(ren, shader));
-        ECS::Get().RegisterSystem(CreateRef<AnimationRenderer>(ren, shader));
         ECS::Get().RegisterSystem(CreateRef<AnimationUpdater>());
-    }
-
-    void TearDown() override {
-        // Everything holding GL objects goes while the context is current.
-        ECS::Get().Reset();
-        meshRenderer.reset();
-        shader.reset();
-        Mesh::ReleaseQuad();
-        GLTest::TearDown();
-    }
-
-    // One frame in the game's order, read back.
-    std::vector<Pixel> DrawFrame() {
-        ren->SetClearColor(0x262E33);
-        ren->Clear();
-        meshRenderer->RenderInit(ren);
-        ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Mesh, Transform>());
-        ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TextMesh, Transform>());
-        ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TileMap, Transform>());
-        ECS::Get().RunSystemArch(ECS::Get().GetArchetype<Animation, Transform>());
-        meshRenderer->RenderEnd(ren);
-        return ReadBack();
     }
 
     template <typename C, typename... Args> EntityID Add(glm::vec3 pos, Args&&... args) {
@@ -106,10 +61,6 @@ protected:
     }
 
     EngineTest::TempDir dir;
-    Uni<Renderer> ren;
-    Ref<Shader> shader;
-    Ref<MeshRenderer> meshRenderer;
-    std::string shaderLog;
 };
 
 } // namespace
