@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
-#include "ECS.h"
-#include "System.h"
+#include <engine/ecs/ECS.h>
+#include <engine/ecs/System.h>
 
 using namespace Engine;
 

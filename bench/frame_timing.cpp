@@ -34,10 +34,12 @@
 #include <string>
 #include <vector>
 
-#include "Camera.h"
-#include "Engine.h"
-#include "GLUtil.h"
+#include <engine/core/Engine.h>
+#include <engine/render/Camera.h>
+
 #include "LevelGen.h"
+#include "core/GLUtil.h"
+#include "game/Scene.h"
 
 namespace fs = std::filesystem;
 
@@ -70,8 +72,10 @@ int Child(const std::string& mode, int frames) {
     Engine::Engine engine(1280, 720);
     engine.InitializeGraphicsSubSystem();
     const bool scene = mode == "scene";
-    if (scene)
+    if (scene) {
+        engine.SetScene(Engine::CreateRef<Engine::GameScene>());
         engine.Start();
+    }
     std::vector<double> frame, step;
     for (int i = 0; i < 300 + frames; ++i) {
         auto t0 = Clock::now();
@@ -116,6 +120,7 @@ int Shots(const std::string& dir) {
     fs::create_directories(dir);
     Engine::Engine engine(1280, 720);
     engine.InitializeGraphicsSubSystem();
+    engine.SetScene(Engine::CreateRef<Engine::GameScene>());
     engine.Start();
     // Fractional points check the whole-pixel rounding; the far ones show the
     // map's edges and empty space around it.

@@ -2,15 +2,16 @@
 
 #include <cmath>
 
-#include "CameraSystem.h"
-#include "ControllerSystem.h"
-#include "ECS.h"
-#include "EnemySystem.h"
-#include "ForceApplier.h"
-#include "ForceSystem.h"
-#include "Input.h"
-#include "PhysicsSystem.h"
-#include "Time.h"
+#include <engine/core/Input.h>
+#include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/ForceApplier.h>
+#include <engine/physics/ForceSystem.h>
+#include <engine/physics/PhysicsSystem.h>
+#include <engine/render/CameraSystem.h>
+
+#include "game/ControllerSystem.h"
+#include "game/EnemySystem.h"
 
 using namespace Engine;
 using glm::vec3;
@@ -76,9 +77,9 @@ void BM_UpdateStep(benchmark::State& state) {
     EntityID enemy = ecs.CreateEntity();
     ecs.AddComponent<Transform>(enemy, vec3(400, 0, 0), vec3(0), vec3(64, 64, 0));
     ecs.AddComponent<Enemy>(enemy, player);
-    std::vector<Ref<SystemBase>> systems = {CreateRef<ControllerSystem>(),
-                                            CreateRef<PhysicsSystem>(), CreateRef<CameraSystem>(),
-                                            CreateRef<ForceSystem>(), CreateRef<EnemySystem>()};
+    std::vector<Ref<SystemBase>> systems = {
+        CreateRef<ControllerSystem>(), CreateRef<PhysicsSystem>(),
+        CreateRef<CameraSystem<Controller>>(), CreateRef<ForceSystem>(), CreateRef<EnemySystem>()};
     for (Ref<SystemBase>& s : systems)
         ecs.RegisterSystem(s);
     const Archetype schedule[] = {

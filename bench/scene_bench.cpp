@@ -1,8 +1,6 @@
 // The engine's Update (controller, enemy, camera, force, physics, animation)
-// on the game's scene, built without a window: the same component types and
-// systems in the same order, the player and the enemy with their components,
-// and the level's cells through Level::CreateCells, from the shipped level
-// file or from a generated level.
+// on the game's scene, built by the game's own code without a window, from
+// the shipped level file or from a generated level.
 
 #include <benchmark/benchmark.h>
 
@@ -10,28 +8,30 @@
 #include <fstream>
 #include <sstream>
 
-#include "Animation.h"
-#include "Camera.h"
-#include "CameraSystem.h"
-#include "Clip.h"
-#include "Collider.h"
-#include "ControllerSystem.h"
-#include "ECS.h"
-#include "EnemySystem.h"
-#include "Engine.h"
-#include "ForceApplier.h"
-#include "ForceGenerator.h"
-#include "ForceSystem.h"
-#include "Input.h"
-#include "Level.h"
+#include <engine/audio/Clip.h>
+#include <engine/core/Engine.h>
+#include <engine/core/Input.h>
+#include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Collider.h>
+#include <engine/physics/ForceApplier.h>
+#include <engine/physics/ForceGenerator.h>
+#include <engine/physics/ForceSystem.h>
+#include <engine/physics/PhysicsSystem.h>
+#include <engine/physics/RigidBody.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Animation.h>
+#include <engine/render/Camera.h>
+#include <engine/render/CameraSystem.h>
+#include <engine/render/MeshRenderer.h>
+#include <engine/render/TileMap.h>
+#include <engine/text/TextMesh.h>
+
 #include "LevelGen.h"
-#include "MeshRenderer.h"
-#include "PhysicsSystem.h"
-#include "RigidBody.h"
-#include "TextMesh.h"
-#include "TileMap.h"
-#include "Time.h"
-#include "Transform.h"
+#include "game/ControllerSystem.h"
+#include "game/EnemySystem.h"
+#include "game/Level.h"
+#include "game/Scene.h"
 
 using namespace Engine;
 using glm::vec3;
@@ -45,73 +45,50 @@ public:
     float getHeight() const override { return 192.0f; }
 };
 
-// Scene assembly of the engine minus GL: returns the player.
-EntityID BuildScene(const BenchLevel::Board& board) {
-    ECS& ecs = ECS::Get();
-    ecs.Reset();
-    ecs.RegisterComponent<Transform>();
-    ecs.RegisterComponent<Mesh>();
-    ecs.RegisterComponent<Texture2D>();
-    ecs.RegisterComponent<Texture>();
-    ecs.RegisterComponent<TextMesh>();
-    ecs.RegisterComponent<Clip>();
-    ecs.RegisterComponent<Controller>();
-    ecs.RegisterComponent<RigidBody>();
-    ecs.RegisterComponent<Collider>();
-    ecs.RegisterComponent<ForceGenerator>();
-    ecs.RegisterComponent<ForceApplier>();
-    ecs.RegisterComponent<TileMap>();
-    ecs.RegisterComponent<Animation>();
-    ecs.RegisterComponent<Enemy>();
+// The game's content minus GL: sheets without textures, no font, shader or
+// music, and the given board as the level.
+class NoGLContent : public SceneContent {
+public:
+    explicit NoGLContent(const BenchLevel::Board& board) : m_board(board) {}
+    Font LoadFont(const char*) override { return Font(); }
+    Ref<Shader> LoadShader(const std::string&) override { return nullptr; }
+    Ref<Texture2D> LoadTexture(const std::string&) override { return m_sheet; }
+    Ref<Clip> LoadMusic(const std::string&) override { return nullptr; }
+    LevelData LoadLevel(const std::string&) override {
+        LevelData level;
+        level.board = m_board;
+        level.tilemapPath = "tiles";
+        level.tileW = level.tileH = 64;
+        return level;
+    }
 
-    Uni<Renderer> noRenderer;
-    Ref<Shader> noShader;
-    meshRenderer = CreateRef<MeshRenderer>(noRenderer, noShader);
-    sysid = ecs.RegisterSystem(meshRenderer);
-    ecs.RegisterSystem(CreateRef<TextRenderer>(noRenderer, noShader));
-    ecs.RegisterSystem(CreateRef<TileMapRenderer>(noRenderer, noShader));
-    ecs.RegisterSystem(CreateRef<ControllerSystem>());
-    ecs.RegisterSystem(CreateRef<PhysicsSystem>());
-    ecs.RegisterSystem(CreateRef<CameraSystem>());
-    ecs.RegisterSystem(CreateRef<AnimationUpdater>());
-    ecs.RegisterSystem(CreateRef<AnimationRenderer>(noRenderer, noShader));
-    ecs.RegisterSystem(CreateRef<ForceSystem>());
+private:
+    BenchLevel::Board m_board;
+    Ref<Texture2D> m_sheet = CreateRef<NoGLSheet>();
+};
 
-    Ref<Texture2D> sheet = CreateRef<NoGLSheet>();
-    player = ecs.CreateEntity();
-    ecs.AddComponent<Transform>(player, vec3(250, 0, 0), vec3(0), vec3(64, 64, 0));
-    Animation boat(sheet, 64, 64);
-    ecs.AddComponent<Animation>(player, boat);
-    ecs.AddComponent<Controller>(player, Controller());
-    ecs.AddComponent<RigidBody>(player, RigidBody());
-    ecs.AddComponent<Collider>(player, Collider{64, 64, true});
-    ecs.AddComponent<ForceGenerator>(player, ForceGenerator{{0, 1960, 0}});
-
-    enemy = ecs.CreateEntity();
-    ecs.AddComponent<Transform>(enemy, vec3(400, 250, 0), vec3(0), vec3(64, 64, 0));
-    ecs.AddComponent<Mesh>(enemy, Mesh::CreateMesh(sheet));
-    ecs.AddComponent<Enemy>(enemy, Enemy(player));
-    ecs.AddComponent<RigidBody>(enemy, RigidBody());
-    ecs.RegisterSystem(CreateRef<EnemySystem>());
-
-    EntityID text = ecs.CreateEntity();
-    ecs.AddComponent<Transform>(text, vec3(10, 100, 0), vec3(0), vec3(1, 1, 0));
-    ecs.AddComponent<TextMesh>(text, TextMesh());
-
-    EntityID map = ecs.CreateEntity();
-    ecs.AddComponent<TileMap>(map, sheet, board, 64, 64);
-    ecs.AddComponent<Transform>(map, vec3(0), vec3(0), vec3(512, 512, 0));
-    Level::CreateCells(board);
+// The game's own scene on the given board, without a window, in the engine
+// that runs its update schedule.
+void BuildScene(Engine::Engine& engine, const BenchLevel::Board& board) {
+    ECS::Get().Reset();
+    auto scene = CreateRef<GameScene>(CreateUni<NoGLContent>(board));
+    engine.SetScene(scene);
+    scene->Build(engine);
     Camera::Main().transform.position = vec3(0);
-    return player;
+}
+
+void DropScene(Engine::Engine& engine) {
+    ECS::Get().Reset();
+    ReleaseSceneHandles();
+    engine.SetScene(nullptr);
 }
 
 // Steps with SPACE held and D and A taking turns every 400 steps, so the boat
 // jumps, lands, rides the draughts and meets the fish near the start of any
 // level for as long as the benchmark runs.
 void RunUpdates(benchmark::State& state, const BenchLevel::Board& board) {
-    BuildScene(board);
     Engine::Engine engine(1280, 720);
+    BuildScene(engine, board);
     Input::Clear();
     Input::UpdateKey(ControllerSystem::KeyJump, true);
     long step = 0;
@@ -126,8 +103,7 @@ void RunUpdates(benchmark::State& state, const BenchLevel::Board& board) {
     }
     state.counters["entities"] = double(ECS::Get().EntityCount());
     Input::Clear();
-    meshRenderer.reset();
-    ECS::Get().Reset();
+    DropScene(engine);
 }
 
 void BM_SceneUpdate_Shipped(benchmark::State& state) {
@@ -153,12 +129,11 @@ void BM_SceneFirstUpdate_Generated(benchmark::State& state) {
     Engine::Engine engine(1280, 720);
     for (auto _ : state) {
         state.PauseTiming();
-        BuildScene(board);
+        BuildScene(engine, board);
         state.ResumeTiming();
         engine.Update(0.01);
     }
-    meshRenderer.reset();
-    ECS::Get().Reset();
+    DropScene(engine);
 }
 BENCHMARK(BM_SceneFirstUpdate_Generated)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
 

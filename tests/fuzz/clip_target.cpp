@@ -1,9 +1,9 @@
-#include "FuzzTargets.h"
-
 #include <algorithm>
 #include <vector>
 
-#include "Clip.h"
+#include <engine/audio/Clip.h>
+
+#include "FuzzTargets.h"
 
 using namespace Engine;
 

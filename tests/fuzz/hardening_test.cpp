@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Clip.h"
-#include "Texture.h"
+#include <engine/audio/Clip.h>
+#include <engine/image/Image.h>
+#include <engine/render/Texture.h>
 
 using namespace Engine;
 using Bytes = std::vector<unsigned char>;

@@ -1,10 +1,11 @@
-#include "FuzzTargets.h"
-
 #include <cmath>
 #include <vector>
 
-#include "Font.h"
-#include "Texture.h"
+#include <engine/image/Image.h>
+#include <engine/render/Texture.h>
+#include <engine/text/Font.h>
+
+#include "FuzzTargets.h"
 
 using namespace Engine;
 

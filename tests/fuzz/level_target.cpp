@@ -1,16 +1,17 @@
-#include "FuzzTargets.h"
-
 #include <cstring>
 #include <sstream>
 #include <string>
 
-#include "Collider.h"
-#include "ECS.h"
-#include "ForceApplier.h"
-#include "GLTexture.h"
-#include "Level.h"
-#include "TileMap.h"
-#include "Transform.h"
+#include <engine/ecs/ECS.h>
+#include <engine/image/Image.h>
+#include <engine/physics/Collider.h>
+#include <engine/physics/ForceApplier.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/TileMap.h>
+
+#include "FuzzTargets.h"
+#include "game/Level.h"
+#include "render/GLTexture.h"
 
 using namespace Engine;
 

@@ -63,7 +63,7 @@ run_one() {
 # Later settings win, so these hold whatever the caller set.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=1:max_allocation_size_mb=256:allocator_may_return_null=1"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:print_stacktrace=1"
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$root/tests/support/lsan.supp:print_suppressions=0"
 export SDL_AUDIODRIVER=dummy
 
 mkdir -p "$work"

@@ -1,9 +1,9 @@
-#include "FuzzTargets.h"
-
 #include <sstream>
 #include <string>
 
-#include "Shader.h"
+#include <engine/render/Shader.h>
+
+#include "FuzzTargets.h"
 
 using namespace Engine;
 

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include <engine/core/Base.h>
+#include <engine/core/Log.h>
+#include <engine/ecs/Component.h>
+#include <engine/ecs/SystemBase.h>
+#include <engine/ecs/Types.h>
+
+namespace Engine {
+
+class ComponentStorage;
+
+using CompIdArrayMap = std::unordered_map<IDType, Uni<ComponentStorage>>;
+using EntityArchMap = std::unordered_map<EntityID, Archetype>;
+using SystemMap = std::unordered_map<SystemID, Ref<SystemBase>>;
+
+// The registry: entity ids, component storage per type, entity archetypes and
+// the registered systems. One per process, reached through Get().
+class ECS {
+public:
+    ECS();
+    ECS(const ECS&) = delete;
+    ECS& operator=(const ECS&) = delete;
+    ~ECS();
+
+    static ECS& Get();
+
+    // Back to the state of a new registry: no entities, storage or systems,
+    // counters at 1 and 0. Component type ids are process-wide and stay.
+    void Reset();
+
+    EntityID CreateEntity();
+    // Drops the entity's records from every storage and the entity itself.
+    void RemoveEntity(const EntityID& entity);
+    // The set of component types the entity carries; empty for an unknown id.
+    Archetype GetArchetype(EntityID entity) const;
+    size_t EntityCount() const { return m_entityArch.size(); }
+
+    template <typename T> void RegisterComponent() { AddStorage(Component<T>::GetTypeID()); }
+
+    template <typename T> bool IsComponentRegistered() const {
+        return m_componentMap.count(Component<T>::GetTypeID()) != 0;
+    }
+
+    size_t ComponentTypeCount() const { return m_componentMap.size(); }
+
+    // Throws "Component Not Registered!" (std::runtime_error) for a type never
+    // registered. A second T for the same entity is dropped; the first stays.
+    template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
+        const IDType type = Component<T>::GetTypeID();
+        ComponentStorage& storage = Storage(type);
+        auto it = m_entityArch.find(entity);
+        const bool existed = it != m_entityArch.end();
+        const Archetype before = existed ? it->second : Archetype();
+        Archetype after = before;
+        after.set(type);
+        if (!existed || after != before)
+            SetArchetype(entity, existed, before, after);
+        Insert(storage, entity, CreateRef<T>(T(std::forward<Args>(args)...)));
+    }
+
+    // Empty when the entity has no T.
+    template <typename T> Ref<T> GetComponent(const EntityID& entity) const {
+        return std::static_pointer_cast<T>(Find(Component<T>::GetTypeID(), entity));
+    }
+
+    template <typename... Cs> Archetype GetArchetype() const {
+        bool registered[] = {IsComponentRegistered<Cs>()...};
+        for (bool r : registered)
+            if (!r)
+                Log::Err("ECS", "Oh no compnent not registered");
+        Archetype arch;
+        (arch.set(Component<Cs>::GetTypeID()), ...);
+        return arch;
+    }
+
+    SystemID RegisterSystem(const Ref<SystemBase>& system);
+    size_t SystemCount() const { return m_systems.size(); }
+    Ref<SystemBase> GetSystem(SystemID id) const;
+    // Runs one system over a snapshot of its entities taken before the first Run.
+    void RunSystem(SystemID id);
+    // Runs every system whose signature equals arch exactly.
+    void RunSystemArch(Archetype arch);
+    // Every entity whose archetype contains all of arch's bits.
+    std::vector<EntityID> GetEntitiesWith(Archetype arch) const;
+    // The same entities without a copy: the registry keeps one list per
+    // archetype ever asked for, appending entities as they come to match it, so
+    // a query costs what it returns. Valid until the next change of entities or
+    // components; the order is not meaningful.
+    const std::vector<EntityID>& EntitiesWith(Archetype arch) const;
+    // Changes whenever an entity may have left a list (removal, Reset, an id
+    // re-created empty). While it stays the same, every list only grows at its
+    // end, so a reader can catch up by looking at the entries past those it saw.
+    uint64_t ListEpoch() const { return m_listEpoch; }
+
+    // Called with each system as RunSystem starts it; for tracing schedules.
+    using RunObserver = std::function<void(const SystemBase&)>;
+    void SetRunObserver(RunObserver observer) { m_runObserver = std::move(observer); }
+
+private:
+    EntityID GetNewID() { return m_entityIdCounter++; }
+    // Storage internals stay out of this header: records reach it untyped.
+    void AddStorage(IDType type);
+    ComponentStorage& Storage(IDType type) const;
+    static void Insert(ComponentStorage& storage, EntityID entity, Ref<void> record);
+    const Ref<void>& Find(IDType type, EntityID entity) const;
+    // Records the entity's new archetype and brings the lists up to date.
+    void SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after);
+
+    EntityID m_entityIdCounter = 1;
+    SystemID m_systemIdCounter = 0;
+    CompIdArrayMap m_componentMap;
+    EntityArchMap m_entityArch;
+    SystemMap m_systems;
+    RunObserver m_runObserver;
+    mutable std::unordered_map<Archetype, std::vector<EntityID>> m_lists;
+    uint64_t m_listEpoch = 0;
+};
+
+} // namespace Engine

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <engine/ecs/System.h>
+#include <engine/physics/ForceGenerator.h>
+#include <engine/physics/RigidBody.h>
+
+namespace Engine {
+
+// Turns each body's constant force into a change of velocity; the physics step moves it.
+class ForceSystem : public System<ForceGenerator, RigidBody> {
+public:
+    ForceSystem() = default;
+    ~ForceSystem() override = default;
+
+    void Run(EntityID entity) override;
+};
+
+} // namespace Engine

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include <glm/vec2.hpp>
+#include <glm/vec3.hpp>
+
+#include <engine/ecs/System.h>
+#include <engine/physics/Collider.h>
+#include <engine/physics/RigidBody.h>
+#include <engine/physics/Transform.h>
+
+namespace Engine {
+
+// Time-of-impact search of a body leaving `start` at `velocity` against the
+// rectangle of `other` at `otherPos`, within a step of length dt. Bisects ten
+// times from dt/2 and returns the time spent at the old velocity: 0 when every
+// probe overlaps, dt/2 + dt/2048 when the first probe is already free. `normal`
+// receives the normal of the last overlapping probe.
+double ImpactTime(glm::vec3 start, glm::vec3 velocity, const Ref<Collider>& body,
+                  glm::vec3 otherPos, const Ref<Collider>& other, double dt, glm::vec3& normal);
+
+class ECS;
+
+// Where the still colliders are: a uniform grid over the rectangles of every
+// entity with a Collider and a Transform but no RigidBody, as they were when
+// the grid first saw them. Entities with a RigidBody are bodies, which move;
+// the physics step takes them from the registry's list at their positions of
+// the moment, never from here. An entity that gains a RigidBody after it was
+// indexed is skipped here from then on.
+//
+// Sync brings the grid up to date from the registry: colliders that appeared
+// since the last call are added, and any removal or Reset rebuilds it. A still
+// collider whose Transform position or Collider size is written afterwards
+// must be announced with Moved, or it is looked for where it was.
+class ColliderGrid {
+public:
+    // 128 units: a 64-unit body near a 64-unit grid meets about four cells.
+    static constexpr float CELL = 128.0f;
+
+    struct Entry {
+        EntityID id;
+        Ref<Transform> transform;
+        Ref<Collider> collider;
+    };
+
+    void Sync(const ECS& ecs);
+    void Moved(EntityID entity);
+
+    // Every indexed entry whose rectangle may meet the box [lo, hi] (each
+    // entry once): the entries of the cells the box covers, those too large or
+    // too far out for cells, or all entries for a box that is not finite or
+    // covers more cells than there are entries.
+    template <typename F> void Query(glm::vec2 lo, glm::vec2 hi, F&& visit) {
+        for (uint32_t i : m_loose)
+            visit(m_entries[i]);
+        CellRange r;
+        if (!Cells(lo, hi, r) || r.Count() > m_entries.size() + 16) {
+            for (const Entry& e : m_entries)
+                if (!m_where[&e - m_entries.data()].loose)
+                    visit(e);
+            return;
+        }
+        if (++m_query == 0) {
+            std::fill(m_stamp.begin(), m_stamp.end(), 0u);
+            m_query = 1;
+        }
+        for (int64_t cx = r.x0; cx <= r.x1; ++cx)
+            for (int64_t cy = r.y0; cy <= r.y1; ++cy) {
+                auto it = m_cells.find(Key(cx, cy));
+                if (it == m_cells.end())
+                    continue;
+                for (uint32_t i : it->second)
+                    if (m_stamp[i] != m_query) {
+                        m_stamp[i] = m_query;
+                        visit(m_entries[i]);
+                    }
+            }
+    }
+
+    size_t Size() const { return m_entries.size(); }
+    // Number of non-empty cells, for tests of the layout.
+    size_t CellCount() const { return m_cells.size(); }
+
+private:
+    struct CellRange {
+        int64_t x0, y0, x1, y1;
+        uint64_t Count() const { return uint64_t(x1 - x0 + 1) * uint64_t(y1 - y0 + 1); }
+    };
+    struct Where {
+        CellRange cells;
+        bool loose;
+    };
+    struct KeyHash {
+        size_t operator()(uint64_t k) const {
+            k ^= k >> 33;
+            k *= 0xff51afd7ed558ccdULL;
+            k ^= k >> 33;
+            return size_t(k);
+        }
+    };
+
+    static uint64_t Key(int64_t cx, int64_t cy) {
+        return (uint64_t(uint32_t(int32_t(cx))) << 32) | uint32_t(int32_t(cy));
+    }
+    // The cells a box covers, half-open at its far edges; false when it has no
+    // usable cells (not finite, or beyond the 32-bit cell range).
+    static bool Cells(glm::vec2 lo, glm::vec2 hi, CellRange& r);
+    void Add(EntityID id, const ECS& ecs);
+    void Place(uint32_t index);
+    void Unplace(uint32_t index);
+    void Clear();
+
+    std::vector<Entry> m_entries;
+    std::vector<Where> m_where;
+    std::unordered_map<EntityID, uint32_t> m_index;
+    bool m_indexed = false;
+    std::unordered_map<uint64_t, std::vector<uint32_t>, KeyHash> m_cells;
+    std::vector<uint32_t> m_loose;
+    std::vector<uint32_t> m_stamp;
+    uint32_t m_query = 0;
+    const ECS* m_ecs = nullptr;
+    uint64_t m_epoch = 0;
+    size_t m_seen = 0;
+};
+
+// Moves every body one step: force zones, free motion, contacts with solid
+// colliders, drag, and the grounded flag. Other colliders are found through a
+// ColliderGrid (still ones) and the registry's list of bodies (moving ones).
+class PhysicsSystem : public System<RigidBody, Transform, Collider> {
+public:
+    PhysicsSystem() = default;
+    ~PhysicsSystem() override = default;
+
+    void Run(EntityID entity) override;
+
+    // For code that moves or resizes a collider without a RigidBody.
+    void ColliderMoved(EntityID entity) { m_grid.Moved(entity); }
+    const ColliderGrid& Grid() const { return m_grid; }
+
+private:
+    ColliderGrid m_grid;
+};
+
+} // namespace Engine

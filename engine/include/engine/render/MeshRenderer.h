@@ -1,0 +1,56 @@
+#pragma once
+
+#include <engine/core/Base.h>
+#include <engine/core/Renderer.h>
+#include <engine/ecs/System.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Mesh.h>
+#include <engine/render/TileMap.h>
+
+namespace Engine {
+
+class Shader;
+
+// Draws every entity with a Mesh and a Transform, and opens and closes each
+// frame's drawing on the renderer.
+class MeshRenderer : public System<Mesh, Transform> {
+public:
+    MeshRenderer(Uni<Renderer>& ren, Ref<Shader>& s);
+    MeshRenderer(const MeshRenderer&) = default;
+    ~MeshRenderer() override = default;
+
+    void RenderInit(const Uni<Renderer>& renderer);
+    void RenderEnd(const Uni<Renderer>& renderer);
+    void Run(EntityID entity) override;
+
+    Renderer* m_renderer;
+    Ref<Shader> shader;
+};
+
+// The columns x0..x1 and rows y0..y1 of a tile map whose cells may show on
+// screen under the view-projection vp, with a margin of two pixels; `all` when
+// the view cannot be narrowed down (a rotated map or view, a perspective, a
+// degenerate matrix or tile size). The range may be empty (x0 > x1).
+struct TileSpan {
+    long long x0, x1, y0, y1;
+    bool all;
+};
+TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation);
+
+// Draws the non-empty cells of a tile map that meet the camera's view, cell
+// (x, y) at (tileWidth * x, tileHeight * y) from the world origin, column by
+// column as the grid lists them.
+class TileMapRenderer : public System<TileMap, Transform> {
+public:
+    TileMapRenderer(Uni<Renderer>& renderer, Ref<Shader>& shader);
+    ~TileMapRenderer() override = default;
+
+    // Leaves the entity's Transform at the last drawn cell, which is the last
+    // one on screen; with none on screen it keeps what it held.
+    void Run(EntityID entity) override;
+
+    Renderer* m_renderer;
+    Ref<Shader> shader;
+};
+
+} // namespace Engine

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <glm/mat4x4.hpp>
+
+#include <engine/core/Base.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Texture.h>
+
+struct FT_LibraryRec_;
+
+namespace Engine {
+
+class Shader;
+enum class TextAlignment : uint32_t;
+
+// One character of a font: its region of the atlas and its layout metrics in
+// whole pixels. As a Texture itself it keeps the base behaviour.
+class Glyph : public Texture {
+public:
+    Ref<Texture> tex;
+    int32_t left;    // pen position to the bitmap's left edge
+    int32_t top;     // baseline up to the bitmap's top row
+    int32_t advance; // pen movement to the next glyph
+
+    Glyph(const Ref<Texture>& glyphTex, int32_t leftShift, int32_t topShift, uint32_t adv)
+        : tex(glyphTex), left(leftShift), top(topShift), advance(static_cast<int32_t>(adv)) {}
+};
+
+// Where a glyph landed in the atlas, in the terms of the region constructor.
+struct AtlasRegion {
+    float width = 0; // pixels actually stored
+    float height = 0;
+    float glWidth = 0; // normalised to the atlas
+    float glHeight = 0;
+    float glX = 0;
+    float glY = 0;
+};
+
+// The font's single-row atlas in memory, one coverage byte per texel, row 0 at
+// the bottom. Glyphs are placed left to right, each starting at the previous
+// one's pen advance, and stand on the bottom edge.
+class GlyphAtlas {
+public:
+    static constexpr uint32_t WIDTH = 256 * 64;
+    static constexpr uint32_t HEIGHT = 64;
+
+    GlyphAtlas() : m_pixels(size_t(WIDTH) * HEIGHT, 0) {}
+
+    // Copies a bW by bH coverage bitmap (rows top first, each `pitch` bytes
+    // after the one above; a negative pitch means the rows are stored bottom
+    // up) at the next free column, then moves that column on by advance.
+    // Rows below the 64th and columns past the atlas's right edge are dropped,
+    // so the glyph keeps its top rows and its top bearing stays true.
+    AtlasRegion Add(const uint8_t* bitmap, int bW, int bH, int pitch, int advance);
+
+    uint32_t NextColumn() const { return m_next; }
+    uint8_t At(uint32_t x, uint32_t y) const { return m_pixels[size_t(y) * WIDTH + x]; }
+    const std::vector<uint8_t>& Pixels() const { return m_pixels; }
+
+private:
+    std::vector<uint8_t> m_pixels;
+    uint32_t m_next = 0;
+};
+
+// A glyph's bearings and advance together with its atlas region, before any
+// GL texture exists.
+struct GlyphMetrics {
+    AtlasRegion region;
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t advance = 0;
+};
+
+// Shortens each region to the columns still its own: a glyph wider than its
+// advance is partly overwritten by the next non-empty glyph, and showing those
+// columns would draw a piece of that neighbour. Glyphs are in atlas order.
+void TrimOverwritten(std::vector<GlyphMetrics>& glyphs);
+
+// A rasterised font in memory: what loadFont uploads.
+struct FontBitmap {
+    GlyphAtlas atlas;
+    std::vector<GlyphMetrics> glyphs; // one per character code
+    bool opened = false;              // false when the face could not be opened
+};
+
+// Where one byte of a string is drawn, in the text's local space.
+struct PlacedGlyph {
+    const Glyph* glyph;
+    Transform quad; // top-left corner and bitmap size; z and rotation 0
+};
+
+// 256 glyphs, codes 0 to 255, rasterised at 64 pixels into one atlas texture.
+// Copies share their glyphs.
+class Font {
+public:
+    static constexpr uint32_t GLYPH_COUNT = 256;
+    static constexpr uint32_t PIXEL_SIZE = 64;
+    static FT_LibraryRec_* FT;
+
+    std::vector<Ref<Glyph>> glyphs;
+    // All glyphs name one atlas, so a string binds one texture.
+    bool singleTex = true;
+
+    Font() = default;
+
+    // Opens the process-wide FreeType library; later calls keep the first.
+    static void InitFont();
+    // Rasterises face 0 of the file into the atlas image and the metrics.
+    // Needs InitFont but no GL context. A face that cannot be opened gives 256
+    // empty glyphs.
+    static FontBitmap Rasterize(const char* path);
+    // Rasterises and uploads; needs a current GL context. Prints
+    // "texture font: <name>" on standard output.
+    static Font loadFont(const char* path);
+    // Nothing to do: the library stays open until the process ends.
+    static void FinalizeFonts() {}
+
+    // Whole pixels from the pen origin to the right end of the string: the
+    // advances of all bytes but the last, plus the last glyph's left bearing
+    // and bitmap width, so RIGHT puts the last glyph's ink right at the origin.
+    float TextWidth(const std::string& text) const;
+
+    // Lays text out along the baseline y = 0 and calls fn(const PlacedGlyph&)
+    // once per byte, in order. Draws nothing for a font without its glyphs.
+    template <typename Fn>
+    void Layout(TextAlignment alignment, const std::string& text, Fn&& fn) const;
+
+    // One quad per byte with the shared quad and the given shader; relies on
+    // the frame's draw state (shader bound, quad buffers, view-projection).
+    void renderText(const Ref<Shader>& shader, TextAlignment alignment, const std::string& text,
+                    glm::mat4 model) const;
+
+    bool Loaded() const { return glyphs.size() >= GLYPH_COUNT; }
+
+private:
+    float Shift(TextAlignment alignment, const std::string& text) const;
+};
+
+template <typename Fn>
+void Font::Layout(TextAlignment alignment, const std::string& text, Fn&& fn) const {
+    if (!Loaded())
+        return;
+    const float shift = Shift(alignment, text);
+    float x = 0.0f;
+    const float y = 0.0f;
+    PlacedGlyph placed{nullptr, Transform({0, 0, 0}, {0, 0, 0}, {0, 0, 0})};
+    for (unsigned char byte : text) {
+        const Glyph& ch = *glyphs[byte];
+        placed.glyph = &ch;
+        placed.quad.position.x = x + static_cast<float>(ch.left) + shift;
+        placed.quad.position.y = y - static_cast<float>(ch.top);
+        placed.quad.scale.x = ch.tex->getWidth();
+        placed.quad.scale.y = ch.tex->getHeight();
+        fn(static_cast<const PlacedGlyph&>(placed));
+        x += static_cast<float>(ch.advance);
+    }
+}
+
+} // namespace Engine

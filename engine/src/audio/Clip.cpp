@@ -1,0 +1,211 @@
+#include <engine/audio/Clip.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace Engine {
+
+std::vector<Ref<Clip>> Clip::sounds;
+
+namespace {
+
+// Destroyed before `sounds` (reverse order of definition). A process that
+// ends without quitting SDL, such as through Log::Err, would otherwise leave
+// the audio thread mixing a list that is being torn down.
+struct CloseDeviceAtExit {
+    ~CloseDeviceAtExit() {
+        if (SDL_WasInit(SDL_INIT_AUDIO))
+            SDL_CloseAudio();
+    }
+} s_closeDeviceAtExit;
+
+// Lock guard for SDL's audio device lock; a no-op while no device is open.
+struct AudioLock {
+    AudioLock() { SDL_LockAudio(); }
+    ~AudioLock() { SDL_UnlockAudio(); }
+    AudioLock(const AudioLock&) = delete;
+    AudioLock& operator=(const AudioLock&) = delete;
+};
+
+// SDL_MixAudio takes its format from the open device and does nothing
+// without one; naming the format keeps the mixer usable without a device.
+void Mix(Uint8* dst, const Uint8* src, std::uint32_t len) {
+    if (len)
+        SDL_MixAudioFormat(dst, src, Clip::DeviceFormat, len, SDL_MIX_MAXVOLUME);
+}
+
+void MixClip(Clip& clip, Uint8* stream, std::uint32_t len) {
+    if (clip.trackPos > clip.clipLen)
+        clip.trackPos = clip.clipLen;
+    const std::uint32_t left = clip.clipLen - clip.trackPos;
+    if (len < left) {
+        Mix(stream, clip.data + clip.trackPos, len);
+        clip.trackPos += len;
+        return;
+    }
+
+    Mix(stream, clip.data + clip.trackPos, left);
+    if (!clip.loop) {
+        clip.active = false;
+        return;
+    }
+    clip.trackPos = 0;
+    if (clip.clipLen == 0)
+        return;
+    // A clip shorter than the rest of the buffer wraps more than once.
+    std::uint32_t filled = left;
+    while (filled < len) {
+        const std::uint32_t chunk = std::min(len - filled, clip.clipLen);
+        Mix(stream + filled, clip.data, chunk);
+        filled += chunk;
+        clip.trackPos = chunk == clip.clipLen ? 0 : chunk;
+    }
+}
+
+// Bytes of one sample frame in the device format.
+constexpr std::uint32_t DeviceFrame =
+    Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
+
+bool InDeviceFormat(const SDL_AudioSpec& spec) {
+    return spec.freq == Clip::DeviceFreq && spec.format == Clip::DeviceFormat &&
+           spec.channels == Clip::DeviceChannels;
+}
+
+// Converted data in a new SDL_malloc buffer, or false with SDL's error set.
+bool ConvertToDevice(const SDL_AudioSpec& spec, const Uint8* data, std::uint32_t len, Uint8** out,
+                     std::uint32_t* outLen) {
+    SDL_AudioCVT cvt;
+    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, Clip::DeviceFormat,
+                          Clip::DeviceChannels, Clip::DeviceFreq) < 0)
+        return false;
+    const unsigned long long capacity =
+        static_cast<unsigned long long>(len) * static_cast<unsigned>(cvt.len_mult);
+    if (len > INT_MAX || capacity > UINT32_MAX) {
+        SDL_SetError("audio data too long to convert");
+        return false;
+    }
+    // A few bytes declared at a rate of a few hertz would grow into gigabytes
+    // of device samples. Real rates (4 kHz 8-bit mono grows 192-fold) pass,
+    // and so does anything that stays small.
+    constexpr unsigned long long MaxGrowth = 256, SmallEnough = 16ull << 20;
+    if (capacity > SmallEnough && capacity > MaxGrowth * len) {
+        SDL_SetError("audio data at %d Hz would grow %d-fold in the device format", spec.freq,
+                     cvt.len_mult);
+        return false;
+    }
+    cvt.len = static_cast<int>(len);
+    cvt.buf = static_cast<Uint8*>(SDL_malloc(std::max<size_t>(capacity, 1)));
+    if (!cvt.buf) {
+        SDL_OutOfMemory();
+        return false;
+    }
+    if (len)
+        std::memcpy(cvt.buf, data, len);
+    if (cvt.needed && SDL_ConvertAudio(&cvt) < 0) {
+        SDL_free(cvt.buf);
+        return false;
+    }
+    const std::uint32_t converted = cvt.needed ? static_cast<std::uint32_t>(cvt.len_cvt) : len;
+    *out = cvt.buf;
+    // Whole frames only, so a loop wrap never swaps the channels.
+    *outLen = converted - converted % DeviceFrame;
+    return true;
+}
+
+} // namespace
+
+Clip::~Clip() {
+    if (m_converted)
+        SDL_free(data);
+    else
+        SDL_FreeWAV(data);
+}
+
+void Clip::InitAudio() {
+    SDL_AudioSpec want{};
+    want.freq = DeviceFreq;
+    want.format = DeviceFormat;
+    want.channels = DeviceChannels;
+    want.samples = DeviceSamples;
+    want.callback = Clip::callback;
+    want.userdata = nullptr;
+    // No second SDL_AudioSpec for what was obtained: SDL converts behind the scenes, so the
+    // callback always sees exactly this format.
+    if (SDL_OpenAudio(&want, nullptr) < 0)
+        std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+    SDL_PauseAudio(0);
+}
+
+Ref<Clip> Clip::LoadClip(const std::string& path) {
+    return LoadClipRW(SDL_RWFromFile(path.c_str(), "rb"));
+}
+
+Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {
+    Ref<Clip> clip = CreateRef<Clip>();
+
+    Uint8* loaded = nullptr;
+    Uint32 loadedLen = 0;
+    bool ok = source && SDL_LoadWAV_RW(source, 1, &clip->spec, &loaded, &loadedLen);
+    if (ok) {
+        if (InDeviceFormat(clip->spec)) {
+            clip->data = loaded;
+            // A file whose block size disagrees with its format can hold a
+            // part frame; a loop wrap inside it would swap the channels.
+            clip->clipLen = loadedLen - loadedLen % DeviceFrame;
+        } else {
+            ok = ConvertToDevice(clip->spec, loaded, loadedLen, &clip->data, &clip->clipLen);
+            clip->m_converted = ok;
+            SDL_FreeWAV(loaded);
+        }
+    }
+    if (!ok) {
+        std::fprintf(stderr, "Could not open audio file: %s\n", SDL_GetError());
+        return nullptr;
+    }
+
+    AudioLock lock;
+    sounds.push_back(clip);
+    return clip;
+}
+
+void Clip::playClip() {
+    AudioLock lock;
+    active = true;
+}
+
+void Clip::loopClip() {
+    AudioLock lock;
+    active = true;
+    loop = true;
+}
+
+void Clip::endClip() {
+    AudioLock lock;
+    active = false;
+    loop = false;
+}
+
+void Clip::ClearSounds() {
+    std::vector<Ref<Clip>> released;
+    {
+        AudioLock lock;
+        released.swap(sounds);
+    }
+    // The clips are freed here, outside the lock.
+}
+
+// Runs on SDL's audio thread with the device lock held: no allocation, I/O
+// or logging here.
+void Clip::callback(void* /*userdata*/, Uint8* stream, int len) {
+    if (len <= 0)
+        return;
+    const auto n = static_cast<std::uint32_t>(len);
+    std::memset(stream, 0, n);
+    for (const Ref<Clip>& clip : sounds)
+        if (clip->active)
+            MixClip(*clip, stream, n);
+}
+
+} // namespace Engine

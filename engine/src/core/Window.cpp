@@ -1,0 +1,84 @@
+#include <engine/core/Window.h>
+
+#include <engine/core/Log.h>
+#include <engine/core/Renderer.h>
+
+namespace Engine {
+
+Window::Window(std::string title, int w, int h)
+    : m_Width(static_cast<unsigned int>(w)), m_Height(static_cast<unsigned int>(h)),
+      m_Title(std::move(title)) {}
+
+Window::Window(Window&& other) noexcept
+    : m_Width(other.m_Width), m_Height(other.m_Height), m_Window(other.m_Window),
+      m_Context(other.m_Context), m_Title(std::move(other.m_Title)),
+      m_SdlStarted(other.m_SdlStarted) {
+    other.m_Window = nullptr;
+    other.m_Context = nullptr;
+    other.m_SdlStarted = false;
+}
+
+Window::~Window() {
+    Shutdown();
+}
+
+bool Window::Init() {
+    Uint32 flags = SDL_WINDOW_SHOWN;
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_EVENTS) < 0) {
+        Log::Log("WINDOW", "SDL could not initialize! SDL Error: %s", SDL_GetError());
+        SDL_Quit();
+        return false;
+    }
+    // The rest one by one: a machine without a sound card or joystick support
+    // can still show the game. Started together with the video, one failure
+    // would make SDL stop the video again, and its second start in the
+    // process now and then settles on a driver without GLX.
+    std::string missing;
+    for (Uint32 subsystem : {SDL_INIT_AUDIO, SDL_INIT_JOYSTICK, SDL_INIT_HAPTIC,
+                             SDL_INIT_GAMECONTROLLER, SDL_INIT_SENSOR}) {
+        if (SDL_InitSubSystem(subsystem) < 0)
+            missing += (missing.empty() ? "" : "; ") + std::string(SDL_GetError());
+    }
+    if (!missing.empty())
+        Log::Warn("WINDOW", "Some SDL subsystems are unavailable: %s", missing.c_str());
+    m_SdlStarted = true;
+
+    if (Renderer::GetAPI() == Renderer::API::OpenGL)
+        flags |= SDL_WINDOW_OPENGL;
+
+    m_Window = SDL_CreateWindow(m_Title.c_str(), 100, 100, static_cast<int>(m_Width),
+                                static_cast<int>(m_Height), flags);
+    if (!m_Window)
+        Log::Warn("WINDOW", "Window could not be created! SDL Error: %s", SDL_GetError());
+
+    if (Renderer::GetAPI() == Renderer::API::OpenGL) {
+        m_Context = SDL_GL_CreateContext(m_Window);
+        if (!m_Context)
+            Log::Err("WINDOW", "Could not create context: %s", SDL_GetError());
+    }
+
+    Log::Log("WINDOW", "Window created!");
+    return true;
+}
+
+void Window::Shutdown() {
+    if (m_Context) {
+        SDL_GL_DeleteContext(m_Context);
+        m_Context = nullptr;
+    }
+    if (m_Window) {
+        SDL_DestroyWindow(m_Window);
+        m_Window = nullptr;
+    }
+    if (m_SdlStarted) {
+        SDL_Quit();
+        m_SdlStarted = false;
+    }
+}
+
+void Window::SwapBuffers() {
+    if (Renderer::GetAPI() == Renderer::API::OpenGL && m_Window)
+        SDL_GL_SwapWindow(m_Window);
+}
+
+} // namespace Engine

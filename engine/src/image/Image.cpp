@@ -1,0 +1,94 @@
+#include <engine/image/Image.h>
+
+#include <stb_image.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "image/DecoderGuards.h"
+
+namespace Engine {
+
+void Image::Free::operator()(unsigned char* pixels) const {
+    // The decoder allocates with malloc, and so does DecodePnm16.
+    std::free(pixels);
+}
+
+namespace {
+
+// The decoder's reason for its last failure; some of its failures give none.
+std::string FailureReason(const char* fallback) {
+    const char* reason = stbi_failure_reason();
+    return reason && *reason ? reason : fallback;
+}
+
+} // namespace
+
+Image Image::Decode(const unsigned char* bytes, size_t size) {
+    Image image;
+    if (size > static_cast<size_t>(INT_MAX)) {
+        image.m_error = "image data too long";
+        return image;
+    }
+    const int len = static_cast<int>(size);
+    // The decoder reads nothing from a zero length, but still wants a buffer.
+    static const unsigned char none = 0;
+    const unsigned char* data = bytes ? bytes : &none;
+
+    int w = 0, h = 0, channels = 0;
+    if (!stbi_info_from_memory(data, len, &w, &h, &channels)) {
+        image.m_error = FailureReason("not an image");
+        return image;
+    }
+    if (w <= 0 || h <= 0 || w > MAX_SIDE || h > MAX_SIDE) {
+        image.m_error = "image of " + std::to_string(w) + "x" + std::to_string(h) +
+                        " pixels is larger than " + std::to_string(MAX_SIDE) + " on a side";
+        return image;
+    }
+    image.m_error = DecoderGuards::JpegTableFault(data, size);
+    if (image.m_error.empty())
+        image.m_error = DecoderGuards::EndlessHdrScanline(data, size);
+    if (!image.m_error.empty())
+        return image;
+    unsigned char* pixels = nullptr;
+    if (DecoderGuards::IsPNM(data, size) && stbi_is_16_bit_from_memory(data, len)) {
+        pixels = DecoderGuards::DecodePnm16(data, size, w, h, channels);
+    } else {
+        // The flip setting is process-wide; set it for every decode.
+        stbi_set_flip_vertically_on_load(1);
+        int fileChannels = 0;
+        pixels = stbi_load_from_memory(data, len, &w, &h, &fileChannels, 4);
+    }
+    if (!pixels) {
+        image.m_error = FailureReason("cannot decode");
+        return image;
+    }
+    image.m_pixels.reset(pixels);
+    image.m_width = w;
+    image.m_height = h;
+    return image;
+}
+
+Image Image::Load(const std::string& path) {
+    Image image;
+    std::error_code error;
+    // A pipe or a device could be read forever.
+    if (!std::filesystem::is_regular_file(path, error)) {
+        image.m_error = error ? error.message() : "not a regular file";
+        return image;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        image.m_error = "cannot read the file";
+        return image;
+    }
+    return Decode(bytes.data(), bytes.size());
+}
+
+} // namespace Engine

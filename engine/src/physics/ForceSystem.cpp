@@ -1,0 +1,15 @@
+#include <engine/physics/ForceSystem.h>
+
+#include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
+
+namespace Engine {
+
+void ForceSystem::Run(EntityID entity) {
+    ECS& ecs = ECS::Get();
+    Ref<ForceGenerator> generator = ecs.GetComponent<ForceGenerator>(entity);
+    Ref<RigidBody> body = ecs.GetComponent<RigidBody>(entity);
+    body->velocity += generator->force * (body->iMass * static_cast<float>(Time::dt));
+}
+
+} // namespace Engine

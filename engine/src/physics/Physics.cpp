@@ -1,0 +1,324 @@
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include <glm/common.hpp>
+#include <glm/geometric.hpp>
+
+#include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Collider.h>
+#include <engine/physics/ForceApplier.h>
+#include <engine/physics/PhysicsSystem.h>
+
+namespace Engine {
+
+bool Collider::Collides(glm::vec3 p1, const Ref<Collider>& c1, glm::vec3 p2,
+                        const Ref<Collider>& c2, glm::vec3& normal) {
+    float toVertical = std::min(p2.y + c2->height - p1.y, p1.y + c1->height - p2.y);
+    float toHorizontal = std::min(p2.x + c2->width - p1.x, p1.x + c1->width - p2.x);
+    bool hits = p1.x < p2.x + c2->width && p2.x < p1.x + c1->width && p1.y < p2.y + c2->height &&
+                p2.y < p1.y + c1->height;
+    if (hits) {
+        if (toVertical < toHorizontal) {
+            normal = glm::vec3(0.0f, 1.0f, 0.0f);
+            if (p1.y < p2.y)
+                normal = -normal;
+        } else {
+            normal = glm::vec3(1.0f, 0.0f, 0.0f);
+            if (p1.x < p2.x)
+                normal = -normal;
+        }
+    }
+    return hits;
+}
+
+namespace {
+
+constexpr int Iterations = 10;
+// A contact whose normal is this close to straight up counts as standing on it.
+constexpr float GroundedCos = 0.98f;
+
+struct Obstacle {
+    EntityID id;
+    glm::vec3 position;
+    Ref<Collider> collider;
+    float area;
+};
+
+float OverlapArea(glm::vec3 p1, const Collider& c1, glm::vec3 p2, const Collider& c2) {
+    float w = std::min(p1.x + c1.width, p2.x + c2.width) - std::max(p1.x, p2.x);
+    float h = std::min(p1.y + c1.height, p2.y + c2.height) - std::max(p1.y, p2.y);
+    return w > 0.0f && h > 0.0f ? w * h : 0.0f;
+}
+
+} // namespace
+
+double ImpactTime(glm::vec3 start, glm::vec3 velocity, const Ref<Collider>& body,
+                  glm::vec3 otherPos, const Ref<Collider>& other, double dt, glm::vec3& normal) {
+    double newDt = dt / 2;
+    glm::vec3 result = start;
+    // Backs off by halving while the probe overlaps and only steps forward on the
+    // last iteration, which keeps the search short of the obstacle.
+    for (int itt = 1; itt <= Iterations; ++itt) {
+        result = start + velocity * static_cast<float>(newDt);
+        bool collides = Collider::Collides(result, body, otherPos, other, normal);
+        if (collides)
+            newDt = newDt - dt / std::pow(2.0f, itt + 1);
+        else if (itt == Iterations)
+            newDt = newDt + dt / std::pow(2.0f, itt + 1);
+    }
+    if (Collider::Collides(result, body, otherPos, other, normal))
+        newDt = newDt - dt / std::pow(2.0f, Iterations + 1);
+    return newDt;
+}
+
+bool ColliderGrid::Cells(glm::vec2 lo, glm::vec2 hi, CellRange& r) {
+    if (!std::isfinite(lo.x) || !std::isfinite(lo.y) || !std::isfinite(hi.x) ||
+        !std::isfinite(hi.y))
+        return false;
+    double x0 = std::floor(double(lo.x) / CELL), y0 = std::floor(double(lo.y) / CELL);
+    double x1 = std::max(x0, std::ceil(double(hi.x) / CELL) - 1.0);
+    double y1 = std::max(y0, std::ceil(double(hi.y) / CELL) - 1.0);
+    constexpr double lim = 2147483647.0;
+    if (x0 < -lim || y0 < -lim || x1 > lim || y1 > lim)
+        return false;
+    r = {int64_t(x0), int64_t(y0), int64_t(x1), int64_t(y1)};
+    return true;
+}
+
+namespace {
+
+// The rectangle Collides works with, ordered even for a negative size: any
+// overlap it reports lies within the ordered rectangles of both sides.
+void Box(glm::vec3 p, const Collider& c, glm::vec2& lo, glm::vec2& hi) {
+    lo = {std::min(p.x, p.x + c.width), std::min(p.y, p.y + c.height)};
+    hi = {std::max(p.x, p.x + c.width), std::max(p.y, p.y + c.height)};
+}
+
+// Room for the rounding of positions computed within a step.
+void Pad(glm::vec2& lo, glm::vec2& hi) {
+    glm::vec2 m(1.0f + 1e-4f * std::max(std::fabs(lo.x), std::fabs(hi.x)),
+                1.0f + 1e-4f * std::max(std::fabs(lo.y), std::fabs(hi.y)));
+    lo -= m;
+    hi += m;
+}
+
+} // namespace
+
+void ColliderGrid::Place(uint32_t index) {
+    const Entry& e = m_entries[index];
+    Where& w = m_where[index];
+    glm::vec2 lo, hi;
+    Box(e.transform->position, *e.collider, lo, hi);
+    // Huge rectangles would fill thousands of cells; they are few, so they
+    // are simply met by every query.
+    w.loose = !Cells(lo, hi, w.cells) || w.cells.Count() > 1024;
+    if (w.loose) {
+        m_loose.push_back(index);
+        return;
+    }
+    for (int64_t cx = w.cells.x0; cx <= w.cells.x1; ++cx)
+        for (int64_t cy = w.cells.y0; cy <= w.cells.y1; ++cy)
+            m_cells[Key(cx, cy)].push_back(index);
+}
+
+void ColliderGrid::Unplace(uint32_t index) {
+    const Where& w = m_where[index];
+    auto drop = [index](std::vector<uint32_t>& list) {
+        auto it = std::find(list.begin(), list.end(), index);
+        if (it != list.end())
+            list.erase(it);
+    };
+    if (w.loose) {
+        drop(m_loose);
+        return;
+    }
+    for (int64_t cx = w.cells.x0; cx <= w.cells.x1; ++cx)
+        for (int64_t cy = w.cells.y0; cy <= w.cells.y1; ++cy) {
+            auto it = m_cells.find(Key(cx, cy));
+            if (it == m_cells.end())
+                continue;
+            drop(it->second);
+            if (it->second.empty())
+                m_cells.erase(it);
+        }
+}
+
+void ColliderGrid::Add(EntityID id, const ECS& ecs) {
+    // Bodies move; the step reads them from the registry's list instead.
+    if (ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID()))
+        return;
+    Ref<Transform> t = ecs.GetComponent<Transform>(id);
+    Ref<Collider> c = ecs.GetComponent<Collider>(id);
+    if (!t || !c)
+        return;
+    const auto index = static_cast<uint32_t>(m_entries.size());
+    m_entries.push_back({id, std::move(t), std::move(c)});
+    m_where.push_back({});
+    m_stamp.push_back(0);
+    if (m_indexed)
+        m_index.emplace(id, index);
+    Place(index);
+}
+
+void ColliderGrid::Clear() {
+    m_entries.clear();
+    m_where.clear();
+    m_index.clear();
+    m_indexed = false;
+    m_cells.clear();
+    m_loose.clear();
+    m_stamp.clear();
+    m_query = 0;
+    m_seen = 0;
+}
+
+void ColliderGrid::Sync(const ECS& ecs) {
+    const std::vector<EntityID>& colliders =
+        ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
+    if (&ecs != m_ecs || ecs.ListEpoch() != m_epoch) {
+        Clear();
+        m_ecs = &ecs;
+        m_epoch = ecs.ListEpoch();
+    }
+    const size_t more = colliders.size() - std::min(m_seen, colliders.size());
+    m_entries.reserve(m_entries.size() + more);
+    m_where.reserve(m_where.size() + more);
+    m_stamp.reserve(m_stamp.size() + more);
+    for (; m_seen < colliders.size(); ++m_seen)
+        Add(colliders[m_seen], ecs);
+}
+
+void ColliderGrid::Moved(EntityID entity) {
+    // Made on first use: most scenes never move a still collider.
+    if (!m_indexed) {
+        for (uint32_t i = 0; i < m_entries.size(); ++i)
+            m_index.emplace(m_entries[i].id, i);
+        m_indexed = true;
+    }
+    auto it = m_index.find(entity);
+    if (it == m_index.end())
+        return;
+    Unplace(it->second);
+    Place(it->second);
+}
+
+void PhysicsSystem::Run(EntityID entity) {
+    ECS& ecs = ECS::Get();
+    Ref<Collider> collider = ecs.GetComponent<Collider>(entity);
+    Ref<Transform> transform = ecs.GetComponent<Transform>(entity);
+    Ref<RigidBody> rb = ecs.GetComponent<RigidBody>(entity);
+    const double dt = Time::dt;
+    const glm::vec3 start = transform->position;
+    bool grounded = false;
+    glm::vec3 normal(0.0f);
+
+    const Archetype zoneArch = ecs.GetArchetype<Transform, Collider, ForceApplier>();
+    const IDType bodyBit = Component<RigidBody>::GetTypeID();
+    m_grid.Sync(ecs);
+    const std::vector<EntityID>& bodies =
+        ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
+
+    // Every other collider that may meet the box: still ones from the grid,
+    // bodies where they are now.
+    struct Near {
+        EntityID id;
+        Archetype arch;
+        Ref<Transform> transform;
+        Ref<Collider> collider;
+    };
+    auto near = [&](glm::vec2 lo, glm::vec2 hi) {
+        Pad(lo, hi);
+        std::vector<Near> found;
+        m_grid.Query(lo, hi, [&](const ColliderGrid::Entry& e) {
+            if (e.id == entity)
+                return;
+            Archetype arch = ecs.GetArchetype(e.id);
+            if (!arch.test(bodyBit))
+                found.push_back({e.id, arch, e.transform, e.collider});
+        });
+        for (EntityID other : bodies)
+            if (other != entity)
+                found.push_back({other, ecs.GetArchetype(other), ecs.GetComponent<Transform>(other),
+                                 ecs.GetComponent<Collider>(other)});
+        return found;
+    };
+
+    // Zones act on the position at the start of the step, in id order so that a
+    // run does not depend on the registry's iteration order.
+    glm::vec2 lo, hi;
+    Box(start, *collider, lo, hi);
+    std::vector<Near> zones = near(lo, hi);
+    std::sort(zones.begin(), zones.end(), [](const Near& a, const Near& b) { return a.id < b.id; });
+    for (const Near& zone : zones) {
+        if ((zone.arch & zoneArch) != zoneArch)
+            continue;
+        if (Collider::Collides(start, collider, zone.transform->position, zone.collider, normal)) {
+            rb->velocity += ecs.GetComponent<ForceApplier>(zone.id)->force *
+                            (rb->iMass * static_cast<float>(dt));
+            grounded = true;
+        }
+    }
+
+    glm::vec3 result = start + rb->velocity * static_cast<float>(dt);
+
+    // Every position the body takes in this step lies between the start and
+    // the free motion: a contact only ever zeroes a component of the velocity.
+    glm::vec2 endLo, endHi;
+    Box(result, *collider, endLo, endHi);
+    lo = glm::min(lo, endLo);
+    hi = glm::max(hi, endHi);
+
+    // Contacts go deepest first (overlap with the free-motion rectangle), then by
+    // id. Any other order lets the tile ahead, barely entered, stop a body that
+    // runs across the seam of a flat floor.
+    std::vector<Obstacle> deep, rest;
+    for (Near& other : near(lo, hi)) {
+        if (!other.collider->solid)
+            continue;
+        glm::vec3 p = other.transform->position;
+        float area = OverlapArea(result, *collider, p, *other.collider);
+        (area > 0.0f ? deep : rest).push_back({other.id, p, std::move(other.collider), area});
+    }
+    std::sort(deep.begin(), deep.end(), [](const Obstacle& a, const Obstacle& b) {
+        return a.area != b.area ? a.area > b.area : a.id < b.id;
+    });
+
+    auto resolve = [&](const Obstacle& o) {
+        glm::vec3 velocity = rb->velocity;
+        double newDt = ImpactTime(start, velocity, collider, o.position, o.collider, dt, normal);
+        // Only the part of the velocity pointing into the obstacle is removed.
+        glm::vec3 newVel = velocity + normal * std::max(0.0f, -glm::dot(velocity, normal));
+        result =
+            start + velocity * static_cast<float>(newDt) + newVel * static_cast<float>(dt - newDt);
+        rb->velocity = newVel;
+        if (glm::dot(normal, glm::vec3(0.0f, -1.0f, 0.0f)) > GroundedCos)
+            grounded = true;
+    };
+    for (const Obstacle& o : deep)
+        if (Collider::Collides(result, collider, o.position, o.collider, normal))
+            resolve(o);
+    // The rest in id order without sorting them: the next one a sorted walk would
+    // resolve is the lowest id past the last resolved that overlaps the result now.
+    const Obstacle* last = nullptr;
+    for (;;) {
+        const Obstacle* next = nullptr;
+        glm::vec3 probeNormal(0.0f);
+        for (const Obstacle& o : rest)
+            if ((!last || o.id > last->id) && (!next || o.id < next->id) &&
+                Collider::Collides(result, collider, o.position, o.collider, probeNormal))
+                next = &o;
+        if (!next)
+            break;
+        Collider::Collides(result, collider, next->position, next->collider, normal);
+        resolve(*next);
+        last = next;
+    }
+
+    rb->velocity = rb->velocity - rb->velocity * (rb->drag * static_cast<float>(dt));
+    rb->grounded = grounded;
+    transform->position = result;
+}
+
+} // namespace Engine

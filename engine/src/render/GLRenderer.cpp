@@ -1,0 +1,134 @@
+#include "render/GLRenderer.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <engine/core/Log.h>
+#include <engine/render/Buffer.h>
+#include <engine/render/Camera.h>
+#include <engine/render/Mesh.h>
+#include <engine/render/Shader.h>
+
+#include "core/GLUtil.h"
+
+namespace Engine {
+
+namespace {
+
+GLenum ShaderDataTypeToOpenGL(ShaderDataType type) {
+    switch (type) {
+    case ShaderDataType::Float:
+    case ShaderDataType::Float2:
+    case ShaderDataType::Float3:
+    case ShaderDataType::Float4:
+    case ShaderDataType::Mat3:
+    case ShaderDataType::Mat4:
+        return GL_FLOAT;
+    case ShaderDataType::Int:
+    case ShaderDataType::Int2:
+    case ShaderDataType::Int3:
+    case ShaderDataType::Int4:
+        return GL_INT;
+    case ShaderDataType::Bool:
+        return GL_BOOL;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void GLRenderer::Init() {
+    // These only concern contexts made later; the window's context keeps
+    // SDL's defaults, which the drawing relies on.
+    if (GetAPI() == API::OpenGL) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    }
+    glewExperimental = GL_TRUE;
+    GLenum status = glewInit();
+    if (status != GLEW_OK) {
+        Log::Log("GL RENDERER", "Could not initialize glew: %s",
+                 reinterpret_cast<const char*>(glewGetErrorString(status)));
+        // Without GLEW every GL entry point is a null pointer: drawing would crash.
+        Log::Err("GL RENDERER", "No OpenGL entry points; the game needs an X display with OpenGL");
+    }
+    Log::Log("GL RENDERER", "No SDL errors Detected in during init!");
+    // Textures are made with the direct-state-access calls of OpenGL 4.5.
+    if (!glCreateTextures || !glTextureStorage2D || !glBindTextureUnit)
+        Log::Err("GL RENDERER", "OpenGL 4.5 is required but the context offers %s",
+                 reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+}
+
+void GLRenderer::Shutdown() {
+    Log::Log("GL RENDERER", "Shutting down the renderer");
+}
+
+glm::vec4 GLRenderer::UnpackColor(uint32_t color) {
+    float r = static_cast<float>((color >> 16) & 0xFF) / 255.0f;
+    float g = static_cast<float>((color >> 8) & 0xFF) / 255.0f;
+    float b = static_cast<float>(color & 0xFF) / 255.0f;
+    return {r, g, b, 1.0f};
+}
+
+glm::mat4 GLRenderer::Projection() {
+    return glm::ortho(0.0f, 1280.0f, 720.0f, 0.0f, -1.0f, 1.0f);
+}
+
+void GLRenderer::SetClearColor(uint32_t color) {
+    glm::vec4 c = UnpackColor(color);
+    float r = c.r, g = c.g, b = c.b;
+    GLCall(glClearColor(r, g, b, 1));
+}
+
+void GLRenderer::Clear() {
+    GLCall(glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
+}
+
+void GLRenderer::RenderInit(const Ref<Shader>& shader) {
+    glm::mat4 proj = Projection();
+    shader->Bind();
+    glm::mat4 view = Camera::Main().GetView();
+    // The eased camera sits between pixels; drawn from there, the shared edges
+    // of neighbouring tiles fall on pixel centres and are blended twice or not
+    // at all, which shows as seams through see-through tiles. Whole pixels only.
+    view[3].x = std::round(view[3].x);
+    view[3].y = std::round(view[3].y);
+
+    if (Mesh::ibo && Mesh::vbo) {
+        Mesh::ibo->Bind();
+        Mesh::vbo->Bind();
+        // No vertex array object: attributes live on the default vertex-array
+        // state, by index in layout order, always non-normalised.
+        BufferLayout layout = Mesh::vbo->GetLayout();
+        GLuint idx = 0;
+        for (const BufferElement& element : layout) {
+            GLCall(glEnableVertexAttribArray(idx));
+            GLCall(glVertexAttribPointer(
+                idx, static_cast<GLint>(element.GetComponentCount()),
+                ShaderDataTypeToOpenGL(element.type), GL_FALSE,
+                static_cast<GLsizei>(layout.GetStride()),
+                reinterpret_cast<const void*>(static_cast<uintptr_t>(element.offset))));
+            ++idx;
+        }
+    }
+
+    glm::mat4 vp = proj * view;
+    GLCall(glEnable(GL_TEXTURE_2D));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    shader->SetUniformMat4("u_ViewProjection", vp);
+}
+
+void GLRenderer::RenderEnd() {
+    glDisable(GL_TEXTURE_2D);
+}
+
+void GLRenderer::Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) {
+    mesh.Render(shader, model);
+}
+
+} // namespace Engine

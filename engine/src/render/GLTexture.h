@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <engine/render/Texture.h>
+
+namespace Engine {
+
+// Reference counts for GL texture names shared by a sheet (or glyph atlas) and
+// the regions cut from it, so each name is deleted once, after its last user,
+// and never once the context is gone.
+namespace GLTextureNames {
+// Takes ownership of a freshly created name (count 1).
+void Adopt(uint32_t id);
+// Another user of an adopted name; names never adopted are not counted.
+void Acquire(uint32_t id);
+// One user fewer; the last one deletes the name.
+void Release(uint32_t id);
+// Users of an adopted name, 0 when none.
+int Users(uint32_t id);
+} // namespace GLTextureNames
+
+class GLTexture2D : public Texture2D {
+public:
+    // A whole image, decoded to RGBA8 with its rows flipped. An image that
+    // cannot be decoded gives a texture of size 0 that binds nothing.
+    explicit GLTexture2D(const std::string& path);
+    // A region of the texture named id; makes no GL call.
+    GLTexture2D(float width, float height, float glWidth, float glHeight, float glX, float glY,
+                uint32_t id);
+    GLTexture2D(const GLTexture2D&) = delete;
+    GLTexture2D& operator=(const GLTexture2D&) = delete;
+    ~GLTexture2D() override;
+
+    uint32_t getID() const override { return m_ID; }
+    float getWidth() const override { return m_Width; }
+    float getHeight() const override { return m_Height; }
+    float getInternalWidth() const override { return gl_Width; }
+    float getInternalHeight() const override { return gl_Height; }
+    float getInternalX() const override { return gl_xOff; }
+    float getInternalY() const override { return gl_yOff; }
+    void Bind(uint32_t slot) const override;
+
+private:
+    float m_Width = 0.0f;
+    float m_Height = 0.0f;
+    float gl_Width = 1.0f;
+    float gl_Height = 1.0f;
+    float gl_xOff = 0.0f;
+    float gl_yOff = 0.0f;
+    uint32_t m_ID = 0;
+};
+
+} // namespace Engine

@@ -1,0 +1,91 @@
+#include <engine/render/MeshRenderer.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include <engine/ecs/ECS.h>
+#include <engine/render/Camera.h>
+
+#include "render/GLRenderer.h"
+
+namespace Engine {
+
+MeshRenderer::MeshRenderer(Uni<Renderer>& ren, Ref<Shader>& s) : m_renderer(ren.get()), shader(s) {}
+
+void MeshRenderer::RenderInit(const Uni<Renderer>& renderer) {
+    renderer->RenderInit(shader);
+}
+
+void MeshRenderer::RenderEnd(const Uni<Renderer>& renderer) {
+    renderer->RenderEnd();
+}
+
+void MeshRenderer::Run(EntityID entity) {
+    Ref<Mesh> mesh = ECS::Get().GetComponent<Mesh>(entity);
+    Ref<Transform> transform = ECS::Get().GetComponent<Transform>(entity);
+    if (!mesh || !transform)
+        return;
+    mesh->Render(shader, transform->GetMatrix());
+}
+
+TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation) {
+    const TileSpan all{0, LLONG_MAX, 0, LLONG_MAX, true};
+    if (rotation != glm::vec3(0.0f) || tileWidth <= 0 || tileHeight <= 0)
+        return all;
+    // Tiles lie in the plane z = 0. With nothing mixing x and y and a w that
+    // does not depend on them, screen x follows world x alone and screen y
+    // world y alone.
+    const double w = vp[3][3];
+    const double a = vp[0][0] / w, c = vp[3][0] / w, b = vp[1][1] / w, d = vp[3][1] / w;
+    if (vp[1][0] != 0.0f || vp[0][1] != 0.0f || vp[0][3] != 0.0f || vp[1][3] != 0.0f ||
+        !(w > 0.0) || a == 0.0 || b == 0.0 || !std::isfinite(a + b + c + d))
+        return all;
+    // Two pixels beyond the edges cover the whole-pixel rounding of the view
+    // the renderer applies.
+    const double mx = 1.0 + 4.0 / 1280.0, my = 1.0 + 4.0 / 720.0;
+    const double x0 = std::min((-mx - c) / a, (mx - c) / a) / tileWidth;
+    const double x1 = std::max((-mx - c) / a, (mx - c) / a) / tileWidth;
+    const double y0 = std::min((-my - d) / b, (my - d) / b) / tileHeight;
+    const double y1 = std::max((-my - d) / b, (my - d) / b) / tileHeight;
+    // Grids are indexed by int; anything beyond that range is clamped.
+    auto cell = [](double v) { return (long long)std::clamp(std::floor(v), -1.0, 4294967296.0); };
+    return {cell(x0), cell(x1), cell(y0), cell(y1), false};
+}
+
+TileMapRenderer::TileMapRenderer(Uni<Renderer>& renderer, Ref<Shader>& shader)
+    : m_renderer(renderer.get()), shader(shader) {}
+
+void TileMapRenderer::Run(EntityID entity) {
+    Ref<TileMap> map = ECS::Get().GetComponent<TileMap>(entity);
+    Ref<Transform> transform = ECS::Get().GetComponent<Transform>(entity);
+    if (!map || !transform || map->lookup.empty())
+        return;
+    // Every region names the one sheet texture, so one binding serves all tiles.
+    map->getTile(0)->Bind(0);
+    const auto& grid = map->boardData;
+    // Cells off screen would only be clipped away: a large map costs what the
+    // screen shows. The same order as drawing them all keeps the blending.
+    const TileSpan span = VisibleTiles(GLRenderer::Projection() * Camera::Main().GetView(),
+                                       map->tileWidth, map->tileHeight, transform->rotation);
+    const size_t x0 = static_cast<size_t>(std::max(0LL, span.x0));
+    const size_t y0 = static_cast<size_t>(std::max(0LL, span.y0));
+    const size_t x1 = span.x1 < 0 ? 0 : std::min(grid.size(), static_cast<size_t>(span.x1) + 1);
+    for (size_t x = x0; x < x1; ++x) {
+        const size_t y1 =
+            span.y1 < 0 ? 0 : std::min(grid[x].size(), static_cast<size_t>(span.y1) + 1);
+        for (size_t y = y0; y < y1; ++y) {
+            const int v = grid[x][y];
+            if (!map->IsDrawable(v))
+                continue;
+            transform->position =
+                glm::vec3(static_cast<float>(map->tileWidth * static_cast<int>(x)),
+                          static_cast<float>(map->tileHeight * static_cast<int>(y)), 0.0f);
+            transform->scale = glm::vec3(static_cast<float>(map->tileWidth),
+                                         static_cast<float>(map->tileHeight), 0.0f);
+            Mesh::DrawQuad(shader, transform->GetMatrix(), *map->lookup[static_cast<size_t>(v)]);
+        }
+    }
+}
+
+} // namespace Engine

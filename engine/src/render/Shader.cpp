@@ -1,0 +1,138 @@
+#include <engine/render/Shader.h>
+
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include <engine/core/Log.h>
+
+#include "core/GLUtil.h"
+
+namespace Engine {
+
+ShaderSources SplitShaderSource(std::istream& in) {
+    enum class ShaderType { NONE = -1, VERTEX = 0, FRAGMENT = 1 };
+    ShaderSources sources;
+    ShaderType type = ShaderType::NONE;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find("#shader") != std::string::npos) {
+            if (line.find("vertex") != std::string::npos)
+                type = ShaderType::VERTEX;
+            else if (line.find("fragment") != std::string::npos)
+                type = ShaderType::FRAGMENT;
+            continue;
+        }
+        // Lines before the first directive belong to no stage and are dropped.
+        if (type == ShaderType::VERTEX)
+            sources.vertex += line + '\n';
+        else if (type == ShaderType::FRAGMENT)
+            sources.fragment += line + '\n';
+    }
+    return sources;
+}
+
+Shader::Shader(const std::string& path) : m_FilePath(path) {
+    std::ifstream file(path);
+    // Carries on with empty stages, as before; the warning names the real cause
+    // of the missing-uniform error that follows.
+    if (!file)
+        Log::Warn("SHADER", "Could not open shader file: %s", path.c_str());
+    ShaderSources sources = SplitShaderSource(file);
+    m_id = CreateShader(sources.vertex, sources.fragment);
+    GLCall(glUseProgram(m_id));
+}
+
+Shader::~Shader() {
+    if (m_id && GLContextCurrent())
+        GLCall(glDeleteProgram(m_id));
+}
+
+unsigned int Shader::CreateShader(const std::string& vert, const std::string& frag) {
+    unsigned int program = glCreateProgram();
+    unsigned int vs = CompileShader(GL_VERTEX_SHADER, vert);
+    unsigned int fs = CompileShader(GL_FRAGMENT_SHADER, frag);
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    glDetachShader(program, vs);
+    glDetachShader(program, fs);
+    glValidateProgram(program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    return program;
+}
+
+unsigned int Shader::CompileShader(unsigned int type, const std::string& source) {
+    unsigned int id = 0;
+    GLCall(id = glCreateShader(type));
+    const char* src = source.c_str();
+    GLCall(glShaderSource(id, 1, &src, nullptr));
+    GLCall(glCompileShader(id));
+
+    int result = 0;
+    GLCall(glGetShaderiv(id, GL_COMPILE_STATUS, &result));
+    const char* stage = type == GL_VERTEX_SHADER ? "vertex" : "fragment";
+    Log::Log("GL SHADER", "%s shader compile status: %d", stage, result);
+    if (result)
+        return id;
+
+    int length = 0;
+    GLCall(glGetShaderiv(id, GL_INFO_LOG_LENGTH, &length));
+    std::vector<char> message(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    GLCall(glGetShaderInfoLog(id, static_cast<GLsizei>(message.size()), &length, message.data()));
+    std::string log(message.data());
+    if (!log.empty() && log.back() == '\n')
+        log.pop_back();
+    std::printf("Failed to compile %sshader\n%s\n", stage, log.c_str());
+    std::fflush(stdout);
+    GLCall(glDeleteShader(id));
+    return 0;
+}
+
+void Shader::Bind() {
+    GLCall(glUseProgram(m_id));
+}
+
+void Shader::Unbind() {
+    GLCall(glUseProgram(0));
+}
+
+void Shader::SetUniformInt1(const std::string& name, int i) {
+    GLCall(glUniform1i(GetUniformLocation(name), i));
+}
+
+void Shader::SetUniformFloat1(const std::string& name, float v0) {
+    GLCall(glUniform1f(GetUniformLocation(name), v0));
+}
+
+void Shader::SetUniformFloat2(const std::string& name, float v0, float v1) {
+    GLCall(glUniform2f(GetUniformLocation(name), v0, v1));
+}
+
+void Shader::SetUniformFloat3(const std::string& name, float v0, float v1, float v2) {
+    GLCall(glUniform3f(GetUniformLocation(name), v0, v1, v2));
+}
+
+void Shader::SetUniformFloat4(const std::string& name, float v0, float v1, float v2, float v3) {
+    GLCall(glUniform4f(GetUniformLocation(name), v0, v1, v2, v3));
+}
+
+void Shader::SetUniformMat4(const std::string& name, glm::mat4 mat) {
+    GLCall(glUniformMatrix4fv(GetUniformLocation(name), 1, GL_FALSE, &mat[0][0]));
+}
+
+int Shader::GetUniformLocation(const std::string& name) {
+    auto known = m_locations.find(name);
+    if (known != m_locations.end())
+        return known->second;
+    int location = -1;
+    GLCall(location = glGetUniformLocation(m_id, name.c_str()));
+    if (location == -1)
+        Log::Err("SHADER", "Uniform %s does not exist", name.c_str());
+    else
+        m_locations.emplace(name, location);
+    return location;
+}
+
+} // namespace Engine

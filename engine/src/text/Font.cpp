@@ -1,0 +1,217 @@
+#include <engine/text/Font.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_BITMAP_H
+
+#include <engine/core/Log.h>
+#include <engine/render/Shader.h>
+#include <engine/text/TextMesh.h>
+
+#include "core/FTCheck.h"
+#include "core/GLUtil.h"
+#include "render/GLTexture.h"
+
+namespace Engine {
+
+namespace {
+
+// An 8-bit coverage copy of a bitmap in any other pixel mode (a bitmap font's
+// 1-bit strike, say), so the atlas copy can read one byte per pixel.
+struct GrayBitmap {
+    FT_Bitmap bitmap;
+    bool owned = false;
+
+    explicit GrayBitmap(const FT_Bitmap& src) : bitmap(src) {
+        if (src.pixel_mode == FT_PIXEL_MODE_GRAY || !Font::FT)
+            return;
+        FT_Bitmap_Init(&bitmap);
+        owned = true;
+        if (!FTCall(FT_Bitmap_Convert(Font::FT, &src, &bitmap, 1))) {
+            bitmap.width = bitmap.rows = 0;
+            return;
+        }
+        const int levels = std::max(2, static_cast<int>(bitmap.num_grays));
+        for (unsigned r = 0; r < bitmap.rows; ++r)
+            for (unsigned c = 0; c < bitmap.width; ++c) {
+                unsigned char& v = bitmap.buffer[r * static_cast<unsigned>(bitmap.pitch) + c];
+                v = static_cast<unsigned char>(std::min(255, v * 255 / (levels - 1)));
+            }
+    }
+    GrayBitmap(const GrayBitmap&) = delete;
+    GrayBitmap& operator=(const GrayBitmap&) = delete;
+    ~GrayBitmap() {
+        if (owned)
+            FT_Bitmap_Done(Font::FT, &bitmap);
+    }
+};
+
+// Creates the atlas texture: white texels whose alpha is the coverage, since
+// the shared shader outputs the sampled colour as it is.
+uint32_t UploadAtlas(const GlyphAtlas& atlas) {
+    GLuint texture = 0;
+    GLCall(glCreateTextures(GL_TEXTURE_2D, 1, &texture));
+    std::cout << "texture font: " << texture << std::endl;
+    if (texture == 0)
+        return 0;
+    GLTextureNames::Adopt(texture);
+    GLCall(glBindTextureUnit(0, texture));
+    GLCall(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_ONE));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_ONE));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_ONE));
+    GLCall(glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GlyphAtlas::WIDTH, GlyphAtlas::HEIGHT, 0,
+                        GL_ALPHA, GL_UNSIGNED_BYTE, atlas.Pixels().data()));
+    return texture;
+}
+
+} // namespace
+
+AtlasRegion GlyphAtlas::Add(const uint8_t* bitmap, int bW, int bH, int pitch, int advance) {
+    const uint32_t off = m_next;
+    bW = std::max(bW, 0);
+    bH = std::max(bH, 0);
+    const int rows = std::min(bH, static_cast<int>(HEIGHT));
+    const int cols = off >= WIDTH ? 0 : static_cast<int>(std::min<int64_t>(bW, WIDTH - off));
+    if (bitmap && rows > 0 && cols > 0) {
+        const uint8_t* topRow =
+            pitch < 0 ? bitmap + static_cast<ptrdiff_t>(-pitch) * (bH - 1) : bitmap;
+        // Bottom row first: atlas row h holds the bitmap row rows - 1 - h from the top.
+        for (int h = 0; h < rows; ++h) {
+            const uint8_t* src = topRow + static_cast<ptrdiff_t>(pitch) * (rows - 1 - h);
+            std::copy(src, src + cols, m_pixels.begin() + static_cast<ptrdiff_t>(h) * WIDTH + off);
+        }
+    }
+    AtlasRegion r;
+    r.width = static_cast<float>(cols);
+    r.height = static_cast<float>(rows);
+    r.glWidth = static_cast<float>(cols) / static_cast<float>(WIDTH);
+    r.glHeight = static_cast<float>(rows) / static_cast<float>(HEIGHT);
+    r.glX = static_cast<float>(off) / static_cast<float>(WIDTH);
+    r.glY = 0.0f;
+    const int64_t next = static_cast<int64_t>(off) + advance;
+    m_next = static_cast<uint32_t>(std::clamp<int64_t>(next, 0, UINT32_MAX));
+    return r;
+}
+
+void TrimOverwritten(std::vector<GlyphMetrics>& glyphs) {
+    // Offsets are whole columns, so these products are exact.
+    const auto column = [](const AtlasRegion& r) { return r.glX * GlyphAtlas::WIDTH; };
+    for (size_t k = 0; k < glyphs.size(); ++k) {
+        AtlasRegion& r = glyphs[k].region;
+        for (size_t j = k + 1; j < glyphs.size(); ++j) {
+            const AtlasRegion& next = glyphs[j].region;
+            if (next.width <= 0.0f || next.height <= 0.0f)
+                continue;
+            const float own = std::max(0.0f, column(next) - column(r));
+            if (own < r.width) {
+                r.width = own;
+                r.glWidth = own / GlyphAtlas::WIDTH;
+            }
+            break;
+        }
+    }
+}
+
+FT_LibraryRec_* Font::FT = nullptr;
+
+void Font::InitFont() {
+    if (FT)
+        return;
+    FT_Library library = nullptr;
+    if (FTCall(FT_Init_FreeType(&library)))
+        FT = library;
+}
+
+FontBitmap Font::Rasterize(const char* path) {
+    FontBitmap out;
+    out.glyphs.resize(GLYPH_COUNT);
+    FT_Face face = nullptr;
+    if (!FTCall(FT_New_Face(FT, path, 0, &face)))
+        return out;
+    out.opened = true;
+    FTCall(FT_Set_Pixel_Sizes(face, PIXEL_SIZE, PIXEL_SIZE));
+    for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
+        // A failed load still gives a glyph, from whatever the slot holds.
+        FTCall(FT_Load_Char(face, code, FT_LOAD_RENDER));
+        const FT_GlyphSlot slot = face->glyph;
+        GrayBitmap gray(slot->bitmap);
+        const FT_Bitmap& bm = gray.bitmap;
+        GlyphMetrics& g = out.glyphs[code];
+        g.advance = static_cast<int32_t>(slot->advance.x >> 6);
+        g.left = slot->bitmap_left;
+        g.top = slot->bitmap_top;
+        g.region = out.atlas.Add(bm.buffer, static_cast<int>(bm.width), static_cast<int>(bm.rows),
+                                 bm.pitch, g.advance);
+    }
+    FT_Done_Face(face);
+    TrimOverwritten(out.glyphs);
+    return out;
+}
+
+Font Font::loadFont(const char* path) {
+    const FontBitmap bitmap = Rasterize(path);
+    const uint32_t texture = bitmap.opened ? UploadAtlas(bitmap.atlas) : 0;
+    Font font;
+    font.glyphs.resize(GLYPH_COUNT);
+    for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
+        const GlyphMetrics& g = bitmap.glyphs[code];
+        const AtlasRegion& r = g.region;
+        Ref<Texture> region =
+            CreateRef<GLTexture2D>(r.width, r.height, r.glWidth, r.glHeight, r.glX, r.glY, texture);
+        font.glyphs[code] =
+            CreateRef<Glyph>(region, g.left, g.top, static_cast<uint32_t>(g.advance));
+    }
+    // The glyph regions hold the atlas name from here on.
+    if (texture)
+        GLTextureNames::Release(texture);
+    return font;
+}
+
+float Font::TextWidth(const std::string& text) const {
+    if (!Loaded() || text.empty())
+        return 0.0f;
+    float width = 0.0f;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        width += static_cast<float>(glyphs[static_cast<unsigned char>(text[i])]->advance);
+    const Glyph& last = *glyphs[static_cast<unsigned char>(text.back())];
+    return width + static_cast<float>(last.left) + last.tex->getWidth();
+}
+
+float Font::Shift(TextAlignment alignment, const std::string& text) const {
+    switch (alignment) {
+    case TextAlignment::LEFT:
+        return -TextWidth(text) / 2.0f;
+    case TextAlignment::RIGHT:
+        return -TextWidth(text);
+    default:
+        return 0.0f;
+    }
+}
+
+void Font::renderText(const Ref<Shader>& shader, TextAlignment alignment, const std::string& text,
+                      glm::mat4 model) const {
+    if (!Loaded())
+        return;
+    if (singleTex)
+        glyphs[0]->tex->Bind(0);
+    Layout(alignment, text, [&](const PlacedGlyph& placed) {
+        const Texture& tex = *placed.glyph->tex;
+        if (!singleTex)
+            tex.Bind(0);
+        shader->SetUniformMat4("u_Transform", model * placed.quad.GetMatrix());
+        shader->SetUniformFloat2("u_texPos", tex.getInternalX(), tex.getInternalY());
+        shader->SetUniformFloat2("u_texScale", tex.getInternalWidth(), tex.getInternalHeight());
+        GLCall(glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr));
+    });
+}
+
+} // namespace Engine

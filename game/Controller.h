@@ -1,0 +1,17 @@
+#pragma once
+
+#include "game/Tuning.h"
+
+namespace Engine {
+
+// Tuning of the player's keyboard control; also marks the entity the camera follows.
+struct Controller {
+    // Velocity change per second while a direction key is held.
+    float acceleration = Tuning::Acceleration;
+    // A direction key adds nothing once the speed its way reaches this.
+    float maxSpeed = Tuning::MaxSpeed;
+    // Upward speed one jump adds.
+    float jumpVelocity = Tuning::JumpVelocity;
+};
+
+} // namespace Engine

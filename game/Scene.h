@@ -1,0 +1,74 @@
+#pragma once
+
+#include <string>
+
+#include <engine/core/Base.h>
+#include <engine/core/Engine.h>
+#include <engine/ecs/SystemBase.h>
+#include <engine/ecs/Types.h>
+#include <engine/text/Font.h>
+
+#include "game/Level.h"
+
+namespace Engine {
+
+class Clip;
+class ECS;
+class Shader;
+class Texture2D;
+
+// Handles of the scene, written while it is built and read by its schedules.
+extern Ref<Shader> shader;
+extern EntityID player;
+extern EntityID enemy;
+extern SystemID sysid;
+extern Ref<SystemBase> meshRenderer;
+extern Ref<SystemBase> controllerSystem;
+extern Ref<SystemBase> physicsSystem;
+extern Ref<SystemBase> cameraSystem;
+extern Ref<SystemBase> enemySystem;
+
+// Where the scene's content comes from. The game reads the files under
+// ./Assets; benchmarks and tests without a GL context hand in stand-ins.
+class SceneContent {
+public:
+    virtual ~SceneContent() = default;
+    virtual Font LoadFont(const char* path);
+    virtual Ref<Shader> LoadShader(const std::string& path);
+    virtual Ref<Texture2D> LoadTexture(const std::string& path);
+    // Empty when the file cannot be played.
+    virtual Ref<Clip> LoadMusic(const std::string& path);
+    // Throws LevelError for a level that cannot be used.
+    virtual LevelData LoadLevel(const std::string& path);
+};
+
+// The fourteen component types, in the order that gives them ids 0 to 13.
+void RegisterSceneComponents(ECS& ecs);
+// The systems with ids 0 to 8, drawing with `shader`; sets the system handles
+// and `sysid`. The enemy's system follows once the enemy exists.
+void RegisterSceneSystems(ECS& ecs, Uni<Renderer>& renderer);
+// One simulation step: control, enemy, camera, forces, physics, animation.
+void RunUpdateSchedule();
+// One frame's drawing: sprites, text, tiles, then the animated player, between
+// the mesh renderer's opening and closing of the frame.
+void RunFrameSchedule(const Uni<Renderer>& renderer);
+// Empties the handles above, dropping the shader and the systems they hold.
+void ReleaseSceneHandles();
+
+// The boat, the fish, the hint text, the music and the level.
+class GameScene : public Scene {
+public:
+    explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>());
+
+    // A level file that cannot be used shuts the engine down and ends the
+    // program with the reason.
+    void Build(Engine& engine) override;
+    void Update() override;
+    void Draw(const Uni<Renderer>& renderer) override;
+    void Release() override;
+
+private:
+    Uni<SceneContent> m_content;
+};
+
+} // namespace Engine

@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include <engine/audio/Clip.h>
+
+using Engine::Clip;
+using Engine::Ref;
+using Bytes = std::vector<Uint8>;
+
+namespace {
+
+constexpr size_t Buffer = 16384; // one device buffer: 4096 frames of 2 x 16 bit
+
+// Never 0, so silence and clip data cannot be confused.
+Bytes Pattern(size_t n, std::uint32_t seed = 1) {
+    Bytes out(n);
+    for (auto& b : out) {
+        seed = seed * 1664525u + 1013904223u;
+        b = static_cast<Uint8>(1 + (seed >> 24) % 255);
+    }
+    return out;
+}
+
+// `n` bytes of `data` from `from`, wrapping around as a looping clip does.
+Bytes Looped(const Bytes& data, size_t from, size_t n) {
+    Bytes out;
+    for (size_t i = 0; i < n; ++i)
+        out.push_back(data[(from + i) % data.size()]);
+    return out;
+}
+
+// -1 when equal; keeps failure output short for 16 KB buffers.
+long FirstMismatch(const Bytes& a, const Bytes& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i])
+            return static_cast<long>(i);
+    return a.size() == b.size() ? -1 : static_cast<long>(n);
+}
+#define EXPECT_BYTES(actual, expected) EXPECT_EQ(FirstMismatch(actual, expected), -1)
+
+// A clip with a copy of `bytes`, in the list as LoadClip would leave it.
+Ref<Clip> AddClip(const Bytes& bytes) {
+    auto clip = Engine::CreateRef<Clip>();
+    clip->data = static_cast<Uint8*>(SDL_malloc(std::max<size_t>(bytes.size(), 1)));
+    std::copy(bytes.begin(), bytes.end(), clip->data);
+    clip->clipLen = static_cast<std::uint32_t>(bytes.size());
+    Clip::sounds.push_back(clip);
+    return clip;
+}
+
+// One device buffer as the callback leaves it; starts as garbage.
+Bytes Mix() {
+    Bytes out(Buffer, 0xAB);
+    Clip::callback(nullptr, out.data(), static_cast<int>(Buffer));
+    return out;
+}
+
+Bytes Wav(unsigned channels, std::uint32_t freq, unsigned bits, const Bytes& data) {
+    Bytes v;
+    auto put = [&](std::uint32_t x, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            v.push_back(static_cast<Uint8>(x >> (8 * i)));
+    };
+    auto tag = [&](const char* s) {
+        for (int i = 0; i < 4; ++i)
+            v.push_back(static_cast<Uint8>(s[i]));
+    };
+    tag("RIFF");
+    put(static_cast<std::uint32_t>(36 + data.size()), 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(16, 4);
+    put(1, 2); // PCM
+    put(channels, 2);
+    put(freq, 4);
+    put(freq * channels * bits / 8, 4);
+    put(channels * bits / 8, 2);
+    put(bits, 2);
+    tag("data");
+    put(static_cast<std::uint32_t>(data.size()), 4);
+    v.insert(v.end(), data.begin(), data.end());
+    return v;
+}
+
+class ClipTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clip::ClearSounds();
+        dir = std::filesystem::temp_directory_path() /
+              ("clip_test_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        Clip::ClearSounds();
+        std::filesystem::remove_all(dir);
+    }
+
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        auto path = dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        return path.string();
+    }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(ClipTest, LoopingClipWrapsAcrossBuffers) {
+    const Bytes data = Pattern(20000);
+    auto clip = AddClip(data);
+    clip->loopClip();
+    const std::uint32_t positions[] = {16384, 12768, 9152};
+    std::uint32_t from = 0;
+    for (std::uint32_t pos : positions) {
+        EXPECT_BYTES(Mix(), Looped(data, from, Buffer));
+        EXPECT_EQ(clip->trackPos, pos);
+        from = pos;
+    }
+    EXPECT_TRUE(clip->active);
+}
+
+TEST_F(ClipTest, ClipEndingAtBufferBoundary) {
+    const Bytes data = Pattern(2 * Buffer);
+    for (bool loop : {false, true}) {
+        Clip::ClearSounds();
+        auto clip = AddClip(data);
+        loop ? clip->loopClip() : clip->playClip();
+        Mix();
+        EXPECT_BYTES(Mix(), Looped(data, Buffer, Buffer)) << "loop " << loop;
+        EXPECT_EQ(clip->active, loop);
+        // An ended clip keeps its position; a looping one starts over.
+        EXPECT_EQ(clip->trackPos, loop ? 0u : Buffer);
+        EXPECT_BYTES(Mix(), loop ? Looped(data, 0, Buffer) : Bytes(Buffer, 0));
+    }
+}
+
+TEST_F(ClipTest, EndThenLoopResumesWhereItStopped) {
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0)) << "no clips: silence";
+    const Bytes data = Pattern(40000);
+    auto clip = AddClip(data);
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0)) << "inactive clip: silence";
+    EXPECT_EQ(clip->trackPos, 0u);
+
+    clip->loopClip();
+    Mix();
+    clip->endClip();
+    EXPECT_FALSE(clip->loop);
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    EXPECT_EQ(clip->trackPos, Buffer);
+
+    clip->loopClip();
+    EXPECT_BYTES(Mix(), Looped(data, Buffer, Buffer));
+    EXPECT_BYTES(Mix(), Looped(data, 2 * Buffer, Buffer));
+    EXPECT_EQ(clip->trackPos, 9152u);
+}
+
+// A clip shorter than a buffer repeats and never reads past its data
+// (AddressSanitizer guards the reads); an empty one must not hang.
+TEST_F(ClipTest, ShortAndEmptyLoopingClips) {
+    const Bytes data = Pattern(1000);
+    auto clip = AddClip(data);
+    clip->loopClip();
+    EXPECT_BYTES(Mix(), Looped(data, 0, Buffer));
+    EXPECT_EQ(clip->trackPos, 384u);
+    EXPECT_BYTES(Mix(), Looped(data, 384, Buffer));
+    EXPECT_EQ(clip->trackPos, 768u);
+
+    Clip::ClearSounds();
+    const Bytes quarter = Pattern(Buffer / 4, 7);
+    auto q = AddClip(quarter);
+    q->loopClip();
+    EXPECT_BYTES(Mix(), Looped(quarter, 0, Buffer));
+    EXPECT_EQ(q->trackPos, 0u);
+
+    Clip::ClearSounds();
+    AddClip({})->loopClip();
+    auto emptyOnce = AddClip({});
+    emptyOnce->playClip();
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    EXPECT_FALSE(emptyOnce->active);
+}
+
+TEST_F(ClipTest, UnloadableFilesGiveEmptyHandle) {
+    auto kept = AddClip(Pattern(100));
+    // SDL's loader takes ten channels; the converter does not.
+    for (const std::string& path : {(dir / "missing.wav").string(), Write("noise", Pattern(500)),
+                                    Write("ten.wav", Wav(10, 44100, 16, Bytes(2000, 0)))}) {
+        ::testing::internal::CaptureStderr();
+        Ref<Clip> clip = Clip::LoadClip(path);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(clip, nullptr) << path;
+        EXPECT_EQ(err.rfind("Could not open audio file: ", 0), 0u) << err;
+        EXPECT_GT(err.size(), 28u) << "SDL's reason follows";
+        EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line";
+        ASSERT_EQ(Clip::sounds.size(), 1u);
+        EXPECT_EQ(Clip::sounds[0], kept);
+    }
+}
+
+TEST_F(ClipTest, DeviceFormatWavIsMixedUnchanged) {
+    const Bytes samples = Pattern(6000, 3);
+    Ref<Clip> clip = Clip::LoadClip(Write("stereo.wav", Wav(2, 44100, 16, samples)));
+    ASSERT_NE(clip, nullptr);
+    ASSERT_EQ(Clip::sounds.size(), 1u);
+    EXPECT_EQ(Clip::sounds[0], clip);
+    EXPECT_EQ(clip->spec.format, AUDIO_S16LSB);
+    EXPECT_FALSE(clip->active || clip->loop || clip->trackPos);
+    EXPECT_BYTES(Bytes(clip->data, clip->data + clip->clipLen), samples);
+
+    clip->playClip();
+    Bytes expected = samples;
+    expected.resize(Buffer, 0);
+    EXPECT_BYTES(Mix(), expected);
+    EXPECT_FALSE(clip->active);
+}
+
+TEST_F(ClipTest, OtherFormatsAreConvertedOnLoad) {
+    // 0.1 s of a 441 Hz sine, mono, unsigned 8 bit, 22050 Hz.
+    const int n = 2205;
+    Bytes u8(n);
+    for (int i = 0; i < n; ++i)
+        u8[size_t(i)] = Uint8(std::lround(128 + 100 * std::sin(2 * M_PI * 441.0 * i / 22050)));
+    Ref<Clip> clip = Clip::LoadClip(Write("mono8.wav", Wav(1, 22050, 8, u8)));
+    ASSERT_NE(clip, nullptr);
+    EXPECT_EQ(clip->spec.format, AUDIO_U8) << "spec keeps what the file declares";
+
+    // Twice the frames, two channels, two bytes each.
+    ASSERT_EQ(clip->clipLen, 8u * n);
+    const auto* s16 = reinterpret_cast<const Sint16*>(clip->data);
+    const int frames = n * 2;
+    double worst = 0;
+    for (int f = 0; f < frames; ++f) {
+        ASSERT_EQ(s16[2 * f], s16[2 * f + 1]) << "frame " << f;
+        // The resampler rings at the edges; the body must follow the source
+        // within about one 8-bit step.
+        if (f >= 64 && f < frames - 64)
+            worst = std::max(worst, std::abs(s16[2 * f] - 25600 * std::sin(M_PI * f / 50)));
+    }
+    EXPECT_LT(worst, 300);
+
+    clip->playClip();
+    EXPECT_BYTES(Mix(), Bytes(clip->data, clip->data + Buffer)) << "mixes the converted data";
+}
+
+// The whole path through a real device: the disk driver writes exactly what
+// the callback produced. A clip loaded while the device runs joins at a
+// buffer boundary and loops. Under ThreadSanitizer this also checks the load
+// and the flag change against the audio thread.
+TEST_F(ClipTest, DiskDeviceCapturesLoopingClip) {
+    const auto capture = dir / "capture.raw";
+    const std::string driver = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "2", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
+    driver.empty() ? unsetenv("SDL_AUDIODRIVER") : setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
+
+    Clip::InitAudio();
+    ASSERT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PLAYING);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const Bytes data = Pattern(20000, 11);
+    Ref<Clip> clip = Clip::LoadClip(Write("loop.wav", Wav(2, 44100, 16, data)));
+    ASSERT_NE(clip, nullptr);
+    clip->loopClip();
+
+    ::testing::internal::CaptureStderr();
+    Clip::InitAudio(); // already open
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("Couldn't open audio: ", 0), 0u);
+
+    // Whatever was written so far may all be silence from before the load.
+    auto written = [&] {
+        std::error_code ec;
+        const auto n = std::filesystem::file_size(capture, ec);
+        return ec ? 0 : n;
+    };
+    const size_t wanted = written() + 12 * Buffer;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (written() < wanted && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    SDL_CloseAudio();
+    SDL_Quit();
+
+    std::ifstream in(capture, std::ios::binary);
+    const Bytes out{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GE(out.size(), wanted);
+    size_t start = 0;
+    while (start < out.size() && out[start] == 0)
+        ++start;
+    ASSERT_LT(start, out.size()) << "the clip never played";
+    EXPECT_EQ(start % Buffer, 0u);
+    EXPECT_BYTES(Bytes(out.begin() + long(start), out.end()), Looped(data, 0, out.size() - start));
+    EXPECT_EQ(clip->trackPos, (out.size() - start) % data.size());
+}
+
+// The game's music plays as it is (no conversion) and loops without a click.
+TEST_F(ClipTest, MusicAssetLoopsCleanly) {
+    Ref<Clip> music = Clip::LoadClip("./Assets/piano2.wav");
+    ASSERT_NE(music, nullptr);
+    EXPECT_EQ(music->spec.freq, 44100);
+    EXPECT_EQ(music->spec.format, AUDIO_S16LSB);
+    EXPECT_EQ(music->spec.channels, 2);
+    ASSERT_EQ(music->clipLen % 4, 0u);
+    EXPECT_NEAR(music->clipLen / 4 / 44100.0, 12, 4);
+
+    const auto* s = reinterpret_cast<const Sint16*>(music->data);
+    const size_t count = music->clipLen / 2;
+    for (size_t ch = 0; ch < 2; ++ch) {
+        EXPECT_LE(std::abs(s[ch]), 64);
+        EXPECT_LE(std::abs(s[count - 2 + ch]), 64);
+    }
+    int peak = 0;
+    for (size_t i = 0; i < count; ++i)
+        peak = std::max(peak, std::abs(int(s[i])));
+    EXPECT_LT(peak, 32767) << "clipped";
+    EXPECT_GT(peak, 8000) << "too quiet";
+}
+
+} // namespace

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <engine/core/Log.h>
+
+using namespace Engine;
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::GetCapturedStderr;
+
+TEST(Log, LinesAreTagColonMessage) {
+    CaptureStderr();
+    Log::Log("WINDOW", "Window created!");
+    Log::Log("GL SHADER", "%s shader compile status: %d", "vertex", 1);
+    Log::Log("EMPTY", "");
+    EXPECT_EQ(GetCapturedStderr(), "WINDOW: Window created!\n"
+                                   "GL SHADER: vertex shader compile status: 1\n"
+                                   "EMPTY: \n");
+}
+
+TEST(Log, WarningsAreRed) {
+    CaptureStderr();
+    Log::Warn("GL TEXTURE2D", "Could not load image file: %s", "x.png");
+    EXPECT_EQ(GetCapturedStderr(),
+              "\x1b[0;31mGL TEXTURE2D: Could not load image file: x.png\x1b[0m\n");
+}
+
+TEST(Log, ValuesAreNotReadAsFormats) {
+    CaptureStderr();
+    Log::Log("T", "%s", "100% %s %n");
+    EXPECT_EQ(GetCapturedStderr(), "T: 100% %s %n\n");
+}
+
+TEST(Log, LongLinesAreWrittenWhole) {
+    std::string longText(5000, 'x');
+    CaptureStderr();
+    Log::Log("T", "%s", longText.c_str());
+    EXPECT_EQ(GetCapturedStderr(), "T: " + longText + "\n");
+}
+
+TEST(Log, ErrorWritesTheWarningLineAndExits255) {
+    EXPECT_EXIT(Log::Err("SHADER", "Uniform %s does not exist", "u_texPos"),
+                ::testing::ExitedWithCode(255),
+                "^\x1b\\[0;31mSHADER: Uniform u_texPos does not exist\x1b\\[0m\n$");
+}

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <engine/core/Engine.h>
+
+using Engine::Engine;
+
+namespace {
+
+int Steps(double& acc, double frameTime) {
+    return Engine::Engine::Advance(acc, frameTime, 0.01, [](double dt) { EXPECT_EQ(dt, 0.01); });
+}
+
+TEST(FixedStep, StepsPaidForByTheAccumulatedTime) {
+    double acc = 0.0;
+    EXPECT_EQ(Steps(acc, 0.035), 3);
+    EXPECT_NEAR(acc, 0.005, 1e-9);
+    // The remainder carries over: 0.005 + 0.006 pays for one more step.
+    EXPECT_EQ(Steps(acc, 0.006), 1);
+    EXPECT_NEAR(acc, 0.001, 1e-9);
+}
+
+TEST(FixedStep, ShortFramesRunNoStep) {
+    double acc = 0.0;
+    EXPECT_EQ(Steps(acc, 0.0099), 0);
+    EXPECT_EQ(acc, 0.0099);
+}
+
+TEST(FixedStep, ExactlyOneStepLength) {
+    double acc = 0.0;
+    EXPECT_EQ(Steps(acc, 0.01), 1);
+    EXPECT_EQ(acc, 0.0);
+}
+
+TEST(FixedStep, LongStallIsNotClamped) {
+    double acc = 0.0;
+    int n = Steps(acc, 2.0);
+    EXPECT_GE(n, 199);
+    EXPECT_LE(n, 200);
+    EXPECT_LT(acc, 0.01);
+}
+
+} // namespace

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <engine/ecs/ECS.h>
+#include <engine/ecs/System.h>
+
+#include "ecs/ComponentStorage.h"
+
+using namespace Engine;
+
+namespace {
+
+struct Pos {
+    float x = 0, y = 0;
+};
+struct Vel {
+    float x = 0, y = 0;
+};
+struct Tag {
+    int value = 0;
+};
+struct Never {};
+
+class EcsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ecs.Reset();
+        ecs.RegisterComponent<Pos>();
+        ecs.RegisterComponent<Vel>();
+        ecs.RegisterComponent<Tag>();
+    }
+    void TearDown() override { ecs.Reset(); }
+
+    std::vector<EntityID> Sorted(std::vector<EntityID> ids) {
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    ECS& ecs = ECS::Get();
+};
+
+TEST_F(EcsTest, EntityIdsStartAtOneAndNewEntitiesAreEmpty) {
+    EntityID a = ecs.CreateEntity();
+    EntityID b = ecs.CreateEntity();
+    EXPECT_EQ(a, 1u);
+    EXPECT_EQ(b, 2u);
+    EXPECT_TRUE(ecs.GetArchetype(a).none());
+    // An empty query matches every entity, a non-empty one none of these.
+    EXPECT_EQ(Sorted(ecs.GetEntitiesWith(Archetype())), (std::vector<EntityID>{1, 2}));
+    EXPECT_TRUE(ecs.GetEntitiesWith(ecs.GetArchetype<Pos>()).empty());
+}
+
+TEST_F(EcsTest, TypeIdsFollowFirstUseAndStayFixed) {
+    struct First {};
+    struct Second {};
+    IDType first = Component<First>::GetTypeID();
+    IDType second = Component<Second>::GetTypeID();
+    EXPECT_EQ(second, first + 1);
+    EXPECT_EQ(Component<First>::GetTypeID(), first);
+    size_t before = ecs.ComponentTypeCount();
+    ecs.RegisterComponent<Pos>();
+    EXPECT_EQ(ecs.ComponentTypeCount(), before);
+}
+
+TEST_F(EcsTest, ArchetypeOfListedTypesIsASet) {
+    Archetype a = ecs.GetArchetype<Pos, Vel>();
+    Archetype b = ecs.GetArchetype<Vel, Pos>();
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a.count(), 2u);
+    EXPECT_TRUE(a.test(Component<Pos>::GetTypeID()));
+    EXPECT_TRUE(a.test(Component<Vel>::GetTypeID()));
+}
+
+TEST_F(EcsTest, AddingToAnUncreatedEntityMakesItVisible) {
+    ecs.AddComponent<Pos>(42, Pos{1, 2});
+    EXPECT_EQ(ecs.GetEntitiesWith(ecs.GetArchetype<Pos>()), std::vector<EntityID>{42});
+    EXPECT_EQ(ecs.GetArchetype(42), ecs.GetArchetype<Pos>());
+    // The counter is not affected: the next created entity is still 1.
+    EXPECT_EQ(ecs.CreateEntity(), 1u);
+}
+
+TEST_F(EcsTest, SecondComponentOfATypeKeepsTheFirst) {
+    EntityID e = ecs.CreateEntity();
+    ecs.AddComponent<Tag>(e, Tag{1});
+    ecs.AddComponent<Tag>(e, Tag{2});
+    EXPECT_EQ(ecs.GetComponent<Tag>(e)->value, 1);
+}
+
+TEST_F(EcsTest, WritesThroughTheReturnedReferenceAreStored) {
+    EntityID e = ecs.CreateEntity();
+    ecs.AddComponent<Pos>(e, Pos{1, 2});
+    ecs.GetComponent<Pos>(e)->x = 7;
+    EXPECT_EQ(ecs.GetComponent<Pos>(e)->x, 7);
+}
+
+TEST_F(EcsTest, MissingComponentIsEmptyAndUnregisteredTypeThrows) {
+    EntityID e = ecs.CreateEntity();
+    EXPECT_EQ(ecs.GetComponent<Vel>(e), nullptr);
+    try {
+        ecs.GetComponent<Never>(e);
+        FAIL() << "expected a runtime error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Component Not Registered!");
+    }
+    // Adding an unregistered type changes nothing before it throws.
+    EXPECT_THROW(ecs.AddComponent<Never>(e), std::runtime_error);
+    EXPECT_TRUE(ecs.GetArchetype(e).none());
+}
+
+TEST_F(EcsTest, ArchetypeOfUnregisteredTypeEndsTheProgram) {
+    EXPECT_EXIT((ecs.GetArchetype<Pos, Never>()), ::testing::ExitedWithCode(255),
+                "ECS: Oh no compnent not registered");
+}
+
+TEST_F(EcsTest, RemoveEntityDropsItsRecordsEverywhere) {
+    EntityID a = ecs.CreateEntity();
+    EntityID b = ecs.CreateEntity();
+    ecs.AddComponent<Pos>(a, Pos{1, 0});
+    ecs.AddComponent<Vel>(a, Vel{});
+    ecs.AddComponent<Pos>(b, Pos{2, 0});
+    ecs.RemoveEntity(a);
+    EXPECT_EQ(ecs.GetComponent<Pos>(a), nullptr);
+    EXPECT_EQ(ecs.GetComponent<Vel>(a), nullptr);
+    EXPECT_EQ(ecs.GetComponent<Pos>(b)->x, 2);
+    EXPECT_EQ(ecs.GetEntitiesWith(Archetype()), std::vector<EntityID>{b});
+}
+
+TEST(ComponentStorage, PacksInInsertionOrderAndReindexesOnRemoval) {
+    ComponentStorage storage;
+    auto get = [&](EntityID e) { return std::static_pointer_cast<Tag>(storage.Find(e)); };
+    EXPECT_EQ(get(1), nullptr);
+    storage.Insert(5, CreateRef<Tag>(Tag{50}));
+    storage.Insert(2, CreateRef<Tag>(Tag{20}));
+    storage.Insert(9, CreateRef<Tag>(Tag{90}));
+    EXPECT_EQ(storage.IndexOf(5), 0);
+    EXPECT_EQ(storage.IndexOf(2), 1);
+    EXPECT_EQ(storage.IndexOf(9), 2);
+    storage.Insert(5, CreateRef<Tag>(Tag{51}));
+    EXPECT_EQ(get(5)->value, 50);
+    EXPECT_EQ(storage.Size(), 3u);
+
+    Ref<Tag> held = get(2);
+    storage.Remove(2);
+    EXPECT_EQ(get(2), nullptr);
+    EXPECT_EQ(storage.IndexOf(9), 1);
+    EXPECT_EQ(get(9)->value, 90);
+    EXPECT_EQ(get(5)->value, 50);
+    EXPECT_EQ(storage.Size(), 2u);
+    // A reference taken before the removal still reads the record.
+    EXPECT_EQ(held->value, 20);
+
+    storage.Remove(2);
+    EXPECT_EQ(storage.Size(), 2u);
+    storage.Insert(2, CreateRef<Tag>(Tag{21}));
+    EXPECT_EQ(storage.IndexOf(2), 2);
+}
+
+// Records every entity it runs on.
+template <typename... Cs> class Recorder : public System<Cs...> {
+public:
+    void Run(EntityID e) override { seen.push_back(e); }
+    std::vector<EntityID> seen;
+};
+
+TEST_F(EcsTest, SystemIdsCountFromZero) {
+    for (SystemID i = 0; i < 10; ++i) {
+        Ref<SystemBase> s = CreateRef<Recorder<Pos>>();
+        EXPECT_EQ(ecs.RegisterSystem(s), i);
+        EXPECT_EQ(s->GetID(), i);
+    }
+    EXPECT_EQ(ecs.SystemCount(), 10u);
+}
+
+TEST_F(EcsTest, QueriesMatchByContainmentAndRunsByExactSignature) {
+    EntityID a = ecs.CreateEntity(); // Pos, Vel
+    ecs.AddComponent<Pos>(a);
+    ecs.AddComponent<Vel>(a);
+    EntityID b = ecs.CreateEntity(); // Pos, Vel, Tag
+    ecs.AddComponent<Pos>(b);
+    ecs.AddComponent<Vel>(b);
+    ecs.AddComponent<Tag>(b);
+    EntityID c = ecs.CreateEntity(); // Pos
+    ecs.AddComponent<Pos>(c);
+
+    EXPECT_EQ(Sorted(ecs.GetEntitiesWith(ecs.GetArchetype<Pos, Vel>())),
+              (std::vector<EntityID>{a, b}));
+    EXPECT_EQ(ecs.GetEntitiesWith(ecs.GetArchetype<Pos, Vel, Tag>()), std::vector<EntityID>{b});
+
+    auto onlyPos = CreateRef<Recorder<Pos>>();
+    auto posVel = CreateRef<Recorder<Vel, Pos>>();
+    ecs.RegisterSystem(onlyPos);
+    ecs.RegisterSystem(posVel);
+
+    // Asking for {Pos} runs the {Pos} system over every entity with a Pos,
+    // and not the {Pos, Vel} system.
+    ecs.RunSystemArch(ecs.GetArchetype<Pos>());
+    EXPECT_EQ(Sorted(onlyPos->seen), (std::vector<EntityID>{a, b, c}));
+    EXPECT_TRUE(posVel->seen.empty());
+
+    ecs.RunSystemArch(ecs.GetArchetype<Pos, Vel>());
+    EXPECT_EQ(Sorted(posVel->seen), (std::vector<EntityID>{a, b}));
+
+    // No system carries {Tag}: nothing runs.
+    ecs.RunSystemArch(ecs.GetArchetype<Tag>());
+    EXPECT_EQ(onlyPos->seen.size(), 3u);
+    EXPECT_EQ(posVel->seen.size(), 2u);
+}
+
+// Creates an entity of its own signature on every run.
+class Spawner : public System<Tag> {
+public:
+    void Run(EntityID e) override {
+        seen.push_back(e);
+        EntityID child = ECS::Get().CreateEntity();
+        ECS::Get().AddComponent<Tag>(child, Tag{1});
+    }
+    std::vector<EntityID> seen;
+};
+
+TEST_F(EcsTest, ARunSeesOnlyTheEntitiesThatExistedWhenItStarted) {
+    EntityID first = ecs.CreateEntity();
+    ecs.AddComponent<Tag>(first);
+    auto spawner = CreateRef<Spawner>();
+    SystemID id = ecs.RegisterSystem(spawner);
+    ecs.RunSystem(id);
+    EXPECT_EQ(spawner->seen, std::vector<EntityID>{first});
+    ecs.RunSystem(id);
+    EXPECT_EQ(spawner->seen.size(), 3u);
+}
+
+TEST_F(EcsTest, ResetForgetsEverythingButTypeIds) {
+    IDType posId = Component<Pos>::GetTypeID();
+    ecs.CreateEntity();
+    ecs.RegisterSystem(CreateRef<Recorder<Pos>>());
+    ecs.Reset();
+    EXPECT_EQ(ecs.EntityCount(), 0u);
+    EXPECT_EQ(ecs.SystemCount(), 0u);
+    EXPECT_EQ(ecs.ComponentTypeCount(), 0u);
+    EXPECT_EQ(ecs.CreateEntity(), 1u);
+    EXPECT_EQ(ecs.RegisterSystem(CreateRef<Recorder<Pos>>()), 0u);
+    EXPECT_EQ(Component<Pos>::GetTypeID(), posId);
+}
+
+} // namespace

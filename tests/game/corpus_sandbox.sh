@@ -1,0 +1,80 @@
+# Sourced by the scripts that run the real game on substituted content.
+#
+# sandbox <dir> <asset>...: makes <dir>/Assets mirror the repository's Assets
+# through symbolic links, leaving out the named assets (paths below Assets/),
+# so the caller can put its own file in their place.
+sandbox() {
+    local dir="$1" skip a rel
+    shift
+    mkdir -p "$dir/Assets"
+    while IFS= read -r a; do
+        rel="${a#"$ASSETS"/}"
+        for skip in "$@"; do
+            [ "$rel" = "$skip" ] && continue 2
+        done
+        mkdir -p "$dir/Assets/$(dirname "$rel")"
+        ln -s "$a" "$dir/Assets/$rel"
+    done < <(find "$ASSETS" -type f)
+}
+
+# run_game <game> <dir> <seconds> [settle]: runs the game in <dir>, stdout and
+# stderr to <dir>/out and <dir>/err, and sets status to its exit status.
+# Without settle, the game has <seconds> to end by itself. With settle, it has
+# <seconds> to show its window, and then runs settle seconds more. A game
+# still up at the end is sent SIGTERM: status is then "running" and
+# term_status the status it ends with, or "hung" when it had to be killed a
+# minute later. Slow builds on a busy machine take their time to start and to
+# end (the leak check at exit), hence the generous limits.
+run_game() {
+    local game="$1" dir="$2" seconds="$3" settle="${4:-}" pid i
+    (cd "$dir" && exec "$game" >out 2>err) &
+    pid=$!
+    for ((i = 0; i < seconds * 10; ++i)); do
+        kill -0 "$pid" 2>/dev/null || break
+        if [ -n "$settle" ] && xdotool search --pid "$pid" --name '^Game$' >/dev/null 2>&1; then
+            sleep "$settle"
+            break
+        fi
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        status=running
+        kill -TERM "$pid"
+        for ((i = 0; i < 600; ++i)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            kill -KILL "$pid"
+            wait "$pid"
+            term_status=hung
+        else
+            wait "$pid"
+            term_status=$?
+        fi
+    else
+        wait "$pid"
+        status=$?
+    fi
+}
+
+# sanitizer_report <file>: prints the first line of any sanitizer report.
+sanitizer_report() {
+    grep -m1 -E 'ERROR: (Address|Leak)Sanitizer|Sanitizer has encountered|runtime error:|SUMMARY: (Address|Undefined)' "$1"
+}
+
+ASSETS="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/Assets"
+export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+# GCC 12's leak check reads a bogus range from its record of dynamic TLS
+# blocks now and then and crashes in its own tracer ("Tracer caught signal
+# 11", "LeakSanitizer has encountered a fatal error", status 1): about one run
+# in four when the font fails to load. Not keeping that record avoids it.
+case "${ASAN_OPTIONS:-}" in
+*intercept_tls_get_addr*) ;;
+*) export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}intercept_tls_get_addr=0" ;;
+esac
+# Leaks inside system libraries (D-Bus, the GL driver) are not the game's.
+supp="$(dirname "$ASSETS")/tests/support/lsan.supp"
+if [ -z "${LSAN_OPTIONS:-}" ] && [ -s "$supp" ]; then
+    export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
+fi

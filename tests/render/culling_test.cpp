@@ -1,0 +1,145 @@
+// The tile map renderer draws only the cells that meet the view: which cells
+// those are, and that the picture is the one drawing every cell gives.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <engine/ecs/ECS.h>
+#include <engine/render/Camera.h>
+#include <engine/render/Mesh.h>
+
+#include "render/GLRenderer.h"
+#include "support/DrawScene.h"
+
+using namespace Engine;
+using glm::vec3;
+
+namespace {
+
+glm::mat4 ViewProjection(vec3 camera, vec3 cameraScale = vec3(1)) {
+    Camera cam;
+    cam.transform.position = camera;
+    cam.transform.scale = cameraScale;
+    return GLRenderer::Projection() * cam.GetView();
+}
+
+// Whether any part of cell (x, y) lands inside the screen.
+bool OnScreen(const glm::mat4& vp, int x, int y, int tw, int th) {
+    glm::vec4 a = vp * glm::vec4(float(tw * x), float(th * y), 0, 1);
+    glm::vec4 b = vp * glm::vec4(float(tw * (x + 1)), float(th * (y + 1)), 0, 1);
+    return std::max(a.x, b.x) > -1 && std::min(a.x, b.x) < 1 && std::max(a.y, b.y) > -1 &&
+           std::min(a.y, b.y) < 1;
+}
+
+TEST(VisibleTiles, SpanHoldsEveryCellOnScreenAndLittleElse) {
+    TileSpan s = VisibleTiles(ViewProjection({640, 360, 0}), 64, 64, vec3(0));
+    EXPECT_FALSE(s.all);
+    EXPECT_EQ(s.x0, -1); // two pixels of margin reach into the cell left of 0
+    EXPECT_EQ(s.x1, 20); // 1282 / 64
+    EXPECT_EQ(s.y0, -1);
+    EXPECT_EQ(s.y1, 11); // 722 / 64
+
+    std::mt19937 rng(3);
+    auto uni = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
+    for (int i = 0; i < 300; ++i) {
+        const int tw = 8 + int(rng() % 120), th = 8 + int(rng() % 120);
+        const float zoom = i % 3 == 0 ? uni(0.25f, 4.0f) : 1.0f;
+        const glm::mat4 vp = ViewProjection({uni(-1000, 9000), uni(-600, 5000), 0}, vec3(zoom));
+        s = VisibleTiles(vp, tw, th, vec3(0));
+        ASSERT_FALSE(s.all);
+        int inside = 0;
+        // Grids have no cells at negative indices; the span may stop at -1.
+        for (long long x = std::max(0LL, s.x0 - 40); x <= s.x1 + 40; ++x)
+            for (long long y = std::max(0LL, s.y0 - 40); y <= s.y1 + 40; ++y) {
+                const bool in = x >= s.x0 && x <= s.x1 && y >= s.y0 && y <= s.y1;
+                if (OnScreen(vp, int(x), int(y), tw, th)) {
+                    ASSERT_TRUE(in) << "cell " << x << "," << y << " case " << i;
+                }
+                inside += in;
+            }
+        // No more than a ring of cells beyond what the screen shows.
+        const double across = 1280.0 * zoom / tw + 3, down = 720.0 * zoom / th + 3;
+        EXPECT_LE(inside, across * down) << i;
+    }
+}
+
+TEST(VisibleTiles, ViewsThatCannotBeNarrowedDrawEverything) {
+    const glm::mat4 vp = ViewProjection({100, 100, 0});
+    EXPECT_TRUE(VisibleTiles(vp, 64, 64, vec3(0, 0, 30)).all);
+    EXPECT_TRUE(VisibleTiles(vp, 0, 64, vec3(0)).all);
+    EXPECT_TRUE(VisibleTiles(ViewProjection({0, 0, 0}, vec3(0)), 64, 64, vec3(0)).all);
+    EXPECT_TRUE(VisibleTiles(glm::rotate(vp, 0.3f, vec3(0, 0, 1)), 64, 64, vec3(0)).all);
+    EXPECT_TRUE(VisibleTiles(glm::perspective(1.0f, 1.7f, 0.1f, 10.0f) * vp, 64, 64, vec3(0)).all);
+    // Far off the map the span is simply empty or out of the grid's range.
+    TileSpan s = VisibleTiles(ViewProjection({-1e6f, -1e6f, 0}), 64, 64, vec3(0));
+    EXPECT_LT(s.x1, 0);
+    s = VisibleTiles(ViewProjection({1e30f, 0, 0}), 64, 64, vec3(0));
+    EXPECT_FALSE(s.all);
+    EXPECT_GT(s.x0, 1LL << 31);
+}
+
+class CullingDraw : public EngineTest::DrawSceneTest {
+protected:
+    std::vector<EngineTest::Pixel> Frame(bool everyCell, EntityID map) {
+        BeginFrame();
+        if (everyCell) {
+            // What the renderer did before it looked at the view.
+            auto tiles = ECS::Get().GetComponent<TileMap>(map);
+            Transform t({0, 0, 0}, {0, 0, 0}, {0, 0, 0});
+            tiles->getTile(0)->Bind(0);
+            for (size_t x = 0; x < tiles->boardData.size(); ++x)
+                for (size_t y = 0; y < tiles->boardData[x].size(); ++y) {
+                    const int v = tiles->boardData[x][y];
+                    if (!tiles->IsDrawable(v))
+                        continue;
+                    t.position = vec3(float(64 * int(x)), float(64 * int(y)), 0);
+                    t.scale = vec3(64, 64, 0);
+                    Mesh::DrawQuad(shader, t.GetMatrix(), *tiles->lookup[size_t(v)]);
+                }
+        } else {
+            ECS::Get().RunSystemArch(ECS::Get().GetArchetype<TileMap, Transform>());
+        }
+        return EndFrame();
+    }
+};
+
+TEST_F(CullingDraw, PicturesEqualDrawingEveryCell) {
+    // Ragged columns of the game's tiles, see-through ones and gaps included.
+    std::mt19937 rng(11);
+    std::vector<std::vector<int>> grid(150);
+    for (auto& column : grid) {
+        column.resize(4 + rng() % 20);
+        for (int& v : column)
+            v = rng() % 4 == 0 ? -1 : int(rng() % 12);
+    }
+    ECS& ecs = ECS::Get();
+    EntityID map = ecs.CreateEntity();
+    ecs.AddComponent<TileMap>(map, std::string("./Assets/tiles.png"), grid, 64, 64);
+    ecs.AddComponent<Transform>(map, vec3(0), vec3(0), vec3(512, 512, 0));
+
+    const vec3 cameras[] = {{640, 360, 0},         {0, 0, 0},       {3000.5f, 700.25f, 0},
+                            {5000.49f, 300.5f, 0}, {9570, 1000, 0}, {-700, -400, 0},
+                            {9600.7f, -359.5f, 0}};
+    for (const vec3& c : cameras) {
+        Camera::Main().transform.position = c;
+        const auto culled = Frame(false, map);
+        const auto every = Frame(true, map);
+        int differ = 0;
+        for (size_t i = 0; i < culled.size(); ++i)
+            differ += !(culled[i] == every[i]);
+        EXPECT_EQ(differ, 0) << "camera " << c.x << "," << c.y;
+    }
+    // The transform is left at the last cell drawn on screen: at the right
+    // edge of the view for a view inside the map.
+    Camera::Main().transform.position = {3000, 360, 0};
+    Frame(false, map);
+    const vec3 last = ecs.GetComponent<Transform>(map)->position;
+    EXPECT_GE(last.x, 3000.0f + 640 - 64);
+    EXPECT_LE(last.x, 3000.0f + 640 + 64);
+    Camera::Main().transform.position = {640, 360, 0};
+}
+
+} // namespace

@@ -1,0 +1,176 @@
+// Glyph atlas packing, FreeType loading into memory and the FreeType check;
+// none of it needs a display.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include <engine/text/Font.h>
+
+#include "core/FTCheck.h"
+
+using namespace Engine;
+
+namespace {
+constexpr float W = GlyphAtlas::WIDTH;
+}
+
+TEST(GlyphAtlas, GlyphsStartAtTheSumOfTheAdvancesBeforeThem) {
+    GlyphAtlas atlas;
+    std::vector<uint8_t> wide(30 * 20, 100), other(30 * 20, 50), dot(1, 9);
+    EXPECT_EQ(atlas.Add(wide.data(), 30, 20, 30, 20).glX, 0.0f);
+    AtlasRegion space = atlas.Add(nullptr, 0, 0, 0, 5);
+    EXPECT_EQ(space.glX, 20 / W);
+    EXPECT_EQ(space.width, 0.0f);
+    EXPECT_EQ(space.glWidth, 0.0f);
+    EXPECT_EQ(atlas.Add(other.data(), 30, 20, 30, 12).glX, 25 / W);
+    EXPECT_EQ(atlas.Add(dot.data(), 1, 1, 1, 41).glX, 37 / W);
+    EXPECT_EQ(atlas.NextColumn(), 78u);
+    // A bitmap wider than its advance is overwritten where the next one lands.
+    EXPECT_EQ(atlas.At(24, 0), 100);
+    EXPECT_EQ(atlas.At(25, 19), 50);
+    EXPECT_EQ(atlas.At(37, 0), 9);
+    EXPECT_EQ(atlas.At(55, 0), 0);
+    EXPECT_EQ(atlas.At(10, 20), 0);
+}
+
+TEST(GlyphAtlas, RowsAreStoredBottomFirst) {
+    // Column c of row r from the top holds r * 16 + c + 1; rows padded to 3 bytes.
+    std::vector<uint8_t> bm(3 * 40, 99);
+    for (int r = 0; r < 40; ++r)
+        for (int c = 0; c < 2; ++c)
+            bm[r * 3 + c] = uint8_t(r * 16 + c + 1);
+    GlyphAtlas atlas;
+    atlas.Add(nullptr, 0, 0, 0, 7);
+    AtlasRegion r = atlas.Add(bm.data(), 2, 40, 3, 2);
+    EXPECT_EQ(r.width, 2.0f);
+    EXPECT_EQ(r.height, 40.0f);
+    EXPECT_EQ(r.glWidth, 2 / W);
+    EXPECT_EQ(r.glHeight, 0.625f);
+    EXPECT_EQ(r.glX, 7 / W);
+    EXPECT_EQ(r.glY, 0.0f);
+    EXPECT_EQ(atlas.At(7, 39), 1); // the top row
+    EXPECT_EQ(atlas.At(8, 39), 2);
+    EXPECT_EQ(atlas.At(7, 0), uint8_t(39 * 16 + 1));
+    EXPECT_EQ(atlas.At(7, 40), 0);
+    EXPECT_EQ(atlas.At(9, 0), 0); // padding stays out
+
+    // A negative pitch means the buffer holds the bottom row first.
+    std::vector<uint8_t> upward = {4, 5, 1, 2};
+    GlyphAtlas up;
+    up.Add(upward.data(), 2, 2, -2, 2);
+    EXPECT_EQ(up.At(0, 1), 1);
+    EXPECT_EQ(up.At(1, 0), 5);
+}
+
+TEST(GlyphAtlas, GlyphsThatDoNotFitAreClipped) {
+    GlyphAtlas atlas;
+    // 70 rows: the top 64 are kept, so the top bearing still holds.
+    std::vector<uint8_t> tall(size_t(70) * 2);
+    tall[0] = 111;
+    tall[63 * 2] = 163;
+    AtlasRegion r = atlas.Add(tall.data(), 2, 70, 2, GlyphAtlas::WIDTH - 5);
+    EXPECT_EQ(r.height, 64.0f);
+    EXPECT_EQ(r.glHeight, 1.0f);
+    EXPECT_EQ(atlas.At(0, 63), 111);
+    EXPECT_EQ(atlas.At(0, 0), 163);
+
+    // Past the right edge: only the columns inside are kept and shown.
+    std::vector<uint8_t> bm(10 * 2, 7);
+    r = atlas.Add(bm.data(), 10, 2, 10, 10);
+    EXPECT_EQ(r.width, 5.0f);
+    EXPECT_EQ(r.glX + r.glWidth, 1.0f);
+    EXPECT_EQ(atlas.At(GlyphAtlas::WIDTH - 1, 1), 7);
+    r = atlas.Add(bm.data(), 10, 2, 10, 10);
+    EXPECT_EQ(r.width, 0.0f);
+    EXPECT_EQ(r.glWidth, 0.0f);
+}
+
+TEST(GlyphAtlas, RegionsStopWhereTheNextGlyphOverwritesThem) {
+    GlyphAtlas atlas;
+    std::vector<uint8_t> bm(41 * 4, 1);
+    std::vector<GlyphMetrics> g(4);
+    g[0].region = atlas.Add(bm.data(), 41, 4, 41, 39); // wider than its advance
+    g[1].region = atlas.Add(nullptr, 0, 0, 0, 10);     // empty: overwrites nothing
+    g[2].region = atlas.Add(bm.data(), 30, 4, 30, 20); // next to g[3], not under it
+    g[3].region = atlas.Add(bm.data(), 41, 4, 41, 0);  // last: nothing follows
+    TrimOverwritten(g);
+    EXPECT_EQ(g[0].region.width, 41.0f); // g[2] starts at 49
+    EXPECT_EQ(g[2].region.width, 20.0f);
+    EXPECT_EQ(g[2].region.glWidth, 20 / W);
+    EXPECT_EQ(g[2].region.glX, 49 / W);
+    EXPECT_EQ(g[3].region.width, 41.0f);
+}
+
+TEST(FreeType, RasterisesTheGameFont) {
+    Font::InitFont();
+    FontBitmap font = Font::Rasterize("./Assets/SGK100.ttf");
+    ASSERT_TRUE(font.opened);
+    ASSERT_EQ(font.glyphs.size(), size_t(Font::GLYPH_COUNT));
+    int sum = 0;
+    for (uint32_t k = 0; k < Font::GLYPH_COUNT; ++k) {
+        EXPECT_EQ(font.glyphs[k].region.glX, sum / W) << "code " << k;
+        sum += font.glyphs[k].advance;
+    }
+    EXPECT_LE(sum, int(GlyphAtlas::WIDTH));
+    // No region shows columns that another glyph wrote ('T' is 41 wide, advance 39).
+    float end = 0;
+    for (const GlyphMetrics& g : font.glyphs)
+        if (g.region.width > 0) {
+            EXPECT_GE(g.region.glX, end);
+            end = g.region.glX + g.region.glWidth;
+        }
+    EXPECT_EQ(font.glyphs['T'].region.width, float(font.glyphs['T'].advance));
+    EXPECT_EQ(font.glyphs[' '].region.width, 0.0f);
+    EXPECT_GT(font.glyphs[' '].advance, 0);
+
+    // 'H' stands on the baseline: its bottom row is atlas row 0.
+    const GlyphMetrics& h = font.glyphs['H'];
+    EXPECT_EQ(h.top, int(h.region.height));
+    const uint32_t x0 = uint32_t(h.region.glX * W), rows = uint32_t(h.region.height);
+    EXPECT_GT(font.atlas.At(x0 + 2, 0), 200);
+    EXPECT_GT(font.atlas.At(x0 + uint32_t(h.region.width) / 2, rows / 2), 200);
+    EXPECT_EQ(font.atlas.At(x0 + 2, rows), 0);
+}
+
+TEST(FreeType, ErrorsAreLoggedWithCallFileAndLine) {
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(FTLogCall(0, "FT_Done_Face(face)", "engine/src/text/Font.cpp", 7));
+    EXPECT_FALSE(
+        FTLogCall(0x01, "FT_New_Face(FT, path, 0, &face)", "engine/src/text/Font.cpp", 45));
+    // A code FreeType has no text for still gives a readable line.
+    EXPECT_FALSE(FTLogCall(0xEE, "f()", "a.cpp", 3));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "FT ERROR: \"cannot open resource\" in function FT_New_Face(FT, path, 0, &face) "
+              "engine/src/text/Font.cpp:45\n"
+              "FT ERROR: \"FreeType error 238\" in function f() a.cpp:3\n");
+}
+
+TEST(FreeType, UnopenableFontGivesEmptyGlyphs) {
+    Font::InitFont();
+    testing::internal::CaptureStderr();
+    FontBitmap missing = Font::Rasterize("./Assets/no-such-font.ttf");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(missing.opened);
+    EXPECT_NE(err.find("FT ERROR: \"cannot open resource\" in function FT_New_Face("),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("engine/src/text/Font.cpp:"), std::string::npos) << err;
+
+    // Without the library (before InitFont) loading makes no GL texture at all.
+    FT_LibraryRec_* saved = Font::FT;
+    Font::FT = nullptr;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    Font font = Font::loadFont("./Assets/SGK100.ttf");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("FT ERROR: "), std::string::npos);
+    Font::FT = saved;
+    ASSERT_EQ(font.glyphs.size(), size_t(Font::GLYPH_COUNT));
+    for (const Ref<Glyph>& g : font.glyphs) {
+        ASSERT_TRUE(g && g->tex);
+        EXPECT_EQ(g->tex->getWidth(), 0.0f);
+        EXPECT_EQ(g->advance, 0);
+        EXPECT_EQ(g->tex->getID(), 0u);
+    }
+}

@@ -1,0 +1,153 @@
+// Text layout: where each byte's quad goes, without a display.
+
+#include <gtest/gtest.h>
+
+#include <glm/vec4.hpp>
+#include <vector>
+
+#include <engine/text/Font.h>
+#include <engine/text/TextMesh.h>
+
+using namespace Engine;
+
+namespace {
+
+// A glyph region that only reports its size.
+class Region : public Texture {
+public:
+    Region(float w, float h) : m_w(w), m_h(h) {}
+    float getWidth() const override { return m_w; }
+    float getHeight() const override { return m_h; }
+
+private:
+    float m_w, m_h;
+};
+
+// Glyph k: bitmap (k % 7 + 3) by (k % 5 + 10), left bearing k % 4 - 1,
+// top bearing k % 9 + 20, advance k % 11 + 20. Space is empty.
+Font MakeFont() {
+    Font font;
+    for (uint32_t k = 0; k < Font::GLYPH_COUNT; ++k) {
+        float w = k == ' ' ? 0.0f : float(k % 7 + 3);
+        float h = k == ' ' ? 0.0f : float(k % 5 + 10);
+        font.glyphs.push_back(CreateRef<Glyph>(CreateRef<Region>(w, h), int32_t(k % 4) - 1,
+                                               int32_t(k % 9 + 20), k % 11 + 20));
+    }
+    return font;
+}
+
+std::vector<PlacedGlyph> Lay(const Font& font, TextAlignment a, const std::string& text) {
+    std::vector<PlacedGlyph> out;
+    font.Layout(a, text, [&](const PlacedGlyph& p) { out.push_back(p); });
+    return out;
+}
+
+} // namespace
+
+TEST(TextLayout, CenterStartsAtTheOriginAndFollowsTheAdvances) {
+    Font font = MakeFont();
+    const Glyph& a = *font.glyphs['a'];
+    const Glyph& b = *font.glyphs['b'];
+    std::vector<PlacedGlyph> q = Lay(font, TextAlignment::CENTER, "ab");
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_EQ(q[0].glyph, &a);
+    EXPECT_EQ(q[0].quad.position, glm::vec3(a.left, -a.top, 0));
+    EXPECT_EQ(q[0].quad.scale, glm::vec3(a.tex->getWidth(), a.tex->getHeight(), 0));
+    EXPECT_EQ(q[0].quad.rotation, glm::vec3(0));
+    EXPECT_EQ(q[1].glyph, &b);
+    EXPECT_EQ(q[1].quad.position, glm::vec3(a.advance + b.left, -b.top, 0));
+    EXPECT_EQ(q[1].quad.scale, glm::vec3(b.tex->getWidth(), b.tex->getHeight(), 0));
+}
+
+TEST(TextLayout, SceneTransformPlacesTheGlyphInTheWorld) {
+    Font font;
+    for (uint32_t k = 0; k < Font::GLYPH_COUNT; ++k)
+        font.glyphs.push_back(CreateRef<Glyph>(CreateRef<Region>(30, 45), 2, 40, 36));
+    Transform scene({10, 100, 0}, {0, 0, 0}, {1, 1, 0});
+    std::vector<PlacedGlyph> q = Lay(font, TextAlignment::CENTER, "A");
+    ASSERT_EQ(q.size(), 1u);
+    glm::mat4 cpos = scene.GetMatrix() * q[0].quad.GetMatrix();
+    EXPECT_EQ(cpos * glm::vec4(0, 0, 0, 1), glm::vec4(12, 60, 0, 1));
+    // The unit quad's far corner is the bitmap's size away.
+    EXPECT_EQ(cpos * glm::vec4(1, 1, 0, 1), glm::vec4(42, 105, 0, 1));
+}
+
+TEST(TextLayout, LeftAndRightShiftByHalfAndAllOfTheWidth) {
+    Font font = MakeFont();
+    const std::string text = "Hi, you!";
+    // Advances of all bytes but the last, then the last glyph's ink end.
+    float width = 0;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        width += float(font.glyphs[uint8_t(text[i])]->advance);
+    const Glyph& last = *font.glyphs['!'];
+    width += float(last.left) + last.tex->getWidth();
+    EXPECT_EQ(font.TextWidth(text), width);
+
+    std::vector<PlacedGlyph> center = Lay(font, TextAlignment::CENTER, text);
+    std::vector<PlacedGlyph> left = Lay(font, TextAlignment::LEFT, text);
+    std::vector<PlacedGlyph> right = Lay(font, TextAlignment::RIGHT, text);
+    ASSERT_EQ(center.size(), text.size());
+    ASSERT_EQ(left.size(), text.size());
+    ASSERT_EQ(right.size(), text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        EXPECT_EQ(left[i].quad.position, center[i].quad.position - glm::vec3(width / 2, 0, 0));
+        EXPECT_EQ(right[i].quad.position, center[i].quad.position - glm::vec3(width, 0, 0));
+        EXPECT_EQ(right[i].quad.scale, center[i].quad.scale);
+    }
+    // RIGHT ends the last glyph's ink at the origin.
+    EXPECT_EQ(right.back().quad.position.x + right.back().quad.scale.x, 0.0f);
+}
+
+TEST(TextLayout, EmptyStringAndUnloadedFontDrawNothing) {
+    Font font = MakeFont();
+    EXPECT_TRUE(Lay(font, TextAlignment::CENTER, "").empty());
+    EXPECT_TRUE(Lay(font, TextAlignment::RIGHT, "").empty());
+    EXPECT_EQ(font.TextWidth(""), 0.0f);
+
+    Font none;
+    EXPECT_FALSE(none.Loaded());
+    EXPECT_TRUE(none.singleTex);
+    EXPECT_TRUE(Lay(none, TextAlignment::RIGHT, "abc").empty());
+    EXPECT_EQ(none.TextWidth("abc"), 0.0f);
+}
+
+TEST(TextLayout, EveryByteIsItsOwnGlyph) {
+    Font font = MakeFont();
+    // High bytes select codes 128 to 255; control bytes and spaces are drawn too.
+    const std::string text = "\x80\xff\n \xe9";
+    std::vector<PlacedGlyph> q = Lay(font, TextAlignment::CENTER, text);
+    ASSERT_EQ(q.size(), 5u);
+    EXPECT_EQ(q[0].glyph, font.glyphs[128].get());
+    EXPECT_EQ(q[1].glyph, font.glyphs[255].get());
+    EXPECT_EQ(q[2].glyph, font.glyphs[10].get());
+    EXPECT_EQ(q[3].glyph, font.glyphs[' '].get());
+    EXPECT_EQ(q[3].quad.scale, glm::vec3(0, 0, 0));
+    EXPECT_EQ(q[4].glyph, font.glyphs[0xe9].get());
+    float pen = 0;
+    for (int k : {128, 255, 10, 32})
+        pen += float(font.glyphs[k]->advance);
+    EXPECT_EQ(q[4].quad.position.x, pen + float(font.glyphs[0xe9]->left));
+    EXPECT_EQ(q[2].quad.position.y, -float(font.glyphs[10]->top));
+}
+
+TEST(TextMesh, CopiesShareTheirGlyphs) {
+    Font font = MakeFont();
+    TextMesh mesh = TextMesh::CreateTextMesh(font, "get over");
+    EXPECT_EQ(mesh.text, "get over");
+    EXPECT_EQ(mesh.alignment, TextAlignment::CENTER);
+    EXPECT_EQ(mesh.tex, nullptr);
+    EXPECT_TRUE(mesh.font.singleTex);
+
+    TextMesh copy = mesh;
+    TextMesh moved = std::move(copy);
+    for (uint32_t k = 0; k < Font::GLYPH_COUNT; ++k)
+        EXPECT_EQ(moved.font.glyphs[k], font.glyphs[k]);
+    copy = moved;
+    std::vector<PlacedGlyph> a = Lay(mesh.font, mesh.alignment, mesh.text);
+    std::vector<PlacedGlyph> b = Lay(copy.font, copy.alignment, copy.text);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].glyph, b[i].glyph);
+        EXPECT_EQ(a[i].quad.position, b[i].quad.position);
+    }
+}
