@@ -64,7 +64,9 @@ run_case() {
     if [ -n "$report" ]; then
         problem="$report"
     elif [ "$expect" = runs ]; then
-        if [ "$status" != running ]; then
+        if [ "$status" = nowindow ]; then
+            problem="no window titled Game within 120 s"
+        elif [ "$status" != running ]; then
             problem="ended with status $status"
         elif [ "$term_status" != 0 ]; then
             problem="status $term_status after SIGTERM"
@@ -108,6 +110,7 @@ if [ "${1:-}" = --one ]; then
 fi
 
 game="$(realpath "$1")" jobs="${2:-4}" settle=2
+check_start "$game"
 results=$(printf '%s\0' "${cases[@]}" | xargs -0 -P "$jobs" -n1 "$0" --one "$game" "$settle")
 echo "$results"
 if grep -q '^FAIL' <<<"$results"; then

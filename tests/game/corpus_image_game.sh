@@ -31,6 +31,9 @@ if [ "$1" = --one ]; then
     if [ -n "$report" ]; then
         echo "FAIL $*: $report"
         exit 0
+    elif [ "$status" = nowindow ]; then
+        echo "FAIL $*: no window titled Game within 120 s"
+        exit 0
     elif [ "$status" != running ]; then
         echo "FAIL $*: ended with status $status: $(tail -n1 "$err")"
         exit 0
@@ -65,6 +68,8 @@ fi
 game="$(realpath "$1")" corpus="$2" seconds="${3:-1}" jobs="${4:-4}"
 # Without the shared corpora (a clone elsewhere) the run is skipped, as in corpus_tests.
 [ -d "$corpus" ] || { echo "no corpus at $corpus; skipped"; exit 77; }
+source "$here/corpus_sandbox.sh"
+check_start "$game"
 corpus="$(cd "$corpus" && pwd)"
 sample=("$corpus"/x*.png)
 for name in basn0g01 basn0g16 basn2c16 basn3p01 basn4a08 basn6a16 basi3p02 basi6a08 \

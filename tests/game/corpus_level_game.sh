@@ -44,6 +44,8 @@ if [ "$1" = --one ]; then
         else
             echo "FAIL $class $name: status $term_status after SIGTERM"
         fi
+    elif [ "$status" = nowindow ]; then
+        echo "FAIL $class $name: no window titled Game within 120 s"
     elif [ "$class" = w ]; then
         echo "FAIL $class $name: status $status; last line '$last'"
     elif [ "$status" -ne 255 ]; then
@@ -67,6 +69,8 @@ fi
 game="$(realpath "$1")" corpus="$2" mode="$3" jobs="${4:-8}"
 # Without the shared corpora (a clone elsewhere) the run is skipped, as in corpus_tests.
 [ -d "$corpus" ] || { echo "no corpus at $corpus; skipped"; exit 77; }
+source "$here/corpus_sandbox.sh"
+check_start "$game"
 mapfile -t files < <(find "$(cd "$corpus" && pwd)" -name '*.json' | sort)
 if [ "$mode" = sample ]; then
     picked=()

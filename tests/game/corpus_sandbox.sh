@@ -20,18 +20,22 @@ sandbox() {
 # run_game <game> <dir> <seconds> [settle]: runs the game in <dir>, stdout and
 # stderr to <dir>/out and <dir>/err, and sets status to its exit status.
 # Without settle, the game has <seconds> to end by itself. With settle, it has
-# <seconds> to show its window, and then runs settle seconds more. A game
-# still up at the end is sent SIGTERM: status is then "running" and
-# term_status the status it ends with, or "hung" when it had to be killed a
-# minute later. Slow builds on a busy machine take their time to start and to
-# end (the leak check at exit), hence the generous limits.
+# <seconds> to show its window, and then runs settle seconds more; one that
+# shows none in that time gets status "nowindow". A game still up at the end
+# is sent SIGTERM: status is then "running" (or "nowindow") and term_status
+# the status it ends with, or "hung" when it had to be killed a minute later.
+# Slow builds on a busy machine take their time to start and to end (the leak
+# check at exit), hence the generous limits.
 run_game() {
-    local game="$1" dir="$2" seconds="$3" settle="${4:-}" pid i
+    local game="$1" dir="$2" seconds="$3" settle="${4:-}" pid deadline shown=""
     (cd "$dir" && exec "$game" >out 2>err) &
     pid=$!
-    for ((i = 0; i < seconds * 10; ++i)); do
+    deadline=$((SECONDS + seconds))
+    while ((SECONDS < deadline)); do
         kill -0 "$pid" 2>/dev/null || break
-        if [ -n "$settle" ] && xdotool search --pid "$pid" --name '^Game$' >/dev/null 2>&1; then
+        # xdotool waits as long as the display does not answer.
+        if [ -n "$settle" ] && timeout -k 1 5 xdotool search --pid "$pid" --name '^Game$' >/dev/null 2>&1; then
+            shown=1
             sleep "$settle"
             break
         fi
@@ -39,8 +43,10 @@ run_game() {
     done
     if kill -0 "$pid" 2>/dev/null; then
         status=running
+        [ -z "$settle" ] || [ -n "$shown" ] || status=nowindow
         kill -TERM "$pid"
-        for ((i = 0; i < 600; ++i)); do
+        deadline=$((SECONDS + 60))
+        while ((SECONDS < deadline)); do
             kill -0 "$pid" 2>/dev/null || break
             sleep 0.1
         done
@@ -56,6 +62,62 @@ run_game() {
         wait "$pid"
         status=$?
     fi
+}
+
+# check_start <game>: the game on the repository's own assets must show its
+# window within 30 s and end on SIGTERM, or the script fails at once with the
+# game's stderr: a build that cannot start would otherwise have every run
+# wait out its own limits, for many minutes in all.
+check_start() {
+    local dir problem=""
+    dir=$(mktemp -d)
+    sandbox "$dir"
+    run_game "$1" "$dir" 30 1
+    if [ "$status" = nowindow ]; then
+        problem="no window titled Game within 30 s"
+    elif [ "$status" != running ]; then
+        problem="ended with status $status"
+    elif [ "$term_status" = hung ]; then
+        problem="still running a minute after SIGTERM; killed"
+    fi
+    if [ -n "$problem" ]; then
+        echo "FAIL: the game on the repository's assets: $problem"
+        echo "--- stderr"
+        cat "$dir/err"
+        rm -rf "$dir"
+        exit 1
+    fi
+    rm -rf "$dir"
+}
+
+# start_xvfb <dir> <Xvfb option>...: a display of the caller's own; sets xvfb
+# to the server's pid and display to its name, or fails (status 1) when it
+# has not started within ten seconds. stop_xvfb ends it, within five.
+start_xvfb() {
+    local dir="$1"
+    shift
+    rm -f "$dir/display"
+    Xvfb -displayfd 3 -nolisten tcp "$@" 3>"$dir/display" 2>/dev/null &
+    xvfb=$!
+    # It names its display once it takes connections; a busy machine is slow.
+    for _ in $(seq 100); do
+        [ -s "$dir/display" ] && break
+        kill -0 "$xvfb" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -s "$dir/display" ] || return 1
+    display=":$(cat "$dir/display")"
+}
+stop_xvfb() {
+    [ -n "${xvfb:-}" ] || return 0
+    kill "$xvfb" 2>/dev/null
+    for _ in $(seq 50); do
+        kill -0 "$xvfb" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    xvfb=""
 }
 
 # sanitizer_report <file>: prints the first line of any sanitizer report.

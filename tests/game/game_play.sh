@@ -11,30 +11,33 @@ source "$(dirname "$0")/game_run.sh"
 # runs the music about nine times faster than real time.
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw" SDL_DISKAUDIODELAY=10 \
     "$game" >"$out/out" 2>"$out/err" &
-pid=$!
-wait_for_window "$pid"
-xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+wait_for_window $!
+alive "its window was focused"
+bounded xdotool windowactivate --sync "$wid" 2>/dev/null || bounded xdotool windowfocus --sync "$wid"
 sleep 2
-import -window "$wid" "$out/before.png"
+on_window "the first screenshot" import -window "$wid" "$out/before.png"
 
 # Right onto the step, then hop into the rising air and sail over the sea.
-xdotool keydown d
+# The keys go to the focused window; the screenshot after them finds out
+# whether the game was still there to take them.
+bounded xdotool keydown d
 sleep 0.6
-xdotool keydown space
+bounded xdotool keydown space
 sleep 3
-xdotool keyup space keyup d
+bounded xdotool keyup space keyup d
 sleep 0.5
-import -window "$wid" "$out/after.png"
+on_window "the second screenshot" import -window "$wid" "$out/after.png"
 
-kill -TERM "$pid"
-wait "$pid"
-status=$?
+alive "SIGTERM"
+# A sanitizer build checks for leaks at exit: give it time.
+end_game 30
+[ "$status" != hung ] || fail "still running 30 s after SIGTERM; killed"
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 
 grep -qE '^texture font: [0-9]+$' "$out/out" || fail "no 'texture font: ' line on stdout"
 
 # The world moved under the camera: most of the picture changed.
-changed=$(compare -metric AE "$out/before.png" "$out/after.png" null: 2>&1)
+changed=$(bounded compare -metric AE "$out/before.png" "$out/after.png" null: 2>&1)
 [ "${changed%%.*}" -gt 200000 ] || fail "only $changed pixels changed; the view did not scroll"
 
 # The music starts at a buffer boundary after some silence and then repeats
@@ -42,6 +45,7 @@ changed=$(compare -metric AE "$out/before.png" "$out/after.png" null: 2>&1)
 wav=Assets/piano2.wav
 header=44
 length=$(( $(stat -c %s "$wav") - header ))
+[ -f "$out/audio.raw" ] || fail "no sound written by SDL's disk driver"
 captured=$(stat -c %s "$out/audio.raw")
 buffer=16384
 start=-1

@@ -6,16 +6,17 @@ game="$1"
 source "$(dirname "$0")/game_run.sh"
 
 SDL_AUDIODRIVER=dummy "$game" >"$out/out" 2>"$out/err" &
-pid=$!
-wait_for_window "$pid"
+wait_for_window $!
 sleep 1
-geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+alive "its size was read"
+geometry=$(bounded xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "1280x720" ] || fail "window is $geometry"
-import -window "$wid" "$out/shot.png"
-pixel=$(convert "$out/shot.png" -format '%[pixel:p{5,710}]' info:)
-kill -TERM "$pid"
-wait "$pid"
-status=$?
+on_window "the screenshot" import -window "$wid" "$out/shot.png"
+pixel=$(bounded convert "$out/shot.png" -format '%[pixel:p{5,710}]' info:)
+alive "SIGTERM"
+# A sanitizer build checks for leaks at exit: give it time.
+end_game 30
+[ "$status" != hung ] || fail "still running 30 s after SIGTERM; killed"
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 grep -qx 'WINDOW: Window created!' "$out/err" || fail "no window line"
 grep -qx 'GL RENDERER: No SDL errors Detected in during init!' "$out/err" || fail "no renderer line"

@@ -14,6 +14,7 @@ set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/corpus_sandbox.sh"
 game="$(realpath "$1")"
+check_start "$game"
 esc=$'\e'
 failed=0
 
@@ -29,13 +30,16 @@ check() { # <case name> <problem or empty>
 }
 
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+xvfb=""
+trap '[ -z "$xvfb" ] || kill -KILL "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
 sandbox "$dir"
 
 SDL_AUDIODRIVER=no-such-driver run_game "$game" "$dir" 120 2
 problem=$(sanitizer_report "$dir/err")
 if [ -z "$problem" ]; then
-    if [ "$status" != running ]; then
+    if [ "$status" = nowindow ]; then
+        problem="no window titled Game within 120 s"
+    elif [ "$status" != running ]; then
         problem="ended with status $status"
     elif [ "$term_status" != 0 ]; then
         problem="status $term_status after SIGTERM"
@@ -86,17 +90,15 @@ problem=$(sanitizer_report "$dir/err")
 [ -n "$problem" ] || problem=$(fatal_last)
 check "DISPLAY names no display: ends 255" "$problem"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -extension GLX 3>"$dir/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do
-    [ -s "$dir/display" ] && break
-    sleep 0.1
-done
-(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=":$(cat "$dir/display")" run_game "$game" "$dir" 120; echo "$status" >"$dir/status")
-kill "$xvfb"
-wait "$xvfb" 2>/dev/null
-status=$(cat "$dir/status")
-problem=$(sanitizer_report "$dir/err")
+if start_xvfb "$dir" -screen 0 1280x800x24 -extension GLX; then
+    (unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY="$display" run_game "$game" "$dir" 120; echo "$status" >"$dir/status")
+    status=$(cat "$dir/status")
+    problem=$(sanitizer_report "$dir/err")
+else
+    : >"$dir/err"
+    problem="Xvfb without GLX did not start within 10 s"
+fi
+stop_xvfb
 if [ -z "$problem" ]; then
     if [ "$status" != 255 ]; then
         problem="status $status"
