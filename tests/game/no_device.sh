@@ -7,6 +7,9 @@
 #     a clear message as the last line and 255.
 #   DISPLAY naming a display that does not exist: the same.
 #   an X display without OpenGL (GLX): no window, no context; 255.
+#   a display that comes up a moment after the game starts (as an X server
+#     refuses connections while it resets): the game reaches it on a later
+#     try, shows its window and ends 0 on SIGTERM.
 # Never a signal or a sanitizer report.
 #
 # no_device.sh <game>
@@ -109,4 +112,24 @@ if [ -z "$problem" ]; then
     fi
 fi
 check "X display without GLX: ends 255" "$problem"
+
+# A display number nobody uses, brought up a third of a second after the game.
+n=$((200 + $$ % 500))
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+(sleep 0.3; exec Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp 2>/dev/null) &
+xvfb=$!
+(unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=":$n" run_game "$game" "$dir" 60 1
+ echo "$status $term_status" >"$dir/status")
+stop_xvfb
+read -r status term_status <"$dir/status"
+problem=$(sanitizer_report "$dir/err")
+if [ -z "$problem" ]; then
+    if [ "$status" != running ]; then
+        problem="status $status; last line '$(tail -n1 "$dir/err")'"
+    elif [ "$term_status" != 0 ]; then
+        problem="status $term_status after SIGTERM"
+    fi
+fi
+tries=$(sed -n 's/.*reached it on try \([0-9]*\).*/\1/p' "$dir/err")
+check "display up a moment after the start: shows the window (try ${tries:-1})" "$problem"
 exit $failed

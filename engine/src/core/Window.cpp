@@ -1,9 +1,49 @@
 #include <engine/core/Window.h>
 
+#include <cstring>
+
 #include <engine/core/Log.h>
 #include <engine/core/Renderer.h>
 
 namespace Engine {
+
+namespace {
+
+// Drivers SDL falls back to when it reaches no display: their windows are
+// never shown, and their contexts are no GLX ones.
+bool ShowsNoWindow(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+} // namespace
+
+bool Window::StartVideoOnADisplay() {
+    // A driver the user asked for is taken as it is.
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (requested && *requested)
+        return true;
+    // An X server resets when its last client leaves and refuses connections
+    // meanwhile; a game starting then would get an invisible window. The
+    // display is asked again for a second and a half before giving up.
+    Uint32 delay = 100;
+    for (int retry = 1; ShowsNoWindow(SDL_GetCurrentVideoDriver()); ++retry, delay *= 2) {
+        if (retry > RETRIES) {
+            Log::Log("WINDOW", "SDL found no display to show a window on (video driver %s)",
+                     SDL_GetCurrentVideoDriver());
+            return false;
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_Delay(delay);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0) {
+            Log::Log("WINDOW", "SDL could not initialize! SDL Error: %s", SDL_GetError());
+            return false;
+        }
+        if (!ShowsNoWindow(SDL_GetCurrentVideoDriver()))
+            Log::Warn("WINDOW", "The display was out of reach for a moment; reached it on try %d",
+                      retry + 1);
+    }
+    return true;
+}
 
 Window::Window(std::string title, int w, int h)
     : m_Width(static_cast<unsigned int>(w)), m_Height(static_cast<unsigned int>(h)),
@@ -29,10 +69,13 @@ bool Window::Init() {
         SDL_Quit();
         return false;
     }
-    // The rest one by one: a machine without a sound card or joystick support
-    // can still show the game. Started together with the video, one failure
-    // would make SDL stop the video again, and its second start in the
-    // process now and then settles on a driver without GLX.
+    if (!StartVideoOnADisplay()) {
+        SDL_Quit();
+        return false;
+    }
+    // The rest one by one, after the video: a machine without a sound card or
+    // joystick support can still show the game, and a subsystem that fails
+    // must not take the video down with it.
     std::string missing;
     for (Uint32 subsystem : {SDL_INIT_AUDIO, SDL_INIT_JOYSTICK, SDL_INIT_HAPTIC,
                              SDL_INIT_GAMECONTROLLER, SDL_INIT_SENSOR}) {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <dlfcn.h>
+#include <string>
 
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -38,6 +40,33 @@ GLenum ShaderDataTypeToOpenGL(ShaderDataType type) {
     }
 }
 
+// What was current when GLEW gave up, for the fatal line: the failure is
+// rare and happens on machines nobody can log into afterwards.
+std::string DescribeGLStartup(GLenum status) {
+    std::string text = "glew error " + std::to_string(status) + " '" +
+                       reinterpret_cast<const char*>(glewGetErrorString(status)) + "'";
+    const char* driver = SDL_GetCurrentVideoDriver();
+    text += std::string("; SDL video driver ") + (driver ? driver : "none");
+    SDL_GLContext context = SDL_GL_GetCurrentContext();
+    text += context ? "; a GL context is current" : "; no GL context is current";
+    // Looked up among the loaded libraries: SDL's lookup goes through EGL under
+    // some drivers, which hands out a GL stub for any name.
+    using CurrentDisplay = void* (*)();
+    auto glxDisplay = reinterpret_cast<CurrentDisplay>(dlsym(RTLD_DEFAULT, "glXGetCurrentDisplay"));
+    if (!glxDisplay)
+        text += "; glXGetCurrentDisplay not found";
+    else
+        text += glxDisplay() ? "; a GLX display is current" : "; no GLX display is current";
+    if (context) {
+        const GLubyte* vendor = glGetString(GL_VENDOR);
+        const GLubyte* renderer = glGetString(GL_RENDERER);
+        const GLubyte* version = glGetString(GL_VERSION);
+        auto str = [](const GLubyte* s) { return s ? reinterpret_cast<const char*>(s) : "?"; };
+        text += std::string("; GL ") + str(vendor) + ", " + str(renderer) + ", " + str(version);
+    }
+    return text;
+}
+
 } // namespace
 
 void GLRenderer::Init() {
@@ -54,7 +83,9 @@ void GLRenderer::Init() {
         Log::Log("GL RENDERER", "Could not initialize glew: %s",
                  reinterpret_cast<const char*>(glewGetErrorString(status)));
         // Without GLEW every GL entry point is a null pointer: drawing would crash.
-        Log::Err("GL RENDERER", "No OpenGL entry points; the game needs an X display with OpenGL");
+        Log::Err("GL RENDERER",
+                 "No OpenGL entry points; the game needs an X display with OpenGL (%s)",
+                 DescribeGLStartup(status).c_str());
     }
     Log::Log("GL RENDERER", "No SDL errors Detected in during init!");
     // Textures are made with the direct-state-access calls of OpenGL 4.5.

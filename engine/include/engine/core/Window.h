@@ -27,7 +27,15 @@ public:
     SDL_Window* GetNativeWindow() const { return m_Window; }
     SDL_GLContext GetContext() const { return m_Context; }
 
+    // Times SDL's video is started again when it settles on a driver that
+    // shows no window (the delays double from 0.1 s).
+    static constexpr int RETRIES = 4;
+
 private:
+    // False when, SDL's video driver left to SDL's choice, no display could
+    // be reached; the reason is logged.
+    bool StartVideoOnADisplay();
+
     unsigned int m_Width;
     unsigned int m_Height;
     SDL_Window* m_Window = nullptr;
