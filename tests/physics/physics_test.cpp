@@ -128,6 +128,32 @@ TEST_F(Physics, FallingBodyStopsOnFloorKeepingHorizontalSpeed) {
     EXPECT_LT(Pos(body).y + 64, 66.0f);
 }
 
+// An engine user's scene without force zones never registers their type;
+// the step must not need it.
+TEST(PhysicsWithoutZones, BodyStillStopsOnTheFloor) {
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    ecs.RegisterComponent<Transform>();
+    ecs.RegisterComponent<RigidBody>();
+    ecs.RegisterComponent<Collider>();
+    Time::dt = 0.01;
+    EntityID floor = ecs.CreateEntity();
+    ecs.AddComponent<Transform>(floor, vec3(0, 66, 0), vec3(0), vec3(64, 64, 0));
+    ecs.AddComponent<Collider>(floor, Collider{64, 64, true});
+    EntityID body = ecs.CreateEntity();
+    ecs.AddComponent<Transform>(body, vec3(0), vec3(0), vec3(64, 64, 0));
+    ecs.AddComponent<Collider>(body, Collider{64, 64, true});
+    RigidBody rb;
+    rb.velocity = {0, 500, 0};
+    ecs.AddComponent<RigidBody>(body, rb);
+    PhysicsSystem physics;
+    physics.Run(body);
+    EXPECT_EQ(ecs.GetComponent<RigidBody>(body)->velocity.y, 0.0f);
+    EXPECT_TRUE(ecs.GetComponent<RigidBody>(body)->grounded);
+    EXPECT_FALSE(ecs.IsComponentRegistered<ForceApplier>());
+    ecs.Reset();
+}
+
 TEST_F(Physics, ForceZoneActsAtStartPositionAndGrounds) {
     EntityID body = Body({0, 0, 0}, {0, 0, 0});
     RB(body)->drag = 0;

@@ -214,7 +214,10 @@ void PhysicsSystem::Run(EntityID entity) {
     bool grounded = false;
     glm::vec3 normal(0.0f);
 
-    const Archetype zoneArch = ecs.GetArchetype<Transform, Collider, ForceApplier>();
+    // A scene without force zones need not register their type.
+    const bool zonesExist = ecs.IsComponentRegistered<ForceApplier>();
+    const Archetype zoneArch =
+        zonesExist ? ecs.GetArchetype<Transform, Collider, ForceApplier>() : Archetype();
     const IDType bodyBit = Component<RigidBody>::GetTypeID();
     m_grid.Sync(ecs);
     const std::vector<EntityID>& bodies =
@@ -249,7 +252,7 @@ void PhysicsSystem::Run(EntityID entity) {
     // run does not depend on the registry's iteration order.
     glm::vec2 lo, hi;
     Box(start, *collider, lo, hi);
-    std::vector<Near> zones = near(lo, hi);
+    std::vector<Near> zones = zonesExist ? near(lo, hi) : std::vector<Near>();
     std::sort(zones.begin(), zones.end(), [](const Near& a, const Near& b) { return a.id < b.id; });
     for (const Near& zone : zones) {
         if ((zone.arch & zoneArch) != zoneArch)
