@@ -64,13 +64,8 @@ run_case() {
     if [ -n "$report" ]; then
         problem="$report"
     elif [ "$expect" = runs ]; then
-        if [ "$status" = nowindow ]; then
-            problem="no window titled Game within 120 s"
-        elif [ "$status" != running ]; then
-            problem="ended with status $status"
-        elif [ "$term_status" != 0 ]; then
-            problem="status $term_status after SIGTERM"
-        elif ! grep -qx 'WINDOW: Window created!' "$dir/err"; then
+        problem=$(ran_problem)
+        if [ -z "$problem" ] && ! grep -qx 'WINDOW: Window created!' "$dir/err"; then
             problem="no window"
         fi
     elif [ "$status" != "$expect" ]; then

@@ -31,14 +31,10 @@ if [ "$1" = --one ]; then
     if [ -n "$report" ]; then
         echo "FAIL $*: $report"
         exit 0
-    elif [ "$status" = nowindow ]; then
-        echo "FAIL $*: no window titled Game within 120 s"
-        exit 0
-    elif [ "$status" != running ]; then
-        echo "FAIL $*: ended with status $status: $(tail -n1 "$err")"
-        exit 0
-    elif [ "$term_status" != 0 ]; then
-        echo "FAIL $*: status $term_status after SIGTERM"
+    fi
+    problem=$(ran_problem)
+    if [ -n "$problem" ]; then
+        echo "FAIL $*: $problem"
         exit 0
     fi
     for i in 0 1 2; do

@@ -28,6 +28,7 @@ sandbox() {
 # check at exit), hence the generous limits.
 run_game() {
     local game="$1" dir="$2" seconds="$3" settle="${4:-}" pid deadline shown=""
+    window_wait="$seconds"
     (cd "$dir" && exec "$game" >out 2>err) &
     pid=$!
     deadline=$((SECONDS + seconds))
@@ -64,6 +65,19 @@ run_game() {
     fi
 }
 
+# ran_problem: after run_game with a settle time, what went wrong with a game
+# that had to show its window, run until SIGTERM and end with 0; nothing
+# when all went well.
+ran_problem() {
+    if [ "$status" = nowindow ]; then
+        echo "no window titled Game within $window_wait s"
+    elif [ "$status" != running ]; then
+        echo "ended with status $status; last line '$(tail -n1 "$dir/err")'"
+    elif [ "$term_status" != 0 ]; then
+        echo "status $term_status after SIGTERM"
+    fi
+}
+
 # check_start <game>: the game on the repository's own assets must show its
 # window within 30 s and end on SIGTERM, or the script fails at once with the
 # game's stderr: a build that cannot start would otherwise have every run
@@ -73,13 +87,7 @@ check_start() {
     dir=$(mktemp -d)
     sandbox "$dir"
     run_game "$1" "$dir" 30 1
-    if [ "$status" = nowindow ]; then
-        problem="no window titled Game within 30 s"
-    elif [ "$status" != running ]; then
-        problem="ended with status $status"
-    elif [ "$term_status" = hung ]; then
-        problem="still running a minute after SIGTERM; killed"
-    fi
+    problem=$(ran_problem)
     if [ -n "$problem" ]; then
         echo "FAIL: the game on the repository's assets: $problem"
         echo "--- stderr"

@@ -40,13 +40,8 @@ sandbox "$dir"
 SDL_AUDIODRIVER=no-such-driver run_game "$game" "$dir" 120 2
 problem=$(sanitizer_report "$dir/err")
 if [ -z "$problem" ]; then
-    if [ "$status" = nowindow ]; then
-        problem="no window titled Game within 120 s"
-    elif [ "$status" != running ]; then
-        problem="ended with status $status"
-    elif [ "$term_status" != 0 ]; then
-        problem="status $term_status after SIGTERM"
-    elif ! grep -q "^Couldn't open audio: " "$dir/err"; then
+    problem=$(ran_problem)
+    if [ -z "$problem" ] && ! grep -q "^Couldn't open audio: " "$dir/err"; then
         problem="no \"Couldn't open audio: \" line"
     fi
 fi
@@ -119,17 +114,10 @@ while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); d
 (sleep 0.3; exec Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp 2>/dev/null) &
 xvfb=$!
 (unset WAYLAND_DISPLAY SDL_VIDEODRIVER; DISPLAY=":$n" run_game "$game" "$dir" 60 1
- echo "$status $term_status" >"$dir/status")
+ ran_problem >"$dir/status")
 stop_xvfb
-read -r status term_status <"$dir/status"
 problem=$(sanitizer_report "$dir/err")
-if [ -z "$problem" ]; then
-    if [ "$status" != running ]; then
-        problem="status $status; last line '$(tail -n1 "$dir/err")'"
-    elif [ "$term_status" != 0 ]; then
-        problem="status $term_status after SIGTERM"
-    fi
-fi
+[ -n "$problem" ] || problem=$(cat "$dir/status")
 tries=$(sed -n 's/.*reached it on try \([0-9]*\).*/\1/p' "$dir/err")
 check "display up a moment after the start: shows the window (try ${tries:-1})" "$problem"
 exit $failed
