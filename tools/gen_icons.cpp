@@ -1,0 +1,117 @@
+// Makes the desktop icons from the first frame of the player's boat sheet.
+//
+//   gen_icons <boat-sheet.png> <output directory>
+//
+// writes sailhop-48.png, sailhop-64.png, sailhop-128.png and sailhop-256.png. Every size is an
+// area filter of the 64 by 64 frame: each output pixel is the average of the source area it
+// covers, weighted by alpha so that transparent pixels lend no colour to the edge. That averages
+// down to 48 and, at the whole-number factors up, copies each pixel into a square block, which
+// keeps the sprite's edges sharp. Integer arithmetic only, so the files are the same on every
+// machine.
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kFrame = 64;
+constexpr int kSizes[] = {48, 64, 128, 256};
+
+struct Image {
+    int size = 0; // square
+    std::vector<uint8_t> rgba;
+};
+
+// How much of source pixel `s` output pixel `o` covers along one axis, measured in 1/to of a
+// source pixel so that every bound is whole: output pixel `o` spans [o * from, (o + 1) * from)
+// and source pixel `s` spans [s * to, (s + 1) * to).
+int64_t Overlap(int o, int s, int from, int to) {
+    const int64_t lo = std::max<int64_t>(int64_t(o) * from, int64_t(s) * to);
+    const int64_t hi = std::min<int64_t>(int64_t(o + 1) * from, int64_t(s + 1) * to);
+    return hi > lo ? hi - lo : 0;
+}
+
+// Rounded quotient of non-negative numbers.
+int64_t DivRound(int64_t n, int64_t d) {
+    return (n + d / 2) / d;
+}
+
+Image Resample(const Image& src, int to) {
+    const int from = src.size;
+    Image out{to, std::vector<uint8_t>(size_t(to) * to * 4)};
+    for (int oy = 0; oy < to; ++oy) {
+        // Source rows this output row covers.
+        const int sy0 = oy * from / to, sy1 = std::min(from - 1, ((oy + 1) * from - 1) / to);
+        for (int ox = 0; ox < to; ++ox) {
+            const int sx0 = ox * from / to, sx1 = std::min(from - 1, ((ox + 1) * from - 1) / to);
+            int64_t area = 0, alpha = 0, colour[3] = {0, 0, 0};
+            for (int sy = sy0; sy <= sy1; ++sy) {
+                const int64_t wy = Overlap(oy, sy, from, to);
+                for (int sx = sx0; sx <= sx1; ++sx) {
+                    const int64_t w = wy * Overlap(ox, sx, from, to);
+                    const uint8_t* p = &src.rgba[size_t(4 * (sy * from + sx))];
+                    area += w;
+                    alpha += w * p[3];
+                    for (int c = 0; c < 3; ++c)
+                        colour[c] += w * p[3] * p[c];
+                }
+            }
+            uint8_t* q = &out.rgba[size_t(4 * (oy * to + ox))];
+            for (int c = 0; c < 3; ++c)
+                q[c] = alpha > 0 ? uint8_t(DivRound(colour[c], alpha)) : 0;
+            q[3] = uint8_t(DivRound(alpha, area));
+        }
+    }
+    return out;
+}
+
+bool LoadFrame(const std::string& path, Image& frame) {
+    int w = 0, h = 0, channels = 0;
+    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 4);
+    if (!data) {
+        std::fprintf(stderr, "gen_icons: cannot read %s: %s\n", path.c_str(), stbi_failure_reason());
+        return false;
+    }
+    if (w < kFrame || h < kFrame) {
+        std::fprintf(stderr, "gen_icons: %s is %dx%d, smaller than one %dx%d frame\n", path.c_str(),
+                     w, h, kFrame, kFrame);
+        stbi_image_free(data);
+        return false;
+    }
+    frame.size = kFrame;
+    frame.rgba.resize(size_t(kFrame) * kFrame * 4);
+    for (int y = 0; y < kFrame; ++y)
+        for (int x = 0; x < kFrame * 4; ++x)
+            frame.rgba[size_t(y * kFrame * 4 + x)] = data[size_t(y) * w * 4 + x];
+    stbi_image_free(data);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <boat-sheet.png> <output directory>\n",
+                     argc > 0 ? argv[0] : "gen_icons");
+        return 2;
+    }
+    Image frame;
+    if (!LoadFrame(argv[1], frame))
+        return 1;
+    bool ok = true;
+    for (int size : kSizes) {
+        const Image icon = Resample(frame, size);
+        const std::string path = std::string(argv[2]) + "/sailhop-" + std::to_string(size) + ".png";
+        if (!stbi_write_png(path.c_str(), size, size, 4, icon.rgba.data(), size * 4)) {
+            std::fprintf(stderr, "gen_icons: could not write %s\n", path.c_str());
+            ok = false;
+        }
+    }
+    return ok ? 0 : 1;
+}
