@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include <engine/core/Time.h>
@@ -82,25 +83,66 @@ protected:
         }
     };
 
+    // Between two steps, what code on top of the engine may do to still
+    // colliders and zones without telling the physics: move one a little,
+    // resize it (negative sizes too), switch it solid or not, teleport it next
+    // to a body or far away; and a body jumps or is thrown.
+    static void Meddle(std::mt19937& rng, const std::vector<EntityID>& blocks,
+                       const std::vector<EntityID>& bodies) {
+        ECS& ecs = ECS::Get();
+        auto uni = [&](float a, float b) {
+            return std::uniform_real_distribution<float>(a, b)(rng);
+        };
+        for (int n = int(rng() % 6); n > 0; --n) {
+            const EntityID e = blocks[rng() % blocks.size()];
+            Ref<Transform> t = ecs.GetComponent<Transform>(e);
+            Ref<Collider> c = ecs.GetComponent<Collider>(e);
+            switch (rng() % 5) {
+            case 0:
+                t->position += vec3(uni(-40, 40), uni(-40, 40), 0);
+                break;
+            case 1:
+                c->width = uni(-80, 300);
+                c->height = uni(-80, 200);
+                break;
+            case 2:
+                c->solid = !c->solid;
+                break;
+            case 3: // right where a body is going
+                t->position = Pos(bodies[rng() % bodies.size()]) + vec3(uni(-100, 100), 70, 0);
+                break;
+            default:
+                t->position = vec3(uni(-1e5f, 1e5f), uni(-1e4f, 1e4f), 0);
+                break;
+            }
+        }
+        if (rng() % 4 == 0)
+            ecs.GetComponent<RigidBody>(bodies[rng() % bodies.size()])->velocity +=
+                vec3(uni(-300, 300), uni(-1000, 0), 0);
+    }
+
     // A random field of tiles, odd-sized blocks, zones, a few huge or far
     // colliders, and bodies thrown across it; the bodies' states every step.
-    std::vector<std::vector<State>> RunField(unsigned seed, bool pinned) {
+    // With meddle, the field is changed between steps (the same way in both
+    // runs), and the indexed run steps through the registry's schedule.
+    std::vector<std::vector<State>> RunField(unsigned seed, bool pinned, bool meddle = false) {
         Fresh();
         std::mt19937 rng(seed);
         auto uni = [&](float a, float b) {
             return std::uniform_real_distribution<float>(a, b)(rng);
         };
+        std::vector<EntityID> blocks;
         for (int i = 0; i < 600; ++i) {
             const int kind = int(rng() % 10);
             if (kind < 6) // grid tiles
-                Block(vec3(64.0f * float(rng() % 60), 64.0f * float(4 + rng() % 12), 0), 64, 64,
-                      true, false, pinned);
+                blocks.push_back(Block(vec3(64.0f * float(rng() % 60), 64.0f * float(4 + rng() % 12), 0), 64, 64,
+                      true, false, pinned));
             else if (kind < 8) // zones, some solid
-                Block(vec3(64.0f * float(rng() % 60), 64.0f * float(rng() % 8), 0), 64, 64,
-                      rng() % 4 == 0, true, pinned);
+                blocks.push_back(Block(vec3(64.0f * float(rng() % 60), 64.0f * float(rng() % 8), 0),
+                                       64, 64, rng() % 4 == 0, true, pinned));
             else // anywhere, any size, some negative
-                Block(vec3(uni(-500, 4000), uni(-300, 1200), 0), uni(-80, 300), uni(-80, 200),
-                      rng() % 3 != 0, rng() % 5 == 0, pinned);
+                blocks.push_back(Block(vec3(uni(-500, 4000), uni(-300, 1200), 0), uni(-80, 300),
+                                       uni(-80, 200), rng() % 3 != 0, rng() % 5 == 0, pinned));
         }
         Block(vec3(-1e6f, 1100, 0), 2e6f, 50, true, false, pinned); // a huge floor
         Block(vec3(3e12f, 500, 0), 64, 64, true, false, pinned);    // beyond the cell range
@@ -111,11 +153,26 @@ protected:
         // Only the thrown bodies are stepped: pinned ones never move anyway,
         // and stepping them too would make the reference quadratic.
         ECS& ecs = ECS::Get();
+        std::mt19937 meddling(seed * 7919u);
         std::vector<std::vector<State>> states;
         for (int s = 0; s < 250; ++s) {
+            if (meddle && s > 0)
+                Meddle(meddling, blocks, bodies);
             ecs.RunSystemArch(ecs.GetArchetype<ForceGenerator, RigidBody>());
-            for (EntityID b : bodies)
-                physics->Run(b);
+            const Archetype stepped = ecs.GetArchetype<RigidBody, Transform, Collider>();
+            if (meddle && !pinned && seed % 2 == 1) {
+                ecs.RunSystemArch(stepped);
+            } else if (meddle) {
+                // Bodies meet each other, so they go in the order the
+                // registry runs them in, which is the same in both runs. Run
+                // one by one, the step looks for changes at every call.
+                for (EntityID b : ecs.GetEntitiesWith(stepped))
+                    if (std::find(bodies.begin(), bodies.end(), b) != bodies.end())
+                        physics->Run(b);
+            } else {
+                for (EntityID b : bodies)
+                    physics->Run(b);
+            }
             std::vector<State> now;
             for (EntityID b : bodies)
                 now.push_back({Pos(b), Rb(b).velocity, Rb(b).grounded});
@@ -133,6 +190,16 @@ TEST_F(PhysicsIndex, BodiesMoveExactlyAsWithAScanOfEveryCollider) {
         EXPECT_GT(physics->Grid().Size(), 600u);
         std::vector<std::vector<State>> scanned = RunField(seed, true);
         EXPECT_EQ(physics->Grid().Size(), 0u);
+        ASSERT_EQ(indexed.size(), scanned.size());
+        for (size_t s = 0; s < indexed.size(); ++s)
+            ASSERT_TRUE(indexed[s] == scanned[s]) << "seed " << seed << " step " << s;
+    }
+}
+
+TEST_F(PhysicsIndex, CollidersChangedBetweenStepsAreMetWhereAndAsTheyAreNow) {
+    for (unsigned seed = 11; seed <= 14; ++seed) {
+        std::vector<std::vector<State>> indexed = RunField(seed, false, true);
+        std::vector<std::vector<State>> scanned = RunField(seed, true, true);
         ASSERT_EQ(indexed.size(), scanned.size());
         for (size_t s = 0; s < indexed.size(); ++s)
             ASSERT_TRUE(indexed[s] == scanned[s]) << "seed " << seed << " step " << s;
@@ -180,9 +247,8 @@ TEST_F(PhysicsIndex, StillCollidersThatMoveAreFoundWhereTheyAre) {
     EntityID pusher = Block(vec3(5000, -5000, 0), 64, 64, true);
     Step();
 
-    // Announced: the wall moved next to the body blocks it.
+    // Moved next to the body, with nobody told, the wall blocks it.
     ECS::Get().GetComponent<Transform>(wall)->position = vec3(100, 0, 0);
-    physics->ColliderMoved(wall);
     ECS::Get().GetComponent<RigidBody>(body)->velocity.x = 800;
     for (int s = 0; s < 20; ++s)
         Step();

@@ -23,6 +23,12 @@ public:
         m_DataArray.push_back(std::move(record));
     }
 
+    // Room for n records more than there are.
+    void Reserve(size_t n) {
+        m_DataArray.reserve(m_DataArray.size() + n);
+        m_EntityMap.reserve(m_EntityMap.size() + n);
+    }
+
     void Remove(EntityID entity) {
         auto it = m_EntityMap.find(entity);
         if (it == m_EntityMap.end())

@@ -26,19 +26,35 @@ ECS::~ECS() {
 }
 
 void ECS::AddStorage(IDType type) {
-    if (!m_componentMap.count(type))
-        m_componentMap.emplace(type, CreateUni<ComponentStorage>());
+    if (m_componentMap.count(type))
+        return;
+    auto [it, made] = m_componentMap.emplace(type, CreateUni<ComponentStorage>());
+    if (type < m_byType.size())
+        m_byType[type] = it->second.get();
 }
 
 ComponentStorage& ECS::Storage(IDType type) const {
-    auto it = m_componentMap.find(type);
-    if (it == m_componentMap.end())
-        throw std::runtime_error("Component Not Registered!");
-    return *it->second;
+    // Ids past the archetype's width cannot be registered in practice, but
+    // are still looked up safely.
+    if (type < m_byType.size()) {
+        if (ComponentStorage* storage = m_byType[type])
+            return *storage;
+    } else if (auto it = m_componentMap.find(type); it != m_componentMap.end()) {
+        return *it->second;
+    }
+    throw std::runtime_error("Component Not Registered!");
 }
 
 void ECS::Insert(ComponentStorage& storage, EntityID entity, Ref<void> record) {
     storage.Insert(entity, std::move(record));
+}
+
+void ECS::Reserve(ComponentStorage& storage, size_t n) {
+    storage.Reserve(n);
+}
+
+void ECS::ReserveEntities(size_t n) {
+    m_entityArch.reserve(m_entityArch.size() + n);
 }
 
 const Ref<void>& ECS::Find(IDType type, EntityID entity) const {
@@ -52,6 +68,7 @@ ECS& ECS::Get() {
 
 void ECS::Reset() {
     m_componentMap.clear();
+    m_byType.fill(nullptr);
     m_entityArch.clear();
     m_lists.clear();
     ++m_listEpoch;
@@ -122,8 +139,12 @@ void ECS::RunSystem(SystemID id) {
         m_runObserver(*system);
     // A copy: entities made during the run are not visited by it.
     const std::vector<EntityID> entities = EntitiesWith(system->m_arch);
+    // Runs nest when a system runs another; the outer one goes on after.
+    const uint64_t outer = m_currentRun;
+    m_currentRun = ++m_runs;
     for (EntityID entity : entities)
         system->Run(entity);
+    m_currentRun = outer;
 }
 
 void ECS::RunSystemArch(Archetype arch) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include <glm/common.hpp>
@@ -106,9 +107,20 @@ void Pad(glm::vec2& lo, glm::vec2& hi) {
 
 } // namespace
 
+namespace {
+
+// Position and size of a still collider, bit for bit.
+void Rectangle(const glm::vec3& position, const Collider& collider, uint32_t (&out)[4]) {
+    const float v[4] = {position.x, position.y, collider.width, collider.height};
+    std::memcpy(out, v, sizeof out);
+}
+
+} // namespace
+
 void ColliderGrid::Place(uint32_t index) {
     const Entry& e = m_entries[index];
     Where& w = m_where[index];
+    Rectangle(e.transform->position, *e.collider, m_watch[index].placed);
     glm::vec2 lo, hi;
     Box(e.transform->position, *e.collider, lo, hi);
     // Huge rectangles would fill thousands of cells; they are few, so they
@@ -154,19 +166,17 @@ void ColliderGrid::Add(EntityID id, const ECS& ecs) {
     if (!t || !c)
         return;
     const auto index = static_cast<uint32_t>(m_entries.size());
+    m_watch.push_back({&t->position, c.get(), {}});
     m_entries.push_back({id, std::move(t), std::move(c)});
     m_where.push_back({});
     m_stamp.push_back(0);
-    if (m_indexed)
-        m_index.emplace(id, index);
     Place(index);
 }
 
 void ColliderGrid::Clear() {
     m_entries.clear();
     m_where.clear();
-    m_index.clear();
-    m_indexed = false;
+    m_watch.clear();
     m_cells.clear();
     m_loose.clear();
     m_stamp.clear();
@@ -185,23 +195,25 @@ void ColliderGrid::Sync(const ECS& ecs) {
     const size_t more = colliders.size() - std::min(m_seen, colliders.size());
     m_entries.reserve(m_entries.size() + more);
     m_where.reserve(m_where.size() + more);
+    m_watch.reserve(m_watch.size() + more);
     m_stamp.reserve(m_stamp.size() + more);
     for (; m_seen < colliders.size(); ++m_seen)
         Add(colliders[m_seen], ecs);
 }
 
-void ColliderGrid::Moved(EntityID entity) {
-    // Made on first use: most scenes never move a still collider.
-    if (!m_indexed) {
-        for (uint32_t i = 0; i < m_entries.size(); ++i)
-            m_index.emplace(m_entries[i].id, i);
-        m_indexed = true;
+void ColliderGrid::Refresh() {
+    // Every step, so it is kept to a walk over one packed array and the
+    // records it points at.
+    const auto count = static_cast<uint32_t>(m_watch.size());
+    uint32_t now[4];
+    for (uint32_t i = 0; i < count; ++i) {
+        const Watch& w = m_watch[i];
+        Rectangle(*w.position, *w.collider, now);
+        if (std::memcmp(now, w.placed, sizeof now) != 0) {
+            Unplace(i);
+            Place(i);
+        }
     }
-    auto it = m_index.find(entity);
-    if (it == m_index.end())
-        return;
-    Unplace(it->second);
-    Place(it->second);
 }
 
 void PhysicsSystem::Run(EntityID entity) {
@@ -220,6 +232,11 @@ void PhysicsSystem::Run(EntityID entity) {
         zonesExist ? ecs.GetArchetype<Transform, Collider, ForceApplier>() : Archetype();
     const IDType bodyBit = Component<RigidBody>::GetTypeID();
     m_grid.Sync(ecs);
+    // Called alone, outside any run of the registry's, it looks every time.
+    if (ecs.CurrentRun() == 0 || ecs.CurrentRun() != m_refreshedIn) {
+        m_grid.Refresh();
+        m_refreshedIn = ecs.CurrentRun();
+    }
     const std::vector<EntityID>& bodies =
         ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -43,6 +44,13 @@ public:
     size_t EntityCount() const { return m_entityArch.size(); }
 
     template <typename T> void RegisterComponent() { AddStorage(Component<T>::GetTypeID()); }
+
+    // Room for n more entities, or n more records of T (a registered type),
+    // so that making many at once does not grow the stores step by step.
+    void ReserveEntities(size_t n);
+    template <typename T> void ReserveComponents(size_t n) {
+        Reserve(Storage(Component<T>::GetTypeID()), n);
+    }
 
     template <typename T> bool IsComponentRegistered() const {
         return m_componentMap.count(Component<T>::GetTypeID()) != 0;
@@ -99,6 +107,10 @@ public:
     // end, so a reader can catch up by looking at the entries past those it saw.
     uint64_t ListEpoch() const { return m_listEpoch; }
 
+    // The run of RunSystem in progress, a number no other run had; 0 outside
+    // any. A system can do what each run needs once, not once per entity.
+    uint64_t CurrentRun() const { return m_currentRun; }
+
     // Called with each system as RunSystem starts it; for tracing schedules.
     using RunObserver = std::function<void(const SystemBase&)>;
     void SetRunObserver(RunObserver observer) { m_runObserver = std::move(observer); }
@@ -109,6 +121,7 @@ private:
     void AddStorage(IDType type);
     ComponentStorage& Storage(IDType type) const;
     static void Insert(ComponentStorage& storage, EntityID entity, Ref<void> record);
+    static void Reserve(ComponentStorage& storage, size_t n);
     const Ref<void>& Find(IDType type, EntityID entity) const;
     // Records the entity's new archetype and brings the lists up to date.
     void SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after);
@@ -116,11 +129,15 @@ private:
     EntityID m_entityIdCounter = 1;
     SystemID m_systemIdCounter = 0;
     CompIdArrayMap m_componentMap;
+    // The same stores by type id, for the lookups every component access makes.
+    std::array<ComponentStorage*, MAX_COMPONENTS> m_byType{};
     EntityArchMap m_entityArch;
     SystemMap m_systems;
     RunObserver m_runObserver;
     mutable std::unordered_map<Archetype, std::vector<EntityID>> m_lists;
     uint64_t m_listEpoch = 0;
+    uint64_t m_currentRun = 0;
+    uint64_t m_runs = 0;
 };
 
 } // namespace Engine

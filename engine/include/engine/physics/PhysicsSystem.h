@@ -26,16 +26,17 @@ double ImpactTime(glm::vec3 start, glm::vec3 velocity, const Ref<Collider>& body
 class ECS;
 
 // Where the still colliders are: a uniform grid over the rectangles of every
-// entity with a Collider and a Transform but no RigidBody, as they were when
-// the grid first saw them. Entities with a RigidBody are bodies, which move;
-// the physics step takes them from the registry's list at their positions of
-// the moment, never from here. An entity that gains a RigidBody after it was
-// indexed is skipped here from then on.
+// entity with a Collider and a Transform but no RigidBody. Entities with a
+// RigidBody are bodies, which move; the physics step takes them from the
+// registry's list at their positions of the moment, never from here. An
+// entity that gains a RigidBody after it was indexed is skipped here from
+// then on.
 //
-// Sync brings the grid up to date from the registry: colliders that appeared
-// since the last call are added, and any removal or Reset rebuilds it. A still
-// collider whose Transform position or Collider size is written afterwards
-// must be announced with Moved, or it is looked for where it was.
+// Sync brings the grid's members up to date from the registry: colliders
+// that appeared since the last call are added, and any removal or Reset
+// rebuilds it. Refresh puts every member whose position or size changed since
+// it was placed where it now is, so code may move, resize or teleport still
+// colliders and zones between steps without telling anyone.
 class ColliderGrid {
 public:
     // 128 units: a 64-unit body near a 64-unit grid meets about four cells.
@@ -48,7 +49,7 @@ public:
     };
 
     void Sync(const ECS& ecs);
-    void Moved(EntityID entity);
+    void Refresh();
 
     // Every indexed entry whose rectangle may meet the box [lo, hi] (each
     // entry once): the entries of the cells the box covers, those too large or
@@ -94,6 +95,15 @@ private:
         CellRange cells;
         bool loose;
     };
+    // What Refresh compares, packed apart from the rest for its walk over all
+    // entries: where the entry's records are, and the rectangle its cells were
+    // taken from, as position and size, bit for bit (a NaN that stays a NaN is
+    // no change).
+    struct Watch {
+        const glm::vec3* position;
+        const Collider* collider;
+        uint32_t placed[4];
+    };
     struct KeyHash {
         size_t operator()(uint64_t k) const {
             k ^= k >> 33;
@@ -116,8 +126,7 @@ private:
 
     std::vector<Entry> m_entries;
     std::vector<Where> m_where;
-    std::unordered_map<EntityID, uint32_t> m_index;
-    bool m_indexed = false;
+    std::vector<Watch> m_watch;
     std::unordered_map<uint64_t, std::vector<uint32_t>, KeyHash> m_cells;
     std::vector<uint32_t> m_loose;
     std::vector<uint32_t> m_stamp;
@@ -137,12 +146,13 @@ public:
 
     void Run(EntityID entity) override;
 
-    // For code that moves or resizes a collider without a RigidBody.
-    void ColliderMoved(EntityID entity) { m_grid.Moved(entity); }
     const ColliderGrid& Grid() const { return m_grid; }
 
 private:
     ColliderGrid m_grid;
+    // The registry's run in which the grid was last refreshed: once per run
+    // over all bodies is enough, as no body's step moves a still collider.
+    uint64_t m_refreshedIn = 0;
 };
 
 } // namespace Engine
