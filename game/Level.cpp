@@ -59,27 +59,52 @@ const json& Array(const json& value) {
 
 } // namespace
 
+namespace {
+
+// The level in a parsed document; keys are looked up as the game always did:
+// a missing key reads as null.
+LevelData FromDocument(json& doc) {
+    LevelData level;
+    const json& board = Array(doc["board"]);
+    level.board.reserve(board.size());
+    for (const json& column : board) {
+        level.board.emplace_back();
+        level.board.back().reserve(Array(column).size());
+        for (const json& cell : column)
+            level.board.back().push_back(ToInt(cell));
+    }
+    const json& path = doc["tilemap_path"];
+    if (!path.is_string())
+        TypeError("string", path);
+    level.tilemapPath = path.get<std::string>();
+    level.tileW = ToInt(doc["tile_w"]);
+    level.tileH = ToInt(doc["tile_h"]);
+    if (level.tileW <= 0 || level.tileH <= 0)
+        throw LevelError("tile size " + std::to_string(level.tileW) + " by " +
+                         std::to_string(level.tileH) + " is not positive");
+    return level;
+}
+
+} // namespace
+
 LevelData Parse(std::istream& in) {
     json doc;
     try {
         in >> doc;
-        // Keys are looked up as the game always did: a missing key reads as null.
-        LevelData level;
-        for (const json& column : Array(doc["board"])) {
-            level.board.emplace_back();
-            for (const json& cell : Array(column))
-                level.board.back().push_back(ToInt(cell));
-        }
-        const json& path = doc["tilemap_path"];
-        if (!path.is_string())
-            TypeError("string", path);
-        level.tilemapPath = path.get<std::string>();
-        level.tileW = ToInt(doc["tile_w"]);
-        level.tileH = ToInt(doc["tile_h"]);
-        if (level.tileW <= 0 || level.tileH <= 0)
-            throw LevelError("tile size " + std::to_string(level.tileW) + " by " +
-                             std::to_string(level.tileH) + " is not positive");
-        return level;
+        return FromDocument(doc);
+    } catch (const json::exception& error) {
+        throw LevelError(error.what());
+    }
+}
+
+LevelData Parse(std::string_view text) {
+    json doc;
+    try {
+        // What `stream >> doc` does, on memory: one value, the rest ignored.
+        nlohmann::detail::json_sax_dom_parser<json> builder(doc, true);
+        json::sax_parse(text.data(), text.data() + text.size(), &builder,
+                        json::input_format_t::json, false);
+        return FromDocument(doc);
     } catch (const json::exception& error) {
         throw LevelError(error.what());
     }
@@ -94,11 +119,33 @@ LevelData Load(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw LevelError(std::string("cannot open: ") + std::strerror(errno));
-    return Parse(in);
+    // A pipe or a device could have no end: read as a stream, as far as the
+    // parser needs.
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || !std::filesystem::is_regular_file(path, error))
+        return Parse(in);
+    // A regular file in one read. Should it be cut short meanwhile, the parser
+    // meets the end of what was read, as it would on the stream.
+    std::string text(size, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return Parse(text);
 }
 
 size_t CreateCells(const std::vector<std::vector<int>>& board) {
     ECS& ecs = ECS::Get();
+    // Room for every record first: a large level would otherwise grow each
+    // store many times over.
+    size_t cells = 0, draughts = 0;
+    for (const auto& column : board)
+        for (int code : column) {
+            cells += code != EMPTY;
+            draughts += IsDraught(code);
+        }
+    ecs.ReserveEntities(cells);
+    ecs.ReserveComponents<Transform>(cells);
+    ecs.ReserveComponents<Collider>(cells);
+    ecs.ReserveComponents<ForceApplier>(draughts);
     size_t made = 0;
     for (size_t x = 0; x < board.size(); ++x) {
         for (size_t y = 0; y < board[x].size(); ++y) {
