@@ -126,6 +126,33 @@ TEST_F(EcsTest, RemoveEntityDropsItsRecordsEverywhere) {
     EXPECT_EQ(ecs.GetEntitiesWith(Archetype()), std::vector<EntityID>{b});
 }
 
+// Ids near the counter live in arrays, made-up ones far past it in maps, and
+// reserved records in shared blocks; none of that may show.
+TEST_F(EcsTest, AnyIdAndAnyWayOfMakingRecordsBehaveAlike) {
+    const EntityID far = 0xFFFFFFFFu, past = EntityID(1) << 22, near = 3;
+    ecs.ReserveEntities(1000);
+    ecs.ReserveComponents<Pos>(2);
+    for (EntityID id : {far, past, near, past - 1})
+        ecs.AddComponent<Pos>(id, Pos{float(id % 1000), 0});
+    ecs.AddComponent<Vel>(past, Vel{1, 1});
+    EXPECT_EQ(ecs.EntityCount(), 4u);
+    EXPECT_EQ(ecs.GetEntitiesWith(ecs.GetArchetype<Pos>()),
+              (std::vector<EntityID>{near, past - 1, past, far}));
+    EXPECT_EQ(ecs.GetArchetype(past), (ecs.GetArchetype<Pos, Vel>()));
+
+    ecs.RemoveEntity(past);
+    ecs.RemoveEntity(near);
+    EXPECT_EQ(ecs.GetComponent<Pos>(past), nullptr);
+    EXPECT_EQ(ecs.GetComponent<Pos>(far)->x, float(far % 1000));
+    EXPECT_EQ(ecs.GetComponent<Pos>(past - 1)->x, float((past - 1) % 1000));
+    EXPECT_EQ(ecs.EntityCount(), 2u);
+
+    // A record handed out outlives the registry's hold on it, reserved or not.
+    Ref<Pos> kept = ecs.GetComponent<Pos>(far);
+    ecs.Reset();
+    EXPECT_EQ(kept->x, float(far % 1000));
+}
+
 TEST(ComponentStorage, PacksInInsertionOrderAndReindexesOnRemoval) {
     ComponentStorage storage;
     auto get = [&](EntityID e) { return std::static_pointer_cast<Tag>(storage.Find(e)); };

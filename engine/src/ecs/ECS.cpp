@@ -1,8 +1,10 @@
 #include <engine/ecs/ECS.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "ecs/ComponentStorage.h"
+#include "ecs/EntityTable.h"
 
 namespace Engine {
 
@@ -16,13 +18,18 @@ void Drop(std::vector<EntityID>& list, EntityID entity) {
 
 } // namespace
 
-ECS::ECS() = default;
+ECS::ECS() : m_entities(CreateUni<EntityTable>()) {}
 
 ECS::~ECS() {
     // Systems may hold components' resources through their own references; the
     // storage goes first, as the registry always released it.
     m_componentMap.clear();
-    m_entityArch.clear();
+    m_byType.fill(nullptr);
+    m_entities->Clear();
+}
+
+size_t ECS::EntityCount() const {
+    return m_entities->Size();
 }
 
 void ECS::AddStorage(IDType type) {
@@ -45,16 +52,24 @@ ComponentStorage& ECS::Storage(IDType type) const {
     throw std::runtime_error("Component Not Registered!");
 }
 
-void ECS::Insert(ComponentStorage& storage, EntityID entity, Ref<void> record) {
+void ECS::AddRecord(IDType type, ComponentStorage& storage, EntityID entity, Ref<void> record) {
+    const Archetype* now = m_entities->Find(entity);
+    const bool existed = now != nullptr;
+    const Archetype before = existed ? *now : Archetype();
+    Archetype after = before;
+    after.set(type);
+    if (!existed || after != before)
+        SetArchetype(entity, existed, before, after);
     storage.Insert(entity, std::move(record));
 }
 
 void ECS::Reserve(ComponentStorage& storage, size_t n) {
-    storage.Reserve(n);
+    // The records are most likely for entities made next.
+    storage.Reserve(n, EntityID(std::min<size_t>(m_entityIdCounter + n, UINT32_MAX)));
 }
 
 void ECS::ReserveEntities(size_t n) {
-    m_entityArch.reserve(m_entityArch.size() + n);
+    m_entities->Reserve(EntityID(std::min<size_t>(m_entityIdCounter + n, UINT32_MAX)));
 }
 
 const Ref<void>& ECS::Find(IDType type, EntityID entity) const {
@@ -69,7 +84,8 @@ ECS& ECS::Get() {
 void ECS::Reset() {
     m_componentMap.clear();
     m_byType.fill(nullptr);
-    m_entityArch.clear();
+    m_reserved.fill(0);
+    m_entities->Clear();
     m_lists.clear();
     ++m_listEpoch;
     m_systems.clear();
@@ -82,14 +98,13 @@ EntityID ECS::CreateEntity() {
     EntityID id = GetNewID();
     // An id given components before it was created starts over empty, as it
     // always did.
-    auto it = m_entityArch.find(id);
-    const bool existed = it != m_entityArch.end();
-    SetArchetype(id, existed, existed ? it->second : Archetype(), Archetype());
+    const Archetype* now = m_entities->Find(id);
+    SetArchetype(id, now != nullptr, now ? *now : Archetype(), Archetype());
     return id;
 }
 
 void ECS::SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after) {
-    m_entityArch[entity] = after;
+    m_entities->Set(entity, after);
     for (auto& [arch, list] : m_lists) {
         const bool was = existed && (before & arch) == arch;
         const bool is = (after & arch) == arch;
@@ -103,22 +118,23 @@ void ECS::SetArchetype(EntityID entity, bool existed, Archetype before, Archetyp
 }
 
 void ECS::RemoveEntity(const EntityID& entity) {
-    auto it = m_entityArch.find(entity);
-    if (it == m_entityArch.end())
+    const Archetype* found = m_entities->Find(entity);
+    if (!found)
         return;
+    const Archetype had = *found;
     for (auto& [typeId, storage] : m_componentMap)
-        if (it->second.test(typeId))
+        if (had.test(typeId))
             storage->Remove(entity);
     for (auto& [arch, list] : m_lists)
-        if ((it->second & arch) == arch)
+        if ((had & arch) == arch)
             Drop(list, entity);
     ++m_listEpoch;
-    m_entityArch.erase(it);
+    m_entities->Erase(entity);
 }
 
 Archetype ECS::GetArchetype(EntityID entity) const {
-    auto it = m_entityArch.find(entity);
-    return it == m_entityArch.end() ? Archetype() : it->second;
+    const Archetype* found = m_entities->Find(entity);
+    return found ? *found : Archetype();
 }
 
 SystemID ECS::RegisterSystem(const Ref<SystemBase>& system) {
@@ -163,11 +179,13 @@ std::vector<EntityID> ECS::GetEntitiesWith(Archetype arch) const {
 
 const std::vector<EntityID>& ECS::EntitiesWith(Archetype arch) const {
     auto [it, made] = m_lists.try_emplace(arch);
+    std::vector<EntityID>& list = it->second;
     if (made)
-        for (const auto& [entity, entityArch] : m_entityArch)
+        m_entities->ForEach([&](EntityID entity, Archetype entityArch) {
             if ((entityArch & arch) == arch)
-                it->second.push_back(entity);
-    return it->second;
+                list.push_back(entity);
+        });
+    return list;
 }
 
 } // namespace Engine

@@ -10,15 +10,16 @@
 #include <engine/core/Base.h>
 #include <engine/core/Log.h>
 #include <engine/ecs/Component.h>
+#include <engine/ecs/RecordMemory.h>
 #include <engine/ecs/SystemBase.h>
 #include <engine/ecs/Types.h>
 
 namespace Engine {
 
 class ComponentStorage;
+class EntityTable;
 
 using CompIdArrayMap = std::unordered_map<IDType, Uni<ComponentStorage>>;
-using EntityArchMap = std::unordered_map<EntityID, Archetype>;
 using SystemMap = std::unordered_map<SystemID, Ref<SystemBase>>;
 
 // The registry: entity ids, component storage per type, entity archetypes and
@@ -41,15 +42,20 @@ public:
     void RemoveEntity(const EntityID& entity);
     // The set of component types the entity carries; empty for an unknown id.
     Archetype GetArchetype(EntityID entity) const;
-    size_t EntityCount() const { return m_entityArch.size(); }
+    size_t EntityCount() const;
 
     template <typename T> void RegisterComponent() { AddStorage(Component<T>::GetTypeID()); }
 
     // Room for n more entities, or n more records of T (a registered type),
-    // so that making many at once does not grow the stores step by step.
+    // so that making many at once does not grow the stores step by step. The
+    // next n records of T are also made side by side in large blocks (see
+    // RecordMemory.h); records made without a reservation come from the heap,
+    // so that adding and removing them one by one never keeps a block alive.
     void ReserveEntities(size_t n);
     template <typename T> void ReserveComponents(size_t n) {
-        Reserve(Storage(Component<T>::GetTypeID()), n);
+        const IDType type = Component<T>::GetTypeID();
+        Reserve(Storage(type), n);
+        m_reserved[type] += n;
     }
 
     template <typename T> bool IsComponentRegistered() const {
@@ -63,14 +69,15 @@ public:
     template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
         const IDType type = Component<T>::GetTypeID();
         ComponentStorage& storage = Storage(type);
-        auto it = m_entityArch.find(entity);
-        const bool existed = it != m_entityArch.end();
-        const Archetype before = existed ? it->second : Archetype();
-        Archetype after = before;
-        after.set(type);
-        if (!existed || after != before)
-            SetArchetype(entity, existed, before, after);
-        Insert(storage, entity, CreateRef<T>(T(std::forward<Args>(args)...)));
+        Ref<T> record;
+        if (m_reserved[type] > 0) {
+            --m_reserved[type];
+            record = std::allocate_shared<T>(Detail::RecordAllocator<T>(),
+                                             T(std::forward<Args>(args)...));
+        } else {
+            record = CreateRef<T>(T(std::forward<Args>(args)...));
+        }
+        AddRecord(type, storage, entity, std::move(record));
     }
 
     // Empty when the entity has no T.
@@ -120,8 +127,9 @@ private:
     // Storage internals stay out of this header: records reach it untyped.
     void AddStorage(IDType type);
     ComponentStorage& Storage(IDType type) const;
-    static void Insert(ComponentStorage& storage, EntityID entity, Ref<void> record);
-    static void Reserve(ComponentStorage& storage, size_t n);
+    // Gives the entity the type and the record, unless it has one already.
+    void AddRecord(IDType type, ComponentStorage& storage, EntityID entity, Ref<void> record);
+    void Reserve(ComponentStorage& storage, size_t n);
     const Ref<void>& Find(IDType type, EntityID entity) const;
     // Records the entity's new archetype and brings the lists up to date.
     void SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after);
@@ -131,7 +139,9 @@ private:
     CompIdArrayMap m_componentMap;
     // The same stores by type id, for the lookups every component access makes.
     std::array<ComponentStorage*, MAX_COMPONENTS> m_byType{};
-    EntityArchMap m_entityArch;
+    // Records of each type still to be made in blocks.
+    std::array<size_t, MAX_COMPONENTS> m_reserved{};
+    Uni<EntityTable> m_entities;
     SystemMap m_systems;
     RunObserver m_runObserver;
     mutable std::unordered_map<Archetype, std::vector<EntityID>> m_lists;
