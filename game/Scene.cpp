@@ -179,10 +179,11 @@ void GameScene::Build(Engine& engine) {
         Log::Err("LEVEL", "Could not load level file %s: %s", Level::PATH, error.what());
     }
     EntityID map = ecs.CreateEntity();
-    ecs.AddComponent<TileMap>(map, m_content->LoadTexture(level.tilemapPath), level.board,
-                              level.tileW, level.tileH);
+    // The board is handed over, not copied: a large level's is megabytes.
+    ecs.AddComponent<TileMap>(map, m_content->LoadTexture(level.tilemapPath),
+                              std::move(level.board), level.tileW, level.tileH);
     ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-    Level::CreateCells(level.board);
+    Level::CreateCells(ecs.GetComponent<TileMap>(map)->boardData);
 
     if (shader)
         shader->Bind();

@@ -4,13 +4,14 @@
 
 namespace Engine {
 
-TileMap::TileMap(const std::string& path, const std::vector<std::vector<int>>& data, int inputWidth,
+TileMap::TileMap(const std::string& path, std::vector<std::vector<int>> data, int inputWidth,
                  int inputHeight)
-    : TileMap(Texture2D::Create(path), data, inputWidth, inputHeight) {}
+    : TileMap(Texture2D::Create(path), std::move(data), inputWidth, inputHeight) {}
 
-TileMap::TileMap(Ref<Texture2D> sheet, const std::vector<std::vector<int>>& data, int inputWidth,
+TileMap::TileMap(Ref<Texture2D> sheet, std::vector<std::vector<int>> data, int inputWidth,
                  int inputHeight)
-    : mainTex(std::move(sheet)), boardData(data), tileWidth(inputWidth), tileHeight(inputHeight) {
+    : mainTex(std::move(sheet)), boardData(std::move(data)), tileWidth(inputWidth),
+      tileHeight(inputHeight) {
     lookup = CutSheetRegions(mainTex, inputWidth, inputHeight);
     if (lookup.empty()) {
         Log::Warn("TILEMAP", "Sheet of %dx%d pixels holds no whole %dx%d tile; nothing is drawn",

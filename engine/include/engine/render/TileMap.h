@@ -18,10 +18,10 @@ struct TileMap {
     int tileWidth = 0;
     int tileHeight = 0;
 
-    TileMap(const std::string& path, const std::vector<std::vector<int>>& data, int inputWidth,
+    TileMap(const std::string& path, std::vector<std::vector<int>> data, int inputWidth,
             int inputHeight);
     // Cuts an already loaded sheet.
-    TileMap(Ref<Texture2D> sheet, const std::vector<std::vector<int>>& data, int inputWidth,
+    TileMap(Ref<Texture2D> sheet, std::vector<std::vector<int>> data, int inputWidth,
             int inputHeight);
 
     // Empty for a number that names no tile.
