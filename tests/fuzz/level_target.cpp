@@ -1,6 +1,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include <engine/ecs/ECS.h>
 #include <engine/image/Image.h>
@@ -68,15 +69,29 @@ void CheckTileMap(const LevelData& level) {
 } // namespace
 
 int FuzzLevel(const uint8_t* data, size_t size) {
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::istringstream in(text);
     LevelData level;
+    std::string refused;
     try {
         level = Level::Parse(in);
     } catch (const LevelError& error) {
         // A broken file is refused with a reason, nothing else.
         FUZZ_CHECK(std::strlen(error.what()) > 0);
-        return 0;
+        refused = error.what();
     }
+    // The game reads from memory, mostly without a document: the same level,
+    // or the same reason.
+    try {
+        const LevelData quick = Level::Parse(std::string_view(text));
+        FUZZ_CHECK(refused.empty());
+        FUZZ_CHECK(quick.board == level.board && quick.tilemapPath == level.tilemapPath &&
+                   quick.tileW == level.tileW && quick.tileH == level.tileH);
+    } catch (const LevelError& error) {
+        FUZZ_CHECK(error.what() == refused);
+    }
+    if (!refused.empty())
+        return 0;
     FUZZ_CHECK(level.tileW > 0 && level.tileH > 0);
     CheckCells(level);
     CheckTileMap(level);
