@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <unordered_map>
+#include <vector>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -139,18 +141,45 @@ FontBitmap Font::Rasterize(const char* path) {
         return out;
     out.opened = true;
     FTCall(FT_Set_Pixel_Sizes(face, PIXEL_SIZE, PIXEL_SIZE));
+    // Codes the face has no glyph for (the control codes, say) all show its
+    // missing-glyph box: a glyph drawn once is copied for the codes after.
+    struct Drawn {
+        std::vector<uint8_t> pixels;
+        int width, rows, pitch;
+        GlyphMetrics metrics;
+    };
+    std::unordered_map<FT_UInt, Drawn> drawn;
     for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
-        // A failed load still gives a glyph, from whatever the slot holds.
-        FTCall(FT_Load_Char(face, code, FT_LOAD_RENDER));
+        GlyphMetrics& g = out.glyphs[code];
+        const FT_UInt index = face->charmap ? FT_Get_Char_Index(face, code) : code;
+        if (auto it = drawn.find(index); it != drawn.end()) {
+            const Drawn& d = it->second;
+            g = d.metrics;
+            g.region = out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch, d.metrics.advance);
+            continue;
+        }
+        // A failed load still gives a glyph, from whatever the slot holds;
+        // such a glyph is not kept for others.
+        const bool loaded = FTCall(FT_Load_Char(face, code, FT_LOAD_RENDER));
         const FT_GlyphSlot slot = face->glyph;
         GrayBitmap gray(slot->bitmap);
         const FT_Bitmap& bm = gray.bitmap;
-        GlyphMetrics& g = out.glyphs[code];
         g.advance = static_cast<int32_t>(slot->advance.x >> 6);
         g.left = slot->bitmap_left;
         g.top = slot->bitmap_top;
         g.region = out.atlas.Add(bm.buffer, static_cast<int>(bm.width), static_cast<int>(bm.rows),
                                  bm.pitch, g.advance);
+        if (loaded && bm.pitch >= 0) {
+            Drawn& d = drawn[index];
+            d.width = static_cast<int>(bm.width);
+            d.rows = static_cast<int>(bm.rows);
+            d.pitch = bm.pitch;
+            if (bm.buffer)
+                d.pixels.assign(bm.buffer, bm.buffer + size_t(bm.pitch) * bm.rows);
+            else
+                d.width = d.rows = 0;
+            d.metrics = g;
+        }
     }
     FT_Done_Face(face);
     TrimOverwritten(out.glyphs);
