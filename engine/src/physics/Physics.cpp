@@ -197,6 +197,9 @@ void ColliderGrid::Sync(const ECS& ecs) {
     m_where.reserve(m_where.size() + more);
     m_watch.reserve(m_watch.size() + more);
     m_stamp.reserve(m_stamp.size() + more);
+    // A collider the size of a cell or smaller meets one to four cells, and
+    // neighbours share them: about one cell each.
+    m_cells.reserve(m_cells.size() + more);
     for (; m_seen < colliders.size(); ++m_seen)
         Add(colliders[m_seen], ecs);
 }
