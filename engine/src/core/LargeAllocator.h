@@ -9,6 +9,17 @@
 
 namespace Engine {
 
+// `bytes` (a multiple of 2 MiB) aligned to 2 MiB, asking the system to back
+// them with whole 2 MiB pages where it has them; free with std::free.
+inline void* AllocateHugePages(std::size_t bytes) {
+    constexpr std::size_t PAGE = std::size_t(2) << 20;
+    void* memory = std::aligned_alloc(PAGE, bytes);
+    if (!memory)
+        throw std::bad_alloc();
+    madvise(memory, bytes, MADV_HUGEPAGE);
+    return memory;
+}
+
 // For arrays that grow to megabytes with the scene (stores, the entity table,
 // the collider grid): past a megabyte their memory is taken in whole 2 MiB
 // pages where the system has them, which a large level fills in a few page
@@ -25,12 +36,7 @@ template <typename T> struct LargeAllocator {
         const std::size_t bytes = n * sizeof(T);
         if (bytes < LARGE)
             return std::allocator<T>().allocate(n);
-        const std::size_t whole = (bytes + PAGE - 1) / PAGE * PAGE;
-        void* memory = std::aligned_alloc(PAGE, whole);
-        if (!memory)
-            throw std::bad_alloc();
-        madvise(memory, whole, MADV_HUGEPAGE);
-        return static_cast<T*>(memory);
+        return static_cast<T*>(AllocateHugePages((bytes + PAGE - 1) / PAGE * PAGE));
     }
     void deallocate(T* p, std::size_t n) noexcept {
         if (n * sizeof(T) < LARGE)

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include <sys/mman.h>
+#include "core/LargeAllocator.h"
 
 namespace Engine::Detail {
 
@@ -55,12 +55,8 @@ void Release(Block* block) noexcept {
 }
 
 Block* NewBlock() {
-    void* memory = std::aligned_alloc(BLOCK, BLOCK);
-    if (!memory)
-        throw std::bad_alloc();
     // One huge page where the system has them: a block is filled in order.
-    madvise(memory, BLOCK, MADV_HUGEPAGE);
-    return new (memory) Block{{1}};
+    return new (AllocateHugePages(BLOCK)) Block{{1}};
 }
 
 } // namespace
