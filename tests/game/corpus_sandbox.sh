@@ -17,6 +17,26 @@ sandbox() {
     done < <(find "$ASSETS" -type f)
 }
 
+# terminate <pid> <seconds>: SIGTERM to a child of this shell, and SIGKILL if
+# it has not ended <seconds> later; sets ended to its exit status, or "hung"
+# when it had to be killed.
+terminate() {
+    local pid="$1" deadline=$((SECONDS + $2))
+    kill -TERM "$pid" 2>/dev/null
+    while ((SECONDS < deadline)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid"
+        wait "$pid" 2>/dev/null
+        ended=hung
+    else
+        wait "$pid"
+        ended=$?
+    fi
+}
+
 # run_game <game> <dir> <seconds> [settle]: runs the game in <dir>, stdout and
 # stderr to <dir>/out and <dir>/err, and sets status to its exit status.
 # Without settle, the game has <seconds> to end by itself. With settle, it has
@@ -45,20 +65,8 @@ run_game() {
     if kill -0 "$pid" 2>/dev/null; then
         status=running
         [ -z "$settle" ] || [ -n "$shown" ] || status=nowindow
-        kill -TERM "$pid"
-        deadline=$((SECONDS + 60))
-        while ((SECONDS < deadline)); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        if kill -0 "$pid" 2>/dev/null; then
-            kill -KILL "$pid"
-            wait "$pid"
-            term_status=hung
-        else
-            wait "$pid"
-            term_status=$?
-        fi
+        terminate "$pid" 60
+        term_status="$ended"
     else
         wait "$pid"
         status=$?

@@ -4,6 +4,8 @@
 # limits on the waits that follow: import and xdotool wait forever on a
 # window that is gone, so a game that dies or hangs must fail the test in
 # seconds instead of stalling it.
+source "$(dirname "${BASH_SOURCE[0]}")/corpus_sandbox.sh"
+
 out=$(mktemp -d)
 game_pid=""
 trap 'end_game 5; rm -rf "$out"' EXIT
@@ -31,21 +33,9 @@ fail() {
 # <seconds> later; sets status to its exit status, or "hung" when it had to be
 # killed.
 end_game() {
-    local deadline=$((SECONDS + $1))
     [ -n "$game_pid" ] || return 0
-    kill -TERM "$game_pid" 2>/dev/null
-    while ((SECONDS < deadline)); do
-        kill -0 "$game_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$game_pid" 2>/dev/null; then
-        kill -KILL "$game_pid"
-        wait "$game_pid" 2>/dev/null
-        status=hung
-    else
-        wait "$game_pid"
-        status=$?
-    fi
+    terminate "$game_pid" "$1"
+    status="$ended"
     game_pid=""
 }
 

@@ -13,7 +13,6 @@ set -u
 game="$(realpath "$1")" seconds="${2:-60}" seed="${3:-1}"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/game_run.sh"
-source "$here/corpus_sandbox.sh"
 
 cd "$(dirname "$(dirname "$here")")"
 "$game" >"$out/out" 2>"$out/err" &
