@@ -28,11 +28,7 @@ bounded xdotool keyup space keyup d
 sleep 0.5
 on_window "the second screenshot" import -window "$wid" "$out/after.png"
 
-alive "SIGTERM"
-# A sanitizer build checks for leaks at exit: give it time.
-end_game 30
-[ "$status" != hung ] || fail "still running 30 s after SIGTERM; killed"
-[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+stop_cleanly
 
 grep -qE '^texture font: [0-9]+$' "$out/out" || fail "no 'texture font: ' line on stdout"
 

@@ -39,6 +39,17 @@ end_game() {
     game_pid=""
 }
 
+# stop_cleanly [what]: the game must still run, and end within 30 s of SIGTERM
+# (a sanitizer build checks for leaks at exit) with status 0; <what> names the
+# run in the messages.
+stop_cleanly() {
+    local what="${1:+$1: }"
+    alive "SIGTERM${1:+ ($1)}"
+    end_game 30
+    [ "$status" != hung ] || fail "${what}still running 30 s after SIGTERM; killed"
+    [ "$status" -eq 0 ] || fail "${what}exit status $status after SIGTERM"
+}
+
 # alive <what>: fails at once when the game has ended before <what>.
 alive() {
     kill -0 "$game_pid" 2>/dev/null || fail "the game ended before $1"

@@ -61,10 +61,7 @@ run_launcher() {
     bounded xdotool search --pid "$game_pid" --class '^sailhop$' >/dev/null ||
         fail "$what: the window's class is not sailhop, the desktop entry's name"
     on_window "the screenshot ($what)" import -window "$wid" "$shot"
-    alive "SIGTERM ($what)"
-    end_game 30
-    [ "$status" != hung ] || fail "$what: still running 30 s after SIGTERM; killed"
-    [ "$status" -eq 0 ] || fail "$what: exit status $status after SIGTERM"
+    stop_cleanly "$what"
     grep -qE '^texture font: [0-9]+$' "$out/out" || fail "$what: no 'texture font: ' line on stdout"
     # The share of the picture in the clear colour, and the colours in all:
     # a frame with nothing drawn is one colour.
