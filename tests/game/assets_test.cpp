@@ -39,7 +39,9 @@ struct Image {
 };
 
 Image Load(const std::string& path) {
-    stbi_set_flip_vertically_on_load(0);
+    // The engine's decoder sets the flip for its thread, which outranks the
+    // process-wide setting.
+    stbi_set_flip_vertically_on_load_thread(0);
     Image img;
     int channels = 0;
     unsigned char* data = stbi_load(path.c_str(), &img.width, &img.height, &channels, 4);

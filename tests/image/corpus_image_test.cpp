@@ -80,7 +80,9 @@ struct Picture {
 };
 
 std::optional<Picture> Decode(const fs::path& path) {
-    stbi_set_flip_vertically_on_load(0);
+    // The engine's decoder sets the flip for its thread, which outranks the
+    // process-wide setting.
+    stbi_set_flip_vertically_on_load_thread(0);
     Picture pic;
     int channels = 0;
     stbi_uc* data = stbi_load(path.c_str(), &pic.w, &pic.h, &channels, 4);

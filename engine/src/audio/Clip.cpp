@@ -143,6 +143,12 @@ Ref<Clip> Clip::LoadClip(const std::string& path) {
 }
 
 Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {
+    std::string error;
+    Ref<Clip> clip = ReadClipRW(source, error);
+    return AddClip(std::move(clip), error);
+}
+
+Ref<Clip> Clip::ReadClipRW(SDL_RWops* source, std::string& error) {
     Ref<Clip> clip = CreateRef<Clip>();
 
     Uint8* loaded = nullptr;
@@ -161,10 +167,17 @@ Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {
         }
     }
     if (!ok) {
-        std::fprintf(stderr, "Could not open audio file: %s\n", SDL_GetError());
+        error = SDL_GetError();
         return nullptr;
     }
+    return clip;
+}
 
+Ref<Clip> Clip::AddClip(Ref<Clip> clip, const std::string& error) {
+    if (!clip) {
+        std::fprintf(stderr, "Could not open audio file: %s\n", error.c_str());
+        return nullptr;
+    }
     AudioLock lock;
     sounds.push_back(clip);
     return clip;

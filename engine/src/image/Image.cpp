@@ -58,8 +58,8 @@ Image Image::Decode(const unsigned char* bytes, size_t size) {
     if (DecoderGuards::IsPNM(data, size) && stbi_is_16_bit_from_memory(data, len)) {
         pixels = DecoderGuards::DecodePnm16(data, size, w, h, channels);
     } else {
-        // The flip setting is process-wide; set it for every decode.
-        stbi_set_flip_vertically_on_load(1);
+        // This thread's own flip setting: images may be decoded on several.
+        stbi_set_flip_vertically_on_load_thread(1);
         int fileChannels = 0;
         pixels = stbi_load_from_memory(data, len, &w, &h, &fileChannels, 4);
     }

@@ -7,6 +7,8 @@
 
 namespace Engine {
 
+class Image;
+
 // Reference counts for GL texture names shared by a sheet (or glyph atlas) and
 // the regions cut from it, so each name is deleted once, after its last user,
 // and never once the context is gone.
@@ -26,6 +28,9 @@ public:
     // A whole image, decoded to RGBA8 with its rows flipped. An image that
     // cannot be decoded gives a texture of size 0 that binds nothing.
     explicit GLTexture2D(const std::string& path);
+    // The same from the file's image decoded beforehand; path names it in
+    // messages.
+    GLTexture2D(const std::string& path, const Image& image);
     // A region of the texture named id; makes no GL call.
     GLTexture2D(float width, float height, float glWidth, float glHeight, float glX, float glY,
                 uint32_t id);

@@ -17,6 +17,16 @@ Ref<Texture2D> Texture2D::Create(const std::string& path) {
     return nullptr;
 }
 
+Ref<Texture2D> Texture2D::Create(const std::string& path, const Image& image) {
+    switch (Renderer::GetAPI()) {
+    case Renderer::API::None:
+        Log::Err("TEXTURE", "Render API of type None not supported");
+    case Renderer::API::OpenGL:
+        return CreateRef<GLTexture2D>(path, image);
+    }
+    return nullptr;
+}
+
 std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, int cellHeight) {
     std::vector<SheetCell> cells;
     if (cellWidth <= 0 || cellHeight <= 0 || sheetWidth < cellWidth || sheetHeight < cellHeight)

@@ -25,15 +25,16 @@ namespace {
 // An 8-bit coverage copy of a bitmap in any other pixel mode (a bitmap font's
 // 1-bit strike, say), so the atlas copy can read one byte per pixel.
 struct GrayBitmap {
+    FT_Library library;
     FT_Bitmap bitmap;
     bool owned = false;
 
-    explicit GrayBitmap(const FT_Bitmap& src) : bitmap(src) {
-        if (src.pixel_mode == FT_PIXEL_MODE_GRAY || !Font::FT)
+    GrayBitmap(FT_Library lib, const FT_Bitmap& src) : library(lib), bitmap(src) {
+        if (src.pixel_mode == FT_PIXEL_MODE_GRAY || !library)
             return;
         FT_Bitmap_Init(&bitmap);
         owned = true;
-        if (!FTCall(FT_Bitmap_Convert(Font::FT, &src, &bitmap, 1))) {
+        if (!FTCall(FT_Bitmap_Convert(library, &src, &bitmap, 1))) {
             bitmap.width = bitmap.rows = 0;
             return;
         }
@@ -48,7 +49,7 @@ struct GrayBitmap {
     GrayBitmap& operator=(const GrayBitmap&) = delete;
     ~GrayBitmap() {
         if (owned)
-            FT_Bitmap_Done(Font::FT, &bitmap);
+            FT_Bitmap_Done(library, &bitmap);
     }
 };
 
@@ -133,14 +134,17 @@ void Font::InitFont() {
         FT = library;
 }
 
-FontBitmap Font::Rasterize(const char* path) {
+namespace {
+
+FontBitmap RasterizeWith(FT_Library library, const char* path) {
+    constexpr uint32_t GLYPH_COUNT = Font::GLYPH_COUNT;
     FontBitmap out;
     out.glyphs.resize(GLYPH_COUNT);
     FT_Face face = nullptr;
-    if (!FTCall(FT_New_Face(FT, path, 0, &face)))
+    if (!FTCall(FT_New_Face(library, path, 0, &face)))
         return out;
     out.opened = true;
-    FTCall(FT_Set_Pixel_Sizes(face, PIXEL_SIZE, PIXEL_SIZE));
+    FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
     // Codes the face has no glyph for (the control codes, say) all show its
     // missing-glyph box: a glyph drawn once is copied for the codes after.
     struct Drawn {
@@ -162,7 +166,7 @@ FontBitmap Font::Rasterize(const char* path) {
         // such a glyph is not kept for others.
         const bool loaded = FTCall(FT_Load_Char(face, code, FT_LOAD_RENDER));
         const FT_GlyphSlot slot = face->glyph;
-        GrayBitmap gray(slot->bitmap);
+        GrayBitmap gray(library, slot->bitmap);
         const FT_Bitmap& bm = gray.bitmap;
         g.advance = static_cast<int32_t>(slot->advance.x >> 6);
         g.left = slot->bitmap_left;
@@ -186,8 +190,17 @@ FontBitmap Font::Rasterize(const char* path) {
     return out;
 }
 
+} // namespace
+
+FontBitmap Font::Rasterize(const char* path) {
+    return RasterizeWith(FT, path);
+}
+
 Font Font::loadFont(const char* path) {
-    const FontBitmap bitmap = Rasterize(path);
+    return Upload(Rasterize(path));
+}
+
+Font Font::Upload(const FontBitmap& bitmap) {
     const uint32_t texture = bitmap.opened ? UploadAtlas(bitmap.atlas) : 0;
     Font font;
     font.glyphs.resize(GLYPH_COUNT);
@@ -203,6 +216,21 @@ Font Font::loadFont(const char* path) {
     if (texture)
         GLTextureNames::Release(texture);
     return font;
+}
+
+FontRasterizer::FontRasterizer() {
+    FT_Library library = nullptr;
+    if (FTCall(FT_Init_FreeType(&library)))
+        m_library = library;
+}
+
+FontRasterizer::~FontRasterizer() {
+    if (m_library)
+        FT_Done_FreeType(m_library);
+}
+
+FontBitmap FontRasterizer::Rasterize(const char* path) const {
+    return RasterizeWith(m_library, path);
 }
 
 float Font::TextWidth(const std::string& text) const {

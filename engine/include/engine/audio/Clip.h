@@ -38,6 +38,12 @@ public:
     // LoadClip on any SDL source, such as bytes in memory; closes the source.
     // A null source fails like a missing file.
     static Ref<Clip> LoadClipRW(SDL_RWops* source);
+    // LoadClipRW in two halves, for reading ahead on another thread.
+    // ReadClipRW needs no device and leaves `sounds` alone: null on failure,
+    // with SDL's reason in `error`. AddClip puts a clip so read into `sounds`,
+    // or, given null, prints the failure as LoadClip does.
+    static Ref<Clip> ReadClipRW(SDL_RWops* source, std::string& error);
+    static Ref<Clip> AddClip(Ref<Clip> clip, const std::string& error);
 
     // None of these moves the play position.
     void playClip();

@@ -9,6 +9,8 @@
 
 namespace Engine {
 
+class Image;
+
 // A whole image or a rectangle of one. Region coordinates are normalised, with
 // v = 0 at the bottom row of the image file.
 class Texture {
@@ -33,6 +35,9 @@ public:
 
     // The texture for the renderer in use, loaded from an image file.
     static Ref<Texture2D> Create(const std::string& path);
+    // The same from the file's image decoded beforehand (Image::Load(path)),
+    // perhaps on another thread; path names it in messages.
+    static Ref<Texture2D> Create(const std::string& path, const Image& image);
 };
 
 // One cell of a sheet: its size in pixels and its rectangle in normalised

@@ -116,6 +116,8 @@ public:
     // Rasterises and uploads; needs a current GL context. Prints
     // "texture font: <name>" on standard output.
     static Font loadFont(const char* path);
+    // The upload half of loadFont, for a font rasterised beforehand.
+    static Font Upload(const FontBitmap& bitmap);
     // Nothing to do: the library stays open until the process ends.
     static void FinalizeFonts() {}
 
@@ -138,6 +140,23 @@ public:
 
 private:
     float Shift(TextAlignment alignment, const std::string& text) const;
+};
+
+// Rasterises like Font::Rasterize with a FreeType library of its own, so it
+// can work on another thread while `Font::FT` is in use: a library serves one
+// thread at a time.
+class FontRasterizer {
+public:
+    FontRasterizer();
+    ~FontRasterizer();
+    FontRasterizer(const FontRasterizer&) = delete;
+    FontRasterizer& operator=(const FontRasterizer&) = delete;
+
+    // As Font::Rasterize; a library that failed to open opens no face either.
+    FontBitmap Rasterize(const char* path) const;
+
+private:
+    FT_LibraryRec_* m_library = nullptr;
 };
 
 template <typename Fn>
