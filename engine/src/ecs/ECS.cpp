@@ -64,12 +64,16 @@ void ECS::AddRecord(IDType type, ComponentStorage& storage, EntityID entity, Ref
 }
 
 void ECS::Reserve(ComponentStorage& storage, size_t n) {
-    // The records are most likely for entities made next.
-    storage.Reserve(n, EntityID(std::min<size_t>(m_entityIdCounter + n, UINT32_MAX)));
+    // The records are most likely for entities made next: the next n, or
+    // some of those room was made for, such as one record for each of a few
+    // of many new entities.
+    const size_t next = std::min<size_t>(m_entityIdCounter + n, UINT32_MAX);
+    storage.Reserve(n, EntityID(std::max<size_t>(next, m_reservedLastId)));
 }
 
 void ECS::ReserveEntities(size_t n) {
-    m_entities->Reserve(EntityID(std::min<size_t>(m_entityIdCounter + n, UINT32_MAX)));
+    m_reservedLastId = EntityID(std::min<size_t>(m_entityIdCounter + n, UINT32_MAX));
+    m_entities->Reserve(m_reservedLastId);
 }
 
 const Ref<void>& ECS::Find(IDType type, EntityID entity) const {
@@ -85,6 +89,7 @@ void ECS::Reset() {
     m_componentMap.clear();
     m_byType.fill(nullptr);
     m_reserved.fill(0);
+    m_reservedLastId = 0;
     m_entities->Clear();
     m_lists.clear();
     ++m_listEpoch;

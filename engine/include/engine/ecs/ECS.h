@@ -135,6 +135,8 @@ private:
     void SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after);
 
     EntityID m_entityIdCounter = 1;
+    // The last id ReserveEntities made room for.
+    EntityID m_reservedLastId = 0;
     SystemID m_systemIdCounter = 0;
     CompIdArrayMap m_componentMap;
     // The same stores by type id, for the lookups every component access makes.
