@@ -38,12 +38,8 @@ Ref<SystemBase> cameraSystem;
 Ref<SystemBase> enemySystem;
 
 namespace {
-constexpr const char* FONT = "./Assets/SGK100.ttf";
-constexpr const char* SHADER = "./Assets/Shaders/basic.shader";
-constexpr const char* BOAT_SHEET = "./Assets/boat-sheet.png";
+using namespace SceneFiles;
 constexpr int BOAT_FRAME = 64;
-constexpr const char* FISH = "./Assets/fish.png";
-constexpr const char* MUSIC = "./Assets/piano2.wav";
 constexpr const char* HINT = "AD to move, SPACE to jump, get over the vvv fish.";
 } // namespace
 

@@ -28,6 +28,16 @@ extern Ref<SystemBase> physicsSystem;
 extern Ref<SystemBase> cameraSystem;
 extern Ref<SystemBase> enemySystem;
 
+// The files the scene reads, besides the level (Level::PATH) and the tile set
+// it names.
+namespace SceneFiles {
+constexpr const char* FONT = "./Assets/SGK100.ttf";
+constexpr const char* SHADER = "./Assets/Shaders/basic.shader";
+constexpr const char* BOAT_SHEET = "./Assets/boat-sheet.png";
+constexpr const char* FISH = "./Assets/fish.png";
+constexpr const char* MUSIC = "./Assets/piano2.wav";
+} // namespace SceneFiles
+
 // Where the scene's content comes from. The game reads the files under
 // ./Assets; benchmarks and tests without a GL context hand in stand-ins.
 class SceneContent {
