@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/LargeAllocator.h"
+#include "core/Sanitized.h"
 
 namespace Engine::Detail {
 
@@ -31,17 +32,7 @@ std::size_t used = BLOCK;
 
 // Under AddressSanitizer every record comes from the heap, where overruns
 // between neighbouring records are caught.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool SANITIZED = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool SANITIZED = true;
-#else
-constexpr bool SANITIZED = false;
-#endif
-#else
-constexpr bool SANITIZED = false;
-#endif
+constexpr bool SANITIZED = ADDRESS_SANITIZED;
 
 bool Pooled(std::size_t bytes, std::size_t align) {
     return !SANITIZED && bytes <= LARGEST && align <= MOST_ALIGNED;
