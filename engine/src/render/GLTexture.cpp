@@ -60,8 +60,6 @@ int Users(uint32_t id) {
 
 } // namespace GLTextureNames
 
-GLTexture2D::GLTexture2D(const std::string& path) : GLTexture2D(path, Image::Load(path)) {}
-
 GLTexture2D::GLTexture2D(const std::string& path, const Image& image) {
     if (image.Empty()) {
         Log::Warn("GL TEXTURE2D", "Could not load image file: %s", path.c_str());

@@ -25,11 +25,9 @@ int Users(uint32_t id);
 
 class GLTexture2D : public Texture2D {
 public:
-    // A whole image, decoded to RGBA8 with its rows flipped. An image that
-    // cannot be decoded gives a texture of size 0 that binds nothing.
-    explicit GLTexture2D(const std::string& path);
-    // The same from the file's image decoded beforehand; path names it in
-    // messages.
+    // The whole image of the file at path (Image::Load: RGBA8, rows flipped),
+    // decoded beforehand; path names it in messages. An image that could not
+    // be decoded gives a texture of size 0 that binds nothing.
     GLTexture2D(const std::string& path, const Image& image);
     // A region of the texture named id; makes no GL call.
     GLTexture2D(float width, float height, float glWidth, float glHeight, float glX, float glY,

@@ -2,19 +2,14 @@
 
 #include <engine/core/Log.h>
 #include <engine/core/Renderer.h>
+#include <engine/image/Image.h>
 
 #include "render/GLTexture.h"
 
 namespace Engine {
 
 Ref<Texture2D> Texture2D::Create(const std::string& path) {
-    switch (Renderer::GetAPI()) {
-    case Renderer::API::None:
-        Log::Err("TEXTURE", "Render API of type None not supported");
-    case Renderer::API::OpenGL:
-        return CreateRef<GLTexture2D>(path);
-    }
-    return nullptr;
+    return Create(path, Image::Load(path));
 }
 
 Ref<Texture2D> Texture2D::Create(const std::string& path, const Image& image) {
