@@ -11,13 +11,16 @@ namespace {
 // Where this thread's lines go instead of stderr, while a Capture lives.
 thread_local std::string* t_capture = nullptr;
 
-void Emit(const char* text, size_t n) {
-    if (t_capture) {
-        t_capture->append(text, n);
-        return;
-    }
+void Out(const char* text, size_t n) {
     std::fwrite(text, 1, n, stderr);
     std::fflush(stderr);
+}
+
+void Emit(const char* text, size_t n) {
+    if (t_capture)
+        t_capture->append(text, n);
+    else
+        Out(text, n);
 }
 } // namespace
 
@@ -74,10 +77,8 @@ std::string Capture::Take() {
 }
 
 void Replay(const std::string& lines) {
-    if (lines.empty())
-        return;
-    std::fwrite(lines.data(), 1, lines.size(), stderr);
-    std::fflush(stderr);
+    if (!lines.empty())
+        Out(lines.data(), lines.size());
 }
 
 } // namespace Engine::Log
