@@ -1,32 +1,30 @@
 #pragma once
 
+// GCC names its sanitizers with macros, Clang with __has_feature.
+#if defined(__has_feature)
+#define ENGINE_HAS_FEATURE(x) __has_feature(x)
+#else
+#define ENGINE_HAS_FEATURE(x) 0
+#endif
+
 namespace Engine {
 
 // Under AddressSanitizer, whose allocator keeps freed memory from reuse for
 // a while so stale pointers are caught.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool ADDRESS_SANITIZED = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool ADDRESS_SANITIZED = true;
+constexpr bool ADDRESS_SANITIZED =
+#if defined(__SANITIZE_ADDRESS__) || ENGINE_HAS_FEATURE(address_sanitizer)
+    true;
 #else
-constexpr bool ADDRESS_SANITIZED = false;
-#endif
-#else
-constexpr bool ADDRESS_SANITIZED = false;
+    false;
 #endif
 
 // Under any sanitizer that brings its own malloc.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool OWN_MALLOC = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-constexpr bool OWN_MALLOC = true;
+constexpr bool OWN_MALLOC =
+#if defined(__SANITIZE_THREAD__) || ENGINE_HAS_FEATURE(thread_sanitizer) ||                        \
+    ENGINE_HAS_FEATURE(memory_sanitizer)
+    true;
 #else
-constexpr bool OWN_MALLOC = ADDRESS_SANITIZED;
-#endif
-#else
-constexpr bool OWN_MALLOC = ADDRESS_SANITIZED;
+    ADDRESS_SANITIZED;
 #endif
 
 } // namespace Engine
