@@ -108,11 +108,6 @@ Ref<Texture2D> PreloadedContent::LoadTexture(const std::string& path) {
     for (Ahead<Image>& ahead : m_images)
         if (std::optional<Image> image = Take(ahead, path))
             return Texture2D::Create(path, *image);
-    if (m_tiles && m_tilesPath == path) {
-        const Image tiles = std::move(*m_tiles);
-        m_tiles.reset();
-        return Texture2D::Create(path, tiles);
-    }
     return SceneContent::LoadTexture(path);
 }
 
@@ -126,8 +121,10 @@ LevelData PreloadedContent::LoadLevel(const std::string& path) {
     std::optional<LevelAndTiles> read = Take(m_level, path);
     if (!read)
         return SceneContent::LoadLevel(path);
-    m_tilesPath = read->level.tilemapPath;
-    m_tiles = std::move(read->tiles);
+    // The tile set joins the images read ahead, under the path the level names.
+    std::promise<Made<Image>> tiles;
+    m_images.push_back(Expect(read->level.tilemapPath, tiles));
+    tiles.set_value(Made<Image>{std::move(read->tiles), nullptr, ""});
     return std::move(read->level);
 }
 

@@ -61,9 +61,6 @@ private:
     std::vector<Ahead<Image>> m_images;
     Ahead<Music> m_music;
     Ahead<LevelAndTiles> m_level;
-    // The level's tile set once the level is taken, until it is asked for.
-    std::string m_tilesPath;
-    std::optional<Image> m_tiles;
     std::thread m_helper;
 };
 
