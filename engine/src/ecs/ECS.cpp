@@ -127,9 +127,11 @@ void ECS::RemoveEntity(const EntityID& entity) {
     if (!found)
         return;
     const Archetype had = *found;
-    for (auto& [typeId, storage] : m_componentMap)
-        if (had.test(typeId))
-            storage->Remove(entity);
+    // By the entity's own bits: every type it carries has an id within the
+    // archetype's width, and nothing here can fail half-way.
+    for (IDType type = 0; type < MAX_COMPONENTS; ++type)
+        if (had.test(type) && m_byType[type])
+            m_byType[type]->Remove(entity);
     for (auto& [arch, list] : m_lists)
         if ((had & arch) == arch)
             Drop(list, entity);

@@ -52,9 +52,14 @@ public:
     // RecordMemory.h); records made without a reservation come from the heap,
     // so that adding and removing them one by one never keeps a block alive.
     void ReserveEntities(size_t n);
+    // Throws "Component Not Registered!" for a type never registered, and
+    // the bit set's std::out_of_range for a type id past the archetype's
+    // width, before anything changes.
     template <typename T> void ReserveComponents(size_t n) {
         const IDType type = Component<T>::GetTypeID();
-        Reserve(Storage(type), n);
+        ComponentStorage& storage = Storage(type);
+        CheckTypeId(type);
+        Reserve(storage, n);
         m_reserved[type] += n;
     }
 
@@ -65,10 +70,13 @@ public:
     size_t ComponentTypeCount() const { return m_componentMap.size(); }
 
     // Throws "Component Not Registered!" (std::runtime_error) for a type never
-    // registered. A second T for the same entity is dropped; the first stays.
+    // registered, and the bit set's std::out_of_range for a type id past the
+    // archetype's width, both before anything changes. A second T for the
+    // same entity is dropped; the first stays.
     template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
         const IDType type = Component<T>::GetTypeID();
         ComponentStorage& storage = Storage(type);
+        CheckTypeId(type);
         Ref<T> record;
         if (m_reserved[type] > 0) {
             --m_reserved[type];
@@ -124,6 +132,9 @@ public:
 
 private:
     EntityID GetNewID() { return m_entityIdCounter++; }
+    // A type id that has no bit in an archetype fails as setting its bit
+    // would: with the bit set's std::out_of_range.
+    static void CheckTypeId(IDType type) { Archetype().set(type); }
     // Storage internals stay out of this header: records reach it untyped.
     void AddStorage(IDType type);
     ComponentStorage& Storage(IDType type) const;
