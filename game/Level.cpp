@@ -57,10 +57,6 @@ const json& Array(const json& value) {
     return value;
 }
 
-} // namespace
-
-namespace {
-
 // The level in a parsed document; keys are looked up as the game always did:
 // a missing key reads as null.
 LevelData FromDocument(json& doc) {
@@ -85,128 +81,6 @@ LevelData FromDocument(json& doc) {
     return level;
 }
 
-// Reads a well-formed level straight into LevelData, without building the
-// document: an object holding each of the four keys once, "board" an array of
-// arrays of whole numbers in the int range, "tilemap_path" a string and the
-// tile sizes whole positive numbers. Anything else, a syntax error included,
-// stops it, and the document reader then says what is wrong, as it always
-// did.
-class QuickLevel {
-public:
-    bool Read(std::string_view text) {
-        return json::sax_parse(text.data(), text.data() + text.size(), this,
-                               json::input_format_t::json, false) &&
-               m_depth == 0 && m_seen == ALL && m_level.tileW > 0 && m_level.tileH > 0;
-    }
-    LevelData Take() { return std::move(m_level); }
-
-    // The parser's events.
-    bool null() { return Other(); }
-    bool boolean(bool) { return Other(); }
-    bool number_integer(json::number_integer_t v) { return Number(v); }
-    bool number_unsigned(json::number_unsigned_t v) {
-        return v <= json::number_unsigned_t(std::numeric_limits<int>::max()) &&
-               Number(json::number_integer_t(v));
-    }
-    bool number_float(json::number_float_t, const std::string&) { return Other(); }
-    bool string(std::string& v) {
-        if (Other())
-            return true;
-        if (m_depth != 1 || m_key != PATH)
-            return false;
-        m_level.tilemapPath = std::move(v);
-        return true;
-    }
-    bool binary(json::binary_t&) { return false; }
-    bool start_object(std::size_t) {
-        if (m_depth == 0 || Skipping()) {
-            ++m_depth;
-            return true;
-        }
-        return Open(); // an object as the value of another key is skipped
-    }
-    bool key(std::string& k) {
-        if (Skipping())
-            return true;
-        m_key = k == "board"          ? BOARD
-                : k == "tilemap_path" ? PATH
-                : k == "tile_w"       ? TILE_W
-                : k == "tile_h"       ? TILE_H
-                                      : NONE;
-        // A key given twice: the document reader's last-one-wins takes over.
-        if (m_key != NONE && (m_seen & m_key))
-            return false;
-        m_seen |= m_key;
-        return true;
-    }
-    bool end_object() {
-        --m_depth;
-        if (m_skipFrom && m_depth < m_skipFrom)
-            m_skipFrom = 0;
-        return true;
-    }
-    bool start_array(std::size_t) {
-        if (Skipping()) {
-            ++m_depth;
-            return true;
-        }
-        if (m_depth == 1 && m_key == BOARD) {
-            ++m_depth;
-            return true;
-        }
-        if (m_depth == 2) { // a column
-            ++m_depth;
-            m_level.board.emplace_back();
-            return true;
-        }
-        return Open();
-    }
-    bool end_array() {
-        --m_depth;
-        if (m_skipFrom && m_depth < m_skipFrom)
-            m_skipFrom = 0;
-        return true;
-    }
-    bool parse_error(std::size_t, const std::string&, const json::exception&) { return false; }
-
-private:
-    enum : unsigned { NONE = 0, BOARD = 1, PATH = 2, TILE_W = 4, TILE_H = 8, ALL = 15 };
-
-    bool Skipping() const { return m_skipFrom != 0; }
-    // The value of a key of no interest: skipped down to its end.
-    bool Open() {
-        if (m_depth != 1 || m_key != NONE)
-            return false;
-        m_skipFrom = ++m_depth;
-        return true;
-    }
-    bool Other() { return Skipping() || (m_depth == 1 && m_key == NONE); }
-    bool Number(json::number_integer_t v) {
-        if (Skipping() || (m_depth == 1 && m_key == NONE))
-            return true;
-        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-            return false;
-        if (m_depth == 3) {
-            m_level.board.back().push_back(int(v));
-            return true;
-        }
-        if (m_depth == 1 && m_key == TILE_W)
-            m_level.tileW = int(v);
-        else if (m_depth == 1 && m_key == TILE_H)
-            m_level.tileH = int(v);
-        else
-            return false;
-        return true;
-    }
-
-    LevelData m_level;
-    int m_depth = 0;
-    // Depth of the value being skipped, 0 when none is.
-    int m_skipFrom = 0;
-    unsigned m_key = NONE;
-    unsigned m_seen = NONE;
-};
-
 } // namespace
 
 LevelData Parse(std::istream& in) {
@@ -220,9 +94,6 @@ LevelData Parse(std::istream& in) {
 }
 
 LevelData Parse(std::string_view text) {
-    QuickLevel quick;
-    if (quick.Read(text))
-        return quick.Take();
     json doc;
     try {
         // What `stream >> doc` does, on memory: one value, the rest ignored.

@@ -41,7 +41,8 @@ inline bool IsDraught(int code) {
 // their integer part; anything that is not an int, a missing key, a wrong type
 // or a non-positive tile size throws LevelError.
 LevelData Parse(std::istream& in);
-// The same on text in memory, which parses several times faster.
+// The same on text in memory, where the parser runs several times faster
+// than on a stream.
 LevelData Parse(std::string_view text);
 // Parse on the file at path, a regular file read in one go; an unreadable
 // file throws LevelError too.

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include <engine/core/Log.h>
 
@@ -43,31 +42,4 @@ TEST(Log, ErrorWritesTheWarningLineAndExits255) {
     EXPECT_EXIT(Log::Err("SHADER", "Uniform %s does not exist", "u_texPos"),
                 ::testing::ExitedWithCode(255),
                 "^\x1b\\[0;31mSHADER: Uniform u_texPos does not exist\x1b\\[0m\n$");
-}
-
-TEST(Log, CapturedLinesWaitForTheirReplayAndKeepTheirOrder) {
-    std::string held;
-    CaptureStderr();
-    std::thread helper([&] {
-        Log::Capture capture;
-        Log::Log("FT ERROR", "first %d", 1);
-        Log::Warn("GL TEXTURE2D", "second");
-        held = capture.Take();
-    });
-    helper.join();
-    Log::Log("MAIN", "meanwhile");
-    Log::Replay(held);
-    EXPECT_EQ(GetCapturedStderr(), "MAIN: meanwhile\n"
-                                   "FT ERROR: first 1\n"
-                                   "\x1b[0;31mGL TEXTURE2D: second\x1b[0m\n");
-}
-
-TEST(Log, ErrorUnderACaptureWritesTheHeldLinesThenItsOwn) {
-    EXPECT_EXIT(
-        {
-            Log::Capture capture;
-            Log::Log("HELD", "before");
-            Log::Err("SHADER", "fatal");
-        },
-        ::testing::ExitedWithCode(255), "^HELD: before\n\x1b\\[0;31mSHADER: fatal\x1b\\[0m\n$");
 }

@@ -80,13 +80,13 @@ int FuzzLevel(const uint8_t* data, size_t size) {
         FUZZ_CHECK(std::strlen(error.what()) > 0);
         refused = error.what();
     }
-    // The game reads from memory, mostly without a document: the same level,
-    // or the same reason.
+    // The game reads a regular file from memory: the same level, or the same
+    // reason.
     try {
-        const LevelData quick = Level::Parse(std::string_view(text));
+        const LevelData read = Level::Parse(std::string_view(text));
         FUZZ_CHECK(refused.empty());
-        FUZZ_CHECK(quick.board == level.board && quick.tilemapPath == level.tilemapPath &&
-                   quick.tileW == level.tileW && quick.tileH == level.tileH);
+        FUZZ_CHECK(read.board == level.board && read.tilemapPath == level.tilemapPath &&
+                   read.tileW == level.tileW && read.tileH == level.tileH);
     } catch (const LevelError& error) {
         FUZZ_CHECK(error.what() == refused);
     }

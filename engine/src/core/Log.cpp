@@ -5,26 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace Engine::Log {
-
-namespace {
-// Where this thread's lines go instead of stderr, while a Capture lives.
-thread_local std::string* t_capture = nullptr;
-
-void Out(const char* text, size_t n) {
-    std::fwrite(text, 1, n, stderr);
-    std::fflush(stderr);
-}
-
-void Emit(const char* text, size_t n) {
-    if (t_capture)
-        t_capture->append(text, n);
-    else
-        Out(text, n);
-}
-} // namespace
-
-namespace Detail {
+namespace Engine::Log::Detail {
 
 void Write(const char* format, ...) {
     va_list args;
@@ -39,46 +20,18 @@ void Write(const char* format, ...) {
         return;
     }
     if (static_cast<size_t>(n) < sizeof small) {
-        Emit(small, static_cast<size_t>(n));
+        std::fwrite(small, 1, static_cast<size_t>(n), stderr);
     } else {
         std::vector<char> big(static_cast<size_t>(n) + 1);
         std::vsnprintf(big.data(), big.size(), format, again);
-        Emit(big.data(), static_cast<size_t>(n));
+        std::fwrite(big.data(), 1, static_cast<size_t>(n), stderr);
     }
     va_end(again);
+    std::fflush(stderr);
 }
 
 void Exit() {
-    if (t_capture) {
-        std::string held;
-        held.swap(*t_capture);
-        t_capture = nullptr;
-        Replay(held);
-    }
     std::exit(-1);
 }
 
-} // namespace Detail
-
-Capture::Capture() : m_outer(t_capture) {
-    t_capture = &m_lines;
-}
-
-Capture::~Capture() {
-    t_capture = m_outer;
-    if (m_outer)
-        m_outer->append(m_lines);
-}
-
-std::string Capture::Take() {
-    std::string lines;
-    lines.swap(m_lines);
-    return lines;
-}
-
-void Replay(const std::string& lines) {
-    if (!lines.empty())
-        Out(lines.data(), lines.size());
-}
-
-} // namespace Engine::Log
+} // namespace Engine::Log::Detail

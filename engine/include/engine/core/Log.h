@@ -17,8 +17,8 @@ constexpr bool Printable =
     std::is_arithmetic_v<std::decay_t<T>> || std::is_pointer_v<std::decay_t<T>> ||
     std::is_null_pointer_v<std::decay_t<T>> || std::is_enum_v<std::decay_t<T>>;
 
-// Plain strings, not static objects: a helper thread may still log while the
-// process exits, after such objects are destroyed.
+// Plain strings, not static objects: a line can be written at any time,
+// even while static objects are destroyed at exit.
 inline constexpr const char* Red() {
     return "\x1b[0;31m";
 }
@@ -26,29 +26,6 @@ inline constexpr const char* Reset() {
     return "\x1b[0m";
 }
 } // namespace Detail
-
-// While it lives, whatever this thread logs is kept here instead of written,
-// so work done ahead on a helper thread can show its lines at the point where
-// the work is used. Captures nest: lines an inner one still holds when it
-// ends pass to the outer one. A fatal line (Err) is written all the same,
-// after the lines held so far.
-class Capture {
-public:
-    Capture();
-    ~Capture();
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
-
-    // The lines so far, each with its line break; the capture goes on empty.
-    std::string Take();
-
-private:
-    std::string m_lines;
-    std::string* m_outer;
-};
-
-// Writes lines taken from a capture to stderr, in one call.
-void Replay(const std::string& lines);
 
 // "TAG: message" on stderr.
 template <typename... Args> void Log(std::string type, std::string msg, Args... args) {
