@@ -9,7 +9,6 @@
 #include <engine/core/Base.h>
 #include <engine/ecs/Types.h>
 
-#include "core/LargeAllocator.h"
 #include "ecs/EntityTable.h"
 
 namespace Engine {
@@ -86,10 +85,10 @@ private:
             m_dense[entity] = 0;
     }
 
-    std::vector<Ref<void>, LargeAllocator<Ref<void>>> m_records;
-    std::vector<EntityID, LargeAllocator<EntityID>> m_owners;
+    std::vector<Ref<void>> m_records;
+    std::vector<EntityID> m_owners;
     // Index + 1 of each entity's record, 0 for none.
-    std::vector<uint32_t, LargeAllocator<uint32_t>> m_dense;
+    std::vector<uint32_t> m_dense;
     std::unordered_map<EntityID, uint32_t> m_far;
 };
 

@@ -8,8 +8,6 @@
 
 #include <engine/ecs/Types.h>
 
-#include "core/LargeAllocator.h"
-
 namespace Engine {
 
 // The size an array indexed by id grows to so that `id` fits: doubling, but
@@ -96,8 +94,8 @@ public:
     }
 
 private:
-    std::vector<uint8_t, LargeAllocator<uint8_t>> m_alive;
-    std::vector<Archetype, LargeAllocator<Archetype>> m_arch;
+    std::vector<uint8_t> m_alive;
+    std::vector<Archetype> m_arch;
     std::unordered_map<EntityID, Archetype> m_far;
     size_t m_count = 0;
 };

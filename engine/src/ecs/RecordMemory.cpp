@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/LargeAllocator.h"
 #include "core/Sanitized.h"
 
 namespace Engine::Detail {
@@ -46,8 +45,10 @@ void Release(Block* block) noexcept {
 }
 
 Block* NewBlock() {
-    // One huge page where the system has them: a block is filled in order.
-    return new (AllocateHugePages(BLOCK)) Block{{1}};
+    void* memory = std::aligned_alloc(BLOCK, BLOCK);
+    if (!memory)
+        throw std::bad_alloc();
+    return new (memory) Block{{1}};
 }
 
 } // namespace
