@@ -127,7 +127,7 @@ TEST_F(EcsTest, RemoveEntityDropsItsRecordsEverywhere) {
 }
 
 // Ids near the counter live in arrays, made-up ones far past it in maps, and
-// reserved records in shared blocks; none of that may show.
+// some records were reserved ahead; none of that may show.
 TEST_F(EcsTest, AnyIdAndAnyWayOfMakingRecordsBehaveAlike) {
     const EntityID far = 0xFFFFFFFFu, past = EntityID(1) << 22, near = 3;
     ecs.ReserveEntities(1000);

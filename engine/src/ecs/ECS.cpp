@@ -88,7 +88,6 @@ ECS& ECS::Get() {
 void ECS::Reset() {
     m_componentMap.clear();
     m_byType.fill(nullptr);
-    m_reserved.fill(0);
     m_reservedLastId = 0;
     m_entities->Clear();
     m_lists.clear();

@@ -10,7 +10,6 @@
 #include <engine/core/Base.h>
 #include <engine/core/Log.h>
 #include <engine/ecs/Component.h>
-#include <engine/ecs/RecordMemory.h>
 #include <engine/ecs/SystemBase.h>
 #include <engine/ecs/Types.h>
 
@@ -47,10 +46,7 @@ public:
     template <typename T> void RegisterComponent() { AddStorage(Component<T>::GetTypeID()); }
 
     // Room for n more entities, or n more records of T (a registered type),
-    // so that making many at once does not grow the stores step by step. The
-    // next n records of T are also made side by side in large blocks (see
-    // RecordMemory.h); records made without a reservation come from the heap,
-    // so that adding and removing them one by one never keeps a block alive.
+    // so that making many at once does not grow the stores step by step.
     void ReserveEntities(size_t n);
     // Throws "Component Not Registered!" for a type never registered, and
     // the bit set's std::out_of_range for a type id past the archetype's
@@ -60,7 +56,6 @@ public:
         ComponentStorage& storage = Storage(type);
         CheckTypeId(type);
         Reserve(storage, n);
-        m_reserved[type] += n;
     }
 
     template <typename T> bool IsComponentRegistered() const {
@@ -77,14 +72,7 @@ public:
         const IDType type = Component<T>::GetTypeID();
         ComponentStorage& storage = Storage(type);
         CheckTypeId(type);
-        Ref<T> record;
-        if (m_reserved[type] > 0) {
-            --m_reserved[type];
-            record = std::allocate_shared<T>(Detail::RecordAllocator<T>(),
-                                             T(std::forward<Args>(args)...));
-        } else {
-            record = CreateRef<T>(T(std::forward<Args>(args)...));
-        }
+        Ref<T> record = CreateRef<T>(T(std::forward<Args>(args)...));
         AddRecord(type, storage, entity, std::move(record));
     }
 
@@ -152,8 +140,6 @@ private:
     CompIdArrayMap m_componentMap;
     // The same stores by type id, for the lookups every component access makes.
     std::array<ComponentStorage*, MAX_COMPONENTS> m_byType{};
-    // Records of each type still to be made in blocks.
-    std::array<size_t, MAX_COMPONENTS> m_reserved{};
     Uni<EntityTable> m_entities;
     SystemMap m_systems;
     RunObserver m_runObserver;
