@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <engine/core/Engine.h>
 #include <engine/core/Input.h>
 #include <engine/core/Time.h>
 
+#include "core/Retry.h"
 #include "support/GLContext.h"
 
 using namespace EngineTest;
@@ -134,4 +136,34 @@ TEST_F(GLTest, GLErrorsAreReportedWithCallTextFileAndLine) {
     GLCall(glClear(GL_COLOR_BUFFER_BIT));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(Engine::GLLogCall("none", "file", 1));
+}
+
+// The rule by which the window asks a display again: a display that refuses
+// some times is reached on the next try, and one that never answers is given
+// up after the last, each wait twice the one before.
+TEST(WindowRetry, ADisplayThatRefusesIsAskedAgainUntilTheLastTry) {
+    using Engine::Window;
+    struct Case {
+        int refusals;
+        int reachedOn; // 0: given up
+        std::vector<uint32_t> waits;
+    };
+    const std::vector<Case> cases = {
+        {0, 1, {}},
+        {1, 2, {100}},
+        {3, 4, {100, 200, 400}},
+        {Window::RETRIES, Window::RETRIES + 1, {100, 200, 400, 800}},
+        {Window::RETRIES + 1, 0, {100, 200, 400, 800}},
+        {1000, 0, {100, 200, 400, 800}},
+    };
+    for (const Case& c : cases) {
+        int tries = 0;
+        std::vector<uint32_t> waits;
+        const int reached = Engine::TryWithRetries(
+            Window::RETRIES, 100, [&] { return ++tries > c.refusals; },
+            [&](uint32_t ms) { waits.push_back(ms); });
+        EXPECT_EQ(reached, c.reachedOn) << c.refusals << " refusals";
+        EXPECT_EQ(waits, c.waits) << c.refusals << " refusals";
+        EXPECT_EQ(tries, std::min(c.refusals + 1, Window::RETRIES + 1)) << c.refusals;
+    }
 }

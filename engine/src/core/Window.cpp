@@ -5,6 +5,8 @@
 #include <engine/core/Log.h>
 #include <engine/core/Renderer.h>
 
+#include "core/Retry.h"
+
 namespace Engine {
 
 namespace {
@@ -25,23 +27,30 @@ bool Window::StartVideoOnADisplay() {
     // An X server resets when its last client leaves and refuses connections
     // meanwhile; a game starting then would get an invisible window. The
     // display is asked again for a second and a half before giving up.
-    Uint32 delay = 100;
-    for (int retry = 1; ShowsNoWindow(SDL_GetCurrentVideoDriver()); ++retry, delay *= 2) {
-        if (retry > RETRIES) {
-            Log::Log("WINDOW", "SDL found no display to show a window on (video driver %s)",
-                     SDL_GetCurrentVideoDriver());
-            return false;
+    bool again = false, broken = false;
+    auto reach = [&] {
+        if (again) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0) {
+                Log::Log("WINDOW", "SDL could not initialize! SDL Error: %s", SDL_GetError());
+                broken = true;
+                return true; // no use trying on
+            }
         }
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        SDL_Delay(delay);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0) {
-            Log::Log("WINDOW", "SDL could not initialize! SDL Error: %s", SDL_GetError());
-            return false;
-        }
-        if (!ShowsNoWindow(SDL_GetCurrentVideoDriver()))
-            Log::Warn("WINDOW", "The display was out of reach for a moment; reached it on try %d",
-                      retry + 1);
+        again = true;
+        return !ShowsNoWindow(SDL_GetCurrentVideoDriver());
+    };
+    const int reached = TryWithRetries(RETRIES, 100, reach, [](uint32_t ms) { SDL_Delay(ms); });
+    if (broken)
+        return false;
+    if (reached == 0) {
+        Log::Log("WINDOW", "SDL found no display to show a window on (video driver %s)",
+                 SDL_GetCurrentVideoDriver());
+        return false;
     }
+    if (reached > 1)
+        Log::Warn("WINDOW", "The display was out of reach for a moment; reached it on try %d",
+                  reached);
     return true;
 }
 
