@@ -71,6 +71,9 @@ void Gamepads::HandleEvent(const SDL_Event& event) {
         break;
     case SDL_CONTROLLERDEVICEREMOVED:
         Close(event.cdevice.which);
+        // SDL 2.26 drops the pending announcement of a pad that arrived just
+        // before this one left.
+        OpenArrived();
         break;
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP:
@@ -102,10 +105,20 @@ bool Gamepads::Open(int deviceIndex) {
     SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
     Pad& pad = Pads()[id];
     // Opened before: SDL counted one more reference, which this drops.
-    if (pad.controller)
+    if (pad.controller) {
         SDL_GameControllerClose(controller);
-    else
-        pad.controller.reset(controller);
+        return true;
+    }
+    pad.controller.reset(controller);
+    // SDL sends no events for what is already held when a pad is opened.
+    for (int button = 0; button < SDL_CONTROLLER_BUTTON_MAX; ++button)
+        UpdateButton(id, button,
+                     SDL_GameControllerGetButton(
+                         controller, static_cast<SDL_GameControllerButton>(button)) != 0);
+    for (int axis = 0; axis < SDL_CONTROLLER_AXIS_MAX; ++axis)
+        UpdateAxis(
+            id, axis,
+            SDL_GameControllerGetAxis(controller, static_cast<SDL_GameControllerAxis>(axis)));
     return true;
 }
 

@@ -51,8 +51,9 @@ public:
     static void HandleEvent(const SDL_Event& event);
 
     // SDL announces an arriving pad by its device index, but names it by its
-    // instance id from then on, and indices shift as pads leave. This opens
-    // every mapped pad that is not open yet, whatever index was announced.
+    // instance id from then on, and indices shift as pads leave. So whenever
+    // a pad arrives or leaves, every mapped pad not open yet is opened,
+    // whatever index was announced.
     static void OpenArrived();
     // Opens the pad at a device index; false, with a warning, if SDL cannot.
     static bool Open(int deviceIndex);
