@@ -194,6 +194,7 @@ class VirtualPads : public ::testing::Test {
 protected:
     void SetUp() override {
         Gamepads::CloseAll();
+        EngineTest::OnlyVirtualPads();
         ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
     }
     void TearDown() override {

@@ -41,6 +41,7 @@ protected:
     void SetUp() override {
         Input::Clear();
         Gamepads::CloseAll();
+        EngineTest::OnlyVirtualPads();
         ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         NewWorld();
