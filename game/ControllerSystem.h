@@ -1,5 +1,6 @@
 #pragma once
 
+#include <engine/core/Input.h>
 #include <engine/ecs/System.h>
 #include <engine/physics/RigidBody.h>
 
@@ -7,7 +8,8 @@
 
 namespace Engine {
 
-// A and D accelerate the body sideways up to its top speed; SPACE jumps while grounded.
+// A and D, or a pad's D-pad and left stick, accelerate the body sideways up to
+// its top speed; SPACE, or the pad's south button, jumps while grounded.
 class ControllerSystem : public System<Controller, RigidBody> {
 public:
     // SDL key codes.
@@ -15,10 +17,20 @@ public:
     static constexpr int KeyRight = 100; // 'd'
     static constexpr int KeyJump = 32;   // space
 
-    ControllerSystem() = default;
+    // The player's moves, as the actions of the binding.
+    enum Move : int { MoveLeft, MoveRight, MoveJump };
+
+    // Binds the keys above and, on every pad, the D-pad, the left stick and
+    // the south button.
+    ControllerSystem();
     ~ControllerSystem() override = default;
 
     void Run(EntityID entity) override;
+
+    const ActionMap& Moves() const { return m_moves; }
+
+private:
+    ActionMap m_moves;
 };
 
 } // namespace Engine

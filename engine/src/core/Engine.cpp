@@ -1,6 +1,7 @@
 #include <engine/core/Engine.h>
 
 #include <engine/audio/Clip.h>
+#include <engine/core/Gamepad.h>
 #include <engine/core/Input.h>
 #include <engine/core/Log.h>
 #include <engine/core/Time.h>
@@ -84,6 +85,13 @@ void Engine::ProcessInput(bool* quit) {
             break;
         case SDL_KEYUP:
             Input::UpdateKey(event.key.keysym.sym, false);
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+        case SDL_CONTROLLERAXISMOTION:
+            Gamepads::HandleEvent(event);
             break;
         default:
             break;

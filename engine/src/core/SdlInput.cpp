@@ -38,4 +38,22 @@ size_t Input::KeyCount() {
     return keyStates.size();
 }
 
+void ActionMap::BindKey(int action, int key) {
+    m_keys.emplace_back(action, key);
+}
+
+void ActionMap::BindPad(int action, PadInput input) {
+    m_pads.emplace_back(action, input);
+}
+
+bool ActionMap::IsHeld(int action) const {
+    for (const auto& [bound, key] : m_keys)
+        if (bound == action && Input::IsKeyPressed(key))
+            return true;
+    for (const auto& [bound, input] : m_pads)
+        if (bound == action && Gamepads::IsHeld(input))
+            return true;
+    return false;
+}
+
 } // namespace Engine

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <engine/core/Gamepad.h>
 #include <engine/core/Log.h>
 #include <engine/core/Renderer.h>
 
@@ -82,6 +83,10 @@ bool Window::Init() {
         SDL_Quit();
         return false;
     }
+    // Pad buttons by where they sit, not by their labels: otherwise SDL swaps
+    // them on Nintendo pads and the button under the thumb changes meaning.
+    // A value the user set in the environment still wins.
+    SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
     // The rest one by one, after the video: a machine without a sound card or
     // joystick support can still show the game, and a subsystem that fails
     // must not take the video down with it.
@@ -123,6 +128,7 @@ void Window::Shutdown() {
         m_Window = nullptr;
     }
     if (m_SdlStarted) {
+        Gamepads::CloseAll();
         SDL_Quit();
         m_SdlStarted = false;
     }

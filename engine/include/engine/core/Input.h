@@ -2,8 +2,12 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include <glm/vec2.hpp>
+
+#include <engine/core/Gamepad.h>
 
 namespace Engine {
 
@@ -28,6 +32,20 @@ public:
 private:
     static std::unordered_map<int, bool> keyStates;
     static std::unordered_map<uint8_t, bool> mouseStates;
+};
+
+// Which keys and pad inputs perform each of a program's actions, numbered as
+// the program likes. An action is held while any of them is, on the keyboard
+// or on any open pad; a key and a button held together count once.
+class ActionMap {
+public:
+    void BindKey(int action, int key);
+    void BindPad(int action, PadInput input);
+    bool IsHeld(int action) const;
+
+private:
+    std::vector<std::pair<int, int>> m_keys;
+    std::vector<std::pair<int, PadInput>> m_pads;
 };
 
 } // namespace Engine

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+
+#include <engine/core/Engine.h>
+#include <engine/core/Gamepad.h>
+#include <engine/core/Input.h>
+
+#include "core/VirtualPad.h"
+
+using namespace Engine;
+using EngineTest::VirtualPad;
+
+namespace {
+
+constexpr PadInput South = PadInput::Button(SDL_CONTROLLER_BUTTON_A);
+constexpr PadInput DPadRight = PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+constexpr PadInput StickLeft = PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTX);
+constexpr PadInput StickRight = PadInput::AxisPositive(SDL_CONTROLLER_AXIS_LEFTX);
+
+// The pad table alone: pads attached without devices.
+class PadState : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Gamepads::CloseAll();
+        Input::Clear();
+    }
+    void TearDown() override {
+        Gamepads::CloseAll();
+        Input::Clear();
+    }
+};
+
+TEST_F(PadState, StickDirectionsHoldPastAQuarterAndLetGoBelowAFifth) {
+    // One stick moved through these values in turn (full travel is 32767).
+    struct Position {
+        int value;
+        bool left, right;
+        const char* what;
+    } path[] = {
+        {0, false, false, "at rest"},
+        {6553, false, false, "just under a fifth"},
+        {8191, false, false, "just short of a quarter never starts"},
+        {8192, false, true, "past a quarter"},
+        {6554, false, true, "back to just over a fifth, still held"},
+        {6553, false, false, "under a fifth lets go"},
+        {8000, false, false, "between, coming up again, stays let go"},
+        {-8191, false, false, "left, short of a quarter"},
+        {-8192, true, false, "left past a quarter"},
+        {-6554, true, false, "left, just over a fifth"},
+        {-6553, false, false, "left, under a fifth"},
+        {32767, false, true, "full right"},
+        {-32768, true, false, "full left in one move: right let go, left held"},
+        {0, false, false, "released"},
+    };
+    Gamepads::Attach(7);
+    for (const Position& p : path) {
+        Gamepads::UpdateAxis(7, SDL_CONTROLLER_AXIS_LEFTX, p.value);
+        EXPECT_EQ(Gamepads::IsHeld(7, StickLeft), p.left) << p.what;
+        EXPECT_EQ(Gamepads::IsHeld(7, StickRight), p.right) << p.what;
+        EXPECT_FALSE(Gamepads::IsHeld(PadInput::AxisPositive(SDL_CONTROLLER_AXIS_LEFTY))) << p.what;
+    }
+    // A trigger is a positive axis like any other.
+    Gamepads::UpdateAxis(7, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 32767);
+    EXPECT_TRUE(Gamepads::IsHeld(PadInput::AxisPositive(SDL_CONTROLLER_AXIS_TRIGGERRIGHT)));
+}
+
+TEST_F(PadState, AnActionIsHeldWhileAnyKeyOrPadHoldsIt) {
+    enum { Right, Jump };
+    ActionMap map;
+    map.BindKey(Right, 'd');
+    map.BindPad(Right, DPadRight);
+    map.BindPad(Right, StickRight);
+    map.BindKey(Jump, ' ');
+    map.BindPad(Jump, South);
+
+    struct Change {
+        std::function<void()> apply;
+        bool right, jump;
+        const char* what;
+    } changes[] = {
+        {[] { Gamepads::Attach(1), Gamepads::Attach(2); }, false, false, "two idle pads"},
+        {[] { Gamepads::UpdateButton(1, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true); }, true, false,
+         "pad 1's D-pad"},
+        {[] { Input::UpdateKey('d', true); }, true, false, "and the key"},
+        {[] { Gamepads::Close(1); }, true, false, "pad 1 pulled out, the key still holds"},
+        {[] { Input::UpdateKey('d', false); }, false, false, "key let go"},
+        {[] { Gamepads::UpdateAxis(2, SDL_CONTROLLER_AXIS_LEFTX, 20000); }, true, false,
+         "pad 2's stick"},
+        {[] { Gamepads::Attach(3), Gamepads::UpdateAxis(3, SDL_CONTROLLER_AXIS_LEFTX, 9000); },
+         true, false, "and a third pad's"},
+        {[] { Gamepads::Close(2); }, true, false, "pad 2 pulled out, pad 3 still holds"},
+        {[] { Gamepads::UpdateButton(3, SDL_CONTROLLER_BUTTON_A, true); }, true, true,
+         "pad 3's south button"},
+        {[] { Gamepads::Close(3); }, false, false, "the last holder pulled out"},
+        {[] { Input::UpdateKey(' ', true); }, false, true, "the keyboard alone"},
+    };
+    for (const Change& c : changes) {
+        c.apply();
+        EXPECT_EQ(map.IsHeld(Right), c.right) << c.what;
+        EXPECT_EQ(map.IsHeld(Jump), c.jump) << c.what;
+    }
+    EXPECT_FALSE(map.IsHeld(99)) << "an action nothing is bound to";
+}
+
+TEST_F(PadState, UnknownPadsAndInputsBeyondTheLayoutAreIgnored) {
+    Gamepads::UpdateButton(5, SDL_CONTROLLER_BUTTON_A, true);
+    Gamepads::UpdateAxis(5, SDL_CONTROLLER_AXIS_LEFTX, 32767);
+    EXPECT_EQ(Gamepads::Count(), 0u);
+
+    Gamepads::Attach(5);
+    for (int bad : {-1, int(SDL_CONTROLLER_BUTTON_MAX), 255, INT_MAX, INT_MIN}) {
+        Gamepads::UpdateButton(5, bad, true);
+        Gamepads::UpdateAxis(5, bad, 32767);
+        for (auto kind :
+             {PadInput::Kind::Button, PadInput::Kind::AxisNegative, PadInput::Kind::AxisPositive})
+            EXPECT_FALSE(Gamepads::IsHeld(PadInput{kind, bad})) << bad;
+    }
+    for (int button = 0; button < SDL_CONTROLLER_BUTTON_MAX; ++button)
+        EXPECT_FALSE(Gamepads::IsHeld(PadInput{PadInput::Kind::Button, button})) << button;
+    for (int axis = 0; axis < SDL_CONTROLLER_AXIS_MAX; ++axis)
+        EXPECT_FALSE(Gamepads::IsHeld(PadInput::AxisPositive(SDL_GameControllerAxis(axis))));
+}
+
+// The main loop's polling hands controller events to the pad table.
+class PadEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Gamepads::CloseAll();
+        Input::Clear();
+        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    void TearDown() override {
+        Gamepads::CloseAll();
+        SDL_Quit();
+        Input::Clear();
+    }
+
+    static void Button(SDL_JoystickID pad, SDL_GameControllerButton button, bool down) {
+        SDL_Event event{};
+        event.type = down ? SDL_CONTROLLERBUTTONDOWN : SDL_CONTROLLERBUTTONUP;
+        event.cbutton.which = pad;
+        event.cbutton.button = static_cast<Uint8>(button);
+        event.cbutton.state = down ? SDL_PRESSED : SDL_RELEASED;
+        SDL_PushEvent(&event);
+    }
+    static void Axis(SDL_JoystickID pad, SDL_GameControllerAxis axis, Sint16 value) {
+        SDL_Event event{};
+        event.type = SDL_CONTROLLERAXISMOTION;
+        event.caxis.which = pad;
+        event.caxis.axis = static_cast<Uint8>(axis);
+        event.caxis.value = value;
+        SDL_PushEvent(&event);
+    }
+    static void Removed(SDL_JoystickID pad) {
+        SDL_Event event{};
+        event.type = SDL_CONTROLLERDEVICEREMOVED;
+        event.cdevice.which = pad;
+        SDL_PushEvent(&event);
+    }
+
+    Engine::Engine engine{1280, 720};
+    bool quit = false;
+};
+
+TEST_F(PadEvents, ButtonsAxesAndRemovalFollowTheLastEventOfThePoll) {
+    Gamepads::Attach(4);
+    Button(4, SDL_CONTROLLER_BUTTON_A, true);
+    Axis(4, SDL_CONTROLLER_AXIS_LEFTX, -20000);
+    Button(4, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    Button(4, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false); // pressed and let go in one poll
+    engine.ProcessInput(&quit);
+    EXPECT_TRUE(Gamepads::IsHeld(4, South));
+    EXPECT_TRUE(Gamepads::IsHeld(4, StickLeft));
+    EXPECT_FALSE(Gamepads::IsHeld(4, DPadRight));
+    EXPECT_EQ(Input::KeyCount(), 0u) << "the key table stays keyboard-only";
+
+    Button(4, SDL_CONTROLLER_BUTTON_A, false);
+    engine.ProcessInput(&quit);
+    EXPECT_FALSE(Gamepads::IsHeld(4, South));
+
+    // Pulled out while the stick is held: no release event comes first.
+    Removed(4);
+    engine.ProcessInput(&quit);
+    EXPECT_FALSE(Gamepads::IsOpen(4));
+    EXPECT_FALSE(Gamepads::IsHeld(StickLeft));
+    EXPECT_FALSE(quit);
+}
+
+// Pads SDL takes for plugged in, as a player's would be.
+class VirtualPads : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Gamepads::CloseAll();
+        EngineTest::OnlyVirtualPads();
+        ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    }
+    void TearDown() override {
+        Gamepads::CloseAll();
+        SDL_Quit();
+    }
+
+    void Poll() { engine.ProcessInput(&quit); }
+
+    Engine::Engine engine{1280, 720};
+    bool quit = false;
+};
+
+TEST_F(VirtualPads, PadsPresentAtStartAreOpened) {
+    // The joystick subsystem stays up for the pad.
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    VirtualPad pad;
+    pad.Button(SDL_CONTROLLER_BUTTON_A, true);
+    SDL_JoystickUpdate();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    Poll();
+    EXPECT_TRUE(Gamepads::IsOpen(pad.Id()));
+    // Held already when it was opened.
+    EXPECT_TRUE(Gamepads::IsHeld(pad.Id(), South));
+}
+
+TEST_F(VirtualPads, PadsPluggedWhileRunningPlayAndLeaveByInstanceId) {
+    Poll();
+    ASSERT_EQ(Gamepads::Count(), 0u);
+    VirtualPad a, b;
+    Poll();
+    EXPECT_TRUE(Gamepads::IsOpen(a.Id()));
+    EXPECT_TRUE(Gamepads::IsOpen(b.Id()));
+
+    // b moves to a's index; its id stays.
+    a.Unplug();
+    Poll();
+    EXPECT_FALSE(Gamepads::IsOpen(a.Id()));
+    EXPECT_TRUE(Gamepads::IsOpen(b.Id()));
+
+    VirtualPad c;
+    ASSERT_NE(c.Index(), c.Id()) << "the case that tells an index from an id";
+    Poll();
+    c.Button(SDL_CONTROLLER_BUTTON_A, true);
+    b.Axis(SDL_CONTROLLER_AXIS_LEFTX, 9000);
+    Poll();
+    EXPECT_TRUE(Gamepads::IsHeld(c.Id(), South));
+    EXPECT_TRUE(Gamepads::IsHeld(b.Id(), StickRight));
+    EXPECT_EQ(Gamepads::Count(), 2u);
+
+    c.Unplug();
+    Poll();
+    EXPECT_FALSE(Gamepads::IsHeld(South));
+    EXPECT_TRUE(Gamepads::IsHeld(StickRight));
+    b.Axis(SDL_CONTROLLER_AXIS_LEFTX, 6000);
+    Poll();
+    EXPECT_FALSE(Gamepads::IsHeld(StickRight));
+}
+
+TEST_F(VirtualPads, APadArrivingAsAnotherLeavesIsOpened) {
+    VirtualPad a;
+    Poll();
+    VirtualPad b; // announced at index 1, which a's leaving takes away
+    a.Unplug();
+    Poll();
+    EXPECT_TRUE(Gamepads::IsOpen(b.Id()));
+    EXPECT_EQ(Gamepads::Count(), 1u);
+    b.Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    Poll();
+    EXPECT_TRUE(Gamepads::IsHeld(DPadRight));
+}
+
+} // namespace
