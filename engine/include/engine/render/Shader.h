@@ -6,6 +6,8 @@
 
 #include <glm/mat4x4.hpp>
 
+#include <engine/core/Base.h>
+
 namespace Engine {
 
 // The two stages of a combined shader file.
@@ -19,9 +21,17 @@ struct ShaderSources {
 // "fragment"; every other line goes to the current stage with a newline.
 ShaderSources SplitShaderSource(std::istream& in);
 
+// The engine's own shader, which draws textured quads by the draw contract:
+// position at location 0, texture coordinate at 1, the uniforms
+// "u_ViewProjection", "u_Transform", "u_texPos" and "u_texScale".
+const ShaderSources& DefaultShaderSources();
+
 class Shader {
 public:
     explicit Shader(const std::string& path);
+    // Compiles and links the two stages given as text; name stands for the
+    // path in GetPath.
+    Shader(const ShaderSources& sources, std::string name);
     Shader(const Shader&) = delete;
     Shader& operator=(const Shader&) = delete;
     ~Shader();
@@ -35,6 +45,9 @@ public:
     void SetUniformFloat4(const std::string& name, float v0, float v1, float v2, float v3);
     void SetUniformMat4(const std::string& name, glm::mat4 mat);
     unsigned int CreateShader(const std::string& vert, const std::string& frag);
+
+    // A new program of the engine's own shader; needs a current GL context.
+    static Ref<Shader> CreateDefault();
 
     unsigned int GetID() const { return m_id; }
     const std::string& GetPath() const { return m_FilePath; }
