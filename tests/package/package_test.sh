@@ -8,7 +8,8 @@
 #  2. the desktop entry, icons and AppStream metadata of that tree pass
 #     desktop-file-validate and appstreamcli;
 #  3. cpack makes the Debian package (Section games, Depends computed, a
-#     maintainer and a description, versions that agree) and the archive;
+#     maintainer and a description, versions that agree) and the archive,
+#     and in the same run the engine's development package;
 #     lintian reports no error on the package (its warnings are printed);
 #  4. the package unpacked with dpkg-deb starts the same way, and the archive
 #     holds the very same tree.
@@ -159,7 +160,12 @@ tgzs=("$out"/pkg/sailhop-*.tar.gz)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || die "cpack made no sailhop_*.deb" "$out/cpack.log"
 [ ${#tgzs[@]} -eq 1 ] && [ -f "${tgzs[0]}" ] || die "cpack made no sailhop-*.tar.gz" "$out/cpack.log"
 deb="${debs[0]}"
+# The same run makes the engine's development package (checked by
+# dev_package_test.sh); the game's does not depend on it.
+devs=("$out"/pkg/libkeel-dev_*.deb)
+[ ${#devs[@]} -eq 1 ] && [ -f "${devs[0]}" ] || die "the same cpack run made no libkeel-dev_*.deb" "$out/cpack.log"
 field() { dpkg-deb -f "$deb" "$1"; }
+field Depends | grep -q libkeel && die "the game's package depends on the engine's: $(field Depends)"
 [ "$(field Package)" = sailhop ] || die "package name '$(field Package)'"
 [ "$(field Section)" = games ] || die "Section '$(field Section)', not games"
 field Maintainer | grep -qE '^[^<]+ <[^@ ]+@[^> ]+>$' || die "Maintainer '$(field Maintainer)'"
