@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game as players install it, from the build directory given as the only
 # argument, under the current X display:
-#  1. `cmake --install` into a scratch prefix whose path has a space, made
-#     read-only; the launcher, started through symbolic links from another
+#  1. `cmake --install --component Game` into a scratch prefix whose path
+#     has a space, made read-only; the launcher, started through symbolic links from another
 #     directory, shows the game's window with a drawn frame, SIGTERM ends it
 #     with 0, and neither the tree nor that directory has changed;
 #  2. the desktop entry, icons and AppStream metadata of that tree pass
@@ -93,7 +93,7 @@ $(diff "$out/before" "$out/after" | head -n 10)"
 
 # 1. The install tree.
 prefix="$out/pre fix"
-timeout -k 5 120 cmake --install "$build" --prefix "$prefix" >"$out/install.log" 2>&1 ||
+timeout -k 5 120 cmake --install "$build" --component Game --prefix "$prefix" >"$out/install.log" 2>&1 ||
     die "cmake --install failed" "$out/install.log"
 {
     printf '%s\n' games/sailhop lib/sailhop/sailhop share/applications/sailhop.desktop \
