@@ -12,6 +12,9 @@
 
 set(SAILHOP_VERSION 0.1.0)
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
+# The game's files are the Game component; the engine's for developers are the Development
+# component (KeelPackage.cmake), packaged in the same CPack run.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME Game)
 
 install(PROGRAMS $<TARGET_FILE:game> DESTINATION lib/sailhop RENAME sailhop)
 # install(TARGETS) would strip on --strip and in the packages, but cannot rename.
@@ -77,6 +80,15 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "A and D run left and right, SPACE jumps; closing the window quits. The game"
     "draws with OpenGL and plays its music through SDL2.")
 set(CPACK_GENERATOR "DEB;TGZ")
+# One Debian package a component, the game's named and made as before; the archive holds the
+# game alone (CPackPrefix.cmake).
+set(CPACK_COMPONENTS_ALL Game Development)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_GAME_PACKAGE_NAME sailhop)
+set(CPACK_DEBIAN_GAME_FILE_NAME DEB-DEFAULT)
+# Each package's description starts with its own summary line.
+set(CPACK_DEBIAN_GAME_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "${CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION}")
 set(CPACK_STRIP_FILES TRUE)
 # The Debian package lives under /usr, the archive holds the tree itself; cpack reads this file
 # once per generator.
@@ -85,10 +97,10 @@ set(CPACK_PROJECT_CONFIG_FILE ${packaging}/CPackPrefix.cmake)
 if(NOT DEFINED CPACK_DEBIAN_PACKAGE_MAINTAINER)
     set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Sailhop developers <sailhop@example.org>")
 endif()
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_GAME_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Depends: from the libraries the program links, through dpkg-shlibdeps (dpkg-dev).
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_GAME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 include(CPack)

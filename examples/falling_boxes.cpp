@@ -1,6 +1,7 @@
 // Falling boxes: crates drop from above, land on a tile floor and pile up, with
-// a counter in the corner; once all have settled the rain starts over. Built on
-// the engine alone. Run it from the repository root, where ./Assets is.
+// a counter in the corner; once all have settled the rain starts over. Shows
+// bodies, forces and colliders, a tile map and text, drawn with the engine's
+// own shader. Its images and font are in assets/, beside this file.
 #include <random>
 #include <string>
 #include <vector>
@@ -23,19 +24,25 @@
 #include <engine/text/Font.h>
 #include <engine/text/TextMesh.h>
 
+// The build names the assets' directory; by hand, start the program in the
+// directory that holds assets/.
+#ifndef EXAMPLE_ASSETS
+#define EXAMPLE_ASSETS "assets/"
+#endif
+
 namespace Engine {
 
 namespace {
 
-// The renderer always projects a 1280 by 720 view, so the window matches it.
+// The view is the window's size, one world unit a pixel.
 constexpr int WIDTH = 1280;
 constexpr int HEIGHT = 720;
 constexpr int TILE = 64;
 constexpr int COLUMNS = WIDTH / TILE;
 constexpr int ROWS = HEIGHT / TILE + 1; // the last row is only half on screen
 
-// Cells of Assets/tiles.png, a sheet of 4 by 3 tiles counted row by row.
-constexpr int GRASS = 0, DIRT = 1, STONE = 2, CRATE = 7;
+// Cells of assets/tiles.png, a row of four tiles.
+constexpr int GRASS = 0, DIRT = 1, STONE = 2, CRATE = 3;
 
 constexpr size_t MAX_BOXES = 30;
 constexpr double SPAWN_EVERY = 0.3; // seconds
@@ -55,7 +62,7 @@ public:
         ecs.RegisterComponent<ForceGenerator>();
 
         // Renderer systems keep their own handle on the shader: it must exist first.
-        m_shader = CreateRef<Shader>("./Assets/Shaders/basic.shader");
+        m_shader = Shader::CreateDefault();
         m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
         ecs.RegisterSystem(m_meshes);
         ecs.RegisterSystem(CreateRef<TileMapRenderer>(engine.RendererOwner(), m_shader));
@@ -68,7 +75,7 @@ public:
         Camera::Main().transform.position = glm::vec3(WIDTH / 2, HEIGHT / 2, 0);
 
         // Without the image there are no regions: boxes then draw nothing but still fall.
-        Ref<Texture2D> sheet = Texture2D::Create("./Assets/tiles.png");
+        Ref<Texture2D> sheet = Texture2D::Create(EXAMPLE_ASSETS "tiles.png");
         std::vector<Ref<Texture>> tiles = CutSheetRegions(sheet, TILE, TILE);
         m_crate = tiles.size() > CRATE ? tiles[CRATE] : nullptr;
 
@@ -97,7 +104,7 @@ public:
         ecs.AddComponent<Transform>(m_counter, glm::vec3(24, 48, 0), glm::vec3(0),
                                     glm::vec3(0.5f, 0.5f, 1));
         ecs.AddComponent<TextMesh>(
-            m_counter, TextMesh::CreateTextMesh(Font::loadFont("./Assets/SGK100.ttf"), ""));
+            m_counter, TextMesh::CreateTextMesh(Font::loadFont(EXAMPLE_ASSETS "sans.ttf"), ""));
     }
 
     void Update() override {

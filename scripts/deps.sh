@@ -25,4 +25,4 @@ ensure_packages() {
 BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libglew-dev libfreetype-dev libglm-dev
     nlohmann-json3-dev libstb-dev libgl1-mesa-dri)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick clang
-    libclang-rt-14-dev dpkg-dev lintian desktop-file-utils appstream)
+    libclang-rt-14-dev dpkg-dev lintian desktop-file-utils appstream doxygen graphviz)

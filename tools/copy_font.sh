@@ -1,7 +1,7 @@
 #!/bin/sh
-# Copies the game's font, DejaVu Sans from Debian's fonts-dejavu-core, to
-# Assets/SGK100.ttf with its licence beside it. Run from anywhere; the output
-# depends only on the installed package.
+# Copies DejaVu Sans from Debian's fonts-dejavu-core, with its licence beside
+# it, to the game's Assets/SGK100.ttf and the examples' examples/assets/sans.ttf.
+# Run from anywhere; the output depends only on the installed package.
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,11 +13,16 @@ if [ ! -r "$font" ] || [ ! -r "$licence" ]; then
     exit 1
 fi
 
-mkdir -p "$repo/Assets"
-cp "$font" "$repo/Assets/SGK100.ttf"
-{
-    echo "Assets/SGK100.ttf is DejaVuSans.ttf, unmodified, from the Debian package"
-    echo "fonts-dejavu-core. Its copyright and licence, as that package states them:"
-    echo
-    cat "$licence"
-} > "$repo/Assets/SGK100.LICENSE"
+# copy <path of the copy, from the repository root> <path of its licence>
+copy() {
+    mkdir -p "$(dirname "$repo/$1")"
+    cp "$font" "$repo/$1"
+    {
+        echo "$1 is DejaVuSans.ttf, unmodified, from the Debian package"
+        echo "fonts-dejavu-core. Its copyright and licence, as that package states them:"
+        echo
+        cat "$licence"
+    } > "$repo/$2"
+}
+copy Assets/SGK100.ttf Assets/SGK100.LICENSE
+copy examples/assets/sans.ttf examples/assets/sans.LICENSE

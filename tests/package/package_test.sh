@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The game as players install it, from the build directory given as the only
 # argument, under the current X display:
-#  1. `cmake --install` into a scratch prefix whose path has a space, made
-#     read-only; the launcher, started through symbolic links from another
+#  1. `cmake --install --component Game` into a scratch prefix whose path
+#     has a space, made read-only; the launcher, started through symbolic links from another
 #     directory, shows the game's window with a drawn frame, SIGTERM ends it
 #     with 0, and neither the tree nor that directory has changed;
 #  2. the desktop entry, icons and AppStream metadata of that tree pass
 #     desktop-file-validate and appstreamcli;
 #  3. cpack makes the Debian package (Section games, Depends computed, a
-#     maintainer and a description, versions that agree) and the archive;
+#     maintainer and a description, versions that agree) and the archive,
+#     and in the same run the engine's development package;
 #     lintian reports no error on the package (its warnings are printed);
 #  4. the package unpacked with dpkg-deb starts the same way, and the archive
 #     holds the very same tree.
@@ -92,7 +93,7 @@ $(diff "$out/before" "$out/after" | head -n 10)"
 
 # 1. The install tree.
 prefix="$out/pre fix"
-timeout -k 5 120 cmake --install "$build" --prefix "$prefix" >"$out/install.log" 2>&1 ||
+timeout -k 5 120 cmake --install "$build" --component Game --prefix "$prefix" >"$out/install.log" 2>&1 ||
     die "cmake --install failed" "$out/install.log"
 {
     printf '%s\n' games/sailhop lib/sailhop/sailhop share/applications/sailhop.desktop \
@@ -159,7 +160,12 @@ tgzs=("$out"/pkg/sailhop-*.tar.gz)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || die "cpack made no sailhop_*.deb" "$out/cpack.log"
 [ ${#tgzs[@]} -eq 1 ] && [ -f "${tgzs[0]}" ] || die "cpack made no sailhop-*.tar.gz" "$out/cpack.log"
 deb="${debs[0]}"
+# The same run makes the engine's development package (checked by
+# dev_package_test.sh); the game's does not depend on it.
+devs=("$out"/pkg/libkeel-dev_*.deb)
+[ ${#devs[@]} -eq 1 ] && [ -f "${devs[0]}" ] || die "the same cpack run made no libkeel-dev_*.deb" "$out/cpack.log"
 field() { dpkg-deb -f "$deb" "$1"; }
+field Depends | grep -q libkeel && die "the game's package depends on the engine's: $(field Depends)"
 [ "$(field Package)" = sailhop ] || die "package name '$(field Package)'"
 [ "$(field Section)" = games ] || die "Section '$(field Section)', not games"
 field Maintainer | grep -qE '^[^<]+ <[^@ ]+@[^> ]+>$' || die "Maintainer '$(field Maintainer)'"

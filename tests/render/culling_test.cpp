@@ -19,11 +19,15 @@ using glm::vec3;
 
 namespace {
 
-glm::mat4 ViewProjection(vec3 camera, vec3 cameraScale = vec3(1)) {
+const glm::vec2 VIEW{1280, 720};
+
+glm::mat4 ViewProjection(vec3 camera, vec3 cameraScale = vec3(1), glm::vec2 view = VIEW) {
     Camera cam;
     cam.transform.position = camera;
     cam.transform.scale = cameraScale;
-    return GLRenderer::Projection() * cam.GetView();
+    cam.w = view.x;
+    cam.h = view.y;
+    return cam.GetProjection() * cam.GetView();
 }
 
 // Whether any part of cell (x, y) lands inside the screen.
@@ -35,20 +39,25 @@ bool OnScreen(const glm::mat4& vp, int x, int y, int tw, int th) {
 }
 
 TEST(VisibleTiles, SpanHoldsEveryCellOnScreenAndLittleElse) {
-    TileSpan s = VisibleTiles(ViewProjection({640, 360, 0}), 64, 64, vec3(0));
+    TileSpan s = VisibleTiles(ViewProjection({640, 360, 0}), 64, 64, vec3(0), VIEW);
     EXPECT_FALSE(s.all);
     EXPECT_EQ(s.x0, -1); // two pixels of margin reach into the cell left of 0
     EXPECT_EQ(s.x1, 20); // 1282 / 64
     EXPECT_EQ(s.y0, -1);
     EXPECT_EQ(s.y1, 11); // 722 / 64
 
+    // Views of other sizes, small ones too, where two pixels are a larger
+    // share of the screen.
+    const glm::vec2 views[] = {VIEW, {640, 360}, {1920, 1080}, {320, 200}, {97, 1013}};
     std::mt19937 rng(3);
     auto uni = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
     for (int i = 0; i < 300; ++i) {
         const int tw = 8 + int(rng() % 120), th = 8 + int(rng() % 120);
         const float zoom = i % 3 == 0 ? uni(0.25f, 4.0f) : 1.0f;
-        const glm::mat4 vp = ViewProjection({uni(-1000, 9000), uni(-600, 5000), 0}, vec3(zoom));
-        s = VisibleTiles(vp, tw, th, vec3(0));
+        const glm::vec2 view = views[i % std::size(views)];
+        const glm::mat4 vp =
+            ViewProjection({uni(-1000, 9000), uni(-600, 5000), 0}, vec3(zoom), view);
+        s = VisibleTiles(vp, tw, th, vec3(0), view);
         ASSERT_FALSE(s.all);
         int inside = 0;
         // Grids have no cells at negative indices; the span may stop at -1.
@@ -61,22 +70,24 @@ TEST(VisibleTiles, SpanHoldsEveryCellOnScreenAndLittleElse) {
                 inside += in;
             }
         // No more than a ring of cells beyond what the screen shows.
-        const double across = 1280.0 * zoom / tw + 3, down = 720.0 * zoom / th + 3;
+        const double across = view.x * zoom / tw + 3, down = view.y * zoom / th + 3;
         EXPECT_LE(inside, across * down) << i;
     }
 }
 
 TEST(VisibleTiles, ViewsThatCannotBeNarrowedDrawEverything) {
     const glm::mat4 vp = ViewProjection({100, 100, 0});
-    EXPECT_TRUE(VisibleTiles(vp, 64, 64, vec3(0, 0, 30)).all);
-    EXPECT_TRUE(VisibleTiles(vp, 0, 64, vec3(0)).all);
-    EXPECT_TRUE(VisibleTiles(ViewProjection({0, 0, 0}, vec3(0)), 64, 64, vec3(0)).all);
-    EXPECT_TRUE(VisibleTiles(glm::rotate(vp, 0.3f, vec3(0, 0, 1)), 64, 64, vec3(0)).all);
-    EXPECT_TRUE(VisibleTiles(glm::perspective(1.0f, 1.7f, 0.1f, 10.0f) * vp, 64, 64, vec3(0)).all);
+    EXPECT_TRUE(VisibleTiles(vp, 64, 64, vec3(0, 0, 30), VIEW).all);
+    EXPECT_TRUE(VisibleTiles(vp, 0, 64, vec3(0), VIEW).all);
+    EXPECT_TRUE(VisibleTiles(vp, 64, 64, vec3(0), {0, 720}).all);
+    EXPECT_TRUE(VisibleTiles(ViewProjection({0, 0, 0}, vec3(0)), 64, 64, vec3(0), VIEW).all);
+    EXPECT_TRUE(VisibleTiles(glm::rotate(vp, 0.3f, vec3(0, 0, 1)), 64, 64, vec3(0), VIEW).all);
+    EXPECT_TRUE(
+        VisibleTiles(glm::perspective(1.0f, 1.7f, 0.1f, 10.0f) * vp, 64, 64, vec3(0), VIEW).all);
     // Far off the map the span is simply empty or out of the grid's range.
-    TileSpan s = VisibleTiles(ViewProjection({-1e6f, -1e6f, 0}), 64, 64, vec3(0));
+    TileSpan s = VisibleTiles(ViewProjection({-1e6f, -1e6f, 0}), 64, 64, vec3(0), VIEW);
     EXPECT_LT(s.x1, 0);
-    s = VisibleTiles(ViewProjection({1e30f, 0, 0}), 64, 64, vec3(0));
+    s = VisibleTiles(ViewProjection({1e30f, 0, 0}), 64, 64, vec3(0), VIEW);
     EXPECT_FALSE(s.all);
     EXPECT_GT(s.x0, 1LL << 31);
 }

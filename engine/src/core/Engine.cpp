@@ -6,13 +6,17 @@
 #include <engine/core/Log.h>
 #include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
+#include <engine/render/Camera.h>
 #include <engine/render/Mesh.h>
 #include <engine/text/Font.h>
 
 namespace Engine {
 
-Engine::Engine(int w, int h, std::string title)
-    : sWidth(w), sHeight(h), m_Title(std::move(title)) {}
+Engine::Engine(int w, int h, std::string title) : sWidth(w), sHeight(h), m_Title(std::move(title)) {
+    // The view is the window: one world unit a pixel, the camera at its centre.
+    Camera::Main().w = static_cast<float>(w);
+    Camera::Main().h = static_cast<float>(h);
+}
 
 void Engine::InitializeGraphicsSubSystem() {
     m_Window = CreateUni<Window>(m_Title, sWidth, sHeight);

@@ -5,8 +5,6 @@
 #include <dlfcn.h>
 #include <string>
 
-#include <glm/gtc/matrix_transform.hpp>
-
 #include <engine/core/Log.h>
 #include <engine/render/Buffer.h>
 #include <engine/render/Camera.h>
@@ -105,10 +103,6 @@ glm::vec4 GLRenderer::UnpackColor(uint32_t color) {
     return {r, g, b, 1.0f};
 }
 
-glm::mat4 GLRenderer::Projection() {
-    return glm::ortho(0.0f, 1280.0f, 720.0f, 0.0f, -1.0f, 1.0f);
-}
-
 void GLRenderer::SetClearColor(uint32_t color) {
     glm::vec4 c = UnpackColor(color);
     float r = c.r, g = c.g, b = c.b;
@@ -120,7 +114,9 @@ void GLRenderer::Clear() {
 }
 
 void GLRenderer::RenderInit(const Ref<Shader>& shader) {
-    glm::mat4 proj = Projection();
+    // The camera's view is the window's size, so a pixel of the world at
+    // scale 1 is a pixel on screen.
+    glm::mat4 proj = Camera::Main().GetProjection();
     shader->Bind();
     glm::mat4 view = Camera::Main().GetView();
     // The eased camera sits between pixels; drawn from there, the shared edges

@@ -18,8 +18,6 @@ public:
 
     // 0x00RRGGBB to (r, g, b, 1); the top byte is ignored.
     static glm::vec4 UnpackColor(uint32_t color);
-    // The fixed 1280 by 720 pixel projection, y down, origin top-left.
-    static glm::mat4 Projection();
 };
 
 } // namespace Engine

@@ -7,8 +7,6 @@
 #include <engine/ecs/ECS.h>
 #include <engine/render/Camera.h>
 
-#include "render/GLRenderer.h"
-
 namespace Engine {
 
 MeshRenderer::MeshRenderer(Uni<Renderer>& ren, Ref<Shader>& s) : m_renderer(ren.get()), shader(s) {}
@@ -29,7 +27,8 @@ void MeshRenderer::Run(EntityID entity) {
     mesh->Render(shader, transform->GetMatrix());
 }
 
-TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation) {
+TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation,
+                      glm::vec2 viewSize) {
     const TileSpan all{0, LLONG_MAX, 0, LLONG_MAX, true};
     if (rotation != glm::vec3(0.0f) || tileWidth <= 0 || tileHeight <= 0)
         return all;
@@ -37,13 +36,15 @@ TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::v
     // does not depend on them, screen x follows world x alone and screen y
     // world y alone.
     const double w = vp[3][3];
+    if (!(viewSize.x > 0.0f) || !(viewSize.y > 0.0f))
+        return all;
     const double a = vp[0][0] / w, c = vp[3][0] / w, b = vp[1][1] / w, d = vp[3][1] / w;
     if (vp[1][0] != 0.0f || vp[0][1] != 0.0f || vp[0][3] != 0.0f || vp[1][3] != 0.0f ||
         !(w > 0.0) || a == 0.0 || b == 0.0 || !std::isfinite(a + b + c + d))
         return all;
     // Two pixels beyond the edges cover the whole-pixel rounding of the view
     // the renderer applies.
-    const double mx = 1.0 + 4.0 / 1280.0, my = 1.0 + 4.0 / 720.0;
+    const double mx = 1.0 + 4.0 / viewSize.x, my = 1.0 + 4.0 / viewSize.y;
     const double x0 = std::min((-mx - c) / a, (mx - c) / a) / tileWidth;
     const double x1 = std::max((-mx - c) / a, (mx - c) / a) / tileWidth;
     const double y0 = std::min((-my - d) / b, (my - d) / b) / tileHeight;
@@ -66,8 +67,9 @@ void TileMapRenderer::Run(EntityID entity) {
     const auto& grid = map->boardData;
     // Cells off screen would only be clipped away: a large map costs what the
     // screen shows. The same order as drawing them all keeps the blending.
-    const TileSpan span = VisibleTiles(GLRenderer::Projection() * Camera::Main().GetView(),
-                                       map->tileWidth, map->tileHeight, transform->rotation);
+    const Camera& camera = Camera::Main();
+    const TileSpan span = VisibleTiles(camera.GetProjection() * camera.GetView(), map->tileWidth,
+                                       map->tileHeight, transform->rotation, {camera.w, camera.h});
     const size_t x0 = static_cast<size_t>(std::max(0LL, span.x0));
     const size_t y0 = static_cast<size_t>(std::max(0LL, span.y0));
     const size_t x1 = span.x1 < 0 ? 0 : std::min(grid.size(), static_cast<size_t>(span.x1) + 1);

@@ -6,34 +6,39 @@
 
 namespace Engine {
 
-// The application window and its OpenGL context. Init starts SDL as a whole;
-// Shutdown (or destruction) stops it again.
+/// The application window and its OpenGL context. Init starts SDL as a whole;
+/// Shutdown (or destruction) stops it again.
 class Window {
 public:
+    /// A window of w by h pixels, not open yet.
     Window(std::string title, int w, int h);
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
-    Window(Window&& other) noexcept;
+    Window(Window&& other) noexcept; ///< Takes over the window and context.
     Window& operator=(Window&&) = delete;
-    ~Window();
+    ~Window(); ///< Shuts down what is still open.
 
+    /// Starts SDL, opens the window at (100, 100) and makes its OpenGL context
+    /// current; false when SDL or the display cannot be reached.
     bool Init();
+    /// Deletes the context, closes the window and stops SDL; safe to repeat.
     void Shutdown();
+    /// Shows the frame drawn.
     void SwapBuffers();
 
-    unsigned int GetWidth() const { return m_Width; }
-    unsigned int GetHeight() const { return m_Height; }
-    const std::string& GetTitle() const { return m_Title; }
-    SDL_Window* GetNativeWindow() const { return m_Window; }
-    SDL_GLContext GetContext() const { return m_Context; }
+    unsigned int GetWidth() const { return m_Width; }        ///< Width in pixels.
+    unsigned int GetHeight() const { return m_Height; }      ///< Height in pixels.
+    const std::string& GetTitle() const { return m_Title; }  ///< The window's title.
+    SDL_Window* GetNativeWindow() const { return m_Window; } ///< Null until Init.
+    SDL_GLContext GetContext() const { return m_Context; }   ///< Null until Init.
 
-    // Times SDL's video is started again when it settles on a driver that
-    // shows no window (the delays double from 0.1 s).
+    /// Times SDL's video is started again when it settles on a driver that
+    /// shows no window (the delays double from 0.1 s).
     static constexpr int RETRIES = 4;
 
 private:
-    // False when, SDL's video driver left to SDL's choice, no display could
-    // be reached; the reason is logged.
+    /// False when, SDL's video driver left to SDL's choice, no display could
+    /// be reached; the reason is logged.
     bool StartVideoOnADisplay();
 
     unsigned int m_Width;

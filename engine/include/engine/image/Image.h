@@ -6,28 +6,28 @@
 
 namespace Engine {
 
-// An image decoded to 8-bit RGBA, four bytes a pixel, its rows flipped so the
-// first row in memory is the bottom row of the picture (v = 0). Needs no GL.
+/// An image decoded to 8-bit RGBA, four bytes a pixel, its rows flipped so the
+/// first row in memory is the bottom row of the picture (v = 0). Needs no GL.
 class Image {
 public:
-    // Images larger than this on a side are refused before any pixel is
-    // decoded: no texture can hold them, and a few header bytes could
-    // otherwise ask for gigabytes.
+    /// Images larger than this on a side are refused before any pixel is
+    /// decoded: no texture can hold them, and a few header bytes could
+    /// otherwise ask for gigabytes.
     static constexpr int MAX_SIDE = 16384;
 
-    Image() = default;
+    Image() = default; ///< Empty.
 
-    // Any format the image decoder reads. On failure the image is empty and
-    // Error() says why.
+    /// Any format the image decoder reads. On failure the image is empty and
+    /// Error() says why.
     static Image Decode(const unsigned char* bytes, size_t size);
-    // Decode on a whole file; only regular files are read.
+    /// Decode on a whole file; only regular files are read.
     static Image Load(const std::string& path);
 
-    bool Empty() const { return !m_pixels; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-    const unsigned char* Pixels() const { return m_pixels.get(); }
-    const std::string& Error() const { return m_error; }
+    bool Empty() const { return !m_pixels; }                       ///< No pixels: decoding failed.
+    int Width() const { return m_width; }                          ///< Pixels.
+    int Height() const { return m_height; }                        ///< Pixels.
+    const unsigned char* Pixels() const { return m_pixels.get(); } ///< RGBA, bottom row first.
+    const std::string& Error() const { return m_error; }           ///< Why it is empty.
 
 private:
     struct Free {

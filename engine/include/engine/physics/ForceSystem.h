@@ -6,12 +6,13 @@
 
 namespace Engine {
 
-// Turns each body's constant force into a change of velocity; the physics step moves it.
+/// Turns each body's constant force into a change of velocity; the physics step moves it.
 class ForceSystem : public System<ForceGenerator, RigidBody> {
 public:
     ForceSystem() = default;
     ~ForceSystem() override = default;
 
+    /// Adds force * iMass * Time::dt to the body's velocity.
     void Run(EntityID entity) override;
 };
 

@@ -15,46 +15,49 @@
 
 namespace Engine {
 
-// Time-of-impact search of a body leaving `start` at `velocity` against the
-// rectangle of `other` at `otherPos`, within a step of length dt. Bisects ten
-// times from dt/2 and returns the time spent at the old velocity: 0 when every
-// probe overlaps, dt/2 + dt/2048 when the first probe is already free. `normal`
-// receives the normal of the last overlapping probe.
+/// Time-of-impact search of a body leaving `start` at `velocity` against the
+/// rectangle of `other` at `otherPos`, within a step of length dt. Bisects ten
+/// times from dt/2 and returns the time spent at the old velocity: 0 when every
+/// probe overlaps, dt/2 + dt/2048 when the first probe is already free. `normal`
+/// receives the normal of the last overlapping probe.
 double ImpactTime(glm::vec3 start, glm::vec3 velocity, const Ref<Collider>& body,
                   glm::vec3 otherPos, const Ref<Collider>& other, double dt, glm::vec3& normal);
 
 class ECS;
 
-// Where the still colliders are: a uniform grid over the rectangles of every
-// entity with a Collider and a Transform but no RigidBody. Entities with a
-// RigidBody are bodies, which move; the physics step takes them from the
-// registry's list at their positions of the moment, never from here. An
-// entity that gains a RigidBody after it was indexed is skipped here from
-// then on.
-//
-// Sync brings the grid's members up to date from the registry: colliders
-// that appeared since the last call are added, and any removal or Reset
-// rebuilds it. Refresh puts every member whose position or size changed since
-// it was placed where it now is, so code may move, resize or teleport still
-// colliders and zones between steps without telling anyone.
+/// Where the still colliders are: a uniform grid over the rectangles of every
+/// entity with a Collider and a Transform but no RigidBody. Entities with a
+/// RigidBody are bodies, which move; the physics step takes them from the
+/// registry's list at their positions of the moment, never from here. An
+/// entity that gains a RigidBody after it was indexed is skipped here from
+/// then on.
+///
+/// Sync brings the grid's members up to date from the registry: colliders
+/// that appeared since the last call are added, and any removal or Reset
+/// rebuilds it. Refresh puts every member whose position or size changed since
+/// it was placed where it now is, so code may move, resize or teleport still
+/// colliders and zones between steps without telling anyone.
 class ColliderGrid {
 public:
-    // 128 units: a 64-unit body near a 64-unit grid meets about four cells.
+    /// 128 units: a 64-unit body near a 64-unit grid meets about four cells.
     static constexpr float CELL = 128.0f;
 
+    /// One indexed collider and its records.
     struct Entry {
-        EntityID id;
-        Ref<Transform> transform;
-        Ref<Collider> collider;
+        EntityID id;              ///< The entity.
+        Ref<Transform> transform; ///< Its placement.
+        Ref<Collider> collider;   ///< Its rectangle.
     };
 
+    /// Adds the colliders new in ecs; rebuilds after removals (see above).
     void Sync(const ECS& ecs);
+    /// Re-places every member that moved or changed size (see above).
     void Refresh();
 
-    // Every indexed entry whose rectangle may meet the box [lo, hi] (each
-    // entry once): the entries of the cells the box covers, those too large or
-    // too far out for cells, or all entries for a box that is not finite or
-    // covers more cells than there are entries.
+    /// Every indexed entry whose rectangle may meet the box [lo, hi] (each
+    /// entry once): the entries of the cells the box covers, those too large or
+    /// too far out for cells, or all entries for a box that is not finite or
+    /// covers more cells than there are entries.
     template <typename F> void Query(glm::vec2 lo, glm::vec2 hi, F&& visit) {
         for (uint32_t i : m_loose)
             visit(m_entries[i]);
@@ -82,8 +85,8 @@ public:
             }
     }
 
-    size_t Size() const { return m_entries.size(); }
-    // Number of non-empty cells, for tests of the layout.
+    size_t Size() const { return m_entries.size(); } ///< Number of indexed colliders.
+    /// Number of non-empty cells, for tests of the layout.
     size_t CellCount() const { return m_cells.size(); }
 
 private:
@@ -95,10 +98,10 @@ private:
         CellRange cells;
         bool loose;
     };
-    // What Refresh compares, packed apart from the rest for its walk over all
-    // entries: where the entry's records are, and the rectangle its cells were
-    // taken from, as position and size, bit for bit (a NaN that stays a NaN is
-    // no change).
+    /// What Refresh compares, packed apart from the rest for its walk over all
+    /// entries: where the entry's records are, and the rectangle its cells were
+    /// taken from, as position and size, bit for bit (a NaN that stays a NaN is
+    /// no change).
     struct Watch {
         const glm::vec3* position;
         const Collider* collider;
@@ -116,8 +119,8 @@ private:
     static uint64_t Key(int64_t cx, int64_t cy) {
         return (uint64_t(uint32_t(int32_t(cx))) << 32) | uint32_t(int32_t(cy));
     }
-    // The cells a box covers, half-open at its far edges; false when it has no
-    // usable cells (not finite, or beyond the 32-bit cell range).
+    /// The cells a box covers, half-open at its far edges; false when it has no
+    /// usable cells (not finite, or beyond the 32-bit cell range).
     static bool Cells(glm::vec2 lo, glm::vec2 hi, CellRange& r);
     void Add(EntityID id, const ECS& ecs);
     void Place(uint32_t index);
@@ -136,22 +139,23 @@ private:
     size_t m_seen = 0;
 };
 
-// Moves every body one step: force zones, free motion, contacts with solid
-// colliders, drag, and the grounded flag. Other colliders are found through a
-// ColliderGrid (still ones) and the registry's list of bodies (moving ones).
+/// Moves every body one step: force zones, free motion, contacts with solid
+/// colliders, drag, and the grounded flag. Other colliders are found through a
+/// ColliderGrid (still ones) and the registry's list of bodies (moving ones).
 class PhysicsSystem : public System<RigidBody, Transform, Collider> {
 public:
     PhysicsSystem() = default;
     ~PhysicsSystem() override = default;
 
+    /// One step of one body, Time::dt long.
     void Run(EntityID entity) override;
 
-    const ColliderGrid& Grid() const { return m_grid; }
+    const ColliderGrid& Grid() const { return m_grid; } ///< The still colliders.
 
 private:
     ColliderGrid m_grid;
-    // The registry's run in which the grid was last refreshed: once per run
-    // over all bodies is enough, as no body's step moves a still collider.
+    /// The registry's run in which the grid was last refreshed: once per run
+    /// over all bodies is enough, as no body's step moves a still collider.
     uint64_t m_refreshedIn = 0;
 };
 

@@ -5,18 +5,19 @@
 
 namespace Engine {
 
-// Placement of an entity: position of its top-left corner (y grows downwards),
-// Euler angles in degrees, and size factors.
+/// Placement of an entity: position of its top-left corner (y grows downwards),
+/// Euler angles in degrees, and size factors.
 struct Transform {
-    glm::vec3 position;
-    glm::vec3 rotation;
-    glm::vec3 scale;
+    glm::vec3 position; ///< Top-left corner, world units.
+    glm::vec3 rotation; ///< Euler angles, degrees.
+    glm::vec3 scale;    ///< Size factors; a quad's size in world units.
 
+    /// From position, rotation and scale.
     Transform(glm::vec3 p, glm::vec3 r, glm::vec3 s) : position(p), rotation(r), scale(s) {}
-    Transform(const Transform&) = default;
-    Transform& operator=(const Transform&) = default;
+    Transform(const Transform&) = default;            ///< Copyable.
+    Transform& operator=(const Transform&) = default; ///< Copyable.
 
-    // Translation * rotation * scale.
+    /// Translation * rotation * scale.
     glm::mat4 GetMatrix() const;
 };
 

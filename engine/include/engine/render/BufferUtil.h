@@ -5,7 +5,7 @@
 
 namespace Engine::BufferUtil {
 
-// The buffer for the renderer in use; empty for any API but OpenGL.
+/// The buffer for the renderer in use; empty for any API but OpenGL.
 Ref<VertexBuffer> createVertexBuffer();
 Ref<IndexBuffer> createIndexBuffer();
 

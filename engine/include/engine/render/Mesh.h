@@ -11,36 +11,37 @@ class Shader;
 class VertexBuffer;
 class IndexBuffer;
 
-// A textured unit quad. The quad's geometry lives once, in the shared buffers.
+/// A textured unit quad. The quad's geometry lives once, in the shared buffers.
 class Mesh {
 public:
-    Ref<Texture> tex;
+    Ref<Texture> tex; ///< What the quad shows: an image or a region of one.
 
-    static Ref<VertexBuffer> vbo;
-    static Ref<IndexBuffer> ibo;
+    static Ref<VertexBuffer> vbo; ///< The shared quad's vertices (InitQuad).
+    static Ref<IndexBuffer> ibo;  ///< The shared quad's indices (InitQuad).
 
-    Mesh() = default;
-    Mesh(const Mesh&) = default;
-    Mesh(Mesh&&) = default;
-    Mesh& operator=(const Mesh&) = default;
-    Mesh& operator=(Mesh&&) = default;
-    virtual ~Mesh() = default;
+    Mesh() = default;                       ///< No texture: draws nothing.
+    Mesh(const Mesh&) = default;            ///< Copies share the texture.
+    Mesh(Mesh&&) = default;                 ///< Movable.
+    Mesh& operator=(const Mesh&) = default; ///< Copies share the texture.
+    Mesh& operator=(Mesh&&) = default;      ///< Movable.
+    virtual ~Mesh() = default;              ///< Meshes are components and bases.
 
+    /// Advances what changes over time; a plain mesh has nothing.
     virtual void Update() {}
-    // The draw contract: bind tex to unit 0, upload "u_Transform", "u_texPos"
-    // and "u_texScale", draw the six indices of the shared quad. Relies on the
-    // frame's RenderInit; a mesh without a loaded texture draws nothing.
+    /// The draw contract: bind tex to unit 0, upload "u_Transform", "u_texPos"
+    /// and "u_texScale", draw the six indices of the shared quad. Relies on the
+    /// frame's RenderInit; a mesh without a loaded texture draws nothing.
     virtual void Render(const Ref<Shader>& shader, glm::mat4 model);
 
-    // Builds the shared quad buffers; needs a current GL context.
+    /// Builds the shared quad buffers; needs a current GL context.
     static void InitQuad();
-    // Drops the shared quad buffers (while the context is still current).
+    /// Drops the shared quad buffers (while the context is still current).
     static void ReleaseQuad();
-    static Mesh CreateMesh(Ref<Texture> texRef);
+    static Mesh CreateMesh(Ref<Texture> texRef); ///< A mesh showing texRef.
 
-    // The upload-and-draw half of the draw contract, for callers that bind one
-    // texture for many quads: "u_Transform" = model, "u_texPos" and
-    // "u_texScale" from region, then the six indices.
+    /// The upload-and-draw half of the draw contract, for callers that bind one
+    /// texture for many quads: "u_Transform" = model, "u_texPos" and
+    /// "u_texScale" from region, then the six indices.
     static void DrawQuad(const Ref<Shader>& shader, const glm::mat4& model, const Texture& region);
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <glm/vec2.hpp>
+
 #include <engine/core/Base.h>
 #include <engine/core/Renderer.h>
 #include <engine/ecs/System.h>
@@ -27,15 +29,17 @@ public:
     Ref<Shader> shader;
 };
 
-// The columns x0..x1 and rows y0..y1 of a tile map whose cells may show on
-// screen under the view-projection vp, with a margin of two pixels; `all` when
-// the view cannot be narrowed down (a rotated map or view, a perspective, a
-// degenerate matrix or tile size). The range may be empty (x0 > x1).
+// The columns x0..x1 and rows y0..y1 of a tile map whose cells may show on a
+// screen of viewSize pixels under the view-projection vp, with a margin of two
+// pixels; `all` when the view cannot be narrowed down (a rotated map or view, a
+// perspective, a degenerate matrix, tile or view size). The range may be empty
+// (x0 > x1).
 struct TileSpan {
     long long x0, x1, y0, y1;
     bool all;
 };
-TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation);
+TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation,
+                      glm::vec2 viewSize);
 
 // Draws the non-empty cells of a tile map that meet the camera's view, cell
 // (x, y) at (tileWidth * x, tileHeight * y) from the world origin, column by

@@ -11,52 +11,54 @@ namespace Engine {
 
 class Image;
 
-// A whole image or a rectangle of one. Region coordinates are normalised, with
-// v = 0 at the bottom row of the image file.
+/// A whole image or a rectangle of one. Region coordinates are normalised, with
+/// v = 0 at the bottom row of the image file.
 class Texture {
 public:
-    virtual ~Texture() = default;
-    virtual uint32_t getID() const { return 0; }
-    virtual float getWidth() const { return -1.0f; }
-    virtual float getHeight() const { return -1.0f; }
-    virtual float getInternalWidth() const { return -1.0f; }
-    virtual float getInternalHeight() const { return -1.0f; }
-    virtual float getInternalX() const { return -1.0f; }
-    virtual float getInternalY() const { return -1.0f; }
-    virtual void Bind(uint32_t /*slot*/) const {}
+    virtual ~Texture() = default;                             ///< Shared through Ref.
+    virtual uint32_t getID() const { return 0; }              ///< GL name; 0 for none.
+    virtual float getWidth() const { return -1.0f; }          ///< Pixels.
+    virtual float getHeight() const { return -1.0f; }         ///< Pixels.
+    virtual float getInternalWidth() const { return -1.0f; }  ///< Normalised extent.
+    virtual float getInternalHeight() const { return -1.0f; } ///< Normalised extent.
+    virtual float getInternalX() const { return -1.0f; }      ///< Normalised offset.
+    virtual float getInternalY() const { return -1.0f; } ///< Normalised offset, from the bottom.
+    virtual void Bind(uint32_t /*slot*/) const {}        ///< Binds the image to a texture unit.
 };
 
+/// A whole image as a texture.
 class Texture2D : public Texture {
 public:
+    /// A region of the image; the OpenGL texture makes none (null): use CutSheetRegions.
     virtual Ref<Texture> genClip(uint32_t /*width*/, uint32_t /*height*/, uint32_t /*x*/,
                                  uint32_t /*y*/) const {
         return nullptr;
     }
 
-    // The texture for the renderer in use, loaded from an image file.
+    /// The texture for the renderer in use, loaded from an image file.
     static Ref<Texture2D> Create(const std::string& path);
-    // The same from the file's image decoded beforehand (Image::Load(path)),
-    // perhaps on another thread; path names it in messages.
+    /// The same from the file's image decoded beforehand (Image::Load(path)),
+    /// perhaps on another thread; path names it in messages.
     static Ref<Texture2D> Create(const std::string& path, const Image& image);
 };
 
-// One cell of a sheet: its size in pixels and its rectangle in normalised
-// coordinates (glY is the bottom edge, v = 0 being the image's bottom row).
+/// One cell of a sheet: its size in pixels and its rectangle in normalised
+/// coordinates (glY is the bottom edge, v = 0 being the image's bottom row).
 struct SheetCell {
-    float width;
-    float height;
-    float glWidth;
-    float glHeight;
-    float glX;
-    float glY;
+    float width;    ///< Pixels.
+    float height;   ///< Pixels.
+    float glWidth;  ///< Normalised.
+    float glHeight; ///< Normalised.
+    float glX;      ///< Normalised left edge.
+    float glY;      ///< Normalised bottom edge.
 };
 
-// Cells of cellWidth by cellHeight pixels, row by row from the top of the image,
-// left to right. Leftover pixels at the right and at the top are never shown.
-// Empty when no whole cell fits or a size is not positive.
+/// Cells of cellWidth by cellHeight pixels, row by row from the top of the image,
+/// left to right. Leftover pixels at the right and at the top are never shown.
+/// Empty when no whole cell fits or a size is not positive.
 std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, int cellHeight);
 
-// One region of sheet per cell of CutSheet, each naming the sheet's texture.
+/// One region of sheet per cell of CutSheet, each naming the sheet's texture.
 std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth, int cellHeight);
 
 } // namespace Engine

@@ -17,142 +17,145 @@ namespace Engine {
 class Shader;
 enum class TextAlignment : uint32_t;
 
-// One character of a font: its region of the atlas and its layout metrics in
-// whole pixels. As a Texture itself it keeps the base behaviour.
+/// One character of a font: its region of the atlas and its layout metrics in
+/// whole pixels. As a Texture itself it keeps the base behaviour.
 class Glyph : public Texture {
 public:
-    Ref<Texture> tex;
-    int32_t left;    // pen position to the bitmap's left edge
-    int32_t top;     // baseline up to the bitmap's top row
-    int32_t advance; // pen movement to the next glyph
+    Ref<Texture> tex; ///< Its region of the atlas.
+    int32_t left;     ///< pen position to the bitmap's left edge
+    int32_t top;      ///< baseline up to the bitmap's top row
+    int32_t advance;  ///< pen movement to the next glyph
 
+    /// A glyph showing glyphTex with its bearings and advance.
     Glyph(const Ref<Texture>& glyphTex, int32_t leftShift, int32_t topShift, uint32_t adv)
         : tex(glyphTex), left(leftShift), top(topShift), advance(static_cast<int32_t>(adv)) {}
 };
 
-// Where a glyph landed in the atlas, in the terms of the region constructor.
+/// Where a glyph landed in the atlas, in the terms of the region constructor.
 struct AtlasRegion {
-    float width = 0; // pixels actually stored
-    float height = 0;
-    float glWidth = 0; // normalised to the atlas
-    float glHeight = 0;
-    float glX = 0;
-    float glY = 0;
+    float width = 0;    ///< pixels actually stored
+    float height = 0;   ///< Pixels actually stored.
+    float glWidth = 0;  ///< normalised to the atlas
+    float glHeight = 0; ///< Normalised to the atlas.
+    float glX = 0;      ///< Normalised left edge.
+    float glY = 0;      ///< Normalised bottom edge.
 };
 
-// The font's single-row atlas in memory, one coverage byte per texel, row 0 at
-// the bottom. Glyphs are placed left to right, each starting at the previous
-// one's pen advance, and stand on the bottom edge.
+/// The font's single-row atlas in memory, one coverage byte per texel, row 0 at
+/// the bottom. Glyphs are placed left to right, each starting at the previous
+/// one's pen advance, and stand on the bottom edge.
 class GlyphAtlas {
 public:
-    static constexpr uint32_t WIDTH = 256 * 64;
-    static constexpr uint32_t HEIGHT = 64;
+    static constexpr uint32_t WIDTH = 256 * 64; ///< Texels: 256 glyphs of at most 64.
+    static constexpr uint32_t HEIGHT = 64;      ///< Texels.
 
+    /// An empty atlas.
     GlyphAtlas() : m_pixels(size_t(WIDTH) * HEIGHT, 0) {}
 
-    // Copies a bW by bH coverage bitmap (rows top first, each `pitch` bytes
-    // after the one above; a negative pitch means the rows are stored bottom
-    // up) at the next free column, then moves that column on by advance.
-    // Rows below the 64th and columns past the atlas's right edge are dropped,
-    // so the glyph keeps its top rows and its top bearing stays true.
+    /// Copies a bW by bH coverage bitmap (rows top first, each `pitch` bytes
+    /// after the one above; a negative pitch means the rows are stored bottom
+    /// up) at the next free column, then moves that column on by advance.
+    /// Rows below the 64th and columns past the atlas's right edge are dropped,
+    /// so the glyph keeps its top rows and its top bearing stays true.
     AtlasRegion Add(const uint8_t* bitmap, int bW, int bH, int pitch, int advance);
 
-    uint32_t NextColumn() const { return m_next; }
+    uint32_t NextColumn() const { return m_next; } ///< Where the next glyph goes.
+    /// Coverage at column x, row y (row 0 at the bottom).
     uint8_t At(uint32_t x, uint32_t y) const { return m_pixels[size_t(y) * WIDTH + x]; }
-    const std::vector<uint8_t>& Pixels() const { return m_pixels; }
+    const std::vector<uint8_t>& Pixels() const { return m_pixels; } ///< Rows bottom first.
 
 private:
     std::vector<uint8_t> m_pixels;
     uint32_t m_next = 0;
 };
 
-// A glyph's bearings and advance together with its atlas region, before any
-// GL texture exists.
+/// A glyph's bearings and advance together with its atlas region, before any
+/// GL texture exists.
 struct GlyphMetrics {
-    AtlasRegion region;
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t advance = 0;
+    AtlasRegion region;  ///< Where it is in the atlas.
+    int32_t left = 0;    ///< Pen position to the bitmap's left edge.
+    int32_t top = 0;     ///< Baseline up to the bitmap's top row.
+    int32_t advance = 0; ///< Pen movement to the next glyph.
 };
 
-// Shortens each region to the columns still its own: a glyph wider than its
-// advance is partly overwritten by the next non-empty glyph, and showing those
-// columns would draw a piece of that neighbour. Glyphs are in atlas order.
+/// Shortens each region to the columns still its own: a glyph wider than its
+/// advance is partly overwritten by the next non-empty glyph, and showing those
+/// columns would draw a piece of that neighbour. Glyphs are in atlas order.
 void TrimOverwritten(std::vector<GlyphMetrics>& glyphs);
 
-// A rasterised font in memory: what loadFont uploads.
+/// A rasterised font in memory: what loadFont uploads.
 struct FontBitmap {
-    GlyphAtlas atlas;
-    std::vector<GlyphMetrics> glyphs; // one per character code
-    bool opened = false;              // false when the face could not be opened
+    GlyphAtlas atlas;                 ///< The coverage of every glyph.
+    std::vector<GlyphMetrics> glyphs; ///< one per character code
+    bool opened = false;              ///< false when the face could not be opened
 };
 
-// Where one byte of a string is drawn, in the text's local space.
+/// Where one byte of a string is drawn, in the text's local space.
 struct PlacedGlyph {
-    const Glyph* glyph;
-    Transform quad; // top-left corner and bitmap size; z and rotation 0
+    const Glyph* glyph; ///< The byte's glyph.
+    Transform quad;     ///< top-left corner and bitmap size; z and rotation 0
 };
 
-// 256 glyphs, codes 0 to 255, rasterised at 64 pixels into one atlas texture.
-// Copies share their glyphs.
+/// 256 glyphs, codes 0 to 255, rasterised at 64 pixels into one atlas texture.
+/// Copies share their glyphs.
 class Font {
 public:
-    static constexpr uint32_t GLYPH_COUNT = 256;
-    static constexpr uint32_t PIXEL_SIZE = 64;
-    static FT_LibraryRec_* FT;
+    static constexpr uint32_t GLYPH_COUNT = 256; ///< Codes 0 to 255.
+    static constexpr uint32_t PIXEL_SIZE = 64;   ///< Pixel size of the rasterised glyphs.
+    static FT_LibraryRec_* FT;                   ///< The process-wide FreeType library.
 
-    std::vector<Ref<Glyph>> glyphs;
-    // All glyphs name one atlas, so a string binds one texture.
+    std::vector<Ref<Glyph>> glyphs; ///< One per code; empty for a font not loaded.
+    /// All glyphs name one atlas, so a string binds one texture.
     bool singleTex = true;
 
-    Font() = default;
+    Font() = default; ///< No glyphs: draws nothing.
 
-    // Opens the process-wide FreeType library; later calls keep the first.
+    /// Opens the process-wide FreeType library; later calls keep the first.
     static void InitFont();
-    // Rasterises face 0 of the file into the atlas image and the metrics.
-    // Needs InitFont but no GL context. A face that cannot be opened gives 256
-    // empty glyphs.
+    /// Rasterises face 0 of the file into the atlas image and the metrics.
+    /// Needs InitFont but no GL context. A face that cannot be opened gives 256
+    /// empty glyphs.
     static FontBitmap Rasterize(const char* path);
-    // Rasterises and uploads; needs a current GL context. Prints
-    // "texture font: <name>" on standard output.
+    /// Rasterises and uploads; needs a current GL context. Prints
+    /// "texture font: <name>" on standard output.
     static Font loadFont(const char* path);
-    // The upload half of loadFont, for a font rasterised beforehand.
+    /// The upload half of loadFont, for a font rasterised beforehand.
     static Font Upload(const FontBitmap& bitmap);
-    // Nothing to do: the library stays open until the process ends.
+    /// Nothing to do: the library stays open until the process ends.
     static void FinalizeFonts() {}
 
-    // Whole pixels from the pen origin to the right end of the string: the
-    // advances of all bytes but the last, plus the last glyph's left bearing
-    // and bitmap width, so RIGHT puts the last glyph's ink right at the origin.
+    /// Whole pixels from the pen origin to the right end of the string: the
+    /// advances of all bytes but the last, plus the last glyph's left bearing
+    /// and bitmap width, so RIGHT puts the last glyph's ink right at the origin.
     float TextWidth(const std::string& text) const;
 
-    // Lays text out along the baseline y = 0 and calls fn(const PlacedGlyph&)
-    // once per byte, in order. Draws nothing for a font without its glyphs.
+    /// Lays text out along the baseline y = 0 and calls fn(const PlacedGlyph&)
+    /// once per byte, in order. Draws nothing for a font without its glyphs.
     template <typename Fn>
     void Layout(TextAlignment alignment, const std::string& text, Fn&& fn) const;
 
-    // One quad per byte with the shared quad and the given shader; relies on
-    // the frame's draw state (shader bound, quad buffers, view-projection).
+    /// One quad per byte with the shared quad and the given shader; relies on
+    /// the frame's draw state (shader bound, quad buffers, view-projection).
     void renderText(const Ref<Shader>& shader, TextAlignment alignment, const std::string& text,
                     glm::mat4 model) const;
 
-    bool Loaded() const { return glyphs.size() >= GLYPH_COUNT; }
+    bool Loaded() const { return glyphs.size() >= GLYPH_COUNT; } ///< Whether it has its glyphs.
 
 private:
     float Shift(TextAlignment alignment, const std::string& text) const;
 };
 
-// Rasterises like Font::Rasterize with a FreeType library of its own, so it
-// can work on another thread while `Font::FT` is in use: a library serves one
-// thread at a time.
+/// Rasterises like Font::Rasterize with a FreeType library of its own, so it
+/// can work on another thread while `Font::FT` is in use: a library serves one
+/// thread at a time.
 class FontRasterizer {
 public:
-    FontRasterizer();
-    ~FontRasterizer();
-    FontRasterizer(const FontRasterizer&) = delete;
-    FontRasterizer& operator=(const FontRasterizer&) = delete;
+    FontRasterizer();                               ///< Opens a FreeType library of its own.
+    ~FontRasterizer();                              ///< Closes it.
+    FontRasterizer(const FontRasterizer&) = delete; ///< One owner.
+    FontRasterizer& operator=(const FontRasterizer&) = delete; ///< One owner.
 
-    // As Font::Rasterize; a library that failed to open opens no face either.
+    /// As Font::Rasterize; a library that failed to open opens no face either.
     FontBitmap Rasterize(const char* path) const;
 
 private:

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The engine as developers install it, from the build directory given as the
+# only argument, under the current X display:
+#  1. `cmake --install --component Development` into a scratch prefix lays out
+#     the public headers under include/keel, libkeel.a, the CMake package and
+#     keel.pc, the reference and the examples, and nothing of the game;
+#  2. the prefix is moved elsewhere; the installed examples, configured there
+#     as a project of their own against the moved prefix, all build, and one
+#     runs with its own assets (tests/examples/example_run.sh);
+#  3. a ten-line program built with `pkg-config --cflags --libs keel` and one
+#     plain compiler call opens the engine's window, draws a frame and ends 0;
+#  4. a project that adds this tree with add_subdirectory gets Keel::engine
+#     and none of the game, examples, tests or tools (configured only).
+# Compiles on both cores; about half a minute.
+set -u
+build="$(cd "${1:?usage: dev_install_test.sh <build dir>}" && pwd)"
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+export SDL_AUDIODRIVER=dummy
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+die() {
+    echo "FAIL: $1"
+    if [ -n "${2:-}" ] && [ -f "$2" ]; then
+        echo "--- $2"
+        tail -n 40 "$2"
+    fi
+    exit 1
+}
+[ -n "${DISPLAY:-}" ] || die "DISPLAY is not set: run under an X display (xvfb-run)"
+for tool in cmake pkg-config c++ xdotool import; do
+    command -v "$tool" >/dev/null || die "$tool not found: install scripts/deps.sh's packages"
+done
+jobs=$(nproc)
+
+# 1. The install tree.
+prefix="$out/prefix"
+timeout -k 5 120 cmake --install "$build" --component Development --prefix "$prefix" --strip \
+    >"$out/install.log" 2>&1 || die "cmake --install --component Development failed" "$out/install.log"
+arch=$(ls "$prefix/lib")
+libdir="lib/$arch"
+[ "$arch" = lib ] && libdir=lib
+for file in "$libdir/libkeel.a" "$libdir/cmake/Keel/KeelConfig.cmake" \
+    "$libdir/cmake/Keel/KeelConfigVersion.cmake" "$libdir/cmake/Keel/KeelTargets.cmake" \
+    "$libdir/pkgconfig/keel.pc" include/keel/engine/core/Engine.h \
+    share/doc/libkeel-dev/copyright share/doc/libkeel-dev/changelog.gz \
+    share/doc/libkeel-dev/html/index.html share/doc/libkeel-dev/examples/CMakeLists.txt \
+    share/doc/libkeel-dev/examples/assets/sans.ttf; do
+    [ -f "$prefix/$file" ] || die "the install has no $file"
+done
+# The public headers and only they: what engine/include holds.
+diff <(cd "$repo/engine/include" && find engine -name '*.h' | sort) \
+    <(cd "$prefix/include/keel" && find . -type f | sed 's|^\./||' | sort) >"$out/headers" ||
+    die "the installed headers are not the public ones (< public, > installed): $(cat "$out/headers")"
+# Nothing generic in the prefix's shared folders, nothing of the game.
+stray=$(cd "$prefix" && find . -type f | grep -vE "^\./(include/keel/|$libdir/(libkeel\.a|cmake/Keel/|pkgconfig/keel\.pc)|share/doc/libkeel-dev/)")
+[ -z "$stray" ] || die "files outside the engine's own places: $stray"
+# Debug information stripped, symbols kept: the library still links below.
+nm -A "$prefix/$libdir/libkeel.a" 2>/dev/null | grep -q ' T .*Engine.*Start' ||
+    die "libkeel.a has no Engine::Start symbol"
+echo "ok: installed ($(du -sk "$prefix" | cut -f1) KiB)"
+
+# 2. Moved, then the examples as a project of their own.
+moved="$out/elsewhere/keel"
+mkdir -p "$out/elsewhere"
+mv "$prefix" "$moved"
+examples="$moved/share/doc/libkeel-dev/examples"
+timeout -k 5 60 cmake -S "$examples" -B "$out/examples" -DCMAKE_PREFIX_PATH="$moved" \
+    >"$out/configure.log" 2>&1 ||
+    die "the examples do not configure against the moved prefix" "$out/configure.log"
+grep -q "Keel_DIR:PATH=$moved/" "$out/examples/CMakeCache.txt" ||
+    die "find_package(Keel) found another engine than the moved one: $(grep Keel_DIR "$out/examples/CMakeCache.txt")"
+start=$SECONDS
+timeout -k 5 240 cmake --build "$out/examples" -j"$jobs" >"$out/build.log" 2>&1 ||
+    die "the examples do not build against the moved prefix" "$out/build.log"
+built=$(cd "$out/examples" && find . -maxdepth 1 -type f -executable | wc -l)
+expected=$(ls "$examples"/*.cpp | wc -l)
+[ "$built" -eq "$expected" ] || die "$built programs built of $expected examples"
+echo "ok: $built examples built against the moved prefix in $((SECONDS - start)) s"
+"$repo/tests/examples/example_run.sh" custom_system "$out/examples/custom_system" ||
+    die "the example built against the moved prefix does not run"
+
+# 3. pkg-config and a plain compiler call.
+cat >"$out/hello.cpp" <<'CPP'
+#include <engine/core/Engine.h>
+int main() {
+    Engine::Engine engine(320, 240, "pkg-config");
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+    engine.Render();
+    engine.Shutdown();
+    return 0;
+}
+CPP
+flags=$(PKG_CONFIG_PATH="$moved/$libdir/pkgconfig" pkg-config --cflags --libs keel) ||
+    die "pkg-config does not know keel from $moved/$libdir/pkgconfig"
+# shellcheck disable=SC2086
+timeout -k 5 120 c++ "$out/hello.cpp" -o "$out/hello" $flags >"$out/cc.log" 2>&1 ||
+    die "c++ hello.cpp \$(pkg-config --cflags --libs keel) failed" "$out/cc.log"
+timeout -k 5 20 "$out/hello" >"$out/hello.log" 2>&1 || die "the pkg-config program failed" "$out/hello.log"
+grep -q "Window created" "$out/hello.log" || die "the pkg-config program opened no window" "$out/hello.log"
+echo "ok: pkg-config program built and ran"
+
+# 4. add_subdirectory: the engine alone.
+mkdir "$out/sub"
+cp "$out/hello.cpp" "$out/sub/main.cpp"
+cat >"$out/sub/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.20)
+project(sub CXX)
+add_subdirectory("$repo" keel)
+add_executable(app main.cpp)
+target_link_libraries(app PRIVATE Keel::engine)
+CMAKE
+timeout -k 5 60 cmake -S "$out/sub" -B "$out/sub/build" >"$out/sub.log" 2>&1 ||
+    die "a project adding the tree does not configure" "$out/sub.log"
+targets=$(timeout 30 cmake --build "$out/sub/build" --target help | sed -n 's/^\.\.\. //p' |
+    grep -vE '^(all|clean|depend|edit_cache|rebuild_cache)|\.(o|i|s)$' | sort | tr '\n' ' ')
+[ "$targets" = "app engine " ] || die "a project adding the tree gets the targets: $targets"
+echo "ok"
