@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -92,7 +93,8 @@ void Reading::TakeCells(uint64_t cells, const std::string& where) {
 }
 
 void Reading::TakeTiles(uint64_t tiles, const std::string& where) {
-    if (m_tiles + tiles > m_limits.maxTiles)
+    // Tile maps number every tile of a map with an int.
+    if (m_tiles + tiles > std::min<uint64_t>(m_limits.maxTiles, INT32_MAX))
         Fail(where + ": the tile sets come to more than the limit of " + Num(m_limits.maxTiles) +
              " tiles");
     m_tiles += tiles;
