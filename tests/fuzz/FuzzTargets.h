@@ -31,5 +31,9 @@ int FuzzShader(const uint8_t* data, size_t size);
 int FuzzClip(const uint8_t* data, size_t size);
 // Image bytes decoded, cut into sheet cells, and copied into a glyph atlas.
 int FuzzImage(const uint8_t* data, size_t size);
+// A Tiled map read as TMX and as JSON from memory, its tile sets found in a
+// scratch folder, then its tile maps made; and the bytes as a tile set, on
+// their own and named by a map.
+int FuzzTiled(const uint8_t* data, size_t size);
 
 } // namespace EngineFuzz

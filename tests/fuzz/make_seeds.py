@@ -1,13 +1,19 @@
 #!/usr/bin/env python3
 """Writes the small seed files under seeds/ that the shared corpora and
 Assets/ do not cover: WAVs in each encoding the loader takes, images in the
-formats other than PNG, and a few shader and level files. Run from anywhere;
-the images need ImageMagick's convert."""
+formats other than PNG, a few shader and level files, and Tiled maps as the
+real Tiled writes them. Run from anywhere; the images need ImageMagick's
+convert, the maps Debian's tiled and zstd."""
 
+import base64
+import gzip
 import os
+import re
+import shutil
 import struct
 import subprocess
 import tempfile
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -101,7 +107,58 @@ def texts():
         b'{"tile_h": 64, "tile_w": 64, "tilemap_path": "", "board": [[5, 6, 5], [-1, 7]]}')
 
 
+def reencode(tmx, compression):
+    """The CSV layers of a TMX text as base64, compressed or not."""
+    def one(match):
+        ids = [int(v) for v in match.group(1).replace(",", " ").split()]
+        raw = b"".join(struct.pack("<I", v) for v in ids)
+        if compression == "zlib":
+            raw = zlib.compress(raw)
+        elif compression == "gzip":
+            raw = gzip.compress(raw, mtime=0)
+        elif compression == "zstd":
+            raw = subprocess.run(["zstd", "-q", "-c"], input=raw, capture_output=True,
+                                 check=True).stdout
+        attrs = 'encoding="base64"' + (f' compression="{compression}"' if compression else "")
+        return f"<data {attrs}>\n   {base64.b64encode(raw).decode()}\n  </data>"
+    return re.sub(r'<data encoding="csv">([^<]*)</data>', one, tmx)
+
+
+def tiled_maps():
+    """The hand-written maps of tests/tiled/data in each layer encoding,
+    converted by Tiled to TMX and to JSON; Tiled's output is the seed."""
+    data = os.path.join(HERE, "..", "tiled", "data")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    with tempfile.TemporaryDirectory() as tmp:
+        for name in os.listdir(data):
+            shutil.copy(os.path.join(data, name), tmp)
+        shutil.copy(os.path.join(HERE, "..", "..", "Assets", "tiles.png"), tmp)
+        subprocess.run(["convert", "-size", "200x133", "xc:magenta",
+                        os.path.join(tmp, "marks.png")], check=True)
+        with open(os.path.join(tmp, "rich.tmx")) as f:
+            rich = f.read()
+        for label, compression in [("csv", None), ("base64", ""), ("zlib", "zlib"),
+                                   ("gzip", "gzip"), ("zstd", "zstd")]:
+            variant = os.path.join(tmp, "variant.tmx")
+            with open(variant, "w") as f:
+                f.write(rich if compression is None else reencode(rich, compression))
+            for fmt, ext in [("tmx", "tmx"), ("json", "tmj")]:
+                out = os.path.join(tmp, "out." + ext)
+                subprocess.run(["timeout", "60", "tiled", "--export-map", fmt, variant, out],
+                               env=env, check=True, capture_output=True)
+                with open(out, "rb") as f:
+                    put("tiled", f"rich-{label}.{ext}", f.read())
+        out = os.path.join(tmp, "marks.tsj")
+        subprocess.run(["timeout", "60", "tiled", "--export-tileset", "json",
+                        os.path.join(tmp, "marks.tsx"), out], env=env, check=True,
+                       capture_output=True)
+        with open(out, "rb") as f:
+            put("tiled", "marks.tsj", f.read())
+
+
 if __name__ == "__main__":
-    wavs()
-    images()
-    texts()
+    # Names of the kinds to write (wavs, images, texts, tiled_maps); all by default.
+    import sys
+    kinds = sys.argv[1:] or ["wavs", "images", "texts", "tiled_maps"]
+    for kind in kinds:
+        globals()[kind]()

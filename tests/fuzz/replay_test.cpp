@@ -54,4 +54,8 @@ TEST(FuzzReplay, Image) {
     Replay("image", EngineFuzz::FuzzImage);
 }
 
+TEST(FuzzReplay, Tiled) {
+    Replay("tiled", EngineFuzz::FuzzTiled);
+}
+
 } // namespace

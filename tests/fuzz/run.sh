@@ -10,7 +10,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(level shader clip image)
+[ ${#targets[@]} -eq 0 ] && targets=(level shader clip image tiled)
 seconds="${FUZZ_SECONDS:-60}"
 shared="$root/../shared/testdata"
 work="$build/fuzz-work"
@@ -32,6 +32,9 @@ seeds() {
     image)
         cp "$root"/Assets/*.png "$extra/"
         [ -d "$shared/pngsuite/png" ] && echo "$shared/pngsuite/png" ;;
+    tiled)
+        # The hand-written maps and tile sets the tests read.
+        echo "$root/tests/tiled/data" ;;
     esac
     echo "$extra"
 }
@@ -42,6 +45,7 @@ max_len() {
     shader) echo 4096 ;;
     clip) echo 16384 ;;
     image) echo 131072 ;;
+    tiled) echo 65536 ;;
     esac
 }
 

@@ -62,8 +62,15 @@ void TileMapRenderer::Run(EntityID entity) {
     Ref<Transform> transform = ECS::Get().GetComponent<Transform>(entity);
     if (!map || !transform || map->lookup.empty())
         return;
-    // Every region names the one sheet texture, so one binding serves all tiles.
-    map->getTile(0)->Bind(0);
+    // The tiles of one sheet share its texture: it is bound again only where
+    // the next tile comes from another sheet.
+    bool bound = false;
+    uint32_t boundId = 0;
+    if (const Ref<Texture>& first = map->lookup[0]) {
+        first->Bind(0);
+        bound = true;
+        boundId = first->getID();
+    }
     const auto& grid = map->boardData;
     // Cells off screen would only be clipped away: a large map costs what the
     // screen shows. The same order as drawing them all keeps the blending.
@@ -80,12 +87,22 @@ void TileMapRenderer::Run(EntityID entity) {
             const int v = grid[x][y];
             if (!map->IsDrawable(v))
                 continue;
+            const Texture& tile = *map->lookup[static_cast<size_t>(v)];
+            if (!bound || tile.getID() != boundId) {
+                tile.Bind(0);
+                bound = true;
+                boundId = tile.getID();
+            }
             transform->position =
                 glm::vec3(static_cast<float>(map->tileWidth * static_cast<int>(x)),
                           static_cast<float>(map->tileHeight * static_cast<int>(y)), 0.0f);
             transform->scale = glm::vec3(static_cast<float>(map->tileWidth),
                                          static_cast<float>(map->tileHeight), 0.0f);
-            Mesh::DrawQuad(shader, transform->GetMatrix(), *map->lookup[static_cast<size_t>(v)]);
+            const uint8_t flips = map->FlipsAt(x, y);
+            if (flips == 0)
+                Mesh::DrawQuad(shader, transform->GetMatrix(), tile);
+            else
+                Mesh::DrawQuad(shader, transform->GetMatrix() * TileFlipMatrix(flips), tile);
         }
     }
 }

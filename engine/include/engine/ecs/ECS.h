@@ -94,7 +94,10 @@ public:
     SystemID RegisterSystem(const Ref<SystemBase>& system);
     size_t SystemCount() const { return m_systems.size(); }
     Ref<SystemBase> GetSystem(SystemID id) const;
-    // Runs one system over a snapshot of its entities taken before the first Run.
+    // Runs one system over a snapshot of its entities taken before the first Run,
+    // in the order of EntitiesWith. Drawing relies on it: entities made one
+    // after another, each given its components when made (a map's layers,
+    // bottom first), are drawn in that order.
     void RunSystem(SystemID id);
     // Runs every system whose signature equals arch exactly.
     void RunSystemArch(Archetype arch);
@@ -103,7 +106,9 @@ public:
     // The same entities without a copy: the registry keeps one list per
     // archetype ever asked for, appending entities as they come to match it, so
     // a query costs what it returns. Valid until the next change of entities or
-    // components; the order is not meaningful.
+    // components. The order: those that carried arch when it was first asked
+    // for in ascending id, then the rest in the order they came to carry it;
+    // removing an entity keeps the order of the others.
     const std::vector<EntityID>& EntitiesWith(Archetype arch) const;
     // Changes whenever an entity may have left a list (removal, Reset, an id
     // re-created empty). While it stays the same, every list only grows at its

@@ -43,7 +43,8 @@ TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::v
 
 // Draws the non-empty cells of a tile map that meet the camera's view, cell
 // (x, y) at (tileWidth * x, tileHeight * y) from the world origin, column by
-// column as the grid lists them.
+// column as the grid lists them, each turned as the map's orientation grid
+// says. Several maps draw in the order the registry runs them (see ECS.h).
 class TileMapRenderer : public System<TileMap, Transform> {
 public:
     TileMapRenderer(Uni<Renderer>& renderer, Ref<Shader>& shader);

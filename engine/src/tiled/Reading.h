@@ -1,0 +1,97 @@
+#pragma once
+
+// What the TMX and JSON readers share: the state of one map being read (its
+// limits, the files read so far, the features noted), file reading, paths,
+// strict numbers, and the checks every map and tile set goes through
+// whichever format it came in.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <engine/tiled/TiledMap.h>
+
+namespace Engine::Tiled::Detail {
+
+[[noreturn]] void Fail(const std::string& message);
+
+// One map being read.
+class Reading {
+public:
+    Reading(std::string mapPath, const Limits& limits)
+        : m_mapPath(std::move(mapPath)), m_limits(limits) {}
+
+    const std::string& MapPath() const { return m_mapPath; }
+    const Limits& GetLimits() const { return m_limits; }
+
+    // The file at path in one read: a regular file no larger than the caps
+    // allow. what names it in messages ("tile set file", ...).
+    std::string ReadFile(const std::string& path, const std::string& what);
+
+    // Room for a layer of cells, or tiles, or objects, counted against the
+    // caps of the whole map; where begins the message when there is none.
+    void TakeCells(uint64_t cells, const std::string& where);
+    void TakeTiles(uint64_t tiles, const std::string& where);
+    void TakeObjects(uint64_t objects, const std::string& where);
+
+    // A feature drawn plainly, the first place it was seen.
+    void Note(const std::string& feature, const std::string& where);
+    const std::vector<std::pair<std::string, std::string>>& Notes() const { return m_notes; }
+
+private:
+    std::string m_mapPath;
+    const Limits& m_limits;
+    uint64_t m_bytes = 0;
+    uint64_t m_cells = 0;
+    uint64_t m_tiles = 0;
+    uint64_t m_objects = 0;
+    std::vector<std::pair<std::string, std::string>> m_notes;
+};
+
+enum class Format { Xml, Json, Other };
+// By the first character that is not white space (a byte-order mark skipped).
+Format Sniff(std::string_view text);
+
+// A path as a Tiled file names it, relative to the directory of the file
+// `from`; an absolute one stays as it is.
+std::string ResolvePath(const std::string& from, const std::string& relative);
+
+// Whole numbers in decimal with an optional minus sign and nothing else, in
+// the range of int; finite decimal numbers.
+bool ParseInt(std::string_view text, int& value);
+bool ParseDouble(std::string_view text, double& value);
+// "#rrggbb" or "#aarrggbb" (the # optional), as an ARGB number.
+bool ParseColor(std::string_view text, uint32_t& argb);
+
+// "name" in quotes, for messages.
+std::string Quoted(const std::string& name);
+
+// The checks of a map's own attributes, before any layer is decoded.
+void CheckMapHeader(const Map& map, const std::string& orientation, bool infinite,
+                    const Limits& limits);
+
+// A tile set as read, before it meets a map: fills in columns and tile count
+// from the image the way Tiled counts them, and refuses what cannot be
+// drawn. where names the tile set in messages.
+void FinishTileset(Tileset& tileset, bool hasImage, const std::string& where);
+
+// "map.tmx: tile set "name"" or "map.tmx: tile set "name" (ext.tsx)".
+std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset);
+
+// A tile set file read and checked on its own, told apart by content;
+// dispatches to the TMX or JSON reader.
+Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading);
+Tileset ReadTsx(std::string_view text, const std::string& path, Reading& reading);
+Tileset ReadTsj(std::string_view text, const std::string& path, Reading& reading);
+
+// The whole map from each format.
+Map ReadTmx(std::string_view text, Reading& reading);
+Map ReadJson(std::string_view text, Reading& reading);
+
+// The checks of a map once read: tile sets against the map, every global id
+// against the tile sets; then the features noted, warned of once each.
+void FinishMap(Map& map, Reading& reading);
+
+} // namespace Engine::Tiled::Detail

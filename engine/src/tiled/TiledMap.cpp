@@ -1,0 +1,200 @@
+#include <engine/tiled/TiledMap.h>
+
+#include <algorithm>
+
+#include "tiled/Reading.h"
+
+namespace Engine::Tiled {
+
+using namespace Detail;
+
+const Property* FindProperty(const Properties& properties, std::string_view name) {
+    for (const Property& p : properties)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+bool GetBool(const Properties& properties, std::string_view name, bool fallback) {
+    const Property* p = FindProperty(properties, name);
+    if (!p || p->type != "bool")
+        return fallback;
+    return p->value == "true";
+}
+
+const TileInfo* Tileset::FindTile(int localId) const {
+    const auto it = tiles.find(localId);
+    return it == tiles.end() ? nullptr : &it->second;
+}
+
+std::optional<TileRef> Map::Resolve(uint32_t gid) const {
+    const uint32_t id = gid & GID_MASK;
+    if (id == 0)
+        return std::nullopt;
+    auto it = std::upper_bound(tilesets.begin(), tilesets.end(), id,
+                               [](uint32_t v, const Tileset& t) { return v < t.firstGid; });
+    if (it == tilesets.begin())
+        return std::nullopt;
+    --it;
+    const uint32_t local = id - it->firstGid;
+    if (local >= uint32_t(std::max(it->tileCount, 0)))
+        return std::nullopt;
+    return TileRef{static_cast<size_t>(it - tilesets.begin()), static_cast<int>(local),
+                   (gid & FLIPPED_HORIZONTALLY) != 0, (gid & FLIPPED_VERTICALLY) != 0,
+                   (gid & FLIPPED_DIAGONALLY) != 0};
+}
+
+const Object* Map::FindObject(std::string_view name) const {
+    for (const ObjectGroup& group : objectGroups)
+        for (const Object& object : group.objects)
+            if (object.name == name)
+                return &object;
+    return nullptr;
+}
+
+namespace {
+
+bool Space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsTmxMap(std::string_view t) {
+    size_t i = 0;
+    const size_t n = t.size();
+    auto skipPast = [&](std::string_view end) {
+        const size_t at = t.find(end, i);
+        i = at == std::string_view::npos ? n : at + end.size();
+    };
+    while (i < n) {
+        if (Space(t[i])) {
+            ++i;
+        } else if (t.compare(i, 2, "<?") == 0) {
+            skipPast("?>");
+        } else if (t.compare(i, 4, "<!--") == 0) {
+            skipPast("-->");
+        } else if (t.compare(i, 2, "<!") == 0) {
+            // A document type, perhaps with its own declarations in brackets.
+            const size_t bracket = t.find('[', i), close = t.find('>', i);
+            i = bracket < close ? bracket : i;
+            skipPast(bracket < close ? "]" : ">");
+            if (bracket < close)
+                skipPast(">");
+        } else if (t[i] == '<') {
+            const std::string_view rest = t.substr(i + 1);
+            return rest.substr(0, 3) == "map" &&
+                   (rest.size() == 3 || Space(rest[3]) || rest[3] == '>' || rest[3] == '/');
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Finds the object's top-level "type" without building anything: strings
+// are skipped whole, nesting is counted.
+bool IsJsonMap(std::string_view t) {
+    const size_t n = t.size();
+    size_t i = t.find('{') + 1;
+    int depth = 1;
+    bool key = true;
+    std::string_view lastKey;
+    while (i < n) {
+        const char c = t[i];
+        if (c == '"') {
+            size_t j = i + 1;
+            while (j < n && t[j] != '"')
+                j += t[j] == '\\' ? 2 : 1;
+            if (j >= n)
+                return false;
+            const std::string_view s = t.substr(i + 1, j - i - 1);
+            if (depth == 1) {
+                if (key)
+                    lastKey = s;
+                else if (lastKey == "type")
+                    return s == "map";
+            }
+            i = j + 1;
+            continue;
+        }
+        if (depth == 1 && !key && lastKey == "type" && !Space(c))
+            return false;
+        if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (--depth == 0)
+                return false;
+        } else if (depth == 1 && c == ':') {
+            key = false;
+        } else if (depth == 1 && c == ',') {
+            key = true;
+        }
+        ++i;
+    }
+    return false;
+}
+
+Map ParseWith(std::string_view text, Reading& reading) {
+    const std::string& path = reading.MapPath();
+    if (text.size() > reading.GetLimits().maxFileBytes)
+        Fail(path + ": " + std::to_string(text.size()) + " bytes, more than the limit of " +
+             std::to_string(reading.GetLimits().maxFileBytes));
+    Map map;
+    switch (Sniff(text)) {
+    case Format::Xml:
+        map = ReadTmx(text, reading);
+        break;
+    case Format::Json:
+        map = ReadJson(text, reading);
+        break;
+    case Format::Other:
+        Fail(path + ": neither a TMX (XML) nor a JSON map");
+    }
+    FinishMap(map, reading);
+    return map;
+}
+
+} // namespace
+
+bool IsTiledMap(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    switch (Sniff(text)) {
+    case Format::Xml:
+        return IsTmxMap(text);
+    case Format::Json:
+        return IsJsonMap(text);
+    case Format::Other:
+        break;
+    }
+    return false;
+}
+
+Map Parse(std::string_view text, const std::string& path, const Limits& limits) {
+    Reading reading(path, limits);
+    return ParseWith(text, reading);
+}
+
+Map Load(const std::string& path, const Limits& limits) {
+    Reading reading(path, limits);
+    const std::string text = reading.ReadFile(path, path);
+    return ParseWith(text, reading);
+}
+
+Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits) {
+    Reading reading(path, limits);
+    Tileset tileset;
+    switch (Sniff(text)) {
+    case Format::Xml:
+        tileset = ReadTsx(text, path, reading);
+        break;
+    case Format::Json:
+        tileset = ReadTsj(text, path, reading);
+        break;
+    case Format::Other:
+        Fail(path + ": neither a TSX (XML) nor a JSON tile set");
+    }
+    tileset.firstGid = 1;
+    return tileset;
+}
+
+} // namespace Engine::Tiled

@@ -1,0 +1,213 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include <engine/tiled/TiledMap.h>
+#include <engine/tiled/TiledTileMap.h>
+
+#include "FuzzTargets.h"
+#include "render/GLTexture.h"
+#include "tiled/Reading.h"
+
+using namespace Engine;
+using namespace Engine::Tiled;
+
+namespace EngineFuzz {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Smaller than a game's, so that every input stays quick.
+Limits FuzzLimits() {
+    Limits limits;
+    limits.maxCells = 1 << 16;
+    limits.maxTotalCells = 1 << 18;
+    limits.maxFileBytes = 1 << 20;
+    limits.maxTotalBytes = 1 << 22;
+    limits.maxTiles = 1 << 14;
+    limits.maxObjects = 1 << 12;
+    return limits;
+}
+
+// The tile sets the seeds name, as tests/tiled/data has them.
+const char* kMarks =
+    R"(<tileset version="1.8" name="marks" tilewidth="64" tileheight="64" spacing="3" margin="2" tilecount="6" columns="3">
+ <image source="marks.png" width="200" height="133"/>
+ <tile id="0" type="sign"><properties><property name="text">two
+lines</property></properties></tile>
+</tileset>)";
+const char* kTiny = R"({"columns":4,"image":"tiles.png","imageheight":192,"imagewidth":256,
+ "name":"tiny","tilecount":12,"tileheight":64,"tilewidth":64,"type":"tileset",
+ "tiles":[{"class":"updraft","id":5,"properties":[{"name":"force","type":"float","value":-2400}]}]})";
+
+// A folder of this process's own where the maps' files are looked for; gone
+// at exit.
+const std::string& Scratch() {
+    static const std::string dir = [] {
+        const fs::path d =
+            fs::temp_directory_path() / ("engine_fuzz_tiled_" + std::to_string(getpid()));
+        fs::create_directories(d);
+        std::ofstream(d / "marks.tsx") << kMarks;
+        std::ofstream(d / "tiny.tsj") << kTiny;
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(
+                fs::temp_directory_path() / ("engine_fuzz_tiled_" + std::to_string(getpid())), ec);
+        });
+        return d.string() + "/";
+    }();
+    return dir;
+}
+
+// A sheet as large as the tile set says it is, or just large enough for its
+// tiles, naming a texture that does not exist (regions make no GL call).
+Ref<Texture2D> SheetFor(const Tileset& ts) {
+    const int rows = ts.columns > 0 ? (ts.tileCount + ts.columns - 1) / ts.columns : 0;
+    auto span = [&](int n, int tile) {
+        return ts.margin + n * tile + std::max(n - 1, 0) * ts.spacing;
+    };
+    const int w = ts.imageWidth > 0 ? ts.imageWidth : span(ts.columns, ts.tileWidth);
+    const int h = ts.imageHeight > 0 ? ts.imageHeight : span(rows, ts.tileHeight);
+    return CreateRef<GLTexture2D>(float(w), float(h), 1.0f, 1.0f, 0.0f, 0.0f, 1);
+}
+
+// What every map read must hold.
+void CheckMap(const Map& map, const Limits& limits) {
+    FUZZ_CHECK(map.width >= 1 && map.height >= 1 && map.tileWidth >= 1 && map.tileHeight >= 1);
+    FUZZ_CHECK(uint64_t(map.width) * uint64_t(map.height) <= limits.maxCells);
+    uint64_t tiles = 0, cells = 0;
+    uint32_t previous = 0;
+    for (const Tileset& ts : map.tilesets) {
+        FUZZ_CHECK(ts.firstGid > previous);
+        FUZZ_CHECK(ts.tileWidth == map.tileWidth && ts.tileHeight == map.tileHeight);
+        FUZZ_CHECK(ts.tileCount >= 0 && (ts.columns > 0 || ts.tileCount == 0));
+        FUZZ_CHECK(!ts.imagePath.empty());
+        previous = ts.firstGid;
+        tiles += uint64_t(ts.tileCount);
+    }
+    FUZZ_CHECK(tiles <= limits.maxTiles);
+    for (const TileLayer& layer : map.layers) {
+        FUZZ_CHECK(layer.width >= 1 && layer.height >= 1);
+        FUZZ_CHECK(layer.gids.size() == size_t(layer.width) * size_t(layer.height));
+        cells += layer.gids.size();
+        for (uint32_t gid : layer.gids) {
+            if ((gid & GID_MASK) == 0) {
+                FUZZ_CHECK(!map.Resolve(gid));
+                continue;
+            }
+            const auto ref = map.Resolve(gid);
+            FUZZ_CHECK(ref && ref->tileset < map.tilesets.size());
+            FUZZ_CHECK(ref->localId >= 0 && ref->localId < map.tilesets[ref->tileset].tileCount);
+            // The flags change nothing of which tile it is.
+            const auto plain = map.Resolve(gid & GID_MASK);
+            FUZZ_CHECK(plain && plain->tileset == ref->tileset && plain->localId == ref->localId);
+        }
+    }
+    FUZZ_CHECK(cells <= limits.maxTotalCells);
+
+    // The tile maps of it, when small enough to be quick: every cell a tile
+    // that draws, or empty.
+    if (tiles > 4096 || cells > (1 << 14))
+        return;
+    std::vector<Ref<Texture2D>> sheets;
+    for (const Tileset& ts : map.tilesets)
+        sheets.push_back(SheetFor(ts));
+    for (const LayerTileMap& layer : MakeTileMaps(map, sheets)) {
+        FUZZ_CHECK(map.layers[layer.layer].visible);
+        FUZZ_CHECK(layer.tileMap.lookup.size() == tiles);
+        for (const auto& column : layer.tileMap.boardData)
+            for (int v : column)
+                FUZZ_CHECK(v == -1 || layer.tileMap.IsDrawable(v));
+    }
+}
+
+// A refusal names the file it is about.
+void CheckRefusal(const MapError& error, const std::string& path) {
+    const std::string message = error.what();
+    FUZZ_CHECK(message.find(path) != std::string::npos);
+}
+
+// Runs read on the input as the map at path; returns the refusal's message,
+// empty when it was read.
+template <typename Read> std::string Try(const std::string& path, Read read) {
+    const Limits limits = FuzzLimits();
+    try {
+        Detail::Reading reading(path, limits);
+        Map map = read(reading);
+        Detail::FinishMap(map, reading);
+        CheckMap(map, limits);
+        return {};
+    } catch (const MapError& error) {
+        CheckRefusal(error, path);
+        return error.what();
+    }
+}
+
+} // namespace
+
+int FuzzTiled(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string& dir = Scratch();
+    const std::string map = dir + "map.tmx";
+    const Limits limits = FuzzLimits();
+
+    // As a map: Parse picks the reader by content and agrees with it; the
+    // other reader takes the same bytes too, whatever they look like.
+    std::string parsed;
+    try {
+        CheckMap(Parse(text, map, limits), limits);
+    } catch (const MapError& error) {
+        CheckRefusal(error, map);
+        parsed = error.what();
+    }
+    switch (Detail::Sniff(text)) {
+    case Detail::Format::Xml:
+        FUZZ_CHECK(Try(map, [&](Detail::Reading& r) { return Detail::ReadTmx(text, r); }) ==
+                   parsed);
+        Try(map, [&](Detail::Reading& r) { return Detail::ReadJson(text, r); });
+        break;
+    case Detail::Format::Json:
+        FUZZ_CHECK(Try(map, [&](Detail::Reading& r) { return Detail::ReadJson(text, r); }) ==
+                   parsed);
+        Try(map, [&](Detail::Reading& r) { return Detail::ReadTmx(text, r); });
+        break;
+    case Detail::Format::Other:
+        FUZZ_CHECK(!parsed.empty());
+        break;
+    }
+    IsTiledMap(text);
+
+    // As a tile set: on its own, then, when it is one, named by a map from
+    // a file in both formats.
+    try {
+        const Tileset ts = ParseTileset(text, dir + "input.tsx", limits);
+        FUZZ_CHECK(ts.tileCount >= 0 && (ts.columns > 0 || ts.tileCount == 0));
+    } catch (const MapError& error) {
+        CheckRefusal(error, dir + "input.tsx");
+        return 0;
+    }
+    std::ofstream(dir + "input.tsx", std::ios::binary).write(text.data(), std::streamsize(size));
+    for (const char* named :
+         {R"(<map orientation="orthogonal" width="2" height="2" tilewidth="64" tileheight="64">)"
+          R"(<tileset firstgid="1" source="input.tsx"/><layer name="l" width="2" height="2">)"
+          R"(<data encoding="csv">1,0,2684354561,0</data></layer></map>)",
+          R"({"type":"map","orientation":"orthogonal","width":2,"height":2,"tilewidth":64,)"
+          R"("tileheight":64,"tilesets":[{"firstgid":1,"source":"input.tsx"}],)"
+          R"("layers":[{"type":"tilelayer","name":"l","width":2,"height":2,"data":[1,0,0,0]}]})"}) {
+        try {
+            CheckMap(Parse(named, map, limits), limits);
+        } catch (const MapError& error) {
+            CheckRefusal(error, map);
+        }
+    }
+    return 0;
+}
+
+} // namespace EngineFuzz

@@ -1,0 +1,145 @@
+// Maps as the real Tiled writes them: the hand-written rich map, its layers
+// in each encoding, converted by Tiled to TMX and to JSON (naming the TSX
+// tile set, as Tiled 1.8 does) and read back to the same data.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tiled/TiledTestData.h"
+
+using namespace Engine::Tiled;
+
+namespace {
+
+void ExpectSameProperties(const Properties& a, const Properties& b, const std::string& where) {
+    ASSERT_EQ(a.size(), b.size()) << where;
+    for (const Property& p : a) {
+        const Property* q = FindProperty(b, p.name);
+        ASSERT_NE(q, nullptr) << where << " " << p.name;
+        EXPECT_EQ(p.type, q->type) << where << " " << p.name;
+        if (p.type == "float")
+            EXPECT_EQ(std::stod(p.value), std::stod(q->value)) << where << " " << p.name;
+        else
+            EXPECT_EQ(p.value, q->value) << where << " " << p.name;
+    }
+}
+
+void ExpectSameMap(const Map& a, const Map& b) {
+    const std::string where = b.path;
+    EXPECT_EQ(a.width, b.width) << where;
+    EXPECT_EQ(a.height, b.height) << where;
+    EXPECT_EQ(a.tileWidth, b.tileWidth) << where;
+    ExpectSameProperties(a.properties, b.properties, where);
+    ASSERT_EQ(a.tilesets.size(), b.tilesets.size()) << where;
+    for (size_t i = 0; i < a.tilesets.size(); ++i) {
+        const Tileset &s = a.tilesets[i], &t = b.tilesets[i];
+        EXPECT_EQ(s.name, t.name) << where;
+        EXPECT_EQ(s.firstGid, t.firstGid) << where;
+        EXPECT_EQ(s.tileCount, t.tileCount) << where;
+        EXPECT_EQ(s.columns, t.columns) << where;
+        EXPECT_EQ(s.margin, t.margin) << where;
+        EXPECT_EQ(s.spacing, t.spacing) << where;
+        EXPECT_EQ(s.imagePath, t.imagePath) << where;
+        ASSERT_EQ(s.tiles.size(), t.tiles.size()) << where;
+        for (const auto& [id, info] : s.tiles) {
+            ASSERT_NE(t.FindTile(id), nullptr) << where << " tile " << id;
+            EXPECT_EQ(info.className, t.FindTile(id)->className) << where;
+            ExpectSameProperties(info.properties, t.FindTile(id)->properties, where);
+        }
+    }
+    ASSERT_EQ(a.layers.size(), b.layers.size()) << where;
+    for (size_t i = 0; i < a.layers.size(); ++i) {
+        const TileLayer &l = a.layers[i], &m = b.layers[i];
+        EXPECT_EQ(l.name, m.name) << where;
+        EXPECT_EQ(l.id, m.id) << where;
+        EXPECT_EQ(l.visible, m.visible) << where << " " << l.name;
+        EXPECT_EQ(l.gids, m.gids) << where << " " << l.name;
+        ExpectSameProperties(l.properties, m.properties, where);
+    }
+    ASSERT_EQ(a.objectGroups.size(), b.objectGroups.size()) << where;
+    for (size_t i = 0; i < a.objectGroups.size(); ++i) {
+        ASSERT_EQ(a.objectGroups[i].objects.size(), b.objectGroups[i].objects.size()) << where;
+        for (size_t k = 0; k < a.objectGroups[i].objects.size(); ++k) {
+            const Object &o = a.objectGroups[i].objects[k], &p = b.objectGroups[i].objects[k];
+            EXPECT_EQ(o.id, p.id) << where;
+            EXPECT_EQ(o.name, p.name) << where;
+            EXPECT_EQ(o.className, p.className) << where;
+            EXPECT_EQ(o.shape, p.shape) << where;
+            EXPECT_EQ(o.gid, p.gid) << where;
+            EXPECT_EQ(o.x, p.x) << where;
+            EXPECT_EQ(o.y, p.y) << where;
+            EXPECT_EQ(o.width, p.width) << where;
+            EXPECT_EQ(o.height, p.height) << where;
+            ExpectSameProperties(o.properties, p.properties, where);
+        }
+    }
+    EXPECT_EQ(a.unsupported, b.unsupported) << where;
+}
+
+class TiledExport : public testing::TestWithParam<std::pair<std::string, std::string>> {
+protected:
+    void SetUp() override {
+        if (!TiledTest::HaveTiled())
+            GTEST_SKIP() << "tiled is not installed";
+    }
+};
+
+TEST_P(TiledExport, TiledsOwnOutputReadsToTheSameMap) {
+    const auto& [encoding, compression] = GetParam();
+    TiledTest::DataCopy copy;
+    const Map original = Load(copy.File("rich.tmx"));
+    const std::string variant = copy.File("variant.tmx");
+    TiledTest::WriteText(variant, TiledTest::Reencode(TiledTest::ReadText(copy.File("rich.tmx")),
+                                                      encoding, compression));
+    for (const char* format : {"tmx", "json"}) {
+        const std::string out = copy.File(std::string("out.") + format);
+        ASSERT_TRUE(TiledTest::TiledExport(variant, out, format)) << format;
+        const std::string text = TiledTest::ReadText(out);
+        // Tiled kept the layer format, and a JSON map still names the TSX file.
+        if (!compression.empty()) {
+            EXPECT_NE(text.find(compression), std::string::npos) << text.substr(0, 2000);
+        }
+        if (std::string(format) == "json") {
+            EXPECT_NE(text.find("\"source\":\"marks.tsx\""), std::string::npos);
+        }
+        EXPECT_TRUE(IsTiledMap(text)) << format;
+        ExpectSameMap(original, Load(out));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, TiledExport,
+                         testing::Values(std::pair<std::string, std::string>{"csv", ""},
+                                         std::pair<std::string, std::string>{"base64", ""},
+                                         std::pair<std::string, std::string>{"base64", "zlib"},
+                                         std::pair<std::string, std::string>{"base64", "gzip"},
+                                         std::pair<std::string, std::string>{"base64", "zstd"}),
+                         [](const auto& info) { return info.param.first + info.param.second; });
+
+TEST_F(TiledExport, TileSetsTiledWritesAsJsonReadAsTheirTsx) {
+    TiledTest::DataCopy copy;
+    ASSERT_TRUE(
+        TiledTest::TiledExport(copy.File("marks.tsx"), copy.File("marks.tsj"), "json", "tileset"));
+    const std::string tsj = TiledTest::ReadText(copy.File("marks.tsj"));
+    const Tileset fromTsx =
+        ParseTileset(TiledTest::ReadText(copy.File("marks.tsx")), copy.File("marks.tsx"));
+    const Tileset fromTsj = ParseTileset(tsj, copy.File("marks.tsj"));
+    EXPECT_EQ(fromTsj.columns, fromTsx.columns);
+    EXPECT_EQ(fromTsj.tileCount, fromTsx.tileCount);
+    EXPECT_EQ(fromTsj.margin, fromTsx.margin);
+    EXPECT_EQ(fromTsj.spacing, fromTsx.spacing);
+    EXPECT_EQ(fromTsj.imagePath, fromTsx.imagePath);
+    EXPECT_EQ(fromTsj.tiles, fromTsx.tiles);
+    // The rich map naming the TSJ instead, and Tiled's JSON of that map.
+    std::string text = TiledTest::ReadText(copy.File("rich.tmx"));
+    text.replace(text.find("marks.tsx"), 9, "marks.tsj");
+    TiledTest::WriteText(copy.File("tsj.tmx"), text);
+    const Map original = Load(copy.File("rich.tmx"));
+    const Map viaTsj = Load(copy.File("tsj.tmx"));
+    EXPECT_EQ(viaTsj.tilesets[1].source, copy.File("marks.tsj"));
+    ExpectSameMap(original, viaTsj);
+    ASSERT_TRUE(TiledTest::TiledExport(copy.File("tsj.tmx"), copy.File("tsj.tmj"), "json"));
+    ExpectSameMap(original, Load(copy.File("tsj.tmj")));
+}
+
+} // namespace

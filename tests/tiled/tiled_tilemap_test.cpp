@@ -1,0 +1,249 @@
+// A Tiled map turned into tile maps without a window: flips as placements of
+// the quad, tiles cut from sheets with margin and spacing, one grid a layer,
+// layers made in the order the registry draws them.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <engine/ecs/ECS.h>
+#include <engine/ecs/System.h>
+#include <engine/physics/Transform.h>
+#include <engine/tiled/TiledTileMap.h>
+
+#include "tiled/TiledTestData.h"
+
+using namespace Engine;
+using namespace Engine::Tiled;
+using EngineTest::FakeSheet;
+using TiledTest::kData;
+
+namespace {
+
+Map Rich() {
+    return Load(kData + "rich.tmx");
+}
+
+// Stand-ins for the two sheets of the rich map, with texture names of their own.
+std::vector<Ref<Texture2D>> FakeSheets(float marksWidth = 200.0f, float marksHeight = 133.0f) {
+    return {CreateRef<FakeSheet>(256.0f, 192.0f, 11),
+            CreateRef<FakeSheet>(marksWidth, marksHeight, 12)};
+}
+
+TEST(TiledTileMap, FlipsPlaceTheQuadAsTiledTurnsTheTile) {
+    using namespace TileFlip;
+    // Where the tile's own top-left and top-right corners land in its cell
+    // (y down). Tiled's "rotate clockwise" is the diagonal and horizontal
+    // flip, "counter-clockwise" the diagonal and vertical one.
+    struct Case {
+        uint8_t flips;
+        glm::vec2 topLeft, topRight;
+    };
+    const Case cases[] = {
+        {0, {0, 0}, {1, 0}},
+        {HORIZONTAL, {1, 0}, {0, 0}},
+        {VERTICAL, {0, 1}, {1, 1}},
+        {HORIZONTAL | VERTICAL, {1, 1}, {0, 1}}, // half a turn
+        {DIAGONAL, {0, 0}, {0, 1}},
+        {DIAGONAL | HORIZONTAL, {1, 0}, {1, 1}}, // a quarter turn clockwise
+        {DIAGONAL | VERTICAL, {0, 1}, {0, 0}},   // a quarter turn the other way
+        {DIAGONAL | HORIZONTAL | VERTICAL, {1, 1}, {1, 0}},
+    };
+    for (const Case& c : cases) {
+        const glm::mat4 m = TileFlipMatrix(c.flips);
+        const glm::vec4 tl = m * glm::vec4(0, 0, 0, 1), tr = m * glm::vec4(1, 0, 0, 1);
+        EXPECT_EQ(glm::vec2(tl), c.topLeft) << int(c.flips);
+        EXPECT_EQ(glm::vec2(tr), c.topRight) << int(c.flips);
+        // The cell stays the cell: its centre does not move.
+        EXPECT_EQ(glm::vec2(m * glm::vec4(0.5f, 0.5f, 0, 1)), glm::vec2(0.5f, 0.5f));
+    }
+}
+
+TEST(TiledTileMap, GridsOfLayersIndexTheTilesOfAllSheets) {
+    const Map map = Rich();
+    // Column by column, each index counting the first tile set's 12 tiles.
+    const LayerGrid ground = GridOf(map, map.layers[0]);
+    ASSERT_EQ(ground.tiles.size(), 16u);
+    ASSERT_EQ(ground.tiles[0].size(), 10u);
+    EXPECT_EQ(ground.tiles[1][2], 5);
+    EXPECT_EQ(ground.tiles[0][0], -1);
+    EXPECT_EQ(ground.tiles[15][9], 2);
+    EXPECT_TRUE(ground.flips.empty()); // no cell of it is turned
+
+    const LayerGrid deco = GridOf(map, map.layers[1]);
+    using namespace TileFlip;
+    const uint8_t want[8] = {0,
+                             HORIZONTAL,
+                             VERTICAL,
+                             HORIZONTAL | VERTICAL,
+                             DIAGONAL,
+                             DIAGONAL | HORIZONTAL,
+                             DIAGONAL | VERTICAL,
+                             DIAGONAL | HORIZONTAL | VERTICAL};
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(deco.tiles[1 + i][1], 12) << i; // marks tile 0
+        EXPECT_EQ(deco.flips[1 + i][1], want[i]) << i;
+        EXPECT_EQ(deco.tiles[1 + i][3], 7) << i; // the crate of the first sheet
+        EXPECT_EQ(deco.flips[1 + i][3], want[i]) << i;
+    }
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(deco.tiles[size_t(10 + k)][1], 12 + k);
+    EXPECT_EQ(deco.flips[0][0], 0);
+}
+
+TEST(TiledTileMap, TilesAreCutWithMarginAndSpacing) {
+    const Map map = Rich();
+    const std::vector<Ref<Texture>> tiles = CutTiles(map, FakeSheets());
+    ASSERT_EQ(tiles.size(), 18u);
+    // Tile 5 of the first sheet: column 1, row 1 of 4 x 3.
+    EXPECT_EQ(tiles[5]->getID(), 11u);
+    EXPECT_FLOAT_EQ(tiles[5]->getInternalX(), 0.25f);
+    EXPECT_FLOAT_EQ(tiles[5]->getInternalY(), 1.0f / 3.0f);
+    for (int k = 0; k < 6; ++k) {
+        const Texture& t = *tiles[size_t(12 + k)];
+        const int px = 2 + 67 * (k % 3), py = 2 + 67 * (k / 3);
+        EXPECT_EQ(t.getID(), 12u);
+        EXPECT_EQ(t.getWidth(), 64.0f);
+        EXPECT_FLOAT_EQ(t.getInternalX(), px / 200.0f) << k;
+        // From the bottom of the picture.
+        EXPECT_FLOAT_EQ(t.getInternalY(), (133 - py - 64) / 133.0f) << k;
+        EXPECT_FLOAT_EQ(t.getInternalWidth(), 64 / 200.0f);
+        EXPECT_FLOAT_EQ(t.getInternalHeight(), 64 / 133.0f);
+    }
+
+    // A sheet smaller than the tile set says: the tiles it lacks are left
+    // empty and not drawn, with one warning; a missing sheet likewise.
+    testing::internal::CaptureStderr();
+    const auto cut = CutTiles(map, FakeSheets(140.0f, 133.0f));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("the image is 140x133 pixels, the tile set says 200x133"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("2 of its 6 tiles lie outside its image"), std::string::npos) << err;
+    std::vector<bool> present;
+    for (size_t k = 12; k < 18; ++k)
+        present.push_back(cut[k] != nullptr);
+    EXPECT_EQ(present, (std::vector<bool>{true, true, false, true, true, false}));
+    testing::internal::CaptureStderr();
+    const auto none = CutTiles(map, {FakeSheets()[0]});
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(none.size(), 18u);
+    EXPECT_NE(none[11], nullptr);
+    EXPECT_EQ(none[12], nullptr);
+}
+
+TEST(TiledTileMap, OneTileMapForEachVisibleLayer) {
+    const Map map = Rich();
+    testing::internal::CaptureStderr();
+    const std::vector<LayerTileMap> maps = MakeTileMaps(map, FakeSheets());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(maps.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(maps[i].layer, i); // ground, decoration, front; not the hidden ones
+        EXPECT_EQ(maps[i].tileMap.tileWidth, 64);
+        EXPECT_EQ(maps[i].tileMap.lookup.size(), 18u);
+        EXPECT_FALSE(maps[i].tileMap.singleTexture);
+        for (const auto& column : maps[i].tileMap.boardData)
+            for (int v : column)
+                EXPECT_TRUE(v == -1 || maps[i].tileMap.IsDrawable(v));
+    }
+    EXPECT_EQ(maps[1].tileMap.FlipsAt(2, 1), TileFlip::HORIZONTAL);
+    EXPECT_EQ(maps[1].tileMap.FlipsAt(99, 99), 0);
+    // The tiles are cut once and shared.
+    EXPECT_EQ(maps[0].tileMap.lookup[3], maps[2].tileMap.lookup[3]);
+}
+
+TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
+    TiledTest::DataCopy copy;
+    const Map map = Load(copy.File("rich.tmx"));
+    const std::vector<Image> images = DecodeSheets(map);
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].Width(), 256);
+    EXPECT_EQ(images[1].Width(), 200);
+    EXPECT_EQ(images[1].Height(), 133);
+
+    struct Case {
+        std::function<void()> spoil;
+        std::string part;
+        Limits limits;
+    };
+    // Larger than the other sheet, which passes.
+    Limits small;
+    small.maxFileBytes = std::filesystem::file_size(copy.File("tiles.png")) + 1;
+    const std::string marks = copy.File("marks.png");
+    const Case cases[] = {
+        {[&] { std::filesystem::remove(marks); }, "cannot open", {}},
+        {[&] {
+             std::filesystem::remove(marks);
+             std::filesystem::create_directory(marks);
+         },
+         "not a regular file",
+         {}},
+        {[&] { TiledTest::WriteText(marks, "not a picture"); }, "unknown image type", {}},
+        {[&] { std::ofstream(marks, std::ios::app) << std::string(small.maxFileBytes, '.'); },
+         "more than the limit of " + std::to_string(small.maxFileBytes), small},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(marks);
+        EngineTest::WritePng(marks, 200, 133, TiledTest::MarkPixel);
+        c.spoil();
+        try {
+            DecodeSheets(map, c.limits);
+            ADD_FAILURE() << c.part;
+        } catch (const MapError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(copy.File("rich.tmx") + ": tile set \"marks\" (" +
+                                   copy.File("marks.tsx") + "): image \"" + marks + "\""),
+                      std::string::npos)
+                << message;
+            EXPECT_NE(message.find(c.part), std::string::npos) << message;
+        }
+    }
+}
+
+struct Tag {
+    int v;
+};
+
+class Recorder : public System<Tag> {
+public:
+    void Run(EntityID entity) override { seen.push_back(entity); }
+    std::vector<EntityID> seen;
+};
+
+TEST(TiledTileMap, RegistryRunsEntitiesInTheOrderTheyCameToCarryTheSignature) {
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    ecs.RegisterComponent<Tag>();
+    ecs.RegisterComponent<Transform>();
+    ecs.RegisterComponent<TileMap>();
+    auto recorder = CreateRef<Recorder>();
+    const SystemID id = ecs.RegisterSystem(recorder);
+    auto run = [&] {
+        recorder->seen.clear();
+        ecs.RunSystem(id);
+        return recorder->seen;
+    };
+    const EntityID a = ecs.CreateEntity(), b = ecs.CreateEntity(), c = ecs.CreateEntity();
+    ecs.AddComponent<Tag>(c, Tag{3});
+    ecs.AddComponent<Tag>(a, Tag{1});
+    // Asked for the first time: ascending ids.
+    EXPECT_EQ(run(), (std::vector<EntityID>{a, c}));
+    // Then in the order they come to carry it, whatever their ids.
+    ecs.AddComponent<Tag>(b, Tag{2});
+    const EntityID d = ecs.CreateEntity();
+    ecs.AddComponent<Tag>(d, Tag{4});
+    EXPECT_EQ(run(), (std::vector<EntityID>{a, c, b, d}));
+    ecs.RemoveEntity(c);
+    EXPECT_EQ(run(), (std::vector<EntityID>{a, b, d}));
+
+    // A map's layers, made bottom first after other entities, run in that order.
+    testing::internal::CaptureStderr();
+    const std::vector<EntityID> layers = CreateTileMapEntities(Rich(), FakeSheets());
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(layers.size(), 3u);
+    EXPECT_EQ(ecs.EntitiesWith(ecs.GetArchetype<TileMap, Transform>()), layers);
+    EXPECT_EQ(ecs.GetComponent<TileMap>(layers[1])->FlipsAt(2, 1), TileFlip::HORIZONTAL);
+    ecs.Reset();
+}
+
+} // namespace
