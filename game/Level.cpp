@@ -1,5 +1,6 @@
 #include "game/Level.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -125,44 +126,115 @@ LevelData Load(const std::string& path) {
     std::string text(size, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
-    return Parse(text);
+    if (!Tiled::IsTiledMap(text))
+        return Parse(text);
+    try {
+        const Tiled::Limits limits;
+        if (text.size() > limits.maxFileBytes)
+            throw LevelError("a map of " + std::to_string(text.size()) + " bytes is over the " +
+                             std::to_string(limits.maxFileBytes) + " a map may have");
+        return FromMap(Tiled::Parse(text, path, limits));
+    } catch (const Tiled::MapError& map) {
+        // The reason names the file at fault; the level's own name is said
+        // once already by whoever reports it.
+        std::string reason = map.what();
+        if (reason.rfind(path + ": ", 0) == 0)
+            reason.erase(0, path.size() + 2);
+        throw LevelError(reason);
+    }
 }
 
-size_t CreateCells(const std::vector<std::vector<int>>& board) {
+LevelData FromMap(Tiled::Map map) {
+    LevelData level;
+    level.cellW = map.tileWidth;
+    level.cellH = map.tileHeight;
+    const auto width = static_cast<size_t>(std::max(map.width, 0));
+    const auto height = static_cast<size_t>(std::max(map.height, 0));
+    level.cells.assign(width, std::vector<Cell>(height, Cell::Empty));
+    for (const Tiled::TileLayer& layer : map.layers) {
+        if (!layer.visible || !Tiled::GetBool(layer.properties, COLLIDES_PROPERTY, true))
+            continue;
+        const size_t w = std::min(width, static_cast<size_t>(std::max(layer.width, 0)));
+        const size_t h = std::min(height, static_cast<size_t>(std::max(layer.height, 0)));
+        for (size_t y = 0; y < h; ++y) {
+            for (size_t x = 0; x < w; ++x) {
+                const std::optional<Tiled::TileRef> tile =
+                    map.Resolve(layer.At(static_cast<int>(x), static_cast<int>(y)));
+                if (!tile)
+                    continue;
+                const Tiled::TileInfo* info = map.tilesets[tile->tileset].FindTile(tile->localId);
+                const std::string_view kind = info ? info->className : std::string_view();
+                Cell& cell = level.cells[x][y];
+                if (kind == DECORATION_CLASS)
+                    continue;
+                if (kind != DRAUGHT_CLASS)
+                    cell = Cell::Solid;
+                else if (cell == Cell::Empty)
+                    cell = Cell::Draught;
+            }
+        }
+    }
+    if (const Tiled::Object* start = map.FindObject(PLAYER_OBJECT)) {
+        // A tile object stands on its (x, y); any other object hangs from it.
+        const double top = start->gid ? start->y - start->height : start->y;
+        level.playerStart = glm::vec3(static_cast<float>(start->x), static_cast<float>(top), 0.0f);
+    }
+    level.map = std::make_shared<const Tiled::Map>(std::move(map));
+    return level;
+}
+
+std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& board) {
+    std::vector<std::vector<Cell>> cells(board.size());
+    for (size_t x = 0; x < board.size(); ++x) {
+        cells[x].reserve(board[x].size());
+        for (int code : board[x])
+            cells[x].push_back(code == EMPTY    ? Cell::Empty
+                               : IsDraught(code) ? Cell::Draught
+                                                 : Cell::Solid);
+    }
+    return cells;
+}
+
+size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH) {
     ECS& ecs = ECS::Get();
     // Room for every record first: a large level would otherwise grow each
     // store many times over.
-    size_t cells = 0, draughts = 0;
-    for (const auto& column : board)
-        for (int code : column) {
-            cells += code != EMPTY;
-            draughts += IsDraught(code);
+    size_t count = 0, draughts = 0;
+    for (const auto& column : cells)
+        for (Cell cell : column) {
+            count += cell != Cell::Empty;
+            draughts += cell == Cell::Draught;
         }
-    ecs.ReserveEntities(cells);
-    ecs.ReserveComponents<Transform>(cells);
-    ecs.ReserveComponents<Collider>(cells);
+    ecs.ReserveEntities(count);
+    ecs.ReserveComponents<Transform>(count);
+    ecs.ReserveComponents<Collider>(count);
     ecs.ReserveComponents<ForceApplier>(draughts);
+    const float w = static_cast<float>(cellW), h = static_cast<float>(cellH);
     size_t made = 0;
-    for (size_t x = 0; x < board.size(); ++x) {
-        for (size_t y = 0; y < board[x].size(); ++y) {
-            int code = board[x][y];
-            if (code == EMPTY)
+    for (size_t x = 0; x < cells.size(); ++x) {
+        for (size_t y = 0; y < cells[x].size(); ++y) {
+            const Cell cell = cells[x][y];
+            if (cell == Cell::Empty)
                 continue;
             EntityID block = ecs.CreateEntity();
-            // In float: 64 times an index past 2^25 would overflow an int.
-            glm::vec3 position(float(CELL) * float(x), float(CELL) * float(y), 0.0f);
-            ecs.AddComponent<Transform>(block, position, glm::vec3(0), glm::vec3(CELL, CELL, 0));
-            if (IsDraught(code)) {
+            // In float: a cell size times an index past 2^25 would overflow an int.
+            glm::vec3 position(w * float(x), h * float(y), 0.0f);
+            ecs.AddComponent<Transform>(block, position, glm::vec3(0), glm::vec3(w, h, 0));
+            if (cell == Cell::Draught) {
                 ecs.AddComponent<ForceApplier>(block,
                                                ForceApplier{{0.0f, Tuning::DraughtForce, 0.0f}});
-                ecs.AddComponent<Collider>(block, Collider{float(CELL), float(CELL), false});
+                ecs.AddComponent<Collider>(block, Collider{w, h, false});
             } else {
-                ecs.AddComponent<Collider>(block, Collider{float(CELL), float(CELL), true});
+                ecs.AddComponent<Collider>(block, Collider{w, h, true});
             }
             ++made;
         }
     }
     return made;
+}
+
+size_t CreateCells(const std::vector<std::vector<int>>& board) {
+    return CreateCells(CellsOf(board), CELL, CELL);
 }
 
 } // namespace Engine::Level

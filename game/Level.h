@@ -1,22 +1,43 @@
 #pragma once
 
+#include <cstdint>
 #include <istream>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <glm/vec3.hpp>
+
 #include <engine/ecs/Types.h>
+#include <engine/tiled/TiledMap.h>
 
 namespace Engine {
 
-// The level file: a grid of tile codes (a list of columns, each listed top to
-// bottom), the tile-set image and the size of one tile in it.
+// What a cell of the level does to a body.
+enum class Cell : uint8_t { Empty, Solid, Draught };
+
+// A level: in the game's own format, a grid of tile codes (a list of
+// columns, each listed top to bottom), the tile-set image and the size of one
+// tile in it; or a Tiled map, whose tile layers are drawn and whose cells
+// collide as `cells` says.
 struct LevelData {
     std::vector<std::vector<int>> board;
     std::string tilemapPath;
     int tileW = 0;
     int tileH = 0;
+
+    // Set for a Tiled map (board and tilemapPath are then empty).
+    std::shared_ptr<const Tiled::Map> map;
+    // A Tiled map's cells, cells[x][y], each cellW by cellH units: the map's
+    // tile size. (The game's own format collides on a 64-unit grid.)
+    std::vector<std::vector<Cell>> cells;
+    int cellW = 0;
+    int cellH = 0;
+    // Where the boat starts, when the map has an object named "player".
+    std::optional<glm::vec3> playerStart;
 };
 
 // A level file that cannot be used; what() is the reason.
@@ -44,13 +65,33 @@ LevelData Parse(std::istream& in);
 // The same on text in memory, where the parser runs several times faster
 // than on a stream.
 LevelData Parse(std::string_view text);
-// Parse on the file at path, a regular file read in one go; an unreadable
-// file throws LevelError too.
+// The file at path, a regular file read in one go: a Tiled map (TMX or
+// JSON, told apart by content) or else a level of the game's own format
+// (Parse). An unreadable file or a map that cannot be used throws LevelError
+// too, with a reason that names the file, layer or tile set at fault.
 LevelData Load(const std::string& path);
 
+// The tile classes and layer property that give a map's cells their kind.
+constexpr const char* DRAUGHT_CLASS = "draught";
+constexpr const char* DECORATION_CLASS = "decoration";
+constexpr const char* COLLIDES_PROPERTY = "collides";
+constexpr const char* PLAYER_OBJECT = "player";
+// What the game makes of a Tiled map: over its visible tile layers, a cell
+// is solid where any layer has a tile other than a draught or a decoration,
+// else a draught where any layer has a draught; layers whose bool property
+// "collides" is false are drawn only. The object named "player" sets the
+// boat's start (its top-left corner).
+LevelData FromMap(Tiled::Map map);
+
+// The cells of a board of tile codes: -1 empty, draught codes draughts,
+// every other code solid.
+std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& board);
+
 // One collision entity per non-empty cell, column by column, each column top
-// down: draught codes get a force zone, every other code a solid block.
-// Returns the number of entities made.
+// down, cell (x, y) at (cellW * x, cellH * y) and cellW by cellH: a draught
+// gets a force zone, a solid cell a solid block. Returns the number made.
+size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH);
+// The same for a board of tile codes, on the 64-unit grid.
 size_t CreateCells(const std::vector<std::vector<int>>& board);
 
 } // namespace Level

@@ -1,10 +1,53 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
 #include <engine/core/Engine.h>
 
 #include "game/Scene.h"
 
-int main(int, char**) {
+namespace {
+
+constexpr const char* USAGE =
+    "usage: game [LEVEL]\n"
+    "Plays LEVEL: a level file of the game's own format (JSON), or a map made with\n"
+    "the Tiled editor (TMX or JSON), told apart by their content. Without LEVEL it\n"
+    "plays ./Assets/level1.json. The game reads ./Assets below the working\n"
+    "directory; paths inside a Tiled map are relative to the file that names them.\n"
+    "\n"
+    "  -h, --help  show this and exit\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string level = Engine::Level::PATH;
+    bool options = true;
+    int levels = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+        if (options && std::strcmp(arg, "--") == 0) {
+            options = false;
+            continue;
+        }
+        if (options && arg[0] == '-' && arg[1] != '\0') {
+            std::fprintf(stderr, "game: unknown option %s\n%s", arg, USAGE);
+            return 2;
+        }
+        level = arg;
+        ++levels;
+    }
+    if (levels > 1) {
+        std::fprintf(stderr, "game: one level at a time\n%s", USAGE);
+        return 2;
+    }
+
     Engine::Engine engine(1280, 720);
-    engine.SetScene(Engine::CreateRef<Engine::GameScene>());
+    engine.SetScene(Engine::CreateRef<Engine::GameScene>(Engine::CreateUni<Engine::SceneContent>(),
+                                                          level));
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

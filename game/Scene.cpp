@@ -18,6 +18,7 @@
 #include <engine/render/Texture.h>
 #include <engine/render/TileMap.h>
 #include <engine/text/TextMesh.h>
+#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Controller.h"
 #include "game/ControllerSystem.h"
@@ -61,6 +62,14 @@ Ref<Clip> SceneContent::LoadMusic(const std::string& path) {
 
 LevelData SceneContent::LoadLevel(const std::string& path) {
     return Level::Load(path);
+}
+
+std::vector<Ref<Texture2D>> SceneContent::LoadSheets(const Tiled::Map& map) {
+    try {
+        return Tiled::LoadSheets(map);
+    } catch (const Tiled::MapError& error) {
+        throw LevelError(error.what());
+    }
 }
 
 void RegisterSceneComponents(ECS& ecs) {
@@ -125,7 +134,8 @@ void RunFrameSchedule(const Uni<Renderer>& renderer) {
     frame.RenderEnd(renderer);
 }
 
-GameScene::GameScene(Uni<SceneContent> content) : m_content(std::move(content)) {}
+GameScene::GameScene(Uni<SceneContent> content, std::string levelPath)
+    : m_content(std::move(content)), m_levelPath(std::move(levelPath)) {}
 
 void GameScene::Build(Engine& engine) {
     // The order of registration fixes the component type ids 0 to 13.
@@ -166,20 +176,35 @@ void GameScene::Build(Engine& engine) {
     ecs.AddComponent<TextMesh>(e2, TextMesh::CreateTextMesh(font, HINT));
 
     LevelData level;
+    std::vector<Ref<Texture2D>> sheets;
     try {
-        level = m_content->LoadLevel(Level::PATH);
+        level = m_content->LoadLevel(m_levelPath);
+        if (level.map)
+            sheets = m_content->LoadSheets(*level.map);
     } catch (const LevelError& error) {
         // A broken level is the user's content, not a crash: close the window
         // first so the message is the last thing they see.
         engine.Shutdown();
-        Log::Err("LEVEL", "Could not load level file %s: %s", Level::PATH, error.what());
+        Log::Err("LEVEL", "Could not load level file %s: %s", m_levelPath.c_str(), error.what());
     }
-    EntityID map = ecs.CreateEntity();
-    // The board is handed over, not copied: a large level's is megabytes.
-    ecs.AddComponent<TileMap>(map, m_content->LoadTexture(level.tilemapPath),
-                              std::move(level.board), level.tileW, level.tileH);
-    ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-    Level::CreateCells(ecs.GetComponent<TileMap>(map)->boardData);
+    if (level.map) {
+        // One tile map a visible layer, bottom first: drawn in the map's order.
+        for (Tiled::LayerTileMap& layer : Tiled::MakeTileMaps(*level.map, sheets)) {
+            EntityID map = ecs.CreateEntity();
+            ecs.AddComponent<TileMap>(map, std::move(layer.tileMap));
+            ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
+        }
+        Level::CreateCells(level.cells, level.cellW, level.cellH);
+    } else {
+        EntityID map = ecs.CreateEntity();
+        // The board is handed over, not copied: a large level's is megabytes.
+        ecs.AddComponent<TileMap>(map, m_content->LoadTexture(level.tilemapPath),
+                                  std::move(level.board), level.tileW, level.tileH);
+        ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
+        Level::CreateCells(ecs.GetComponent<TileMap>(map)->boardData);
+    }
+    if (level.playerStart)
+        ecs.GetComponent<Transform>(player)->position = *level.playerStart;
 
     if (shader)
         shader->Bind();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <engine/core/Base.h>
 #include <engine/core/Engine.h>
@@ -50,6 +51,9 @@ public:
     virtual Ref<Clip> LoadMusic(const std::string& path);
     // Throws LevelError for a level that cannot be used.
     virtual LevelData LoadLevel(const std::string& path);
+    // The sheets of a Tiled map's tile sets, in their order; throws LevelError
+    // for one that cannot be used.
+    virtual std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map);
 };
 
 // The fourteen component types, in the order that gives them ids 0 to 13.
@@ -68,7 +72,9 @@ void ReleaseSceneHandles();
 // The boat, the fish, the hint text, the music and the level.
 class GameScene : public Scene {
 public:
-    explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>());
+    // levelPath: a level of the game's own format or a Tiled map.
+    explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>(),
+                       std::string levelPath = Level::PATH);
 
     // A level file that cannot be used shuts the engine down and ends the
     // program with the reason.
@@ -77,8 +83,11 @@ public:
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;
 
+    const std::string& LevelPath() const { return m_levelPath; }
+
 private:
     Uni<SceneContent> m_content;
+    std::string m_levelPath;
 };
 
 } // namespace Engine

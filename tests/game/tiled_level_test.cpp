@@ -1,0 +1,234 @@
+// Tiled maps as the game's levels: the shipped level drawn in Tiled is the
+// shipped level, what every file the real Tiled writes of it reads to, and
+// what a map's tile classes, layers and objects make of its cells.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Collider.h>
+#include <engine/physics/ForceApplier.h>
+#include <engine/physics/Transform.h>
+#include <engine/tiled/TiledTileMap.h>
+
+#include "game/Level.h"
+#include "game/Tuning.h"
+
+using namespace Engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "tiled-level-XXXXXX").string();
+        if (mkdtemp(pattern.data()))
+            m_path = pattern;
+    }
+    ~TempDir() {
+        std::error_code error;
+        fs::remove_all(m_path, error);
+    }
+    const fs::path& Path() const { return m_path; }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(m_path / name, std::ios::binary) << text;
+        return (m_path / name).string();
+    }
+
+private:
+    fs::path m_path;
+};
+
+// The collision entities a level makes, as plain values, in the order made.
+struct Made {
+    glm::vec3 position, scale;
+    float w, h;
+    bool solid;
+    bool zone;
+    glm::vec3 force;
+    bool operator==(const Made&) const = default;
+};
+
+template <typename Make> std::vector<Made> CellsMade(Make&& make) {
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    ecs.RegisterComponent<Transform>();
+    ecs.RegisterComponent<Collider>();
+    ecs.RegisterComponent<ForceApplier>();
+    make();
+    std::vector<Made> made;
+    for (EntityID e = 1; e < 1000000 && made.size() < ecs.EntityCount(); ++e) {
+        Ref<Transform> t = ecs.GetComponent<Transform>(e);
+        Ref<Collider> c = ecs.GetComponent<Collider>(e);
+        if (!t || !c)
+            continue;
+        Ref<ForceApplier> f = ecs.GetComponent<ForceApplier>(e);
+        made.push_back({t->position, t->scale, c->width, c->height, c->solid, bool(f),
+                        f ? f->force : glm::vec3(0)});
+    }
+    ecs.Reset();
+    return made;
+}
+
+// A map read as the shipped level: the same cells, collision entities, drawn
+// tiles (upright, one tile set, tile k of the sheet) and start.
+void ExpectTheShippedLevel(const LevelData& map, const std::string& what) {
+    SCOPED_TRACE(what);
+    const LevelData json = Level::Load(Level::PATH);
+    ASSERT_TRUE(map.map);
+    EXPECT_EQ(map.cellW, Level::CELL);
+    EXPECT_EQ(map.cellH, Level::CELL);
+    EXPECT_EQ(map.cells, Level::CellsOf(json.board));
+    EXPECT_EQ(CellsMade([&] { Level::CreateCells(map.cells, map.cellW, map.cellH); }),
+              CellsMade([&] { Level::CreateCells(json.board); }));
+    ASSERT_EQ(map.map->layers.size(), 1u);
+    const Tiled::LayerGrid grid = Tiled::GridOf(*map.map, map.map->layers[0]);
+    EXPECT_EQ(grid.tiles, json.board);
+    EXPECT_TRUE(grid.flips.empty());
+    ASSERT_EQ(map.map->tilesets.size(), 1u);
+    EXPECT_EQ(fs::path(map.map->tilesets[0].imagePath).filename(), "tiles.png");
+    ASSERT_TRUE(map.playerStart);
+    EXPECT_EQ(*map.playerStart, Tuning::PlayerStart);
+}
+
+TEST(TiledLevel, TheShippedMapIsTheShippedLevel) {
+    ExpectTheShippedLevel(Level::Load("Assets/level1.tmx"), "Assets/level1.tmx");
+}
+
+// The shipped level in every layer encoding, each turned by the real Tiled
+// into JSON and back into TMX (tests/game/tiled_variants.py).
+TEST(TiledLevel, EveryFileTheRealTiledWritesReadsToTheShippedLevel) {
+    if (std::system("command -v tiled >/dev/null && command -v zstd >/dev/null") != 0)
+        GTEST_SKIP() << "tiled or zstd is not installed (scripts/deps.sh installs them)";
+    TempDir dir;
+    const std::string command =
+        "timeout -k 5 120 python3 tests/game/tiled_variants.py '" + dir.Path().string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream list(dir.Path() / "written.txt");
+    std::vector<std::string> files;
+    for (std::string line; std::getline(list, line);)
+        files.push_back(line);
+    ASSERT_EQ(files.size(), 10u) << "five encodings, each to JSON and back";
+    for (const char* encoding : {"csv", "base64", "zlib", "gzip", "zstd"})
+        files.push_back((dir.Path() / (std::string(encoding) + ".tmx")).string());
+    for (const std::string& file : files)
+        ExpectTheShippedLevel(Level::Load(file), file);
+}
+
+// A map of 8 by 3 cells with every way a cell can come to be, column by
+// column: what each column's middle row (row 1) holds, and where it ends up.
+TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
+    TempDir dir;
+    // Tile 0 a draught (written "type", as Tiled 1.8 does), tile 1 a
+    // decoration (written "class", as Tiled 1.9 does), tile 2 plain.
+    dir.Write("set.tsx", R"(<?xml version="1.0" encoding="UTF-8"?>
+<tileset version="1.8" name="set" tilewidth="32" tileheight="16" tilecount="3" columns="3">
+ <image source="set.png" width="96" height="16"/>
+ <tile id="0" type="draught"/>
+ <tile id="1" class="decoration"/>
+</tileset>
+)");
+    auto row = [](const std::string& middle) {
+        return "0,0,0,0,0,0,0,0,\n" + middle + ",\n0,0,0,0,0,0,0,0";
+    };
+    auto layer = [&](const std::string& attributes, const std::string& middle,
+                     const std::string& inner = "") {
+        return " <layer name=\"l\" width=\"8\" height=\"3\"" + attributes + ">" + inner +
+               "<data encoding=\"csv\">" + row(middle) + "</data></layer>\n";
+    };
+    const std::string collidesFalse =
+        R"(<properties><property name="collides" type="bool" value="false"/></properties>)";
+    const std::string map =
+        R"(<?xml version="1.0" encoding="UTF-8"?>
+<map version="1.8" orientation="orthogonal" renderorder="right-down" width="8" height="3" tilewidth="32" tileheight="16" infinite="0">
+ <tileset firstgid="1" source="set.tsx"/>
+)" + layer("", "1,1,2,0,0,0,0,0") +               // draughts; a decoration
+        layer("", "3,0,0,0,0,0,0,0") +             // solid over a draught
+        layer("", "0,0,0,3,0,0,0,0", collidesFalse) + // drawn only
+        layer(" visible=\"0\"", "0,0,0,0,3,0,0,0") +  // hidden
+        " <group name=\"off\" visible=\"0\">" + layer("", "0,0,0,0,0,3,0,0") + "</group>\n" +
+        " <group name=\"on\">" + layer("", "0,0,0,0,0,0,3,1") + "</group>\n" +
+        R"( <objectgroup name="marks">
+  <object id="1" name="sign" x="1" y="1"/>
+  <object id="2" name="player" gid="3" x="64" y="48" width="32" height="16"/>
+ </objectgroup>
+</map>
+)";
+    const LevelData level = Level::Load(dir.Write("map.tmx", map));
+    using C = Cell;
+    const std::vector<C> middle = {C::Solid, C::Draught, C::Empty, C::Empty,
+                                   C::Empty, C::Empty,   C::Solid, C::Draught};
+    ASSERT_EQ(level.cells.size(), 8u);
+    for (size_t x = 0; x < 8; ++x)
+        EXPECT_EQ(level.cells[x], (std::vector<C>{C::Empty, middle[x], C::Empty})) << "column " << x;
+    EXPECT_EQ(level.cellW, 32);
+    EXPECT_EQ(level.cellH, 16);
+    // A tile object stands on its point: the boat's top-left is a tile higher.
+    ASSERT_TRUE(level.playerStart);
+    EXPECT_EQ(*level.playerStart, glm::vec3(64, 32, 0));
+
+    // The cells collide on the map's own grid.
+    const std::vector<Made> made =
+        CellsMade([&] { Level::CreateCells(level.cells, level.cellW, level.cellH); });
+    ASSERT_EQ(made.size(), 4u);
+    EXPECT_EQ(made[0], (Made{{0, 16, 0}, {32, 16, 0}, 32, 16, true, false, {}}));
+    EXPECT_EQ(made[1],
+              (Made{{32, 16, 0}, {32, 16, 0}, 32, 16, false, true, {0, Tuning::DraughtForce, 0}}));
+    EXPECT_EQ(made[2].position, glm::vec3(192, 16, 0));
+    EXPECT_EQ(made[3].zone, true);
+}
+
+TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
+    TempDir dir;
+    const std::string good = R"(<?xml version="1.0"?>
+<map version="1.8" orientation="orthogonal" width="2" height="1" tilewidth="64" tileheight="64" infinite="0">
+ <tileset firstgid="1" name="t" tilewidth="64" tileheight="64" tilecount="1" columns="1"><image source="t.png" width="64" height="64"/></tileset>
+ <layer name="ground" width="2" height="1"><data encoding="csv">1,7</data></layer>
+</map>
+)";
+    const std::string path = dir.Write("bad.tmx", good);
+    try {
+        Level::Load(path);
+        FAIL() << "a tile id no tile set holds was taken";
+    } catch (const LevelError& error) {
+        const std::string reason = error.what();
+        EXPECT_NE(reason.find("\"ground\""), std::string::npos) << reason;
+        EXPECT_NE(reason.find('7'), std::string::npos) << reason;
+        EXPECT_EQ(reason.find(path), std::string::npos) << reason;
+    }
+    // A map's own tile set file missing is named.
+    const std::string external =
+        std::string(good).replace(good.find("<tileset"), good.find("</tileset>") + 10 -
+                                                             good.find("<tileset"),
+                                  R"(<tileset firstgid="1" source="gone.tsx"/>)");
+    try {
+        Level::Load(dir.Write("lost.tmx", external));
+        FAIL() << "a missing tile set was taken";
+    } catch (const LevelError& error) {
+        EXPECT_NE(std::string(error.what()).find("gone.tsx"), std::string::npos) << error.what();
+    }
+}
+
+#ifdef GEN_LEVEL
+TEST(TiledLevel, TheGeneratorWritesTheCommittedLevelInBothFormats) {
+    TempDir dir;
+    ASSERT_EQ(std::system(("'" GEN_LEVEL "' '" + dir.Path().string() + "'").c_str()), 0);
+    for (const char* name : {"level1.json", "level1.tmx", "tiles.tsx"}) {
+        std::ifstream made(dir.Path() / name), kept(fs::path("Assets") / name);
+        std::stringstream a, b;
+        a << made.rdbuf();
+        b << kept.rdbuf();
+        EXPECT_FALSE(a.str().empty()) << name;
+        EXPECT_TRUE(a.str() == b.str()) << name << " differs; rerun gen_level ./Assets";
+    }
+}
+#endif
+
+} // namespace
