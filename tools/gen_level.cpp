@@ -1,9 +1,13 @@
-// Writes the game's level file from the map drawn below.
+// Writes the game's level from the map drawn below, in the game's own format
+// and as a map for the Tiled editor, whose tile set gives the draught tiles
+// their class:
 //
-//   gen_level <output.json>
+//   gen_level <Assets dir>     writes level1.json, level1.tmx and tiles.tsx
 //
-// The map is drawn row by row as the player sees it; the file lists it column
-// by column, each column top down, as the game reads it.
+// The map is drawn row by row as the player sees it; the JSON file lists it
+// column by column, each column top down, as the game reads it. The Tiled map
+// names tiles.tsx, which names tiles.png, both beside it; its object "player"
+// marks the boat's start.
 
 #include <cstdio>
 #include <string>
@@ -59,13 +63,24 @@ int Code(char c) {
     return -2;
 }
 
+bool Write(const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size() ||
+        std::fclose(file)) {
+        std::perror(path.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output.json>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <Assets dir>\n", argv[0]);
         return 2;
     }
+    const std::string dir = argv[1];
     const size_t rows = sizeof MAP / sizeof MAP[0];
     const size_t columns = std::string(MAP[0]).size();
     for (size_t y = 0; y < rows; ++y) {
@@ -73,28 +88,61 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "map row %zu is not %zu wide\n", y, columns);
             return 1;
         }
-    }
-
-    std::string out = "{\n  \"tilemap_path\": \"./Assets/tiles.png\",\n"
-                      "  \"tile_w\": 64,\n  \"tile_h\": 64,\n  \"board\": [\n";
-    for (size_t x = 0; x < columns; ++x) {
-        out += "    [";
-        for (size_t y = 0; y < rows; ++y) {
-            int code = Code(MAP[y][x]);
-            if (code < -1)
+        for (size_t x = 0; x < columns; ++x)
+            if (Code(MAP[y][x]) < -1)
                 return 1;
-            out += std::to_string(code);
-            if (y + 1 < rows)
-                out += ", ";
-        }
-        out += x + 1 < columns ? "],\n" : "]\n";
     }
-    out += "  ]\n}\n";
 
-    FILE* file = std::fopen(argv[1], "wb");
-    if (!file || std::fwrite(out.data(), 1, out.size(), file) != out.size() || std::fclose(file)) {
-        std::perror(argv[1]);
-        return 1;
+    std::string json = "{\n  \"tilemap_path\": \"./Assets/tiles.png\",\n"
+                       "  \"tile_w\": 64,\n  \"tile_h\": 64,\n  \"board\": [\n";
+    for (size_t x = 0; x < columns; ++x) {
+        json += "    [";
+        for (size_t y = 0; y < rows; ++y) {
+            json += std::to_string(Code(MAP[y][x]));
+            if (y + 1 < rows)
+                json += ", ";
+        }
+        json += x + 1 < columns ? "],\n" : "]\n";
     }
-    return 0;
+    json += "  ]\n}\n";
+
+    // As Tiled 1.8 writes a map: global tile id = tile number + 1, 0 empty,
+    // rows top down.
+    const std::string w = std::to_string(columns), h = std::to_string(rows);
+    std::string tmx = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<map version=\"1.8\" tiledversion=\"1.8.2\" orientation=\"orthogonal\" "
+                      "renderorder=\"right-down\" width=\"" +
+                      w + "\" height=\"" + h +
+                      "\" tilewidth=\"64\" tileheight=\"64\" infinite=\"0\" "
+                      "nextlayerid=\"3\" nextobjectid=\"2\">\n"
+                      " <tileset firstgid=\"1\" source=\"tiles.tsx\"/>\n"
+                      " <layer id=\"1\" name=\"level\" width=\"" +
+                      w + "\" height=\"" + h + "\">\n  <data encoding=\"csv\">\n";
+    for (size_t y = 0; y < rows; ++y) {
+        for (size_t x = 0; x < columns; ++x) {
+            tmx += std::to_string(Code(MAP[y][x]) + 1);
+            if (x + 1 < columns || y + 1 < rows)
+                tmx += ",";
+        }
+        tmx += "\n";
+    }
+    // The boat's start as the game puts it (Tuning::PlayerStart).
+    tmx += "</data>\n </layer>\n <objectgroup id=\"2\" name=\"start\">\n"
+           "  <object id=\"1\" name=\"player\" x=\"250\" y=\"0\">\n   <point/>\n  </object>\n"
+           " </objectgroup>\n</map>\n";
+
+    // Tiled 1.8 writes a tile's class as "type".
+    const std::string tsx =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<tileset version=\"1.8\" tiledversion=\"1.8.2\" name=\"tiles\" tilewidth=\"64\" "
+        "tileheight=\"64\" tilecount=\"12\" columns=\"4\">\n"
+        " <image source=\"tiles.png\" width=\"256\" height=\"192\"/>\n"
+        " <tile id=\"5\" type=\"draught\"/>\n"
+        " <tile id=\"6\" type=\"draught\"/>\n"
+        "</tileset>\n";
+
+    return Write(dir + "/level1.json", json) && Write(dir + "/level1.tmx", tmx) &&
+                   Write(dir + "/tiles.tsx", tsx)
+               ? 0
+               : 1;
 }
