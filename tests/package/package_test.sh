@@ -4,7 +4,9 @@
 #  1. `cmake --install --component Game` into a scratch prefix whose path
 #     has a space, made read-only; the launcher, started through symbolic links from another
 #     directory, shows the game's window with a drawn frame, SIGTERM ends it
-#     with 0, and neither the tree nor that directory has changed;
+#     with 0, and neither the tree nor that directory has changed; a copy
+#     of the shipped Tiled map, changed, plays by a path relative to its
+#     folder, and a broken one ends with 255 naming itself;
 #  2. the desktop entry, icons and AppStream metadata of that tree pass
 #     desktop-file-validate and appstreamcli;
 #  3. cpack makes the Debian package (Section games, Depends computed, a
@@ -48,14 +50,15 @@ listing() {
         find . -type f -print0 | sort -z | xargs -0r md5sum)
 }
 
-# run_launcher <launcher> <dir> <what>: starts <launcher> from <dir> and
-# checks the game's window (title Game, class sailhop as the desktop entry
-# expects), a drawn frame with the level's tiles and the font's text, and
-# status 0 after SIGTERM.
+# run_launcher <launcher> <dir> <what> [args...]: starts <launcher> with the
+# args from <dir> and checks the game's window (title Game, class sailhop as
+# the desktop entry expects), a drawn frame with the level's tiles and the
+# font's text, and status 0 after SIGTERM. The frame is left in $shot.
 run_launcher() {
-    local launcher="$1" dir="$2" what="$3" shot background colours
+    local launcher="$1" dir="$2" what="$3" background colours
+    shift 3
     shot="$out/shot-$what.png"
-    (cd "$dir" && exec "$launcher") >"$out/out" 2>"$out/err" &
+    (cd "$dir" && exec "$launcher" "$@") >"$out/out" 2>"$out/err" &
     wait_for_window $!
     sleep 1
     alive "its class was read ($what)"
@@ -123,12 +126,31 @@ cmp -s "$out/font-licence" "$out/copyright-licence" ||
     die "share/doc/sailhop/copyright does not carry the font's licence (a 'License: Bitstream-Vera' paragraph as in Assets/SGK100.LICENSE)"
 zcat "$prefix/share/man/man6/sailhop.6.gz" | grep -q '^\.TH SAILHOP 6 ' || die "the manual page is not sailhop(6)"
 
-# The launcher takes no arguments rather than start a game that ignores them.
-bounded "$prefix/games/sailhop" --help >/dev/null 2>"$out/usage"
+bounded "$prefix/games/sailhop" --help >"$out/usage" 2>&1
 code=$?
-[ "$code" -eq 2 ] && grep -q usage "$out/usage" || die "'sailhop --help' gave status $code, not 2 with a usage line"
+[ "$code" -eq 0 ] && grep -q '^usage: ' "$out/usage" || die "'sailhop --help' gave status $code, not 0 with a usage line"
 
 check_tree "$prefix" "install tree"
+
+# A level designer's copy of the shipped map, changed (every empty cell made
+# brick), played by a path relative to its folder; a broken one ends with
+# status 255 and the broken-level message naming it.
+maps="$out/my maps"
+mkdir "$maps"
+cp "$prefix/share/sailhop/Assets/tiles.tsx" "$prefix/share/sailhop/Assets/tiles.png" "$maps/"
+sed -E '/^[0-9,]+$/ s/(^|,)0(,|$)/\15\2/g; /^[0-9,]+$/ s/(^|,)0(,|$)/\15\2/g' \
+    "$prefix/share/sailhop/Assets/level1.tmx" >"$maps/mine.tmx"
+run_launcher "$prefix/games/sailhop" "$maps" "a map by a relative path" mine.tmx
+brick=$(bounded convert "$shot" -fuzz 6% -fill white -opaque '#A64C38' -fill black +opaque white \
+    -format '%[fx:mean]' info:)
+awk -v b="$brick" 'BEGIN { exit !(b > 0.08) }' || die "the changed map is not what shows: brick covers $brick"
+sed 's/^3,/99,/' "$maps/mine.tmx" >"$maps/broken.tmx"
+(cd "$maps" && SDL_AUDIODRIVER=dummy timeout -k 5 60 "$prefix/games/sailhop" broken.tmx) >/dev/null 2>"$out/err"
+code=$?
+last=$(tail -n1 "$out/err")
+[ "$code" -eq 255 ] && [[ "$last" == *"Could not load level file $maps/broken.tmx: "* ]] ||
+    die "a broken map by a relative path: status $code, last line $last"
+echo "ok: a map by a relative path shows (brick covers $brick); a broken one names itself"
 
 # 2. Desktop entry, icons, AppStream metadata, as installed.
 desktop="$prefix/share/applications/sailhop.desktop"
