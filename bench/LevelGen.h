@@ -1,8 +1,13 @@
 #pragma once
 
 // Generated levels for measuring: the shipped level's kind of ground repeated
-// to any number of non-empty cells, solid tiles and draughts mixed.
+// to any number of non-empty cells, solid tiles and draughts mixed, in the
+// game's own format and as a Tiled map.
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -58,6 +63,91 @@ inline bool WriteJson(const std::string& path, const Board& board) {
         out << "]";
     }
     out << "]}\n";
+    return static_cast<bool>(out);
+}
+
+// Row by row, as Tiled keeps them: tile code c is global id c + 1.
+inline std::vector<uint32_t> Gids(const Board& board, int& width, int& height) {
+    width = static_cast<int>(board.size());
+    height = 0;
+    for (const auto& column : board)
+        height = std::max(height, static_cast<int>(column.size()));
+    std::vector<uint32_t> gids(size_t(width) * size_t(height), 0);
+    for (size_t x = 0; x < board.size(); ++x)
+        for (size_t y = 0; y < board[x].size(); ++y)
+            gids[y * size_t(width) + x] = board[x][y] < 0 ? 0 : uint32_t(board[x][y] + 1);
+    return gids;
+}
+
+inline std::string Base64(const std::string& bytes) {
+    static const char* alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t v = uint32_t(uint8_t(bytes[i])) << 16;
+        if (i + 1 < bytes.size())
+            v |= uint32_t(uint8_t(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size())
+            v |= uint8_t(bytes[i + 2]);
+        out += alphabet[(v >> 18) & 63];
+        out += alphabet[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? alphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? alphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+inline std::string Csv(const std::vector<uint32_t>& gids, int width) {
+    std::string out;
+    for (size_t i = 0; i < gids.size(); ++i) {
+        out += std::to_string(gids[i]);
+        if (i + 1 < gids.size())
+            out += (i + 1) % size_t(width) == 0 ? ",\n" : ",";
+    }
+    return out;
+}
+
+// The level as Tiled saves it, "zlib", "csv" or "json", its tile set (the
+// shipped one, tiles.png beside the map) embedded.
+inline std::string TiledLevel(const Board& board, const std::string& form) {
+    int width = 0, height = 0;
+    const std::vector<uint32_t> gids = Gids(board, width, height);
+    const std::string size =
+        "width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) + "\"";
+    if (form == "json")
+        return R"({"type":"map","orientation":"orthogonal","infinite":false,"width":)" +
+               std::to_string(width) + R"(,"height":)" + std::to_string(height) +
+               R"(,"tilewidth":64,"tileheight":64,"tilesets":[{"firstgid":1,"name":"tiles",)"
+               R"("tilewidth":64,"tileheight":64,"tilecount":12,"columns":4,"image":"tiles.png",)"
+               R"("imagewidth":256,"imageheight":192,"tiles":[{"id":5,"type":"draught"},)"
+               R"({"id":6,"type":"draught"}]}],"layers":[{"type":"tilelayer","id":1,)"
+               R"("name":"level","visible":true,"width":)" +
+               std::to_string(width) + R"(,"height":)" + std::to_string(height) + R"(,"data":[)" +
+               Csv(gids, width) + "]}]}";
+    std::string data;
+    if (form == "zlib") {
+        const std::string raw(reinterpret_cast<const char*>(gids.data()), gids.size() * 4);
+        uLongf packed = compressBound(uLong(raw.size()));
+        std::string out(packed, '\0');
+        compress2(reinterpret_cast<Bytef*>(out.data()), &packed,
+                  reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()),
+                  Z_DEFAULT_COMPRESSION);
+        out.resize(packed);
+        data = R"(<data encoding="base64" compression="zlib">)" + Base64(out) + "</data>";
+    } else {
+        data = R"(<data encoding="csv">)" + Csv(gids, width) + "</data>";
+    }
+    return R"(<?xml version="1.0" encoding="UTF-8"?><map version="1.8" orientation="orthogonal" )" +
+           size + R"( tilewidth="64" tileheight="64" infinite="0">)" +
+           R"(<tileset firstgid="1" name="tiles" tilewidth="64" tileheight="64" tilecount="12" )"
+           R"(columns="4"><image source="tiles.png" width="256" height="192"/>)"
+           R"(<tile id="5" type="draught"/><tile id="6" type="draught"/></tileset>)" +
+           R"(<layer id="1" name="level" )" + size + ">" + data + "</layer></map>";
+}
+
+inline bool WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
     return static_cast<bool>(out);
 }
 

@@ -12,13 +12,16 @@
 //       With --compare OTHER (another build's frame_timing, next to its game),
 //       that build's scenes and starts are interleaved with this one's and
 //       reported beside them, all against this run's bare frame and window.
+//       With --tiled, each build's game also starts on the same generated
+//       level as a zlib-compressed Tiled map (`game Assets/generated.tmx`).
 //   frame_timing --child bare|scene --frames N
 //       One measurement in the working directory; prints a RESULT line.
 //   frame_timing --shots DIR
 //       Renders the scene of the working directory with the camera at fixed
 //       points and writes DIR/shot-<i>.png, for comparing builds pixel by pixel.
 //   frame_timing --make-level DIR [--cells C]
-//       Makes DIR a working directory for the game with a generated level.
+//       Makes DIR a working directory for the game with a generated level,
+//       also as Assets/generated.tmx.
 
 #include <dlfcn.h>
 #include <stb_image_write.h>
@@ -240,6 +243,9 @@ bool TimeStart(const std::vector<std::string>& argv, const std::string& cwd,
 
 // A working directory whose Assets/ links to the real assets but holds a
 // generated level1.json.
+// The generated level as a Tiled map, beside it in Assets/.
+constexpr const char* TILED_LEVEL = "generated.tmx";
+
 fs::path MakeLevelDir(const fs::path& root, int cells, fs::path dir = {}) {
     if (dir.empty())
         dir = fs::temp_directory_path() / ("frame_timing_" + std::to_string(getpid()));
@@ -248,7 +254,10 @@ fs::path MakeLevelDir(const fs::path& root, int cells, fs::path dir = {}) {
         if (entry.path().filename() != "level1.json")
             fs::create_symlink(fs::absolute(entry.path()),
                                dir / "Assets" / entry.path().filename());
-    BenchLevel::WriteJson((dir / "Assets" / "level1.json").string(), BenchLevel::Generate(cells));
+    const BenchLevel::Board board = BenchLevel::Generate(cells);
+    BenchLevel::WriteJson((dir / "Assets" / "level1.json").string(), board);
+    BenchLevel::WriteText((dir / "Assets" / TILED_LEVEL).string(),
+                          BenchLevel::TiledLevel(board, "zlib"));
     return dir;
 }
 
@@ -256,16 +265,16 @@ fs::path MakeLevelDir(const fs::path& root, int cells, fs::path dir = {}) {
 struct Build {
     std::string timing, game, label;
     FrameResult shipped, large;
-    StartResult sGame, sLarge;
+    StartResult sGame, sLarge, sTiled;
 };
 
-int Parent(int rounds, int frames, int cells, const std::string& other) {
+int Parent(int rounds, int frames, int cells, const std::string& other, bool tiled) {
     const fs::path self = fs::read_symlink("/proc/self/exe");
     const fs::path root = fs::current_path();
     const std::string shim = (self.parent_path() / "libstartup_shim.so").string();
-    std::vector<Build> builds = {{self.string(), "", "", {}, {}, {}, {}}};
+    std::vector<Build> builds = {{self.string(), "", "", {}, {}, {}, {}, {}}};
     if (!other.empty())
-        builds.push_back({fs::canonical(other).string(), "", "other: ", {}, {}, {}, {}});
+        builds.push_back({fs::canonical(other).string(), "", "other: ", {}, {}, {}, {}, {}});
     for (Build& b : builds) {
         b.game = (fs::path(b.timing).parent_path().parent_path() / "game").string();
         if (!fs::exists(b.game)) {
@@ -298,6 +307,9 @@ int Parent(int rounds, int frames, int cells, const std::string& other) {
         for (Build& b : builds) {
             ok &= TimeStart({b.game}, root, shim, outFile, b.sGame);
             ok &= TimeStart({b.game}, big.string(), shim, outFile, b.sLarge);
+            if (tiled)
+                ok &= TimeStart({b.game, "Assets/" + std::string(TILED_LEVEL)}, big.string(), shim,
+                                outFile, b.sTiled);
         }
     }
     fs::remove_all(big);
@@ -333,6 +345,8 @@ int Parent(int rounds, int frames, int cells, const std::string& other) {
     for (const Build& b : builds) {
         srow(b.label + "game", b.sGame);
         srow(b.label + level, b.sLarge);
+        if (tiled)
+            srow(b.label + level + ", zlib TMX", b.sTiled);
     }
     return 0;
 }
@@ -343,9 +357,16 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     int rounds = 5, frames = 500, cells = 100000;
     std::string child, shots, levelDir, other;
-    for (size_t i = 0; i + 1 < args.size(); i += 2) {
+    bool tiled = false;
+    for (size_t i = 0; i < args.size(); ++i) {
         const std::string& k = args[i];
-        const std::string& v = args[i + 1];
+        if (k == "--tiled") {
+            tiled = true;
+            continue;
+        }
+        if (i + 1 == args.size())
+            break;
+        const std::string& v = args[++i];
         if (k == "--rounds")
             rounds = std::max(1, std::atoi(v.c_str()));
         else if (k == "--frames")
@@ -367,5 +388,5 @@ int main(int argc, char** argv) {
         return Shots(shots);
     if (!levelDir.empty())
         return MakeLevelDir(fs::current_path(), cells, levelDir).empty();
-    return Parent(rounds, frames, cells, other);
+    return Parent(rounds, frames, cells, other, tiled);
 }
