@@ -78,9 +78,15 @@ TEST_F(EcsIndex, ListsFollowEveryKindOfChange) {
         if (op == 0) {
             if (ecs.EntityCount() < maxId - 1)
                 known.insert(ecs.CreateEntity());
-        } else if (op == 1) {
+        } else if (op == 1 && i % 2) {
             ecs.RemoveEntity(e);
             known.erase(e);
+        } else if (op == 1) {
+            // Several at once, one twice, one that never was.
+            const EntityID f = 1 + rng() % maxId;
+            ecs.RemoveEntities({e, f, e, 1000});
+            known.erase(e);
+            known.erase(f);
         } else {
             // Also ids never created, and second records of a type.
             known.insert(e);
@@ -95,6 +101,52 @@ TEST_F(EcsIndex, ListsFollowEveryKindOfChange) {
             ExpectListsMatchScan();
     }
     ExpectListsMatchScan();
+}
+
+// Removing many entities at once leaves what removing them one by one does:
+// the same entities, records (each where it belongs) and lists.
+TEST_F(EcsIndex, RemovingManyAtOnceEqualsRemovingThemOneByOne) {
+    std::mt19937 rng(11);
+    ECS one, many;
+    for (ECS* r : {&one, &many}) {
+        r->RegisterComponent<A>();
+        r->RegisterComponent<B>();
+        r->RegisterComponent<C>();
+        for (EntityID e = 1; e <= 400; ++e) {
+            r->CreateEntity();
+            if (e % 2)
+                r->AddComponent<A>(e, A{int(e)});
+            if (e % 3)
+                r->AddComponent<B>(e, B{int(e) * 10});
+            if (e % 5 == 0)
+                r->AddComponent<C>(e, C{int(e) * 100});
+        }
+        for (Archetype q : queries)
+            r->EntitiesWith(q);
+    }
+    std::vector<EntityID> doomed;
+    for (int i = 0; i < 250; ++i)
+        doomed.push_back(1 + rng() % 450); // some twice, some never made
+    for (EntityID e : doomed)
+        one.RemoveEntity(e);
+    const uint64_t epoch = many.ListEpoch();
+    many.RemoveEntities(doomed);
+    EXPECT_NE(many.ListEpoch(), epoch);
+
+    EXPECT_EQ(many.EntityCount(), one.EntityCount());
+    for (EntityID e = 1; e <= 450; ++e) {
+        ASSERT_EQ(many.GetArchetype(e), one.GetArchetype(e)) << e;
+        auto value = [](auto ref) { return ref ? ref->v : -1; };
+        EXPECT_EQ(value(many.GetComponent<A>(e)), value(one.GetComponent<A>(e))) << e;
+        EXPECT_EQ(value(many.GetComponent<B>(e)), value(one.GetComponent<B>(e))) << e;
+        EXPECT_EQ(value(many.GetComponent<C>(e)), value(one.GetComponent<C>(e))) << e;
+    }
+    for (Archetype q : queries) {
+        std::vector<EntityID> a = one.EntitiesWith(q), b = many.EntitiesWith(q);
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        EXPECT_EQ(a, b) << q;
+    }
 }
 
 TEST_F(EcsIndex, ListsOnlyGrowAtTheEndWhileTheEpochStays) {

@@ -51,6 +51,27 @@ public:
             SetSlot(m_owners[i], i);
     }
 
+    // Removes the records of every entity for which gone(entity) holds, in
+    // one pass, keeping the others in their order.
+    template <typename Gone> void RemoveIf(Gone&& gone) {
+        size_t kept = 0;
+        for (size_t i = 0; i < m_owners.size(); ++i) {
+            const EntityID entity = m_owners[i];
+            if (gone(entity)) {
+                ClearSlot(entity);
+                continue;
+            }
+            if (kept != i) {
+                m_records[kept] = std::move(m_records[i]);
+                m_owners[kept] = entity;
+                SetSlot(entity, kept);
+            }
+            ++kept;
+        }
+        m_records.resize(kept);
+        m_owners.resize(kept);
+    }
+
     // Empty when the entity has no record here.
     const Ref<void>& Find(EntityID entity) const {
         static const Ref<void> none;

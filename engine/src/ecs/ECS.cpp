@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 
 #include "ecs/ComponentStorage.h"
 #include "ecs/EntityTable.h"
@@ -136,6 +137,29 @@ void ECS::RemoveEntity(const EntityID& entity) {
             Drop(list, entity);
     ++m_listEpoch;
     m_entities->Erase(entity);
+}
+
+void ECS::RemoveEntities(const std::vector<EntityID>& entities) {
+    // Which ids go, and which stores and lists hold any of them.
+    std::unordered_set<EntityID> gone;
+    Archetype types;
+    for (EntityID entity : entities)
+        if (const Archetype* found = m_entities->Find(entity)) {
+            gone.insert(entity);
+            types |= *found;
+        }
+    if (gone.empty())
+        return;
+    auto isGone = [&](EntityID entity) { return gone.count(entity) != 0; };
+    for (IDType type = 0; type < MAX_COMPONENTS; ++type)
+        if (types.test(type) && m_byType[type])
+            m_byType[type]->RemoveIf(isGone);
+    for (auto& [arch, list] : m_lists)
+        if ((types & arch) == arch)
+            std::erase_if(list, isGone);
+    ++m_listEpoch;
+    for (EntityID entity : gone)
+        m_entities->Erase(entity);
 }
 
 Archetype ECS::GetArchetype(EntityID entity) const {

@@ -39,6 +39,10 @@ public:
     EntityID CreateEntity();
     // Drops the entity's records from every storage and the entity itself.
     void RemoveEntity(const EntityID& entity);
+    // RemoveEntity for each of them, in one pass over the stores and lists
+    // instead of one a removal: many entities go as fast as a few. Ids that
+    // do not exist are skipped.
+    void RemoveEntities(const std::vector<EntityID>& entities);
     // The set of component types the entity carries; empty for an unknown id.
     Archetype GetArchetype(EntityID entity) const;
     size_t EntityCount() const;
