@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Engine {
+
+/// Notices when files change on disk, by looking at them now and then: for
+/// programs that take their content again when an editor saves it. Nothing
+/// runs on its own; the program calls Poll on its own thread, as often as it
+/// likes, and Poll looks at the files only every so often.
+///
+/// Editors save in different ways: in place, where a reader can see the file
+/// half written; by writing a new file and renaming it over the old one; or by
+/// removing the file and then writing it. So a change is reported only once
+/// every file is there and none has changed for a while.
+class FileWatch {
+public:
+    /// What a file looks like on disk; two differ when it was changed, replaced
+    /// or removed.
+    struct Stamp {
+        bool exists = false;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        uint64_t size = 0;
+        int64_t modifiedNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    /// Takes a file's stamp; tests hand in their own.
+    using Stamper = std::function<Stamp(const std::string& path)>;
+
+    /// How often to look, in seconds.
+    struct Timing {
+        double interval = 0.25; ///< between looks while nothing is changing
+        double settle = 0.1;    ///< files must hold still this long before a change is reported
+        double missing = 1.0;   ///< a file missing this long is reported once
+    };
+
+    /// What one Poll found.
+    struct Report {
+        /// Some file differs from when it was taken, every file is there, and
+        /// none has changed for Timing::settle: time to read them again.
+        bool changed = false;
+        /// Files missing for Timing::missing, each named once while it is gone.
+        std::vector<std::string> missing;
+    };
+
+    /// The default timing, the file system's stamps.
+    FileWatch();
+    explicit FileWatch(Timing timing, Stamper stamper = StampOf);
+
+    /// Watches these files from now on. Files watched already keep what was
+    /// taken of them; the others are taken as they are now.
+    void Watch(const std::vector<std::string>& paths);
+    /// The files watched.
+    const std::vector<std::string>& Files() const { return m_paths; }
+    /// Looks at the files if it is time to, `now` being seconds on any steady clock.
+    Report Poll(double now);
+    /// Takes the files as last looked at as read: call it after reading them
+    /// again, whether that worked or not, so that only a later change counts.
+    void Take();
+
+    /// A file's stamp from the file system; a file that cannot be looked at is
+    /// missing.
+    static Stamp StampOf(const std::string& path);
+
+private:
+    std::vector<Stamp> StampAll() const;
+
+    Timing m_timing;
+    Stamper m_stamper;
+    std::vector<std::string> m_paths;
+    std::vector<Stamp> m_taken;
+    // What the last look found, and since when it has looked that way.
+    std::vector<Stamp> m_seen;
+    double m_seenSince = 0.0;
+    double m_lastLook = 0.0;
+    bool m_looked = false;
+    // When each file went missing, and whether it was reported.
+    std::vector<double> m_missingSince;
+    std::vector<bool> m_reported;
+};
+
+} // namespace Engine
