@@ -3,6 +3,8 @@
 // the shipped level file or from a generated level.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -38,11 +40,13 @@ using glm::vec3;
 
 namespace {
 
-// A 256 by 192 sheet (the tile set's size) with no GL texture behind it.
+// A 256 by 192 sheet (the tile set's size) with no GL texture behind it,
+// under a made-up name, so that its tiles are cut as a real sheet's.
 class NoGLSheet : public Texture2D {
 public:
     float getWidth() const override { return 256.0f; }
     float getHeight() const override { return 192.0f; }
+    unsigned int getID() const override { return 1; }
 };
 
 // The game's content minus GL: sheets without textures, no font, shader or
@@ -171,5 +175,61 @@ void BM_LevelCells(benchmark::State& state) {
     ECS::Get().Reset();
 }
 BENCHMARK(BM_LevelCells)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The game's content minus GL again, its level read from a file as the game
+// reads it.
+class FileContent : public NoGLContent {
+public:
+    FileContent() : NoGLContent({}) {}
+    LevelData LoadLevel(const std::string& path) override { return Level::Load(path); }
+    std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map) override {
+        return std::vector<Ref<Texture2D>>(map.tilesets.size(), CreateRef<NoGLSheet>());
+    }
+};
+
+// A level named on the command line, saved again: the reload itself and the
+// step after it, which indexes the new colliders, both on the main thread.
+void Reload(benchmark::State& state, const std::string& path) {
+    Engine::Engine engine(1280, 720);
+    ECS::Get().Reset();
+    auto scene = CreateRef<GameScene>(CreateUni<FileContent>(), path);
+    engine.SetScene(scene);
+    scene->Build(engine);
+    engine.Update(0.01);
+    // Each reload says so on stderr.
+    std::fflush(stderr);
+    const int kept = dup(STDERR_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDERR_FILENO);
+    for (auto _ : state) {
+        if (!scene->ReloadLevel())
+            state.SkipWithError("the level did not reload");
+        engine.Update(0.01);
+    }
+    std::fflush(stderr);
+    dup2(kept, STDERR_FILENO);
+    close(kept);
+    close(quiet);
+    state.counters["entities"] = double(ECS::Get().EntityCount());
+    DropScene(engine);
+}
+
+void BM_Reload_Shipped(benchmark::State& state) {
+    Reload(state, "Assets/level1.tmx");
+}
+BENCHMARK(BM_Reload_Shipped)->Unit(benchmark::kMillisecond);
+
+void BM_Reload_Generated(benchmark::State& state) {
+    const BenchLevel::Board board = BenchLevel::Generate(int(state.range(0)));
+    const std::string json = "bench-reload.json", tmx = "Assets/bench-reload.tmx";
+    BenchLevel::WriteJson(json, board);
+    BenchLevel::WriteText(tmx, BenchLevel::TiledLevel(board, "zlib"));
+    Reload(state, state.range(1) ? tmx : json);
+    std::remove(json.c_str());
+    std::remove(tmx.c_str());
+}
+// The level in the game's own JSON (0) and as a zlib TMX (1).
+BENCHMARK(BM_Reload_Generated)->Args({100000, 0})->Args({100000, 1})->Iterations(5)->Unit(
+    benchmark::kMillisecond);
 
 } // namespace

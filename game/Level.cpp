@@ -195,7 +195,8 @@ std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& boar
     return cells;
 }
 
-size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH) {
+size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+                   std::vector<EntityID>* made) {
     ECS& ecs = ECS::Get();
     // Room for every record first: a large level would otherwise grow each
     // store many times over.
@@ -210,7 +211,9 @@ size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int c
     ecs.ReserveComponents<Collider>(count);
     ecs.ReserveComponents<ForceApplier>(draughts);
     const float w = static_cast<float>(cellW), h = static_cast<float>(cellH);
-    size_t made = 0;
+    if (made)
+        made->reserve(made->size() + count);
+    size_t n = 0;
     for (size_t x = 0; x < cells.size(); ++x) {
         for (size_t y = 0; y < cells[x].size(); ++y) {
             const Cell cell = cells[x][y];
@@ -227,10 +230,32 @@ size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int c
             } else {
                 ecs.AddComponent<Collider>(block, Collider{w, h, true});
             }
-            ++made;
+            if (made)
+                made->push_back(block);
+            ++n;
         }
     }
-    return made;
+    return n;
+}
+
+bool HitsSolid(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+               glm::vec3 position, glm::vec2 size) {
+    if (cellW <= 0 || cellH <= 0 || !(size.x > 0.0f) || !(size.y > 0.0f))
+        return false;
+    // The cells the open rectangle meets; far outside the grid there are none.
+    auto first = [](double at, int cell) { return std::floor(at / cell); };
+    auto last = [](double at, int cell) { return std::ceil(at / cell) - 1.0; };
+    const double x0 = std::max(0.0, first(position.x, cellW));
+    const double x1 = std::min(double(cells.size()) - 1.0, last(position.x + size.x, cellW));
+    for (double x = x0; x <= x1; ++x) {
+        const auto& column = cells[static_cast<size_t>(x)];
+        const double y0 = std::max(0.0, first(position.y, cellH));
+        const double y1 = std::min(double(column.size()) - 1.0, last(position.y + size.y, cellH));
+        for (double y = y0; y <= y1; ++y)
+            if (column[static_cast<size_t>(y)] == Cell::Solid)
+                return true;
+    }
+    return false;
 }
 
 size_t CreateCells(const std::vector<std::vector<int>>& board) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
 #include <engine/ecs/Types.h>
@@ -89,8 +90,14 @@ std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& boar
 
 // One collision entity per non-empty cell, column by column, each column top
 // down, cell (x, y) at (cellW * x, cellH * y) and cellW by cellH: a draught
-// gets a force zone, a solid cell a solid block. Returns the number made.
-size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH);
+// gets a force zone, a solid cell a solid block. Returns the number made, and
+// appends their ids to `made` when given.
+size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+                   std::vector<EntityID>* made = nullptr);
+// Whether the rectangle at `position` of `size` overlaps a solid cell (by more
+// than an edge).
+bool HitsSolid(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+               glm::vec3 position, glm::vec2 size);
 // The same for a board of tile codes, on the 64-unit grid.
 size_t CreateCells(const std::vector<std::vector<int>>& board);
 

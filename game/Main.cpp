@@ -14,6 +14,7 @@ constexpr const char* USAGE =
     "the Tiled editor (TMX or JSON), told apart by their content. Without LEVEL it\n"
     "plays ./Assets/level1.json. The game reads ./Assets below the working\n"
     "directory; paths inside a Tiled map are relative to the file that names them.\n"
+    "A LEVEL named here is played again as soon as it, or a file it names, is saved.\n"
     "\n"
     "  -h, --help  show this and exit\n";
 
@@ -46,8 +47,11 @@ int main(int argc, char** argv) {
     }
 
     Engine::Engine engine(1280, 720);
+    // A level named on the command line is someone's work in progress: it is
+    // played again as soon as it is saved.
+    const bool live = levels > 0;
     engine.SetScene(Engine::CreateRef<Engine::GameScene>(Engine::CreateUni<Engine::SceneContent>(),
-                                                          level));
+                                                          level, live));
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

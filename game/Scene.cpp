@@ -1,5 +1,8 @@
 #include "game/Scene.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include <engine/audio/Clip.h>
 #include <engine/core/Log.h>
 #include <engine/ecs/ECS.h>
@@ -134,8 +137,12 @@ void RunFrameSchedule(const Uni<Renderer>& renderer) {
     frame.RenderEnd(renderer);
 }
 
-GameScene::GameScene(Uni<SceneContent> content, std::string levelPath)
-    : m_content(std::move(content)), m_levelPath(std::move(levelPath)) {}
+GameScene::GameScene(Uni<SceneContent> content, std::string levelPath, bool live)
+    : m_content(std::move(content)), m_levelPath(std::move(levelPath)), m_live(live),
+      m_clock([] {
+          using namespace std::chrono;
+          return duration<double>(steady_clock::now().time_since_epoch()).count();
+      }) {}
 
 void GameScene::Build(Engine& engine) {
     // The order of registration fixes the component type ids 0 to 13.
@@ -175,42 +182,124 @@ void GameScene::Build(Engine& engine) {
     ecs.AddComponent<Transform>(e2, glm::vec3(10, 100, 0), glm::vec3(0), glm::vec3(1, 1, 0));
     ecs.AddComponent<TextMesh>(e2, TextMesh::CreateTextMesh(font, HINT));
 
-    LevelData level;
-    std::vector<Ref<Texture2D>> sheets;
+    LoadedLevel level;
     try {
-        level = m_content->LoadLevel(m_levelPath);
-        if (level.map)
-            sheets = m_content->LoadSheets(*level.map);
+        level = LoadLevel();
     } catch (const LevelError& error) {
         // A broken level is the user's content, not a crash: close the window
         // first so the message is the last thing they see.
         engine.Shutdown();
         Log::Err("LEVEL", "Could not load level file %s: %s", m_levelPath.c_str(), error.what());
     }
-    if (level.map) {
-        // One tile map a visible layer, bottom first: drawn in the map's order.
-        for (Tiled::LayerTileMap& layer : Tiled::MakeTileMaps(*level.map, sheets)) {
-            EntityID map = ecs.CreateEntity();
-            ecs.AddComponent<TileMap>(map, std::move(layer.tileMap));
-            ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-        }
-        Level::CreateCells(level.cells, level.cellW, level.cellH);
-    } else {
-        EntityID map = ecs.CreateEntity();
-        // The board is handed over, not copied: a large level's is megabytes.
-        ecs.AddComponent<TileMap>(map, m_content->LoadTexture(level.tilemapPath),
-                                  std::move(level.board), level.tileW, level.tileH);
-        ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-        Level::CreateCells(ecs.GetComponent<TileMap>(map)->boardData);
-    }
-    if (level.playerStart)
-        ecs.GetComponent<Transform>(player)->position = *level.playerStart;
+    PlaceLevel(level);
+    if (level.data.playerStart)
+        ecs.GetComponent<Transform>(player)->position = *level.data.playerStart;
+    if (m_live)
+        m_watch.Watch(LevelFiles(level.data));
 
     if (shader)
         shader->Bind();
 }
 
+GameScene::LoadedLevel GameScene::LoadLevel() {
+    LoadedLevel level;
+    level.data = m_content->LoadLevel(m_levelPath);
+    if (level.data.map) {
+        level.sheets = m_content->LoadSheets(*level.data.map);
+        level.cells = level.data.cells;
+        level.cellW = level.data.cellW;
+        level.cellH = level.data.cellH;
+    } else {
+        level.sheet = m_content->LoadTexture(level.data.tilemapPath);
+        level.cells = Level::CellsOf(level.data.board);
+        level.cellW = level.cellH = Level::CELL;
+    }
+    return level;
+}
+
+void GameScene::PlaceLevel(LoadedLevel& level) {
+    ECS& ecs = ECS::Get();
+    const LevelData& data = level.data;
+    if (data.map) {
+        // One tile map a visible layer, bottom first: drawn in the map's order.
+        for (Tiled::LayerTileMap& layer : Tiled::MakeTileMaps(*data.map, level.sheets)) {
+            EntityID map = ecs.CreateEntity();
+            ecs.AddComponent<TileMap>(map, std::move(layer.tileMap));
+            ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
+            m_levelEntities.push_back(map);
+        }
+    } else {
+        EntityID map = ecs.CreateEntity();
+        // The board is handed over, not copied: a large level's is megabytes.
+        ecs.AddComponent<TileMap>(map, level.sheet, std::move(level.data.board), data.tileW,
+                                  data.tileH);
+        ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
+        m_levelEntities.push_back(map);
+    }
+    Level::CreateCells(level.cells, level.cellW, level.cellH, &m_levelEntities);
+}
+
+std::vector<std::string> GameScene::LevelFiles(const LevelData& level) const {
+    std::vector<std::string> files = {m_levelPath};
+    auto add = [&](const std::string& file) {
+        if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end())
+            files.push_back(file);
+    };
+    if (level.map) {
+        for (const Tiled::Tileset& set : level.map->tilesets) {
+            add(set.source);
+            add(set.imagePath);
+        }
+    } else {
+        add(level.tilemapPath);
+    }
+    return files;
+}
+
+bool GameScene::ReloadLevel() {
+    LoadedLevel level;
+    try {
+        level = LoadLevel();
+    } catch (const LevelError& error) {
+        Log::Warn("LEVEL", "Could not reload level file %s: %s; the level plays on as it was",
+                  m_levelPath.c_str(), error.what());
+        m_watch.Take();
+        return false;
+    }
+    // Everything is read before the running level goes, and all of it goes
+    // between two steps: no frame shows half a level, and the collider grid
+    // is built anew from the registry at the next step.
+    ECS& ecs = ECS::Get();
+    ecs.RemoveEntities(m_levelEntities);
+    m_levelEntities.clear();
+    PlaceLevel(level);
+    // The boat keeps its place, unless the level now has it inside a wall.
+    Ref<Transform> boat = ecs.GetComponent<Transform>(player);
+    Ref<Collider> hull = ecs.GetComponent<Collider>(player);
+    if (boat && hull &&
+        Level::HitsSolid(level.cells, level.cellW, level.cellH, boat->position,
+                         glm::vec2(hull->width, hull->height))) {
+        boat->position = level.data.playerStart.value_or(Tuning::PlayerStart);
+        if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(player))
+            body->velocity = glm::vec3(0);
+    }
+    m_watch.Take();
+    m_watch.Watch(LevelFiles(level.data));
+    Log::Log("LEVEL", "Reloaded level file %s", m_levelPath.c_str());
+    return true;
+}
+
+void GameScene::WatchLevel(double now) {
+    const FileWatch::Report report = m_watch.Poll(now);
+    for (const std::string& gone : report.missing)
+        Log::Warn("LEVEL", "%s is gone; the level plays on as it was", gone.c_str());
+    if (report.changed)
+        ReloadLevel();
+}
+
 void GameScene::Update() {
+    if (m_live)
+        WatchLevel(m_clock());
     RunUpdateSchedule();
 }
 

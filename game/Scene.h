@@ -1,10 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <engine/core/Base.h>
 #include <engine/core/Engine.h>
+#include <engine/core/FileWatch.h>
 #include <engine/ecs/SystemBase.h>
 #include <engine/ecs/Types.h>
 #include <engine/text/Font.h>
@@ -72,22 +74,60 @@ void ReleaseSceneHandles();
 // The boat, the fish, the hint text, the music and the level.
 class GameScene : public Scene {
 public:
-    // levelPath: a level of the game's own format or a Tiled map.
+    // levelPath: a level of the game's own format or a Tiled map. When live,
+    // the level's files are watched, and the level is played again in place
+    // of the running one as soon as one of them is saved.
     explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>(),
-                       std::string levelPath = Level::PATH);
+                       std::string levelPath = Level::PATH, bool live = false);
 
     // A level file that cannot be used shuts the engine down and ends the
     // program with the reason.
     void Build(Engine& engine) override;
+    // A live scene looks at its level's files first (WatchLevel).
     void Update() override;
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;
 
     const std::string& LevelPath() const { return m_levelPath; }
 
+    // Reads the level again and puts its tile maps and cells in place of the
+    // running level's. The boat, the fish and the camera stay where they are;
+    // a boat the new level has inside a solid cell goes back to its start. A
+    // level that cannot be used leaves the running one as it was, with a
+    // warning naming the file and the reason. Returns whether it reloaded.
+    bool ReloadLevel();
+    // Looks at the level's files, `now` in seconds on a steady clock, and
+    // reloads once a saved change has settled; warns once of a file gone.
+    void WatchLevel(double now);
+    const FileWatch& Watch() const { return m_watch; }
+    // The clock Update hands WatchLevel: seconds on a steady clock, unless a
+    // test sets its own.
+    void SetClock(std::function<double()> clock) { m_clock = std::move(clock); }
+    // The entities of the running level: its tile maps, then its cells.
+    const std::vector<EntityID>& LevelEntities() const { return m_levelEntities; }
+
 private:
+    // A level read with everything it needs, before any of it is placed.
+    struct LoadedLevel {
+        LevelData data;
+        std::vector<Ref<Texture2D>> sheets; // a Tiled map's
+        Ref<Texture2D> sheet;               // the game's own format's
+        std::vector<std::vector<Cell>> cells;
+        int cellW = 0;
+        int cellH = 0;
+    };
+    // Throws LevelError.
+    LoadedLevel LoadLevel();
+    void PlaceLevel(LoadedLevel& level);
+    // The level file and every file it names, the names as read.
+    std::vector<std::string> LevelFiles(const LevelData& level) const;
+
     Uni<SceneContent> m_content;
     std::string m_levelPath;
+    bool m_live = false;
+    FileWatch m_watch;
+    std::function<double()> m_clock;
+    std::vector<EntityID> m_levelEntities;
 };
 
 } // namespace Engine
