@@ -4,6 +4,10 @@
 //   walker.png   256 x 64: four frames of a round little walker, 64 pixels square each
 //   ball.png     32 x 32: a shaded ball
 //   white.png    4 x 4 of white, to stretch over rectangles
+//   platformer.png, platformer.tsx, platformer.tmx
+//                a Tiled map of 64 x 18 cells with its tile set and sheet (eight tiles of
+//                32 x 32 pixels: grass, dirt, stone, wood, a crate, a bush, a flower, a cloud;
+//                the first five of class "solid"), drawn as text below
 //   loop.wav     a two-second tune that loops without a seam
 //   jump.wav, coin.wav, hit.wav   short effects
 //
@@ -19,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -207,6 +212,185 @@ bool White(const std::string& path) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The Tiled map: its sheet, its tile set and the map itself, in the form Tiled 1.8 writes them,
+// so that the map opens in Debian's Tiled and saves back without changes beyond its own.
+
+constexpr int kCell = 32;
+
+bool PlatformerSheet(const std::string& path) {
+    Canvas c(4 * kCell, 2 * kCell);
+    auto full = [](double x, double y) { return Box(x, y, 0, 0, kCell, kCell); };
+    auto speckled = [](Colour base, double amount) {
+        return [base, amount](double x, double y) {
+            const double k = 1.0 + amount * (Hash(int(x) / 2 + 7, int(y) / 2) - 0.5);
+            return Colour{base.r * k, base.g * k, base.b * k, 1};
+        };
+    };
+    const Colour dirt{0.50, 0.33, 0.20, 1}, wood{0.72, 0.50, 0.28, 1};
+    const Colour dark{0.40, 0.24, 0.11, 1}, leaf{0.22, 0.55, 0.25, 1};
+    // 0: grass over dirt.
+    c.Shape(0, 0, kCell, kCell, full, speckled(dirt, 0.3));
+    c.Shape(
+        0, 0, kCell, kCell, [](double x, double y) { return y - 9 - 2 * Sine(x * 0.8); },
+        speckled({0.32, 0.70, 0.30, 1}, 0.25));
+    // 1: dirt.
+    c.Shape(kCell, 0, kCell, kCell, full, speckled(dirt, 0.3));
+    // 2: stone, four blocks in mortar.
+    c.Shape(2 * kCell, 0, kCell, kCell, full, Flat({0.30, 0.31, 0.35, 1}));
+    for (int i = 0; i < 4; ++i) {
+        const double x0 = (i % 2) * 16 + 1, y0 = (i / 2) * 16 + 1;
+        c.Shape(
+            2 * kCell, 0, kCell, kCell,
+            [=](double x, double y) { return Box(x, y, x0, y0, x0 + 14, y0 + 14) + 1; },
+            speckled({0.58, 0.60, 0.64, 1}, 0.2));
+    }
+    // 3: wood, three planks.
+    c.Shape(3 * kCell, 0, kCell, kCell, full, Flat(dark));
+    for (int i = 0; i < 3; ++i) {
+        const double y0 = i * 32.0 / 3 + 1.5, y1 = (i + 1) * 32.0 / 3 - 1.5;
+        c.Shape(
+            3 * kCell, 0, kCell, kCell,
+            [=](double x, double y) { return Box(x, y, 1, y0, 31, y1); }, Flat(wood));
+    }
+    // 4: a crate, a frame with a plank across.
+    c.Shape(0, kCell, kCell, kCell, full, Flat(dark));
+    c.Shape(
+        0, kCell, kCell, kCell, [](double x, double y) { return Box(x, y, 4, 4, 28, 28); },
+        Flat({0.80, 0.58, 0.32, 1}));
+    c.Shape(
+        0, kCell, kCell, kCell, [](double x, double y) { return std::abs(x - y) / 1.414 - 2.5; },
+        Flat(dark));
+    // 5: a bush, three leafy balls on the ground.
+    struct Blob {
+        double x, y, r;
+    };
+    for (const Blob ball : {Blob{9, 24, 8}, Blob{23, 24, 8}, Blob{16, 17, 10}})
+        c.Shape(
+            kCell, kCell, kCell, kCell,
+            [=](double x, double y) {
+                return std::max(Circle(x, y, ball.x, ball.y, ball.r), y - 32);
+            },
+            [=](double, double y) {
+                const double k = Clamp(1.25 - 0.04 * (y - ball.y + ball.r), 0.7, 1.25);
+                return Colour{leaf.r * k, leaf.g * k, leaf.b * k, 1};
+            });
+    // 6: a flower on its stem.
+    c.Shape(
+        2 * kCell, kCell, kCell, kCell,
+        [](double x, double y) { return Box(x, y, 15, 14, 17, 32); }, Flat(leaf));
+    for (int petal = 0; petal < 5; ++petal) {
+        const double a = petal * 2 * kPi / 5;
+        const double px = 16 + 5 * Sine(a), py = 11 - 5 * Sine(a + kPi / 2);
+        c.Shape(
+            2 * kCell, kCell, kCell, kCell,
+            [=](double x, double y) { return Circle(x, y, px, py, 4); },
+            Flat({0.95, 0.45, 0.60, 1}));
+    }
+    c.Shape(
+        2 * kCell, kCell, kCell, kCell, [](double x, double y) { return Circle(x, y, 16, 11, 3); },
+        Flat({1.0, 0.85, 0.25, 1}));
+    // 7: a cloud, a band across the whole cell so that neighbours run together.
+    c.Shape(
+        3 * kCell, kCell, kCell, kCell,
+        [](double x, double y) {
+            const double band = Box(x, y, -1, 18, 33, 26);
+            return std::min({band, Circle(x, y, 9, 18, 7), Circle(x, y, 21, 15, 9)});
+        },
+        Flat({0.82, 0.86, 0.90, 0.9}));
+    return c.Write(path);
+}
+
+// The map as drawn: one letter a cell, S stone, G grass, D dirt, W wood, X crate, b bush,
+// f flower, c cloud (on a layer of its own, behind the rest), . nothing.
+constexpr int kMapWidth = 64;
+constexpr int kMapHeight = 18;
+const char* const kLevel[kMapHeight] = {
+    "S..............................................................S",
+    "S..............................................................S",
+    "S..............................................................S",
+    "S....cc..................ccc............................cc.....S",
+    "S...cccc................ccccc..............cc..........cccc....S",
+    "S.........................................cccc.................S",
+    "S..............................................................S",
+    "S...................................WWWW.......................S",
+    "S..............................................................S",
+    "S.................................................f.f.f........S",
+    "S.................................SS..............SSSSS........S",
+    "S.....................WWWW.......SSSS..........................S",
+    "S............X..................SSSSSS.......XX................S",
+    "S.....b..ff.XX...b........f.b..SSSSSSSS......XXXb.......f.b.f..S",
+    "SGGGGGGGGGGGGGGGGG...GGGGGGGGGGGGGGGGGGGG..GGGGGGGGGGGGGGGGGGGGS",
+    "SDDDDDDDDDDDDDDDDD...DDDDDDDDDDDDDDDDDDDD..DDDDDDDDDDDDDDDDDDDDS",
+    "SDDDDDDDDDDDDDDDDD...DDDDDDDDDDDDDDDDDDDD..DDDDDDDDDDDDDDDDDDDDS",
+    "SDDDDDDDDDDDDDDDDD...DDDDDDDDDDDDDDDDDDDD..DDDDDDDDDDDDDDDDDDDDS",
+};
+// Letters in the order of the sheet's tiles.
+constexpr std::string_view kTileLetters = "GDSWXbfc";
+constexpr int kSolidTiles = 5;
+// Where the player starts: the middle of its feet, on the grass of column 3.
+constexpr int kStartX = 3 * kCell + kCell / 2, kStartY = 14 * kCell;
+
+bool WriteText(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool PlatformerTileset(const std::string& path) {
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<tileset version=\"1.8\" tiledversion=\"1.8.2\" name=\"platformer\" "
+                    "tilewidth=\"32\" tileheight=\"32\" tilecount=\"8\" columns=\"4\">\n"
+                    " <image source=\"platformer.png\" width=\"128\" height=\"64\"/>\n";
+    // Tiled 1.8 writes a tile's class as "type".
+    for (int id = 0; id < kSolidTiles; ++id)
+        x += " <tile id=\"" + std::to_string(id) + "\" type=\"solid\"/>\n";
+    x += "</tileset>\n";
+    return WriteText(path, x);
+}
+
+// The cells of one layer as Tiled's CSV: global ids (the tile set's first is 1), 0 for none.
+std::string LayerCsv(bool clouds) {
+    std::string csv;
+    for (int y = 0; y < kMapHeight; ++y) {
+        for (int x = 0; x < kMapWidth; ++x) {
+            const char letter = kLevel[y][x];
+            const size_t tile = kTileLetters.find(letter);
+            const bool here = tile != std::string_view::npos && (letter == 'c') == clouds;
+            csv += std::to_string(here ? tile + 1 : 0);
+            if (x + 1 < kMapWidth || y + 1 < kMapHeight)
+                csv += ",";
+        }
+        csv += "\n";
+    }
+    return csv;
+}
+
+bool PlatformerMap(const std::string& path) {
+    for (const char* row : kLevel)
+        if (std::string_view(row).size() != size_t(kMapWidth))
+            return false;
+    const std::string size =
+        "width=\"" + std::to_string(kMapWidth) + "\" height=\"" + std::to_string(kMapHeight) + "\"";
+    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<map version=\"1.8\" tiledversion=\"1.8.2\" orientation=\"orthogonal\" "
+                    "renderorder=\"right-down\" " +
+                    size +
+                    " tilewidth=\"32\" tileheight=\"32\" infinite=\"0\" nextlayerid=\"4\" "
+                    "nextobjectid=\"2\">\n"
+                    " <tileset firstgid=\"1\" source=\"platformer.tsx\"/>\n";
+    x += " <layer id=\"1\" name=\"clouds\" " + size + ">\n  <data encoding=\"csv\">\n" +
+         LayerCsv(true) + "</data>\n </layer>\n";
+    x += " <layer id=\"2\" name=\"ground\" " + size + ">\n  <data encoding=\"csv\">\n" +
+         LayerCsv(false) + "</data>\n </layer>\n";
+    x += " <objectgroup id=\"3\" name=\"places\">\n  <object id=\"1\" name=\"start\" x=\"" +
+         std::to_string(kStartX) + "\" y=\"" + std::to_string(kStartY) +
+         "\">\n   <point/>\n  </object>\n </objectgroup>\n</map>\n";
+    return WriteText(path, x);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Sounds
 
 constexpr int kRate = 44100;
@@ -319,10 +503,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = std::string(argv[1]) + "/";
-    const bool ok = Tiles(dir + "tiles.png") && Walker(dir + "walker.png") &&
-                    Ball(dir + "ball.png") && White(dir + "white.png") && Loop(dir + "loop.wav") &&
-                    Chirp(dir + "jump.wav", 0.18, 300, 900) && Coin(dir + "coin.wav") &&
-                    Hit(dir + "hit.wav");
+    const bool ok =
+        Tiles(dir + "tiles.png") && Walker(dir + "walker.png") && Ball(dir + "ball.png") &&
+        White(dir + "white.png") && PlatformerSheet(dir + "platformer.png") &&
+        PlatformerTileset(dir + "platformer.tsx") && PlatformerMap(dir + "platformer.tmx") &&
+        Loop(dir + "loop.wav") && Chirp(dir + "jump.wav", 0.18, 300, 900) &&
+        Coin(dir + "coin.wav") && Hit(dir + "hit.wav");
     if (!ok) {
         std::fprintf(stderr, "%s: could not write into %s\n", argv[0], argv[1]);
         return 1;

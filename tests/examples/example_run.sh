@@ -3,9 +3,10 @@
 #   example_run.sh <case> <binary>
 # Every case: the window has the example's title and size, a frame is drawn
 # (many colours, little of it the clear colour); the animated ones' frame
-# keeps changing; SIGTERM ends the program with status 0. Case-specific
-# checks are below. Every wait is bounded; a program that exits early or shows
-# no window fails the script in seconds.
+# keeps changing, for those that move only when steered while keys are held;
+# SIGTERM ends the program with status 0. Case-specific checks are below.
+# Every wait is bounded; a program that exits early or shows no window fails
+# the script in seconds.
 set -u
 
 case_name="${1:-}"
@@ -15,13 +16,16 @@ case "$bin" in /*) ;; *) bin="$PWD/$bin" ;; esac
 [ -x "$bin" ] || { echo "FAIL: $bin is not an executable"; exit 1; }
 [ -n "${DISPLAY:-}" ] || { echo "FAIL: no X display (DISPLAY unset); run under xvfb-run"; exit 1; }
 
-# <title> <width>x<height> <animated: yes or no>
+# <title> <width>x<height> <animated: yes or no> [keys held while it should change]
+keys=""
 case "$case_name" in
 falling_boxes) title='Falling boxes' size=1280x720 animated=yes ;;
 fonts_and_text) title='Fonts and text' size=960x540 animated=yes ;;
 sprite_animation) title='Sprite animation' size=800x450 animated=yes ;;
 audio_keys) title='Audio' size=800x450 animated=yes ;;
 custom_system) title='Custom system' size=800x600 animated=yes ;;
+tiled_platformer) title='Tiled platformer' size=960x540 animated=yes keys=Right ;;
+gamepad_sprite) title='Gamepad' size=800x450 animated=yes keys=Right ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -30,7 +34,10 @@ width=${size%x*}
 out=$(mktemp -d)
 cd "$out" || exit 1
 pid=""
+held=""
 cleanup() {
+    # A key left down on the display would reach whatever runs there next.
+    [ -n "$held" ] && timeout 5 xdotool keyup $held 2>/dev/null
     if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
         kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -93,6 +100,9 @@ geometry=$(x getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 # What the case must show in a frame; sets why and returns non-zero if not.
 # White is text (or the audio example's bar), the only white anything draws.
 white='r>0.94&&g>0.94&&b>0.94'
+green='g>r+0.15&&g>b+0.15'
+# The walker's body; not the crates, dirt, wood or flowers around it.
+orange='r>0.6&&g<r-0.3&&b<0.3'
 case_shows() {
     local img="$1" v
     case "$case_name" in
@@ -127,6 +137,36 @@ case_shows() {
         above "$v" 0.02 || { why="no balls (blue share ${v:-?})"; return 1; }
         v=$(share "$img" 300x50+0+0 "$white")
         above "$v" 0.005 || { why="no counter text"; return 1; } ;;
+    tiled_platformer)
+        # The map's grass along the ground, the walker at its start, the help text.
+        v=$(share "$img" 960x30+0+400 "$green")
+        above "$v" 0.1 || { why="no grass on the ground (green share ${v:-?})"; return 1; }
+        v=$(share "$img" 100x80+60+340 "$orange")
+        above "$v" 0.03 || { why="no walker at the start (share ${v:-?})"; return 1; }
+        v=$(share "$img" 400x40+0+0 "$white")
+        above "$v" 0.005 || { why="no help text"; return 1; } ;;
+    gamepad_sprite)
+        # The title and the pad count, the walker in the middle.
+        v=$(share "$img" 300x120+20+20 "$white")
+        above "$v" 0.03 || { why="no title text (white share ${v:-?})"; return 1; }
+        v=$(share "$img" 120x120+340+205 "$orange")
+        above "$v" 0.015 || { why="no walker in the middle (share ${v:-?})"; return 1; } ;;
+    esac
+    return 0
+}
+
+# What the case must show once the keys were held; sets why and returns
+# non-zero if not.
+case_steered() {
+    local img="$1" v
+    case "$case_name" in
+    tiled_platformer)
+        # Run right, the walker stops against the crates: the map's "solid"
+        # tiles are solid, and the grass holds it up.
+        v=$(share "$img" 70x70+330+350 "$orange")
+        above "$v" 0.02 || { why="the walker is not against the crates (share ${v:-?})"; return 1; }
+        v=$(share "$img" 500x200+400+250 "$orange")
+        below "$v" 0.001 || { why="the walker went past the crates (share ${v:-?})"; return 1; } ;;
     esac
     return 0
 }
@@ -153,6 +193,11 @@ done
 [ -n "$shown" ] || fail "$why"
 
 if [ "$animated" = yes ]; then
+    if [ -n "$keys" ]; then
+        x windowfocus --sync "$wid" || fail "could not give the window the keyboard"
+        held="$keys"
+        x keydown $keys || fail "could not press $keys"
+    fi
     moved=""
     deadline=$((SECONDS + 3))
     while [ "$SECONDS" -lt "$deadline" ]; do
@@ -165,7 +210,24 @@ if [ "$animated" = yes ]; then
             break
         fi
     done
-    [ -n "$moved" ] || fail "the frame stays the same for 3 s: nothing moves"
+    [ -n "$moved" ] || fail "the frame stays the same for 3 s: nothing moves${keys:+ while $keys is held}"
+    if [ -n "$keys" ]; then
+        # Long enough to get where the keys lead.
+        why=""
+        steered=""
+        deadline=$((SECONDS + 4))
+        while [ "$SECONDS" -lt "$deadline" ]; do
+            alive || ended "while running"
+            shot 0.3 "$out/c.png" || continue
+            if case_steered "$out/c.png"; then
+                steered=yes
+                break
+            fi
+        done
+        [ -n "$steered" ] || fail "after holding $keys: ${why:-no screenshot could be taken}"
+        x keyup $keys
+        held=""
+    fi
 fi
 
 kill -TERM "$pid"

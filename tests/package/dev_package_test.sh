@@ -4,11 +4,12 @@
 #  1. cpack makes libkeel-dev alone (the Development component): Section
 #     libdevel, Depends naming the -dev packages of the engine's libraries by
 #     hand and not the game; lintian reports no error and no warning;
-#  2. unpacked with dpkg-deb, it holds the headers, the library, the CMake and
+#  2. unpacked with dpkg-deb, it holds the headers, the libraries, the CMake and
 #     pkg-config files, the reference, the copyright file and the examples with
 #     their assets, and nothing of the game;
-#  3. one example, configured from the unpacked examples against the unpacked
-#     tree, builds and runs with its own assets (tests/examples/example_run.sh).
+#  3. the examples configure from the unpacked tree (the Tiled map reader
+#     asked for as a component); one builds and runs with its own assets
+#     (tests/examples/example_run.sh).
 set -u
 build="$(cd "${1:?usage: dev_package_test.sh <build dir>}" && pwd)"
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -42,7 +43,8 @@ deb="${debs[0]}"
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = libdevel ] || die "Section '$(field Section)', not libdevel"
 depends=$(field Depends)
-for dev in libsdl2-dev libglew-dev libgl-dev libfreetype-dev libglm-dev libstb-dev pkg-config; do
+for dev in libsdl2-dev libglew-dev libgl-dev libfreetype-dev libglm-dev libstb-dev pkg-config \
+    libpugixml-dev zlib1g-dev libzstd-dev nlohmann-json3-dev; do
     echo "$depends" | grep -qE "(^|, )$dev(,|$| )" || die "Depends '$depends' lacks $dev"
 done
 echo "$depends" | grep -q sailhop && die "Depends '$depends' names the game"
@@ -59,13 +61,15 @@ root="$out/root"
 timeout 60 dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x failed"
 doc="$root/usr/share/doc/libkeel-dev"
 for file in usr/include/keel/engine/core/Engine.h usr/include/keel/engine/render/Shader.h \
+    usr/include/keel/engine/tiled/TiledTileMap.h \
     usr/share/doc/libkeel-dev/copyright usr/share/doc/libkeel-dev/html/index.html \
     usr/share/doc/libkeel-dev/examples/README.md; do
     [ -f "$root/$file" ] || die "the package has no /$file"
 done
-[ -n "$(find "$root/usr/lib" -name libkeel.a)" ] || die "the package has no libkeel.a"
-[ -n "$(find "$root/usr/lib" -path '*/cmake/Keel/KeelConfig.cmake')" ] || die "no KeelConfig.cmake"
-[ -n "$(find "$root/usr/lib" -path '*/pkgconfig/keel.pc')" ] || die "no keel.pc"
+for file in libkeel.a libkeel-tiled.a cmake/Keel/KeelConfig.cmake cmake/Keel/KeelTiledTargets.cmake \
+    pkgconfig/keel.pc pkgconfig/keel-tiled.pc; do
+    [ -n "$(find "$root/usr/lib" -path "*/$file")" ] || die "the package has no $file"
+done
 diff <(cd "$repo/examples" && find . -type f ! -name '.*' | sort) \
     <(cd "$doc/examples" && find . -type f | sort) >"$out/examples.diff" ||
     die "the packaged examples are not the repository's (< repository, > package): $(cat "$out/examples.diff")"

@@ -21,12 +21,12 @@ public:
     /// What a file looks like on disk; two differ when it was changed, replaced
     /// or removed.
     struct Stamp {
-        bool exists = false;
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        uint64_t size = 0;
-        int64_t modifiedNs = 0;
-        bool operator==(const Stamp&) const = default;
+        bool exists = false;    ///< The path names a file that could be looked at.
+        uint64_t device = 0;    ///< The file system the file lies on.
+        uint64_t inode = 0;     ///< The file itself on that file system.
+        uint64_t size = 0;      ///< Bytes.
+        int64_t modifiedNs = 0; ///< Last modified, nanoseconds since the epoch.
+        bool operator==(const Stamp&) const = default; ///< Every field alike.
     };
     /// Takes a file's stamp; tests hand in their own.
     using Stamper = std::function<Stamp(const std::string& path)>;
@@ -49,6 +49,7 @@ public:
 
     /// The default timing, the file system's stamps.
     FileWatch();
+    /// The given timing; stamps from stamper (tests hand in their own).
     explicit FileWatch(Timing timing, Stamper stamper = StampOf);
 
     /// Watches these files from now on. Files watched already keep what was

@@ -7,73 +7,76 @@
 
 namespace Engine {
 
-// One input of a pad, named by its place on SDL's standard pad layout rather
-// than by the label printed on it: a button, or one direction of an axis.
+/// One input of a pad, named by its place on SDL's standard pad layout rather
+/// than by the label printed on it: a button, or one direction of an axis.
 struct PadInput {
+    /// A button, or which way along an axis.
     enum class Kind : uint8_t { Button, AxisNegative, AxisPositive };
 
-    Kind kind = Kind::Button;
-    // An SDL_GameControllerButton or an SDL_GameControllerAxis, by kind.
+    Kind kind = Kind::Button; ///< What index names.
+    /// An SDL_GameControllerButton or an SDL_GameControllerAxis, by kind.
     int index = 0;
 
+    /// A button, by its place: SDL_CONTROLLER_BUTTON_A is the lowest face button.
     static constexpr PadInput Button(SDL_GameControllerButton button) {
         return {Kind::Button, button};
     }
-    // A stick pushed left or up.
+    /// A stick pushed left or up.
     static constexpr PadInput AxisNegative(SDL_GameControllerAxis axis) {
         return {Kind::AxisNegative, axis};
     }
-    // A stick pushed right or down, or a trigger pulled.
+    /// A stick pushed right or down, or a trigger pulled.
     static constexpr PadInput AxisPositive(SDL_GameControllerAxis axis) {
         return {Kind::AxisPositive, axis};
     }
 
-    bool operator==(const PadInput&) const = default;
+    bool operator==(const PadInput&) const = default; ///< Same kind and index.
 };
 
-// The pads SDL maps as game controllers (its database names most), opened as
-// they arrive and closed as they leave, with what each one holds. The main
-// loop fills it from SDL's controller events; like the key table it is
-// process-wide and read by the program's systems.
-//
-// An axis direction is held once the stick passes a quarter of its travel and
-// let go only below a fifth, so a resting or worn stick that wanders holds
-// nothing and one held at the edge does not flicker.
+/// The pads SDL maps as game controllers (its database names most), opened as
+/// they arrive and closed as they leave, with what each one holds. The main
+/// loop fills it from SDL's controller events; like the key table it is
+/// process-wide and read by the program's systems.
+///
+/// An axis direction is held once the stick passes a quarter of its travel and
+/// let go only below a fifth, so a resting or worn stick that wanders holds
+/// nothing and one held at the edge does not flicker.
 class Gamepads {
 public:
-    Gamepads() = delete;
+    Gamepads() = delete; ///< Only static members.
 
-    static constexpr float PRESS = 0.25f;
-    static constexpr float RELEASE = 0.20f;
+    static constexpr float PRESS = 0.25f;   ///< Share of an axis's travel that holds it.
+    static constexpr float RELEASE = 0.20f; ///< Share of an axis's travel below which it is let go.
 
-    // Takes a controller event (device added or removed, button, axis);
-    // ignores any other.
+    /// Takes a controller event (device added or removed, button, axis);
+    /// ignores any other.
     static void HandleEvent(const SDL_Event& event);
 
-    // SDL announces an arriving pad by its device index, but names it by its
-    // instance id from then on, and indices shift as pads leave. So whenever
-    // a pad arrives or leaves, every mapped pad not open yet is opened,
-    // whatever index was announced.
+    /// SDL announces an arriving pad by its device index, but names it by its
+    /// instance id from then on, and indices shift as pads leave. So whenever
+    /// a pad arrives or leaves, every mapped pad not open yet is opened,
+    /// whatever index was announced.
     static void OpenArrived();
-    // Opens the pad at a device index; false, with a warning, if SDL cannot.
+    /// Opens the pad at a device index; false, with a warning, if SDL cannot.
     static bool Open(int deviceIndex);
-    // Closes a pad by instance id: whatever it held is let go.
+    /// Closes a pad by instance id: whatever it held is let go.
     static void Close(SDL_JoystickID id);
-    // Closes every pad. Must run before SDL quits, which frees them itself.
+    /// Closes every pad. Must run before SDL quits, which frees them itself.
     static void CloseAll();
 
-    // A pad with no device behind it, to drive the state alone (tests).
+    /// A pad with no device behind it, to drive the state alone (tests).
     static void Attach(SDL_JoystickID id);
-    // Changes of a pad's state; events naming pads not open, or buttons and
-    // axes beyond SDL's layout, are ignored.
+    /// Changes of a pad's state; events naming pads not open, or buttons and
+    /// axes beyond SDL's layout, are ignored.
     static void UpdateButton(SDL_JoystickID id, int button, bool pressed);
+    /// An axis moved to value (-32768 to 32767); see UpdateButton.
     static void UpdateAxis(SDL_JoystickID id, int axis, int value);
 
-    // Whether this pad, or any open pad, holds the input.
+    /// Whether this pad, or any open pad, holds the input.
     static bool IsHeld(SDL_JoystickID id, PadInput input);
-    static bool IsHeld(PadInput input);
-    static bool IsOpen(SDL_JoystickID id);
-    static size_t Count();
+    static bool IsHeld(PadInput input);    ///< Whether any open pad holds the input.
+    static bool IsOpen(SDL_JoystickID id); ///< Whether the pad of that instance id is open.
+    static size_t Count();                 ///< Pads open now, attached ones included.
 };
 
 } // namespace Engine

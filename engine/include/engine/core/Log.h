@@ -3,43 +3,47 @@
 #include <string>
 #include <type_traits>
 
+/// Lines on the standard error stream: a short upper-case tag, then the message.
 namespace Engine::Log {
 
+/// What the logging functions are made of; not for direct use.
 namespace Detail {
-// Formats one whole line and writes it with a single call, so lines from
-// different sources never interleave mid-line.
+/// Formats one whole line and writes it with a single call, so lines from
+/// different sources never interleave mid-line.
 void Write(const char* format, ...);
+/// Ends the process with status 255.
 [[noreturn]] void Exit();
 
-// Values reach printf, so only what printf can take safely is accepted.
+/// Values reach printf, so only what printf can take safely is accepted.
 template <typename T>
 constexpr bool Printable =
     std::is_arithmetic_v<std::decay_t<T>> || std::is_pointer_v<std::decay_t<T>> ||
     std::is_null_pointer_v<std::decay_t<T>> || std::is_enum_v<std::decay_t<T>>;
 
-// Plain strings, not static objects: a line can be written at any time,
-// even while static objects are destroyed at exit.
+/// Plain strings, not static objects: a line can be written at any time,
+/// even while static objects are destroyed at exit.
 inline constexpr const char* Red() {
     return "\x1b[0;31m";
 }
+/// The colour back to the terminal's own.
 inline constexpr const char* Reset() {
     return "\x1b[0m";
 }
 } // namespace Detail
 
-// "TAG: message" on stderr.
+/// "TAG: message" on stderr; msg is a printf format for args.
 template <typename... Args> void Log(std::string type, std::string msg, Args... args) {
     static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
     Detail::Write((type + ": " + msg + "\n").c_str(), args...);
 }
 
-// The same line in red.
+/// The same line in red.
 template <typename... Args> void Warn(std::string type, std::string msg, Args... args) {
     static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
     Detail::Write((Detail::Red() + type + ": " + msg + Detail::Reset() + "\n").c_str(), args...);
 }
 
-// The warning line, then the process ends with status 255.
+/// The warning line, then the process ends with status 255.
 template <typename... Args> [[noreturn]] void Err(std::string type, std::string msg, Args... args) {
     Warn(std::move(type), std::move(msg), args...);
     Detail::Exit();

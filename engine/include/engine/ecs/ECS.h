@@ -18,43 +18,49 @@ namespace Engine {
 class ComponentStorage;
 class EntityTable;
 
+/// The registry's component stores, by component type id.
 using CompIdArrayMap = std::unordered_map<IDType, Uni<ComponentStorage>>;
+/// The registry's systems, by system id.
 using SystemMap = std::unordered_map<SystemID, Ref<SystemBase>>;
 
-// The registry: entity ids, component storage per type, entity archetypes and
-// the registered systems. One per process, reached through Get().
+/// The registry: entity ids, component storage per type, entity archetypes and
+/// the registered systems. One per process, reached through Get().
 class ECS {
 public:
-    ECS();
-    ECS(const ECS&) = delete;
-    ECS& operator=(const ECS&) = delete;
-    ~ECS();
+    ECS();                               ///< Empty: no entities, storage or systems.
+    ECS(const ECS&) = delete;            ///< One registry; not copied.
+    ECS& operator=(const ECS&) = delete; ///< One registry; not copied.
+    ~ECS();                              ///< Drops every record and system.
 
+    /// The process-wide registry.
     static ECS& Get();
 
-    // Back to the state of a new registry: no entities, storage or systems,
-    // counters at 1 and 0. Component type ids are process-wide and stay.
+    /// Back to the state of a new registry: no entities, storage or systems,
+    /// counters at 1 and 0. Component type ids are process-wide and stay.
     void Reset();
 
+    /// A new entity with no components; ids count from 1.
     EntityID CreateEntity();
-    // Drops the entity's records from every storage and the entity itself.
+    /// Drops the entity's records from every storage and the entity itself.
     void RemoveEntity(const EntityID& entity);
-    // RemoveEntity for each of them, in one pass over the stores and lists
-    // instead of one a removal: many entities go as fast as a few. Ids that
-    // do not exist are skipped.
+    /// RemoveEntity for each of them, in one pass over the stores and lists
+    /// instead of one a removal: many entities go as fast as a few. Ids that
+    /// do not exist are skipped.
     void RemoveEntities(const std::vector<EntityID>& entities);
-    // The set of component types the entity carries; empty for an unknown id.
+    /// The set of component types the entity carries; empty for an unknown id.
     Archetype GetArchetype(EntityID entity) const;
+    /// Entities made and not removed.
     size_t EntityCount() const;
 
+    /// Makes the store of T's records; a type registered before keeps its store.
     template <typename T> void RegisterComponent() { AddStorage(Component<T>::GetTypeID()); }
 
-    // Room for n more entities, or n more records of T (a registered type),
-    // so that making many at once does not grow the stores step by step.
+    /// Room for n more entities, or n more records of T (a registered type),
+    /// so that making many at once does not grow the stores step by step.
     void ReserveEntities(size_t n);
-    // Throws "Component Not Registered!" for a type never registered, and
-    // the bit set's std::out_of_range for a type id past the archetype's
-    // width, before anything changes.
+    /// Throws "Component Not Registered!" for a type never registered, and
+    /// the bit set's std::out_of_range for a type id past the archetype's
+    /// width, before anything changes.
     template <typename T> void ReserveComponents(size_t n) {
         const IDType type = Component<T>::GetTypeID();
         ComponentStorage& storage = Storage(type);
@@ -62,16 +68,19 @@ public:
         Reserve(storage, n);
     }
 
+    /// Whether T has a store.
     template <typename T> bool IsComponentRegistered() const {
         return m_componentMap.count(Component<T>::GetTypeID()) != 0;
     }
 
+    /// Component types registered.
     size_t ComponentTypeCount() const { return m_componentMap.size(); }
 
-    // Throws "Component Not Registered!" (std::runtime_error) for a type never
-    // registered, and the bit set's std::out_of_range for a type id past the
-    // archetype's width, both before anything changes. A second T for the
-    // same entity is dropped; the first stays.
+    /// Gives the entity a T made from args. Throws "Component Not Registered!"
+    /// (std::runtime_error) for a type never registered, and the bit set's
+    /// std::out_of_range for a type id past the archetype's width, both before
+    /// anything changes. A second T for the same entity is dropped; the first
+    /// stays.
     template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
         const IDType type = Component<T>::GetTypeID();
         ComponentStorage& storage = Storage(type);
@@ -80,11 +89,14 @@ public:
         AddRecord(type, storage, entity, std::move(record));
     }
 
-    // Empty when the entity has no T.
+    /// The entity's T, shared with the store: writing through it changes the
+    /// component. Empty when the entity has no T.
     template <typename T> Ref<T> GetComponent(const EntityID& entity) const {
         return std::static_pointer_cast<T>(Find(Component<T>::GetTypeID(), entity));
     }
 
+    /// The set of the types Cs; logs an error and ends the process if one is
+    /// not registered.
     template <typename... Cs> Archetype GetArchetype() const {
         bool registered[] = {IsComponentRegistered<Cs>()...};
         for (bool r : registered)
@@ -95,36 +107,40 @@ public:
         return arch;
     }
 
+    /// Keeps the system and gives it the next id, counting from 0.
     SystemID RegisterSystem(const Ref<SystemBase>& system);
+    /// Systems registered.
     size_t SystemCount() const { return m_systems.size(); }
+    /// The system of that id, or empty.
     Ref<SystemBase> GetSystem(SystemID id) const;
-    // Runs one system over a snapshot of its entities taken before the first Run,
-    // in the order of EntitiesWith. Drawing relies on it: entities made one
-    // after another, each given its components when made (a map's layers,
-    // bottom first), are drawn in that order.
+    /// Runs one system over a snapshot of its entities taken before the first Run,
+    /// in the order of EntitiesWith. Drawing relies on it: entities made one
+    /// after another, each given its components when made (a map's layers,
+    /// bottom first), are drawn in that order.
     void RunSystem(SystemID id);
-    // Runs every system whose signature equals arch exactly.
+    /// Runs every system whose signature equals arch exactly.
     void RunSystemArch(Archetype arch);
-    // Every entity whose archetype contains all of arch's bits.
+    /// Every entity whose archetype contains all of arch's bits.
     std::vector<EntityID> GetEntitiesWith(Archetype arch) const;
-    // The same entities without a copy: the registry keeps one list per
-    // archetype ever asked for, appending entities as they come to match it, so
-    // a query costs what it returns. Valid until the next change of entities or
-    // components. The order: those that carried arch when it was first asked
-    // for in ascending id, then the rest in the order they came to carry it;
-    // removing an entity keeps the order of the others.
+    /// The same entities without a copy: the registry keeps one list per
+    /// archetype ever asked for, appending entities as they come to match it, so
+    /// a query costs what it returns. Valid until the next change of entities or
+    /// components. The order: those that carried arch when it was first asked
+    /// for in ascending id, then the rest in the order they came to carry it;
+    /// removing an entity keeps the order of the others.
     const std::vector<EntityID>& EntitiesWith(Archetype arch) const;
-    // Changes whenever an entity may have left a list (removal, Reset, an id
-    // re-created empty). While it stays the same, every list only grows at its
-    // end, so a reader can catch up by looking at the entries past those it saw.
+    /// Changes whenever an entity may have left a list (removal, Reset, an id
+    /// re-created empty). While it stays the same, every list only grows at its
+    /// end, so a reader can catch up by looking at the entries past those it saw.
     uint64_t ListEpoch() const { return m_listEpoch; }
 
-    // The run of RunSystem in progress, a number no other run had; 0 outside
-    // any. A system can do what each run needs once, not once per entity.
+    /// The run of RunSystem in progress, a number no other run had; 0 outside
+    /// any. A system can do what each run needs once, not once per entity.
     uint64_t CurrentRun() const { return m_currentRun; }
 
-    // Called with each system as RunSystem starts it; for tracing schedules.
+    /// Called with each system as RunSystem starts it; for tracing schedules.
     using RunObserver = std::function<void(const SystemBase&)>;
+    /// Sets the observer; an empty one calls nothing.
     void SetRunObserver(RunObserver observer) { m_runObserver = std::move(observer); }
 
 private:

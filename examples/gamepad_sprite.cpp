@@ -1,0 +1,169 @@
+// Gamepad sprite: a walker steered by a pad's d-pad or left stick, or by the arrow keys or
+// WASD; the pad's lowest face button (A on most pads) or right trigger, or SPACE or ENTER,
+// make it big while held. One ActionMap binds keys and pad inputs to the program's actions
+// alike. Pads may be plugged in and out while it runs; a line of text says how many are
+// connected, another what is held.
+#include <algorithm>
+#include <string>
+
+#include <SDL.h>
+#include <glm/glm.hpp>
+
+#include <engine/core/Engine.h>
+#include <engine/core/Gamepad.h>
+#include <engine/core/Input.h>
+#include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Animation.h>
+#include <engine/render/Camera.h>
+#include <engine/render/MeshRenderer.h>
+#include <engine/render/Shader.h>
+#include <engine/text/Font.h>
+#include <engine/text/TextMesh.h>
+
+#ifndef EXAMPLE_ASSETS
+#define EXAMPLE_ASSETS "assets/"
+#endif
+
+namespace {
+
+using namespace Engine;
+
+constexpr int WIDTH = 800;
+constexpr int HEIGHT = 450;
+constexpr float SPEED = 300; // pixels a second
+constexpr float SMALL = 64, BIG_SIZE = 112;
+
+// The program's actions, numbered as it likes.
+enum Action { LEFT, RIGHT, UP, DOWN, BIG, ACTIONS };
+const char* const NAMES[ACTIONS] = {"left", "right", "up", "down", "big"};
+
+class GamepadSprite : public Scene {
+public:
+    void Build(Engine::Engine& engine) override {
+        ECS& ecs = ECS::Get();
+        ecs.RegisterComponent<Transform>();
+        ecs.RegisterComponent<Animation>();
+        ecs.RegisterComponent<TextMesh>();
+        m_shader = Shader::CreateDefault();
+        m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
+        ecs.RegisterSystem(m_meshes);
+        ecs.RegisterSystem(CreateRef<AnimationRenderer>(engine.RendererOwner(), m_shader));
+        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
+        ecs.RegisterSystem(CreateRef<AnimationUpdater>());
+        Camera::Main().transform.position = glm::vec3(WIDTH / 2, HEIGHT / 2, 0);
+
+        // Buttons and axes are named by their place on SDL's standard layout, so the same
+        // bindings fit any pad SDL knows. An axis counts as held past a quarter of its travel.
+        const int keys[ACTIONS][2] = {{SDLK_LEFT, SDLK_a},
+                                      {SDLK_RIGHT, SDLK_d},
+                                      {SDLK_UP, SDLK_w},
+                                      {SDLK_DOWN, SDLK_s},
+                                      {SDLK_SPACE, SDLK_RETURN}};
+        const PadInput pads[ACTIONS][2] = {
+            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_LEFT),
+             PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTX)},
+            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT),
+             PadInput::AxisPositive(SDL_CONTROLLER_AXIS_LEFTX)},
+            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_UP),
+             PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTY)},
+            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN),
+             PadInput::AxisPositive(SDL_CONTROLLER_AXIS_LEFTY)},
+            {PadInput::Button(SDL_CONTROLLER_BUTTON_A),
+             PadInput::AxisPositive(SDL_CONTROLLER_AXIS_TRIGGERRIGHT)}};
+        for (int action = 0; action < ACTIONS; ++action)
+            for (int i = 0; i < 2; ++i) {
+                m_actions.BindKey(action, keys[action][i]);
+                m_actions.BindPad(action, pads[action][i]);
+            }
+
+        m_walker = ecs.CreateEntity();
+        ecs.AddComponent<Transform>(m_walker, glm::vec3(0), glm::vec3(0),
+                                    glm::vec3(SMALL, SMALL, 1));
+        ecs.AddComponent<Animation>(m_walker, EXAMPLE_ASSETS "walker.png", 64, 64);
+
+        m_font = Font::loadFont(EXAMPLE_ASSETS "sans.ttf");
+        Text("Gamepad", {24, 60}, 0.6f);
+        m_padsLine = Text("", {24, 104}, 0.3f);
+        m_heldLine = Text("", {24, 136}, 0.3f);
+        Text("move: arrows, WASD, d-pad or left stick    big: SPACE, ENTER, A or right trigger",
+             {24, HEIGHT - 20}, 0.22f);
+    }
+
+    void Update() override {
+        ECS& ecs = ECS::Get();
+        auto held = [&](Action a) { return m_actions.IsHeld(a) ? 1.0f : 0.0f; };
+        glm::vec2 move(held(RIGHT) - held(LEFT), held(DOWN) - held(UP));
+        if (move != glm::vec2(0)) {
+            // Diagonals no faster than straight lines; the legs move while it walks.
+            m_at += glm::normalize(move) * SPEED * float(Time::dt);
+            ecs.RunSystemArch(ecs.GetArchetype<Animation>());
+        }
+        if (move.x != 0)
+            m_facingLeft = move.x < 0;
+        const float size = m_actions.IsHeld(BIG) ? BIG_SIZE : SMALL;
+        m_at = glm::clamp(m_at, glm::vec2(size / 2), glm::vec2(WIDTH, HEIGHT) - size / 2);
+
+        // The transform's position is the top-left corner; a negative width mirrors the
+        // sprite, which then reaches left from there.
+        Ref<Transform> t = ecs.GetComponent<Transform>(m_walker);
+        t->position =
+            glm::vec3(m_at.x + (m_facingLeft ? size / 2 : -size / 2), m_at.y - size / 2, 0);
+        t->scale = glm::vec3(m_facingLeft ? -size : size, size, 1);
+
+        const size_t count = Gamepads::Count();
+        ecs.GetComponent<TextMesh>(m_padsLine)->text =
+            std::to_string(count) + (count == 1 ? " pad connected" : " pads connected");
+        std::string line = "held:";
+        for (int action = 0; action < ACTIONS; ++action)
+            if (m_actions.IsHeld(action))
+                line += std::string(" ") + NAMES[action];
+        ecs.GetComponent<TextMesh>(m_heldLine)->text = line;
+    }
+
+    void Draw(const Uni<Renderer>& renderer) override {
+        ECS& ecs = ECS::Get();
+        m_meshes->RenderInit(renderer);
+        ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
+        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
+        m_meshes->RenderEnd(renderer);
+    }
+
+    void Release() override {
+        m_meshes.reset();
+        m_shader.reset();
+        m_font = Font();
+    }
+
+private:
+    EntityID Text(const std::string& text, glm::vec2 at, float scale) {
+        ECS& ecs = ECS::Get();
+        EntityID e = ecs.CreateEntity();
+        ecs.AddComponent<Transform>(e, glm::vec3(at, 0), glm::vec3(0), glm::vec3(scale, scale, 1));
+        ecs.AddComponent<TextMesh>(e, TextMesh::CreateTextMesh(m_font, text));
+        return e;
+    }
+
+    Ref<Shader> m_shader;
+    Ref<MeshRenderer> m_meshes;
+    Font m_font;
+    ActionMap m_actions;
+    glm::vec2 m_at{WIDTH / 2, HEIGHT / 2 + 40};
+    bool m_facingLeft = false;
+    EntityID m_walker = 0;
+    EntityID m_padsLine = 0;
+    EntityID m_heldLine = 0;
+};
+
+} // namespace
+
+int main() {
+    Engine::Engine engine(WIDTH, HEIGHT, "Gamepad");
+    engine.SetScene(Engine::CreateRef<GamepadSprite>());
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+    engine.MainGameLoop();
+    engine.Shutdown();
+    return 0;
+}

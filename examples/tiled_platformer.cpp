@@ -1,0 +1,217 @@
+// Tiled platformer: a map made with the Tiled editor (assets/platformer.tmx, with its tile set
+// platformer.tsx and sheet platformer.png) drawn layer by layer, and a walker that runs and
+// jumps across it under a small controller of this program's own: its own gravity, and its box
+// tested against the map's cells. Which cells stop it, the map says: the tile set gives those
+// tiles the class "solid". The camera follows. Arrow keys or A/D run, SPACE jumps.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <SDL.h>
+#include <glm/glm.hpp>
+
+#include <engine/core/Engine.h>
+#include <engine/core/Input.h>
+#include <engine/core/Log.h>
+#include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Animation.h>
+#include <engine/render/Camera.h>
+#include <engine/render/CameraSystem.h>
+#include <engine/render/MeshRenderer.h>
+#include <engine/render/Shader.h>
+#include <engine/render/TileMap.h>
+#include <engine/text/Font.h>
+#include <engine/text/TextMesh.h>
+#include <engine/tiled/TiledMap.h>
+#include <engine/tiled/TiledTileMap.h>
+
+#ifndef EXAMPLE_ASSETS
+#define EXAMPLE_ASSETS "assets/"
+#endif
+
+namespace {
+
+using namespace Engine;
+
+constexpr int WIDTH = 960, HEIGHT = 540;
+// The walker is drawn 48 pixels square; its box, which meets the map, is its body and feet.
+constexpr float SPRITE = 48, BOX_X = 10, BOX_Y = 6, BOX_W = 28, BOX_H = 39;
+// Pixels and seconds; y grows downwards.
+constexpr float RUN = 240, GRAVITY = 1900, JUMP = 650, FALL_MAX = 900;
+
+// The player's state, kept by this program; the camera follows what carries it.
+struct Runner {
+    float x = 0, y = 0, vx = 0, vy = 0; // the box's top-left corner, and its velocity
+    bool onGround = false, facingLeft = false, jumpHeld = false;
+};
+
+class TiledPlatformer : public Scene {
+public:
+    void Build(Engine::Engine& engine) override {
+        ECS& ecs = ECS::Get();
+        ecs.RegisterComponent<Transform>();
+        ecs.RegisterComponent<TileMap>();
+        ecs.RegisterComponent<Animation>();
+        ecs.RegisterComponent<TextMesh>();
+        ecs.RegisterComponent<Runner>();
+        m_shader = Shader::CreateDefault();
+        m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
+        ecs.RegisterSystem(m_meshes);
+        ecs.RegisterSystem(CreateRef<TileMapRenderer>(engine.RendererOwner(), m_shader));
+        ecs.RegisterSystem(CreateRef<AnimationRenderer>(engine.RendererOwner(), m_shader));
+        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
+        ecs.RegisterSystem(CreateRef<AnimationUpdater>());
+        ecs.RegisterSystem(CreateRef<CameraSystem<Runner>>());
+
+        // A map that cannot be read throws, naming the file and what is wrong with it.
+        try {
+            m_map = Tiled::Load(EXAMPLE_ASSETS "platformer.tmx");
+            // One entity for each visible tile layer, bottom first: drawn in that order.
+            Tiled::CreateTileMapEntities(m_map, Tiled::LoadSheets(m_map));
+        } catch (const Tiled::MapError& e) {
+            Log::Err("EXAMPLE", "%s", e.what());
+        }
+        // Which cells are solid is the map's to say: a tile of the class "solid", on any layer.
+        m_solid.assign(size_t(m_map.width) * size_t(m_map.height), false);
+        for (const Tiled::TileLayer& layer : m_map.layers)
+            for (int y = 0; y < std::min(layer.height, m_map.height); ++y)
+                for (int x = 0; x < std::min(layer.width, m_map.width); ++x)
+                    if (const auto ref = m_map.Resolve(layer.At(x, y))) {
+                        const Tiled::TileInfo* tile =
+                            m_map.tilesets[ref->tileset].FindTile(ref->localId);
+                        if (tile && tile->className == "solid")
+                            m_solid[size_t(y) * size_t(m_map.width) + size_t(x)] = true;
+                    }
+        // The map marks where the walker starts: a point at the middle of its feet.
+        const Tiled::Object* start = m_map.FindObject("start");
+        m_startX = (start ? float(start->x) : 2.5f * float(m_map.tileWidth)) - BOX_W / 2;
+        m_startY = (start ? float(start->y) : float(m_map.tileHeight)) - BOX_H;
+
+        m_player = ecs.CreateEntity();
+        ecs.AddComponent<Transform>(m_player, glm::vec3(0), glm::vec3(0),
+                                    glm::vec3(SPRITE, SPRITE, 1));
+        ecs.AddComponent<Animation>(m_player, EXAMPLE_ASSETS "walker.png", 64, 64);
+        ecs.AddComponent<Runner>(m_player, Runner{m_startX, m_startY});
+        Camera::Main().offset.position = glm::vec3(SPRITE / 2, -40, 0);
+
+        m_label = ecs.CreateEntity();
+        ecs.AddComponent<Transform>(m_label, glm::vec3(0), glm::vec3(0), glm::vec3(0.3f, 0.3f, 1));
+        ecs.AddComponent<TextMesh>(
+            m_label, TextMesh::CreateTextMesh(Font::loadFont(EXAMPLE_ASSETS "sans.ttf"), ""));
+    }
+
+    void Update() override {
+        ECS& ecs = ECS::Get();
+        Runner& r = *ecs.GetComponent<Runner>(m_player);
+        const float dt = float(Time::dt);
+        const float tw = float(m_map.tileWidth), th = float(m_map.tileHeight);
+
+        auto held = [](int key, int other) {
+            return Input::IsKeyPressed(key) || Input::IsKeyPressed(other) ? 1.0f : 0.0f;
+        };
+        // Quick to get going and to stop on the ground, slower to turn in the air.
+        const float dir = held(SDLK_RIGHT, SDLK_d) - held(SDLK_LEFT, SDLK_a);
+        r.vx += (dir * RUN - r.vx) * std::min(1.0f, (r.onGround ? 20.0f : 6.0f) * dt);
+        r.facingLeft = dir < 0 || (dir == 0 && r.facingLeft);
+        // A jump when SPACE goes down on the ground, not again until it is let go.
+        const bool jump = Input::IsKeyPressed(SDLK_SPACE);
+        if (jump && !r.jumpHeld && r.onGround)
+            r.vy = -JUMP;
+        r.jumpHeld = jump;
+        r.vy = std::min(r.vy + GRAVITY * dt, FALL_MAX);
+
+        // One axis at a time: move, and if the box now meets a solid cell, put it back
+        // against that cell's edge. A step is far shorter than a cell, so nothing is skipped.
+        r.x += r.vx * dt;
+        if (Hits(r.x, r.y)) {
+            r.x = r.vx > 0 ? std::floor((r.x + BOX_W) / tw) * tw - BOX_W
+                           : (std::floor(r.x / tw) + 1) * tw;
+            r.vx = 0;
+        }
+        r.y += r.vy * dt;
+        r.onGround = false;
+        if (Hits(r.x, r.y)) {
+            r.onGround = r.vy > 0;
+            r.y = r.vy > 0 ? std::floor((r.y + BOX_H) / th) * th - BOX_H
+                           : (std::floor(r.y / th) + 1) * th;
+            r.vy = 0;
+        }
+        // Fallen into a gap: back to the start.
+        if (r.y > float(m_map.height) * th + 200)
+            r = Runner{m_startX, m_startY};
+
+        // The sprite, mirrored about its middle when it runs left.
+        Ref<Transform> t = ecs.GetComponent<Transform>(m_player);
+        t->position = glm::vec3(r.x - BOX_X + (r.facingLeft ? SPRITE : 0), r.y - BOX_Y, 0);
+        t->scale.x = r.facingLeft ? -SPRITE : SPRITE;
+        // The legs move while it runs on the ground.
+        if (r.onGround && std::abs(r.vx) > 20)
+            ecs.RunSystemArch(ecs.GetArchetype<Animation>());
+        ecs.RunSystemArch(ecs.GetArchetype<Transform, Runner>());
+        // The camera stays over the map; the text, in the world too, stays with the camera.
+        Camera& cam = Camera::Main();
+        const glm::vec2 half(cam.w / 2, cam.h / 2),
+            map(float(m_map.width) * tw, float(m_map.height) * th);
+        const glm::vec2 at =
+            glm::clamp(glm::vec2(cam.transform.position), half, glm::max(half, map - half));
+        cam.transform.position = glm::vec3(at, 0);
+        ecs.GetComponent<Transform>(m_label)->position =
+            glm::vec3(at - half + glm::vec2(16, 36), 0);
+        ecs.GetComponent<TextMesh>(m_label)->text =
+            std::string("arrows or A/D run, SPACE jumps     ") +
+            (r.onGround ? "on solid ground" : "in the air");
+    }
+
+    void Draw(const Uni<Renderer>& renderer) override {
+        ECS& ecs = ECS::Get();
+        m_meshes->RenderInit(renderer);
+        ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
+        ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
+        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
+        m_meshes->RenderEnd(renderer);
+    }
+
+    void Release() override {
+        m_meshes.reset();
+        m_shader.reset();
+    }
+
+private:
+    // Whether the box with its top-left corner at (x, y) overlaps a solid cell. The map's sides
+    // are walls; above and below it is open.
+    bool Hits(float x, float y) const {
+        const float tw = float(m_map.tileWidth), th = float(m_map.tileHeight);
+        const int x0 = int(std::floor(x / tw)), x1 = int(std::floor((x + BOX_W - 0.01f) / tw));
+        const int y0 = int(std::floor(y / th)), y1 = int(std::floor((y + BOX_H - 0.01f) / th));
+        for (int cy = y0; cy <= y1; ++cy)
+            for (int cx = x0; cx <= x1; ++cx)
+                if (cx < 0 || cx >= m_map.width ||
+                    (cy >= 0 && cy < m_map.height &&
+                     m_solid[size_t(cy) * size_t(m_map.width) + size_t(cx)]))
+                    return true;
+        return false;
+    }
+
+    Ref<Shader> m_shader;
+    Ref<MeshRenderer> m_meshes;
+    Tiled::Map m_map;
+    std::vector<bool> m_solid;
+    float m_startX = 0, m_startY = 0;
+    EntityID m_player = 0;
+    EntityID m_label = 0;
+};
+
+} // namespace
+
+int main() {
+    Engine::Engine engine(WIDTH, HEIGHT, "Tiled platformer");
+    engine.SetScene(Engine::CreateRef<TiledPlatformer>());
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+    engine.MainGameLoop();
+    engine.Shutdown();
+    return 0;
+}
