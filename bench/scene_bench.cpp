@@ -73,7 +73,7 @@ private:
 
 // The game's own scene on the given board, without a window, in the engine
 // that runs its update schedule.
-void BuildScene(Engine::Engine& engine, const BenchLevel::Board& board) {
+void BuildScene(::Engine::Engine& engine, const BenchLevel::Board& board) {
     ECS::Get().Reset();
     auto scene = CreateRef<GameScene>(CreateUni<NoGLContent>(board));
     engine.SetScene(scene);
@@ -81,7 +81,7 @@ void BuildScene(Engine::Engine& engine, const BenchLevel::Board& board) {
     Camera::Main().transform.position = vec3(0);
 }
 
-void DropScene(Engine::Engine& engine) {
+void DropScene(::Engine::Engine& engine) {
     ECS::Get().Reset();
     ReleaseSceneHandles();
     engine.SetScene(nullptr);
@@ -91,7 +91,7 @@ void DropScene(Engine::Engine& engine) {
 // jumps, lands, rides the draughts and meets the fish near the start of any
 // level for as long as the benchmark runs.
 void RunUpdates(benchmark::State& state, const BenchLevel::Board& board) {
-    Engine::Engine engine(1280, 720);
+    ::Engine::Engine engine(1280, 720);
     BuildScene(engine, board);
     Input::Clear();
     Input::UpdateKey(ControllerSystem::KeyJump, true);
@@ -130,7 +130,7 @@ BENCHMARK(BM_SceneUpdate_Generated)->Arg(10000)->Arg(100000)->Unit(benchmark::kM
 // The first step after the level is made, which also indexes its colliders.
 void BM_SceneFirstUpdate_Generated(benchmark::State& state) {
     const BenchLevel::Board board = BenchLevel::Generate(int(state.range(0)));
-    Engine::Engine engine(1280, 720);
+    ::Engine::Engine engine(1280, 720);
     for (auto _ : state) {
         state.PauseTiming();
         BuildScene(engine, board);
@@ -190,7 +190,7 @@ public:
 // A level named on the command line, saved again: the reload itself and the
 // step after it, which indexes the new colliders, both on the main thread.
 void Reload(benchmark::State& state, const std::string& path) {
-    Engine::Engine engine(1280, 720);
+    ::Engine::Engine engine(1280, 720);
     ECS::Get().Reset();
     auto scene = CreateRef<GameScene>(CreateUni<FileContent>(), path);
     engine.SetScene(scene);
@@ -229,7 +229,10 @@ void BM_Reload_Generated(benchmark::State& state) {
     std::remove(tmx.c_str());
 }
 // The level in the game's own JSON (0) and as a zlib TMX (1).
-BENCHMARK(BM_Reload_Generated)->Args({100000, 0})->Args({100000, 1})->Iterations(5)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_Reload_Generated)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

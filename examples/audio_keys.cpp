@@ -41,7 +41,7 @@ struct Effect {
 
 class AudioKeys : public Scene {
 public:
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
@@ -165,8 +165,8 @@ private:
 } // namespace
 
 int main() {
-    Engine::Engine engine(WIDTH, HEIGHT, "Audio");
-    engine.SetScene(Engine::CreateRef<AudioKeys>());
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Audio");
+    engine.SetScene(::Engine::CreateRef<AudioKeys>());
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

@@ -63,7 +63,7 @@ public:
 
 class CustomSystem : public Scene {
 public:
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         // Every component type is registered before it is used, the
         // engine's and this program's alike.
@@ -137,8 +137,8 @@ private:
 } // namespace
 
 int main() {
-    Engine::Engine engine(WIDTH, HEIGHT, "Custom system");
-    engine.SetScene(Engine::CreateRef<CustomSystem>());
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Custom system");
+    engine.SetScene(::Engine::CreateRef<CustomSystem>());
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

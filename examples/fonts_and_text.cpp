@@ -29,7 +29,7 @@ constexpr int HEIGHT = 540;
 
 class FontsAndText : public Scene {
 public:
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
@@ -117,8 +117,8 @@ private:
 } // namespace
 
 int main() {
-    Engine::Engine engine(WIDTH, HEIGHT, "Fonts and text");
-    engine.SetScene(Engine::CreateRef<FontsAndText>());
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Fonts and text");
+    engine.SetScene(::Engine::CreateRef<FontsAndText>());
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

@@ -41,7 +41,7 @@ const char* const NAMES[ACTIONS] = {"left", "right", "up", "down", "big"};
 
 class GamepadSprite : public Scene {
 public:
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Animation>();
@@ -159,8 +159,8 @@ private:
 } // namespace
 
 int main() {
-    Engine::Engine engine(WIDTH, HEIGHT, "Gamepad");
-    engine.SetScene(Engine::CreateRef<GamepadSprite>());
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Gamepad");
+    engine.SetScene(::Engine::CreateRef<GamepadSprite>());
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

@@ -43,7 +43,7 @@ struct Walker {
 
 class SpriteAnimation : public Scene {
 public:
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
@@ -139,8 +139,8 @@ private:
 } // namespace
 
 int main() {
-    Engine::Engine engine(WIDTH, HEIGHT, "Sprite animation");
-    engine.SetScene(Engine::CreateRef<SpriteAnimation>());
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Sprite animation");
+    engine.SetScene(::Engine::CreateRef<SpriteAnimation>());
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

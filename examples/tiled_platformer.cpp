@@ -50,7 +50,7 @@ struct Runner {
 
 class TiledPlatformer : public Scene {
 public:
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<TileMap>();
@@ -207,8 +207,8 @@ private:
 } // namespace
 
 int main() {
-    Engine::Engine engine(WIDTH, HEIGHT, "Tiled platformer");
-    engine.SetScene(Engine::CreateRef<TiledPlatformer>());
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Tiled platformer");
+    engine.SetScene(::Engine::CreateRef<TiledPlatformer>());
     engine.InitializeGraphicsSubSystem();
     engine.Start();
     engine.MainGameLoop();

@@ -161,7 +161,7 @@ protected:
         SDL_PushEvent(&event);
     }
 
-    Engine::Engine engine{1280, 720};
+    ::Engine::Engine engine{1280, 720};
     bool quit = false;
 };
 
@@ -204,7 +204,7 @@ protected:
 
     void Poll() { engine.ProcessInput(&quit); }
 
-    Engine::Engine engine{1280, 720};
+    ::Engine::Engine engine{1280, 720};
     bool quit = false;
 };
 

@@ -26,7 +26,7 @@ protected:
         SDL_PushEvent(&event);
     }
 
-    Engine::Engine engine{1280, 720};
+    ::Engine::Engine engine{1280, 720};
 };
 
 TEST_F(InputTest, KeyStateFollowsTheLastEventOfThePoll) {

@@ -2,12 +2,10 @@
 
 #include <engine/core/Engine.h>
 
-using Engine::Engine;
-
 namespace {
 
 int Steps(double& acc, double frameTime) {
-    return Engine::Engine::Advance(acc, frameTime, 0.01, [](double dt) { EXPECT_EQ(dt, 0.01); });
+    return ::Engine::Engine::Advance(acc, frameTime, 0.01, [](double dt) { EXPECT_EQ(dt, 0.01); });
 }
 
 TEST(FixedStep, StepsPaidForByTheAccumulatedTime) {

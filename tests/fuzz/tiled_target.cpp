@@ -16,7 +16,7 @@
 #include "tiled/Reading.h"
 
 using namespace Engine;
-using namespace Engine::Tiled;
+using namespace ::Engine::Tiled;
 
 namespace EngineFuzz {
 

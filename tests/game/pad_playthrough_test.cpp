@@ -26,7 +26,7 @@ TEST(PadPlaythrough, APadPluggedInWhileTheGameRunsRunsAndJumps) {
     // which on a shared test display may be anywhere.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     EngineTest::OnlyVirtualPads();
-    Engine::Engine game(1280, 720);
+    ::Engine::Engine game(1280, 720);
     game.InitializeGraphicsSubSystem();
     game.SetScene(CreateRef<GameScene>());
     game.Start();

@@ -108,7 +108,7 @@ protected:
         SDL_PushEvent(&event);
     }
 
-    Engine::Engine engine{1280, 720};
+    ::Engine::Engine engine{1280, 720};
     bool quit = false;
     Ref<ControllerSystem> controller;
     EntityID player = 0;

@@ -21,9 +21,9 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no X display";
-        game = std::make_unique<Engine::Engine>(1280, 720);
+        game = std::make_unique<::Engine::Engine>(1280, 720);
         game->InitializeGraphicsSubSystem();
-        game->SetScene(Engine::CreateRef<Engine::GameScene>());
+        game->SetScene(::Engine::CreateRef<::Engine::GameScene>());
         game->Start();
         body = ECS::Get().GetComponent<RigidBody>(player);
         place = ECS::Get().GetComponent<Transform>(player);
@@ -53,7 +53,7 @@ protected:
         RunUntil(frames, [] { return false; });
     }
 
-    std::unique_ptr<Engine::Engine> game;
+    std::unique_ptr<::Engine::Engine> game;
     Ref<RigidBody> body;
     Ref<Transform> place;
     Ref<Animation> boat;

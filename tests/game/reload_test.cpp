@@ -98,8 +98,8 @@ LevelState Scan() {
                 regions.emplace_back(r ? r->getInternalX() : -1, r ? r->getInternalY() : -1,
                                      r ? r->getInternalWidth() : -1,
                                      r ? r->getInternalHeight() : -1);
-            state.tileMaps.emplace_back(m->boardData, m->orientation, m->tileWidth,
-                                        m->tileHeight, regions);
+            state.tileMaps.emplace_back(m->boardData, m->orientation, m->tileWidth, m->tileHeight,
+                                        regions);
         }
     }
     std::sort(state.colliders.begin(), state.colliders.end());
@@ -127,7 +127,7 @@ protected:
 
     fs::path Map() const { return dir / "level1.tmx"; }
     void Start(const std::string& level, bool live) {
-        game = std::make_unique<Engine::Engine>(1280, 720);
+        game = std::make_unique<::Engine::Engine>(1280, 720);
         game->InitializeGraphicsSubSystem();
         scene = CreateRef<GameScene>(CreateUni<SceneContent>(), level, live);
         scene->SetClock([this] { return now; });
@@ -170,7 +170,7 @@ protected:
 
     fs::path dir;
     std::string shipped;
-    std::unique_ptr<Engine::Engine> game;
+    std::unique_ptr<::Engine::Engine> game;
     Ref<GameScene> scene;
     double now = 1000.0;
 };
@@ -187,15 +187,12 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
     const glm::vec3 boat = ECS::Get().GetComponent<Transform>(player)->position;
 
     // Two rows of planks in the sky, a draught column and a crate moved.
-    const std::string planks = Edit(shipped, [](int x, int y, int gid) {
-        return y == 1 && x > 10 && x < 20 ? 4 : gid;
-    });
-    const std::string draughts = Edit(planks, [](int x, int y, int gid) {
-        return x == 20 && y < 4 ? 6 : gid;
-    });
-    const std::string crates = Edit(draughts, [](int x, int y, int gid) {
-        return (y == 3 && x == 19) ? 8 : gid;
-    });
+    const std::string planks =
+        Edit(shipped, [](int x, int y, int gid) { return y == 1 && x > 10 && x < 20 ? 4 : gid; });
+    const std::string draughts =
+        Edit(planks, [](int x, int y, int gid) { return x == 20 && y < 4 ? 6 : gid; });
+    const std::string crates =
+        Edit(draughts, [](int x, int y, int gid) { return (y == 3 && x == 19) ? 8 : gid; });
     struct Step {
         const char* how;
         std::string text;
@@ -286,7 +283,7 @@ TEST_F(Reload, AChangeShowsOnScreenSoonAfterTheSave) {
     // Cell (6, 1), sky until now, where the camera shows it: the frame drawn
     // again and read back before it is swapped.
     auto brick = [this] {
-        game->GetRenderer()->SetClearColor(Engine::Engine::CLEAR_COLOR);
+        game->GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
         game->GetRenderer()->Clear();
         scene->Draw(game->RendererOwner());
         const glm::vec3 camera = Camera::Main().transform.position;

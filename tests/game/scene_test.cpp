@@ -37,9 +37,9 @@ protected:
     static void SetUpTestSuite() {
         if (!std::getenv("DISPLAY"))
             return;
-        game = new Engine::Engine(1280, 720);
+        game = new ::Engine::Engine(1280, 720);
         game->InitializeGraphicsSubSystem();
-        game->SetScene(Engine::CreateRef<Engine::GameScene>());
+        game->SetScene(::Engine::CreateRef<::Engine::GameScene>());
         game->Start();
     }
     static void TearDownTestSuite() {
@@ -64,7 +64,7 @@ protected:
     }
     template <typename T> static std::string Name() { return typeid(T).name(); }
 
-    static inline Engine::Engine* game = nullptr;
+    static inline ::Engine::Engine* game = nullptr;
 };
 
 TEST_F(SceneTest, ComponentTypesTakeIdsZeroToThirteen) {
@@ -96,7 +96,8 @@ TEST_F(SceneTest, SystemsTakeIdsZeroToNine) {
     for (SystemID id = 0; id < 10; ++id) {
         Ref<SystemBase> system = ecs.GetSystem(id);
         ASSERT_TRUE(system);
-        EXPECT_EQ(typeid(*system).name(), expected[id]) << "system " << id;
+        const SystemBase& registered = *system;
+        EXPECT_EQ(typeid(registered).name(), expected[id]) << "system " << id;
     }
     EXPECT_EQ(sysid, 0u);
     EXPECT_EQ(meshRenderer, ecs.GetSystem(0));

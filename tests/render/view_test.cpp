@@ -47,7 +47,7 @@ public:
     Squares(std::string sheet, std::vector<Square> squares)
         : m_sheet(std::move(sheet)), m_squares(std::move(squares)) {}
 
-    void Build(Engine::Engine& engine) override {
+    void Build(::Engine::Engine& engine) override {
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
@@ -95,7 +95,7 @@ protected:
     // Makes an engine of w by h, draws one frame of the squares and reads it
     // back, row 0 at the top.
     std::vector<Px> Draw(int w, int h, std::vector<Squares::Square> squares) {
-        Engine::Engine engine(w, h, "View");
+        ::Engine::Engine engine(w, h, "View");
         engine.SetScene(CreateRef<Squares>(sheet, std::move(squares)));
         engine.InitializeGraphicsSubSystem();
         engine.Start();
@@ -103,7 +103,7 @@ protected:
         SDL_GetWindowSize(engine.GetWindow()->GetNativeWindow(), &ww, &wh);
         EXPECT_EQ(ww, w);
         EXPECT_EQ(wh, h);
-        engine.GetRenderer()->SetClearColor(Engine::Engine::CLEAR_COLOR);
+        engine.GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
         engine.GetRenderer()->Clear();
         engine.GetScene()->Draw(engine.RendererOwner());
         std::vector<unsigned char> raw(size_t(w) * size_t(h) * 4);

@@ -32,14 +32,14 @@ protected:
         ren = CreateUni<GLRenderer>();
         Mesh::InitQuad();
         testing::internal::CaptureStderr();
-        Engine::shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
+        ::Engine::shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
         shaderLog = testing::internal::GetCapturedStderr();
         Camera::Main().transform.position = {640, 360, 0};
         ECS& ecs = ECS::Get();
         ecs.Reset();
         RegisterSceneComponents(ecs);
         RegisterSceneSystems(ecs, ren);
-        meshRenderer = dynamic_cast<MeshRenderer*>(Engine::meshRenderer.get());
+        meshRenderer = dynamic_cast<MeshRenderer*>(::Engine::meshRenderer.get());
     }
 
     void TearDown() override {
@@ -71,7 +71,7 @@ protected:
 
     Engine::Uni<Engine::Renderer> ren;
     // The game's handles, under the names the tests use.
-    Engine::Ref<Engine::Shader>& shader = Engine::shader;
+    Engine::Ref<Engine::Shader>& shader = ::Engine::shader;
     Engine::MeshRenderer* meshRenderer = nullptr;
     std::string shaderLog;
 };

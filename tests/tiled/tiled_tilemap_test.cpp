@@ -14,7 +14,7 @@
 #include "tiled/TiledTestData.h"
 
 using namespace Engine;
-using namespace Engine::Tiled;
+using namespace ::Engine::Tiled;
 using EngineTest::FakeSheet;
 using TiledTest::kData;
 
