@@ -25,7 +25,8 @@ Bytes ReadFile(const std::string& path) {
 }
 
 Bytes Regression(const std::string& target, const std::string& name) {
-    const Bytes bytes = ReadFile(std::string(FUZZ_DIR) + "/regressions/" + target + "/" + name);
+    const Bytes bytes =
+        ReadFile((std::filesystem::path(FUZZ_DIR) / "regressions" / target / name).string());
     EXPECT_FALSE(bytes.empty()) << name;
     return bytes;
 }
@@ -82,7 +83,9 @@ TEST(ImageDecode, BrokenFilesAreRefusedWithAReason) {
     EXPECT_TRUE(undefined.Empty());
     EXPECT_EQ(undefined.Error(), "JPEG scan uses a Huffman table that was never defined");
     for (const char* seed : {"small.jpg", "small.progressive.jpg"})
-        EXPECT_FALSE(Decode(ReadFile(std::string(FUZZ_DIR) + "/seeds/image/" + seed)).Empty())
+        EXPECT_FALSE(
+            Decode(ReadFile((std::filesystem::path(FUZZ_DIR) / "seeds" / "image" / seed).string()))
+                .Empty())
             << seed;
     // A run-length HDR scanline cut short: the decoder would never return.
     Image hdr = Decode(Regression("image", "hdr-scanline-cut-short.hdr"));

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # run.sh BUILD_DIR [TARGET...]: runs each fuzz target of BUILD_DIR (a GAME_FUZZ
-# build) for FUZZ_SECONDS seconds (default 60), as many at once as there are
-# cores. Seeds come from tests/fuzz/seeds, Assets/ and ../shared/testdata;
+# build) for FUZZ_SECONDS seconds (default 60), FUZZ_JOBS at once (default as
+# many as there are cores). Seeds come from tests/fuzz/seeds, Assets/ and ../shared/testdata;
 # what a run finds stays in BUILD_DIR/fuzz-work/corpus for the next run.
 # Exits non-zero if any target crashed, leaked, hung or ran out of memory;
 # the input that did it is left in BUILD_DIR/fuzz-work/artifacts/TARGET/.
@@ -71,7 +71,7 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$root/tests/sup
 export SDL_AUDIODRIVER=dummy
 
 mkdir -p "$work"
-parallel="$(nproc)"
+parallel="${FUZZ_JOBS:-$(nproc)}"
 running=0
 for name in "${targets[@]}"; do
     rm -f "$work/$name.rc"

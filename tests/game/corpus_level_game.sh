@@ -10,10 +10,10 @@
 # tile set, no board, a long floor, a tile-set path that is no image) must
 # all run.
 #
-# corpus_level_game.sh <game> <corpus dir> all|sample [jobs]
-# "sample" (for slow builds) takes every tenth file of each class: every file
-# already goes through the same reader in-process (LevelCorpus) in every
-# build, so the binary needs only a few of each outcome.
+# corpus_level_game.sh <game> <corpus dir> all|<n> [jobs]
+# <n> takes every n-th file of each class: every file already goes through
+# the same reader in-process (LevelCorpus) in every build, so the binary needs
+# only some of each outcome.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 
@@ -73,7 +73,7 @@ game="$(realpath "$1")" corpus="$2" mode="$3" jobs="${4:-8}"
 source "$here/corpus_sandbox.sh"
 check_start "$game"
 mapfile -t files < <(find "$(cd "$corpus" && pwd)" -name '*.json' | sort)
-if [ "$mode" = sample ]; then
+if [ "$mode" != all ]; then
     picked=()
     declare -A seen=()
     for f in "${files[@]}"; do
@@ -81,7 +81,7 @@ if [ "$mode" = sample ]; then
         c=${c%%_*}
         n=${seen[$c]:-0}
         seen[$c]=$((n + 1))
-        if [ $((n % 10)) -eq 0 ]; then
+        if [ $((n % mode)) -eq 0 ]; then
             picked+=("$f")
         fi
     done
