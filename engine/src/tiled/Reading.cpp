@@ -239,9 +239,8 @@ std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset) {
     return where;
 }
 
-Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading) {
-    const std::string text =
-        reading.ReadFile(path, reading.MapPath() + ": tile set file " + Quoted(path));
+Tileset ReadTileset(std::string_view text, const std::string& path, uint32_t firstGid,
+                    Reading& reading, const std::string& where) {
     Tileset tileset;
     switch (Sniff(text)) {
     case Format::Xml:
@@ -251,12 +250,17 @@ Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading&
         tileset = ReadTsj(text, path, reading);
         break;
     case Format::Other:
-        Fail(path + " (tile set of " + reading.MapPath() +
-             "): neither a TSX (XML) nor a JSON "
-             "tile set");
+        Fail(where + ": neither a TSX (XML) nor a JSON tile set");
     }
     tileset.firstGid = firstGid;
     return tileset;
+}
+
+Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading) {
+    const std::string text =
+        reading.ReadFile(path, reading.MapPath() + ": tile set file " + Quoted(path));
+    return ReadTileset(text, path, firstGid, reading,
+                       path + " (tile set of " + reading.MapPath() + ")");
 }
 
 namespace {

@@ -80,8 +80,11 @@ void FinishTileset(Tileset& tileset, bool hasImage, const std::string& where);
 // "map.tmx: tile set "name"" or "map.tmx: tile set "name" (ext.tsx)".
 std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset);
 
-// A tile set file read and checked on its own, told apart by content;
-// dispatches to the TMX or JSON reader.
+// A tile set's text, TSX or JSON told apart by content, read from path;
+// `where` names it in the message of text that is neither.
+Tileset ReadTileset(std::string_view text, const std::string& path, uint32_t firstGid,
+                    Reading& reading, const std::string& where);
+// A tile set file read and checked on its own.
 Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading);
 Tileset ReadTsx(std::string_view text, const std::string& path, Reading& reading);
 Tileset ReadTsj(std::string_view text, const std::string& path, Reading& reading);

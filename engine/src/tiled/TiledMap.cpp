@@ -182,19 +182,7 @@ Map Load(const std::string& path, const Limits& limits) {
 
 Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits) {
     Reading reading(path, limits);
-    Tileset tileset;
-    switch (Sniff(text)) {
-    case Format::Xml:
-        tileset = ReadTsx(text, path, reading);
-        break;
-    case Format::Json:
-        tileset = ReadTsj(text, path, reading);
-        break;
-    case Format::Other:
-        Fail(path + ": neither a TSX (XML) nor a JSON tile set");
-    }
-    tileset.firstGid = 1;
-    return tileset;
+    return ReadTileset(text, path, 1, reading, path);
 }
 
 } // namespace Engine::Tiled
