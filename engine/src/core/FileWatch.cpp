@@ -20,79 +20,68 @@ FileWatch::Stamp FileWatch::StampOf(const std::string& path) {
             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-std::vector<FileWatch::Stamp> FileWatch::StampAll() const {
-    std::vector<Stamp> stamps;
-    stamps.reserve(m_paths.size());
-    for (const std::string& path : m_paths)
-        stamps.push_back(m_stamper(path));
-    return stamps;
-}
-
 void FileWatch::Watch(const std::vector<std::string>& paths) {
-    std::vector<Stamp> taken, seen;
-    std::vector<double> missingSince;
-    std::vector<bool> reported;
+    std::vector<Watched> files;
+    files.reserve(paths.size());
     for (const std::string& path : paths) {
-        auto old = std::find(m_paths.begin(), m_paths.end(), path);
-        if (old == m_paths.end()) {
-            taken.push_back(m_stamper(path));
-            seen.push_back(taken.back());
-            missingSince.push_back(-1.0);
-            reported.push_back(false);
-            continue;
+        auto old = std::find_if(m_files.begin(), m_files.end(),
+                                [&](const Watched& f) { return f.path == path; });
+        if (old != m_files.end()) {
+            files.push_back(*old);
+        } else {
+            const Stamp now = m_stamper(path);
+            files.push_back({path, now, now});
         }
-        const auto i = size_t(old - m_paths.begin());
-        taken.push_back(m_taken[i]);
-        seen.push_back(m_seen[i]);
-        missingSince.push_back(m_missingSince[i]);
-        reported.push_back(m_reported[i]);
     }
-    m_paths = paths;
-    m_taken = std::move(taken);
-    m_seen = std::move(seen);
-    m_missingSince = std::move(missingSince);
-    m_reported = std::move(reported);
+    m_files = std::move(files);
 }
 
 void FileWatch::Take() {
-    m_taken = m_seen;
+    for (Watched& file : m_files)
+        file.taken = file.seen;
+}
+
+bool FileWatch::Differs() const {
+    return std::any_of(m_files.begin(), m_files.end(),
+                       [](const Watched& f) { return f.seen != f.taken; });
 }
 
 FileWatch::Report FileWatch::Poll(double now) {
     Report report;
     // While a change is settling, look again as soon as it may have settled;
     // a file that is gone is waited for at the usual pace.
-    const bool settling =
-        m_seen != m_taken &&
-        std::all_of(m_seen.begin(), m_seen.end(), [](const Stamp& s) { return s.exists; });
-    const double wait = settling ? m_timing.settle : m_timing.interval;
+    const bool allSeen = std::all_of(m_files.begin(), m_files.end(),
+                                     [](const Watched& f) { return f.seen.exists; });
+    const double wait = allSeen && Differs() ? m_timing.settle : m_timing.interval;
     if (m_looked && now - m_lastLook < wait)
         return report;
     m_looked = true;
     m_lastLook = now;
 
-    std::vector<Stamp> stamps = StampAll();
-    bool allThere = true;
-    for (size_t i = 0; i < stamps.size(); ++i) {
-        if (stamps[i].exists) {
-            m_missingSince[i] = -1.0;
-            m_reported[i] = false;
-            continue;
+    bool allThere = true, moved = false;
+    for (Watched& file : m_files) {
+        const Stamp stamp = m_stamper(file.path);
+        if (stamp.exists) {
+            file.missingSince = -1.0;
+            file.reported = false;
+        } else {
+            allThere = false;
+            if (file.missingSince < 0.0)
+                file.missingSince = now;
+            else if (!file.reported && now - file.missingSince >= m_timing.missing) {
+                file.reported = true;
+                report.missing.push_back(file.path);
+            }
         }
-        allThere = false;
-        if (m_missingSince[i] < 0.0)
-            m_missingSince[i] = now;
-        else if (!m_reported[i] && now - m_missingSince[i] >= m_timing.missing) {
-            m_reported[i] = true;
-            report.missing.push_back(m_paths[i]);
+        if (stamp != file.seen) {
+            file.seen = stamp;
+            moved = true;
         }
     }
-    if (stamps != m_seen) {
-        m_seen = std::move(stamps);
+    if (moved)
         m_seenSince = now;
-        return report;
-    }
-    report.changed = allThere && m_seen != m_taken && now - m_seenSince >= m_timing.settle;
+    else
+        report.changed = allThere && Differs() && now - m_seenSince >= m_timing.settle;
     return report;
 }
 

@@ -55,8 +55,6 @@ public:
     /// Watches these files from now on. Files watched already keep what was
     /// taken of them; the others are taken as they are now.
     void Watch(const std::vector<std::string>& paths);
-    /// The files watched.
-    const std::vector<std::string>& Files() const { return m_paths; }
     /// Looks at the files if it is time to, `now` being seconds on any steady clock.
     Report Poll(double now);
     /// Takes the files as last looked at as read: call it after reading them
@@ -68,20 +66,23 @@ public:
     static Stamp StampOf(const std::string& path);
 
 private:
-    std::vector<Stamp> StampAll() const;
+    struct Watched {
+        std::string path;
+        Stamp taken; // as it was when last read
+        Stamp seen;  // as the last look found it
+        double missingSince = -1.0;
+        bool reported = false; // its being missing
+    };
+    // Whether some file differs from when it was last read.
+    bool Differs() const;
 
     Timing m_timing;
     Stamper m_stamper;
-    std::vector<std::string> m_paths;
-    std::vector<Stamp> m_taken;
-    // What the last look found, and since when it has looked that way.
-    std::vector<Stamp> m_seen;
+    std::vector<Watched> m_files;
+    // Since when the files have looked as they do now.
     double m_seenSince = 0.0;
     double m_lastLook = 0.0;
     bool m_looked = false;
-    // When each file went missing, and whether it was reported.
-    std::vector<double> m_missingSince;
-    std::vector<bool> m_reported;
 };
 
 } // namespace Engine
