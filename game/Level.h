@@ -32,8 +32,9 @@ struct LevelData {
 
     // Set for a Tiled map (board and tilemapPath are then empty).
     std::shared_ptr<const Tiled::Map> map;
-    // A Tiled map's cells, cells[x][y], each cellW by cellH units: the map's
-    // tile size. (The game's own format collides on a 64-unit grid.)
+    // The cells, cells[x][y], each cellW by cellH units. Load sets them for a
+    // Tiled map, in its tile size; the game's own format collides on the
+    // 64-unit grid, CellsOf(board).
     std::vector<std::vector<Cell>> cells;
     int cellW = 0;
     int cellH = 0;

@@ -204,15 +204,13 @@ void GameScene::Build(Engine& engine) {
 GameScene::LoadedLevel GameScene::LoadLevel() {
     LoadedLevel level;
     level.data = m_content->LoadLevel(m_levelPath);
-    if (level.data.map) {
-        level.sheets = m_content->LoadSheets(*level.data.map);
-        level.cells = level.data.cells;
-        level.cellW = level.data.cellW;
-        level.cellH = level.data.cellH;
+    LevelData& data = level.data;
+    if (data.map) {
+        level.sheets = m_content->LoadSheets(*data.map);
     } else {
-        level.sheet = m_content->LoadTexture(level.data.tilemapPath);
-        level.cells = Level::CellsOf(level.data.board);
-        level.cellW = level.cellH = Level::CELL;
+        level.sheet = m_content->LoadTexture(data.tilemapPath);
+        data.cells = Level::CellsOf(data.board);
+        data.cellW = data.cellH = Level::CELL;
     }
     return level;
 }
@@ -236,7 +234,7 @@ void GameScene::PlaceLevel(LoadedLevel& level) {
         ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
         m_levelEntities.push_back(map);
     }
-    Level::CreateCells(level.cells, level.cellW, level.cellH, &m_levelEntities);
+    Level::CreateCells(data.cells, data.cellW, data.cellH, &m_levelEntities);
 }
 
 std::vector<std::string> GameScene::LevelFiles(const LevelData& level) const {
@@ -277,7 +275,7 @@ bool GameScene::ReloadLevel() {
     Ref<Transform> boat = ecs.GetComponent<Transform>(player);
     Ref<Collider> hull = ecs.GetComponent<Collider>(player);
     if (boat && hull &&
-        Level::HitsSolid(level.cells, level.cellW, level.cellH, boat->position,
+        Level::HitsSolid(level.data.cells, level.data.cellW, level.data.cellH, boat->position,
                          glm::vec2(hull->width, hull->height))) {
         boat->position = level.data.playerStart.value_or(Tuning::PlayerStart);
         if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(player))

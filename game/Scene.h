@@ -112,9 +112,6 @@ private:
         LevelData data;
         std::vector<Ref<Texture2D>> sheets; // a Tiled map's
         Ref<Texture2D> sheet;               // the game's own format's
-        std::vector<std::vector<Cell>> cells;
-        int cellW = 0;
-        int cellH = 0;
     };
     // Throws LevelError.
     LoadedLevel LoadLevel();
