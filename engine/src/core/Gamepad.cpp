@@ -48,18 +48,14 @@ void Latch(uint8_t& bits, uint8_t bit, float deflection) {
 }
 
 bool Holds(const Pad& pad, PadInput input) {
-    switch (input.kind) {
-    case PadInput::Kind::Button:
-        return input.index >= 0 && input.index < SDL_CONTROLLER_BUTTON_MAX &&
-               (pad.buttons >> input.index & 1u);
-    case PadInput::Kind::AxisNegative:
-        return input.index >= 0 && input.index < SDL_CONTROLLER_AXIS_MAX &&
-               (pad.negative >> input.index & 1u);
-    case PadInput::Kind::AxisPositive:
-        return input.index >= 0 && input.index < SDL_CONTROLLER_AXIS_MAX &&
-               (pad.positive >> input.index & 1u);
-    }
-    return false;
+    const bool button = input.kind == PadInput::Kind::Button;
+    const int count = button ? int(SDL_CONTROLLER_BUTTON_MAX) : int(SDL_CONTROLLER_AXIS_MAX);
+    if (input.index < 0 || input.index >= count)
+        return false;
+    const uint32_t bits = button                                         ? pad.buttons
+                          : input.kind == PadInput::Kind::AxisNegative ? pad.negative
+                                                                       : pad.positive;
+    return bits >> input.index & 1u;
 }
 
 } // namespace
