@@ -63,14 +63,8 @@ void TileMapRenderer::Run(EntityID entity) {
     if (!map || !transform || map->lookup.empty())
         return;
     // The tiles of one sheet share its texture: it is bound again only where
-    // the next tile comes from another sheet.
-    bool bound = false;
-    uint32_t boundId = 0;
-    if (const Ref<Texture>& first = map->lookup[0]) {
-        first->Bind(0);
-        bound = true;
-        boundId = first->getID();
-    }
+    // the next tile comes from another sheet. No texture has the name ~0.
+    uint32_t boundId = ~0u;
     const auto& grid = map->boardData;
     // Cells off screen would only be clipped away: a large map costs what the
     // screen shows. The same order as drawing them all keeps the blending.
@@ -88,9 +82,8 @@ void TileMapRenderer::Run(EntityID entity) {
             if (!map->IsDrawable(v))
                 continue;
             const Texture& tile = *map->lookup[static_cast<size_t>(v)];
-            if (!bound || tile.getID() != boundId) {
+            if (tile.getID() != boundId) {
                 tile.Bind(0);
-                bound = true;
                 boundId = tile.getID();
             }
             transform->position =
