@@ -97,6 +97,15 @@ done
 geometry=$(x getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "$size" ] || fail "window is '$geometry', not $size"
 
+# need <image> <crop> <fx test> above|below <limit> <what is missing>: the
+# share of the crop's pixels passing the test is past the limit; sets why and
+# returns non-zero if not.
+need() {
+    local v
+    v=$(share "$1" "$2" "$3")
+    "$4" "$v" "$5" || { why="$6 (share ${v:-?})"; return 1; }
+}
+
 # What the case must show in a frame; sets why and returns non-zero if not.
 # White is text (or the audio example's bar), the only white anything draws.
 white='r>0.94&&g>0.94&&b>0.94'
@@ -111,86 +120,79 @@ case_shows() {
         v=$(im convert "$img" -crop 1280x40+0+670 +repage -fill white -opaque "$CLEAR" \
             -fill black +opaque white -format '%[fx:mean]' info:)
         below "$v" 0.1 || { why="the bottom is ${v:-?} clear colour: no floor"; return 1; }
-        v=$(share "$img" 480x80+0+0 "$white")
-        above "$v" 0.005 || { why="no white counter text in the top-left corner"; return 1; } ;;
+        need "$img" 480x80+0+0 "$white" above 0.005 "no white counter text in the top-left corner" ;;
     fonts_and_text)
         # The large title, and the guide line at the centre.
-        v=$(share "$img" 520x60+30+30 "$white")
-        above "$v" 0.05 || { why="no title text (white share ${v:-?})"; return 1; }
-        v=$(share "$img" 2x100+479+340 "$white")
-        above "$v" 0.9 || { why="no guide line at the view's centre (white share ${v:-?})"; return 1; } ;;
+        need "$img" 520x60+30+30 "$white" above 0.05 "no title text" &&
+            need "$img" 2x100+479+340 "$white" above 0.9 "no guide line at the view's centre" ;;
     sprite_animation)
         # Grass along the row where the floor is, the orange walker above it.
-        v=$(share "$img" 800x10+0+352 'g>r+0.15&&g>b+0.15')
-        above "$v" 0.3 || { why="no grass floor (green share ${v:-?})"; return 1; }
-        v=$(share "$img" 800x100+0+260 'r>0.6&&r>g+0.2&&r>b+0.4')
-        above "$v" 0.001 || { why="no orange walker (share ${v:-?})"; return 1; } ;;
+        need "$img" 800x10+0+352 "$green" above 0.3 "no grass floor" &&
+            need "$img" 800x100+0+260 'r>0.6&&r>g+0.2&&r>b+0.4' above 0.001 "no orange walker" ;;
     audio_keys)
         # The key labels, and the tune's position bar growing from the left.
-        v=$(share "$img" 300x200+80+180 "$white")
-        above "$v" 0.003 || { why="no key labels (white share ${v:-?})"; return 1; }
-        v=$(share "$img" 720x12+40+400 "$white")
-        above "$v" 0.01 || { why="no position bar: the tune does not play (share ${v:-?})"; return 1; } ;;
+        need "$img" 300x200+80+180 "$white" above 0.003 "no key labels" &&
+            need "$img" 720x12+40+400 "$white" above 0.01 "no position bar: the tune does not play" ;;
     custom_system)
         # Blue balls all over the window, the white counter at the top.
-        v=$(share "$img" 800x560+0+40 'b>0.5&&b>r+0.3')
-        above "$v" 0.02 || { why="no balls (blue share ${v:-?})"; return 1; }
-        v=$(share "$img" 300x50+0+0 "$white")
-        above "$v" 0.005 || { why="no counter text"; return 1; } ;;
+        need "$img" 800x560+0+40 'b>0.5&&b>r+0.3' above 0.02 "no balls" &&
+            need "$img" 300x50+0+0 "$white" above 0.005 "no counter text" ;;
     tiled_platformer)
         # The map's grass along the ground, the walker at its start, the help text.
-        v=$(share "$img" 960x30+0+400 "$green")
-        above "$v" 0.1 || { why="no grass on the ground (green share ${v:-?})"; return 1; }
-        v=$(share "$img" 100x80+60+340 "$orange")
-        above "$v" 0.03 || { why="no walker at the start (share ${v:-?})"; return 1; }
-        v=$(share "$img" 400x40+0+0 "$white")
-        above "$v" 0.005 || { why="no help text"; return 1; } ;;
+        need "$img" 960x30+0+400 "$green" above 0.1 "no grass on the ground" &&
+            need "$img" 100x80+60+340 "$orange" above 0.03 "no walker at the start" &&
+            need "$img" 400x40+0+0 "$white" above 0.005 "no help text" ;;
     gamepad_sprite)
         # The title and the pad count, the walker in the middle.
-        v=$(share "$img" 300x120+20+20 "$white")
-        above "$v" 0.03 || { why="no title text (white share ${v:-?})"; return 1; }
-        v=$(share "$img" 120x120+340+205 "$orange")
-        above "$v" 0.015 || { why="no walker in the middle (share ${v:-?})"; return 1; } ;;
+        need "$img" 300x120+20+20 "$white" above 0.03 "no title text" &&
+            need "$img" 120x120+340+205 "$orange" above 0.015 "no walker in the middle" ;;
     esac
-    return 0
 }
 
 # What the case must show once the keys were held; sets why and returns
 # non-zero if not.
 case_steered() {
-    local img="$1" v
     case "$case_name" in
     tiled_platformer)
         # Run right, the walker stops against the crates: the map's "solid"
         # tiles are solid, and the grass holds it up.
-        v=$(share "$img" 70x70+330+350 "$orange")
-        above "$v" 0.02 || { why="the walker is not against the crates (share ${v:-?})"; return 1; }
-        v=$(share "$img" 500x200+400+250 "$orange")
-        below "$v" 0.001 || { why="the walker went past the crates (share ${v:-?})"; return 1; } ;;
+        need "$1" 70x70+330+350 "$orange" above 0.02 "the walker is not against the crates" &&
+            need "$1" 500x200+400+250 "$orange" below 0.001 "the walker went past the crates" ;;
     esac
-    return 0
+}
+
+# A frame of the example's size and many colours, showing what the case must.
+frame_shows() {
+    local colours geometry
+    colours=$(im identify -format '%k' "$1")
+    geometry=$(im identify -format '%wx%h' "$1")
+    if [ "$geometry" != "$size" ]; then
+        why="the screenshot is $geometry"
+        return 1
+    fi
+    above "${colours:-0}" 8 || { why="the frame has ${colours:-no} distinct colours: nothing drawn"; return 1; }
+    case_shows "$1"
+}
+# Whether a shot differs from the first one; the number of differing pixels
+# goes to stderr, anything else is an error.
+frame_moved() {
+    above "$(timeout 10 compare -metric AE "$out/a.png" "$1" null: 2>&1)" 0
+}
+# poll <seconds> <pause> <shot file> <check>: takes shots, each after the
+# pause, until the check holds for one; fails once the seconds are up.
+poll() {
+    local end=$((SECONDS + $1))
+    while [ "$SECONDS" -lt "$end" ]; do
+        alive || ended "while running"
+        shot "$2" "$3" && "$4" "$3" && return 0
+    done
+    return 1
 }
 
 # The first frames may still be the clear colour alone: look again until the
 # scene shows, for at most ten seconds.
 why="no screenshot could be taken"
-shown=""
-deadline=$((SECONDS + 10))
-while [ "$SECONDS" -lt "$deadline" ]; do
-    alive || ended "while running"
-    shot 0.5 "$out/a.png" || continue
-    colours=$(im identify -format '%k' "$out/a.png")
-    geometry=$(im identify -format '%wx%h' "$out/a.png")
-    if [ "$geometry" != "$size" ]; then
-        why="the screenshot is $geometry"
-    elif ! above "${colours:-0}" 8; then
-        why="the frame has ${colours:-no} distinct colours: nothing drawn"
-    elif case_shows "$out/a.png"; then
-        shown=yes
-        break
-    fi
-done
-[ -n "$shown" ] || fail "$why"
+poll 10 0.5 "$out/a.png" frame_shows || fail "$why"
 
 if [ "$animated" = yes ]; then
     if [ -n "$keys" ]; then
@@ -198,33 +200,13 @@ if [ "$animated" = yes ]; then
         held="$keys"
         x keydown $keys || fail "could not press $keys"
     fi
-    moved=""
-    deadline=$((SECONDS + 3))
-    while [ "$SECONDS" -lt "$deadline" ]; do
-        alive || ended "while running"
-        shot 0.3 "$out/b.png" || continue
-        # The number of differing pixels goes to stderr; anything else is an error.
-        diff=$(timeout 10 compare -metric AE "$out/a.png" "$out/b.png" null: 2>&1)
-        if above "$diff" 0; then
-            moved=yes
-            break
-        fi
-    done
-    [ -n "$moved" ] || fail "the frame stays the same for 3 s: nothing moves${keys:+ while $keys is held}"
+    poll 3 0.3 "$out/b.png" frame_moved ||
+        fail "the frame stays the same for 3 s: nothing moves${keys:+ while $keys is held}"
     if [ -n "$keys" ]; then
         # Long enough to get where the keys lead.
         why=""
-        steered=""
-        deadline=$((SECONDS + 4))
-        while [ "$SECONDS" -lt "$deadline" ]; do
-            alive || ended "while running"
-            shot 0.3 "$out/c.png" || continue
-            if case_steered "$out/c.png"; then
-                steered=yes
-                break
-            fi
-        done
-        [ -n "$steered" ] || fail "after holding $keys: ${why:-no screenshot could be taken}"
+        poll 4 0.3 "$out/c.png" case_steered ||
+            fail "after holding $keys: ${why:-no screenshot could be taken}"
         x keyup $keys
         held=""
     fi
