@@ -25,18 +25,8 @@ export SDL_AUDIODRIVER=dummy
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-die() {
-    echo "FAIL: $1"
-    if [ -n "${2:-}" ] && [ -f "$2" ]; then
-        echo "--- $2"
-        tail -n 40 "$2"
-    fi
-    exit 1
-}
-[ -n "${DISPLAY:-}" ] || die "DISPLAY is not set: run under an X display (xvfb-run)"
-for tool in cmake pkg-config c++ xdotool import; do
-    command -v "$tool" >/dev/null || die "$tool not found: install scripts/deps.sh's packages"
-done
+source "$repo/tests/package/common.sh"
+needs cmake pkg-config c++ xdotool import
 jobs=$(nproc)
 
 # 1. The install tree.

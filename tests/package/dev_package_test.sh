@@ -17,18 +17,8 @@ export SDL_AUDIODRIVER=dummy
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-die() {
-    echo "FAIL: $1"
-    if [ -n "${2:-}" ] && [ -f "$2" ]; then
-        echo "--- $2"
-        tail -n 40 "$2"
-    fi
-    exit 1
-}
-[ -n "${DISPLAY:-}" ] || die "DISPLAY is not set: run under an X display (xvfb-run)"
-for tool in cpack lintian dpkg-deb cmake xdotool import; do
-    command -v "$tool" >/dev/null || die "$tool not found: install scripts/deps.sh's packages"
-done
+source "$repo/tests/package/common.sh"
+needs cpack lintian dpkg-deb cmake xdotool import
 [ -f "$build/CPackConfig.cmake" ] || die "no $build/CPackConfig.cmake: configure the build"
 [ -f "$build/keel/reference/html/index.html" ] || die "no reference in $build: build the docs target"
 

@@ -25,21 +25,9 @@ export SDL_AUDIODRIVER=dummy
 # The trees are made read-only; a user other than root could not remove them.
 trap 'end_game 5; chmod -R u+w "$out" 2>/dev/null; rm -rf "$out"' EXIT
 
-# die <message> [log]: fails with the log's last lines.
-die() {
-    echo "FAIL: $1"
-    if [ -n "${2:-}" ] && [ -f "$2" ]; then
-        echo "--- $2"
-        tail -n 40 "$2"
-    fi
-    exit 1
-}
+source "$repo/tests/package/common.sh"
 
-[ -n "${DISPLAY:-}" ] || die "DISPLAY is not set: run under an X display (xvfb-run)"
-for tool in cpack lintian desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps xdotool import \
-    identify convert; do
-    command -v "$tool" >/dev/null || die "$tool not found: install scripts/deps.sh's packages"
-done
+needs cpack lintian desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps xdotool import identify convert
 [ -x "$build/game" ] || die "no game program in $build: build it first"
 [ -f "$build/CPackConfig.cmake" ] || die "no $build/CPackConfig.cmake: configure the build"
 
