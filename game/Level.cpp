@@ -129,11 +129,8 @@ LevelData Load(const std::string& path) {
     if (!Tiled::IsTiledMap(text))
         return Parse(text);
     try {
-        const Tiled::Limits limits;
-        if (text.size() > limits.maxFileBytes)
-            throw LevelError("a map of " + std::to_string(text.size()) + " bytes is over the " +
-                             std::to_string(limits.maxFileBytes) + " a map may have");
-        return FromMap(Tiled::Parse(text, path, limits));
+        // The reader holds the map to its size limit, as every file it reads.
+        return FromMap(Tiled::Parse(text, path));
     } catch (const Tiled::MapError& map) {
         // The reason names the file at fault; the level's own name is said
         // once already by whoever reports it.
