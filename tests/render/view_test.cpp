@@ -16,7 +16,7 @@
 #include <engine/render/Shader.h>
 #include <engine/render/Texture.h>
 
-#include "core/GLUtil.h"
+#include "support/GLContext.h"
 #include "support/RenderImages.h"
 
 using namespace Engine;
@@ -25,13 +25,7 @@ using glm::vec3;
 
 namespace {
 
-struct Px {
-    unsigned char r, g, b;
-    bool operator==(const Px& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-std::ostream& operator<<(std::ostream& os, const Px& p) {
-    return os << "(" << int(p.r) << ", " << int(p.g) << ", " << int(p.b) << ")";
-}
+using Px = EngineTest::Pixel;
 
 constexpr Px CLEAR{38, 46, 51};
 
@@ -106,17 +100,8 @@ protected:
         engine.GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
         engine.GetRenderer()->Clear();
         engine.GetScene()->Draw(engine.RendererOwner());
-        std::vector<unsigned char> raw(size_t(w) * size_t(h) * 4);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+        std::vector<Px> image = EngineTest::ReadBack(w, h);
         engine.Shutdown();
-        std::vector<Px> image(size_t(w) * size_t(h));
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const unsigned char* p = &raw[(size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4];
-                image[size_t(y) * size_t(w) + size_t(x)] = {p[0], p[1], p[2]};
-            }
         width = w;
         return image;
     }
