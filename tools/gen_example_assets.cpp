@@ -11,204 +11,118 @@
 //   loop.wav     a two-second tune that loops without a seam
 //   jump.wav, coin.wav, hit.wav   short effects
 //
-// Sounds are 44100 Hz, signed 16-bit little-endian stereo, the audio device's format. The
-// output is byte-for-byte reproducible: no clock, no library random numbers, and sine computed
-// with plain arithmetic rather than libm, whose last bit may differ between builds.
+// Sounds are 44100 Hz, signed 16-bit little-endian stereo, the audio device's format. Pictures
+// and sounds come from Draw.h's arithmetic, so the output is the same on every machine.
 
-#include <stb_image_write.h>
+#include "Draw.h"
+#include "Wav.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-double Clamp(double v, double lo, double hi) {
-    return std::min(std::max(v, lo), hi);
-}
-
-// sin(x) from a range reduction and a Taylor series; exact enough for pictures and sound.
-double Sine(double x) {
-    x -= 2.0 * kPi * std::floor(x / (2.0 * kPi));
-    double sign = 1.0;
-    if (x > kPi) {
-        x -= kPi;
-        sign = -1.0;
-    }
-    if (x > kPi / 2)
-        x = kPi - x;
-    const double x2 = x * x;
-    double term = x, sum = x;
-    for (int n = 1; n < 10; ++n) {
-        term *= -x2 / double((2 * n) * (2 * n + 1));
-        sum += term;
-    }
-    return sign * sum;
-}
+using namespace Draw;
 
 // ---------------------------------------------------------------------------------------------
-// Images: each pixel is the colour of the last shape that covers it, shapes given as signed
-// distances (negative inside) so that edges are antialiased by one pixel.
+// Images
 
-struct Colour {
-    double r, g, b, a;
-};
-
-class Canvas {
-public:
-    Canvas(int w, int h) : m_w(w), m_h(h), m_px(size_t(w) * size_t(h), Colour{0, 0, 0, 0}) {}
-
-    // Paints colour(x, y) where distance(x, y) < 0, in the cell of cw by ch at (cx, cy).
-    void Shape(int cx, int cy, int cw, int ch,
-               const std::function<double(double, double)>& distance,
-               const std::function<Colour(double, double)>& colour) {
-        for (int y = cy; y < cy + ch; ++y)
-            for (int x = cx; x < cx + cw; ++x) {
-                const double px = x - cx + 0.5, py = y - cy + 0.5;
-                const double cover = Clamp(0.5 - distance(px, py), 0.0, 1.0);
-                if (cover <= 0.0)
-                    continue;
-                Colour c = colour(px, py);
-                c.a *= cover;
-                Colour& d = m_px[size_t(y) * size_t(m_w) + size_t(x)];
-                const double a = c.a + d.a * (1.0 - c.a);
-                if (a > 0.0) {
-                    d.r = (c.r * c.a + d.r * d.a * (1.0 - c.a)) / a;
-                    d.g = (c.g * c.a + d.g * d.a * (1.0 - c.a)) / a;
-                    d.b = (c.b * c.a + d.b * d.a * (1.0 - c.a)) / a;
-                }
-                d.a = a;
-            }
-    }
-
-    bool Write(const std::string& path) const {
-        std::vector<unsigned char> out;
-        out.reserve(m_px.size() * 4);
-        auto byte = [](double v) { return (unsigned char)std::lround(Clamp(v, 0.0, 1.0) * 255.0); };
-        for (const Colour& c : m_px) {
-            out.push_back(byte(c.r));
-            out.push_back(byte(c.g));
-            out.push_back(byte(c.b));
-            out.push_back(byte(c.a));
-        }
-        return stbi_write_png(path.c_str(), m_w, m_h, 4, out.data(), m_w * 4) != 0;
-    }
-
-private:
-    int m_w, m_h;
-    std::vector<Colour> m_px;
-};
-
-double Box(double x, double y, double x0, double y0, double x1, double y1) {
-    const double dx = std::max(x0 - x, x - x1), dy = std::max(y0 - y, y - y1);
-    return std::max(dx, dy);
-}
-double Circle(double x, double y, double cx, double cy, double r) {
-    return std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy)) - r;
-}
-auto Flat(Colour c) {
-    return [c](double, double) { return c; };
-}
-// A cheap repeatable speckle in [0, 1).
-double Hash(int x, int y) {
-    uint32_t h = uint32_t(x) * 374761393u + uint32_t(y) * 668265263u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return double((h ^ (h >> 16)) & 0xFFFF) / 65536.0;
+// Brightened or darkened, kept a colour the canvas can hold.
+Color Lit(Color c, double k) {
+    return {Clamp(c.r * k, 0.0, 1.0), Clamp(c.g * k, 0.0, 1.0), Clamp(c.b * k, 0.0, 1.0), c.a};
 }
 
-bool Tiles(const std::string& path) {
-    Canvas c(256, 64);
-    auto full = [](double x, double y) { return Box(x, y, 0, 0, 64, 64); };
-    auto speckled = [](Colour base, double amount) {
-        return [base, amount](double x, double y) {
-            const double k = 1.0 + amount * (Hash(int(x) / 4, int(y) / 4) - 0.5);
-            return Colour{base.r * k, base.g * k, base.b * k, 1};
-        };
+// `base` lightened and darkened at random in squares of `size` pixels.
+Paint Speckled(Color base, double amount, int size, uint32_t seed) {
+    return [=](Vec2 p) {
+        return Lit(base, 1.0 + amount * (Hash01(int(p.x) / size, int(p.y) / size, seed) - 0.5));
     };
+}
+
+// The cells side by side, `columns` to a row.
+Canvas Sheet(const std::vector<Canvas>& cells, int columns) {
+    const int w = cells[0].Width(), h = cells[0].Height();
+    const int rows = (int(cells.size()) + columns - 1) / columns;
+    Canvas sheet(columns * w, rows * h);
+    for (size_t i = 0; i < cells.size(); ++i)
+        sheet.Blit(cells[i], int(i) % columns * w, int(i) / columns * h);
+    return sheet;
+}
+
+// A diagonal band from the top left corner to the bottom right one, across the whole cell.
+Shape Brace(double size, double halfWidth) {
+    return Segment({-halfWidth, -halfWidth}, {size + halfWidth, size + halfWidth}, halfWidth);
+}
+
+// The waves of the grass repeat a whole number of times across a tile, so tiles join.
+Shape GrassOver(double level, double height, double wavelength) {
+    return [=](Vec2 p) { return p.y - level - height * Sin(kTwoPi * p.x / wavelength); };
+}
+
+constexpr int kTile = 64;
+const Color kDirt{0.55, 0.36, 0.22};
+
+Canvas Tiles() {
+    std::vector<Canvas> tiles(4, Canvas(kTile, kTile));
     // Grass over dirt.
-    c.Shape(0, 0, 64, 64, full, speckled({0.55, 0.36, 0.22, 1}, 0.25));
-    c.Shape(
-        0, 0, 64, 64, [](double x, double y) { return y - 16 - 3 * Sine(x * 0.4); },
-        speckled({0.30, 0.68, 0.28, 1}, 0.2));
+    tiles[0].Fill(kEverywhere, Speckled(kDirt, 0.25, 4, 1));
+    tiles[0].Fill(GrassOver(16, 3, 16), Speckled({0.30, 0.68, 0.28}, 0.2, 4, 2));
     // Dirt.
-    c.Shape(64, 0, 64, 64, full, speckled({0.55, 0.36, 0.22, 1}, 0.25));
-    // Stone blocks with mortar.
-    c.Shape(128, 0, 64, 64, full, Flat({0.35, 0.36, 0.40, 1}));
+    tiles[1].Fill(kEverywhere, Speckled(kDirt, 0.25, 4, 1));
+    // Stone blocks with mortar, the courses staggered by half a block.
+    tiles[2].Fill(kEverywhere, Color{0.35, 0.36, 0.40});
     for (int row = 0; row < 2; ++row)
         for (int col = -1; col < 2; ++col) {
-            const double x0 = col * 32 + (row % 2) * 16 + 2, y0 = row * 32 + 2;
-            c.Shape(
-                128, 0, 64, 64,
-                [=](double x, double y) { return Box(x, y, x0, y0, x0 + 28, y0 + 28) + 2; },
-                speckled({0.60, 0.62, 0.66, 1}, 0.15));
+            const double x0 = col * 32 + (row % 2) * 16 + 4, y0 = row * 32 + 4;
+            tiles[2].Fill(Box({x0, y0}, {x0 + 24, y0 + 24}),
+                          Speckled({0.60, 0.62, 0.66}, 0.15, 4, 3));
         }
-    // A crate: a frame and two planks across.
-    c.Shape(192, 0, 64, 64, full, Flat({0.45, 0.27, 0.12, 1}));
-    c.Shape(
-        192, 0, 64, 64, [](double x, double y) { return Box(x, y, 6, 6, 58, 58); },
-        Flat({0.78, 0.55, 0.30, 1}));
-    c.Shape(
-        192, 0, 64, 64, [](double x, double y) { return std::abs(x - y) / 1.414 - 4; },
-        Flat({0.45, 0.27, 0.12, 1}));
-    return c.Write(path);
+    // A crate: boards in a frame, braced corner to corner.
+    const Color frame{0.45, 0.27, 0.12};
+    tiles[3].Fill(kEverywhere, frame);
+    tiles[3].Fill(Box({6, 6}, {58, 58}), Color{0.78, 0.55, 0.30});
+    tiles[3].Fill(Brace(kTile, 4), frame);
+    return Sheet(tiles, 4);
 }
 
-bool Walker(const std::string& path) {
-    Canvas c(256, 64);
+Canvas Walker() {
+    std::vector<Canvas> frames;
     for (int f = 0; f < 4; ++f) {
+        Canvas c(64, 64);
         const double phase = f * kPi / 2;
-        const double bob = 2 * std::abs(Sine(phase));
-        const int ox = f * 64;
+        const double bob = 2 * std::abs(Sin(phase));
         // Two legs swinging in turn (the far one darker), then the body, an eye looking right.
         for (int leg = 0; leg < 2; ++leg) {
-            const double swing = 9 * Sine(phase + leg * kPi);
-            const double fx = 32 + swing, shade = leg == 0 ? 0.6 : 1.0;
-            c.Shape(
-                ox, 0, 64, 64,
-                [=](double x, double y) { return Box(x, y, fx - 4, 44, fx + 4, 60) - 1; },
-                Flat({0.25 * shade, 0.28 * shade, 0.60 * shade, 1}));
+            const double fx = 32 + 9 * Sin(phase + leg * kPi);
+            c.Fill(Box({fx - 5, 43}, {fx + 5, 61}, 1), Lit({0.25, 0.28, 0.60}, leg == 0 ? 0.6 : 1));
         }
-        c.Shape(
-            ox, 0, 64, 64, [=](double x, double y) { return Circle(x, y, 32, 30 - bob, 20); },
-            [=](double x, double y) {
-                const double light = Clamp(1.0 - 0.02 * ((x - 24) + (y - 20 + bob)), 0.6, 1.2);
-                return Colour{0.95 * light, 0.55 * light, 0.20 * light, 1};
-            });
-        c.Shape(
-            ox, 0, 64, 64, [=](double x, double y) { return Circle(x, y, 41, 24 - bob, 6); },
-            Flat({1, 1, 1, 1}));
-        c.Shape(
-            ox, 0, 64, 64, [=](double x, double y) { return Circle(x, y, 43, 24 - bob, 3); },
-            Flat({0.1, 0.1, 0.15, 1}));
-    }
-    return c.Write(path);
-}
-
-bool Ball(const std::string& path) {
-    Canvas c(32, 32);
-    c.Shape(
-        0, 0, 32, 32, [](double x, double y) { return Circle(x, y, 16, 16, 15); },
-        [](double x, double y) {
-            const double d = std::sqrt((x - 11) * (x - 11) + (y - 10) * (y - 10)) / 22;
-            const double k = Clamp(1.15 - d, 0.35, 1.15);
-            return Colour{0.30 * k, 0.75 * k, 0.95 * k, 1};
+        c.Fill(Circle({32, 30 - bob}, 20), [=](Vec2 p) {
+            return Lit({0.95, 0.55, 0.20},
+                       Clamp(1.0 - 0.02 * ((p.x - 24) + (p.y - 20 + bob)), 0.6, 1.2));
         });
-    return c.Write(path);
+        c.Fill(Circle({41, 24 - bob}, 6), Color{1, 1, 1});
+        c.Fill(Circle({43, 24 - bob}, 3), Color{0.1, 0.1, 0.15});
+        frames.push_back(c);
+    }
+    return Sheet(frames, 4);
 }
 
-bool White(const std::string& path) {
+Canvas Ball() {
+    Canvas c(32, 32);
+    c.Fill(Circle({16, 16}, 15), [](Vec2 p) {
+        return Lit({0.30, 0.75, 0.95}, Clamp(1.15 - Length(p - Vec2{11, 10}) / 22, 0.35, 1.15));
+    });
+    return c;
+}
+
+Canvas White() {
     Canvas c(4, 4);
-    c.Shape(
-        0, 0, 4, 4, [](double x, double y) { return Box(x, y, 0, 0, 4, 4) - 1; },
-        Flat({1, 1, 1, 1}));
-    return c.Write(path);
+    c.Fill(kEverywhere, Color{1, 1, 1});
+    return c;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -217,87 +131,49 @@ bool White(const std::string& path) {
 
 constexpr int kCell = 32;
 
-bool PlatformerSheet(const std::string& path) {
-    Canvas c(4 * kCell, 2 * kCell);
-    auto full = [](double x, double y) { return Box(x, y, 0, 0, kCell, kCell); };
-    auto speckled = [](Colour base, double amount) {
-        return [base, amount](double x, double y) {
-            const double k = 1.0 + amount * (Hash(int(x) / 2 + 7, int(y) / 2) - 0.5);
-            return Colour{base.r * k, base.g * k, base.b * k, 1};
-        };
-    };
-    const Colour dirt{0.50, 0.33, 0.20, 1}, wood{0.72, 0.50, 0.28, 1};
-    const Colour dark{0.40, 0.24, 0.11, 1}, leaf{0.22, 0.55, 0.25, 1};
+Canvas PlatformerSheet() {
+    std::vector<Canvas> cells(8, Canvas(kCell, kCell));
+    const Color dirt{0.50, 0.33, 0.20}, wood{0.72, 0.50, 0.28};
+    const Color dark{0.40, 0.24, 0.11}, leaf{0.22, 0.55, 0.25};
     // 0: grass over dirt.
-    c.Shape(0, 0, kCell, kCell, full, speckled(dirt, 0.3));
-    c.Shape(
-        0, 0, kCell, kCell, [](double x, double y) { return y - 9 - 2 * Sine(x * 0.8); },
-        speckled({0.32, 0.70, 0.30, 1}, 0.25));
+    cells[0].Fill(kEverywhere, Speckled(dirt, 0.3, 2, 4));
+    cells[0].Fill(GrassOver(9, 2, 8), Speckled({0.32, 0.70, 0.30}, 0.25, 2, 5));
     // 1: dirt.
-    c.Shape(kCell, 0, kCell, kCell, full, speckled(dirt, 0.3));
+    cells[1].Fill(kEverywhere, Speckled(dirt, 0.3, 2, 4));
     // 2: stone, four blocks in mortar.
-    c.Shape(2 * kCell, 0, kCell, kCell, full, Flat({0.30, 0.31, 0.35, 1}));
+    cells[2].Fill(kEverywhere, Color{0.30, 0.31, 0.35});
     for (int i = 0; i < 4; ++i) {
-        const double x0 = (i % 2) * 16 + 1, y0 = (i / 2) * 16 + 1;
-        c.Shape(
-            2 * kCell, 0, kCell, kCell,
-            [=](double x, double y) { return Box(x, y, x0, y0, x0 + 14, y0 + 14) + 1; },
-            speckled({0.58, 0.60, 0.64, 1}, 0.2));
+        const double x0 = (i % 2) * 16 + 2, y0 = (i / 2) * 16 + 2;
+        cells[2].Fill(Box({x0, y0}, {x0 + 12, y0 + 12}), Speckled({0.58, 0.60, 0.64}, 0.2, 2, 6));
     }
     // 3: wood, three planks.
-    c.Shape(3 * kCell, 0, kCell, kCell, full, Flat(dark));
-    for (int i = 0; i < 3; ++i) {
-        const double y0 = i * 32.0 / 3 + 1.5, y1 = (i + 1) * 32.0 / 3 - 1.5;
-        c.Shape(
-            3 * kCell, 0, kCell, kCell,
-            [=](double x, double y) { return Box(x, y, 1, y0, 31, y1); }, Flat(wood));
-    }
+    cells[3].Fill(kEverywhere, dark);
+    for (int i = 0; i < 3; ++i)
+        cells[3].Fill(Box({1, i * 32.0 / 3 + 1.5}, {31, (i + 1) * 32.0 / 3 - 1.5}), wood);
     // 4: a crate, a frame with a plank across.
-    c.Shape(0, kCell, kCell, kCell, full, Flat(dark));
-    c.Shape(
-        0, kCell, kCell, kCell, [](double x, double y) { return Box(x, y, 4, 4, 28, 28); },
-        Flat({0.80, 0.58, 0.32, 1}));
-    c.Shape(
-        0, kCell, kCell, kCell, [](double x, double y) { return std::abs(x - y) / 1.414 - 2.5; },
-        Flat(dark));
-    // 5: a bush, three leafy balls on the ground.
+    cells[4].Fill(kEverywhere, dark);
+    cells[4].Fill(Box({4, 4}, {28, 28}), Color{0.80, 0.58, 0.32});
+    cells[4].Fill(Brace(kCell, 2.5), dark);
+    // 5: a bush, three leafy balls on the ground, lit from above.
     struct Blob {
-        double x, y, r;
+        Vec2 centre;
+        double r;
     };
-    for (const Blob ball : {Blob{9, 24, 8}, Blob{23, 24, 8}, Blob{16, 17, 10}})
-        c.Shape(
-            kCell, kCell, kCell, kCell,
-            [=](double x, double y) {
-                return std::max(Circle(x, y, ball.x, ball.y, ball.r), y - 32);
-            },
-            [=](double, double y) {
-                const double k = Clamp(1.25 - 0.04 * (y - ball.y + ball.r), 0.7, 1.25);
-                return Colour{leaf.r * k, leaf.g * k, leaf.b * k, 1};
-            });
+    for (const Blob ball : {Blob{{9, 24}, 8}, Blob{{23, 24}, 8}, Blob{{16, 17}, 10}})
+        cells[5].Fill(Circle(ball.centre, ball.r), [=](Vec2 p) {
+            return Lit(leaf, Clamp(1.25 - 0.04 * (p.y - ball.centre.y + ball.r), 0.7, 1.25));
+        });
     // 6: a flower on its stem.
-    c.Shape(
-        2 * kCell, kCell, kCell, kCell,
-        [](double x, double y) { return Box(x, y, 15, 14, 17, 32); }, Flat(leaf));
+    cells[6].Fill(Box({15, 14}, {17, 32}), leaf);
     for (int petal = 0; petal < 5; ++petal) {
-        const double a = petal * 2 * kPi / 5;
-        const double px = 16 + 5 * Sine(a), py = 11 - 5 * Sine(a + kPi / 2);
-        c.Shape(
-            2 * kCell, kCell, kCell, kCell,
-            [=](double x, double y) { return Circle(x, y, px, py, 4); },
-            Flat({0.95, 0.45, 0.60, 1}));
+        const double a = petal * kTwoPi / 5;
+        cells[6].Fill(Circle({16 + 5 * Sin(a), 11 - 5 * Cos(a)}, 4), Color{0.95, 0.45, 0.60});
     }
-    c.Shape(
-        2 * kCell, kCell, kCell, kCell, [](double x, double y) { return Circle(x, y, 16, 11, 3); },
-        Flat({1.0, 0.85, 0.25, 1}));
+    cells[6].Fill(Circle({16, 11}, 3), Color{1.0, 0.85, 0.25});
     // 7: a cloud, a band across the whole cell so that neighbours run together.
-    c.Shape(
-        3 * kCell, kCell, kCell, kCell,
-        [](double x, double y) {
-            const double band = Box(x, y, -1, 18, 33, 26);
-            return std::min({band, Circle(x, y, 9, 18, 7), Circle(x, y, 21, 15, 9)});
-        },
-        Flat({0.82, 0.86, 0.90, 0.9}));
-    return c.Write(path);
+    cells[7].Fill(Union(Box({-1, 18}, {33, 26}), Union(Circle({9, 18}, 7), Circle({21, 15}, 9))),
+                  Color{0.82, 0.86, 0.90, 0.9});
+    return Sheet(cells, 4);
 }
 
 // The map as drawn: one letter a cell, S stone, G grass, D dirt, W wood, X crate, b bush,
@@ -395,35 +271,15 @@ bool PlatformerMap(const std::string& path) {
 
 constexpr int kRate = 44100;
 
-bool WriteWav(const std::string& path, const std::vector<double>& samples) {
-    std::vector<unsigned char> out;
-    auto put = [&](uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out.push_back((unsigned char)((v >> (8 * i)) & 0xFF));
-    };
-    const uint32_t data = uint32_t(samples.size()) * 4; // two channels, two bytes each
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put(36 + data, 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put(16, 4);
-    put(1, 2); // PCM
-    put(2, 2);
-    put(kRate, 4);
-    put(kRate * 4, 4);
-    put(4, 2);
-    put(16, 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put(data, 4);
+// A mono sound in [-1, 1], the same on both channels.
+bool WriteSound(const std::string& path, const std::vector<double>& samples) {
+    std::vector<int16_t> stereo;
+    stereo.reserve(samples.size() * 2);
     for (double s : samples) {
-        const auto v = uint16_t(int16_t(std::lround(Clamp(s, -1.0, 1.0) * 32000.0)));
-        put(v, 2);
-        put(v, 2);
+        const int16_t v = Sound::Pcm16(Clamp(s, -1.0, 1.0) * 32000.0);
+        stereo.insert(stereo.end(), {v, v});
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return std::fclose(f) == 0 && ok;
+    return Sound::WriteWav(path, kRate, 2, stereo);
 }
 
 // A plucked note: a sine and its octave under a quick attack and an exponential-ish decay.
@@ -435,7 +291,7 @@ void Note(std::vector<double>& out, double start, double length, double freq, do
         const double decay = (1.0 - double(i) / double(n));
         const double env = attack * decay * decay;
         const double w = 2 * kPi * freq * t;
-        out[size_t(from + i)] += gain * env * (Sine(w) + 0.3 * Sine(2 * w));
+        out[size_t(from + i)] += gain * env * (Sin(w) + 0.3 * Sin(2 * w));
     }
 }
 
@@ -459,7 +315,7 @@ bool Loop(const std::string& path) {
         Note(out, i * 0.25, 0.24, Midi(bass[i]), 0.35);
     for (int i = 0; i < 16; ++i)
         Note(out, i * 0.125, 0.12, Midi(arp[i]), 0.2);
-    return WriteWav(path, out);
+    return WriteSound(path, out);
 }
 
 bool Chirp(const std::string& path, double seconds, double f0, double f1) {
@@ -468,16 +324,16 @@ bool Chirp(const std::string& path, double seconds, double f0, double f1) {
     for (size_t i = 0; i < out.size(); ++i) {
         const double t = double(i) / double(out.size());
         phase += 2 * kPi * (f0 + (f1 - f0) * t) / kRate;
-        out[i] = 0.5 * (1 - t) * Sine(phase);
+        out[i] = 0.5 * (1 - t) * Sin(phase);
     }
-    return WriteWav(path, out);
+    return WriteSound(path, out);
 }
 
 bool Coin(const std::string& path) {
     std::vector<double> out(size_t(0.2 * kRate), 0.0);
     Note(out, 0.0, 0.07, Midi(83), 0.5);
     Note(out, 0.06, 0.14, Midi(88), 0.5);
-    return WriteWav(path, out);
+    return WriteSound(path, out);
 }
 
 bool Hit(const std::string& path) {
@@ -490,9 +346,9 @@ bool Hit(const std::string& path) {
         const double noise = double(state >> 8) / double(1 << 24) * 2 - 1;
         low += 0.2 * (noise - low);
         const double t = double(i) / double(out.size());
-        out[i] = 0.9 * (1 - t) * (1 - t) * low + 0.3 * (1 - t) * Sine(2 * kPi * 70 * i / kRate);
+        out[i] = 0.9 * (1 - t) * (1 - t) * low + 0.3 * (1 - t) * Sin(2 * kPi * 70 * i / kRate);
     }
-    return WriteWav(path, out);
+    return WriteSound(path, out);
 }
 
 } // namespace
@@ -504,8 +360,9 @@ int main(int argc, char** argv) {
     }
     const std::string dir = std::string(argv[1]) + "/";
     const bool ok =
-        Tiles(dir + "tiles.png") && Walker(dir + "walker.png") && Ball(dir + "ball.png") &&
-        White(dir + "white.png") && PlatformerSheet(dir + "platformer.png") &&
+        WritePng(dir + "tiles.png", Tiles()) && WritePng(dir + "walker.png", Walker()) &&
+        WritePng(dir + "ball.png", Ball()) && WritePng(dir + "white.png", White()) &&
+        WritePng(dir + "platformer.png", PlatformerSheet()) &&
         PlatformerTileset(dir + "platformer.tsx") && PlatformerMap(dir + "platformer.tmx") &&
         Loop(dir + "loop.wav") && Chirp(dir + "jump.wav", 0.18, 300, 900) &&
         Coin(dir + "coin.wav") && Hit(dir + "hit.wav");

@@ -5,11 +5,12 @@
 //
 // Usage: gen_music <output.wav>
 
+#include "Wav.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -104,11 +105,6 @@ void Render(const Note& note, std::vector<double>& left, std::vector<double>& ri
     }
 }
 
-void Put(std::vector<unsigned char>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -130,33 +126,12 @@ int main(int argc, char** argv) {
                          std::abs(right[static_cast<size_t>(i)])});
     const double scale = PeakLevel * 32767 / peak;
 
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(Frames * Channels * 2);
-    std::vector<unsigned char> out;
-    out.reserve(44 + dataBytes);
-    const unsigned char riff[] = {'R', 'I', 'F', 'F'};
-    out.insert(out.end(), riff, riff + 4);
-    Put(out, 36 + dataBytes, 4);
-    const unsigned char wave[] = {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
-    out.insert(out.end(), wave, wave + 8);
-    Put(out, 16, 4); // format chunk size
-    Put(out, 1, 2);  // PCM
-    Put(out, Channels, 2);
-    Put(out, Rate, 4);
-    Put(out, Rate * Channels * 2, 4); // bytes per second
-    Put(out, Channels * 2, 2);        // bytes per frame
-    Put(out, 16, 2);                  // bits per sample
-    const unsigned char data[] = {'d', 'a', 't', 'a'};
-    out.insert(out.end(), data, data + 4);
-    Put(out, dataBytes, 4);
+    std::vector<std::int16_t> samples;
+    samples.reserve(static_cast<size_t>(Frames * Channels));
     for (long i = 0; i < Frames; ++i)
-        for (double v : {left[static_cast<size_t>(i)], right[static_cast<size_t>(i)]}) {
-            const long s = std::clamp(std::lround(v * scale), -32768L, 32767L);
-            Put(out, static_cast<std::uint32_t>(static_cast<std::int32_t>(s)), 2);
-        }
-
-    std::ofstream file(argv[1], std::ios::binary);
-    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    if (!file.flush()) {
+        for (double v : {left[static_cast<size_t>(i)], right[static_cast<size_t>(i)]})
+            samples.push_back(Sound::Pcm16(v * scale));
+    if (!Sound::WriteWav(argv[1], Rate, Channels, samples)) {
         std::fprintf(stderr, "could not write %s\n", argv[1]);
         return 1;
     }
