@@ -355,6 +355,17 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
             R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":2,"template":"p.tj"}]}])"),
         "o.tmj", {"object 2", "template"});
     ExpectRefused(Json(R"({"type":"fancy","name":"f"})"), "o.tmj", {"layer \"f\"", "unknown type"});
+    // How a layer or group looks, when it is not a number, is refused naming
+    // the map too.
+    ExpectRefused(Tmx(kTileset + R"(<layer name="ground" opacity="half">)" +
+                      R"(<data encoding="csv">1,1,1,1</data></layer>)"),
+                  "looks.tmx", {"layer \"ground\": opacity \"half\" is not a number"});
+    ExpectRefused(Tmx(R"(<group name="g" offsetx="left"/>)"), "looks.tmx",
+                  {"group \"g\": offsetx \"left\" is not a number"});
+    ExpectRefused(Tmx(R"(<objectgroup name="o" x="1.5"/>)"), "looks.tmx",
+                  {"object layer \"o\": x \"1.5\" is not a whole number"});
+    ExpectRefused(Json(JsonLayer(R"("opacity":"half","data":[1,1,1,1])")), "looks.tmj",
+                  {"layer \"ground\": opacity \"half\" is not a number"});
 
     // Groups within groups, and JSON deeper than any map.
     std::string deep;

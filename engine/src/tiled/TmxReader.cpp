@@ -99,20 +99,22 @@ Properties PropertiesOf(xml_node node, const std::string& where, const Limits& l
     return p ? ReadProperties(p, where, 0, limits) : Properties();
 }
 
-// Opacity, tint, offsets and parallax of a visible layer or group.
-void NoteLayerLooks(xml_node node, const std::string& where, Reading& reading) {
+// Opacity, tint, offsets and parallax of a visible layer or group: where
+// names it in messages, name in the notes.
+void NoteLayerLooks(xml_node node, const std::string& where, const std::string& name,
+                    Reading& reading) {
     if (Double(node, "opacity", 1.0, where) != 1.0)
-        reading.Note("layer opacity", where);
+        reading.Note("layer opacity", name);
     const pugi::xml_attribute tint = node.attribute("tintcolor");
     uint32_t argb = 0;
     if (tint && (!ParseColor(tint.value(), argb) || argb != 0xFFFFFFFFu))
-        reading.Note("the tint colour", where);
+        reading.Note("the tint colour", name);
     if (Double(node, "offsetx", 0.0, where) != 0.0 || Double(node, "offsety", 0.0, where) != 0.0 ||
         Int(node, "x", 0, where) != 0 || Int(node, "y", 0, where) != 0)
-        reading.Note("layer offsets", where);
+        reading.Note("layer offsets", name);
     if (Double(node, "parallaxx", 1.0, where) != 1.0 ||
         Double(node, "parallaxy", 1.0, where) != 1.0)
-        reading.Note("parallax", where);
+        reading.Note("parallax", name);
 }
 
 // The tile set element of a map or the root of a TSX file; path is the file
@@ -218,7 +220,7 @@ public:
                          std::to_string(m_reading.GetLimits().maxDepth) + " deep");
                 const bool shown = visible && Bool(node, "visible", true, where);
                 if (shown)
-                    NoteLayerLooks(node, "group " + Quoted(name), m_reading);
+                    NoteLayerLooks(node, where, "group " + Quoted(name), m_reading);
                 Layers(node, shown, depth + 1);
             }
         }
@@ -240,7 +242,7 @@ private:
         const uint64_t cells = uint64_t(layer.width) * uint64_t(layer.height);
         m_reading.TakeCells(cells, where);
         if (layer.visible)
-            NoteLayerLooks(node, "layer " + Quoted(layer.name), m_reading);
+            NoteLayerLooks(node, where, "layer " + Quoted(layer.name), m_reading);
         layer.properties = PropertiesOf(node, where, m_reading.GetLimits());
         const xml_node data = node.child("data");
         if (!data)
@@ -257,7 +259,7 @@ private:
         group.className = Text(node, "class");
         group.visible = visible && Bool(node, "visible", true, where);
         if (group.visible)
-            NoteLayerLooks(node, "object layer " + Quoted(group.name), m_reading);
+            NoteLayerLooks(node, where, "object layer " + Quoted(group.name), m_reading);
         group.properties = PropertiesOf(node, where, m_reading.GetLimits());
         for (xml_node o : node.children("object")) {
             m_reading.TakeObjects(1, where);
