@@ -109,6 +109,10 @@ TEST_F(TiledHostile, MapsThatAreNotFiniteOrthogonalGrids) {
         {"{\"type\":\"tileset\"}", {"not a Tiled map"}},
         {"{\"type\":\"map\"", {"not valid JSON"}},
         {"{\"type\":\"map\",\"width\":\"2\"}", {"width \"2\" is not a whole number"}},
+        // Far outside an int: refused without ever being cast to one.
+        {"{\"type\":\"map\",\"width\":1e300}", {"width 1e+300 is not a whole number"}},
+        {"{\"type\":\"map\",\"width\":-1e19}", {"is not a whole number"}},
+        {"{\"type\":\"map\",\"width\":2147483648.0}", {"is not a whole number"}},
     };
     for (const Case& c : cases)
         ExpectRefused(c.text, map, c.parts);

@@ -1,5 +1,7 @@
 // JSON maps (.tmj) and tile sets (.tsj), on nlohmann json.
 
+#include <cmath>
+
 #include <nlohmann/json.hpp>
 
 #include "tiled/LayerData.h"
@@ -50,8 +52,9 @@ int Int(const json& object, const char* key, int fallback, const std::string& wh
                 : (v->get<int64_t>() >= INT32_MIN && v->get<int64_t>() <= INT32_MAX))
             return static_cast<int>(v->get<int64_t>());
     } else if (v->is_number_float()) {
+        // The range first: casting a double that does not fit is undefined.
         const double d = v->get<double>();
-        if (d == static_cast<double>(static_cast<long long>(d)) && d >= INT32_MIN && d <= INT32_MAX)
+        if (d >= INT32_MIN && d <= INT32_MAX && d == std::trunc(d))
             return static_cast<int>(d);
     }
     Fail(where + ": " + key + " " + v->dump() + " is not a whole number");
