@@ -129,9 +129,7 @@ Properties Members(const json& object, const std::string& where, int depth, cons
 
 Properties ReadProperties(const json& list, const std::string& where, int depth,
                           const Limits& limits) {
-    if (depth > limits.maxDepth)
-        Fail(where + ": class properties nest more than " + std::to_string(limits.maxDepth) +
-             " deep");
+    CheckDepth(depth, limits, where, "class properties");
     // Before Tiled 1.2 properties were one object, name to value.
     if (list.is_object())
         return Members(list, where, depth, limits);
@@ -158,9 +156,7 @@ Properties ReadProperties(const json& list, const std::string& where, int depth,
 
 // A class value's members, or the old form of properties: name to value.
 Properties Members(const json& object, const std::string& where, int depth, const Limits& limits) {
-    if (depth > limits.maxDepth)
-        Fail(where + ": class properties nest more than " + std::to_string(limits.maxDepth) +
-             " deep");
+    CheckDepth(depth, limits, where, "class properties");
     Properties properties;
     for (const auto& [name, value] : object.items()) {
         Property property;
@@ -299,9 +295,7 @@ public:
                     m_reading.Note("image layers", "image layer " + Quoted(name));
             } else if (type == "group") {
                 const std::string where = m_map.path + ": group " + Quoted(name);
-                if (depth >= m_reading.GetLimits().maxDepth)
-                    Fail(where + ": groups nest more than " +
-                         std::to_string(m_reading.GetLimits().maxDepth) + " deep");
+                CheckDepth(depth + 1, m_reading.GetLimits(), where, "groups");
                 const bool shown = visible && Bool(layer, "visible", true, where);
                 if (shown)
                     NoteLayerLooks(layer, where, "group " + Quoted(name), m_reading);
@@ -323,15 +317,11 @@ private:
         layer.visible = visible && Bool(node, "visible", true, where);
         layer.width = Int(node, "width", m_map.width, where);
         layer.height = Int(node, "height", m_map.height, where);
-        if (layer.width < 1 || layer.height < 1)
-            Fail(where + ": " + std::to_string(layer.width) + " x " + std::to_string(layer.height) +
-                 " cells; both must be at least 1");
-        const uint64_t cells = uint64_t(layer.width) * uint64_t(layer.height);
-        m_reading.TakeCells(cells, where);
+        const size_t cells = m_reading.TakeCells(layer.width, layer.height, where);
         if (layer.visible)
             NoteLayerLooks(node, where, "layer " + Quoted(layer.name), m_reading);
         layer.properties = PropertiesOf(node, where, m_reading.GetLimits());
-        layer.gids = ReadLayerData(node, static_cast<size_t>(cells), where);
+        layer.gids = ReadLayerData(node, cells, where);
         m_map.layers.push_back(std::move(layer));
     }
 
@@ -408,26 +398,20 @@ Map ReadJson(std::string_view text, Reading& reading) {
         if (firstGid < 1)
             Fail(map.path + ": tile set " + Quoted(String(node, "name", map.path)) +
                  " has no first id (firstgid) of 1 or more");
-        if (Member(node, "source")) {
-            const std::string source = String(node, "source", map.path + ": a tile set");
-            if (source.empty())
-                Fail(map.path + ": a tile set names no file");
+        if (Member(node, "source"))
             map.tilesets.push_back(
-                LoadExternalTileset(ResolvePath(map.path, source), uint32_t(firstGid), reading));
-        } else {
+                LoadExternalTileset(String(node, "source", map.path + ": a tile set"), reading));
+        else
             map.tilesets.push_back(
                 ReadTilesetObject(node, map.path, map.path + ": tile set", reading));
-            map.tilesets.back().firstGid = uint32_t(firstGid);
-        }
+        map.tilesets.back().firstGid = uint32_t(firstGid);
     }
     JsonMap(map, reading).Layers(Array(doc, "layers", map.path), true, 0);
     return map;
 }
 
-Tileset ReadTsj(std::string_view text, const std::string& path, Reading& reading) {
-    std::string where = path;
-    if (path != reading.MapPath())
-        where += " (tile set of " + reading.MapPath() + ")";
+Tileset ReadTsj(std::string_view text, const std::string& path, const std::string& where,
+                Reading& reading) {
     const json doc = Document(text, where, reading.GetLimits());
     if (!doc.is_object() || (Member(doc, "type") && String(doc, "type", where) != "tileset"))
         Fail(where + ": not a Tiled tile set: its \"type\" is not \"tileset\"");

@@ -82,7 +82,12 @@ std::string Reading::ReadFile(const std::string& path, const std::string& where)
     return text;
 }
 
-void Reading::TakeCells(uint64_t cells, const std::string& where) {
+size_t Reading::TakeCells(int width, int height, const std::string& where) {
+    if (width < 1 || height < 1)
+        Fail(where + ": " + std::to_string(width) + " x " + std::to_string(height) +
+             " cells; both must be at least 1");
+    // Both are ints, so the product cannot overflow 64 bits.
+    const uint64_t cells = uint64_t(width) * uint64_t(height);
     if (cells > m_limits.maxCells)
         Fail(where + ": " + Num(cells) + " cells, more than the limit of " +
              Num(m_limits.maxCells));
@@ -90,6 +95,7 @@ void Reading::TakeCells(uint64_t cells, const std::string& where) {
         Fail(where + ": the tile layers come to more than the limit of " +
              Num(m_limits.maxTotalCells) + " cells");
     m_cells += cells;
+    return static_cast<size_t>(cells);
 }
 
 void Reading::TakeTiles(uint64_t tiles, const std::string& where) {
@@ -164,6 +170,11 @@ std::string Quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
 
+void CheckDepth(int depth, const Limits& limits, const std::string& where, const char* what) {
+    if (depth > limits.maxDepth)
+        Fail(where + ": " + what + " nest more than " + std::to_string(limits.maxDepth) + " deep");
+}
+
 void CheckMapHeader(const Map& map, const std::string& orientation, bool infinite,
                     const Limits& limits) {
     const std::string& path = map.path;
@@ -182,7 +193,6 @@ void CheckMapHeader(const Map& map, const std::string& orientation, bool infinit
         Fail(path + ": tiles of " + std::to_string(map.tileWidth) + " x " +
              std::to_string(map.tileHeight) + " pixels; each side must be 1 to " +
              std::to_string(Image::MAX_SIDE));
-    // Both are ints, so the product cannot overflow 64 bits.
     const uint64_t cells = uint64_t(map.width) * uint64_t(map.height);
     if (cells > limits.maxCells)
         Fail(path + ": the map is " + std::to_string(map.width) + " x " +
@@ -239,28 +249,28 @@ std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset) {
     return where;
 }
 
-Tileset ReadTileset(std::string_view text, const std::string& path, uint32_t firstGid,
-                    Reading& reading, const std::string& where) {
-    Tileset tileset;
+Tileset ReadTileset(std::string_view text, const std::string& path, Reading& reading) {
+    std::string where = path;
+    if (path != reading.MapPath())
+        where += " (tile set of " + reading.MapPath() + ")";
     switch (Sniff(text)) {
     case Format::Xml:
-        tileset = ReadTsx(text, path, reading);
-        break;
+        return ReadTsx(text, path, where, reading);
     case Format::Json:
-        tileset = ReadTsj(text, path, reading);
-        break;
+        return ReadTsj(text, path, where, reading);
     case Format::Other:
-        Fail(where + ": neither a TSX (XML) nor a JSON tile set");
+        break;
     }
-    tileset.firstGid = firstGid;
-    return tileset;
+    Fail(where + ": neither a TSX (XML) nor a JSON tile set");
 }
 
-Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading) {
+Tileset LoadExternalTileset(const std::string& source, Reading& reading) {
+    if (source.empty())
+        Fail(reading.MapPath() + ": a tile set names no file");
+    const std::string path = ResolvePath(reading.MapPath(), source);
     const std::string text =
         reading.ReadFile(path, reading.MapPath() + ": tile set file " + Quoted(path));
-    return ReadTileset(text, path, firstGid, reading,
-                       path + " (tile set of " + reading.MapPath() + ")");
+    return ReadTileset(text, path, reading);
 }
 
 namespace {

@@ -182,7 +182,9 @@ Map Load(const std::string& path, const Limits& limits) {
 
 Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits) {
     Reading reading(path, limits);
-    return ReadTileset(text, path, 1, reading, path);
+    Tileset tileset = ReadTileset(text, path, reading);
+    tileset.firstGid = 1;
+    return tileset;
 }
 
 } // namespace Engine::Tiled

@@ -73,10 +73,8 @@ std::string ClassOf(xml_node node) {
 
 Properties ReadProperties(xml_node node, const std::string& where, int depth,
                           const Limits& limits) {
+    CheckDepth(depth, limits, where, "class properties");
     Properties properties;
-    if (depth > limits.maxDepth)
-        Fail(where + ": class properties nest more than " + std::to_string(limits.maxDepth) +
-             " deep");
     for (xml_node p : node.children("property")) {
         Property property;
         property.name = Text(p, "name");
@@ -215,9 +213,7 @@ public:
             } else if (Is(node, "group")) {
                 const std::string name = Text(node, "name");
                 const std::string where = path + ": group " + Quoted(name);
-                if (depth >= m_reading.GetLimits().maxDepth)
-                    Fail(where + ": groups nest more than " +
-                         std::to_string(m_reading.GetLimits().maxDepth) + " deep");
+                CheckDepth(depth + 1, m_reading.GetLimits(), where, "groups");
                 const bool shown = visible && Bool(node, "visible", true, where);
                 if (shown)
                     NoteLayerLooks(node, where, "group " + Quoted(name), m_reading);
@@ -236,18 +232,14 @@ private:
         layer.visible = visible && Bool(node, "visible", true, where);
         layer.width = Int(node, "width", m_map.width, where);
         layer.height = Int(node, "height", m_map.height, where);
-        if (layer.width < 1 || layer.height < 1)
-            Fail(where + ": " + std::to_string(layer.width) + " x " + std::to_string(layer.height) +
-                 " cells; both must be at least 1");
-        const uint64_t cells = uint64_t(layer.width) * uint64_t(layer.height);
-        m_reading.TakeCells(cells, where);
+        const size_t cells = m_reading.TakeCells(layer.width, layer.height, where);
         if (layer.visible)
             NoteLayerLooks(node, where, "layer " + Quoted(layer.name), m_reading);
         layer.properties = PropertiesOf(node, where, m_reading.GetLimits());
         const xml_node data = node.child("data");
         if (!data)
             Fail(where + ": it has no data");
-        layer.gids = ReadLayerData(data, static_cast<size_t>(cells), where);
+        layer.gids = ReadLayerData(data, cells, where);
         m_map.layers.push_back(std::move(layer));
     }
 
@@ -321,25 +313,19 @@ Map ReadTmx(std::string_view text, Reading& reading) {
         if (firstGid < 1)
             Fail(map.path + ": tile set " + Quoted(Text(node, "name")) +
                  " has no first id (firstgid) of 1 or more");
-        if (const pugi::xml_attribute source = node.attribute("source")) {
-            if (std::string_view(source.value()).empty())
-                Fail(map.path + ": a tile set names no file");
-            map.tilesets.push_back(LoadExternalTileset(ResolvePath(map.path, source.value()),
-                                                       uint32_t(firstGid), reading));
-        } else {
+        if (const pugi::xml_attribute source = node.attribute("source"))
+            map.tilesets.push_back(LoadExternalTileset(source.value(), reading));
+        else
             map.tilesets.push_back(
                 ReadTilesetNode(node, map.path, map.path + ": tile set", reading));
-            map.tilesets.back().firstGid = uint32_t(firstGid);
-        }
+        map.tilesets.back().firstGid = uint32_t(firstGid);
     }
     TmxMap(map, reading).Layers(root, true, 0);
     return map;
 }
 
-Tileset ReadTsx(std::string_view text, const std::string& path, Reading& reading) {
-    std::string where = path;
-    if (path != reading.MapPath())
-        where += " (tile set of " + reading.MapPath() + ")";
+Tileset ReadTsx(std::string_view text, const std::string& path, const std::string& where,
+                Reading& reading) {
     const pugi::xml_document doc = Document(text, where);
     const xml_node root = doc.document_element();
     if (!Is(root, "tileset"))
