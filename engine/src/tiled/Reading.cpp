@@ -275,37 +275,32 @@ Tileset LoadExternalTileset(const std::string& source, Reading& reading) {
 
 namespace {
 
-// The tile sets in the order of their first ids, for finding a gid's.
-class GidTable {
+// Whether a tile set holds a global id, as Map::Resolve finds it, for every
+// cell of a map: neighbouring cells mostly come from one tile set, so the
+// ids of the last one found are tried first.
+class HeldIds {
 public:
-    explicit GidTable(const Map& map) : m_map(map) {}
+    explicit HeldIds(const Map& map) : m_map(map) {}
 
-    // The tile set holding id (flags cleared), or -1.
-    long Find(uint32_t id) {
+    bool Held(uint32_t gid) {
+        const uint32_t id = gid & GID_MASK;
         if (id >= m_lo && id < m_hi)
-            return m_last;
-        const auto& sets = m_map.tilesets;
-        // The last tile set whose first id is not above id, as Tiled finds it.
-        auto it = std::upper_bound(sets.begin(), sets.end(), id,
-                                   [](uint32_t v, const Tileset& t) { return v < t.firstGid; });
-        if (it == sets.begin())
-            return -1;
-        --it;
-        if (uint64_t(id) - it->firstGid >= uint64_t(it->tileCount))
-            return -1;
-        m_last = it - sets.begin();
-        m_lo = it->firstGid;
+            return true;
+        const std::optional<TileRef> ref = m_map.Resolve(gid);
+        if (!ref)
+            return false;
+        const Tileset& ts = m_map.tilesets[ref->tileset];
+        m_lo = ts.firstGid;
         // Up to the next tile set's first id, should the two overlap.
-        uint64_t hi = uint64_t(it->firstGid) + uint64_t(it->tileCount);
-        if (it + 1 != sets.end())
-            hi = std::min<uint64_t>(hi, (it + 1)->firstGid);
+        uint64_t hi = uint64_t(ts.firstGid) + uint64_t(ts.tileCount);
+        if (ref->tileset + 1 < m_map.tilesets.size())
+            hi = std::min<uint64_t>(hi, m_map.tilesets[ref->tileset + 1].firstGid);
         m_hi = uint32_t(std::min<uint64_t>(hi, uint64_t(GID_MASK) + 1));
-        return m_last;
+        return true;
     }
 
 private:
     const Map& m_map;
-    long m_last = -1;
     uint32_t m_lo = 1, m_hi = 1;
 };
 
@@ -340,17 +335,16 @@ void FinishMap(Map& map, Reading& reading) {
         previous = ts.firstGid;
     }
 
-    GidTable table(map);
+    HeldIds held(map);
     const bool square = map.tileWidth == map.tileHeight;
     for (const TileLayer& layer : map.layers) {
         uint32_t flags = 0;
         for (size_t i = 0; i < layer.gids.size(); ++i) {
             const uint32_t gid = layer.gids[i];
-            const uint32_t id = gid & GID_MASK;
-            if (id == 0)
+            if ((gid & GID_MASK) == 0)
                 continue;
             flags |= gid;
-            if (table.Find(id) < 0)
+            if (!held.Held(gid))
                 Fail(map.path + ": layer " + Quoted(layer.name) + ": the cell at column " +
                      std::to_string(i % size_t(layer.width)) + ", row " +
                      std::to_string(i / size_t(layer.width)) + " holds tile id " + GidText(gid) +
@@ -366,7 +360,7 @@ void FinishMap(Map& map, Reading& reading) {
     }
     for (const ObjectGroup& group : map.objectGroups)
         for (const Object& object : group.objects)
-            if ((object.gid & GID_MASK) != 0 && table.Find(object.gid & GID_MASK) < 0)
+            if ((object.gid & GID_MASK) != 0 && !held.Held(object.gid))
                 Fail(map.path + ": object layer " + Quoted(group.name) + ": object " +
                      std::to_string(object.id) + " shows tile id " + GidText(object.gid) +
                      ", which no tile set of the map holds");
