@@ -353,6 +353,15 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                   {"object 4", "x \"1,5\" is not a number"});
     ExpectRefused(Tmx(kTileset + R"(<objectgroup name="o"><object id="5" gid="9"/></objectgroup>)"),
                   "o.tmx", {"object layer \"o\": object 5 shows tile id 9"});
+    // A tile object's id is a whole number from 0 that fits 32 bits, flags and all.
+    for (const char* gid : {"-1", "+1", " 1", "1x", "", "4294967296"})
+        ExpectRefused(Tmx(R"(<objectgroup name="o"><object id="6" gid=")" + std::string(gid) +
+                          R"("/></objectgroup>)"),
+                      "o.tmx", {"object 6: gid \"" + std::string(gid) + "\" is not a tile number"});
+    for (const char* gid : {"-1", "1.5", "\"1\"", "4294967296"})
+        ExpectRefused(Json("", R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":6,"gid":)" +
+                                   std::string(gid) + "}]}]"),
+                      "o.tmj", {"object 6: gid " + std::string(gid) + " is not a tile number"});
     ExpectRefused(
         Json(
             "",

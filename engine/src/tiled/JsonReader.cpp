@@ -1,6 +1,7 @@
 // JSON maps (.tmj) and tile sets (.tsj), on nlohmann json.
 
 #include <cmath>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -60,31 +61,35 @@ int Int(const json& object, const char* key, int fallback, const std::string& wh
     Fail(where + ": " + key + " " + v->dump() + " is not a whole number");
 }
 
+// The member, or null; refused when is() says it is not of its kind, with
+// `refusal` at the end of the message.
+const json* Typed(const json& object, const char* key, bool (json::*is)() const noexcept,
+                  const char* refusal, const std::string& where) {
+    const json* v = Member(object, key);
+    if (v && !(v->*is)())
+        Fail(where + ": " + key + " " + v->dump() + " " + refusal);
+    return v;
+}
+
 double Double(const json& object, const char* key, double fallback, const std::string& where) {
-    const json* v = Member(object, key);
-    if (!v)
-        return fallback;
-    if (!v->is_number())
-        Fail(where + ": " + key + " " + v->dump() + " is not a number");
-    return v->get<double>();
+    const json* v = Typed(object, key, &json::is_number, "is not a number", where);
+    return v ? v->get<double>() : fallback;
 }
-
 bool Bool(const json& object, const char* key, bool fallback, const std::string& where) {
-    const json* v = Member(object, key);
-    if (!v)
-        return fallback;
-    if (!v->is_boolean())
-        Fail(where + ": " + key + " " + v->dump() + " is neither true nor false");
-    return v->get<bool>();
+    const json* v = Typed(object, key, &json::is_boolean, "is neither true nor false", where);
+    return v ? v->get<bool>() : fallback;
+}
+std::string String(const json& object, const char* key, const std::string& where) {
+    const json* v = Typed(object, key, &json::is_string, "is not text", where);
+    return v ? v->get<std::string>() : std::string();
 }
 
-std::string String(const json& object, const char* key, const std::string& where) {
-    const json* v = Member(object, key);
-    if (!v)
-        return {};
-    if (!v->is_string())
-        Fail(where + ": " + key + " " + v->dump() + " is not text");
-    return v->get<std::string>();
+// A tile number, flag bits included, or nothing when v is not a whole
+// number from 0 up; the caller checks that it fits 32 bits.
+std::optional<uint64_t> TileNumber(const json& v) {
+    if (v.is_number_unsigned() || (v.is_number_integer() && v.get<int64_t>() >= 0))
+        return v.get<uint64_t>();
+    return std::nullopt;
 }
 
 const json& Array(const json& object, const char* key, const std::string& where) {
@@ -265,12 +270,12 @@ std::vector<uint32_t> ReadLayerData(const json& layer, size_t cells, const std::
     std::vector<uint32_t> gids(cells);
     size_t n = 0;
     for (const json& v : *data) {
-        if (!v.is_number_unsigned() && !(v.is_number_integer() && v.get<int64_t>() >= 0))
+        const std::optional<uint64_t> id = TileNumber(v);
+        if (!id)
             Fail(where + ": cell " + std::to_string(n + 1) + " is not a tile number");
-        const uint64_t id = v.get<uint64_t>();
-        if (id > 0xFFFFFFFFull)
+        if (*id > 0xFFFFFFFFull)
             Fail(where + ": cell " + std::to_string(n + 1) + " is larger than a tile id can be");
-        gids[n++] = static_cast<uint32_t>(id);
+        gids[n++] = static_cast<uint32_t>(*id);
     }
     return gids;
 }
@@ -355,11 +360,10 @@ private:
             object.rotation = Double(o, "rotation", 0.0, at);
             object.visible = Bool(o, "visible", true, at);
             if (const json* gid = Member(o, "gid")) {
-                if (!gid->is_number_integer() ||
-                    (!gid->is_number_unsigned() && gid->get<int64_t>() < 0) ||
-                    gid->get<uint64_t>() > 0xFFFFFFFFull)
+                const std::optional<uint64_t> id = TileNumber(*gid);
+                if (!id || *id > 0xFFFFFFFFull)
                     Fail(at + ": gid " + gid->dump() + " is not a tile number");
-                object.gid = static_cast<uint32_t>(gid->get<uint64_t>());
+                object.gid = static_cast<uint32_t>(*id);
             }
             if (Bool(o, "ellipse", false, at))
                 object.shape = "ellipse";

@@ -123,11 +123,9 @@ void Reading::Note(const std::string& feature, const std::string& where) {
 Format Sniff(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
-            continue;
-        return c == '<' ? Format::Xml : c == '{' ? Format::Json : Format::Other;
-    }
+    for (char c : text)
+        if (!IsSpace(c))
+            return c == '<' ? Format::Xml : c == '{' ? Format::Json : Format::Other;
     return Format::Other;
 }
 
@@ -150,6 +148,13 @@ bool ParseDouble(std::string_view text, double& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end && !text.empty() && std::isfinite(value);
+}
+
+bool ParseGid(std::string_view text, uint32_t& gid) {
+    // from_chars takes no sign, and refuses what does not fit 32 bits.
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, gid);
+    return ec == std::errc() && ptr == end && !text.empty();
 }
 
 bool ParseColor(std::string_view text, uint32_t& argb) {

@@ -52,6 +52,11 @@ private:
     std::vector<std::pair<std::string, std::string>> m_notes;
 };
 
+// White space as XML and JSON both have it.
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
 enum class Format { Xml, Json, Other };
 // By the first character that is not white space (a byte-order mark skipped).
 Format Sniff(std::string_view text);
@@ -64,6 +69,8 @@ std::string ResolvePath(const std::string& from, const std::string& relative);
 // the range of int; finite decimal numbers.
 bool ParseInt(std::string_view text, int& value);
 bool ParseDouble(std::string_view text, double& value);
+// A global tile id, flag bits included: decimal digits only, up to 2^32 - 1.
+bool ParseGid(std::string_view text, uint32_t& gid);
 // "#rrggbb" or "#aarrggbb" (the # optional), as an ARGB number.
 bool ParseColor(std::string_view text, uint32_t& argb);
 

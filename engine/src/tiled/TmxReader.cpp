@@ -33,36 +33,31 @@ std::string Text(xml_node node, const char* name) {
     return node.attribute(name).value();
 }
 
+bool ParseBool(std::string_view text, bool& value) {
+    value = text == "1" || text == "true";
+    return value || text == "0" || text == "false";
+}
+
+// The attribute as parse reads it, fallback when there is none; `refusal`
+// ends the message of one that parse refuses.
+template <typename T>
+T Attribute(xml_node node, const char* name, T fallback, const std::string& where,
+            bool (*parse)(std::string_view, T&), const char* refusal) {
+    const pugi::xml_attribute a = node.attribute(name);
+    T value = fallback;
+    if (a && !parse(a.value(), value))
+        Fail(where + ": " + name + " " + Quoted(a.value()) + " " + refusal);
+    return value;
+}
+
 int Int(xml_node node, const char* name, int fallback, const std::string& where) {
-    const pugi::xml_attribute a = node.attribute(name);
-    if (!a)
-        return fallback;
-    int value = 0;
-    if (!ParseInt(a.value(), value))
-        Fail(where + ": " + name + " " + Quoted(a.value()) + " is not a whole number");
-    return value;
+    return Attribute(node, name, fallback, where, ParseInt, "is not a whole number");
 }
-
 double Double(xml_node node, const char* name, double fallback, const std::string& where) {
-    const pugi::xml_attribute a = node.attribute(name);
-    if (!a)
-        return fallback;
-    double value = 0.0;
-    if (!ParseDouble(a.value(), value))
-        Fail(where + ": " + name + " " + Quoted(a.value()) + " is not a number");
-    return value;
+    return Attribute(node, name, fallback, where, ParseDouble, "is not a number");
 }
-
 bool Bool(xml_node node, const char* name, bool fallback, const std::string& where) {
-    const pugi::xml_attribute a = node.attribute(name);
-    if (!a)
-        return fallback;
-    const std::string_view v = a.value();
-    if (v == "1" || v == "true")
-        return true;
-    if (v == "0" || v == "false")
-        return false;
-    Fail(where + ": " + name + " " + Quoted(a.value()) + " is neither 0 nor 1");
+    return Attribute(node, name, fallback, where, ParseBool, "is neither 0 nor 1");
 }
 
 // Its class: "class" from Tiled 1.9 on, "type" before.
@@ -179,15 +174,9 @@ std::vector<uint32_t> ReadLayerData(xml_node data, size_t cells, const std::stri
             Fail(where + ": its data holds more than the layer's " + std::to_string(cells) +
                  " cells");
         const pugi::xml_attribute gid = tile.attribute("gid");
-        unsigned long long v = 0;
-        if (gid) {
-            const std::string_view text = gid.value();
-            char* end = nullptr;
-            v = std::strtoull(gid.value(), &end, 10);
-            if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || v > 0xFFFFFFFFull)
-                Fail(where + ": cell " + std::to_string(n + 1) + " is not a tile number");
-        }
-        gids[n++] = static_cast<uint32_t>(v);
+        if (gid && !ParseGid(gid.value(), gids[n]))
+            Fail(where + ": cell " + std::to_string(n + 1) + " is not a tile number");
+        ++n;
     }
     if (n != cells)
         Fail(where + ": its data holds " + std::to_string(n) + " cells; the layer has " +
@@ -270,15 +259,9 @@ private:
             object.height = Double(o, "height", 0.0, at);
             object.rotation = Double(o, "rotation", 0.0, at);
             object.visible = Bool(o, "visible", true, at);
-            if (const pugi::xml_attribute gid = o.attribute("gid")) {
-                const std::string_view text = gid.value();
-                char* end = nullptr;
-                const unsigned long long v = std::strtoull(gid.value(), &end, 10);
-                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' ||
-                    v > 0xFFFFFFFFull)
+            if (const pugi::xml_attribute gid = o.attribute("gid"))
+                if (!ParseGid(gid.value(), object.gid))
                     Fail(at + ": gid " + Quoted(gid.value()) + " is not a tile number");
-                object.gid = static_cast<uint32_t>(v);
-            }
             for (const char* shape : {"ellipse", "point", "polygon", "polyline", "text"})
                 if (o.child(shape))
                     object.shape = shape;
