@@ -12,7 +12,7 @@
 #include "tiled/TiledTestData.h"
 
 using namespace Engine::Tiled;
-using TiledTest::Base64Encode;
+using TiledTest::Base64;
 using TiledTest::Bytes;
 using TiledTest::Pack;
 
@@ -34,7 +34,7 @@ std::string Csv(const std::string& cells) {
 }
 std::string Base64Layer(const std::string& compression, const std::string& bytes) {
     return Layer(R"(<data encoding="base64" compression=")" + compression + R"(">)" +
-                 Base64Encode(bytes) + "</data>");
+                 Base64(bytes) + "</data>");
 }
 std::string Json(const std::string& layers, const std::string& extra = "") {
     return R"({"type":"map","orientation":"orthogonal","width":2,"height":2,"tilewidth":8,)"
@@ -126,7 +126,7 @@ TEST_F(TiledHostile, SizeIsCappedBeforeAnythingIsDecoded) {
         const std::string text = std::string(R"(<map orientation="orthogonal" width=")") + w +
                                  R"(" height=")" + h + R"(" tilewidth="8" tileheight="8">)" +
                                  R"(<layer name="l"><data encoding="base64" compression="zlib">)" +
-                                 Base64Encode(Pack("", "zlib", 1 << 20)) + "</data></layer></map>";
+                                 Base64(Pack("", "zlib", 1 << 20)) + "</data></layer></map>";
         ExpectRefused(text, "big.tmx", {"cells, more than the limit of 16777216"});
     }
     Limits small;
@@ -181,7 +181,7 @@ TEST_F(TiledHostile, LayerDataThatDoesNotFillTheLayerExactly) {
          {"cell 3 is not a tile number"}},
         {Layer(R"(<data><tile/><tile/><tile/></data>)"), {"holds 3 cells"}},
         {Layer(""), {"no data"}},
-        {Layer(R"(<data encoding="base64">)" + Base64Encode(raw.substr(0, 12)) + "</data>"),
+        {Layer(R"(<data encoding="base64">)" + Base64(raw.substr(0, 12)) + "</data>"),
          {"base64 data holds 12 bytes; the layer's 4 cells take 16"}},
         {Layer(R"(<data encoding="base64">AAAA*AAA</data>)"), {"not valid base64"}},
         {Layer(R"(<data encoding="base64">AAAAA</data>)"), {"not valid base64"}},
@@ -214,7 +214,7 @@ TEST_F(TiledHostile, LayerDataThatDoesNotFillTheLayerExactly) {
              {R"("data":[1,1,1,1],"encoding":"base58")", "unknown encoding \"base58\""},
              {R"("encoding":"base64","compression":"lz4","data":"AAAA")", "unknown compression"},
              {R"("encoding":"base64","compression":"zlib","data":")" +
-                  Base64Encode(Pack(raw, "zlib", 1 << 20)) + "\"",
+                  Base64(Pack(raw, "zlib", 1 << 20)) + "\"",
               "holds more than the layer's 4"},
              {R"("encoding":"base64","data":[1])", "not text"},
              {R"("width":2)", "no data"},
