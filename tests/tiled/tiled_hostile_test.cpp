@@ -129,31 +129,21 @@ TEST_F(TiledHostile, SizeIsCappedBeforeAnythingIsDecoded) {
                                  Base64(Pack("", "zlib", 1 << 20)) + "</data></layer></map>";
         ExpectRefused(text, "big.tmx", {"cells, more than the limit of 16777216"});
     }
-    Limits small;
-    small.maxCells = 3;
     ExpectRefused(Tmx(kTileset + Csv("1,1,1,1")), "small.tmx",
-                  {"4 cells, more than the limit of 3"}, small);
+                  {"4 cells, more than the limit of 3"}, {.maxCells = 3});
     // A layer larger than the map counts too.
-    small.maxCells = 1000;
     ExpectRefused(
         Tmx(kTileset +
             R"(<layer name="wide" width="3000" height="3000"><data encoding="csv">1</data></layer>)"),
-        "wide.tmx", {"layer \"wide\"", "9000000 cells"}, small);
-    small = Limits();
-    small.maxTotalCells = 6;
+        "wide.tmx", {"layer \"wide\"", "9000000 cells"}, {.maxCells = 1000});
     ExpectRefused(Tmx(kTileset + Csv("1,1,1,1") + Csv("1,1,1,1")), "two.tmx",
-                  {"layer \"ground\"", "tile layers come to more than the limit of 6"}, small);
-    small = Limits();
-    small.maxTiles = 1;
+                  {"layer \"ground\"", "tile layers come to more than the limit of 6"},
+                  {.maxTotalCells = 6});
     ExpectRefused(Tmx(kTileset), "tiles.tmx", {"tile set \"t\"", "more than the limit of 1 tiles"},
-                  small);
-    small = Limits();
-    small.maxObjects = 1;
+                  {.maxTiles = 1});
     ExpectRefused(Tmx(R"(<objectgroup name="o"><object id="1"/><object id="2"/></objectgroup>)"),
-                  "objects.tmx", {"object layer \"o\"", "limit of 1 objects"}, small);
-    small = Limits();
-    small.maxFileBytes = 100;
-    ExpectRefused(Tmx(kTileset), "long.tmx", {"more than the limit of 100"}, small);
+                  "objects.tmx", {"object layer \"o\"", "limit of 1 objects"}, {.maxObjects = 1});
+    ExpectRefused(Tmx(kTileset), "long.tmx", {"more than the limit of 100"}, {.maxFileBytes = 100});
 }
 
 TEST_F(TiledHostile, LayerDataThatDoesNotFillTheLayerExactly) {
@@ -318,19 +308,16 @@ TEST_F(TiledHostile, FilesAMapNames) {
         ExpectRefused(with(c.source), map, c.parts);
     EXPECT_EQ(Parse(with("ok.tsx"), map).tilesets.at(0).source, dir.File("ok.tsx"));
 
-    Limits small;
-    small.maxFileBytes = ok.size() - 1;
     ExpectRefused(with("ok.tsx"), map,
                   {"ok.tsx\": " + std::to_string(ok.size()) + " bytes, more than the limit"},
-                  small);
+                  {.maxFileBytes = ok.size() - 1});
     // The same file named again and again still adds up.
-    small = Limits();
-    small.maxTotalBytes = 3 * ok.size();
     std::string many;
     for (int i = 0; i < 5; ++i)
         many += R"(<tileset firstgid=")" + std::to_string(i + 1) + R"(" source="ok.tsx"/>)";
     ExpectRefused(Tmx(many), map,
-                  {"come to more than the limit of " + std::to_string(3 * ok.size())}, small);
+                  {"come to more than the limit of " + std::to_string(3 * ok.size())},
+                  {.maxTotalBytes = 3 * ok.size()});
 
     // The map file itself, by Load.
     for (const auto& [path, part] : {std::pair{dir.File("missing.tmx"), "cannot open"},
@@ -359,9 +346,10 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                           R"("/></objectgroup>)"),
                       "o.tmx", {"object 6: gid \"" + std::string(gid) + "\" is not a tile number"});
     for (const char* gid : {"-1", "1.5", "\"1\"", "4294967296"})
-        ExpectRefused(Json("", R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":6,"gid":)" +
-                                   std::string(gid) + "}]}]"),
-                      "o.tmj", {"object 6: gid " + std::string(gid) + " is not a tile number"});
+        ExpectRefused(
+            Json("", R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":6,"gid":)" +
+                         std::string(gid) + "}]}]"),
+            "o.tmj", {"object 6: gid " + std::string(gid) + " is not a tile number"});
     ExpectRefused(
         Json(
             "",
@@ -381,20 +369,16 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                   {"layer \"ground\": opacity \"half\" is not a number"});
 
     // Groups within groups, and JSON deeper than any map.
-    std::string deep;
-    for (int i = 0; i < 40; ++i)
-        deep += "<group name=\"g" + std::to_string(i) + "\">";
-    for (int i = 0; i < 40; ++i)
-        deep += "</group>";
-    ExpectRefused(Tmx(deep), "deep.tmx", {"group \"g32\"", "nest more than 32"});
+    std::string groups, members;
+    for (int i = 0; i < 40; ++i) {
+        groups = "<group name=\"g" + std::to_string(39 - i) + "\">" + groups + "</group>";
+        members = R"(<property name="m" type="class"><properties>)" + members +
+                  "</properties></property>";
+    }
+    ExpectRefused(Tmx(groups), "deep.tmx", {"group \"g32\"", "nest more than 32"});
     std::string nested = std::string(100000, '[') + std::string(100000, ']');
     ExpectRefused(Json("", R"(,"properties":[{"name":"p","value":)" + nested + "}]"), "deep.tmj",
                   {"nested more than"});
-    std::string members;
-    for (int i = 0; i < 40; ++i)
-        members += R"(<property name="m" type="class"><properties>)";
-    for (int i = 0; i < 40; ++i)
-        members += "</properties></property>";
     ExpectRefused(Tmx("<properties>" + members + "</properties>"), "deep.tmx",
                   {"class properties nest more than 32"});
 }
