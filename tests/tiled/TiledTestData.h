@@ -18,6 +18,7 @@
 
 #include <engine/tiled/TiledMap.h>
 
+#include "../../bench/LevelGen.h"
 #include "support/RenderImages.h"
 
 namespace TiledTest {
@@ -75,23 +76,8 @@ private:
     EngineTest::TempDir m_dir;
 };
 
-inline std::string Base64Encode(const std::string& bytes) {
-    static const char* alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t v = uint32_t(uint8_t(bytes[i])) << 16;
-        if (i + 1 < bytes.size())
-            v |= uint32_t(uint8_t(bytes[i + 1])) << 8;
-        if (i + 2 < bytes.size())
-            v |= uint8_t(bytes[i + 2]);
-        out += alphabet[(v >> 18) & 63];
-        out += alphabet[(v >> 12) & 63];
-        out += i + 1 < bytes.size() ? alphabet[(v >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[v & 63] : '=';
-    }
-    return out;
-}
+// The benchmarks' encoder: what Tiled writes, padding included.
+using BenchLevel::Base64;
 
 // Little-endian ids, as the layer data holds them.
 inline std::string Bytes(const std::vector<uint32_t>& ids) {
@@ -180,7 +166,7 @@ inline std::string Reencode(const std::string& tmx, const std::string& encoding,
         } else {
             out += "<data encoding=\"base64\"" +
                    (compression.empty() ? "" : " compression=\"" + compression + "\"") + ">\n   " +
-                   Base64Encode(Pack(Bytes(ids), compression)) + "\n  ";
+                   Base64(Pack(Bytes(ids), compression)) + "\n  ";
         }
         at = end;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "tiled/TiledTestData.h"
 
@@ -25,22 +26,24 @@ void ExpectSameProperties(const Properties& a, const Properties& b, const std::s
     }
 }
 
+// Fields two reads must agree on, as tuples: a failure prints both.
+auto Sheet(const Tileset& s) {
+    return std::tie(s.tileCount, s.columns, s.margin, s.spacing, s.imagePath);
+}
+auto Placed(const Object& o) {
+    return std::tie(o.id, o.name, o.className, o.shape, o.gid, o.x, o.y, o.width, o.height);
+}
+
 void ExpectSameMap(const Map& a, const Map& b) {
     const std::string where = b.path;
-    EXPECT_EQ(a.width, b.width) << where;
-    EXPECT_EQ(a.height, b.height) << where;
-    EXPECT_EQ(a.tileWidth, b.tileWidth) << where;
+    EXPECT_EQ(std::tie(a.width, a.height, a.tileWidth), std::tie(b.width, b.height, b.tileWidth))
+        << where;
     ExpectSameProperties(a.properties, b.properties, where);
     ASSERT_EQ(a.tilesets.size(), b.tilesets.size()) << where;
     for (size_t i = 0; i < a.tilesets.size(); ++i) {
         const Tileset &s = a.tilesets[i], &t = b.tilesets[i];
-        EXPECT_EQ(s.name, t.name) << where;
-        EXPECT_EQ(s.firstGid, t.firstGid) << where;
-        EXPECT_EQ(s.tileCount, t.tileCount) << where;
-        EXPECT_EQ(s.columns, t.columns) << where;
-        EXPECT_EQ(s.margin, t.margin) << where;
-        EXPECT_EQ(s.spacing, t.spacing) << where;
-        EXPECT_EQ(s.imagePath, t.imagePath) << where;
+        EXPECT_EQ(std::tie(s.name, s.firstGid), std::tie(t.name, t.firstGid)) << where;
+        EXPECT_EQ(Sheet(s), Sheet(t)) << where;
         ASSERT_EQ(s.tiles.size(), t.tiles.size()) << where;
         for (const auto& [id, info] : s.tiles) {
             ASSERT_NE(t.FindTile(id), nullptr) << where << " tile " << id;
@@ -51,10 +54,9 @@ void ExpectSameMap(const Map& a, const Map& b) {
     ASSERT_EQ(a.layers.size(), b.layers.size()) << where;
     for (size_t i = 0; i < a.layers.size(); ++i) {
         const TileLayer &l = a.layers[i], &m = b.layers[i];
-        EXPECT_EQ(l.name, m.name) << where;
-        EXPECT_EQ(l.id, m.id) << where;
-        EXPECT_EQ(l.visible, m.visible) << where << " " << l.name;
-        EXPECT_EQ(l.gids, m.gids) << where << " " << l.name;
+        EXPECT_EQ(std::tie(l.name, l.id, l.visible, l.gids),
+                  std::tie(m.name, m.id, m.visible, m.gids))
+            << where << " " << l.name;
         ExpectSameProperties(l.properties, m.properties, where);
     }
     ASSERT_EQ(a.objectGroups.size(), b.objectGroups.size()) << where;
@@ -62,15 +64,7 @@ void ExpectSameMap(const Map& a, const Map& b) {
         ASSERT_EQ(a.objectGroups[i].objects.size(), b.objectGroups[i].objects.size()) << where;
         for (size_t k = 0; k < a.objectGroups[i].objects.size(); ++k) {
             const Object &o = a.objectGroups[i].objects[k], &p = b.objectGroups[i].objects[k];
-            EXPECT_EQ(o.id, p.id) << where;
-            EXPECT_EQ(o.name, p.name) << where;
-            EXPECT_EQ(o.className, p.className) << where;
-            EXPECT_EQ(o.shape, p.shape) << where;
-            EXPECT_EQ(o.gid, p.gid) << where;
-            EXPECT_EQ(o.x, p.x) << where;
-            EXPECT_EQ(o.y, p.y) << where;
-            EXPECT_EQ(o.width, p.width) << where;
-            EXPECT_EQ(o.height, p.height) << where;
+            EXPECT_EQ(Placed(o), Placed(p)) << where;
             ExpectSameProperties(o.properties, p.properties, where);
         }
     }
@@ -108,12 +102,11 @@ TEST_P(TiledExport, TiledsOwnOutputReadsToTheSameMap) {
     }
 }
 
+using Encoding = std::pair<std::string, std::string>;
 INSTANTIATE_TEST_SUITE_P(Encodings, TiledExport,
-                         testing::Values(std::pair<std::string, std::string>{"csv", ""},
-                                         std::pair<std::string, std::string>{"base64", ""},
-                                         std::pair<std::string, std::string>{"base64", "zlib"},
-                                         std::pair<std::string, std::string>{"base64", "gzip"},
-                                         std::pair<std::string, std::string>{"base64", "zstd"}),
+                         testing::Values(Encoding{"csv", ""}, Encoding{"base64", ""},
+                                         Encoding{"base64", "zlib"}, Encoding{"base64", "gzip"},
+                                         Encoding{"base64", "zstd"}),
                          [](const auto& info) { return info.param.first + info.param.second; });
 
 TEST_F(TiledExport, TileSetsTiledWritesAsJsonReadAsTheirTsx) {
@@ -124,11 +117,7 @@ TEST_F(TiledExport, TileSetsTiledWritesAsJsonReadAsTheirTsx) {
     const Tileset fromTsx =
         ParseTileset(TiledTest::ReadText(copy.File("marks.tsx")), copy.File("marks.tsx"));
     const Tileset fromTsj = ParseTileset(tsj, copy.File("marks.tsj"));
-    EXPECT_EQ(fromTsj.columns, fromTsx.columns);
-    EXPECT_EQ(fromTsj.tileCount, fromTsx.tileCount);
-    EXPECT_EQ(fromTsj.margin, fromTsx.margin);
-    EXPECT_EQ(fromTsj.spacing, fromTsx.spacing);
-    EXPECT_EQ(fromTsj.imagePath, fromTsx.imagePath);
+    EXPECT_EQ(Sheet(fromTsj), Sheet(fromTsx));
     EXPECT_EQ(fromTsj.tiles, fromTsx.tiles);
     // The rich map naming the TSJ instead, and Tiled's JSON of that map.
     std::string text = TiledTest::ReadText(copy.File("rich.tmx"));

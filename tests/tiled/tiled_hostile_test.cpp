@@ -12,7 +12,7 @@
 #include "tiled/TiledTestData.h"
 
 using namespace Engine::Tiled;
-using TiledTest::Base64Encode;
+using TiledTest::Base64;
 using TiledTest::Bytes;
 using TiledTest::Pack;
 
@@ -34,7 +34,7 @@ std::string Csv(const std::string& cells) {
 }
 std::string Base64Layer(const std::string& compression, const std::string& bytes) {
     return Layer(R"(<data encoding="base64" compression=")" + compression + R"(">)" +
-                 Base64Encode(bytes) + "</data>");
+                 Base64(bytes) + "</data>");
 }
 std::string Json(const std::string& layers, const std::string& extra = "") {
     return R"({"type":"map","orientation":"orthogonal","width":2,"height":2,"tilewidth":8,)"
@@ -109,6 +109,10 @@ TEST_F(TiledHostile, MapsThatAreNotFiniteOrthogonalGrids) {
         {"{\"type\":\"tileset\"}", {"not a Tiled map"}},
         {"{\"type\":\"map\"", {"not valid JSON"}},
         {"{\"type\":\"map\",\"width\":\"2\"}", {"width \"2\" is not a whole number"}},
+        // Far outside an int: refused without ever being cast to one.
+        {"{\"type\":\"map\",\"width\":1e300}", {"width 1e+300 is not a whole number"}},
+        {"{\"type\":\"map\",\"width\":-1e19}", {"is not a whole number"}},
+        {"{\"type\":\"map\",\"width\":2147483648.0}", {"is not a whole number"}},
     };
     for (const Case& c : cases)
         ExpectRefused(c.text, map, c.parts);
@@ -122,34 +126,24 @@ TEST_F(TiledHostile, SizeIsCappedBeforeAnythingIsDecoded) {
         const std::string text = std::string(R"(<map orientation="orthogonal" width=")") + w +
                                  R"(" height=")" + h + R"(" tilewidth="8" tileheight="8">)" +
                                  R"(<layer name="l"><data encoding="base64" compression="zlib">)" +
-                                 Base64Encode(Pack("", "zlib", 1 << 20)) + "</data></layer></map>";
+                                 Base64(Pack("", "zlib", 1 << 20)) + "</data></layer></map>";
         ExpectRefused(text, "big.tmx", {"cells, more than the limit of 16777216"});
     }
-    Limits small;
-    small.maxCells = 3;
     ExpectRefused(Tmx(kTileset + Csv("1,1,1,1")), "small.tmx",
-                  {"4 cells, more than the limit of 3"}, small);
+                  {"4 cells, more than the limit of 3"}, {.maxCells = 3});
     // A layer larger than the map counts too.
-    small.maxCells = 1000;
     ExpectRefused(
         Tmx(kTileset +
             R"(<layer name="wide" width="3000" height="3000"><data encoding="csv">1</data></layer>)"),
-        "wide.tmx", {"layer \"wide\"", "9000000 cells"}, small);
-    small = Limits();
-    small.maxTotalCells = 6;
+        "wide.tmx", {"layer \"wide\"", "9000000 cells"}, {.maxCells = 1000});
     ExpectRefused(Tmx(kTileset + Csv("1,1,1,1") + Csv("1,1,1,1")), "two.tmx",
-                  {"layer \"ground\"", "tile layers come to more than the limit of 6"}, small);
-    small = Limits();
-    small.maxTiles = 1;
+                  {"layer \"ground\"", "tile layers come to more than the limit of 6"},
+                  {.maxTotalCells = 6});
     ExpectRefused(Tmx(kTileset), "tiles.tmx", {"tile set \"t\"", "more than the limit of 1 tiles"},
-                  small);
-    small = Limits();
-    small.maxObjects = 1;
+                  {.maxTiles = 1});
     ExpectRefused(Tmx(R"(<objectgroup name="o"><object id="1"/><object id="2"/></objectgroup>)"),
-                  "objects.tmx", {"object layer \"o\"", "limit of 1 objects"}, small);
-    small = Limits();
-    small.maxFileBytes = 100;
-    ExpectRefused(Tmx(kTileset), "long.tmx", {"more than the limit of 100"}, small);
+                  "objects.tmx", {"object layer \"o\"", "limit of 1 objects"}, {.maxObjects = 1});
+    ExpectRefused(Tmx(kTileset), "long.tmx", {"more than the limit of 100"}, {.maxFileBytes = 100});
 }
 
 TEST_F(TiledHostile, LayerDataThatDoesNotFillTheLayerExactly) {
@@ -177,7 +171,7 @@ TEST_F(TiledHostile, LayerDataThatDoesNotFillTheLayerExactly) {
          {"cell 3 is not a tile number"}},
         {Layer(R"(<data><tile/><tile/><tile/></data>)"), {"holds 3 cells"}},
         {Layer(""), {"no data"}},
-        {Layer(R"(<data encoding="base64">)" + Base64Encode(raw.substr(0, 12)) + "</data>"),
+        {Layer(R"(<data encoding="base64">)" + Base64(raw.substr(0, 12)) + "</data>"),
          {"base64 data holds 12 bytes; the layer's 4 cells take 16"}},
         {Layer(R"(<data encoding="base64">AAAA*AAA</data>)"), {"not valid base64"}},
         {Layer(R"(<data encoding="base64">AAAAA</data>)"), {"not valid base64"}},
@@ -210,7 +204,7 @@ TEST_F(TiledHostile, LayerDataThatDoesNotFillTheLayerExactly) {
              {R"("data":[1,1,1,1],"encoding":"base58")", "unknown encoding \"base58\""},
              {R"("encoding":"base64","compression":"lz4","data":"AAAA")", "unknown compression"},
              {R"("encoding":"base64","compression":"zlib","data":")" +
-                  Base64Encode(Pack(raw, "zlib", 1 << 20)) + "\"",
+                  Base64(Pack(raw, "zlib", 1 << 20)) + "\"",
               "holds more than the layer's 4"},
              {R"("encoding":"base64","data":[1])", "not text"},
              {R"("width":2)", "no data"},
@@ -314,19 +308,16 @@ TEST_F(TiledHostile, FilesAMapNames) {
         ExpectRefused(with(c.source), map, c.parts);
     EXPECT_EQ(Parse(with("ok.tsx"), map).tilesets.at(0).source, dir.File("ok.tsx"));
 
-    Limits small;
-    small.maxFileBytes = ok.size() - 1;
     ExpectRefused(with("ok.tsx"), map,
                   {"ok.tsx\": " + std::to_string(ok.size()) + " bytes, more than the limit"},
-                  small);
+                  {.maxFileBytes = ok.size() - 1});
     // The same file named again and again still adds up.
-    small = Limits();
-    small.maxTotalBytes = 3 * ok.size();
     std::string many;
     for (int i = 0; i < 5; ++i)
         many += R"(<tileset firstgid=")" + std::to_string(i + 1) + R"(" source="ok.tsx"/>)";
     ExpectRefused(Tmx(many), map,
-                  {"come to more than the limit of " + std::to_string(3 * ok.size())}, small);
+                  {"come to more than the limit of " + std::to_string(3 * ok.size())},
+                  {.maxTotalBytes = 3 * ok.size()});
 
     // The map file itself, by Load.
     for (const auto& [path, part] : {std::pair{dir.File("missing.tmx"), "cannot open"},
@@ -349,28 +340,45 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                   {"object 4", "x \"1,5\" is not a number"});
     ExpectRefused(Tmx(kTileset + R"(<objectgroup name="o"><object id="5" gid="9"/></objectgroup>)"),
                   "o.tmx", {"object layer \"o\": object 5 shows tile id 9"});
+    // A tile object's id is a whole number from 0 that fits 32 bits, flags and all.
+    for (const char* gid : {"-1", "+1", " 1", "1x", "", "4294967296"})
+        ExpectRefused(Tmx(R"(<objectgroup name="o"><object id="6" gid=")" + std::string(gid) +
+                          R"("/></objectgroup>)"),
+                      "o.tmx", {"object 6: gid \"" + std::string(gid) + "\" is not a tile number"});
+    for (const char* gid : {"-1", "1.5", "\"1\"", "4294967296"})
+        ExpectRefused(
+            Json("", R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":6,"gid":)" +
+                         std::string(gid) + "}]}]"),
+            "o.tmj", {"object 6: gid " + std::string(gid) + " is not a tile number"});
     ExpectRefused(
         Json(
             "",
             R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":2,"template":"p.tj"}]}])"),
         "o.tmj", {"object 2", "template"});
     ExpectRefused(Json(R"({"type":"fancy","name":"f"})"), "o.tmj", {"layer \"f\"", "unknown type"});
+    // How a layer or group looks, when it is not a number, is refused naming
+    // the map too.
+    ExpectRefused(Tmx(kTileset + R"(<layer name="ground" opacity="half">)" +
+                      R"(<data encoding="csv">1,1,1,1</data></layer>)"),
+                  "looks.tmx", {"layer \"ground\": opacity \"half\" is not a number"});
+    ExpectRefused(Tmx(R"(<group name="g" offsetx="left"/>)"), "looks.tmx",
+                  {"group \"g\": offsetx \"left\" is not a number"});
+    ExpectRefused(Tmx(R"(<objectgroup name="o" x="1.5"/>)"), "looks.tmx",
+                  {"object layer \"o\": x \"1.5\" is not a whole number"});
+    ExpectRefused(Json(JsonLayer(R"("opacity":"half","data":[1,1,1,1])")), "looks.tmj",
+                  {"layer \"ground\": opacity \"half\" is not a number"});
 
     // Groups within groups, and JSON deeper than any map.
-    std::string deep;
-    for (int i = 0; i < 40; ++i)
-        deep += "<group name=\"g" + std::to_string(i) + "\">";
-    for (int i = 0; i < 40; ++i)
-        deep += "</group>";
-    ExpectRefused(Tmx(deep), "deep.tmx", {"group \"g32\"", "nest more than 32"});
+    std::string groups, members;
+    for (int i = 0; i < 40; ++i) {
+        groups = "<group name=\"g" + std::to_string(39 - i) + "\">" + groups + "</group>";
+        members = R"(<property name="m" type="class"><properties>)" + members +
+                  "</properties></property>";
+    }
+    ExpectRefused(Tmx(groups), "deep.tmx", {"group \"g32\"", "nest more than 32"});
     std::string nested = std::string(100000, '[') + std::string(100000, ']');
     ExpectRefused(Json("", R"(,"properties":[{"name":"p","value":)" + nested + "}]"), "deep.tmj",
                   {"nested more than"});
-    std::string members;
-    for (int i = 0; i < 40; ++i)
-        members += R"(<property name="m" type="class"><properties>)";
-    for (int i = 0; i < 40; ++i)
-        members += "</properties></property>";
     ExpectRefused(Tmx("<properties>" + members + "</properties>"), "deep.tmx",
                   {"class properties nest more than 32"});
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "tiled/TiledTestData.h"
 
@@ -36,13 +37,17 @@ std::vector<std::string> LayerNames(const Map& map) {
     return names;
 }
 
+std::vector<bool> Visibility(const Map& map) {
+    std::vector<bool> visible;
+    for (const TileLayer& layer : map.layers)
+        visible.push_back(layer.visible);
+    return visible;
+}
+
 TEST(TiledRead, RichMapReadsAsWritten) {
     const Map map = LoadQuietly(kData + "rich.tmx");
-    EXPECT_EQ(map.path, kData + "rich.tmx");
-    EXPECT_EQ(map.width, 16);
-    EXPECT_EQ(map.height, 10);
-    EXPECT_EQ(map.tileWidth, 64);
-    EXPECT_EQ(map.tileHeight, 64);
+    EXPECT_EQ(std::tie(map.path, map.width, map.height, map.tileWidth, map.tileHeight),
+              std::tuple(kData + "rich.tmx", 16, 10, 64, 64));
     EXPECT_TRUE(map.unsupported.empty());
     ASSERT_EQ(map.properties.size(), 3u);
     EXPECT_EQ(*FindProperty(map.properties, "gravity"), Prop("gravity", "float", "9.5"));
@@ -52,38 +57,26 @@ TEST(TiledRead, RichMapReadsAsWritten) {
     // the file that names them.
     ASSERT_EQ(map.tilesets.size(), 2u);
     const Tileset& tiles = map.tilesets[0];
-    EXPECT_EQ(tiles.name, "tiles");
-    EXPECT_EQ(tiles.firstGid, 1u);
-    EXPECT_EQ(tiles.tileCount, 12);
-    EXPECT_EQ(tiles.columns, 4);
-    EXPECT_EQ(tiles.imagePath, kData + "tiles.png");
-    EXPECT_EQ(tiles.source, kData + "rich.tmx");
+    EXPECT_EQ(std::tie(tiles.name, tiles.firstGid, tiles.tileCount, tiles.columns, tiles.imagePath,
+                       tiles.source),
+              std::tuple("tiles", 1u, 12, 4, kData + "tiles.png", kData + "rich.tmx"));
     ASSERT_NE(tiles.FindTile(5), nullptr);
     EXPECT_EQ(tiles.FindTile(5)->className, "updraft");
     EXPECT_EQ(tiles.FindTile(5)->properties, Properties{Prop("force", "float", "-2400")});
     EXPECT_EQ(tiles.FindTile(11)->className, "decoration");
     EXPECT_EQ(tiles.FindTile(0), nullptr);
     const Tileset& marks = map.tilesets[1];
-    EXPECT_EQ(marks.name, "marks");
-    EXPECT_EQ(marks.firstGid, 13u);
-    EXPECT_EQ(marks.tileCount, 6);
-    EXPECT_EQ(marks.columns, 3);
-    EXPECT_EQ(marks.margin, 2);
-    EXPECT_EQ(marks.spacing, 3);
-    EXPECT_EQ(marks.imagePath, kData + "marks.png");
-    EXPECT_EQ(marks.imageWidth, 200);
-    EXPECT_EQ(marks.source, kData + "marks.tsx");
+    EXPECT_EQ(std::tie(marks.name, marks.firstGid, marks.tileCount, marks.columns, marks.margin,
+                       marks.spacing, marks.imagePath, marks.imageWidth, marks.source),
+              std::tuple("marks", 13u, 6, 3, 2, 3, kData + "marks.png", 200, kData + "marks.tsx"));
     EXPECT_EQ(marks.FindTile(0)->properties, Properties{Prop("text", "string", "two\nlines")});
 
     // Groups flattened in drawing order; a hidden group hides what it holds.
     EXPECT_EQ(LayerNames(map),
               (std::vector<std::string>{"ground", "decoration", "front", "hidden", "inside off"}));
-    std::vector<bool> visible;
-    for (const TileLayer& layer : map.layers) {
-        visible.push_back(layer.visible);
+    EXPECT_EQ(Visibility(map), (std::vector<bool>{true, true, true, false, false}));
+    for (const TileLayer& layer : map.layers)
         EXPECT_EQ(layer.gids.size(), 160u);
-    }
-    EXPECT_EQ(visible, (std::vector<bool>{true, true, true, false, false}));
     EXPECT_FALSE(GetBool(map.layers[1].properties, "collides", true));
     EXPECT_TRUE(GetBool(map.layers[0].properties, "collides", true));
     EXPECT_EQ(map.layers[0].At(1, 2), 6u);
@@ -97,13 +90,9 @@ TEST(TiledRead, RichMapReadsAsWritten) {
     ASSERT_EQ(map.objectGroups.size(), 1u);
     const Object* player = map.FindObject("player");
     ASSERT_NE(player, nullptr);
-    EXPECT_EQ(player->id, 1);
-    EXPECT_EQ(player->className, "start");
-    EXPECT_EQ(player->shape, "rectangle");
-    EXPECT_EQ(player->x, 128.0);
-    EXPECT_EQ(player->y, 384.0);
-    EXPECT_EQ(player->width, 64.0);
-    EXPECT_EQ(player->height, 64.0);
+    EXPECT_EQ(std::tie(player->id, player->className, player->shape, player->x, player->y,
+                       player->width, player->height),
+              std::tuple(1, "start", "rectangle", 128.0, 384.0, 64.0, 64.0));
     EXPECT_EQ(player->properties, Properties{Prop("facing", "string", "right")});
     EXPECT_EQ(map.FindObject("sign")->shape, "point");
     EXPECT_EQ(map.FindObject("crate")->gid, 8u | H);
@@ -248,10 +237,7 @@ TEST(TiledRead, VisibilityOfNestedGroupsInBothFormats) {
     for (const auto& [text, path] : {std::pair{tmx, "g.tmx"}, std::pair{json, "g.tmj"}}) {
         const Map map = Parse(text, path);
         EXPECT_EQ(LayerNames(map), (std::vector<std::string>{"a", "b", "c", "d"})) << path;
-        std::vector<bool> visible;
-        for (const TileLayer& l : map.layers)
-            visible.push_back(l.visible);
-        EXPECT_EQ(visible, (std::vector<bool>{false, true, false, true})) << path;
+        EXPECT_EQ(Visibility(map), (std::vector<bool>{false, true, false, true})) << path;
         EXPECT_TRUE(map.objectGroups.at(0).visible);
     }
 }

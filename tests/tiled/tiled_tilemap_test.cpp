@@ -71,15 +71,8 @@ TEST(TiledTileMap, GridsOfLayersIndexTheTilesOfAllSheets) {
     EXPECT_TRUE(ground.flips.empty()); // no cell of it is turned
 
     const LayerGrid deco = GridOf(map, map.layers[1]);
-    using namespace TileFlip;
-    const uint8_t want[8] = {0,
-                             HORIZONTAL,
-                             VERTICAL,
-                             HORIZONTAL | VERTICAL,
-                             DIAGONAL,
-                             DIAGONAL | HORIZONTAL,
-                             DIAGONAL | VERTICAL,
-                             DIAGONAL | HORIZONTAL | VERTICAL};
+    constexpr uint8_t H = TileFlip::HORIZONTAL, V = TileFlip::VERTICAL, D = TileFlip::DIAGONAL;
+    const uint8_t want[8] = {0, H, V, H | V, D, D | H, D | V, D | H | V};
     for (size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(deco.tiles[1 + i][1], 12) << i; // marks tile 0
         EXPECT_EQ(deco.flips[1 + i][1], want[i]) << i;

@@ -1,5 +1,8 @@
 // JSON maps (.tmj) and tile sets (.tsj), on nlohmann json.
 
+#include <cmath>
+#include <optional>
+
 #include <nlohmann/json.hpp>
 
 #include "tiled/LayerData.h"
@@ -50,38 +53,43 @@ int Int(const json& object, const char* key, int fallback, const std::string& wh
                 : (v->get<int64_t>() >= INT32_MIN && v->get<int64_t>() <= INT32_MAX))
             return static_cast<int>(v->get<int64_t>());
     } else if (v->is_number_float()) {
+        // The range first: casting a double that does not fit is undefined.
         const double d = v->get<double>();
-        if (d == static_cast<double>(static_cast<long long>(d)) && d >= INT32_MIN && d <= INT32_MAX)
+        if (d >= INT32_MIN && d <= INT32_MAX && d == std::trunc(d))
             return static_cast<int>(d);
     }
     Fail(where + ": " + key + " " + v->dump() + " is not a whole number");
 }
 
+// The member, or null; refused when is() says it is not of its kind, with
+// `refusal` at the end of the message.
+const json* Typed(const json& object, const char* key, bool (json::*is)() const noexcept,
+                  const char* refusal, const std::string& where) {
+    const json* v = Member(object, key);
+    if (v && !(v->*is)())
+        Fail(where + ": " + key + " " + v->dump() + " " + refusal);
+    return v;
+}
+
 double Double(const json& object, const char* key, double fallback, const std::string& where) {
-    const json* v = Member(object, key);
-    if (!v)
-        return fallback;
-    if (!v->is_number())
-        Fail(where + ": " + key + " " + v->dump() + " is not a number");
-    return v->get<double>();
+    const json* v = Typed(object, key, &json::is_number, "is not a number", where);
+    return v ? v->get<double>() : fallback;
 }
-
 bool Bool(const json& object, const char* key, bool fallback, const std::string& where) {
-    const json* v = Member(object, key);
-    if (!v)
-        return fallback;
-    if (!v->is_boolean())
-        Fail(where + ": " + key + " " + v->dump() + " is neither true nor false");
-    return v->get<bool>();
+    const json* v = Typed(object, key, &json::is_boolean, "is neither true nor false", where);
+    return v ? v->get<bool>() : fallback;
+}
+std::string String(const json& object, const char* key, const std::string& where) {
+    const json* v = Typed(object, key, &json::is_string, "is not text", where);
+    return v ? v->get<std::string>() : std::string();
 }
 
-std::string String(const json& object, const char* key, const std::string& where) {
-    const json* v = Member(object, key);
-    if (!v)
-        return {};
-    if (!v->is_string())
-        Fail(where + ": " + key + " " + v->dump() + " is not text");
-    return v->get<std::string>();
+// A tile number, flag bits included, or nothing when v is not a whole
+// number from 0 up; the caller checks that it fits 32 bits.
+std::optional<uint64_t> TileNumber(const json& v) {
+    if (v.is_number_unsigned() || (v.is_number_integer() && v.get<int64_t>() >= 0))
+        return v.get<uint64_t>();
+    return std::nullopt;
 }
 
 const json& Array(const json& object, const char* key, const std::string& where) {
@@ -126,9 +134,7 @@ Properties Members(const json& object, const std::string& where, int depth, cons
 
 Properties ReadProperties(const json& list, const std::string& where, int depth,
                           const Limits& limits) {
-    if (depth > limits.maxDepth)
-        Fail(where + ": class properties nest more than " + std::to_string(limits.maxDepth) +
-             " deep");
+    CheckDepth(depth, limits, where, "class properties");
     // Before Tiled 1.2 properties were one object, name to value.
     if (list.is_object())
         return Members(list, where, depth, limits);
@@ -155,9 +161,7 @@ Properties ReadProperties(const json& list, const std::string& where, int depth,
 
 // A class value's members, or the old form of properties: name to value.
 Properties Members(const json& object, const std::string& where, int depth, const Limits& limits) {
-    if (depth > limits.maxDepth)
-        Fail(where + ": class properties nest more than " + std::to_string(limits.maxDepth) +
-             " deep");
+    CheckDepth(depth, limits, where, "class properties");
     Properties properties;
     for (const auto& [name, value] : object.items()) {
         Property property;
@@ -266,12 +270,12 @@ std::vector<uint32_t> ReadLayerData(const json& layer, size_t cells, const std::
     std::vector<uint32_t> gids(cells);
     size_t n = 0;
     for (const json& v : *data) {
-        if (!v.is_number_unsigned() && !(v.is_number_integer() && v.get<int64_t>() >= 0))
+        const std::optional<uint64_t> id = TileNumber(v);
+        if (!id)
             Fail(where + ": cell " + std::to_string(n + 1) + " is not a tile number");
-        const uint64_t id = v.get<uint64_t>();
-        if (id > 0xFFFFFFFFull)
+        if (*id > 0xFFFFFFFFull)
             Fail(where + ": cell " + std::to_string(n + 1) + " is larger than a tile id can be");
-        gids[n++] = static_cast<uint32_t>(id);
+        gids[n++] = static_cast<uint32_t>(*id);
     }
     return gids;
 }
@@ -296,9 +300,7 @@ public:
                     m_reading.Note("image layers", "image layer " + Quoted(name));
             } else if (type == "group") {
                 const std::string where = m_map.path + ": group " + Quoted(name);
-                if (depth >= m_reading.GetLimits().maxDepth)
-                    Fail(where + ": groups nest more than " +
-                         std::to_string(m_reading.GetLimits().maxDepth) + " deep");
+                CheckDepth(depth + 1, m_reading.GetLimits(), where, "groups");
                 const bool shown = visible && Bool(layer, "visible", true, where);
                 if (shown)
                     NoteLayerLooks(layer, where, "group " + Quoted(name), m_reading);
@@ -320,15 +322,11 @@ private:
         layer.visible = visible && Bool(node, "visible", true, where);
         layer.width = Int(node, "width", m_map.width, where);
         layer.height = Int(node, "height", m_map.height, where);
-        if (layer.width < 1 || layer.height < 1)
-            Fail(where + ": " + std::to_string(layer.width) + " x " + std::to_string(layer.height) +
-                 " cells; both must be at least 1");
-        const uint64_t cells = uint64_t(layer.width) * uint64_t(layer.height);
-        m_reading.TakeCells(cells, where);
+        const size_t cells = m_reading.TakeCells(layer.width, layer.height, where);
         if (layer.visible)
             NoteLayerLooks(node, where, "layer " + Quoted(layer.name), m_reading);
         layer.properties = PropertiesOf(node, where, m_reading.GetLimits());
-        layer.gids = ReadLayerData(node, static_cast<size_t>(cells), where);
+        layer.gids = ReadLayerData(node, cells, where);
         m_map.layers.push_back(std::move(layer));
     }
 
@@ -362,11 +360,10 @@ private:
             object.rotation = Double(o, "rotation", 0.0, at);
             object.visible = Bool(o, "visible", true, at);
             if (const json* gid = Member(o, "gid")) {
-                if (!gid->is_number_integer() ||
-                    (!gid->is_number_unsigned() && gid->get<int64_t>() < 0) ||
-                    gid->get<uint64_t>() > 0xFFFFFFFFull)
+                const std::optional<uint64_t> id = TileNumber(*gid);
+                if (!id || *id > 0xFFFFFFFFull)
                     Fail(at + ": gid " + gid->dump() + " is not a tile number");
-                object.gid = static_cast<uint32_t>(gid->get<uint64_t>());
+                object.gid = static_cast<uint32_t>(*id);
             }
             if (Bool(o, "ellipse", false, at))
                 object.shape = "ellipse";
@@ -405,26 +402,20 @@ Map ReadJson(std::string_view text, Reading& reading) {
         if (firstGid < 1)
             Fail(map.path + ": tile set " + Quoted(String(node, "name", map.path)) +
                  " has no first id (firstgid) of 1 or more");
-        if (Member(node, "source")) {
-            const std::string source = String(node, "source", map.path + ": a tile set");
-            if (source.empty())
-                Fail(map.path + ": a tile set names no file");
+        if (Member(node, "source"))
             map.tilesets.push_back(
-                LoadExternalTileset(ResolvePath(map.path, source), uint32_t(firstGid), reading));
-        } else {
+                LoadExternalTileset(String(node, "source", map.path + ": a tile set"), reading));
+        else
             map.tilesets.push_back(
                 ReadTilesetObject(node, map.path, map.path + ": tile set", reading));
-            map.tilesets.back().firstGid = uint32_t(firstGid);
-        }
+        map.tilesets.back().firstGid = uint32_t(firstGid);
     }
     JsonMap(map, reading).Layers(Array(doc, "layers", map.path), true, 0);
     return map;
 }
 
-Tileset ReadTsj(std::string_view text, const std::string& path, Reading& reading) {
-    std::string where = path;
-    if (path != reading.MapPath())
-        where += " (tile set of " + reading.MapPath() + ")";
+Tileset ReadTsj(std::string_view text, const std::string& path, const std::string& where,
+                Reading& reading) {
     const json doc = Document(text, where, reading.GetLimits());
     if (!doc.is_object() || (Member(doc, "type") && String(doc, "type", where) != "tileset"))
         Fail(where + ": not a Tiled tile set: its \"type\" is not \"tileset\"");

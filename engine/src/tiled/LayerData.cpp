@@ -10,16 +10,14 @@
 
 #include <engine/tiled/TiledMap.h>
 
+#include "tiled/Reading.h"
+
 namespace Engine::Tiled::Detail {
 
 namespace {
 
 [[noreturn]] void Fail(const std::string& where, const std::string& reason) {
     throw MapError(where + ": " + reason);
-}
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 std::string Count(size_t n) {

@@ -82,7 +82,12 @@ std::string Reading::ReadFile(const std::string& path, const std::string& where)
     return text;
 }
 
-void Reading::TakeCells(uint64_t cells, const std::string& where) {
+size_t Reading::TakeCells(int width, int height, const std::string& where) {
+    if (width < 1 || height < 1)
+        Fail(where + ": " + std::to_string(width) + " x " + std::to_string(height) +
+             " cells; both must be at least 1");
+    // Both are ints, so the product cannot overflow 64 bits.
+    const uint64_t cells = uint64_t(width) * uint64_t(height);
     if (cells > m_limits.maxCells)
         Fail(where + ": " + Num(cells) + " cells, more than the limit of " +
              Num(m_limits.maxCells));
@@ -90,6 +95,7 @@ void Reading::TakeCells(uint64_t cells, const std::string& where) {
         Fail(where + ": the tile layers come to more than the limit of " +
              Num(m_limits.maxTotalCells) + " cells");
     m_cells += cells;
+    return static_cast<size_t>(cells);
 }
 
 void Reading::TakeTiles(uint64_t tiles, const std::string& where) {
@@ -117,11 +123,9 @@ void Reading::Note(const std::string& feature, const std::string& where) {
 Format Sniff(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
-            continue;
-        return c == '<' ? Format::Xml : c == '{' ? Format::Json : Format::Other;
-    }
+    for (char c : text)
+        if (!IsSpace(c))
+            return c == '<' ? Format::Xml : c == '{' ? Format::Json : Format::Other;
     return Format::Other;
 }
 
@@ -146,6 +150,13 @@ bool ParseDouble(std::string_view text, double& value) {
     return ec == std::errc() && ptr == end && !text.empty() && std::isfinite(value);
 }
 
+bool ParseGid(std::string_view text, uint32_t& gid) {
+    // from_chars takes no sign, and refuses what does not fit 32 bits.
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, gid);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
 bool ParseColor(std::string_view text, uint32_t& argb) {
     if (!text.empty() && text[0] == '#')
         text.remove_prefix(1);
@@ -162,6 +173,11 @@ bool ParseColor(std::string_view text, uint32_t& argb) {
 
 std::string Quoted(const std::string& name) {
     return "\"" + name + "\"";
+}
+
+void CheckDepth(int depth, const Limits& limits, const std::string& where, const char* what) {
+    if (depth > limits.maxDepth)
+        Fail(where + ": " + what + " nest more than " + std::to_string(limits.maxDepth) + " deep");
 }
 
 void CheckMapHeader(const Map& map, const std::string& orientation, bool infinite,
@@ -182,7 +198,6 @@ void CheckMapHeader(const Map& map, const std::string& orientation, bool infinit
         Fail(path + ": tiles of " + std::to_string(map.tileWidth) + " x " +
              std::to_string(map.tileHeight) + " pixels; each side must be 1 to " +
              std::to_string(Image::MAX_SIDE));
-    // Both are ints, so the product cannot overflow 64 bits.
     const uint64_t cells = uint64_t(map.width) * uint64_t(map.height);
     if (cells > limits.maxCells)
         Fail(path + ": the map is " + std::to_string(map.width) + " x " +
@@ -239,63 +254,58 @@ std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset) {
     return where;
 }
 
-Tileset ReadTileset(std::string_view text, const std::string& path, uint32_t firstGid,
-                    Reading& reading, const std::string& where) {
-    Tileset tileset;
+Tileset ReadTileset(std::string_view text, const std::string& path, Reading& reading) {
+    std::string where = path;
+    if (path != reading.MapPath())
+        where += " (tile set of " + reading.MapPath() + ")";
     switch (Sniff(text)) {
     case Format::Xml:
-        tileset = ReadTsx(text, path, reading);
-        break;
+        return ReadTsx(text, path, where, reading);
     case Format::Json:
-        tileset = ReadTsj(text, path, reading);
-        break;
+        return ReadTsj(text, path, where, reading);
     case Format::Other:
-        Fail(where + ": neither a TSX (XML) nor a JSON tile set");
+        break;
     }
-    tileset.firstGid = firstGid;
-    return tileset;
+    Fail(where + ": neither a TSX (XML) nor a JSON tile set");
 }
 
-Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading) {
+Tileset LoadExternalTileset(const std::string& source, Reading& reading) {
+    if (source.empty())
+        Fail(reading.MapPath() + ": a tile set names no file");
+    const std::string path = ResolvePath(reading.MapPath(), source);
     const std::string text =
         reading.ReadFile(path, reading.MapPath() + ": tile set file " + Quoted(path));
-    return ReadTileset(text, path, firstGid, reading,
-                       path + " (tile set of " + reading.MapPath() + ")");
+    return ReadTileset(text, path, reading);
 }
 
 namespace {
 
-// The tile sets in the order of their first ids, for finding a gid's.
-class GidTable {
+// Whether a tile set holds a global id, as Map::Resolve finds it, for every
+// cell of a map: neighbouring cells mostly come from one tile set, so the
+// ids of the last one found are tried first.
+class HeldIds {
 public:
-    explicit GidTable(const Map& map) : m_map(map) {}
+    explicit HeldIds(const Map& map) : m_map(map) {}
 
-    // The tile set holding id (flags cleared), or -1.
-    long Find(uint32_t id) {
+    bool Held(uint32_t gid) {
+        const uint32_t id = gid & GID_MASK;
         if (id >= m_lo && id < m_hi)
-            return m_last;
-        const auto& sets = m_map.tilesets;
-        // The last tile set whose first id is not above id, as Tiled finds it.
-        auto it = std::upper_bound(sets.begin(), sets.end(), id,
-                                   [](uint32_t v, const Tileset& t) { return v < t.firstGid; });
-        if (it == sets.begin())
-            return -1;
-        --it;
-        if (uint64_t(id) - it->firstGid >= uint64_t(it->tileCount))
-            return -1;
-        m_last = it - sets.begin();
-        m_lo = it->firstGid;
+            return true;
+        const std::optional<TileRef> ref = m_map.Resolve(gid);
+        if (!ref)
+            return false;
+        const Tileset& ts = m_map.tilesets[ref->tileset];
+        m_lo = ts.firstGid;
         // Up to the next tile set's first id, should the two overlap.
-        uint64_t hi = uint64_t(it->firstGid) + uint64_t(it->tileCount);
-        if (it + 1 != sets.end())
-            hi = std::min<uint64_t>(hi, (it + 1)->firstGid);
+        uint64_t hi = uint64_t(ts.firstGid) + uint64_t(ts.tileCount);
+        if (ref->tileset + 1 < m_map.tilesets.size())
+            hi = std::min<uint64_t>(hi, m_map.tilesets[ref->tileset + 1].firstGid);
         m_hi = uint32_t(std::min<uint64_t>(hi, uint64_t(GID_MASK) + 1));
-        return m_last;
+        return true;
     }
 
 private:
     const Map& m_map;
-    long m_last = -1;
     uint32_t m_lo = 1, m_hi = 1;
 };
 
@@ -330,17 +340,16 @@ void FinishMap(Map& map, Reading& reading) {
         previous = ts.firstGid;
     }
 
-    GidTable table(map);
+    HeldIds held(map);
     const bool square = map.tileWidth == map.tileHeight;
     for (const TileLayer& layer : map.layers) {
         uint32_t flags = 0;
         for (size_t i = 0; i < layer.gids.size(); ++i) {
             const uint32_t gid = layer.gids[i];
-            const uint32_t id = gid & GID_MASK;
-            if (id == 0)
+            if ((gid & GID_MASK) == 0)
                 continue;
             flags |= gid;
-            if (table.Find(id) < 0)
+            if (!held.Held(gid))
                 Fail(map.path + ": layer " + Quoted(layer.name) + ": the cell at column " +
                      std::to_string(i % size_t(layer.width)) + ", row " +
                      std::to_string(i / size_t(layer.width)) + " holds tile id " + GidText(gid) +
@@ -356,7 +365,7 @@ void FinishMap(Map& map, Reading& reading) {
     }
     for (const ObjectGroup& group : map.objectGroups)
         for (const Object& object : group.objects)
-            if ((object.gid & GID_MASK) != 0 && table.Find(object.gid & GID_MASK) < 0)
+            if ((object.gid & GID_MASK) != 0 && !held.Held(object.gid))
                 Fail(map.path + ": object layer " + Quoted(group.name) + ": object " +
                      std::to_string(object.id) + " shows tile id " + GidText(object.gid) +
                      ", which no tile set of the map holds");

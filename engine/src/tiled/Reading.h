@@ -5,6 +5,7 @@
 // strict numbers, and the checks every map and tile set goes through
 // whichever format it came in.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,9 +31,10 @@ public:
     // allow. what names it in messages ("tile set file", ...).
     std::string ReadFile(const std::string& path, const std::string& what);
 
-    // Room for a layer of cells, or tiles, or objects, counted against the
-    // caps of the whole map; where begins the message when there is none.
-    void TakeCells(uint64_t cells, const std::string& where);
+    // Room for a layer of width x height cells (each side at least 1), or
+    // tiles, or objects, counted against the caps of the whole map; where
+    // begins the message when there is none. TakeCells returns the cells.
+    size_t TakeCells(int width, int height, const std::string& where);
     void TakeTiles(uint64_t tiles, const std::string& where);
     void TakeObjects(uint64_t objects, const std::string& where);
 
@@ -50,6 +52,11 @@ private:
     std::vector<std::pair<std::string, std::string>> m_notes;
 };
 
+// White space as XML and JSON both have it.
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
 enum class Format { Xml, Json, Other };
 // By the first character that is not white space (a byte-order mark skipped).
 Format Sniff(std::string_view text);
@@ -62,11 +69,16 @@ std::string ResolvePath(const std::string& from, const std::string& relative);
 // the range of int; finite decimal numbers.
 bool ParseInt(std::string_view text, int& value);
 bool ParseDouble(std::string_view text, double& value);
+// A global tile id, flag bits included: decimal digits only, up to 2^32 - 1.
+bool ParseGid(std::string_view text, uint32_t& gid);
 // "#rrggbb" or "#aarrggbb" (the # optional), as an ARGB number.
 bool ParseColor(std::string_view text, uint32_t& argb);
 
 // "name" in quotes, for messages.
 std::string Quoted(const std::string& name);
+
+// Refuses depth past limits.maxDepth: what nests ("groups", ...) too deep.
+void CheckDepth(int depth, const Limits& limits, const std::string& where, const char* what);
 
 // The checks of a map's own attributes, before any layer is decoded.
 void CheckMapHeader(const Map& map, const std::string& orientation, bool infinite,
@@ -80,14 +92,16 @@ void FinishTileset(Tileset& tileset, bool hasImage, const std::string& where);
 // "map.tmx: tile set "name"" or "map.tmx: tile set "name" (ext.tsx)".
 std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset);
 
-// A tile set's text, TSX or JSON told apart by content, read from path;
-// `where` names it in the message of text that is neither.
-Tileset ReadTileset(std::string_view text, const std::string& path, uint32_t firstGid,
-                    Reading& reading, const std::string& where);
-// A tile set file read and checked on its own.
-Tileset LoadExternalTileset(const std::string& path, uint32_t firstGid, Reading& reading);
-Tileset ReadTsx(std::string_view text, const std::string& path, Reading& reading);
-Tileset ReadTsj(std::string_view text, const std::string& path, Reading& reading);
+// A tile set's text, TSX or JSON told apart by content, read from path. Its
+// first id is left for the map to give.
+Tileset ReadTileset(std::string_view text, const std::string& path, Reading& reading);
+// The tile set file a map names, source as the map writes it, read and checked.
+Tileset LoadExternalTileset(const std::string& source, Reading& reading);
+// Each format's reader of a tile set file; where names the file in messages.
+Tileset ReadTsx(std::string_view text, const std::string& path, const std::string& where,
+                Reading& reading);
+Tileset ReadTsj(std::string_view text, const std::string& path, const std::string& where,
+                Reading& reading);
 
 // The whole map from each format.
 Map ReadTmx(std::string_view text, Reading& reading);

@@ -54,10 +54,6 @@ const Object* Map::FindObject(std::string_view name) const {
 
 namespace {
 
-bool Space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 bool IsTmxMap(std::string_view t) {
     size_t i = 0;
     const size_t n = t.size();
@@ -66,7 +62,7 @@ bool IsTmxMap(std::string_view t) {
         i = at == std::string_view::npos ? n : at + end.size();
     };
     while (i < n) {
-        if (Space(t[i])) {
+        if (IsSpace(t[i])) {
             ++i;
         } else if (t.compare(i, 2, "<?") == 0) {
             skipPast("?>");
@@ -82,7 +78,7 @@ bool IsTmxMap(std::string_view t) {
         } else if (t[i] == '<') {
             const std::string_view rest = t.substr(i + 1);
             return rest.substr(0, 3) == "map" &&
-                   (rest.size() == 3 || Space(rest[3]) || rest[3] == '>' || rest[3] == '/');
+                   (rest.size() == 3 || IsSpace(rest[3]) || rest[3] == '>' || rest[3] == '/');
         } else {
             return false;
         }
@@ -116,7 +112,7 @@ bool IsJsonMap(std::string_view t) {
             i = j + 1;
             continue;
         }
-        if (depth == 1 && !key && lastKey == "type" && !Space(c))
+        if (depth == 1 && !key && lastKey == "type" && !IsSpace(c))
             return false;
         if (c == '{' || c == '[') {
             ++depth;
@@ -182,7 +178,9 @@ Map Load(const std::string& path, const Limits& limits) {
 
 Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits) {
     Reading reading(path, limits);
-    return ReadTileset(text, path, 1, reading, path);
+    Tileset tileset = ReadTileset(text, path, reading);
+    tileset.firstGid = 1;
+    return tileset;
 }
 
 } // namespace Engine::Tiled

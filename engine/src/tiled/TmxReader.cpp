@@ -33,36 +33,31 @@ std::string Text(xml_node node, const char* name) {
     return node.attribute(name).value();
 }
 
+bool ParseBool(std::string_view text, bool& value) {
+    value = text == "1" || text == "true";
+    return value || text == "0" || text == "false";
+}
+
+// The attribute as parse reads it, fallback when there is none; `refusal`
+// ends the message of one that parse refuses.
+template <typename T>
+T Attribute(xml_node node, const char* name, T fallback, const std::string& where,
+            bool (*parse)(std::string_view, T&), const char* refusal) {
+    const pugi::xml_attribute a = node.attribute(name);
+    T value = fallback;
+    if (a && !parse(a.value(), value))
+        Fail(where + ": " + name + " " + Quoted(a.value()) + " " + refusal);
+    return value;
+}
+
 int Int(xml_node node, const char* name, int fallback, const std::string& where) {
-    const pugi::xml_attribute a = node.attribute(name);
-    if (!a)
-        return fallback;
-    int value = 0;
-    if (!ParseInt(a.value(), value))
-        Fail(where + ": " + name + " " + Quoted(a.value()) + " is not a whole number");
-    return value;
+    return Attribute(node, name, fallback, where, ParseInt, "is not a whole number");
 }
-
 double Double(xml_node node, const char* name, double fallback, const std::string& where) {
-    const pugi::xml_attribute a = node.attribute(name);
-    if (!a)
-        return fallback;
-    double value = 0.0;
-    if (!ParseDouble(a.value(), value))
-        Fail(where + ": " + name + " " + Quoted(a.value()) + " is not a number");
-    return value;
+    return Attribute(node, name, fallback, where, ParseDouble, "is not a number");
 }
-
 bool Bool(xml_node node, const char* name, bool fallback, const std::string& where) {
-    const pugi::xml_attribute a = node.attribute(name);
-    if (!a)
-        return fallback;
-    const std::string_view v = a.value();
-    if (v == "1" || v == "true")
-        return true;
-    if (v == "0" || v == "false")
-        return false;
-    Fail(where + ": " + name + " " + Quoted(a.value()) + " is neither 0 nor 1");
+    return Attribute(node, name, fallback, where, ParseBool, "is neither 0 nor 1");
 }
 
 // Its class: "class" from Tiled 1.9 on, "type" before.
@@ -73,10 +68,8 @@ std::string ClassOf(xml_node node) {
 
 Properties ReadProperties(xml_node node, const std::string& where, int depth,
                           const Limits& limits) {
+    CheckDepth(depth, limits, where, "class properties");
     Properties properties;
-    if (depth > limits.maxDepth)
-        Fail(where + ": class properties nest more than " + std::to_string(limits.maxDepth) +
-             " deep");
     for (xml_node p : node.children("property")) {
         Property property;
         property.name = Text(p, "name");
@@ -99,20 +92,22 @@ Properties PropertiesOf(xml_node node, const std::string& where, const Limits& l
     return p ? ReadProperties(p, where, 0, limits) : Properties();
 }
 
-// Opacity, tint, offsets and parallax of a visible layer or group.
-void NoteLayerLooks(xml_node node, const std::string& where, Reading& reading) {
+// Opacity, tint, offsets and parallax of a visible layer or group: where
+// names it in messages, name in the notes.
+void NoteLayerLooks(xml_node node, const std::string& where, const std::string& name,
+                    Reading& reading) {
     if (Double(node, "opacity", 1.0, where) != 1.0)
-        reading.Note("layer opacity", where);
+        reading.Note("layer opacity", name);
     const pugi::xml_attribute tint = node.attribute("tintcolor");
     uint32_t argb = 0;
     if (tint && (!ParseColor(tint.value(), argb) || argb != 0xFFFFFFFFu))
-        reading.Note("the tint colour", where);
+        reading.Note("the tint colour", name);
     if (Double(node, "offsetx", 0.0, where) != 0.0 || Double(node, "offsety", 0.0, where) != 0.0 ||
         Int(node, "x", 0, where) != 0 || Int(node, "y", 0, where) != 0)
-        reading.Note("layer offsets", where);
+        reading.Note("layer offsets", name);
     if (Double(node, "parallaxx", 1.0, where) != 1.0 ||
         Double(node, "parallaxy", 1.0, where) != 1.0)
-        reading.Note("parallax", where);
+        reading.Note("parallax", name);
 }
 
 // The tile set element of a map or the root of a TSX file; path is the file
@@ -179,15 +174,9 @@ std::vector<uint32_t> ReadLayerData(xml_node data, size_t cells, const std::stri
             Fail(where + ": its data holds more than the layer's " + std::to_string(cells) +
                  " cells");
         const pugi::xml_attribute gid = tile.attribute("gid");
-        unsigned long long v = 0;
-        if (gid) {
-            const std::string_view text = gid.value();
-            char* end = nullptr;
-            v = std::strtoull(gid.value(), &end, 10);
-            if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || v > 0xFFFFFFFFull)
-                Fail(where + ": cell " + std::to_string(n + 1) + " is not a tile number");
-        }
-        gids[n++] = static_cast<uint32_t>(v);
+        if (gid && !ParseGid(gid.value(), gids[n]))
+            Fail(where + ": cell " + std::to_string(n + 1) + " is not a tile number");
+        ++n;
     }
     if (n != cells)
         Fail(where + ": its data holds " + std::to_string(n) + " cells; the layer has " +
@@ -213,12 +202,10 @@ public:
             } else if (Is(node, "group")) {
                 const std::string name = Text(node, "name");
                 const std::string where = path + ": group " + Quoted(name);
-                if (depth >= m_reading.GetLimits().maxDepth)
-                    Fail(where + ": groups nest more than " +
-                         std::to_string(m_reading.GetLimits().maxDepth) + " deep");
+                CheckDepth(depth + 1, m_reading.GetLimits(), where, "groups");
                 const bool shown = visible && Bool(node, "visible", true, where);
                 if (shown)
-                    NoteLayerLooks(node, "group " + Quoted(name), m_reading);
+                    NoteLayerLooks(node, where, "group " + Quoted(name), m_reading);
                 Layers(node, shown, depth + 1);
             }
         }
@@ -234,18 +221,14 @@ private:
         layer.visible = visible && Bool(node, "visible", true, where);
         layer.width = Int(node, "width", m_map.width, where);
         layer.height = Int(node, "height", m_map.height, where);
-        if (layer.width < 1 || layer.height < 1)
-            Fail(where + ": " + std::to_string(layer.width) + " x " + std::to_string(layer.height) +
-                 " cells; both must be at least 1");
-        const uint64_t cells = uint64_t(layer.width) * uint64_t(layer.height);
-        m_reading.TakeCells(cells, where);
+        const size_t cells = m_reading.TakeCells(layer.width, layer.height, where);
         if (layer.visible)
-            NoteLayerLooks(node, "layer " + Quoted(layer.name), m_reading);
+            NoteLayerLooks(node, where, "layer " + Quoted(layer.name), m_reading);
         layer.properties = PropertiesOf(node, where, m_reading.GetLimits());
         const xml_node data = node.child("data");
         if (!data)
             Fail(where + ": it has no data");
-        layer.gids = ReadLayerData(data, static_cast<size_t>(cells), where);
+        layer.gids = ReadLayerData(data, cells, where);
         m_map.layers.push_back(std::move(layer));
     }
 
@@ -257,7 +240,7 @@ private:
         group.className = Text(node, "class");
         group.visible = visible && Bool(node, "visible", true, where);
         if (group.visible)
-            NoteLayerLooks(node, "object layer " + Quoted(group.name), m_reading);
+            NoteLayerLooks(node, where, "object layer " + Quoted(group.name), m_reading);
         group.properties = PropertiesOf(node, where, m_reading.GetLimits());
         for (xml_node o : node.children("object")) {
             m_reading.TakeObjects(1, where);
@@ -276,15 +259,9 @@ private:
             object.height = Double(o, "height", 0.0, at);
             object.rotation = Double(o, "rotation", 0.0, at);
             object.visible = Bool(o, "visible", true, at);
-            if (const pugi::xml_attribute gid = o.attribute("gid")) {
-                const std::string_view text = gid.value();
-                char* end = nullptr;
-                const unsigned long long v = std::strtoull(gid.value(), &end, 10);
-                if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' ||
-                    v > 0xFFFFFFFFull)
+            if (const pugi::xml_attribute gid = o.attribute("gid"))
+                if (!ParseGid(gid.value(), object.gid))
                     Fail(at + ": gid " + Quoted(gid.value()) + " is not a tile number");
-                object.gid = static_cast<uint32_t>(v);
-            }
             for (const char* shape : {"ellipse", "point", "polygon", "polyline", "text"})
                 if (o.child(shape))
                     object.shape = shape;
@@ -319,25 +296,19 @@ Map ReadTmx(std::string_view text, Reading& reading) {
         if (firstGid < 1)
             Fail(map.path + ": tile set " + Quoted(Text(node, "name")) +
                  " has no first id (firstgid) of 1 or more");
-        if (const pugi::xml_attribute source = node.attribute("source")) {
-            if (std::string_view(source.value()).empty())
-                Fail(map.path + ": a tile set names no file");
-            map.tilesets.push_back(LoadExternalTileset(ResolvePath(map.path, source.value()),
-                                                       uint32_t(firstGid), reading));
-        } else {
+        if (const pugi::xml_attribute source = node.attribute("source"))
+            map.tilesets.push_back(LoadExternalTileset(source.value(), reading));
+        else
             map.tilesets.push_back(
                 ReadTilesetNode(node, map.path, map.path + ": tile set", reading));
-            map.tilesets.back().firstGid = uint32_t(firstGid);
-        }
+        map.tilesets.back().firstGid = uint32_t(firstGid);
     }
     TmxMap(map, reading).Layers(root, true, 0);
     return map;
 }
 
-Tileset ReadTsx(std::string_view text, const std::string& path, Reading& reading) {
-    std::string where = path;
-    if (path != reading.MapPath())
-        where += " (tile set of " + reading.MapPath() + ")";
+Tileset ReadTsx(std::string_view text, const std::string& path, const std::string& where,
+                Reading& reading) {
     const pugi::xml_document doc = Document(text, where);
     const xml_node root = doc.document_element();
     if (!Is(root, "tileset"))
