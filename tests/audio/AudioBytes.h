@@ -106,6 +106,15 @@ inline void AwaitCapture(const std::filesystem::path& capture, size_t bytes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+// Where a capture stops being silence: its first byte that is not 0, or its
+// size when there is none.
+inline size_t FirstSound(const Bytes& capture) {
+    size_t start = 0;
+    while (start < capture.size() && capture[start] == 0)
+        ++start;
+    return start;
+}
+
 inline Bytes ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes{std::istreambuf_iterator<char>(in), {}};

@@ -229,9 +229,7 @@ TEST_F(ClipTest, DiskDeviceCapturesLoopingClip) {
 
     const Bytes out = ReadAll(capture);
     ASSERT_GE(out.size(), wanted);
-    size_t start = 0;
-    while (start < out.size() && out[start] == 0)
-        ++start;
+    const size_t start = FirstSound(out);
     ASSERT_LT(start, out.size()) << "the clip never played";
     EXPECT_EQ(start % Buffer, 0u);
     EXPECT_BYTES(Bytes(out.begin() + long(start), out.end()), Looped(data, 0, out.size() - start));

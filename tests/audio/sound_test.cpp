@@ -159,9 +159,7 @@ TEST_F(SoundTest, DiskDeviceGetsOverlappingPlaysMixed) {
     const Bytes out = ReadAll(capture);
     ASSERT_GE(out.size(), wanted);
 
-    size_t start = 0;
-    while (start < out.size() && out[start] == 0)
-        ++start;
+    const size_t start = FirstSound(out);
     ASSERT_LT(start, out.size()) << "the sound never played";
     ASSERT_EQ(start % Buffer, 0u);
     const Bytes played(out.begin() + long(start), out.end());
