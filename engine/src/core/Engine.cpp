@@ -26,7 +26,8 @@ int Engine::Run(Ref<Scene> scene, int width, int height, std::string title,
     Engine engine(width, height, std::move(title));
     engine.SetScene(std::move(scene));
     engine.InitializeGraphicsSubSystem();
-    engine.m_Window->SetResizable(options.resizable);
+    if (options.resizable)
+        engine.m_Window->SetResizable(true);
     if (options.vsync && !engine.SetVSync(true))
         Log::Warn("ENGINE", "The driver would not swap in step with the display: %s",
                   SDL_GetError());
