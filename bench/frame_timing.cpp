@@ -22,6 +22,11 @@
 //   frame_timing --make-level DIR [--cells C]
 //       Makes DIR a working directory for the game with a generated level,
 //       also as Assets/generated.tmx.
+//   frame_timing --cap FPS [--seconds S] [--rounds R]
+//       Runs the engine's own loop (Engine::Run) on a bare 1280x720 window
+//       with a frame-rate cap of FPS, R times for S seconds (default 3 of
+//       10); prints the frames drawn a second and the process's CPU time as
+//       a share of the wall time.
 
 #include <dlfcn.h>
 #include <stb_image_write.h>
@@ -30,6 +35,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +101,52 @@ int Child(const std::string& mode, int frames) {
     engine.Shutdown();
     std::printf("RESULT %.4f %.4f %.5f %.5f\n", Median(frame), Mean(frame), Median(step),
                 Mean(step));
+    return 0;
+}
+
+// The engine's loop under a cap: a scene that draws nothing, notes when each
+// frame is drawn, and quits after `seconds`.
+int Capped(int fps, double seconds, int rounds) {
+    struct Timed : Engine::Scene {
+        double seconds = 0;
+        Engine::Engine* engine = nullptr;
+        std::vector<Clock::time_point> frames;
+        std::clock_t cpuFirst = 0, cpuLast = 0;
+        double engineRate = 0;
+        void Build(Engine::Engine& e) override {
+            engine = &e;
+            frames.reserve(size_t(seconds * 1000));
+        }
+        void Update() override {
+            if (frames.size() > 1 &&
+                frames.back() - frames.front() >= std::chrono::duration<double>(seconds)) {
+                engineRate = engine->GetFrameRate();
+                engine->Quit();
+            }
+        }
+        void Draw(const Engine::Uni<Engine::Renderer>&) override {
+            if (frames.empty())
+                cpuFirst = std::clock();
+            cpuLast = std::clock();
+            frames.push_back(Clock::now());
+        }
+    };
+    std::vector<double> rates, cpu, engineRates;
+    for (int r = 0; r < rounds; ++r) {
+        auto scene = Engine::CreateRef<Timed>();
+        scene->seconds = seconds;
+        Engine::Engine::Run(scene, 1280, 720, "Capped", {.targetFrameRate = fps});
+        const double wall =
+            std::chrono::duration<double>(scene->frames.back() - scene->frames.front()).count();
+        rates.push_back(double(scene->frames.size() - 1) / wall);
+        cpu.push_back(double(scene->cpuLast - scene->cpuFirst) / CLOCKS_PER_SEC / wall);
+        engineRates.push_back(scene->engineRate);
+    }
+    std::sort(rates.begin(), rates.end());
+    std::printf("cap %d: %d runs of %.0f s; frames a second: median %.2f (lowest %.2f, highest "
+                "%.2f); GetFrameRate median %.2f; CPU time %.1f %% of the wall time (median)\n",
+                fps, rounds, seconds, Median(rates), rates.front(), rates.back(),
+                Median(engineRates), 100 * Median(cpu));
     return 0;
 }
 
@@ -355,7 +407,8 @@ int Parent(int rounds, int frames, int cells, const std::string& other, bool til
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    int rounds = 5, frames = 500, cells = 100000;
+    int rounds = 5, frames = 500, cells = 100000, cap = 0;
+    double seconds = 10;
     std::string child, shots, levelDir, other;
     bool tiled = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -381,7 +434,13 @@ int main(int argc, char** argv) {
             levelDir = v;
         else if (k == "--compare")
             other = v;
+        else if (k == "--cap")
+            cap = std::max(1, std::atoi(v.c_str()));
+        else if (k == "--seconds")
+            seconds = std::max(1.0, std::atof(v.c_str()));
     }
+    if (cap)
+        return Capped(cap, seconds, std::count(args.begin(), args.end(), "--rounds") ? rounds : 3);
     if (!child.empty())
         return Child(child, frames);
     if (!shots.empty())

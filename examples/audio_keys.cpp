@@ -165,11 +165,6 @@ private:
 } // namespace
 
 int main() {
-    ::Engine::Engine engine(WIDTH, HEIGHT, "Audio");
-    engine.SetScene(::Engine::CreateRef<AudioKeys>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+    return ::Engine::Engine::Run(::Engine::CreateRef<AudioKeys>(), WIDTH, HEIGHT, "Audio",
+                                 {.targetFrameRate = 60});
 }

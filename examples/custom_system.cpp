@@ -137,11 +137,6 @@ private:
 } // namespace
 
 int main() {
-    ::Engine::Engine engine(WIDTH, HEIGHT, "Custom system");
-    engine.SetScene(::Engine::CreateRef<CustomSystem>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+    return ::Engine::Engine::Run(::Engine::CreateRef<CustomSystem>(), WIDTH, HEIGHT,
+                                 "Custom system", {.targetFrameRate = 60});
 }

@@ -181,12 +181,7 @@ private:
 
 } // namespace Engine
 
-int main(int, char**) {
-    Engine::Engine engine(Engine::WIDTH, Engine::HEIGHT, "Falling boxes");
-    engine.SetScene(Engine::CreateRef<Engine::FallingBoxes>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+int main() {
+    return Engine::Engine::Run(Engine::CreateRef<Engine::FallingBoxes>(), Engine::WIDTH,
+                               Engine::HEIGHT, "Falling boxes", {.targetFrameRate = 60});
 }

@@ -117,11 +117,6 @@ private:
 } // namespace
 
 int main() {
-    ::Engine::Engine engine(WIDTH, HEIGHT, "Fonts and text");
-    engine.SetScene(::Engine::CreateRef<FontsAndText>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+    return ::Engine::Engine::Run(::Engine::CreateRef<FontsAndText>(), WIDTH, HEIGHT,
+                                 "Fonts and text", {.targetFrameRate = 60});
 }

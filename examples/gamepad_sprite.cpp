@@ -159,11 +159,6 @@ private:
 } // namespace
 
 int main() {
-    ::Engine::Engine engine(WIDTH, HEIGHT, "Gamepad");
-    engine.SetScene(::Engine::CreateRef<GamepadSprite>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+    return ::Engine::Engine::Run(::Engine::CreateRef<GamepadSprite>(), WIDTH, HEIGHT, "Gamepad",
+                                 {.targetFrameRate = 60});
 }

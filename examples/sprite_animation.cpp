@@ -139,11 +139,6 @@ private:
 } // namespace
 
 int main() {
-    ::Engine::Engine engine(WIDTH, HEIGHT, "Sprite animation");
-    engine.SetScene(::Engine::CreateRef<SpriteAnimation>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+    return ::Engine::Engine::Run(::Engine::CreateRef<SpriteAnimation>(), WIDTH, HEIGHT,
+                                 "Sprite animation", {.targetFrameRate = 60});
 }

@@ -207,11 +207,6 @@ private:
 } // namespace
 
 int main() {
-    ::Engine::Engine engine(WIDTH, HEIGHT, "Tiled platformer");
-    engine.SetScene(::Engine::CreateRef<TiledPlatformer>());
-    engine.InitializeGraphicsSubSystem();
-    engine.Start();
-    engine.MainGameLoop();
-    engine.Shutdown();
-    return 0;
+    return ::Engine::Engine::Run(::Engine::CreateRef<TiledPlatformer>(), WIDTH, HEIGHT,
+                                 "Tiled platformer", {.targetFrameRate = 60});
 }

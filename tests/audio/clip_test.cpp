@@ -15,23 +15,13 @@
 
 #include <engine/audio/Clip.h>
 
+#include "audio/AudioBytes.h"
+
 using Engine::Clip;
 using Engine::Ref;
-using Bytes = std::vector<Uint8>;
+using namespace EngineTest;
 
 namespace {
-
-constexpr size_t Buffer = 16384; // one device buffer: 4096 frames of 2 x 16 bit
-
-// Never 0, so silence and clip data cannot be confused.
-Bytes Pattern(size_t n, std::uint32_t seed = 1) {
-    Bytes out(n);
-    for (auto& b : out) {
-        seed = seed * 1664525u + 1013904223u;
-        b = static_cast<Uint8>(1 + (seed >> 24) % 255);
-    }
-    return out;
-}
 
 // `n` bytes of `data` from `from`, wrapping around as a looping clip does.
 Bytes Looped(const Bytes& data, size_t from, size_t n) {
@@ -41,16 +31,6 @@ Bytes Looped(const Bytes& data, size_t from, size_t n) {
     return out;
 }
 
-// -1 when equal; keeps failure output short for 16 KB buffers.
-long FirstMismatch(const Bytes& a, const Bytes& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i)
-        if (a[i] != b[i])
-            return static_cast<long>(i);
-    return a.size() == b.size() ? -1 : static_cast<long>(n);
-}
-#define EXPECT_BYTES(actual, expected) EXPECT_EQ(FirstMismatch(actual, expected), -1)
-
 // A clip with a copy of `bytes`, in the list as LoadClip would leave it.
 Ref<Clip> AddClip(const Bytes& bytes) {
     auto clip = Engine::CreateRef<Clip>();
@@ -59,40 +39,6 @@ Ref<Clip> AddClip(const Bytes& bytes) {
     clip->clipLen = static_cast<std::uint32_t>(bytes.size());
     Clip::sounds.push_back(clip);
     return clip;
-}
-
-// One device buffer as the callback leaves it; starts as garbage.
-Bytes Mix() {
-    Bytes out(Buffer, 0xAB);
-    Clip::callback(nullptr, out.data(), static_cast<int>(Buffer));
-    return out;
-}
-
-Bytes Wav(unsigned channels, std::uint32_t freq, unsigned bits, const Bytes& data) {
-    Bytes v;
-    auto put = [&](std::uint32_t x, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            v.push_back(static_cast<Uint8>(x >> (8 * i)));
-    };
-    auto tag = [&](const char* s) {
-        for (int i = 0; i < 4; ++i)
-            v.push_back(static_cast<Uint8>(s[i]));
-    };
-    tag("RIFF");
-    put(static_cast<std::uint32_t>(36 + data.size()), 4);
-    tag("WAVE");
-    tag("fmt ");
-    put(16, 4);
-    put(1, 2); // PCM
-    put(channels, 2);
-    put(freq, 4);
-    put(freq * channels * bits / 8, 4);
-    put(channels * bits / 8, 2);
-    put(bits, 2);
-    tag("data");
-    put(static_cast<std::uint32_t>(data.size()), 4);
-    v.insert(v.end(), data.begin(), data.end());
-    return v;
 }
 
 class ClipTest : public ::testing::Test {
@@ -262,13 +208,7 @@ TEST_F(ClipTest, OtherFormatsAreConvertedOnLoad) {
 // and the flag change against the audio thread.
 TEST_F(ClipTest, DiskDeviceCapturesLoopingClip) {
     const auto capture = dir / "capture.raw";
-    const std::string driver = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "2", 1);
-    ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
-    driver.empty() ? unsetenv("SDL_AUDIODRIVER") : setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
-
+    StartDiskAudio(capture, 2);
     Clip::InitAudio();
     ASSERT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PLAYING);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -282,24 +222,14 @@ TEST_F(ClipTest, DiskDeviceCapturesLoopingClip) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("Couldn't open audio: ", 0), 0u);
 
     // Whatever was written so far may all be silence from before the load.
-    auto written = [&] {
-        std::error_code ec;
-        const auto n = std::filesystem::file_size(capture, ec);
-        return ec ? 0 : n;
-    };
-    const size_t wanted = written() + 12 * Buffer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (written() < wanted && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const size_t wanted = Written(capture) + 12 * Buffer;
+    AwaitCapture(capture, wanted);
     SDL_CloseAudio();
     SDL_Quit();
 
-    std::ifstream in(capture, std::ios::binary);
-    const Bytes out{std::istreambuf_iterator<char>(in), {}};
+    const Bytes out = ReadAll(capture);
     ASSERT_GE(out.size(), wanted);
-    size_t start = 0;
-    while (start < out.size() && out[start] == 0)
-        ++start;
+    const size_t start = FirstSound(out);
     ASSERT_LT(start, out.size()) << "the clip never played";
     EXPECT_EQ(start % Buffer, 0u);
     EXPECT_BYTES(Bytes(out.begin() + long(start), out.end()), Looped(data, 0, out.size() - start));

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
+#include <string>
+
 #include <engine/core/Engine.h>
+#include <engine/core/Gamepad.h>
 #include <engine/core/Input.h>
 
 using namespace Engine;
@@ -66,6 +71,169 @@ TEST_F(InputTest, OtherEventsChangeNothing) {
     EXPECT_EQ(Input::GetMousePos(), glm::vec2(0, 0));
     EXPECT_EQ(Input::GetMouseX(), 0.0f);
     EXPECT_EQ(Input::GetMouseY(), 0.0f);
+}
+
+// Runs iterations of the loop without a window: the events, then the steps
+// that the frame time pays for, each recorded by what `observe` saw in it.
+class EdgeTest : public InputTest {
+protected:
+    struct Recorder : Scene {
+        std::function<std::string()> observe;
+        std::string seen;
+        void Build(::Engine::Engine&) override {}
+        void Update() override { seen += "[" + observe() + "]"; }
+        void Draw(const Uni<Renderer>&) override {}
+    };
+
+    void SetUp() override {
+        InputTest::SetUp();
+        Gamepads::Attach(PAD);
+        engine.SetScene(recorder);
+    }
+    void TearDown() override {
+        Gamepads::CloseAll();
+        InputTest::TearDown();
+    }
+
+    // Iterations separated by spaces, each the events (D down, U up, K a key
+    // repeat) and the frame time; the steps of each iteration as they saw the
+    // input, "-" for an iteration without a step.
+    std::string Run(const std::string& script, const std::function<void(char)>& push) {
+        recorder->seen.clear();
+        double acc = 0.0;
+        std::istringstream in(script);
+        std::string token;
+        while (in >> token) {
+            size_t time = token.find_first_not_of("DUK");
+            for (char c : token.substr(0, time))
+                push(c);
+            bool quit = false;
+            engine.ProcessInput(&quit);
+            const size_t before = recorder->seen.size();
+            ::Engine::Engine::Advance(acc, std::stod(token.substr(time)), 0.01,
+                                      [&](double dt) { engine.Update(dt); });
+            if (recorder->seen.size() == before)
+                recorder->seen += "-";
+            recorder->seen += " ";
+            outside += recorder->observe() + " ";
+        }
+        return recorder->seen;
+    }
+
+    static constexpr SDL_JoystickID PAD = 7;
+    Ref<Recorder> recorder = CreateRef<Recorder>();
+    std::string outside; // what observe saw after each iteration, between frames
+};
+
+// A press and a release between two steps are each seen once, in the first
+// step that runs after them, however many iterations pass without a step;
+// the state itself (IsKeyPressed) follows the last event, as it always did.
+// The same for keys, mouse buttons and pad buttons.
+TEST_F(EdgeTest, EveryPressAndReleaseIsSeenInExactlyOneStep) {
+    auto flags = [](bool pressed, bool released, bool down) {
+        return std::string(pressed ? "p" : "") + (released ? "r" : "") + (down ? "d" : "");
+    };
+    const PadInput a = PadInput::Button(SDL_CONTROLLER_BUTTON_A);
+    struct Kind {
+        const char* name;
+        std::function<void(char)> push;
+        std::function<std::string()> observe;
+    };
+    const Kind kinds[] = {
+        {"key",
+         [](char c) {
+             SDL_Event e{};
+             e.type = c == 'U' ? SDL_KEYUP : SDL_KEYDOWN;
+             e.key.keysym.sym = SDLK_SPACE;
+             e.key.repeat = c == 'K';
+             SDL_PushEvent(&e);
+         },
+         [&] {
+             return flags(Input::WasKeyPressed(SDLK_SPACE), Input::WasKeyReleased(SDLK_SPACE),
+                          Input::IsKeyPressed(SDLK_SPACE));
+         }},
+        {"mouse",
+         [](char c) {
+             SDL_Event e{};
+             e.type = c == 'U' ? SDL_MOUSEBUTTONUP : SDL_MOUSEBUTTONDOWN;
+             e.button.button = SDL_BUTTON_RIGHT;
+             SDL_PushEvent(&e);
+         },
+         [&] {
+             return flags(Input::WasMousePressed(SDL_BUTTON_RIGHT),
+                          Input::WasMouseReleased(SDL_BUTTON_RIGHT),
+                          Input::IsMouseButtonDown(SDL_BUTTON_RIGHT));
+         }},
+        {"pad",
+         [](char c) {
+             SDL_Event e{};
+             e.type = c == 'U' ? SDL_CONTROLLERBUTTONUP : SDL_CONTROLLERBUTTONDOWN;
+             e.cbutton.which = PAD;
+             e.cbutton.button = SDL_CONTROLLER_BUTTON_A;
+             e.cbutton.state = c == 'U' ? SDL_RELEASED : SDL_PRESSED;
+             SDL_PushEvent(&e);
+         },
+         [&] {
+             return flags(Gamepads::WasPressed(a), Gamepads::WasReleased(PAD, a),
+                          Gamepads::IsHeld(a));
+         }},
+    };
+    const std::pair<const char*, const char*> cases[] = {
+        {"DU0.01", "[pr] "},                      // a tap between two steps
+        {"D0.004 U0.004 0.004", "- - [pr] "},     // iterations without a step
+        {"D0.035 U0.01", "[pd][d][d] [r] "},      // several steps: the first sees it
+        {"DUD0.01 U0.01", "[prd] [r] "},          // down again before the step
+        {"D0.004 0.016 U0.01", "- [pd][d] [r] "}, // the edge waits, then one step has it
+    };
+    for (const Kind& kind : kinds) {
+        recorder->observe = kind.observe;
+        for (const auto& [script, seen] : cases)
+            EXPECT_EQ(Run(script, kind.push), seen) << kind.name << ": " << script;
+    }
+    // A key held down repeats without being pressed again.
+    recorder->observe = kinds[0].observe;
+    EXPECT_EQ(Run("D0.01 K0.01 KU0.01", kinds[0].push), "[pd] [d] [r] ");
+    // Between steps, where frames are drawn, no edge shows.
+    EXPECT_EQ(outside.find_first_of("pr"), std::string::npos) << outside;
+}
+
+// The pointer follows motion and buttons; the wheel adds up until a step
+// takes it, system scrolling direction undone.
+TEST_F(EdgeTest, MousePositionAndWheel) {
+    recorder->observe = [] {
+        glm::vec2 at = Input::GetMousePosition();
+        std::ostringstream out;
+        out << at.x << "," << at.y << " " << Input::GetMouseWheelMove();
+        return out.str();
+    };
+    auto push = [](char c) {
+        SDL_Event e{};
+        if (c == 'D') { // moves to (10, 20) and turns the wheel two notches away
+            e.type = SDL_MOUSEMOTION;
+            e.motion.x = 10;
+            e.motion.y = 20;
+            SDL_PushEvent(&e);
+            e = {};
+            e.type = SDL_MOUSEWHEEL;
+            e.wheel.preciseY = 2.0f;
+            SDL_PushEvent(&e);
+        } else { // clicks at (30, 40), and half a notch back on a flipped wheel
+            e.type = SDL_MOUSEBUTTONDOWN;
+            e.button.button = SDL_BUTTON_LEFT;
+            e.button.x = 30;
+            e.button.y = 40;
+            SDL_PushEvent(&e);
+            e = {};
+            e.type = SDL_MOUSEWHEEL;
+            e.wheel.preciseY = 0.5f;
+            e.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
+            SDL_PushEvent(&e);
+        }
+    };
+    EXPECT_EQ(Run("D0.005", push), "- ");
+    EXPECT_EQ(Run("U0.025 0.01", push), "[30,40 1.5][30,40 0] [30,40 0] ");
+    // Between steps the position is the last one and the wheel reads 0.
+    EXPECT_EQ(outside, "10,20 0 30,40 0 30,40 0 ");
 }
 
 TEST(KeyTable, UnknownKeyReadsReleasedAndIsRemembered) {

@@ -4,12 +4,18 @@
 #include <cstring>
 #include <vector>
 
+#include <ctime>
+
 #include <engine/core/Engine.h>
 #include <engine/core/Input.h>
 #include <engine/core/Time.h>
+#include <engine/render/Camera.h>
+#include <engine/render/Mesh.h>
+#include <engine/render/Shader.h>
 
 #include "core/Retry.h"
 #include "support/GLContext.h"
+#include "support/RenderImages.h"
 
 using namespace EngineTest;
 
@@ -166,4 +172,119 @@ TEST(WindowRetry, ADisplayThatRefusesIsAskedAgainUntilTheLastTry) {
         EXPECT_EQ(waits, c.waits) << c.refusals << " refusals";
         EXPECT_EQ(tries, std::min(c.refusals + 1, Window::RETRIES + 1)) << c.refusals;
     }
+}
+
+namespace {
+
+// Squares of red, green and blue at the centre and the top-left and
+// bottom-right corners of a view of `size` around the camera at the origin.
+class Corners : public Engine::Scene {
+public:
+    explicit Corners(std::string sheet) : m_sheet(std::move(sheet)) {}
+    void Build(Engine::Engine&) override {
+        m_shader = Engine::Shader::CreateDefault();
+        for (const auto& cell : Engine::CutSheetRegions(Engine::Texture2D::Create(m_sheet), 1, 1))
+            m_meshes.push_back(Engine::Mesh::CreateMesh(cell));
+        ASSERT_EQ(m_meshes.size(), 3u);
+    }
+    void Update() override {}
+    void Draw(const Engine::Uni<Engine::Renderer>& renderer) override {
+        const glm::vec2 half = glm::vec2(size) / 2.0f;
+        const glm::vec2 at[] = {{-4, -4}, -half, half - 8.0f};
+        renderer->RenderInit(m_shader);
+        for (size_t i = 0; i < 3; ++i)
+            m_meshes[i].Render(m_shader,
+                               glm::scale(glm::translate(glm::mat4(1), {at[i], 0}), {8, 8, 1}));
+        renderer->RenderEnd();
+    }
+    void Release() override {
+        m_meshes.clear();
+        m_shader.reset();
+    }
+
+    glm::ivec2 size{0, 0};
+
+private:
+    std::string m_sheet;
+    Engine::Ref<Engine::Shader> m_shader;
+    std::vector<Engine::Mesh> m_meshes;
+};
+
+} // namespace
+
+// When the drawable's size changes, the next frame is drawn on all of it, one
+// world unit a pixel, the camera at its centre. (Full screen cannot be shown
+// here: without a window manager the X window keeps its size.)
+TEST(WindowSize, TheWholePictureFollowsTheDrawablesSize) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    EngineTest::TempDir dir;
+    const std::string sheet = dir.File("rgb.png");
+    const EngineTest::Rgba colours[] = {EngineTest::kRed, EngineTest::kGreen, EngineTest::kBlue};
+    ASSERT_TRUE(EngineTest::WritePng(sheet, 3, 1, [&](int x, int) { return colours[x]; }));
+    Engine::Engine engine(800, 600, "Sizes");
+    auto scene = Engine::CreateRef<Corners>(sheet);
+    engine.SetScene(scene);
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+    for (glm::ivec2 size : {glm::ivec2(1200, 900), glm::ivec2(500, 400)}) {
+        SCOPED_TRACE(std::to_string(size.x) + "x" + std::to_string(size.y));
+        SDL_SetWindowSize(engine.GetWindow()->GetNativeWindow(), size.x, size.y);
+        engine.Frame(0.0);
+        ASSERT_EQ(engine.GetWindow()->GetDrawableSize(), size);
+        EXPECT_EQ(Engine::Camera::Main().w, float(size.x));
+        EXPECT_EQ(Engine::Camera::Main().h, float(size.y));
+        scene->size = size;
+        engine.GetRenderer()->Clear();
+        scene->Draw(engine.RendererOwner());
+        const std::vector<EngineTest::Pixel> img = EngineTest::ReadBack(size.x, size.y);
+        auto at = [&](int x, int y) { return img[size_t(y) * size_t(size.x) + size_t(x)]; };
+        const EngineTest::Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+        EXPECT_EQ(at(size.x / 2 - 4, size.y / 2 - 4), red);
+        EXPECT_EQ(at(size.x / 2 + 3, size.y / 2 + 3), red);
+        EXPECT_EQ(at(0, 0), green);
+        EXPECT_EQ(at(7, 7), green);
+        EXPECT_EQ(at(size.x - 8, size.y - 8), blue);
+        EXPECT_EQ(at(size.x - 1, size.y - 1), blue);
+    }
+    engine.Shutdown();
+}
+
+// A capped loop sleeps: over 3 s at a cap of 60 it draws no more than 10 %
+// over 180 frames, and keeps the process busy less than half the time. Load
+// can only slow it, so this holds on a busy machine; the rate itself is
+// measured by bench/frame_timing.
+TEST(EngineLoop, AFrameRateCapSleeps) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    struct ThreeSeconds : Engine::Scene {
+        Engine::Engine* engine = nullptr;
+        std::chrono::steady_clock::time_point start;
+        std::clock_t cpu = 0;
+        double wall = 0.0, used = 0.0;
+        uint64_t frames = 0;
+        void Build(Engine::Engine& e) override {
+            engine = &e;
+            start = std::chrono::steady_clock::now();
+            cpu = std::clock();
+            frames = e.GetFrameCount();
+        }
+        void Update() override {
+            if (used > 0)
+                return;
+            wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (wall < 3.0)
+                return;
+            used = double(std::clock() - cpu) / CLOCKS_PER_SEC;
+            frames = engine->GetFrameCount() - frames;
+            engine->Quit();
+        }
+        void Draw(const Engine::Uni<Engine::Renderer>&) override {}
+    };
+    auto scene = Engine::CreateRef<ThreeSeconds>();
+    EXPECT_EQ(Engine::Engine::Run(scene, 320, 240, "Capped", {.targetFrameRate = 60}), 0);
+    EXPECT_GE(scene->wall, 3.0);
+    EXPECT_GT(scene->frames, 0u);
+    EXPECT_LE(scene->frames, 198u);
+    EXPECT_LT(scene->used, scene->wall / 2) << "CPU seconds over " << scene->wall << " s";
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/Mixer.h"
+
 namespace Engine {
 
 std::vector<Ref<Clip>> Clip::sounds;
@@ -21,47 +23,11 @@ struct CloseDeviceAtExit {
     }
 } s_closeDeviceAtExit;
 
-// Lock guard for SDL's audio device lock; a no-op while no device is open.
-struct AudioLock {
-    AudioLock() { SDL_LockAudio(); }
-    ~AudioLock() { SDL_UnlockAudio(); }
-    AudioLock(const AudioLock&) = delete;
-    AudioLock& operator=(const AudioLock&) = delete;
-};
-
 // SDL_MixAudio takes its format from the open device and does nothing
 // without one; naming the format keeps the mixer usable without a device.
-void Mix(Uint8* dst, const Uint8* src, std::uint32_t len) {
+void Mix(Uint8* dst, const Uint8* src, std::uint32_t len, int volume) {
     if (len)
-        SDL_MixAudioFormat(dst, src, Clip::DeviceFormat, len, SDL_MIX_MAXVOLUME);
-}
-
-void MixClip(Clip& clip, Uint8* stream, std::uint32_t len) {
-    if (clip.trackPos > clip.clipLen)
-        clip.trackPos = clip.clipLen;
-    const std::uint32_t left = clip.clipLen - clip.trackPos;
-    if (len < left) {
-        Mix(stream, clip.data + clip.trackPos, len);
-        clip.trackPos += len;
-        return;
-    }
-
-    Mix(stream, clip.data + clip.trackPos, left);
-    if (!clip.loop) {
-        clip.active = false;
-        return;
-    }
-    clip.trackPos = 0;
-    if (clip.clipLen == 0)
-        return;
-    // A clip shorter than the rest of the buffer wraps more than once.
-    std::uint32_t filled = left;
-    while (filled < len) {
-        const std::uint32_t chunk = std::min(len - filled, clip.clipLen);
-        Mix(stream + filled, clip.data, chunk);
-        filled += chunk;
-        clip.trackPos = chunk == clip.clipLen ? 0 : chunk;
-    }
+        SDL_MixAudioFormat(dst, src, Clip::DeviceFormat, len, volume);
 }
 
 // Bytes of one sample frame in the device format.
@@ -115,6 +81,34 @@ bool ConvertToDevice(const SDL_AudioSpec& spec, const Uint8* data, std::uint32_t
 }
 
 } // namespace
+
+bool MixFrom(Uint8* stream, std::uint32_t len, const Uint8* data, std::uint32_t dataLen,
+             std::uint32_t& pos, bool loop, int volume) {
+    if (pos > dataLen)
+        pos = dataLen;
+    const std::uint32_t left = dataLen - pos;
+    if (len < left) {
+        Mix(stream, data + pos, len, volume);
+        pos += len;
+        return true;
+    }
+
+    Mix(stream, data + pos, left, volume);
+    if (!loop)
+        return false;
+    pos = 0;
+    if (dataLen == 0)
+        return true;
+    // A sound shorter than the rest of the buffer wraps more than once.
+    std::uint32_t filled = left;
+    while (filled < len) {
+        const std::uint32_t chunk = std::min(len - filled, dataLen);
+        Mix(stream + filled, data, chunk, volume);
+        filled += chunk;
+        pos = chunk == dataLen ? 0 : chunk;
+    }
+    return true;
+}
 
 Clip::~Clip() {
     if (m_converted)
@@ -217,8 +211,10 @@ void Clip::callback(void* /*userdata*/, Uint8* stream, int len) {
     const auto n = static_cast<std::uint32_t>(len);
     std::memset(stream, 0, n);
     for (const Ref<Clip>& clip : sounds)
-        if (clip->active)
-            MixClip(*clip, stream, n);
+        if (clip->active && !MixFrom(stream, n, clip->data, clip->clipLen, clip->trackPos,
+                                     clip->loop, SDL_MIX_MAXVOLUME))
+            clip->active = false;
+    MixVoices(stream, n);
 }
 
 } // namespace Engine

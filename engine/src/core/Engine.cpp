@@ -1,5 +1,7 @@
 #include <engine/core/Engine.h>
 
+#include <thread>
+
 #include <engine/audio/Clip.h>
 #include <engine/core/Gamepad.h>
 #include <engine/core/Input.h>
@@ -12,10 +14,28 @@
 
 namespace Engine {
 
-Engine::Engine(int w, int h, std::string title) : sWidth(w), sHeight(h), m_Title(std::move(title)) {
+Engine::Engine(int w, int h, std::string title)
+    : sWidth(w), sHeight(h), m_Title(std::move(title)), m_View(w, h) {
     // The view is the window: one world unit a pixel, the camera at its centre.
     Camera::Main().w = static_cast<float>(w);
     Camera::Main().h = static_cast<float>(h);
+}
+
+int Engine::Run(Ref<Scene> scene, int width, int height, std::string title,
+                const RunOptions& options) {
+    Engine engine(width, height, std::move(title));
+    engine.SetScene(std::move(scene));
+    engine.InitializeGraphicsSubSystem();
+    if (options.resizable)
+        engine.m_Window->SetResizable(true);
+    if (options.vsync && !engine.SetVSync(true))
+        Log::Warn("ENGINE", "The driver would not swap in step with the display: %s",
+                  SDL_GetError());
+    engine.SetTargetFrameRate(options.targetFrameRate);
+    engine.Start();
+    engine.MainGameLoop();
+    engine.Shutdown();
+    return 0;
 }
 
 void Engine::InitializeGraphicsSubSystem() {
@@ -57,13 +77,14 @@ bool Engine::Frame(double frameTime) {
     ProcessInput(&quit);
     Advance(m_Acc, frameTime, STEP, [this](double dt) { Update(dt); });
     Render();
-    return quit;
+    return quit || m_QuitAsked;
 }
 
 void Engine::MainGameLoop() {
     bool quit = false;
     Uint64 currTime = SDL_GetPerformanceCounter();
     m_Acc = 0.0;
+    m_Due = Clock::now();
     while (!quit) {
         ProcessInput(&quit);
         Uint64 newTime = SDL_GetPerformanceCounter();
@@ -72,8 +93,37 @@ void Engine::MainGameLoop() {
         currTime = newTime;
         Advance(m_Acc, frameTime, STEP, [this](double dt) { Update(dt); });
         Render();
+        quit = quit || m_QuitAsked;
+        Pace();
     }
+    m_QuitAsked = false;
     SDL_StopTextInput();
+}
+
+bool Engine::SetVSync(bool on) {
+    if (!m_Window || !m_Window->GetContext())
+        return false;
+    return SDL_GL_SetSwapInterval(on ? 1 : 0) == 0;
+}
+
+void Engine::SetTargetFrameRate(int fps) {
+    m_TargetFps = fps > 0 ? fps : 0;
+    m_Due = Clock::now();
+}
+
+void Engine::Pace() {
+    if (m_TargetFps == 0)
+        return;
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / m_TargetFps));
+    m_Due += period;
+    const Clock::time_point now = Clock::now();
+    // More than a frame behind (a stall, a slow machine): start afresh from
+    // now rather than rush out the frames missed.
+    if (m_Due + period < now)
+        m_Due = now;
+    else
+        std::this_thread::sleep_until(m_Due);
 }
 
 void Engine::ProcessInput(bool* quit) {
@@ -85,10 +135,12 @@ void Engine::ProcessInput(bool* quit) {
             *quit = true;
             break;
         case SDL_KEYDOWN:
-            Input::UpdateKey(event.key.keysym.sym, true);
-            break;
         case SDL_KEYUP:
-            Input::UpdateKey(event.key.keysym.sym, false);
+        case SDL_MOUSEMOTION:
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEWHEEL:
+            Input::HandleEvent(event);
             break;
         case SDL_CONTROLLERDEVICEADDED:
         case SDL_CONTROLLERDEVICEREMOVED:
@@ -105,16 +157,47 @@ void Engine::ProcessInput(bool* quit) {
 
 void Engine::Update(double dt) {
     Time::dt = dt;
+    Input::BeginStep();
     if (m_Scene)
         m_Scene->Update();
+    Input::EndStep();
 }
 
 void Engine::Render() {
+    FollowDrawable();
     m_Renderer->SetClearColor(CLEAR_COLOR);
     m_Renderer->Clear();
     if (m_Scene)
         m_Scene->Draw(m_Renderer);
     m_Window->SwapBuffers();
+    CountFrame();
+}
+
+void Engine::FollowDrawable() {
+    const glm::ivec2 size = m_Window->GetDrawableSize();
+    // A minimised window has no pixels; the view stays as it was.
+    if (size == m_View || size.x <= 0 || size.y <= 0)
+        return;
+    m_View = size;
+    m_Renderer->SetViewport(size.x, size.y);
+    Camera::Main().w = static_cast<float>(size.x);
+    Camera::Main().h = static_cast<float>(size.y);
+}
+
+void Engine::CountFrame() {
+    ++m_FrameCount;
+    const Clock::time_point now = Clock::now();
+    if (m_RateFrames == 0) {
+        m_RateFrom = now;
+        m_RateFrames = m_FrameCount;
+        return;
+    }
+    const std::chrono::duration<double> span = now - m_RateFrom;
+    if (span.count() >= 0.5) {
+        m_FrameRate = static_cast<double>(m_FrameCount - m_RateFrames) / span.count();
+        m_RateFrom = now;
+        m_RateFrames = m_FrameCount;
+    }
 }
 
 void Engine::ReleaseScene() {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <utility>
 
 #include <engine/core/Log.h>
 
@@ -20,13 +21,19 @@ struct CloseController {
     }
 };
 
+// One bit per button, and per axis for each direction.
+struct Inputs {
+    uint32_t buttons = 0;
+    uint8_t negative = 0;
+    uint8_t positive = 0;
+};
+
 struct Pad {
     // Empty for a pad attached without a device.
     std::unique_ptr<SDL_GameController, CloseController> controller;
-    uint32_t buttons = 0;
-    // One bit per axis, for each direction held.
-    uint8_t negative = 0;
-    uint8_t positive = 0;
+    Inputs held;
+    // Changes since the last step began, and those of the step running.
+    Inputs pressed, released, stepPressed, stepReleased;
 };
 
 std::unordered_map<SDL_JoystickID, Pad>& Pads() {
@@ -47,15 +54,38 @@ void Latch(uint8_t& bits, uint8_t bit, float deflection) {
         bits &= static_cast<uint8_t>(~bit);
 }
 
-bool Holds(const Pad& pad, PadInput input) {
+bool Holds(const Inputs& set, PadInput input) {
     const bool button = input.kind == PadInput::Kind::Button;
     const int count = button ? int(SDL_CONTROLLER_BUTTON_MAX) : int(SDL_CONTROLLER_AXIS_MAX);
     if (input.index < 0 || input.index >= count)
         return false;
-    const uint32_t bits = button                                         ? pad.buttons
-                          : input.kind == PadInput::Kind::AxisNegative ? pad.negative
-                                                                       : pad.positive;
+    const uint32_t bits = button                                       ? set.buttons
+                          : input.kind == PadInput::Kind::AxisNegative ? set.negative
+                                                                       : set.positive;
     return bits >> input.index & 1u;
+}
+
+// Latches what changed from `before` to what the pad holds now.
+void Record(Pad& pad, const Inputs& before) {
+    auto latch = [](auto now, auto was, auto& pressed, auto& released) {
+        pressed |= now & ~was;
+        released |= was & ~now;
+    };
+    latch(pad.held.buttons, before.buttons, pad.pressed.buttons, pad.released.buttons);
+    latch(pad.held.negative, before.negative, pad.pressed.negative, pad.released.negative);
+    latch(pad.held.positive, before.positive, pad.pressed.positive, pad.released.positive);
+}
+
+// Whether any open pad, or the one pad, has the input in its set `which`.
+bool AnyPad(Inputs Pad::*which, PadInput input) {
+    for (const auto& [id, pad] : Pads())
+        if (Holds(pad.*which, input))
+            return true;
+    return false;
+}
+bool OnePad(SDL_JoystickID id, Inputs Pad::*which, PadInput input) {
+    const Pad* pad = Find(id);
+    return pad && Holds(pad->*which, input);
 }
 
 } // namespace
@@ -135,7 +165,9 @@ void Gamepads::UpdateButton(SDL_JoystickID id, int button, bool pressed) {
     if (!pad || button < 0 || button >= SDL_CONTROLLER_BUTTON_MAX)
         return;
     const uint32_t bit = 1u << button;
-    pad->buttons = pressed ? (pad->buttons | bit) : (pad->buttons & ~bit);
+    const Inputs before = pad->held;
+    pad->held.buttons = pressed ? (pad->held.buttons | bit) : (pad->held.buttons & ~bit);
+    Record(*pad, before);
 }
 
 void Gamepads::UpdateAxis(SDL_JoystickID id, int axis, int value) {
@@ -144,20 +176,46 @@ void Gamepads::UpdateAxis(SDL_JoystickID id, int axis, int value) {
         return;
     const auto bit = static_cast<uint8_t>(1u << axis);
     const float deflection = static_cast<float>(value) / SDL_JOYSTICK_AXIS_MAX;
-    Latch(pad->positive, bit, deflection);
-    Latch(pad->negative, bit, -deflection);
+    const Inputs before = pad->held;
+    Latch(pad->held.positive, bit, deflection);
+    Latch(pad->held.negative, bit, -deflection);
+    Record(*pad, before);
 }
 
 bool Gamepads::IsHeld(SDL_JoystickID id, PadInput input) {
-    const Pad* pad = Find(id);
-    return pad && Holds(*pad, input);
+    return OnePad(id, &Pad::held, input);
 }
 
 bool Gamepads::IsHeld(PadInput input) {
-    for (const auto& [id, pad] : Pads())
-        if (Holds(pad, input))
-            return true;
-    return false;
+    return AnyPad(&Pad::held, input);
+}
+
+bool Gamepads::WasPressed(SDL_JoystickID id, PadInput input) {
+    return OnePad(id, &Pad::stepPressed, input);
+}
+
+bool Gamepads::WasPressed(PadInput input) {
+    return AnyPad(&Pad::stepPressed, input);
+}
+
+bool Gamepads::WasReleased(SDL_JoystickID id, PadInput input) {
+    return OnePad(id, &Pad::stepReleased, input);
+}
+
+bool Gamepads::WasReleased(PadInput input) {
+    return AnyPad(&Pad::stepReleased, input);
+}
+
+void Gamepads::BeginStep() {
+    for (auto& [id, pad] : Pads()) {
+        pad.stepPressed = std::exchange(pad.pressed, Inputs{});
+        pad.stepReleased = std::exchange(pad.released, Inputs{});
+    }
+}
+
+void Gamepads::EndStep() {
+    for (auto& [id, pad] : Pads())
+        pad.stepPressed = pad.stepReleased = Inputs{};
 }
 
 bool Gamepads::IsOpen(SDL_JoystickID id) {

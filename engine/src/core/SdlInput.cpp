@@ -5,6 +5,27 @@ namespace Engine {
 std::unordered_map<int, bool> Input::keyStates;
 std::unordered_map<uint8_t, bool> Input::mouseStates;
 
+namespace {
+
+enum Edge : uint8_t { Pressed = 1, Released = 2 };
+
+// Edges latched from events since the last step began, and those of the step
+// running; handed over by swapping the two.
+std::unordered_map<int, uint8_t> s_keyEdges, s_stepKeyEdges;
+
+struct Mouse {
+    glm::vec2 position{0.0f, 0.0f};
+    // One bit per button, SDL_BUTTON(button).
+    uint32_t down = 0, pressed = 0, released = 0, stepPressed = 0, stepReleased = 0;
+    float wheel = 0.0f, stepWheel = 0.0f;
+} s_mouse;
+
+uint32_t ButtonBit(unsigned button) {
+    return button >= 1 && button <= 32 ? 1u << (button - 1) : 0u;
+}
+
+} // namespace
+
 void Input::UpdateKey(int key, bool pressed) {
     keyStates[key] = pressed;
 }
@@ -29,9 +50,94 @@ float Input::GetMouseY() {
     return GetMousePos().y;
 }
 
+bool Input::WasKeyPressed(int key) {
+    auto it = s_stepKeyEdges.find(key);
+    return it != s_stepKeyEdges.end() && (it->second & Pressed);
+}
+
+bool Input::WasKeyReleased(int key) {
+    auto it = s_stepKeyEdges.find(key);
+    return it != s_stepKeyEdges.end() && (it->second & Released);
+}
+
+glm::vec2 Input::GetMousePosition() {
+    return s_mouse.position;
+}
+
+bool Input::IsMouseButtonDown(uint8_t button) {
+    return s_mouse.down & ButtonBit(button);
+}
+
+bool Input::WasMousePressed(uint8_t button) {
+    return s_mouse.stepPressed & ButtonBit(button);
+}
+
+bool Input::WasMouseReleased(uint8_t button) {
+    return s_mouse.stepReleased & ButtonBit(button);
+}
+
+float Input::GetMouseWheelMove() {
+    return s_mouse.stepWheel;
+}
+
+void Input::HandleEvent(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+        UpdateKey(event.key.keysym.sym, true);
+        if (!event.key.repeat)
+            s_keyEdges[event.key.keysym.sym] |= Pressed;
+        break;
+    case SDL_KEYUP:
+        UpdateKey(event.key.keysym.sym, false);
+        s_keyEdges[event.key.keysym.sym] |= Released;
+        break;
+    case SDL_MOUSEMOTION:
+        s_mouse.position = {float(event.motion.x), float(event.motion.y)};
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        s_mouse.position = {float(event.button.x), float(event.button.y)};
+        const uint32_t bit = ButtonBit(event.button.button);
+        if (event.type == SDL_MOUSEBUTTONDOWN) {
+            s_mouse.down |= bit;
+            s_mouse.pressed |= bit;
+        } else {
+            s_mouse.down &= ~bit;
+            s_mouse.released |= bit;
+        }
+        break;
+    }
+    case SDL_MOUSEWHEEL:
+        s_mouse.wheel += event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.preciseY
+                                                                         : event.wheel.preciseY;
+        break;
+    default:
+        break;
+    }
+}
+
+void Input::BeginStep() {
+    s_stepKeyEdges.swap(s_keyEdges);
+    s_keyEdges.clear();
+    s_mouse.stepPressed = std::exchange(s_mouse.pressed, 0);
+    s_mouse.stepReleased = std::exchange(s_mouse.released, 0);
+    s_mouse.stepWheel = std::exchange(s_mouse.wheel, 0.0f);
+    Gamepads::BeginStep();
+}
+
+void Input::EndStep() {
+    s_stepKeyEdges.clear();
+    s_mouse.stepPressed = s_mouse.stepReleased = 0;
+    s_mouse.stepWheel = 0.0f;
+    Gamepads::EndStep();
+}
+
 void Input::Clear() {
     keyStates.clear();
     mouseStates.clear();
+    s_keyEdges.clear();
+    s_stepKeyEdges.clear();
+    s_mouse = Mouse{};
 }
 
 size_t Input::KeyCount() {

@@ -62,7 +62,7 @@ Window::Window(std::string title, int w, int h)
 Window::Window(Window&& other) noexcept
     : m_Width(other.m_Width), m_Height(other.m_Height), m_Window(other.m_Window),
       m_Context(other.m_Context), m_Title(std::move(other.m_Title)),
-      m_SdlStarted(other.m_SdlStarted) {
+      m_SdlStarted(other.m_SdlStarted), m_Resizable(other.m_Resizable) {
     other.m_Window = nullptr;
     other.m_Context = nullptr;
     other.m_SdlStarted = false;
@@ -102,6 +102,8 @@ bool Window::Init() {
 
     if (Renderer::GetAPI() == Renderer::API::OpenGL)
         flags |= SDL_WINDOW_OPENGL;
+    if (m_Resizable)
+        flags |= SDL_WINDOW_RESIZABLE;
 
     m_Window = SDL_CreateWindow(m_Title.c_str(), 100, 100, static_cast<int>(m_Width),
                                 static_cast<int>(m_Height), flags);
@@ -137,6 +139,31 @@ void Window::Shutdown() {
 void Window::SwapBuffers() {
     if (Renderer::GetAPI() == Renderer::API::OpenGL && m_Window)
         SDL_GL_SwapWindow(m_Window);
+}
+
+void Window::SetResizable(bool resizable) {
+    m_Resizable = resizable;
+    if (m_Window)
+        SDL_SetWindowResizable(m_Window, resizable ? SDL_TRUE : SDL_FALSE);
+}
+
+void Window::ToggleFullscreen() {
+    // The desktop's resolution: changing the display's mode would upset the
+    // user's other windows and takes seconds on some monitors.
+    if (m_Window &&
+        SDL_SetWindowFullscreen(m_Window, IsFullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) < 0)
+        Log::Warn("WINDOW", "Could not change to or from full screen: %s", SDL_GetError());
+}
+
+bool Window::IsFullscreen() const {
+    return m_Window && (SDL_GetWindowFlags(m_Window) & SDL_WINDOW_FULLSCREEN);
+}
+
+glm::ivec2 Window::GetDrawableSize() const {
+    glm::ivec2 size{0, 0};
+    if (m_Window)
+        SDL_GL_GetDrawableSize(m_Window, &size.x, &size.y);
+    return size;
 }
 
 } // namespace Engine

@@ -158,4 +158,8 @@ void GLRenderer::Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) 
     mesh.Render(shader, model);
 }
 
+void GLRenderer::SetViewport(int width, int height) {
+    GLCall(glViewport(0, 0, width, height));
+}
+
 } // namespace Engine

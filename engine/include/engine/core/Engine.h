@@ -1,7 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include <glm/vec2.hpp>
 
 #include <engine/core/Base.h>
 #include <engine/core/Renderer.h>
@@ -31,12 +35,30 @@ public:
     virtual void Release() {}
 };
 
+/// How Engine::Run sets up the window and the loop; the defaults are those of
+/// an engine set up by hand.
+struct RunOptions {
+    bool resizable = false;  ///< The user may resize the window.
+    bool vsync = false;      ///< Swap in step with the display (see Engine::SetVSync).
+    int targetFrameRate = 0; ///< A frame-rate cap (see Engine::SetTargetFrameRate); 0 for none.
+};
+
 /// The engine: owns the window and the renderer, builds the scene and runs the
 /// fixed-step loop.
+///
+/// By default the loop never waits: it draws as fast as swapping the buffers
+/// lets it. A program can ask for vsync or a frame-rate cap instead.
 class Engine {
 public:
     static constexpr double STEP = 0.01;              ///< Length of a simulation step, seconds.
     static constexpr uint32_t CLEAR_COLOR = 0x262E33; ///< Each frame starts from it (0xRRGGBB).
+
+    /// The whole life of a program: makes an engine with a window of width by
+    /// height pixels, sets the scene, opens the window, applies the options,
+    /// builds the scene, runs the loop until the window is closed or Quit is
+    /// called, and shuts down. Returns the exit status for main, 0.
+    static int Run(Ref<Scene> scene, int width, int height, std::string title,
+                   const RunOptions& options = {});
 
     /// An engine whose window will be w by h pixels: the camera's view is set to
     /// that size, with the camera's position at its centre.
@@ -54,13 +76,19 @@ public:
     /// scene's Build. Without a renderer it logs and does nothing.
     void Start();
     /// Polls events, runs the steps the elapsed time pays for and one frame,
-    /// until the window is closed (or SIGTERM arrives through SDL's quit).
+    /// until the window is closed (or SIGTERM arrives through SDL's quit) or
+    /// Quit is called; under a frame-rate cap it then sleeps until the next
+    /// frame is due.
     void MainGameLoop();
-    /// Fills the key table from SDL's pending events; sets *quit on a quit event.
+    /// Fills the key table, the mouse and the pads from SDL's pending events;
+    /// sets *quit on a quit event.
     void ProcessInput(bool* quit);
-    /// One step: sets Time::dt to dt and runs the scene's Update.
+    /// One step: sets Time::dt to dt and runs the scene's Update, with the
+    /// input edges latched since the last step readable (Input::BeginStep).
     void Update(double dt);
-    /// One frame: clear, the scene's Draw, buffer swap.
+    /// One frame: clear, the scene's Draw, buffer swap. When the window's
+    /// drawable size has changed since the last frame, the viewport and the
+    /// main camera's view follow it first, one world unit a pixel.
     void Render();
     /// Stops the renderer, empties the registry, releases the scene's GL
     /// objects and closes the window, in that order.
@@ -80,9 +108,35 @@ public:
     Uni<Renderer>& RendererOwner() { return m_Renderer; }
     Window* GetWindow() const { return m_Window.get(); } ///< Null before the graphics start.
 
+    /// Ends the loop once the current iteration has stepped and drawn, as
+    /// closing the window does.
+    void Quit() { m_QuitAsked = true; }
+    /// Whether buffer swaps wait for the display's refresh. Needs the window:
+    /// returns whether the driver took the setting, and false before
+    /// InitializeGraphicsSubSystem.
+    bool SetVSync(bool on);
+    /// Caps the loop at fps frames a second by sleeping until each frame is
+    /// due, deadlines fps apart so that the rate holds however long a frame
+    /// takes; 0 (the default) for no cap. Steps still run at their own pace.
+    void SetTargetFrameRate(int fps);
+    int GetTargetFrameRate() const { return m_TargetFps; } ///< 0 when there is no cap.
+    /// Frames drawn a second, measured over the last half second or so; 0
+    /// until then.
+    double GetFrameRate() const { return m_FrameRate; }
+    /// Frames drawn since the engine was made.
+    uint64_t GetFrameCount() const { return m_FrameCount; }
+
 private:
+    using Clock = std::chrono::steady_clock;
+
     /// Drops every GPU-holding object of the scene while the context is current.
     void ReleaseScene();
+    /// The viewport and the camera's view to the drawable's size, when it changed.
+    void FollowDrawable();
+    /// Counts a frame drawn and measures the rate.
+    void CountFrame();
+    /// Under a cap, sleeps until the next frame is due.
+    void Pace();
 
     Uni<Renderer> m_Renderer;
     Uni<Window> m_Window;
@@ -91,6 +145,15 @@ private:
     std::string m_Title;
     double m_Acc = 0.0;
     Ref<Scene> m_Scene;
+    bool m_QuitAsked = false;
+    /// The drawable size the viewport and the camera's view were last set to.
+    glm::ivec2 m_View;
+    int m_TargetFps = 0;
+    Clock::time_point m_Due;
+    uint64_t m_FrameCount = 0;
+    uint64_t m_RateFrames = 0;
+    Clock::time_point m_RateFrom;
+    double m_FrameRate = 0.0;
 };
 
 } // namespace Engine

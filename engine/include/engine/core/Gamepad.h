@@ -41,6 +41,9 @@ struct PadInput {
 /// An axis direction is held once the stick passes a quarter of its travel and
 /// let go only below a fifth, so a resting or worn stick that wanders holds
 /// nothing and one held at the edge does not flicker.
+///
+/// As for keys (see Input), every change is latched: `WasPressed` and
+/// `WasReleased` are true in the first step after it, and only in it.
 class Gamepads {
 public:
     Gamepads() = delete; ///< Only static members.
@@ -74,7 +77,18 @@ public:
 
     /// Whether this pad, or any open pad, holds the input.
     static bool IsHeld(SDL_JoystickID id, PadInput input);
-    static bool IsHeld(PadInput input);    ///< Whether any open pad holds the input.
+    static bool IsHeld(PadInput input); ///< Whether any open pad holds the input.
+    /// Whether this pad's input was taken up since the step before this one.
+    static bool WasPressed(SDL_JoystickID id, PadInput input);
+    static bool WasPressed(PadInput input); ///< WasPressed on any open pad.
+    /// Whether this pad's input was let go since the step before this one.
+    static bool WasReleased(SDL_JoystickID id, PadInput input);
+    static bool WasReleased(PadInput input); ///< WasReleased on any open pad.
+    /// Hands the changes latched since the last step to the step that begins
+    /// (Input::BeginStep calls it).
+    static void BeginStep();
+    /// Ends a step: its changes read false again (Input::EndStep calls it).
+    static void EndStep();
     static bool IsOpen(SDL_JoystickID id); ///< Whether the pad of that instance id is open.
     static size_t Count();                 ///< Pads open now, attached ones included.
 };

@@ -13,6 +13,13 @@ namespace Engine {
 
 /// The key table, filled from SDL key events by the main loop. Keys are SDL key
 /// codes (lower-case letters for letter keys, whatever the modifiers).
+///
+/// Besides the table, which only says whether a key is down now, the main loop
+/// latches every change from the events: `WasKeyPressed` and its kin are true
+/// in the first simulation step that runs after the change, and only in it, so
+/// a tap whose press and release both arrive between two steps is seen once
+/// each way. Edges belong to steps: outside one, such as in a frame's drawing,
+/// they read false. The mouse is followed the same way.
 class Input {
 public:
     Input() = delete; ///< Only static members.
@@ -27,7 +34,36 @@ public:
     static float GetMouseX();       ///< GetMousePos().x.
     static float GetMouseY();       ///< GetMousePos().y.
 
-    /// Forgets every key; for tests, which share the process-wide table.
+    /// Whether the key went down since the step before this one; key repeats
+    /// do not count.
+    static bool WasKeyPressed(int key);
+    /// Whether the key went up since the step before this one.
+    static bool WasKeyReleased(int key);
+
+    /// The pointer in window coordinates (pixels from the top-left corner),
+    /// as the last mouse event left it.
+    static glm::vec2 GetMousePosition();
+    /// Whether the button (SDL_BUTTON_LEFT, _MIDDLE, _RIGHT, _X1, _X2) is held.
+    static bool IsMouseButtonDown(uint8_t button);
+    /// Whether the button went down since the step before this one.
+    static bool WasMousePressed(uint8_t button);
+    /// Whether the button went up since the step before this one.
+    static bool WasMouseReleased(uint8_t button);
+    /// Notches the wheel turned since the step before this one, away from the
+    /// user positive, whatever the system's scrolling direction.
+    static float GetMouseWheelMove();
+
+    /// Takes a keyboard or mouse event into the key table, the mouse and the
+    /// edges; ignores any other. The main loop calls it for each event.
+    static void HandleEvent(const SDL_Event& event);
+    /// Hands the edges latched since the last step to the step that begins,
+    /// the pads' included; the engine calls it before each step.
+    static void BeginStep();
+    /// Ends a step: its edges read false again until the next one begins.
+    static void EndStep();
+
+    /// Forgets every key, the mouse and the edges; for tests, which share the
+    /// process-wide table.
     static void Clear();
     static size_t KeyCount(); ///< Keys ever reported or asked for since the last Clear.
 

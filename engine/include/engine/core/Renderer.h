@@ -33,6 +33,8 @@ public:
     virtual void RenderEnd() = 0;
     /// Draws one mesh with the model matrix.
     virtual void Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) = 0;
+    /// Draws to the whole drawable of width by height pixels from now on.
+    virtual void SetViewport(int width, int height) = 0;
 
     static API GetAPI() { return s_API; } ///< The interface in use.
     /// A renderer for the interface in use; ends the process for API::None.

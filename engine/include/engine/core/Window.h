@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <glm/vec2.hpp>
+
 namespace Engine {
 
 /// The application window and its OpenGL context. Init starts SDL as a whole;
@@ -26,8 +28,18 @@ public:
     /// Shows the frame drawn.
     void SwapBuffers();
 
-    unsigned int GetWidth() const { return m_Width; }        ///< Width in pixels.
-    unsigned int GetHeight() const { return m_Height; }      ///< Height in pixels.
+    /// Lets the user resize the window, or not (the default). Before Init it
+    /// is how the window opens.
+    void SetResizable(bool resizable);
+    /// Full screen at the desktop's resolution, or back to the window it was.
+    void ToggleFullscreen();
+    bool IsFullscreen() const; ///< Whether the window covers the screen.
+    /// The size drawn to, in pixels: the window's now, which may differ from
+    /// the size it was made with; (0, 0) before Init.
+    glm::ivec2 GetDrawableSize() const;
+
+    unsigned int GetWidth() const { return m_Width; }        ///< Width in pixels, as made.
+    unsigned int GetHeight() const { return m_Height; }      ///< Height in pixels, as made.
     const std::string& GetTitle() const { return m_Title; }  ///< The window's title.
     SDL_Window* GetNativeWindow() const { return m_Window; } ///< Null until Init.
     SDL_GLContext GetContext() const { return m_Context; }   ///< Null until Init.
@@ -47,6 +59,7 @@ private:
     SDL_GLContext m_Context = nullptr;
     std::string m_Title;
     bool m_SdlStarted = false;
+    bool m_Resizable = false;
 };
 
 } // namespace Engine

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <string>
+
+#include <engine/core/Base.h>
+
+namespace Engine {
+
+class Clip;
+
+/// A sound effect: loaded once, played any number of times at once. Each play
+/// is a voice of its own, mixed into the one audio device after the clips; all
+/// sounds share a fixed pool of `VOICES` voices. Every call is safe while the
+/// device runs: the engine takes the device lock itself.
+///
+/// Held through Ref: a sound lives while anything holds it, and when the last
+/// owner lets go its voices stop before its samples are freed. The device must
+/// be open (Engine::Start opens it) for anything to be heard.
+class Sound {
+public:
+    /// Voices playing at once, over all sounds. When all are busy, a new play
+    /// takes the one that has played longest among those that do not loop.
+    static constexpr int VOICES = 32;
+
+    /// A WAV file in any format SDL reads, converted to the device's; empty,
+    /// with a warning, when it cannot be read.
+    static Ref<Sound> Load(const std::string& path);
+    /// The same from a WAV file's bytes in memory, which are not kept.
+    static Ref<Sound> LoadFromMemory(const void* data, size_t size);
+
+    Sound(const Sound&) = delete;            ///< Held through Ref.
+    Sound& operator=(const Sound&) = delete; ///< Held through Ref.
+    ~Sound();                                ///< Stops its voices, then frees the samples.
+
+    /// Starts a new voice from the start, over those already playing.
+    void Play();
+    /// Stops every voice of this sound.
+    void Stop();
+    /// Whether voices start over at the end; also for the voices playing.
+    void SetLooping(bool loop);
+    /// Loudness from 0 (silent) to 1 (as recorded, the default); also for
+    /// the voices playing. Values outside are clamped.
+    void SetVolume(float volume);
+    /// Whether any voice of this sound is playing.
+    bool IsPlaying() const;
+
+private:
+    explicit Sound(Ref<Clip> samples);
+    /// Load's and LoadFromMemory's work; name is for the warning.
+    static Ref<Sound> Read(SDL_RWops* source, const std::string& name);
+
+    Ref<Clip> m_samples; // read by the clip reader, not in Clip::sounds
+    bool m_loop = false;
+    float m_volume = 1.0f;
+};
+
+} // namespace Engine

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace Engine {
+
+// Lock guard for SDL's audio device lock; a no-op while no device is open.
+struct AudioLock {
+    AudioLock() { SDL_LockAudio(); }
+    ~AudioLock() { SDL_UnlockAudio(); }
+    AudioLock(const AudioLock&) = delete;
+    AudioLock& operator=(const AudioLock&) = delete;
+};
+
+// Adds `len` bytes of samples in the device format at `pos` of data (dataLen
+// bytes) onto stream at volume (0 to SDL_MIX_MAXVOLUME), advancing pos and
+// wrapping to the start as often as needed when looping. False when a sound
+// that does not loop reached its end; pos then stays where this buffer found it.
+bool MixFrom(Uint8* stream, std::uint32_t len, const Uint8* data, std::uint32_t dataLen,
+             std::uint32_t& pos, bool loop, int volume);
+
+// Adds every voice of every Sound onto stream. Runs on the audio thread under
+// the device lock.
+void MixVoices(Uint8* stream, std::uint32_t len);
+
+} // namespace Engine
