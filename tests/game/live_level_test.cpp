@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -18,7 +19,6 @@
 
 #include "game/Level.h"
 #include "game/Scene.h"
-#include "game/Tuning.h"
 
 using namespace Engine;
 namespace fs = std::filesystem;
@@ -31,8 +31,9 @@ class Folder {
 public:
     Folder() : m_was(fs::current_path()) {
         std::string pattern = (fs::temp_directory_path() / "live-level-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("no scratch folder");
+        m_path = pattern;
         fs::create_directory(m_path / "Assets");
         fs::current_path(m_path);
     }
