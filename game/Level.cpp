@@ -14,6 +14,7 @@
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
 #include <engine/physics/Transform.h>
+#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Tuning.h"
 
@@ -82,6 +83,60 @@ LevelData FromDocument(json& doc) {
     return level;
 }
 
+// Whether a JSON document's top-level object has one of the game's own
+// format's keys, without keeping anything of it. A Tiled map never has them.
+bool HasOwnKeys(std::string_view text) {
+    bool found = false;
+    auto keep = [&](int depth, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::key && depth == 1 && parsed.is_string()) {
+            const auto& key = parsed.get_ref<const std::string&>();
+            found = found || key == "board" || key == "tilemap_path" || key == "tile_w" ||
+                    key == "tile_h";
+        }
+        return depth == 0;
+    };
+    // Text after the value, or a fault in it, leaves what was seen before.
+    [[maybe_unused]] const json top = json::parse(text, keep, false);
+    return found;
+}
+
+// The reason a map cannot be used, without the level's own name in front:
+// whoever reports it names the level once already.
+LevelError Unusable(const Tiled::MapError& error, const std::string& path) {
+    std::string reason = error.what();
+    if (reason.rfind(path + ": ", 0) == 0)
+        reason.erase(0, path.size() + 2);
+    return LevelError(reason);
+}
+
+// The file at path in one read, or, when it is no regular file (a pipe or a
+// device could have no end), open as a stream to be parsed as far as the
+// parser needs.
+struct Opened {
+    std::ifstream in;
+    std::optional<std::string> text;
+};
+Opened Open(const std::string& path) {
+    // A directory opens as a stream and then reads as empty input, which
+    // would send the user looking for a fault in the JSON.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw LevelError("cannot open: Is a directory");
+    Opened file{std::ifstream(path, std::ios::binary), std::nullopt};
+    if (!file.in)
+        throw LevelError(std::string("cannot open: ") + std::strerror(errno));
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || !std::filesystem::is_regular_file(path, error))
+        return file;
+    // Should the file be cut short meanwhile, the parser meets the end of what
+    // was read, as it would on the stream.
+    std::string text(size, '\0');
+    file.in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(file.in.gcount()));
+    file.text = std::move(text);
+    return file;
+}
+
 } // namespace
 
 LevelData Parse(std::istream& in) {
@@ -108,37 +163,61 @@ LevelData Parse(std::string_view text) {
 }
 
 LevelData Load(const std::string& path) {
-    // A directory opens as a stream and then reads as empty input, which
-    // would send the user looking for a fault in the JSON.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw LevelError("cannot open: Is a directory");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw LevelError(std::string("cannot open: ") + std::strerror(errno));
-    // A pipe or a device could have no end: read as a stream, as far as the
-    // parser needs.
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || !std::filesystem::is_regular_file(path, error))
-        return Parse(in);
-    // A regular file in one read. Should it be cut short meanwhile, the parser
-    // meets the end of what was read, as it would on the stream.
-    std::string text(size, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    if (!Tiled::IsTiledMap(text))
+    Opened file = Open(path);
+    if (!file.text)
+        return Parse(file.in);
+    const std::string& text = *file.text;
+    // A document with a key of the game's own format is a level of it, even
+    // one that also calls itself a map.
+    if (!Tiled::IsTiledMap(text) || HasOwnKeys(text))
         return Parse(text);
     try {
         // The reader holds the map to its size limit, as every file it reads.
         return FromMap(Tiled::Parse(text, path));
-    } catch (const Tiled::MapError& map) {
-        // The reason names the file at fault; the level's own name is said
-        // once already by whoever reports it.
-        std::string reason = map.what();
-        if (reason.rfind(path + ": ", 0) == 0)
-            reason.erase(0, path.size() + 2);
-        throw LevelError(reason);
+    } catch (const Tiled::MapError& error) {
+        throw Unusable(error, path);
     }
+}
+
+LevelData LoadOwnFormat(const std::string& path) {
+    Opened file = Open(path);
+    return file.text ? Parse(*file.text) : Parse(file.in);
+}
+
+LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& content,
+                    glm::vec2 boatSize) {
+    LoadedLevel level;
+    level.files.push_back(path);
+    auto name = [&](const std::string& file) {
+        if (!file.empty() &&
+            std::find(level.files.begin(), level.files.end(), file) == level.files.end())
+            level.files.push_back(file);
+    };
+    if (data.map) {
+        const Tiled::Map& map = *data.map;
+        for (Tiled::LayerTileMap& layer : Tiled::MakeTileMaps(map, content.LoadSheets(map)))
+            level.layers.emplace_back(std::move(layer.tileMap));
+        for (const Tiled::Tileset& set : map.tilesets) {
+            name(set.source);
+            name(set.imagePath);
+        }
+        level.cells = std::move(data.cells);
+        level.cellW = data.cellW;
+        level.cellH = data.cellH;
+        level.start = data.playerStart
+                          ? *data.playerStart
+                          : DefaultStart(level.cells, level.cellW, level.cellH, boatSize);
+    } else {
+        Ref<Texture2D> sheet = content.LoadTexture(data.tilemapPath);
+        name(data.tilemapPath);
+        level.cells = CellsOf(data.board);
+        level.cellW = level.cellH = CELL;
+        // The board is handed over, not copied: a large level's is megabytes.
+        level.layers.emplace_back(std::in_place_type<TileMap>, sheet, std::move(data.board),
+                                  data.tileW, data.tileH);
+        level.start = Tuning::PlayerStart;
+    }
+    return level;
 }
 
 LevelData FromMap(Tiled::Map map) {
@@ -178,6 +257,48 @@ LevelData FromMap(Tiled::Map map) {
     }
     level.map = std::make_shared<const Tiled::Map>(std::move(map));
     return level;
+}
+
+glm::vec3 DefaultStart(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+                       glm::vec2 size) {
+    if (cellW <= 0 || cellH <= 0 || !(size.x > 0.0f) || !(size.y > 0.0f))
+        return glm::vec3(0.0f);
+    // With its top-left corner on a cell's, the boat covers k columns and m
+    // rows. The block of them whose bottom-right cell is (c, y) is clear when
+    // k columns side by side up to c each have m cells free of walls up to
+    // row y. So one pass over the cells finds both places, however a map is
+    // drawn to slow a search cell by cell.
+    const auto k = static_cast<size_t>(std::ceil(double(size.x) / cellW));
+    const auto m = static_cast<size_t>(std::ceil(double(size.y) / cellH));
+    size_t height = 0;
+    for (const auto& column : cells)
+        height = std::max(height, column.size());
+    auto solid = [&](size_t x, size_t y) {
+        return y < cells[x].size() && cells[x][y] == Cell::Solid;
+    };
+    // run[y]: free cells up to row y in column c; wide[y]: columns side by
+    // side up to c with a run of at least m there.
+    std::vector<size_t> run(height, 0), wide(height, 0);
+    std::optional<glm::vec3> clear;
+    for (size_t c = 0; c < cells.size(); ++c) {
+        for (size_t y = 0; y < height; ++y) {
+            run[y] = solid(c, y) ? 0 : (y > 0 ? run[y - 1] : 0) + 1;
+            wide[y] = run[y] >= m ? wide[y] + 1 : 0;
+        }
+        if (c + 1 < k)
+            continue;
+        const size_t x = c + 1 - k;
+        auto at = [&](size_t row) {
+            return glm::vec3(float(cellW) * float(x), float(cellH) * float(row), 0.0f);
+        };
+        for (size_t y = 0; y < height; ++y) {
+            if (solid(x, y) && y >= m && wide[y - 1] >= k)
+                return at(y) - glm::vec3(0.0f, size.y, 0.0f);
+            if (!clear && y + 1 >= m && wide[y] >= k)
+                clear = at(y + 1 - m);
+        }
+    }
+    return clear.value_or(glm::vec3(0.0f));
 }
 
 std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& board) {
@@ -260,3 +381,23 @@ size_t CreateCells(const std::vector<std::vector<int>>& board) {
 }
 
 } // namespace Engine::Level
+
+namespace Engine {
+
+LevelData LevelContent::LoadLevel(const std::string& path) {
+    return path == Level::PATH ? Level::LoadOwnFormat(path) : Level::Load(path);
+}
+
+Ref<Texture2D> LevelContent::LoadTexture(const std::string& path) {
+    return Texture2D::Create(path);
+}
+
+std::vector<Ref<Texture2D>> LevelContent::LoadSheets(const Tiled::Map& map) {
+    try {
+        return Tiled::LoadSheets(map);
+    } catch (const Tiled::MapError& error) {
+        throw Level::Unusable(error, map.path);
+    }
+}
+
+} // namespace Engine

@@ -7,12 +7,16 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
+#include <engine/core/Base.h>
 #include <engine/ecs/Types.h>
+#include <engine/render/Texture.h>
+#include <engine/render/TileMap.h>
 #include <engine/tiled/TiledMap.h>
 
 namespace Engine {
@@ -20,10 +24,11 @@ namespace Engine {
 // What a cell of the level does to a body.
 enum class Cell : uint8_t { Empty, Solid, Draught };
 
-// A level: in the game's own format, a grid of tile codes (a list of
-// columns, each listed top to bottom), the tile-set image and the size of one
-// tile in it; or a Tiled map, whose tile layers are drawn and whose cells
-// collide as `cells` says.
+// A level as its file gives it: in the game's own format, a grid of tile
+// codes (a list of columns, each listed top to bottom), the tile-set image and
+// the size of one tile in it; or a Tiled map, whose tile layers are drawn and
+// whose cells collide as `cells` says. LoadedLevel is what the game plays of
+// either.
 struct LevelData {
     std::vector<std::vector<int>> board;
     std::string tilemapPath;
@@ -32,9 +37,8 @@ struct LevelData {
 
     // Set for a Tiled map (board and tilemapPath are then empty).
     std::shared_ptr<const Tiled::Map> map;
-    // The cells, cells[x][y], each cellW by cellH units. Load sets them for a
-    // Tiled map, in its tile size; the game's own format collides on the
-    // 64-unit grid, CellsOf(board).
+    // A Tiled map's cells, cells[x][y], each cellW by cellH units, in its tile
+    // size (FromMap sets them).
     std::vector<std::vector<Cell>> cells;
     int cellW = 0;
     int cellH = 0;
@@ -42,10 +46,45 @@ struct LevelData {
     std::optional<glm::vec3> playerStart;
 };
 
+// Something a level draws, in its drawing order. Tile layers so far; another
+// kind of layer joins as another alternative, placed by LiveLevel.
+using LevelLayer = std::variant<TileMap>;
+
+// A level read with everything it needs and nothing of it placed yet, the
+// same whichever format it came in.
+struct LoadedLevel {
+    // What collides: cells[x][y] at (cellW * x, cellH * y), cellW by cellH.
+    std::vector<std::vector<Cell>> cells;
+    int cellW = 0;
+    int cellH = 0;
+    // Bottom first.
+    std::vector<LevelLayer> layers;
+    // The boat's top-left corner at the start.
+    glm::vec3 start{0.0f};
+    // The level file and every file it names, each once, as they are named:
+    // what a live level watches.
+    std::vector<std::string> files;
+};
+
 // A level file that cannot be used; what() is the reason.
 class LevelError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// Where a level's files are read from. The game reads them from disk;
+// benchmarks and tests without a GL context hand in stand-ins.
+class LevelContent {
+public:
+    virtual ~LevelContent() = default;
+    // Throws LevelError for a level that cannot be used. The game's own level
+    // file, Level::PATH, is read as the game's format whatever it holds;
+    // any other is told apart by content (Level::Load).
+    virtual LevelData LoadLevel(const std::string& path);
+    virtual Ref<Texture2D> LoadTexture(const std::string& path);
+    // The sheets of a Tiled map's tile sets, in their order; throws LevelError
+    // for one that cannot be used.
+    virtual std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map);
 };
 
 namespace Level {
@@ -67,11 +106,19 @@ LevelData Parse(std::istream& in);
 // The same on text in memory, where the parser runs several times faster
 // than on a stream.
 LevelData Parse(std::string_view text);
-// The file at path, a regular file read in one go: a Tiled map (TMX or
-// JSON, told apart by content) or else a level of the game's own format
-// (Parse). An unreadable file or a map that cannot be used throws LevelError
-// too, with a reason that names the file, layer or tile set at fault.
+// The file at path, a regular file read in one go: a level of the game's own
+// format (Parse) when it is JSON with any of the format's four keys, else a
+// Tiled map when it is one (TMX or JSON), else the game's format again. An
+// unreadable file or a map that cannot be used throws LevelError too, with a
+// reason that names the file, layer or tile set at fault, but not the level.
 LevelData Load(const std::string& path);
+// The file at path read as the game's own format only, whatever it holds.
+LevelData LoadOwnFormat(const std::string& path);
+// The level ready to place: its tile maps cut from the images content loads,
+// its cells, the boat's start for a boat of boatSize, and its files (path
+// first). Throws LevelError.
+LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& content,
+                    glm::vec2 boatSize);
 
 // The tile classes and layer property that give a map's cells their kind.
 constexpr const char* DRAUGHT_CLASS = "draught";
@@ -84,6 +131,13 @@ constexpr const char* PLAYER_OBJECT = "player";
 // "collides" is false are drawn only. The object named "player" sets the
 // boat's start (its top-left corner).
 LevelData FromMap(Tiled::Map map);
+// Where a boat of `size` starts on a map without a "player" object: standing
+// on the first solid cell, column by column from the left and each column top
+// down, with room above it, its left edge on the cell's; room is a place
+// inside the map clear of solid cells. Failing that, the first such place
+// searched the same way, on the cell grid; failing that, (0, 0).
+glm::vec3 DefaultStart(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+                       glm::vec2 size);
 
 // The cells of a board of tile codes: -1 empty, draught codes draughts,
 // every other code solid.

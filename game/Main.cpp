@@ -12,8 +12,9 @@ constexpr const char* USAGE =
     "usage: game [LEVEL]\n"
     "Plays LEVEL: a level file of the game's own format (JSON), or a map made with\n"
     "the Tiled editor (TMX or JSON), told apart by their content. Without LEVEL it\n"
-    "plays ./Assets/level1.json. The game reads ./Assets below the working\n"
-    "directory; paths inside a Tiled map are relative to the file that names them.\n"
+    "plays ./Assets/level1.json, in the game's own format. The game reads ./Assets\n"
+    "below the working directory; paths inside a Tiled map are relative to the\n"
+    "file that names them.\n"
     "A LEVEL named here is played again as soon as it, or a file it names, is saved.\n"
     "\n"
     "  -h, --help  show this and exit\n";

@@ -1,6 +1,5 @@
 #include "game/Scene.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include <engine/audio/Clip.h>
@@ -21,7 +20,6 @@
 #include <engine/render/Texture.h>
 #include <engine/render/TileMap.h>
 #include <engine/text/TextMesh.h>
-#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Controller.h"
 #include "game/ControllerSystem.h"
@@ -55,24 +53,8 @@ Ref<Shader> SceneContent::LoadShader(const std::string& path) {
     return CreateRef<Shader>(path);
 }
 
-Ref<Texture2D> SceneContent::LoadTexture(const std::string& path) {
-    return Texture2D::Create(path);
-}
-
 Ref<Clip> SceneContent::LoadMusic(const std::string& path) {
     return Clip::LoadClip(path);
-}
-
-LevelData SceneContent::LoadLevel(const std::string& path) {
-    return Level::Load(path);
-}
-
-std::vector<Ref<Texture2D>> SceneContent::LoadSheets(const Tiled::Map& map) {
-    try {
-        return Tiled::LoadSheets(map);
-    } catch (const Tiled::MapError& error) {
-        throw LevelError(error.what());
-    }
 }
 
 void RegisterSceneComponents(ECS& ecs) {
@@ -138,7 +120,7 @@ void RunFrameSchedule(const Uni<Renderer>& renderer) {
 }
 
 GameScene::GameScene(Uni<SceneContent> content, std::string levelPath, bool live)
-    : m_content(std::move(content)), m_levelPath(std::move(levelPath)), m_live(live),
+    : m_content(std::move(content)), m_level(*m_content, std::move(levelPath), live),
       m_clock([] {
           using namespace std::chrono;
           return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -182,122 +164,22 @@ void GameScene::Build(Engine& engine) {
     ecs.AddComponent<Transform>(e2, glm::vec3(10, 100, 0), glm::vec3(0), glm::vec3(1, 1, 0));
     ecs.AddComponent<TextMesh>(e2, TextMesh::CreateTextMesh(font, HINT));
 
-    LoadedLevel level;
     try {
-        level = LoadLevel();
+        m_level.Load(player);
     } catch (const LevelError& error) {
         // A broken level is the user's content, not a crash: close the window
         // first so the message is the last thing they see.
         engine.Shutdown();
-        Log::Err("LEVEL", "Could not load level file %s: %s", m_levelPath.c_str(), error.what());
+        Log::Err("LEVEL", "Could not load level file %s: %s", m_level.Path().c_str(), error.what());
     }
-    PlaceLevel(level);
-    if (level.data.playerStart)
-        ecs.GetComponent<Transform>(player)->position = *level.data.playerStart;
-    if (m_live)
-        m_watch.Watch(LevelFiles(level.data));
 
     if (shader)
         shader->Bind();
 }
 
-GameScene::LoadedLevel GameScene::LoadLevel() {
-    LoadedLevel level;
-    level.data = m_content->LoadLevel(m_levelPath);
-    LevelData& data = level.data;
-    if (data.map) {
-        level.sheets = m_content->LoadSheets(*data.map);
-    } else {
-        level.sheet = m_content->LoadTexture(data.tilemapPath);
-        data.cells = Level::CellsOf(data.board);
-        data.cellW = data.cellH = Level::CELL;
-    }
-    return level;
-}
-
-void GameScene::PlaceLevel(LoadedLevel& level) {
-    ECS& ecs = ECS::Get();
-    const LevelData& data = level.data;
-    if (data.map) {
-        // One tile map a visible layer, bottom first: drawn in the map's order.
-        for (Tiled::LayerTileMap& layer : Tiled::MakeTileMaps(*data.map, level.sheets)) {
-            EntityID map = ecs.CreateEntity();
-            ecs.AddComponent<TileMap>(map, std::move(layer.tileMap));
-            ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-            m_levelEntities.push_back(map);
-        }
-    } else {
-        EntityID map = ecs.CreateEntity();
-        // The board is handed over, not copied: a large level's is megabytes.
-        ecs.AddComponent<TileMap>(map, level.sheet, std::move(level.data.board), data.tileW,
-                                  data.tileH);
-        ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-        m_levelEntities.push_back(map);
-    }
-    Level::CreateCells(data.cells, data.cellW, data.cellH, &m_levelEntities);
-}
-
-std::vector<std::string> GameScene::LevelFiles(const LevelData& level) const {
-    std::vector<std::string> files = {m_levelPath};
-    auto add = [&](const std::string& file) {
-        if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end())
-            files.push_back(file);
-    };
-    if (level.map) {
-        for (const Tiled::Tileset& set : level.map->tilesets) {
-            add(set.source);
-            add(set.imagePath);
-        }
-    } else {
-        add(level.tilemapPath);
-    }
-    return files;
-}
-
-bool GameScene::ReloadLevel() {
-    LoadedLevel level;
-    try {
-        level = LoadLevel();
-    } catch (const LevelError& error) {
-        Log::Warn("LEVEL", "Could not reload level file %s: %s; the level plays on as it was",
-                  m_levelPath.c_str(), error.what());
-        m_watch.Take();
-        return false;
-    }
-    // Everything is read before the running level goes, and all of it goes
-    // between two steps: no frame shows half a level, and the collider grid
-    // is built anew from the registry at the next step.
-    ECS& ecs = ECS::Get();
-    ecs.RemoveEntities(m_levelEntities);
-    m_levelEntities.clear();
-    PlaceLevel(level);
-    // The boat keeps its place, unless the level now has it inside a wall.
-    Ref<Transform> boat = ecs.GetComponent<Transform>(player);
-    Ref<Collider> hull = ecs.GetComponent<Collider>(player);
-    if (boat && hull &&
-        Level::HitsSolid(level.data.cells, level.data.cellW, level.data.cellH, boat->position,
-                         glm::vec2(hull->width, hull->height))) {
-        boat->position = level.data.playerStart.value_or(Tuning::PlayerStart);
-        if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(player))
-            body->velocity = glm::vec3(0);
-    }
-    m_watch.Take();
-    m_watch.Watch(LevelFiles(level.data));
-    Log::Log("LEVEL", "Reloaded level file %s", m_levelPath.c_str());
-    return true;
-}
-
-void GameScene::WatchLevel(double now) {
-    const FileWatch::Report report = m_watch.Poll(now);
-    for (const std::string& gone : report.missing)
-        Log::Warn("LEVEL", "%s is gone; the level plays on as it was", gone.c_str());
-    if (report.changed)
-        ReloadLevel();
-}
-
 void GameScene::Update() {
-    if (m_live)
-        WatchLevel(m_clock());
+    if (m_level.Watched())
+        m_level.Poll(m_clock());
     RunUpdateSchedule();
 }
 

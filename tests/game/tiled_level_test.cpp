@@ -214,6 +214,17 @@ TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
     } catch (const LevelError& error) {
         EXPECT_NE(std::string(error.what()).find("gone.tsx"), std::string::npos) << error.what();
     }
+    // So is a sheet that cannot be opened, read before any of it reaches GL.
+    const std::string sheetless =
+        dir.Write("sheetless.tmx", std::string(good).replace(good.find(",7"), 2, ",1"));
+    try {
+        LevelContent().LoadSheets(*Level::Load(sheetless).map);
+        FAIL() << "a missing sheet was taken";
+    } catch (const LevelError& error) {
+        const std::string reason = error.what();
+        EXPECT_NE(reason.find("t.png"), std::string::npos) << reason;
+        EXPECT_EQ(reason.find(sheetless), std::string::npos) << reason;
+    }
 }
 
 #ifdef GEN_LEVEL

@@ -1,0 +1,92 @@
+#include "game/LiveLevel.h"
+
+#include <engine/core/Log.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Collider.h>
+#include <engine/physics/RigidBody.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/TileMap.h>
+
+namespace Engine {
+
+LiveLevel::LiveLevel(LevelContent& content, std::string path, bool watched)
+    : m_content(content), m_path(std::move(path)), m_watched(watched) {}
+
+LoadedLevel LiveLevel::Read() {
+    glm::vec2 boatSize(0.0f);
+    if (Ref<Collider> hull = ECS::Get().GetComponent<Collider>(m_boat))
+        boatSize = glm::vec2(hull->width, hull->height);
+    return Level::Prepare(m_content.LoadLevel(m_path), m_path, m_content, boatSize);
+}
+
+void LiveLevel::Place(LoadedLevel& level) {
+    ECS& ecs = ECS::Get();
+    for (LevelLayer& layer : level.layers) {
+        EntityID e = ecs.CreateEntity();
+        // The renderer places every cell itself; the registry runs it over the
+        // layers in the order they were made, bottom first.
+        std::visit(
+            [&](TileMap& tiles) {
+                ecs.AddComponent<TileMap>(e, std::move(tiles));
+                ecs.AddComponent<Transform>(e, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
+            },
+            layer);
+        m_entities.push_back(e);
+    }
+    Level::CreateCells(level.cells, level.cellW, level.cellH, &m_entities);
+    m_start = level.start;
+}
+
+void LiveLevel::Load(EntityID boat) {
+    m_boat = boat;
+    LoadedLevel level = Read();
+    Place(level);
+    if (Ref<Transform> place = ECS::Get().GetComponent<Transform>(m_boat))
+        place->position = m_start;
+    if (m_watched)
+        m_watch.Watch(level.files);
+}
+
+bool LiveLevel::Reload() {
+    LoadedLevel level;
+    try {
+        level = Read();
+    } catch (const LevelError& error) {
+        Log::Warn("LEVEL", "Could not reload level file %s: %s; the level plays on as it was",
+                  m_path.c_str(), error.what());
+        m_watch.Take();
+        return false;
+    }
+    // Everything is read before the running level goes, and all of it goes
+    // between two steps: no frame shows half a level, and the collider grid
+    // is built anew from the registry at the next step.
+    ECS& ecs = ECS::Get();
+    ecs.RemoveEntities(m_entities);
+    m_entities.clear();
+    Place(level);
+    Ref<Transform> boat = ecs.GetComponent<Transform>(m_boat);
+    Ref<Collider> hull = ecs.GetComponent<Collider>(m_boat);
+    if (boat && hull &&
+        Level::HitsSolid(level.cells, level.cellW, level.cellH, boat->position,
+                         glm::vec2(hull->width, hull->height))) {
+        boat->position = m_start;
+        if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(m_boat))
+            body->velocity = glm::vec3(0);
+    }
+    m_watch.Take();
+    m_watch.Watch(level.files);
+    Log::Log("LEVEL", "Reloaded level file %s", m_path.c_str());
+    return true;
+}
+
+void LiveLevel::Poll(double now) {
+    if (!m_watched)
+        return;
+    const FileWatch::Report report = m_watch.Poll(now);
+    for (const std::string& gone : report.missing)
+        Log::Warn("LEVEL", "%s is gone; the level plays on as it was", gone.c_str());
+    if (report.changed)
+        Reload();
+}
+
+} // namespace Engine

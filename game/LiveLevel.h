@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <engine/core/FileWatch.h>
+#include <engine/ecs/Types.h>
+
+#include "game/Level.h"
+
+namespace Engine {
+
+// The level in play, over its whole life: read and placed, its files watched,
+// read again and put in place of itself, the boat sent back when it would be
+// inside a wall.
+class LiveLevel {
+public:
+    // The level at path, read through content (which must outlive it). A
+    // watched level is played again whenever one of its files is saved.
+    LiveLevel(LevelContent& content, std::string path, bool watched);
+
+    // Reads the level and places it, the boat at its start. Throws LevelError
+    // for a level that cannot be used, having placed nothing.
+    void Load(EntityID boat);
+    // Reads the level again and puts its layers and cells in place of the
+    // running level's. The boat keeps its place unless it would overlap a
+    // solid cell (touching one edge to edge is no overlap): then it goes back
+    // to the new level's start, still. A level that cannot be used leaves the
+    // running one as it was, with a warning naming the file and the reason.
+    // Returns whether it reloaded.
+    bool Reload();
+    // Looks at the level's files, `now` in seconds on a steady clock, and
+    // reloads once a saved change has settled; warns once of a file gone.
+    // Does nothing for a level that is not watched.
+    void Poll(double now);
+
+    const std::string& Path() const { return m_path; }
+    bool Watched() const { return m_watched; }
+    const FileWatch& Watch() const { return m_watch; }
+    // Where the boat starts on the running level.
+    glm::vec3 Start() const { return m_start; }
+    // The entities of the running level: its layers bottom first, then its cells.
+    const std::vector<EntityID>& Entities() const { return m_entities; }
+
+private:
+    LoadedLevel Read();
+    void Place(LoadedLevel& level);
+
+    LevelContent& m_content;
+    std::string m_path;
+    bool m_watched;
+    EntityID m_boat = 0;
+    FileWatch m_watch;
+    std::vector<EntityID> m_entities;
+    glm::vec3 m_start{0.0f};
+};
+
+} // namespace Engine

@@ -1,0 +1,189 @@
+// The level in the game: which format a file is read as, where the boat
+// starts, and what a reload does to it. The game's own scene is built without
+// a window, its pictures stood in for.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <engine/core/Engine.h>
+#include <engine/ecs/ECS.h>
+#include <engine/physics/RigidBody.h>
+#include <engine/physics/Transform.h>
+#include <engine/text/Font.h>
+
+#include "game/Level.h"
+#include "game/Scene.h"
+
+using namespace Engine;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A folder of the test's own, the working directory while it lives, so that
+// the game's own level file (./Assets/level1.json) can be one of the test's.
+class Folder {
+public:
+    Folder() : m_was(fs::current_path()) {
+        std::string pattern = (fs::temp_directory_path() / "live-level-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("no scratch folder");
+        m_path = pattern;
+        fs::create_directory(m_path / "Assets");
+        fs::current_path(m_path);
+    }
+    ~Folder() {
+        fs::current_path(m_was);
+        std::error_code error;
+        fs::remove_all(m_path, error);
+    }
+    static void Write(const std::string& name, const std::string& text) {
+        std::ofstream(name, std::ios::binary) << text;
+    }
+
+private:
+    fs::path m_was, m_path;
+};
+
+TEST(LevelFormat, TheGameFormatIsNeverTakenForAMap) {
+    Folder folder;
+    const std::string own =
+        R"({"type": "map", "version": "1.10", "board": [[0, -1], [5]], "tilemap_path": "t.png",
+            "tile_w": 64, "tile_h": 32})";
+    const std::string map = R"({"type": "map", "orientation": "orthogonal", "width": 2,
+        "height": 1, "tilewidth": 64, "tileheight": 64, "infinite": false, "tilesets": [],
+        "layers": [{"type": "tilelayer", "name": "l", "width": 2, "height": 1, "data": [0, 0]}]})";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string path;
+        std::string outcome; // "own", "map" or the reason
+    };
+    const std::vector<Case> cases = {
+        {"the game's level with a Tiled key, no argument", own, Level::PATH, "own"},
+        {"the same named", own, "named.json", "own"},
+        {"one key of the game's format is enough", R"({"type": "map", "tile_w": 64})", "named.json",
+         "type must be array, but is null"},
+        {"a Tiled map named", map, "named.json", "map"},
+        {"a Tiled map as the game's level, no argument", map, Level::PATH,
+         "type must be array, but is null"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder::Write(c.path, c.text);
+        std::string outcome;
+        try {
+            const LevelData level = LevelContent().LoadLevel(c.path);
+            outcome = level.map ? "map" : "own";
+            if (!level.map) {
+                EXPECT_EQ(level.board, (std::vector<std::vector<int>>{{0, -1}, {5}}));
+                EXPECT_EQ(level.tileH, 32);
+            }
+        } catch (const LevelError& error) {
+            outcome = error.what();
+        }
+        EXPECT_EQ(outcome, c.outcome);
+    }
+}
+
+// The game's content with no picture, font, shader or music behind it.
+class NoPictures : public SceneContent {
+public:
+    Font LoadFont(const char*) override { return Font(); }
+    Ref<Shader> LoadShader(const std::string&) override { return nullptr; }
+    Ref<Texture2D> LoadTexture(const std::string&) override { return nullptr; }
+    Ref<Clip> LoadMusic(const std::string&) override { return nullptr; }
+    std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map) override {
+        return std::vector<Ref<Texture2D>>(map.tilesets.size());
+    }
+};
+
+// 8 by 6 cells of 32: a wall on the left and on the right, a floor below, a
+// ledge at (1, 2) with a block at (2, 1) above the room beside it.
+std::string Map(const std::string& objects) {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<map version="1.8" orientation="orthogonal" width="8" height="6" tilewidth="32" tileheight="32" infinite="0">
+ <tileset firstgid="1" name="t" tilewidth="32" tileheight="32" tilecount="1" columns="1"><image source="t.png" width="32" height="32"/></tileset>
+ <layer name="walls" width="8" height="6"><data encoding="csv">
+1,0,0,0,0,0,0,1,
+1,0,1,0,0,0,0,1,
+1,1,0,0,0,0,0,1,
+1,0,0,0,0,0,0,1,
+1,0,0,0,0,0,0,1,
+1,1,1,1,1,1,1,1
+</data></layer>)" +
+           objects + "\n</map>\n";
+}
+
+// Where the boat starts on a map without a player object, then in the game on
+// a map with one and without, and what a reload does to a boat at a wall.
+TEST(LiveLevel, TheBoatStartsWhereTheMapSaysAndOnlyAWallAroundItSendsItBack) {
+    using C = Cell;
+    const C o = C::Empty, X = C::Solid, d = C::Draught;
+    struct Case {
+        const char* what;
+        std::vector<std::vector<Cell>> cells; // columns, top down
+        glm::vec3 start;
+    };
+    // Cells of 32 by 32 and a boat of 64 by 64: it covers two columns and two
+    // rows, and needs both clear above the cell it stands on.
+    const std::vector<Case> cases = {
+        {"no solid cell", {{o, o, o}, {o, o, o}}, {0, 0, 0}},
+        {"the first column's top and a ledge with no room above it pass over",
+         {{X, X, X, X}, {o, o, X, o}, {o, X, o, o}, {o, o, o, X}, {o, o, o, X}},
+         {96, 32, 0}},
+        {"a draught is no floor", {{o, o, d}, {o, o, d}, {o, o, X}, {o, o, X}}, {64, 0, 0}},
+        {"a ceiling alone: the first clear place under it",
+         {{X, o, o, o}, {X, o, o, o}, {X, o, o, o}},
+         {0, 32, 0}},
+        {"no room anywhere", {{X, o}, {o, X}}, {0, 0, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Level::DefaultStart(c.cells, 32, 32, {64, 64}), c.start) << c.what;
+
+    Folder folder;
+    Folder::Write("object.tmx", Map(R"(<objectgroup name="start">
+  <object id="1" name="player" x="100" y="40"><point/></object></objectgroup>)"));
+    Folder::Write("plain.tmx", Map(""));
+    struct Played {
+        const char* map;
+        glm::vec3 start;
+    };
+    for (const Played& c : {Played{"object.tmx", {100, 40, 0}}, Played{"plain.tmx", {32, 96, 0}}}) {
+        SCOPED_TRACE(c.map);
+        ECS& ecs = ECS::Get();
+        ecs.Reset();
+        ::Engine::Engine engine(1280, 720);
+        auto scene = CreateRef<GameScene>(CreateUni<NoPictures>(), c.map);
+        engine.SetScene(scene);
+        testing::internal::CaptureStderr();
+        scene->Build(engine);
+        Ref<Transform> boat = ecs.GetComponent<Transform>(player);
+        Ref<RigidBody> body = ecs.GetComponent<RigidBody>(player);
+        EXPECT_EQ(boat->position, c.start);
+
+        // Edge to edge with the right wall and the floor, moving: it stays.
+        const glm::vec3 touching(160, 96, 0);
+        boat->position = touching;
+        body->velocity = glm::vec3(100, 0, 0);
+        EXPECT_TRUE(scene->ReloadLevel());
+        EXPECT_EQ(boat->position, touching);
+        EXPECT_EQ(body->velocity, glm::vec3(100, 0, 0));
+        // A pixel into the wall: back to the start, still.
+        boat->position = touching + glm::vec3(1, 0, 0);
+        EXPECT_TRUE(scene->ReloadLevel());
+        EXPECT_EQ(boat->position, c.start);
+        EXPECT_EQ(body->velocity, glm::vec3(0));
+        testing::internal::GetCapturedStderr();
+
+        ecs.Reset();
+        ReleaseSceneHandles();
+    }
+}
+
+} // namespace
