@@ -58,7 +58,7 @@ public:
     Ref<Shader> LoadShader(const std::string&) override { return nullptr; }
     Ref<Texture2D> LoadTexture(const std::string&) override { return m_sheet; }
     Ref<Clip> LoadMusic(const std::string&) override { return nullptr; }
-    LevelData LoadLevel(const std::string&) override {
+    LevelData LoadLevel(const std::string&, bool) override {
         LevelData level;
         level.board = m_board;
         level.tilemapPath = "tiles";
@@ -181,7 +181,7 @@ BENCHMARK(BM_LevelCells)->Arg(100000)->Unit(benchmark::kMillisecond);
 class FileContent : public NoGLContent {
 public:
     FileContent() : NoGLContent({}) {}
-    LevelData LoadLevel(const std::string& path) override { return Level::Load(path); }
+    LevelData LoadLevel(const std::string& path, bool) override { return Level::Load(path); }
     std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map) override {
         return std::vector<Ref<Texture2D>>(map.tilesets.size(), CreateRef<NoGLSheet>());
     }

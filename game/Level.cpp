@@ -384,8 +384,8 @@ size_t CreateCells(const std::vector<std::vector<int>>& board) {
 
 namespace Engine {
 
-LevelData LevelContent::LoadLevel(const std::string& path) {
-    return path == Level::PATH ? Level::LoadOwnFormat(path) : Level::Load(path);
+LevelData LevelContent::LoadLevel(const std::string& path, bool named) {
+    return named ? Level::Load(path) : Level::LoadOwnFormat(path);
 }
 
 Ref<Texture2D> LevelContent::LoadTexture(const std::string& path) {

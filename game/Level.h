@@ -77,10 +77,11 @@ public:
 class LevelContent {
 public:
     virtual ~LevelContent() = default;
-    // Throws LevelError for a level that cannot be used. The game's own level
-    // file, Level::PATH, is read as the game's format whatever it holds;
-    // any other is told apart by content (Level::Load).
-    virtual LevelData LoadLevel(const std::string& path);
+    // Throws LevelError for a level that cannot be used. A level someone
+    // named is told apart by content (Level::Load); the game's own level,
+    // played when none is named, is read as the game's format whatever it
+    // holds (Level::LoadOwnFormat).
+    virtual LevelData LoadLevel(const std::string& path, bool named);
     virtual Ref<Texture2D> LoadTexture(const std::string& path);
     // The sheets of a Tiled map's tile sets, in their order; throws LevelError
     // for one that cannot be used.

@@ -9,14 +9,14 @@
 
 namespace Engine {
 
-LiveLevel::LiveLevel(LevelContent& content, std::string path, bool watched)
-    : m_content(content), m_path(std::move(path)), m_watched(watched) {}
+LiveLevel::LiveLevel(LevelContent& content, std::string path, bool named, bool watched)
+    : m_content(content), m_path(std::move(path)), m_named(named), m_watched(watched) {}
 
 LoadedLevel LiveLevel::Read() {
     glm::vec2 boatSize(0.0f);
     if (Ref<Collider> hull = ECS::Get().GetComponent<Collider>(m_boat))
         boatSize = glm::vec2(hull->width, hull->height);
-    return Level::Prepare(m_content.LoadLevel(m_path), m_path, m_content, boatSize);
+    return Level::Prepare(m_content.LoadLevel(m_path, m_named), m_path, m_content, boatSize);
 }
 
 void LiveLevel::Place(LoadedLevel& level) {

@@ -15,9 +15,11 @@ namespace Engine {
 // inside a wall.
 class LiveLevel {
 public:
-    // The level at path, read through content (which must outlive it). A
-    // watched level is played again whenever one of its files is saved.
-    LiveLevel(LevelContent& content, std::string path, bool watched);
+    // The level at path, read through content (which must outlive it): a
+    // named one told apart by content, else read as the game's own format
+    // (LevelContent::LoadLevel). A watched level is played again whenever one
+    // of its files is saved.
+    LiveLevel(LevelContent& content, std::string path, bool named, bool watched);
 
     // Reads the level and places it, the boat at its start. Throws LevelError
     // for a level that cannot be used, having placed nothing.
@@ -48,6 +50,7 @@ private:
 
     LevelContent& m_content;
     std::string m_path;
+    bool m_named;
     bool m_watched;
     EntityID m_boat = 0;
     FileWatch m_watch;

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <engine/core/Engine.h>
@@ -22,7 +23,7 @@ constexpr const char* USAGE =
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string level = Engine::Level::PATH;
+    std::optional<std::string> level;
     bool options = true;
     int levels = 0;
     for (int i = 1; i < argc; ++i) {

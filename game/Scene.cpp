@@ -119,8 +119,9 @@ void RunFrameSchedule(const Uni<Renderer>& renderer) {
     frame.RenderEnd(renderer);
 }
 
-GameScene::GameScene(Uni<SceneContent> content, std::string levelPath, bool live)
-    : m_content(std::move(content)), m_level(*m_content, std::move(levelPath), live),
+GameScene::GameScene(Uni<SceneContent> content, std::optional<std::string> levelPath, bool live)
+    : m_content(std::move(content)),
+      m_level(*m_content, levelPath.value_or(Level::PATH), levelPath.has_value(), live),
       m_clock([] {
           using namespace std::chrono;
           return duration<double>(steady_clock::now().time_since_epoch()).count();

@@ -68,11 +68,13 @@ void ReleaseSceneHandles();
 // The boat, the fish, the hint text, the music and the level.
 class GameScene : public Scene {
 public:
-    // levelPath: a level of the game's own format or a Tiled map. When live,
-    // the level's files are watched, and the level is played again in place
-    // of the running one as soon as one of them is saved.
+    // levelPath: a level someone named, of the game's own format or a Tiled
+    // map, told apart by content; without one, the game's own level
+    // (Level::PATH) in its own format. When live, the level's files are
+    // watched, and the level is played again in place of the running one as
+    // soon as one of them is saved.
     explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>(),
-                       std::string levelPath = Level::PATH, bool live = false);
+                       std::optional<std::string> levelPath = std::nullopt, bool live = false);
 
     // A level file that cannot be used shuts the engine down and ends the
     // program with the reason.

@@ -78,7 +78,7 @@ TEST(LevelFormat, TheGameFormatIsNeverTakenForAMap) {
         Folder::Write(c.path, c.text);
         std::string outcome;
         try {
-            const LevelData level = LevelContent().LoadLevel(c.path);
+            const LevelData level = LevelContent().LoadLevel(c.path, c.path != Level::PATH);
             outcome = level.map ? "map" : "own";
             if (!level.map) {
                 EXPECT_EQ(level.board, (std::vector<std::vector<int>>{{0, -1}, {5}}));
