@@ -112,6 +112,10 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         // a region at its own size.
         Draw::Sprite(quarters, {1, 0, 1, 1}, {380, 10, 10, 10}, {0, 0}, 0);
         Draw::Sprite(CutSheetRegions(quarters, 1, 1)[3], 395, 10);
+        // A texture whose only owner is the call: still drawn with its picture
+        // after the next sprite's texture takes its place.
+        Draw::Sprite(Texture2D::Create(dir.File("quarters.png")), {410, 10, 4, 4});
+        Draw::Sprite(quarters, {420, 10, 4, 4});
     });
     const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
     Check(img, {
@@ -139,6 +143,7 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
                    {349, 10, BG},
                    // source rectangle and region
                    {380, 10, green}, {389, 19, green}, {395, 10, white}, {396, 10, BG},
+                   {410, 10, red}, {413, 13, white},
                });
     // The half-opaque tint, allowing for the rounding of the blend.
     const Pixel half = At(img, 335, 25);

@@ -129,6 +129,10 @@ const Region* Lookup(const Ref<Texture>& texture) {
         return g.cached ? &g.cachedRegion : nullptr;
     if (!texture || texture->getID() == 0)
         return nullptr;
+    // What is batched may show the texture held until now, which could be its
+    // last owner: draw it before letting go.
+    if (g.count > 0 && texture->getID() != g.texture)
+        Draw::Flush();
     Region& r = g.cachedRegion;
     r.id = texture->getID();
     r.width = texture->getWidth();
