@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include <glm/gtc/matrix_transform.hpp>
+
 #include <engine/core/Engine.h>
 #include <engine/render/Draw.h>
 #include <engine/render/Texture.h>
@@ -112,9 +114,9 @@ void main() {
         glLinkProgram(m_program);
         glUseProgram(m_program);
         // Screen pixels, origin top-left, y down.
-        const float proj[16] = {2.0f / WIDTH, 0, 0, 0, 0, -2.0f / HEIGHT, 0, 0,
-                                0,            0, -1, 0, -1, 1,            0, 1};
-        glUniformMatrix4fv(glGetUniformLocation(m_program, "u_ViewProjection"), 1, GL_FALSE, proj);
+        const glm::mat4 proj = glm::ortho(0.0f, float(WIDTH), float(HEIGHT), 0.0f, -1.0f, 1.0f);
+        glUniformMatrix4fv(glGetUniformLocation(m_program, "u_ViewProjection"), 1, GL_FALSE,
+                           &proj[0][0]);
         glCreateBuffers(1, &m_vbo);
         glCreateBuffers(1, &m_ibo);
     }
@@ -211,9 +213,9 @@ int main(int argc, char** argv) {
     engine.InitializeGraphicsSubSystem();
     engine.Start();
 
-    const std::string png =
-        (std::filesystem::temp_directory_path() / ("sprite_bench_" + std::to_string(getpid()) + ".png"))
-            .string();
+    const std::string png = (std::filesystem::temp_directory_path() /
+                             ("sprite_bench_" + std::to_string(getpid()) + ".png"))
+                                .string();
     const unsigned char texels[16] = {255, 200, 200, 255, 200, 255, 200, 255,
                                       200, 200, 255, 255, 255, 255, 255, 255};
     stbi_write_png(png.c_str(), 2, 2, 4, texels, 8);
@@ -235,7 +237,8 @@ int main(int argc, char** argv) {
             Move(drawn, 1.0f / 60);
             engine.Render();
             glFinish();
-            drawTimes.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            drawTimes.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             calls = Draw::GetStats().drawCalls;
         };
         const auto floorFrame = [&] {
@@ -246,7 +249,8 @@ int main(int argc, char** argv) {
             floor.Frame(floored);
             engine.GetWindow()->SwapBuffers();
             glFinish();
-            floorTimes.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            floorTimes.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
         };
         // Frame by frame, each first in turn, so that both meet the same load
         // of a shared machine.

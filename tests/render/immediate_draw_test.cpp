@@ -50,8 +50,7 @@ protected:
         const EngineTest::Rgba texels[2][2] = {{EngineTest::kRed, EngineTest::kGreen},
                                                {EngineTest::kBlue, EngineTest::kWhite}};
         const std::string path = dir.File("quarters.png");
-        ASSERT_TRUE(
-            EngineTest::WritePng(path, 2, 2, [&](int x, int y) { return texels[y][x]; }));
+        ASSERT_TRUE(EngineTest::WritePng(path, 2, 2, [&](int x, int y) { return texels[y][x]; }));
         quarters = Texture2D::Create(path);
     }
     void TearDown() override {
@@ -118,33 +117,35 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         Draw::Sprite(quarters, {420, 10, 4, 4});
     });
     const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
+    // clang-format off
     Check(img, {
-                   // filled rectangle: 20 x 10 from its corner
-                   {10, 10, red}, {29, 19, red}, {9, 10, BG}, {30, 10, BG}, {10, 20, BG},
-                   // outline, 2 pixels inside the edges
-                   {40, 10, green}, {41, 11, green}, {42, 12, BG}, {59, 29, green},
-                   {58, 28, green}, {57, 27, BG}, {60, 29, BG},
-                   // lines from the first pixel up to the last one
-                   {70, 15, blue}, {89, 15, blue}, {90, 15, BG}, {70, 14, BG}, {70, 16, BG},
-                   {100, 10, Px(YELLOW)}, {100, 29, Px(YELLOW)}, {100, 30, BG}, {99, 20, BG},
-                   {101, 20, BG},
-                   // disc: pixel centres within 10 of (150, 50)
-                   {150, 50, white}, {140, 50, white}, {159, 50, white}, {150, 40, white},
-                   {150, 59, white}, {156, 56, white}, {139, 50, BG}, {160, 50, BG},
-                   {150, 39, BG}, {150, 60, BG}, {157, 57, BG},
-                   // sprite upright, mirrored across, mirrored down
-                   {200, 10, red}, {219, 10, green}, {200, 29, blue}, {219, 29, white},
-                   {220, 10, BG}, {230, 10, green}, {249, 10, red}, {260, 10, blue},
-                   {260, 29, red},
-                   // tint multiplies each texel
-                   {290, 10, red}, {309, 10, {0, 0, 0}}, {309, 29, red},
-                   // turned: the red quarter is now top right
-                   {365, 15, red}, {355, 15, blue}, {355, 25, white}, {365, 25, green},
-                   {349, 10, BG},
-                   // source rectangle and region
-                   {380, 10, green}, {389, 19, green}, {395, 10, white}, {396, 10, BG},
-                   {410, 10, red}, {413, 13, white},
-               });
+        // filled rectangle: 20 x 10 from its corner
+        {10, 10, red}, {29, 19, red}, {9, 10, BG}, {30, 10, BG}, {10, 20, BG},
+        // outline, 2 pixels inside the edges
+        {40, 10, green}, {41, 11, green}, {42, 12, BG}, {59, 29, green},
+        {58, 28, green}, {57, 27, BG}, {60, 29, BG},
+        // lines from the first pixel up to the last one
+        {70, 15, blue}, {89, 15, blue}, {90, 15, BG}, {70, 14, BG}, {70, 16, BG},
+        {100, 10, Px(YELLOW)}, {100, 29, Px(YELLOW)}, {100, 30, BG}, {99, 20, BG},
+        {101, 20, BG},
+        // disc: pixel centres within 10 of (150, 50)
+        {150, 50, white}, {140, 50, white}, {159, 50, white}, {150, 40, white},
+        {150, 59, white}, {156, 56, white}, {139, 50, BG}, {160, 50, BG},
+        {150, 39, BG}, {150, 60, BG}, {157, 57, BG},
+        // sprite upright, mirrored across, mirrored down
+        {200, 10, red}, {219, 10, green}, {200, 29, blue}, {219, 29, white},
+        {220, 10, BG}, {230, 10, green}, {249, 10, red}, {260, 10, blue},
+        {260, 29, red},
+        // tint multiplies each texel
+        {290, 10, red}, {309, 10, {0, 0, 0}}, {309, 29, red},
+        // turned: the red quarter is now top right
+        {365, 15, red}, {355, 15, blue}, {355, 25, white}, {365, 25, green},
+        {349, 10, BG},
+        // source rectangle and region
+        {380, 10, green}, {389, 19, green}, {395, 10, white}, {396, 10, BG},
+        {410, 10, red}, {413, 13, white},
+    });
+    // clang-format on
     // The half-opaque tint, allowing for the rounding of the blend.
     const Pixel half = At(img, 335, 25);
     EXPECT_NEAR(half.r, 147, 1);
@@ -195,7 +196,11 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         Draw::Rect({636, 356, 4, 4}, LIME);
     });
     glViewport(0, 0, 1280, 720);
-    Check(img, {{0, 360, red}, {3, 363, red}, {0, 359, BG}, {639, 719, green}, {636, 716, green},
+    Check(img, {{0, 360, red},
+                {3, 363, red},
+                {0, 359, BG},
+                {639, 719, green},
+                {636, 716, green},
                 {635, 715, BG}});
 }
 
@@ -231,15 +236,14 @@ TEST_F(ImmediateDrawTest, BatchesKeepTheirOrderAmongRendererSystems) {
     ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(1));
     ecs.AddComponent<TileMap>(map, TileMap(cells, grid, 8, 8, {}));
 
-    const auto run = [&](Archetype arch) { ecs.RunSystemArch(arch); };
     const Archetype meshArch = ecs.GetArchetype<Mesh, Transform>();
     const Archetype tileArch = ecs.GetArchetype<TileMap, Transform>();
     std::vector<Pixel> img = Frame([&] {
         Draw::Rect({0, 0, 100, 100}, BLUE);
         meshes->RenderInit(owner);
-        run(meshArch);
+        ecs.RunSystemArch(meshArch);
         Draw::Rect({50, 50, 100, 100}, LIME);
-        run(tileArch);
+        ecs.RunSystemArch(tileArch);
         // The same tiles through Draw, one row further down.
         Draw::BeginWorld();
         for (int i = 0; i < 4; ++i)
@@ -255,7 +259,10 @@ TEST_F(ImmediateDrawTest, BatchesKeepTheirOrderAmongRendererSystems) {
                 {55, 55, green}, // the second rectangle over the mesh
                 {45, 45, white}, // the mesh's bottom-right quarter, outside the second
                 {120, 120, green},
-                {159, 239, red}, {166, 246, red}, {167, 246, green}, {158, 239, BG}});
+                {159, 239, red},
+                {166, 246, red},
+                {167, 246, green},
+                {158, 239, BG}});
     // World mode: Draw's row of tiles (rows 247 to 254) shows exactly what the
     // tile map's shows (rows 239 to 246), with nothing around either.
     for (int x = 150; x < 200; ++x) {

@@ -143,7 +143,8 @@ void GLRenderer::BindSharedQuad() {
         GLCall(glEnableVertexAttribArray(idx));
         GLCall(glVertexAttribPointer(
             idx, static_cast<GLint>(element.GetComponentCount()),
-            ShaderDataTypeToOpenGL(element.type), GL_FALSE, static_cast<GLsizei>(layout.GetStride()),
+            ShaderDataTypeToOpenGL(element.type), GL_FALSE,
+            static_cast<GLsizei>(layout.GetStride()),
             reinterpret_cast<const void*>(static_cast<uintptr_t>(element.offset))));
         ++idx;
     }

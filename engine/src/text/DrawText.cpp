@@ -75,7 +75,8 @@ float MeasureText(const std::string& text, float size) {
 
 float MeasureText(const Font& font, const std::string& text, float size) {
     float widest = 0.0f;
-    Lines(text, [&](const std::string& line, int) { widest = std::max(widest, font.TextWidth(line)); });
+    Lines(text,
+          [&](const std::string& line, int) { widest = std::max(widest, font.TextWidth(line)); });
     return widest * size / static_cast<float>(Font::PIXEL_SIZE);
 }
 
