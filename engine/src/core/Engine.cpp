@@ -9,6 +9,7 @@
 #include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/text/Font.h>
 
@@ -169,6 +170,7 @@ void Engine::Render() {
     m_Renderer->Clear();
     if (m_Scene)
         m_Scene->Draw(m_Renderer);
+    Draw::EndFrame();
     m_Window->SwapBuffers();
     CountFrame();
 }

@@ -113,41 +113,50 @@ void GLRenderer::Clear() {
     GLCall(glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
 }
 
-void GLRenderer::RenderInit(const Ref<Shader>& shader) {
+glm::mat4 GLRenderer::ViewProjection() {
     // The camera's view is the window's size, so a pixel of the world at
     // scale 1 is a pixel on screen.
     glm::mat4 proj = Camera::Main().GetProjection();
-    shader->Bind();
     glm::mat4 view = Camera::Main().GetView();
     // The eased camera sits between pixels; drawn from there, the shared edges
     // of neighbouring tiles fall on pixel centres and are blended twice or not
     // at all, which shows as seams through see-through tiles. Whole pixels only.
     view[3].x = std::round(view[3].x);
     view[3].y = std::round(view[3].y);
+    return proj * view;
+}
 
-    if (Mesh::ibo && Mesh::vbo) {
-        Mesh::ibo->Bind();
-        Mesh::vbo->Bind();
-        // No vertex array object: attributes live on the default vertex-array
-        // state, by index in layout order, always non-normalised.
-        BufferLayout layout = Mesh::vbo->GetLayout();
-        GLuint idx = 0;
-        for (const BufferElement& element : layout) {
-            GLCall(glEnableVertexAttribArray(idx));
-            GLCall(glVertexAttribPointer(
-                idx, static_cast<GLint>(element.GetComponentCount()),
-                ShaderDataTypeToOpenGL(element.type), GL_FALSE,
-                static_cast<GLsizei>(layout.GetStride()),
-                reinterpret_cast<const void*>(static_cast<uintptr_t>(element.offset))));
-            ++idx;
-        }
+void GLRenderer::BindSharedQuad() {
+    // The engine's own shader reads a colour here, which the quad does not
+    // carry: a disabled array gives this constant instead, and white keeps
+    // every texel as it is.
+    glVertexAttrib4f(DRAW_COLOR_ATTRIBUTE, 1.0f, 1.0f, 1.0f, 1.0f);
+    if (!Mesh::ibo || !Mesh::vbo)
+        return;
+    Mesh::ibo->Bind();
+    Mesh::vbo->Bind();
+    // No vertex array object: attributes live on the default vertex-array
+    // state, by index in layout order, always non-normalised.
+    BufferLayout layout = Mesh::vbo->GetLayout();
+    GLuint idx = 0;
+    for (const BufferElement& element : layout) {
+        GLCall(glEnableVertexAttribArray(idx));
+        GLCall(glVertexAttribPointer(
+            idx, static_cast<GLint>(element.GetComponentCount()),
+            ShaderDataTypeToOpenGL(element.type), GL_FALSE,
+            static_cast<GLsizei>(layout.GetStride()),
+            reinterpret_cast<const void*>(static_cast<uintptr_t>(element.offset))));
+        ++idx;
     }
+}
 
-    glm::mat4 vp = proj * view;
+void GLRenderer::RenderInit(const Ref<Shader>& shader) {
+    shader->Bind();
+    BindSharedQuad();
     GLCall(glEnable(GL_TEXTURE_2D));
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    shader->SetUniformMat4("u_ViewProjection", vp);
+    shader->SetUniformMat4("u_ViewProjection", ViewProjection());
 }
 
 void GLRenderer::RenderEnd() {

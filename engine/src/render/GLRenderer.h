@@ -19,6 +19,16 @@ public:
 
     // 0x00RRGGBB to (r, g, b, 1); the top byte is ignored.
     static glm::vec4 UnpackColor(uint32_t color);
+
+    // The main camera's projection times its view, moved to whole pixels: what
+    // every quad of the world is drawn through.
+    static glm::mat4 ViewProjection();
+    // Binds the shared quad's buffers and points the attributes at them, as
+    // every draw of the renderer systems expects; nothing without the quad.
+    static void BindSharedQuad();
+
+    // Where the engine's own shader takes a colour per vertex.
+    static constexpr unsigned DRAW_COLOR_ATTRIBUTE = 2;
 };
 
 } // namespace Engine

@@ -5,6 +5,7 @@
 #include <engine/render/Shader.h>
 
 #include "core/GLUtil.h"
+#include "render/DrawBatch.h"
 
 namespace Engine {
 
@@ -35,6 +36,7 @@ void Mesh::InitQuad() {
 void Mesh::ReleaseQuad() {
     vbo.reset();
     ibo.reset();
+    DrawBatch::Release();
 }
 
 Mesh Mesh::CreateMesh(Ref<Texture> texRef) {
@@ -44,6 +46,7 @@ Mesh Mesh::CreateMesh(Ref<Texture> texRef) {
 }
 
 void Mesh::DrawQuad(const Ref<Shader>& shader, const glm::mat4& model, const Texture& region) {
+    DrawBatch::BeforeSharedQuad();
     shader->SetUniformMat4("u_Transform", model);
     shader->SetUniformFloat2("u_texPos", region.getInternalX(), region.getInternalY());
     shader->SetUniformFloat2("u_texScale", region.getInternalWidth(), region.getInternalHeight());

@@ -33,27 +33,34 @@ ShaderSources SplitShaderSource(std::istream& in) {
 }
 
 const ShaderSources& DefaultShaderSources() {
+    // The colour multiplies the texel: a shape's colour over a white texel, a
+    // sprite's tint over its picture. Quads of the shared mesh carry none and
+    // get white (GLRenderer::BindSharedQuad).
     static const ShaderSources sources{
         R"(#version 330 core
 layout(location = 0) in vec3 a_Position;
 layout(location = 1) in vec2 a_TexCoord;
+layout(location = 2) in vec4 a_Color;
 uniform mat4 u_ViewProjection;
 uniform mat4 u_Transform;
 uniform vec2 u_texPos;
 uniform vec2 u_texScale;
 out vec2 v_TexCoord;
+out vec4 v_Color;
 void main() {
     v_TexCoord = u_texPos + a_TexCoord * u_texScale;
+    v_Color = a_Color;
     gl_Position = u_ViewProjection * u_Transform * vec4(a_Position, 1.0);
 }
 )",
         R"(#version 330 core
 in vec2 v_TexCoord;
+in vec4 v_Color;
 // Left at its default unit 0, where every draw binds its texture.
 uniform sampler2D u_Texture;
 layout(location = 0) out vec4 color;
 void main() {
-    color = texture(u_Texture, v_TexCoord);
+    color = texture(u_Texture, v_TexCoord) * v_Color;
 }
 )"};
     return sources;

@@ -136,15 +136,27 @@ void Font::InitFont() {
 
 namespace {
 
-FontBitmap RasterizeWith(FT_Library library, const char* path) {
+// Face 0 of a file, or of a font file's bytes when path is null.
+struct FontSource {
+    const char* path = nullptr;
+    const unsigned char* data = nullptr;
+    size_t size = 0;
+};
+
+FontBitmap RasterizeWith(FT_Library library, FontSource source) {
     constexpr uint32_t GLYPH_COUNT = Font::GLYPH_COUNT;
     FontBitmap out;
     out.glyphs.resize(GLYPH_COUNT);
     FT_Face face = nullptr;
-    if (!FTCall(FT_New_Face(library, path, 0, &face)))
+    if (source.path ? !FTCall(FT_New_Face(library, source.path, 0, &face))
+                    : !FTCall(FT_New_Memory_Face(library, source.data,
+                                                 static_cast<FT_Long>(source.size), 0, &face)))
         return out;
     out.opened = true;
     FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    // 26.6 fixed point, already rounded to whole pixels by FreeType.
+    out.ascender = static_cast<int32_t>(face->size->metrics.ascender >> 6);
+    out.lineHeight = static_cast<int32_t>(face->size->metrics.height >> 6);
     // Codes the face has no glyph for (the control codes, say) all show its
     // missing-glyph box: a glyph drawn once is copied for the codes after.
     struct Drawn {
@@ -193,16 +205,26 @@ FontBitmap RasterizeWith(FT_Library library, const char* path) {
 } // namespace
 
 FontBitmap Font::Rasterize(const char* path) {
-    return RasterizeWith(FT, path);
+    return RasterizeWith(FT, {path});
+}
+
+FontBitmap Font::Rasterize(const unsigned char* data, size_t size) {
+    return RasterizeWith(FT, {nullptr, data, size});
 }
 
 Font Font::loadFont(const char* path) {
     return Upload(Rasterize(path));
 }
 
+Font Font::loadFontFromMemory(const unsigned char* data, size_t size) {
+    return Upload(Rasterize(data, size));
+}
+
 Font Font::Upload(const FontBitmap& bitmap) {
     const uint32_t texture = bitmap.opened ? UploadAtlas(bitmap.atlas) : 0;
     Font font;
+    font.ascender = bitmap.ascender;
+    font.lineHeight = bitmap.lineHeight;
     font.glyphs.resize(GLYPH_COUNT);
     for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
         const GlyphMetrics& g = bitmap.glyphs[code];
@@ -230,7 +252,7 @@ FontRasterizer::~FontRasterizer() {
 }
 
 FontBitmap FontRasterizer::Rasterize(const char* path) const {
-    return RasterizeWith(m_library, path);
+    return RasterizeWith(m_library, {path});
 }
 
 float Font::TextWidth(const std::string& text) const {
@@ -264,10 +286,7 @@ void Font::renderText(const Ref<Shader>& shader, TextAlignment alignment, const 
         const Texture& tex = *placed.glyph->tex;
         if (!singleTex)
             tex.Bind(0);
-        shader->SetUniformMat4("u_Transform", model * placed.quad.GetMatrix());
-        shader->SetUniformFloat2("u_texPos", tex.getInternalX(), tex.getInternalY());
-        shader->SetUniformFloat2("u_texScale", tex.getInternalWidth(), tex.getInternalHeight());
-        GLCall(glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr));
+        Mesh::DrawQuad(shader, model * placed.quad.GetMatrix(), tex);
     });
 }
 

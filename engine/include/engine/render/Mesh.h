@@ -35,7 +35,8 @@ public:
 
     /// Builds the shared quad buffers; needs a current GL context.
     static void InitQuad();
-    /// Drops the shared quad buffers (while the context is still current).
+    /// Drops the shared quad buffers, and the GL objects of Draw's batch and
+    /// of the engine's own font (while the context is still current).
     static void ReleaseQuad();
     static Mesh CreateMesh(Ref<Texture> texRef); ///< A mesh showing texRef.
 

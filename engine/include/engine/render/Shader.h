@@ -23,7 +23,9 @@ ShaderSources SplitShaderSource(std::istream& in);
 
 /// The engine's own shader, which draws textured quads by the draw contract:
 /// position at location 0, texture coordinate at 1, the uniforms
-/// "u_ViewProjection", "u_Transform", "u_texPos" and "u_texScale".
+/// "u_ViewProjection", "u_Transform", "u_texPos" and "u_texScale"; and a colour
+/// at location 2 that multiplies the texel: the colour of Draw's shapes and the
+/// tint of its sprites. The renderer systems' quads carry none and get white.
 const ShaderSources& DefaultShaderSources();
 
 /// A linked GL program of a vertex and a fragment stage, and its uniforms by name.

@@ -88,6 +88,8 @@ struct FontBitmap {
     GlyphAtlas atlas;                 ///< The coverage of every glyph.
     std::vector<GlyphMetrics> glyphs; ///< one per character code
     bool opened = false;              ///< false when the face could not be opened
+    int32_t ascender = 0;             ///< Whole pixels from the top of a line to its baseline.
+    int32_t lineHeight = 0;           ///< Whole pixels from one baseline to the next.
 };
 
 /// Where one byte of a string is drawn, in the text's local space.
@@ -107,6 +109,10 @@ public:
     std::vector<Ref<Glyph>> glyphs; ///< One per code; empty for a font not loaded.
     /// All glyphs name one atlas, so a string binds one texture.
     bool singleTex = true;
+    /// Pixels at PIXEL_SIZE from the top of a line to its baseline; 0 when not loaded.
+    int32_t ascender = 0;
+    /// Pixels at PIXEL_SIZE from one baseline to the next; 0 when not loaded.
+    int32_t lineHeight = 0;
 
     Font() = default; ///< No glyphs: draws nothing.
 
@@ -116,9 +122,18 @@ public:
     /// Needs InitFont but no GL context. A face that cannot be opened gives 256
     /// empty glyphs.
     static FontBitmap Rasterize(const char* path);
+    /// As Rasterize, from the bytes of a font file; they must stay as they
+    /// are until it returns.
+    static FontBitmap Rasterize(const unsigned char* data, size_t size);
     /// Rasterises and uploads; needs a current GL context. Prints
     /// "texture font: <name>" on standard output.
     static Font loadFont(const char* path);
+    /// As loadFont, from the bytes of a font file.
+    static Font loadFontFromMemory(const unsigned char* data, size_t size);
+    /// The engine's own font, DejaVu Sans, built into the library: loaded on
+    /// first use, which needs a current GL context, and dropped with the
+    /// shared quad (Mesh::ReleaseQuad).
+    static const Font& Default();
     /// The upload half of loadFont, for a font rasterised beforehand.
     static Font Upload(const FontBitmap& bitmap);
     /// Nothing to do: the library stays open until the process ends.

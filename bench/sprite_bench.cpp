@@ -1,0 +1,274 @@
+// Sprites in the manner of the classic bunnymark, under the current X display.
+// Run from anywhere:
+//
+//   sprite_bench [--rounds R] [--frames F]
+//       N textured 2 x 2-pixel sprites move and bounce in a 1280 x 720 window,
+//       for N = 1,000, 10,000 and 100,000. Each round times F frames drawn
+//       through Draw::Sprite, each next to a frame of the floor: a minimal GL
+//       program that moves the same sprites on the CPU, writes them into one
+//       buffer each frame and draws them in one call. Both clear, swap and wait
+//       for the GPU at the end of each frame. Prints the GL driver, the medians
+//       over all rounds, their ratio and Draw's draw calls per frame.
+
+#include <stb_image_write.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <engine/core/Engine.h>
+#include <engine/render/Draw.h>
+#include <engine/render/Texture.h>
+
+#include "core/GLUtil.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace Engine;
+
+constexpr int WIDTH = 1280;
+constexpr int HEIGHT = 720;
+constexpr float SIDE = 2.0f;
+
+struct Sprite {
+    float x, y, vx, vy;
+};
+
+// The same start for both programs: a fixed sequence, no clock.
+std::vector<Sprite> MakeSprites(size_t n) {
+    std::vector<Sprite> s(n);
+    uint32_t r = 12345;
+    auto next = [&r] {
+        r = r * 1664525u + 1013904223u;
+        return static_cast<float>(r >> 8) / static_cast<float>(1u << 24);
+    };
+    for (Sprite& p : s)
+        p = {next() * (WIDTH - SIDE), next() * (HEIGHT - SIDE), next() * 400 - 200,
+             next() * 400 - 200};
+    return s;
+}
+
+void Move(std::vector<Sprite>& sprites, float dt) {
+    for (Sprite& p : sprites) {
+        p.x += p.vx * dt;
+        p.y += p.vy * dt;
+        if (p.x < 0 || p.x > WIDTH - SIDE) {
+            p.vx = -p.vx;
+            p.x = std::clamp(p.x, 0.0f, WIDTH - SIDE);
+        }
+        if (p.y < 0 || p.y > HEIGHT - SIDE) {
+            p.vy = -p.vy;
+            p.y = std::clamp(p.y, 0.0f, HEIGHT - SIDE);
+        }
+    }
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+// The floor: Draw's vertex layout, its projection and blending, one buffer
+// written and drawn in one call a frame.
+class Floor {
+public:
+    explicit Floor(uint32_t texture) : m_texture(texture) {
+        const char* vs = R"(#version 330 core
+layout(location = 0) in vec2 a_Position;
+layout(location = 1) in vec2 a_TexCoord;
+layout(location = 2) in vec4 a_Color;
+uniform mat4 u_ViewProjection;
+out vec2 v_TexCoord;
+out vec4 v_Color;
+void main() {
+    v_TexCoord = a_TexCoord;
+    v_Color = a_Color;
+    gl_Position = u_ViewProjection * vec4(a_Position, 0.0, 1.0);
+})";
+        const char* fs = R"(#version 330 core
+in vec2 v_TexCoord;
+in vec4 v_Color;
+uniform sampler2D u_Texture;
+layout(location = 0) out vec4 color;
+void main() {
+    color = texture(u_Texture, v_TexCoord) * v_Color;
+})";
+        m_program = glCreateProgram();
+        for (auto [type, src] : {std::pair{GL_VERTEX_SHADER, vs}, {GL_FRAGMENT_SHADER, fs}}) {
+            const GLuint s = glCreateShader(type);
+            glShaderSource(s, 1, &src, nullptr);
+            glCompileShader(s);
+            glAttachShader(m_program, s);
+            glDeleteShader(s);
+        }
+        glLinkProgram(m_program);
+        glUseProgram(m_program);
+        // Screen pixels, origin top-left, y down.
+        const glm::mat4 proj = glm::ortho(0.0f, float(WIDTH), float(HEIGHT), 0.0f, -1.0f, 1.0f);
+        glUniformMatrix4fv(glGetUniformLocation(m_program, "u_ViewProjection"), 1, GL_FALSE,
+                           &proj[0][0]);
+        glCreateBuffers(1, &m_vbo);
+        glCreateBuffers(1, &m_ibo);
+    }
+    ~Floor() {
+        glDeleteBuffers(1, &m_vbo);
+        glDeleteBuffers(1, &m_ibo);
+        glDeleteProgram(m_program);
+    }
+    Floor(const Floor&) = delete;
+    Floor& operator=(const Floor&) = delete;
+
+    void Frame(const std::vector<Sprite>& sprites) {
+        const size_t n = sprites.size();
+        if (m_indexed < n) {
+            std::vector<uint32_t> indices(n * 6);
+            for (size_t q = 0; q < n; ++q) {
+                const auto b = static_cast<uint32_t>(q * 4);
+                const uint32_t quad[6] = {b, b + 1, b + 2, b, b + 2, b + 3};
+                std::memcpy(&indices[q * 6], quad, sizeof quad);
+            }
+            glNamedBufferData(m_ibo, static_cast<GLsizeiptr>(indices.size() * 4), indices.data(),
+                              GL_STATIC_DRAW);
+            m_indexed = n;
+        }
+        m_vertices.resize(n * 4);
+        Vertex* v = m_vertices.data();
+        for (const Sprite& p : sprites) {
+            const float x1 = p.x + SIDE, y1 = p.y + SIDE;
+            v[0] = {p.x, p.y, 0, 1, {255, 255, 255, 255}};
+            v[1] = {x1, p.y, 1, 1, {255, 255, 255, 255}};
+            v[2] = {x1, y1, 1, 0, {255, 255, 255, 255}};
+            v[3] = {p.x, y1, 0, 0, {255, 255, 255, 255}};
+            v += 4;
+        }
+        glUseProgram(m_program);
+        glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(n * 4 * sizeof(Vertex)),
+                     m_vertices.data(), GL_STREAM_DRAW);
+        glEnableVertexAttribArray(0);
+        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), nullptr);
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                              reinterpret_cast<const void*>(8));
+        glEnableVertexAttribArray(2);
+        glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
+                              reinterpret_cast<const void*>(16));
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_ibo);
+        glBindTextureUnit(0, m_texture);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(n * 6), GL_UNSIGNED_INT, nullptr);
+        glDisableVertexAttribArray(2);
+    }
+
+private:
+    struct Vertex {
+        float x, y, u, v;
+        uint8_t rgba[4];
+    };
+
+    uint32_t m_texture;
+    GLuint m_program = 0, m_vbo = 0, m_ibo = 0;
+    size_t m_indexed = 0;
+    std::vector<Vertex> m_vertices;
+};
+
+// What the engine's loop does each frame, with the sprites as its scene.
+class Sprites : public Scene {
+public:
+    void Build(::Engine::Engine&) override {}
+    void Update() override {}
+    void Draw(const Uni<Renderer>&) override {
+        for (const Sprite& p : *sprites)
+            Draw::Sprite(texture, {p.x, p.y, SIDE, SIDE});
+    }
+    Ref<Texture> texture;
+    const std::vector<Sprite>* sprites = nullptr;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int rounds = 5, frames = 60;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--rounds"))
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--frames"))
+            frames = std::max(1, std::atoi(argv[i + 1]));
+    }
+
+    ::Engine::Engine engine(WIDTH, HEIGHT, "Sprites");
+    auto scene = CreateRef<Sprites>();
+    engine.SetScene(scene);
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+
+    const std::string png = (std::filesystem::temp_directory_path() /
+                             ("sprite_bench_" + std::to_string(getpid()) + ".png"))
+                                .string();
+    const unsigned char texels[16] = {255, 200, 200, 255, 200, 255, 200, 255,
+                                      200, 200, 255, 255, 255, 255, 255, 255};
+    stbi_write_png(png.c_str(), 2, 2, 4, texels, 8);
+    scene->texture = Texture2D::Create(png);
+    std::filesystem::remove(png);
+
+    std::printf("GL: %s, %s, %s\n", glGetString(GL_VENDOR), glGetString(GL_RENDERER),
+                glGetString(GL_VERSION));
+    std::printf("%d rounds of %d frames each; medians, ms a frame\n", rounds, frames);
+    std::printf("%9s %10s %10s %7s %12s\n", "sprites", "Draw", "floor", "ratio", "draw calls");
+    for (size_t n : {1000u, 10000u, 100000u}) {
+        std::vector<Sprite> drawn = MakeSprites(n), floored = drawn;
+        scene->sprites = &drawn;
+        std::vector<double> drawTimes, floorTimes;
+        uint64_t calls = 0;
+        Floor floor(scene->texture->getID());
+        const auto drawFrame = [&] {
+            const auto t0 = Clock::now();
+            Move(drawn, 1.0f / 60);
+            engine.Render();
+            glFinish();
+            drawTimes.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            calls = Draw::GetStats().drawCalls;
+        };
+        const auto floorFrame = [&] {
+            const auto t0 = Clock::now();
+            Move(floored, 1.0f / 60);
+            engine.GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
+            engine.GetRenderer()->Clear();
+            floor.Frame(floored);
+            engine.GetWindow()->SwapBuffers();
+            glFinish();
+            floorTimes.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        };
+        // Frame by frame, each first in turn, so that both meet the same load
+        // of a shared machine.
+        for (int round = 0; round < rounds; ++round)
+            for (int f = 0; f < frames; ++f) {
+                if ((round + f) % 2) {
+                    drawFrame();
+                    floorFrame();
+                } else {
+                    floorFrame();
+                    drawFrame();
+                }
+            }
+        const double d = Median(drawTimes), fl = Median(floorTimes);
+        std::printf("%9zu %10.3f %10.3f %7.3f %12llu\n", n, d, fl, d / fl,
+                    static_cast<unsigned long long>(calls));
+    }
+    scene->texture.reset();
+    engine.Shutdown();
+    return 0;
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <glm/vec2.hpp>
+
+#include <engine/core/Base.h>
+#include <engine/render/Texture.h>
+
+namespace Engine {
+
+class Font;
+
+/// A colour of four 8-bit channels; alpha 255 is opaque, 0 invisible.
+struct Color {
+    uint8_t r = 0;   ///< Red.
+    uint8_t g = 0;   ///< Green.
+    uint8_t b = 0;   ///< Blue.
+    uint8_t a = 255; ///< Opacity.
+};
+
+/// @name Named colours
+///@{
+inline constexpr Color WHITE{255, 255, 255, 255};     ///< White.
+inline constexpr Color BLACK{0, 0, 0, 255};           ///< Black.
+inline constexpr Color BLANK{0, 0, 0, 0};             ///< Invisible.
+inline constexpr Color LIGHTGRAY{200, 200, 200, 255}; ///< Light grey.
+inline constexpr Color GRAY{128, 128, 128, 255};      ///< Grey.
+inline constexpr Color DARKGRAY{64, 64, 64, 255};     ///< Dark grey.
+inline constexpr Color RED{255, 0, 0, 255};           ///< Red.
+inline constexpr Color MAROON{128, 0, 0, 255};        ///< Dark red.
+inline constexpr Color ORANGE{255, 160, 0, 255};      ///< Orange.
+inline constexpr Color GOLD{255, 200, 0, 255};        ///< Gold.
+inline constexpr Color YELLOW{255, 255, 0, 255};      ///< Yellow.
+inline constexpr Color LIME{0, 255, 0, 255};          ///< Bright green.
+inline constexpr Color GREEN{0, 160, 0, 255};         ///< Green.
+inline constexpr Color DARKGREEN{0, 90, 0, 255};      ///< Dark green.
+inline constexpr Color SKYBLUE{100, 180, 255, 255};   ///< Light blue.
+inline constexpr Color BLUE{0, 0, 255, 255};          ///< Blue.
+inline constexpr Color DARKBLUE{0, 0, 128, 255};      ///< Dark blue.
+inline constexpr Color PURPLE{160, 32, 240, 255};     ///< Purple.
+inline constexpr Color VIOLET{128, 0, 128, 255};      ///< Violet.
+inline constexpr Color MAGENTA{255, 0, 255, 255};     ///< Magenta.
+inline constexpr Color PINK{255, 150, 200, 255};      ///< Pink.
+inline constexpr Color BROWN{140, 90, 40, 255};       ///< Brown.
+inline constexpr Color BEIGE{210, 190, 150, 255};     ///< Beige.
+///@}
+
+/// A rectangle: its top-left corner and its size, in pixels (y grows downwards).
+struct Rectangle {
+    float x = 0;      ///< Left edge.
+    float y = 0;      ///< Top edge.
+    float width = 0;  ///< Across.
+    float height = 0; ///< Down.
+};
+
+/// Immediate 2D drawing: call these from a Scene's Draw, between the engine's
+/// clear and its buffer swap. Coordinates are screen pixels of the current
+/// viewport, origin at the top-left corner, y down; between BeginWorld and
+/// EndWorld they are world units seen through Camera::Main(), as the renderer
+/// systems draw. Draws that share a texture are sent to the GPU together;
+/// everything keeps the order in which it was called, also against the
+/// renderer systems and against Flush.
+namespace Draw {
+
+/// Mirrors a sprite within its destination rectangle.
+enum class Flip : uint8_t {
+    None = 0,       ///< As it is.
+    Horizontal = 1, ///< Left and right swapped.
+    Vertical = 2,   ///< Top and bottom swapped.
+    Both = 3        ///< Both: half a turn.
+};
+
+/// Where a text stands relative to its position's x.
+enum class Align : uint8_t {
+    Left,   ///< The text starts at x.
+    Center, ///< The text is centred on x.
+    Right   ///< The text ends at x.
+};
+
+/// What a frame sent to the GPU: every draw call and quad of the engine, the
+/// renderer systems' included.
+struct Stats {
+    uint64_t drawCalls = 0; ///< Draw calls.
+    uint64_t quads = 0;     ///< Quads (a circle counts one per two of its slices).
+};
+
+/// A filled rectangle: pixels rect.x to rect.x + rect.width - 1 across.
+void Rect(Rectangle rect, Color color);
+/// The outline of a rectangle, thickness pixels wide inside its edges.
+void RectLines(Rectangle rect, Color color, float thickness = 1.0f);
+/// A band thickness wide along the line through the centres of pixels `from`
+/// and `to`, from pixel `from` up to pixel `to`, which it leaves out (so lines
+/// that meet end to end light each pixel once): Line({10, 20}, {30, 20})
+/// lights pixels 10 to 29 of row 20.
+void Line(glm::vec2 from, glm::vec2 to, Color color, float thickness = 1.0f);
+/// A filled disc: the pixels whose centres lie within radius of center.
+void Circle(glm::vec2 center, float radius, Color color);
+/// A ring thickness wide inside the circle's edge.
+void CircleLines(glm::vec2 center, float radius, Color color, float thickness = 1.0f);
+
+/// A texture, or a region of one (as CutSheetRegions makes them), at its own
+/// size in pixels with its top-left corner at (x, y), multiplied by tint.
+void Sprite(const Ref<Texture>& texture, float x, float y, Color tint = WHITE);
+/// A texture or region stretched over dest, multiplied by tint, mirrored by flip.
+void Sprite(const Ref<Texture>& texture, Rectangle dest, Color tint = WHITE,
+            Flip flip = Flip::None);
+/// The part source (pixels of the texture or region, from its top-left corner)
+/// stretched over dest, turned by rotation degrees clockwise about origin.
+/// origin is a point of dest measured from its top-left corner, and it is
+/// placed at (dest.x, dest.y): with origin (0, 0) and no rotation the sprite
+/// covers dest. The flip mirrors the picture before it is turned.
+void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle dest, glm::vec2 origin,
+            float rotation, Color tint = WHITE, Flip flip = Flip::None);
+
+/// One line of text (or several, split at '\n') in the engine's own font
+/// (Font::Default()); see the overload with a font.
+void Text(const std::string& text, glm::vec2 position, float size, Color color,
+          Align align = Align::Left);
+/// Text in font, size pixels to the em (Font::PIXEL_SIZE draws the glyphs as
+/// rasterised). position.y is the top of the first line, its baseline the
+/// font's ascender below; position.x is where align says. A font without its
+/// glyphs draws nothing.
+void Text(const Font& font, const std::string& text, glm::vec2 position, float size, Color color,
+          Align align = Align::Left);
+/// The width in pixels of the widest line of text in the engine's own font at size.
+float MeasureText(const std::string& text, float size);
+/// The width in pixels of the widest line of text in font at size.
+float MeasureText(const Font& font, const std::string& text, float size);
+
+/// Later draws go through Camera::Main() in world units, lined up with the
+/// renderer systems' sprites and tiles, until EndWorld.
+void BeginWorld();
+/// Later draws are in screen pixels again (as at the start of every frame).
+void EndWorld();
+
+/// Sends what is batched to the GPU now; needed only before GL drawing of the
+/// program's own. The renderer systems and the engine's frame end flush by
+/// themselves.
+void Flush();
+/// Ends the frame's drawing: flushes, keeps the counts for GetStats and goes
+/// back to screen pixels. The engine calls it before the buffer swap; a
+/// program with a loop of its own calls it there.
+void EndFrame();
+/// The counts of the last frame ended by EndFrame.
+Stats GetStats();
+
+} // namespace Draw
+} // namespace Engine

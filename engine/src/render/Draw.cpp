@@ -1,0 +1,376 @@
+#include <engine/render/Draw.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <engine/render/Shader.h>
+
+#include "core/GLUtil.h"
+#include "render/DrawBatch.h"
+#include "render/GLRenderer.h"
+
+namespace Engine {
+
+namespace {
+
+struct Vertex {
+    float x, y;
+    float u, v;
+    Color color;
+};
+static_assert(sizeof(Vertex) == 20, "the attribute pointers assume a packed vertex");
+
+// 65536 vertices, as far as 16-bit indices reach.
+constexpr size_t BATCH_QUADS = 16384;
+constexpr GLuint COLOR = GLRenderer::DRAW_COLOR_ATTRIBUTE;
+
+// Where a texture's picture lies in its GL texture: u from left to right, v
+// from the picture's top to its bottom row (v grows upwards in GL).
+struct Region {
+    uint32_t id = 0;
+    float width = 0, height = 0; // pixels
+    float left = 0, right = 0, top = 0, bottom = 0;
+};
+
+struct Batch {
+    std::unique_ptr<Vertex[]> vertices;
+    size_t count = 0;     // vertices batched
+    uint32_t texture = 0; // what they are drawn with
+    bool world = false;   // through the camera rather than in screen pixels
+
+    Ref<Shader> program;
+    GLuint vbo = 0, ibo = 0, white = 0;
+
+    // The texture last drawn and its region: sprites of one sheet in a row
+    // skip the virtual getters. Held, so that its address names it.
+    Ref<Texture> cached;
+    Region cachedRegion;
+
+    Draw::Stats frame, last;
+    std::vector<void (*)()> atRelease;
+};
+
+Batch g;
+
+glm::mat4 ScreenProjection() {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return glm::ortho(0.0f, static_cast<float>(viewport[2]), static_cast<float>(viewport[3]), 0.0f,
+                      -1.0f, 1.0f);
+}
+
+void MakeObjects() {
+    if (g.program)
+        return;
+    g.program = Shader::CreateDefault();
+    // The vertices are already where they are drawn, and name their texels.
+    g.program->SetUniformMat4("u_Transform", glm::mat4(1.0f));
+    g.program->SetUniformFloat2("u_texPos", 0.0f, 0.0f);
+    g.program->SetUniformFloat2("u_texScale", 1.0f, 1.0f);
+
+    std::vector<uint16_t> indices(BATCH_QUADS * 6);
+    for (size_t q = 0; q < BATCH_QUADS; ++q) {
+        const auto base = static_cast<uint16_t>(q * 4);
+        const uint16_t quad[6] = {base, uint16_t(base + 1), uint16_t(base + 2),
+                                  base, uint16_t(base + 2), uint16_t(base + 3)};
+        std::copy(quad, quad + 6, indices.begin() + static_cast<ptrdiff_t>(q * 6));
+    }
+    GLCall(glCreateBuffers(1, &g.ibo));
+    GLCall(glNamedBufferData(g.ibo, static_cast<GLsizeiptr>(indices.size() * sizeof(uint16_t)),
+                             indices.data(), GL_STATIC_DRAW));
+    GLCall(glCreateBuffers(1, &g.vbo));
+}
+
+uint32_t WhiteTexture() {
+    if (g.white == 0 && GLContextCurrent()) {
+        const unsigned char texel[4] = {255, 255, 255, 255};
+        GLCall(glCreateTextures(GL_TEXTURE_2D, 1, &g.white));
+        GLCall(glTextureStorage2D(g.white, 1, GL_RGBA8, 1, 1));
+        GLCall(glTextureSubImage2D(g.white, 0, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, texel));
+    }
+    return g.white;
+}
+
+// Room for one quad drawn with texture; what is batched with another texture,
+// or a full batch, is drawn first.
+Vertex* Reserve(uint32_t texture) {
+    if (!g.vertices)
+        g.vertices = std::make_unique<Vertex[]>(BATCH_QUADS * 4);
+    if (g.count > 0 && (g.texture != texture || g.count == BATCH_QUADS * 4))
+        Draw::Flush();
+    g.texture = texture;
+    Vertex* v = &g.vertices[g.count];
+    g.count += 4;
+    return v;
+}
+
+void Quad(uint32_t texture, const glm::vec2 (&p)[4], const Region& r, Color color) {
+    Vertex* v = Reserve(texture);
+    v[0] = {p[0].x, p[0].y, r.left, r.top, color};
+    v[1] = {p[1].x, p[1].y, r.right, r.top, color};
+    v[2] = {p[2].x, p[2].y, r.right, r.bottom, color};
+    v[3] = {p[3].x, p[3].y, r.left, r.bottom, color};
+}
+
+void Solid(const glm::vec2 (&p)[4], Color color) {
+    const uint32_t white = WhiteTexture();
+    if (white)
+        Quad(white, p, Region{white, 1, 1, 0, 1, 1, 0}, color);
+}
+
+// Null for nothing to draw: no texture, or one without a GL image.
+const Region* Lookup(const Ref<Texture>& texture) {
+    if (texture.get() == g.cached.get())
+        return g.cached ? &g.cachedRegion : nullptr;
+    if (!texture || texture->getID() == 0)
+        return nullptr;
+    // What is batched may show the texture held until now, which could be its
+    // last owner: draw it before letting go.
+    if (g.count > 0 && texture->getID() != g.texture)
+        Draw::Flush();
+    Region& r = g.cachedRegion;
+    r.id = texture->getID();
+    r.width = texture->getWidth();
+    r.height = texture->getHeight();
+    r.left = texture->getInternalX();
+    r.right = r.left + texture->getInternalWidth();
+    r.bottom = texture->getInternalY();
+    r.top = r.bottom + texture->getInternalHeight();
+    g.cached = texture;
+    return &r;
+}
+
+Region Flipped(Region r, Draw::Flip flip) {
+    const auto bits = static_cast<uint8_t>(flip);
+    if (bits & static_cast<uint8_t>(Draw::Flip::Horizontal))
+        std::swap(r.left, r.right);
+    if (bits & static_cast<uint8_t>(Draw::Flip::Vertical))
+        std::swap(r.top, r.bottom);
+    return r;
+}
+
+// Corners of a polygon approximating a circle of radius r closely enough
+// that no pixel centre is more than a quarter pixel off; an even number.
+int CircleSlices(float radius) {
+    const double cosine = std::clamp(1.0 - 0.25 / radius, -1.0, 1.0);
+    const double n = std::ceil(std::numbers::pi / std::acos(cosine));
+    const int slices = static_cast<int>(std::clamp(n, 8.0, 512.0));
+    return slices + (slices & 1);
+}
+
+glm::vec2 OnCircle(glm::vec2 center, float radius, int i, int slices) {
+    const double a = 2.0 * std::numbers::pi * i / slices;
+    return {center.x + radius * static_cast<float>(std::cos(a)),
+            center.y + radius * static_cast<float>(std::sin(a))};
+}
+
+} // namespace
+
+namespace DrawBatch {
+
+void BeforeSharedQuad() {
+    if (g.count > 0)
+        Draw::Flush();
+    ++g.frame.drawCalls;
+    ++g.frame.quads;
+}
+
+void Release() {
+    if (GLContextCurrent()) {
+        if (g.vbo)
+            glDeleteBuffers(1, &g.vbo);
+        if (g.ibo)
+            glDeleteBuffers(1, &g.ibo);
+        if (g.white)
+            glDeleteTextures(1, &g.white);
+    }
+    g.vbo = g.ibo = g.white = 0;
+    g.program.reset();
+    g.cached.reset();
+    g.vertices.reset();
+    g.count = 0;
+    g.world = false;
+    std::vector<void (*)()> fns;
+    fns.swap(g.atRelease);
+    for (auto fn : fns)
+        fn();
+}
+
+void AtRelease(void (*fn)()) {
+    g.atRelease.push_back(fn);
+}
+
+} // namespace DrawBatch
+
+namespace Draw {
+
+void Rect(Rectangle r, Color color) {
+    const float x1 = r.x + r.width, y1 = r.y + r.height;
+    Solid({{r.x, r.y}, {x1, r.y}, {x1, y1}, {r.x, y1}}, color);
+}
+
+void RectLines(Rectangle r, Color color, float t) {
+    // Four bands that do not overlap, so a see-through colour stays even.
+    t = std::min({t, r.width / 2, r.height / 2});
+    if (!(t > 0))
+        return;
+    Rect({r.x, r.y, r.width, t}, color);
+    Rect({r.x, r.y + r.height - t, r.width, t}, color);
+    Rect({r.x, r.y + t, t, r.height - 2 * t}, color);
+    Rect({r.x + r.width - t, r.y + t, t, r.height - 2 * t}, color);
+}
+
+void Line(glm::vec2 from, glm::vec2 to, Color color, float thickness) {
+    const glm::vec2 d = to - from;
+    const float length = std::sqrt(d.x * d.x + d.y * d.y);
+    if (!(length > 0) || !(thickness > 0))
+        return;
+    const glm::vec2 along = d / length;
+    const glm::vec2 n = glm::vec2(-along.y, along.x) * (thickness / 2);
+    // Through the pixels' centres, from the start pixel's near edge to the end
+    // pixel's: no pixel centre lies on an end, where rasterisers differ, and
+    // lines that meet end to end light every pixel once.
+    const glm::vec2 a = from + 0.5f - along * 0.5f, b = to + 0.5f - along * 0.5f;
+    Solid({a + n, b + n, b - n, a - n}, color);
+}
+
+void Circle(glm::vec2 center, float radius, Color color) {
+    if (!(radius > 0))
+        return;
+    const int slices = CircleSlices(radius);
+    // Two slices a quad: the centre and three points of the rim.
+    for (int i = 0; i < slices; i += 2)
+        Solid({center, OnCircle(center, radius, i, slices), OnCircle(center, radius, i + 1, slices),
+               OnCircle(center, radius, i + 2, slices)},
+              color);
+}
+
+void CircleLines(glm::vec2 center, float radius, Color color, float thickness) {
+    const float inner = std::max(0.0f, radius - thickness);
+    if (!(radius > 0) || !(thickness > 0))
+        return;
+    const int slices = CircleSlices(radius);
+    for (int i = 0; i < slices; ++i)
+        Solid({OnCircle(center, radius, i, slices), OnCircle(center, radius, i + 1, slices),
+               OnCircle(center, inner, i + 1, slices), OnCircle(center, inner, i, slices)},
+              color);
+}
+
+void Sprite(const Ref<Texture>& texture, float x, float y, Color tint) {
+    const Region* r = Lookup(texture);
+    if (r)
+        Sprite(texture, Rectangle{x, y, r->width, r->height}, tint);
+}
+
+void Sprite(const Ref<Texture>& texture, Rectangle d, Color tint, Flip flip) {
+    const Region* found = Lookup(texture);
+    if (!found)
+        return;
+    const Region r = flip == Flip::None ? *found : Flipped(*found, flip);
+    const float x1 = d.x + d.width, y1 = d.y + d.height;
+    Quad(r.id, {{d.x, d.y}, {x1, d.y}, {x1, y1}, {d.x, y1}}, r, tint);
+}
+
+void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle d, glm::vec2 origin,
+            float rotation, Color tint, Flip flip) {
+    const Region* found = Lookup(texture);
+    if (!found || !(found->width > 0) || !(found->height > 0))
+        return;
+    Region r = *found;
+    const float du = (found->right - found->left) / found->width;
+    const float dv = (found->bottom - found->top) / found->height;
+    r.left = found->left + source.x * du;
+    r.right = found->left + (source.x + source.width) * du;
+    r.top = found->top + source.y * dv;
+    r.bottom = found->top + (source.y + source.height) * dv;
+    r = Flipped(r, flip);
+
+    glm::vec2 p[4] = {{-origin.x, -origin.y},
+                      {d.width - origin.x, -origin.y},
+                      {d.width - origin.x, d.height - origin.y},
+                      {-origin.x, d.height - origin.y}};
+    // y grows downwards, so turning +x towards +y is clockwise on screen.
+    const float radians = glm::radians(rotation);
+    const float c = std::cos(radians), s = std::sin(radians);
+    for (glm::vec2& q : p)
+        q = glm::vec2(d.x + q.x * c - q.y * s, d.y + q.x * s + q.y * c);
+    Quad(r.id, p, r, tint);
+}
+
+void BeginWorld() {
+    if (!g.world) {
+        Flush();
+        g.world = true;
+    }
+}
+
+void EndWorld() {
+    if (g.world) {
+        Flush();
+        g.world = false;
+    }
+}
+
+void Flush() {
+    if (g.count == 0)
+        return;
+    const auto quads = static_cast<GLsizei>(g.count / 4);
+    g.count = 0;
+    if (!GLContextCurrent())
+        return;
+    // Put back afterwards: the renderer systems bind their texture before they
+    // draw, and their program holds their uniforms.
+    GLint program = 0, texture = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    MakeObjects();
+
+    g.program->Bind();
+    g.program->SetUniformMat4("u_ViewProjection",
+                              g.world ? GLRenderer::ViewProjection() : ScreenProjection());
+    GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.vbo));
+    GLCall(glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads) * 4 * sizeof(Vertex),
+                        g.vertices.get(), GL_STREAM_DRAW));
+    const auto stride = static_cast<GLsizei>(sizeof(Vertex));
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(Vertex, x)));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(Vertex, u)));
+    glEnableVertexAttribArray(COLOR);
+    glVertexAttribPointer(COLOR, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                          reinterpret_cast<const void*>(offsetof(Vertex, color)));
+    GLCall(glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo));
+    GLCall(glBindTextureUnit(0, g.texture));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    GLCall(glDrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, nullptr));
+    ++g.frame.drawCalls;
+    g.frame.quads += static_cast<uint64_t>(quads);
+
+    glDisableVertexAttribArray(COLOR);
+    GLRenderer::BindSharedQuad();
+    glUseProgram(static_cast<GLuint>(program));
+    glBindTextureUnit(0, static_cast<GLuint>(texture));
+}
+
+void EndFrame() {
+    Flush();
+    g.last = g.frame;
+    g.frame = {};
+    g.world = false;
+    g.cached.reset();
+}
+
+Stats GetStats() {
+    return g.last;
+}
+
+} // namespace Draw
+} // namespace Engine

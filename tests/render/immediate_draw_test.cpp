@@ -1,0 +1,293 @@
+// Immediate drawing (Draw::...) read back from a real window: shapes, sprites
+// and text on their pixels, and batches against the renderer systems.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <engine/ecs/ECS.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
+#include <engine/render/Mesh.h>
+#include <engine/render/MeshRenderer.h>
+#include <engine/render/Shader.h>
+#include <engine/render/TileMap.h>
+#include <engine/text/Font.h>
+
+#include "support/GLContext.h"
+#include "support/RenderImages.h"
+
+using namespace Engine;
+using EngineTest::Pixel;
+
+namespace {
+
+const Pixel BG{38, 46, 51};
+
+Pixel Px(Color c) {
+    return {c.r, c.g, c.b};
+}
+
+struct Probe {
+    int x, y;
+    Pixel expected;
+};
+
+class ImmediateDrawTest : public EngineTest::GLTest {
+protected:
+    void SetUp() override {
+        GLTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        Mesh::InitQuad();
+        ECS::Get().Reset();
+        // A 2 x 2 picture: red, green on top; blue, white below.
+        const EngineTest::Rgba texels[2][2] = {{EngineTest::kRed, EngineTest::kGreen},
+                                               {EngineTest::kBlue, EngineTest::kWhite}};
+        const std::string path = dir.File("quarters.png");
+        ASSERT_TRUE(EngineTest::WritePng(path, 2, 2, [&](int x, int y) { return texels[y][x]; }));
+        quarters = Texture2D::Create(path);
+    }
+    void TearDown() override {
+        // GL objects go while the context is still there; Draw's go with the quad.
+        ECS::Get().Reset();
+        quarters.reset();
+        Mesh::ReleaseQuad();
+        GLTest::TearDown();
+    }
+
+    // One frame: clear, draw, end the frame; read back.
+    std::vector<Pixel> Frame(const std::function<void()>& draw) {
+        renderer->SetClearColor(0x262E33);
+        renderer->Clear();
+        draw();
+        Draw::EndFrame();
+        return ReadBack();
+    }
+
+    void Check(const std::vector<Pixel>& img, const std::vector<Probe>& probes) {
+        for (const Probe& p : probes)
+            EXPECT_EQ(At(img, p.x, p.y), p.expected) << "at " << p.x << "," << p.y;
+    }
+
+    EngineTest::TempDir dir;
+    Ref<Texture> quarters;
+};
+
+// The box of pixels that differ from the background, as x0, y0, x1, y1.
+std::array<int, 4> Ink(const std::vector<Pixel>& img, int x0, int y0, int x1, int y1) {
+    std::array<int, 4> box{x1, y1, x0, y0};
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (!(img[size_t(y) * 1280 + size_t(x)] == BG))
+                box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x),
+                       std::max(box[3], y)};
+    return box;
+}
+
+} // namespace
+
+TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
+    const Color halfRed{255, 0, 0, 128};
+    std::vector<Pixel> img = Frame([&] {
+        Draw::Rect({10, 10, 20, 10}, RED);
+        Draw::RectLines({40, 10, 20, 20}, LIME, 2);
+        Draw::Line({70, 15}, {90, 15}, BLUE);
+        Draw::Line({100, 10}, {100, 30}, YELLOW);
+        Draw::Circle({150, 50}, 10, WHITE);
+        Draw::Sprite(quarters, {200, 10, 20, 20});
+        Draw::Sprite(quarters, {230, 10, 20, 20}, WHITE, Draw::Flip::Horizontal);
+        Draw::Sprite(quarters, {260, 10, 20, 20}, WHITE, Draw::Flip::Vertical);
+        Draw::Sprite(quarters, {290, 10, 20, 20}, RED);
+        Draw::Sprite(quarters, {320, 10, 20, 20}, halfRed);
+        // A quarter turn clockwise about its centre, which sits at (360, 20).
+        Draw::Sprite(quarters, {0, 0, 2, 2}, {360, 20, 20, 20}, {10, 10}, 90);
+        // The top-right texel by source rectangle, and the bottom-right cell as
+        // a region at its own size.
+        Draw::Sprite(quarters, {1, 0, 1, 1}, {380, 10, 10, 10}, {0, 0}, 0);
+        Draw::Sprite(CutSheetRegions(quarters, 1, 1)[3], 395, 10);
+        // A texture whose only owner is the call: still drawn with its picture
+        // after the next sprite's texture takes its place.
+        Draw::Sprite(Texture2D::Create(dir.File("quarters.png")), {410, 10, 4, 4});
+        Draw::Sprite(quarters, {420, 10, 4, 4});
+    });
+    const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
+    // clang-format off
+    Check(img, {
+        // filled rectangle: 20 x 10 from its corner
+        {10, 10, red}, {29, 19, red}, {9, 10, BG}, {30, 10, BG}, {10, 20, BG},
+        // outline, 2 pixels inside the edges
+        {40, 10, green}, {41, 11, green}, {42, 12, BG}, {59, 29, green},
+        {58, 28, green}, {57, 27, BG}, {60, 29, BG},
+        // lines from the first pixel up to the last one
+        {70, 15, blue}, {89, 15, blue}, {90, 15, BG}, {70, 14, BG}, {70, 16, BG},
+        {100, 10, Px(YELLOW)}, {100, 29, Px(YELLOW)}, {100, 30, BG}, {99, 20, BG},
+        {101, 20, BG},
+        // disc: pixel centres within 10 of (150, 50)
+        {150, 50, white}, {140, 50, white}, {159, 50, white}, {150, 40, white},
+        {150, 59, white}, {156, 56, white}, {139, 50, BG}, {160, 50, BG},
+        {150, 39, BG}, {150, 60, BG}, {157, 57, BG},
+        // sprite upright, mirrored across, mirrored down
+        {200, 10, red}, {219, 10, green}, {200, 29, blue}, {219, 29, white},
+        {220, 10, BG}, {230, 10, green}, {249, 10, red}, {260, 10, blue},
+        {260, 29, red},
+        // tint multiplies each texel
+        {290, 10, red}, {309, 10, {0, 0, 0}}, {309, 29, red},
+        // turned: the red quarter is now top right
+        {365, 15, red}, {355, 15, blue}, {355, 25, white}, {365, 25, green},
+        {349, 10, BG},
+        // source rectangle and region
+        {380, 10, green}, {389, 19, green}, {395, 10, white}, {396, 10, BG},
+        {410, 10, red}, {413, 13, white},
+    });
+    // clang-format on
+    // The half-opaque tint, allowing for the rounding of the blend.
+    const Pixel half = At(img, 335, 25);
+    EXPECT_NEAR(half.r, 147, 1);
+    EXPECT_NEAR(half.g, 23, 1);
+    EXPECT_NEAR(half.b, 25, 1);
+
+    // Text in the engine's own font: the ink of "H" is its glyph's box, hung
+    // from the line's top by the ascender, and wherever the alignment puts it.
+    const Font& font = Font::Default();
+    ASSERT_TRUE(font.Loaded());
+    ASSERT_GT(font.ascender, 40);
+    const Glyph& h = *font.glyphs['H'];
+    const int w = int(h.tex->getWidth()), hh = int(h.tex->getHeight());
+    const int top = font.ascender - h.top;
+    img = Frame([&] {
+        Draw::Text("H", {100, 100}, 64, MAGENTA);
+        Draw::Text("H", {400, 100}, 64, MAGENTA, Draw::Align::Right);
+        Draw::Text("H", {600, 100}, 64, MAGENTA, Draw::Align::Center);
+        Draw::Text("H\nH", {800, 100}, 32, MAGENTA);
+    });
+    struct Expect {
+        int x0, y0, x1, y1;
+    };
+    const int lineStep = font.lineHeight / 2;
+    for (Expect e : {Expect{100 + h.left, 100 + top, 100 + h.left + w - 1, 100 + top + hh - 1},
+                     Expect{400 - w, 100 + top, 399, 100 + top + hh - 1},
+                     Expect{600 - (h.left + w) / 2 + h.left, 100 + top, 0, 0},
+                     Expect{800 + h.left / 2, 100 + top / 2, 800 + (h.left + w) / 2,
+                            100 + top / 2 + lineStep + hh / 2}}) {
+        if (e.x1 == 0) {
+            e.x1 = e.x0 + w - 1;
+            e.y1 = e.y0 + hh - 1;
+        }
+        SCOPED_TRACE("text expected at " + std::to_string(e.x0) + "," + std::to_string(e.y0));
+        const auto ink = Ink(img, e.x0 - 30, e.y0 - 30, e.x1 + 30, e.y1 + 30);
+        EXPECT_NEAR(ink[0], e.x0, 1);
+        EXPECT_NEAR(ink[1], e.y0, 1);
+        EXPECT_NEAR(ink[2], e.x1, 1);
+        EXPECT_NEAR(ink[3], e.y1, 1);
+    }
+    // A stem of the unscaled H is fully covered: the colour itself.
+    EXPECT_EQ(At(img, 100 + h.left + 2, 100 + top + hh / 2), Px(MAGENTA));
+
+    // Screen pixels follow the viewport: a 640 x 360 one at the bottom left.
+    glViewport(0, 0, 640, 360);
+    img = Frame([&] {
+        Draw::Rect({0, 0, 4, 4}, RED);
+        Draw::Rect({636, 356, 4, 4}, LIME);
+    });
+    glViewport(0, 0, 1280, 720);
+    Check(img, {{0, 360, red},
+                {3, 363, red},
+                {0, 359, BG},
+                {639, 719, green},
+                {636, 716, green},
+                {635, 715, BG}});
+}
+
+// Draw calls between and among the renderer systems keep their order, leave
+// the systems drawing as before with the design's own shader, line up with a
+// tile map in world mode, and are counted per frame.
+TEST_F(ImmediateDrawTest, BatchesKeepTheirOrderAmongRendererSystems) {
+    ECS& ecs = ECS::Get();
+    ecs.RegisterComponent<Transform>();
+    ecs.RegisterComponent<Mesh>();
+    ecs.RegisterComponent<TileMap>();
+    Uni<Renderer> owner = CreateUni<GLRenderer>();
+    Ref<Shader> shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
+    auto meshes = CreateRef<MeshRenderer>(owner, shader);
+    auto tiles = CreateRef<TileMapRenderer>(owner, shader);
+    ecs.RegisterSystem(meshes);
+    ecs.RegisterSystem(tiles);
+    // A camera between pixels, whose view the renderer rounds to (-1, -1):
+    // Draw must round it alike.
+    Camera::Main().w = 1280;
+    Camera::Main().h = 720;
+    Camera::Main().transform.position = {640.6f, 360.7f, 0};
+
+    const EntityID sprite = ecs.CreateEntity();
+    ecs.AddComponent<Transform>(sprite, glm::vec3(20, 20, 0), glm::vec3(0), glm::vec3(40, 40, 0));
+    ecs.AddComponent<Mesh>(sprite, Mesh::CreateMesh(quarters));
+    // The picture's four texels as 8 x 8 tiles in a row at world (160, 240).
+    std::vector<Ref<Texture>> cells = CutSheetRegions(quarters, 1, 1);
+    std::vector<std::vector<int>> grid(24, std::vector<int>(31, -1));
+    for (int i = 0; i < 4; ++i)
+        grid[size_t(20 + i)][30] = i;
+    const EntityID map = ecs.CreateEntity();
+    ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(1));
+    ecs.AddComponent<TileMap>(map, TileMap(cells, grid, 8, 8, {}));
+
+    const Archetype meshArch = ecs.GetArchetype<Mesh, Transform>();
+    const Archetype tileArch = ecs.GetArchetype<TileMap, Transform>();
+    std::vector<Pixel> img = Frame([&] {
+        Draw::Rect({0, 0, 100, 100}, BLUE);
+        meshes->RenderInit(owner);
+        ecs.RunSystemArch(meshArch);
+        Draw::Rect({50, 50, 100, 100}, LIME);
+        ecs.RunSystemArch(tileArch);
+        // The same tiles through Draw, one row further down.
+        Draw::BeginWorld();
+        for (int i = 0; i < 4; ++i)
+            Draw::Sprite(cells[size_t(i)], {160.0f + 8.0f * float(i), 248, 8, 8});
+        Draw::EndWorld();
+        meshes->RenderEnd(owner);
+    });
+    const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
+    // The mesh is drawn through the camera, one pixel up and left.
+    Check(img, {{5, 5, blue},
+                {25, 25, red},   // the mesh over the first rectangle
+                {55, 25, green}, // its top-right quarter, not covered
+                {55, 55, green}, // the second rectangle over the mesh
+                {45, 45, white}, // the mesh's bottom-right quarter, outside the second
+                {120, 120, green},
+                {159, 239, red},
+                {166, 246, red},
+                {167, 246, green},
+                {158, 239, BG}});
+    // World mode: Draw's row of tiles (rows 247 to 254) shows exactly what the
+    // tile map's shows (rows 239 to 246), with nothing around either.
+    for (int x = 150; x < 200; ++x) {
+        for (int y = 239; y < 247; ++y)
+            ASSERT_EQ(At(img, x, y), At(img, x, y + 8)) << x << "," << y;
+        ASSERT_EQ(At(img, x, 238), BG) << x;
+        ASSERT_EQ(At(img, x, 255), BG) << x;
+    }
+    // Each Draw batch is one call; each quad of the renderer systems another.
+    const Draw::Stats mixed = Draw::GetStats();
+    EXPECT_EQ(mixed.drawCalls, 1u + 1u + 4u + 1u + 1u);
+    EXPECT_EQ(mixed.quads, 1u + 1u + 4u + 1u + 4u);
+
+    // 20,000 sprites of one texture in two calls; a change of texture or of
+    // mode starts another batch. Nothing drawn, nothing counted.
+    Frame([&] {
+        for (int i = 0; i < 20000; ++i)
+            Draw::Sprite(quarters, float(i % 1000), float(i / 1000));
+        Draw::Rect({0, 0, 1, 1}, RED);
+        Draw::Sprite(quarters, 0, 0);
+        Draw::BeginWorld();
+        Draw::Sprite(quarters, 0, 0);
+    });
+    EXPECT_EQ(Draw::GetStats().drawCalls, 5u);
+    EXPECT_EQ(Draw::GetStats().quads, 20003u);
+    Frame([] {});
+    EXPECT_EQ(Draw::GetStats().drawCalls, 0u);
+}
