@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <tuple>
 
+#include <engine/tiled/TiledTileMap.h>
+
 #include "tiled/TiledTestData.h"
 
 using namespace Engine::Tiled;
@@ -338,32 +340,70 @@ TEST(TiledRead, PropertiesOfEveryKindInBothFormats) {
     EXPECT_TRUE(GetBool(want, "missing", true));
 }
 
-TEST(TiledRead, FeaturesDrawnPlainlyAreWarnedOfOncePerMap) {
-    const std::string layer = R"(<data encoding="csv">1</data></layer>)";
-    const std::string tmx =
-        R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8" tileheight="8">)"
-        R"(<tileset firstgid="1" name="t" tilewidth="8" tileheight="8"><image source="t.png" width="8" height="8" trans="ff00ff"/>)"
-        R"(<tile id="0"><animation><frame tileid="0" duration="100"/></animation></tile></tileset>)"
-        R"(<layer name="a" opacity="0.5">)" +
-        layer + R"(<layer name="b" opacity="0.25" tintcolor="#80ff0000">)" + layer +
-        R"(<layer name="c" offsetx="3">)" + layer + R"(<layer name="white" tintcolor="#ffffff">)" +
-        layer + R"(<layer name="hidden" visible="0" parallaxy="2">)" + layer +
-        R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
-        R"(<group name="g" opacity="0.5"/></map>)";
-    testing::internal::CaptureStderr();
-    const Map map = Parse(tmx, "looks.tmx");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(map.unsupported,
-              (std::vector<std::string>{"the transparent colour of an image", "tile animation",
-                                        "layer opacity", "the tint colour", "layer offsets",
-                                        "image layers"}));
-    // The hidden layer's parallax is never drawn, so not worth a warning.
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 6) << err;
-    EXPECT_NE(err.find("TILED: looks.tmx: ignoring layer opacity (first on layer \"a\")"),
-              std::string::npos)
-        << err;
-    // Every cell is still read and drawn, plainly.
-    EXPECT_EQ(map.layers.size(), 5u);
+} // namespace
+
+namespace {
+
+// Tiled's own examples, as Debian installs them, copied with their .gz
+// files unpacked (the maps name each other's files without the .gz).
+class Examples {
+public:
+    static constexpr const char* kDir = "/usr/share/doc/tiled/examples";
+    Examples() {
+        namespace fs = std::filesystem;
+        fs::copy(kDir, m_dir.File("ex"), fs::copy_options::recursive);
+        for (const auto& entry : fs::recursive_directory_iterator(m_dir.File("ex"))) {
+            const fs::path path = entry.path();
+            if (path.extension() != ".gz")
+                continue;
+            gzFile in = gzopen(path.c_str(), "rb");
+            std::ofstream out(path.parent_path() / path.stem(), std::ios::binary);
+            char buffer[1 << 15];
+            for (int n; (n = gzread(in, buffer, sizeof buffer)) > 0;)
+                out.write(buffer, n);
+            gzclose(in);
+        }
+    }
+    std::vector<std::string> Maps() const {
+        std::vector<std::string> maps;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir.File("ex")))
+            if (entry.path().extension() == ".tmx")
+                maps.push_back(entry.path().string());
+        std::sort(maps.begin(), maps.end());
+        return maps;
+    }
+    std::string File(const std::string& name) const { return m_dir.File("ex/" + name); }
+
+private:
+    EngineTest::TempDir m_dir;
+};
+
+TEST(TiledRead, EveryOrthogonalExampleOfTiledIsReadTheOthersRefusedForTheirOrientation) {
+    if (!std::filesystem::is_directory(Examples::kDir))
+        GTEST_SKIP() << Examples::kDir << " is not installed";
+    const Examples examples;
+    const std::vector<std::string> maps = examples.Maps();
+    EXPECT_GE(maps.size(), 20u);
+    int read = 0;
+    for (const std::string& path : maps) {
+        const std::string text = TiledTest::ReadText(path);
+        const bool orthogonal = text.find("orientation=\"orthogonal\"") != std::string::npos;
+        try {
+            testing::internal::CaptureStderr();
+            const Map map = Load(path);
+            const std::vector<Engine::Image> sheets = DecodeSheets(map);
+            testing::internal::GetCapturedStderr();
+            EXPECT_TRUE(orthogonal) << path;
+            ++read;
+        } catch (const MapError& error) {
+            testing::internal::GetCapturedStderr();
+            EXPECT_FALSE(orthogonal) << error.what();
+            EXPECT_NE(std::string(error.what()).find("only orthogonal maps are read"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_GE(read, 16);
 }
 
 } // namespace
