@@ -46,17 +46,35 @@ lines</property></properties></tile>
 const char* kTiny = R"({"columns":4,"image":"tiles.png","imageheight":192,"imagewidth":256,
  "name":"tiny","tilecount":12,"tileheight":64,"tilewidth":64,"type":"tileset",
  "tiles":[{"class":"updraft","id":5,"properties":[{"name":"force","type":"float","value":-2400}]}]})";
-// An image collection, and templates naming it and each other, as
-// tests/tiled/data has them.
-const char* kPics =
-    R"(<tileset name="pics" tilewidth="96" tileheight="64" tilecount="2" columns="0">
- <tile id="0"><image source="a.png" width="96" height="64"/></tile>
- <tile id="3"><image source="b.png" width="32" height="32"/></tile>
+// The tile sets and templates the seeds of sizes.tmx and looks.tmx name, in
+// short: sheets of larger and smaller tiles (one without sizes), an image
+// collection, templates in both formats.
+const char* kBig = R"(<tileset name="big" tilewidth="128" tileheight="96" tilecount="4" columns="2"
+ objectalignment="bottom"><tileoffset x="4" y="-8"/><image source="../tiles.png" width="256" height="192"/>
 </tileset>)";
-const char* kCrate = R"(<template><tileset firstgid="1" source="pics.tsx"/>
- <object name="crate" gid="4" width="32" height="32"/></template>)";
-const char* kZone =
-    R"({"type":"template","object":{"name":"zone","template":"crate.tx","ellipse":true}})";
+const char* kBare =
+    R"(<tileset name="bare" tilewidth="32" tileheight="32"><image source="../tiles.png"/>
+</tileset>)";
+const char* kPics =
+    R"(<tileset name="pics" tilewidth="256" tileheight="192" tilecount="3" columns="0">
+ <tile id="0" type="cloud"><image width="256" height="192" source="../tiles.png"/></tile>
+ <tile id="3" x="2" y="2" width="64" height="64"><image source="../marks.png"/></tile>
+ <tile id="5"><image source="../nothere.png"/></tile>
+</tileset>)";
+const char* kCrate = R"(<template><tileset firstgid="1" source="../sets/pics.tsx"/>
+ <object name="crate" type="box" gid="4" width="64" height="64"><properties>
+ <property name="weight" type="int" value="3"/></properties></object></template>)";
+const char* kZone = R"({"type":"template","object":{"name":"zone","type":"area","width":30,
+ "height":40,"ellipse":true,"rotation":10,"properties":[{"name":"deadly","type":"bool","value":true}]}})";
+
+// The header of a PNG of w x h pixels: all a tile set's sizes need.
+std::string PngHeader(uint32_t w, uint32_t h) {
+    std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (uint32_t v : {w, h})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png += char((v >> shift) & 0xFF);
+    return png + std::string("\x08\x06\0\0\0", 5);
+}
 
 // A folder of this process's own where the maps' files are looked for; gone
 // at exit.
@@ -64,15 +82,19 @@ const std::string& Scratch() {
     static const std::string dir = [] {
         const fs::path d =
             fs::temp_directory_path() / ("engine_fuzz_tiled_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        std::ofstream(d / "marks.tsx") << kMarks;
-        std::ofstream(d / "tiny.tsj") << kTiny;
-        std::ofstream(d / "pics.tsx") << kPics;
-        std::ofstream(d / "crate.tx") << kCrate;
-        std::ofstream(d / "zone.tj") << kZone;
-        // A header for the sizes a tile set leaves out: 3 x 2 pixels.
-        std::ofstream(d / "tiles.png", std::ios::binary)
-            << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x03\0\0\0\x02\x08\x06\0\0\0", 29);
+        fs::create_directories(d / "sets");
+        fs::create_directories(d / "tpl");
+        const std::pair<const char*, std::string> files[] = {{"marks.tsx", kMarks},
+                                                             {"tiny.tsj", kTiny},
+                                                             {"sets/big.tsx", kBig},
+                                                             {"sets/bare.tsx", kBare},
+                                                             {"sets/pics.tsx", kPics},
+                                                             {"tpl/crate.tx", kCrate},
+                                                             {"tpl/zone.tj", kZone},
+                                                             {"tiles.png", PngHeader(256, 192)},
+                                                             {"marks.png", PngHeader(200, 133)}};
+        for (const auto& [name, text] : files)
+            std::ofstream(d / name, std::ios::binary) << text;
         std::atexit([] {
             std::error_code ec;
             fs::remove_all(
@@ -229,16 +251,16 @@ int FuzzTiled(const uint8_t* data, size_t size) {
     }
     IsTiledMap(text);
 
-    // As a template, named by a map's object from a file, in both formats;
-    // the template zone.tj names crate.tx, which names pics.tsx.
-    std::ofstream(dir + "input.tx", std::ios::binary).write(text.data(), std::streamsize(size));
+    // As a template beside the seeds' own, named by a map's objects in both
+    // formats.
+    std::ofstream(dir + "tpl/input.tx", std::ios::binary).write(text.data(), std::streamsize(size));
     for (const char* named :
          {R"(<map orientation="orthogonal" width="1" height="1" tilewidth="64" tileheight="64">)"
-          R"(<objectgroup name="o"><object id="1" template="input.tx" x="3"/>)"
-          R"(<object id="2" template="zone.tj"/></objectgroup></map>)",
+          R"(<objectgroup name="o"><object id="1" template="tpl/input.tx" x="3"/>)"
+          R"(<object id="2" template="tpl/crate.tx"/></objectgroup></map>)",
           R"({"type":"map","orientation":"orthogonal","width":1,"height":1,"tilewidth":64,)"
           R"("tileheight":64,"layers":[{"type":"objectgroup","name":"o","objects":[)"
-          R"({"id":1,"template":"input.tx","y":2}]}]})"}) {
+          R"({"id":1,"template":"tpl/input.tx","y":2}]}]})"}) {
         try {
             CheckMap(Parse(named, map, limits), limits);
         } catch (const MapError& error) {
