@@ -352,11 +352,13 @@ struct Map {
     /// The point of the map, in pixels, that parallax scrolls about.
     double parallaxOriginX = 0.0;
     double parallaxOriginY = 0.0; ///< See parallaxOriginX.
-    /// Whether Tiled keeps it in chunks. Cell (0, 0) here is then Tiled's
-    /// cell (originX, originY); 0 and 0 for a finite map.
+    /// Whether Tiled keeps it in chunks, each placed here on the box around
+    /// them all.
     bool infinite = false;
+    /// Tiled's column of cell (0, 0) here: the box's left edge; 0 for a
+    /// finite map.
     int originX = 0;
-    int originY = 0; ///< See originX.
+    int originY = 0; ///< Tiled's row of cell (0, 0) here; see originX.
     /// In the order of their first global ids.
     std::vector<Tileset> tilesets;
     /// Tile layers in drawing order, bottom first, hidden ones included.
