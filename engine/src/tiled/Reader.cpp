@@ -204,16 +204,28 @@ private:
         }
     }
 
-    void TileLayerOf(const Node& node, const std::string& name, const Inherited& inherited) {
-        TileLayer layer;
+    // What every kind of layer has; returns where it is, for messages.
+    std::string ReadBase(LayerBase& layer, const Node& node, const std::string& name,
+                         const char* kind, const Inherited& inherited) {
         layer.name = name;
-        const std::string where = m_map.path + ": layer " + Quoted(name);
+        const std::string where = m_map.path + ": " + kind + " " + Quoted(name);
         layer.id = node.Int("id", 0, where);
         layer.className = node.String("class", where);
         const Inherited own = Combine(inherited, node, where);
         layer.visible = own.visible;
         layer.look = own.look;
         layer.properties = node.PropertiesOf(where, m_limits);
+        return where;
+    }
+
+    template <typename L> void Add(std::vector<L>& layers, LayerKind kind, L layer) {
+        m_map.layerOrder.push_back({kind, layers.size()});
+        layers.push_back(std::move(layer));
+    }
+
+    void TileLayerOf(const Node& node, const std::string& name, const Inherited& inherited) {
+        TileLayer layer;
+        const std::string where = ReadBase(layer, node, name, "layer", inherited);
         NodePtr data = node.Data();
         if (m_map.infinite) {
             ChunkedLayer chunked{m_map.layers.size(), where, {}, {}, {}};
@@ -242,22 +254,14 @@ private:
             layer.gids = ReadCells(*data, data->String("encoding", where),
                                    data->String("compression", where), cells, where);
         }
-        m_map.layerOrder.push_back({LayerKind::Tile, m_map.layers.size()});
-        m_map.layers.push_back(std::move(layer));
+        Add(m_map.layers, LayerKind::Tile, std::move(layer));
     }
 
     void ObjectsOf(const Node& node, const std::string& name, const Inherited& inherited) {
         ObjectGroup group;
-        group.name = name;
-        const std::string where = m_map.path + ": object layer " + Quoted(name);
-        group.id = node.Int("id", 0, where);
-        group.className = node.String("class", where);
-        const Inherited own = Combine(inherited, node, where);
-        group.visible = own.visible;
-        group.look = own.look;
+        const std::string where = ReadBase(group, node, name, "object layer", inherited);
         if (const std::string order = node.String("draworder", where); !order.empty())
             group.drawOrder = order;
-        group.properties = node.PropertiesOf(where, m_limits);
         for (const NodePtr& o : node.Children("object", where)) {
             m_reading.TakeObjects(1, where);
             const int id = o->Int("id", 0, where);
@@ -269,20 +273,12 @@ private:
             object.id = id;
             group.objects.push_back(std::move(object));
         }
-        m_map.layerOrder.push_back({LayerKind::Object, m_map.objectGroups.size()});
-        m_map.objectGroups.push_back(std::move(group));
+        Add(m_map.objectGroups, LayerKind::Object, std::move(group));
     }
 
     void ImageLayerOf(const Node& node, const std::string& name, const Inherited& inherited) {
         ImageLayer layer;
-        layer.name = name;
-        const std::string where = m_map.path + ": image layer " + Quoted(name);
-        layer.id = node.Int("id", 0, where);
-        layer.className = node.String("class", where);
-        const Inherited own = Combine(inherited, node, where);
-        layer.visible = own.visible;
-        layer.look = own.look;
-        layer.properties = node.PropertiesOf(where, m_limits);
+        const std::string where = ReadBase(layer, node, name, "image layer", inherited);
         const ImageRef image = ReadImage(node, m_map.path, where);
         if (image.present && !image.named)
             m_reading.Note("image data kept inside the map", "image layer " + Quoted(name));
@@ -292,8 +288,7 @@ private:
         layer.transparentColor = image.transparentColor;
         layer.repeatX = node.Bool("repeatx", false, where);
         layer.repeatY = node.Bool("repeaty", false, where);
-        m_map.layerOrder.push_back({LayerKind::Image, m_map.imageLayers.size()});
-        m_map.imageLayers.push_back(std::move(layer));
+        Add(m_map.imageLayers, LayerKind::Image, std::move(layer));
     }
 
     // What node says of an object over what object holds already (its

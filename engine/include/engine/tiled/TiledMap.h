@@ -209,19 +209,23 @@ struct LayerLook {
     bool operator==(const LayerLook&) const = default; ///< Every field alike.
 };
 
-/// A tile layer, its groups flattened into it.
-struct TileLayer {
+/// What every kind of layer has, its groups flattened into it.
+struct LayerBase {
     int id = 0;            ///< Unique within the map.
     std::string name;      ///< As the map names it.
     std::string className; ///< Its class (Tiled 1.9 and later).
     /// Its own visibility and that of every group around it.
     bool visible = true;
-    int width = 0;         ///< Cells; the map's, in an infinite map.
-    int height = 0;        ///< Cells; the map's, in an infinite map.
     Properties properties; ///< Its own custom properties, not its groups'.
+    LayerLook look;        ///< Opacity, tint, offset and parallax, its groups' included.
+};
+
+/// A tile layer.
+struct TileLayer : LayerBase {
+    int width = 0;  ///< Cells; the map's, in an infinite map.
+    int height = 0; ///< Cells; the map's, in an infinite map.
     /// Row by row from the top-left, flag bits kept; 0 is an empty cell.
     std::vector<uint32_t> gids;
-    LayerLook look; ///< Opacity, tint, offset and parallax, its groups' included.
 
     /// The global tile id of cell (x, y), flag bits kept; x and y must lie in the layer.
     uint32_t At(int x, int y) const {
@@ -285,32 +289,17 @@ struct Object {
     std::string templatePath;
 };
 
-/// An object layer, its groups flattened into it.
-struct ObjectGroup {
-    int id = 0;            ///< Unique within the map.
-    std::string name;      ///< As the map names it.
-    std::string className; ///< Its class (Tiled 1.9 and later).
-    /// Its own visibility and that of every group around it.
-    bool visible = true;
-    Properties properties;       ///< Its own custom properties, not its groups'.
+/// An object layer.
+struct ObjectGroup : LayerBase {
     std::vector<Object> objects; ///< In the map's order.
-    LayerLook look;              ///< Opacity, tint, offset and parallax, its groups' included.
     /// Which object Tiled draws over which: "topdown" (by y, lowest in front)
     /// or "index" (in the map's order).
     std::string drawOrder = "topdown";
 };
 
-/// An image layer: one picture, perhaps repeated, its groups flattened into it.
-struct ImageLayer {
-    int id = 0;            ///< Unique within the map.
-    std::string name;      ///< As the map names it.
-    std::string className; ///< Its class (Tiled 1.9 and later).
-    /// Its own visibility and that of every group around it.
-    bool visible = true;
-    Properties properties; ///< Its own custom properties, not its groups'.
-    /// Where its image's top-left corner lies, in pixels, parallax aside;
-    /// and how it looks.
-    LayerLook look;
+/// An image layer: one picture, perhaps repeated. Its look's offset is
+/// where the picture's top-left corner lies, parallax aside.
+struct ImageLayer : LayerBase {
     /// Resolved against the map; empty for a layer without an image.
     std::string imagePath;
     /// Pixels, as the map gives them (0 when it does not).
