@@ -67,8 +67,11 @@ public:
 
     bool Held(uint32_t gid) {
         const uint32_t id = gid & GID_MASK;
-        if (id >= m_lo && id < m_hi)
-            return true;
+        return (id >= m_lo && id < m_hi) || Find(id);
+    }
+
+private:
+    bool Find(uint32_t id) {
         auto it = std::upper_bound(m_map.tilesets.begin(), m_map.tilesets.end(), id,
                                    [](uint32_t v, const Tileset& t) { return v < t.firstGid; });
         if (it == m_map.tilesets.begin())
@@ -98,7 +101,6 @@ public:
         return true;
     }
 
-private:
     Map& m_map;
     Reading& m_reading;
     uint32_t m_lo = 1, m_hi = 1;
