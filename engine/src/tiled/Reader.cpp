@@ -387,7 +387,7 @@ private:
         if (node->Has("template"))
             object = Template(node->String("template", where), path, where);
         Apply(*node, object, where);
-        if (node->Has("gid"))
+        if ((node->Gid("gid", where) & GID_MASK) != 0)
             object.gid = Renumber(object.gid, doc->Root(), path, where);
         object.templatePath = path;
         m_chain.pop_back();
