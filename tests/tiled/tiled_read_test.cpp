@@ -455,6 +455,17 @@ TEST(TiledRead, WhatTiledWritesOfLooksChunksTemplatesAndTileSizesReadsFieldByFie
                                         copy.File("marks.png"), copy.File("nothere.png")})
             EXPECT_NE(std::find(files.begin(), files.end(), file), files.end()) << file;
     }
+    // Cells an infinite map keeps as a finite one does: a chunk at the
+    // origin, as Tiled reads them.
+    const Map plain =
+        Parse(R"(<map orientation="orthogonal" infinite="1" width="5" height="5" tilewidth="8" )"
+              R"(tileheight="8"><tileset firstgid="1" name="t" tilewidth="8" tileheight="8">)"
+              R"(<image source="t.png" width="16" height="8"/></tileset><layer name="l" width="2" )"
+              R"(height="1"><data encoding="csv">1,2</data></layer><layer name="e" width="5" )"
+              R"(height="5"><data encoding="csv"/></layer></map>)",
+              "plain.tmx");
+    EXPECT_EQ(std::tie(plain.width, plain.height, plain.layers.at(0).gids, plain.layers.at(1).gids),
+              std::tuple(2, 1, std::vector<uint32_t>{1, 2}, std::vector<uint32_t>{0, 0}));
 }
 
 // Tiled's own examples, as Debian installs them, copied with their .gz

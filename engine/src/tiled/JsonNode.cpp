@@ -276,10 +276,11 @@ public:
                                                             : nullptr;
     }
     bool CellText(std::string_view& text) const override {
+        // A layer that keeps no data at all keeps no text of cells either.
         const json* data = Member(m_v, "data");
-        if (!data || !data->is_string())
+        if (data && !data->is_string())
             return false;
-        text = data->get_ref<const std::string&>();
+        text = data ? std::string_view(data->get_ref<const std::string&>()) : std::string_view();
         return true;
     }
     void Cells(const std::function<void(std::optional<uint64_t>)>& take,

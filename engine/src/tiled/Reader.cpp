@@ -241,6 +241,19 @@ private:
                              " cells; both must be at least 1");
                     chunked.chunks.push_back({x, y, w, h, std::move(chunk)});
                 }
+                // Cells kept as a finite map keeps them are one chunk at the
+                // origin, as Tiled reads them.
+                std::string_view text;
+                const bool isText = data->CellText(text);
+                if (chunked.chunks.empty() &&
+                    (!isText || text.find_first_not_of(" \t\r\n") != std::string_view::npos)) {
+                    const int w = node.Int("width", m_map.width, where),
+                              h = node.Int("height", m_map.height, where);
+                    if (w < 1 || h < 1)
+                        Fail(where + ": " + Num(w) + " x " + Num(h) +
+                             " cells; both must be at least 1");
+                    chunked.chunks.push_back({0, 0, w, h, std::move(data)});
+                }
             }
             m_chunked.push_back(std::move(chunked));
         } else {
