@@ -108,7 +108,7 @@ def texts():
 
 
 def reencode(tmx, compression):
-    """The CSV layers of a TMX text as base64, compressed or not."""
+    """The CSV layers (and chunks) of a TMX text as base64, compressed or not."""
     def one(match):
         ids = [int(v) for v in match.group(1).replace(",", " ").split()]
         raw = b"".join(struct.pack("<I", v) for v in ids)
@@ -121,33 +121,51 @@ def reencode(tmx, compression):
                                  check=True).stdout
         attrs = 'encoding="base64"' + (f' compression="{compression}"' if compression else "")
         return f"<data {attrs}>\n   {base64.b64encode(raw).decode()}\n  </data>"
+
+    def chunk(match):
+        ids = [int(v) for v in match.group(2).replace(",", " ").split()]
+        raw = zlib.compress(b"".join(struct.pack("<I", v) for v in ids))
+        return f"{match.group(1)}{base64.b64encode(raw).decode()}</chunk>"
+    if "<chunk" in tmx and compression == "zlib":
+        tmx = re.sub(r'(<chunk[^>]*>)([^<]*)</chunk>', chunk, tmx)
+        return tmx.replace('<data encoding="csv"', '<data encoding="base64" compression="zlib"')
     return re.sub(r'<data encoding="csv">([^<]*)</data>', one, tmx)
 
 
 def tiled_maps():
-    """The hand-written maps of tests/tiled/data in each layer encoding,
-    converted by Tiled to TMX and to JSON; Tiled's output is the seed."""
+    """The maps of tests/tiled/data converted by Tiled to TMX and to JSON
+    (the rich map in each layer encoding, the infinite one's chunks in CSV
+    and zlib); Tiled's output is the seed. The templates and the image
+    collection are seeds as they are: Tiled writes no template from the
+    command line."""
     data = os.path.join(HERE, "..", "tiled", "data")
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     with tempfile.TemporaryDirectory() as tmp:
-        for name in os.listdir(data):
-            shutil.copy(os.path.join(data, name), tmp)
+        tmp = os.path.join(tmp, "data")
+        shutil.copytree(data, tmp)
         shutil.copy(os.path.join(HERE, "..", "..", "Assets", "tiles.png"), tmp)
         subprocess.run(["convert", "-size", "200x133", "xc:magenta",
                         os.path.join(tmp, "marks.png")], check=True)
-        with open(os.path.join(tmp, "rich.tmx")) as f:
-            rich = f.read()
-        for label, compression in [("csv", None), ("base64", ""), ("zlib", "zlib"),
-                                   ("gzip", "gzip"), ("zstd", "zstd")]:
+        variants = [("rich", "rich-" + label, compression)
+                    for label, compression in [("csv", None), ("base64", ""), ("zlib", "zlib"),
+                                               ("gzip", "gzip"), ("zstd", "zstd")]]
+        variants += [("looks", "looks", None), ("sizes", "sizes", None),
+                     ("infinite", "infinite", None), ("infinite", "infinite-zlib", "zlib")]
+        for name, label, compression in variants:
+            with open(os.path.join(tmp, name + ".tmx")) as f:
+                text = f.read()
             variant = os.path.join(tmp, "variant.tmx")
             with open(variant, "w") as f:
-                f.write(rich if compression is None else reencode(rich, compression))
+                f.write(text if compression is None else reencode(text, compression))
             for fmt, ext in [("tmx", "tmx"), ("json", "tmj")]:
                 out = os.path.join(tmp, "out." + ext)
                 subprocess.run(["timeout", "60", "tiled", "--export-map", fmt, variant, out],
                                env=env, check=True, capture_output=True)
                 with open(out, "rb") as f:
-                    put("tiled", f"rich-{label}.{ext}", f.read())
+                    put("tiled", f"{label}.{ext}", f.read())
+        for name in ["tpl/crate.tx", "tpl/zone.tj", "sets/pics.tsx"]:
+            with open(os.path.join(tmp, name), "rb") as f:
+                put("tiled", os.path.basename(name), f.read())
         out = os.path.join(tmp, "marks.tsj")
         subprocess.run(["timeout", "60", "tiled", "--export-tileset", "json",
                         os.path.join(tmp, "marks.tsx"), out], env=env, check=True,

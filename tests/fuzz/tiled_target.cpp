@@ -13,7 +13,7 @@
 
 #include "FuzzTargets.h"
 #include "render/GLTexture.h"
-#include "tiled/Reading.h"
+#include "tiled/Reader.h"
 
 using namespace Engine;
 using namespace ::Engine::Tiled;
@@ -46,6 +46,35 @@ lines</property></properties></tile>
 const char* kTiny = R"({"columns":4,"image":"tiles.png","imageheight":192,"imagewidth":256,
  "name":"tiny","tilecount":12,"tileheight":64,"tilewidth":64,"type":"tileset",
  "tiles":[{"class":"updraft","id":5,"properties":[{"name":"force","type":"float","value":-2400}]}]})";
+// The tile sets and templates the seeds of sizes.tmx and looks.tmx name, in
+// short: sheets of larger and smaller tiles (one without sizes), an image
+// collection, templates in both formats.
+const char* kBig = R"(<tileset name="big" tilewidth="128" tileheight="96" tilecount="4" columns="2"
+ objectalignment="bottom"><tileoffset x="4" y="-8"/><image source="../tiles.png" width="256" height="192"/>
+</tileset>)";
+const char* kBare =
+    R"(<tileset name="bare" tilewidth="32" tileheight="32"><image source="../tiles.png"/>
+</tileset>)";
+const char* kPics =
+    R"(<tileset name="pics" tilewidth="256" tileheight="192" tilecount="3" columns="0">
+ <tile id="0" type="cloud"><image width="256" height="192" source="../tiles.png"/></tile>
+ <tile id="3" x="2" y="2" width="64" height="64"><image source="../marks.png"/></tile>
+ <tile id="5"><image source="../nothere.png"/></tile>
+</tileset>)";
+const char* kCrate = R"(<template><tileset firstgid="1" source="../sets/pics.tsx"/>
+ <object name="crate" type="box" gid="4" width="64" height="64"><properties>
+ <property name="weight" type="int" value="3"/></properties></object></template>)";
+const char* kZone = R"({"type":"template","object":{"name":"zone","type":"area","width":30,
+ "height":40,"ellipse":true,"rotation":10,"properties":[{"name":"deadly","type":"bool","value":true}]}})";
+
+// The header of a PNG of w x h pixels: all a tile set's sizes need.
+std::string PngHeader(uint32_t w, uint32_t h) {
+    std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (uint32_t v : {w, h})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png += char((v >> shift) & 0xFF);
+    return png + std::string("\x08\x06\0\0\0", 5);
+}
 
 // A folder of this process's own where the maps' files are looked for; gone
 // at exit.
@@ -53,9 +82,19 @@ const std::string& Scratch() {
     static const std::string dir = [] {
         const fs::path d =
             fs::temp_directory_path() / ("engine_fuzz_tiled_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        std::ofstream(d / "marks.tsx") << kMarks;
-        std::ofstream(d / "tiny.tsj") << kTiny;
+        fs::create_directories(d / "sets");
+        fs::create_directories(d / "tpl");
+        const std::pair<const char*, std::string> files[] = {{"marks.tsx", kMarks},
+                                                             {"tiny.tsj", kTiny},
+                                                             {"sets/big.tsx", kBig},
+                                                             {"sets/bare.tsx", kBare},
+                                                             {"sets/pics.tsx", kPics},
+                                                             {"tpl/crate.tx", kCrate},
+                                                             {"tpl/zone.tj", kZone},
+                                                             {"tiles.png", PngHeader(256, 192)},
+                                                             {"marks.png", PngHeader(200, 133)}};
+        for (const auto& [name, text] : files)
+            std::ofstream(d / name, std::ios::binary) << text;
         std::atexit([] {
             std::error_code ec;
             fs::remove_all(
@@ -82,35 +121,65 @@ Ref<Texture2D> SheetFor(const Tileset& ts) {
 void CheckMap(const Map& map, const Limits& limits) {
     FUZZ_CHECK(map.width >= 1 && map.height >= 1 && map.tileWidth >= 1 && map.tileHeight >= 1);
     FUZZ_CHECK(uint64_t(map.width) * uint64_t(map.height) <= limits.maxCells);
-    uint64_t tiles = 0, cells = 0;
+    uint64_t tiles = 0, cells = 0, objects = 0, points = 0;
     uint32_t previous = 0;
     for (const Tileset& ts : map.tilesets) {
         FUZZ_CHECK(ts.firstGid > previous);
-        FUZZ_CHECK(ts.tileWidth == map.tileWidth && ts.tileHeight == map.tileHeight);
-        FUZZ_CHECK(ts.tileCount >= 0 && (ts.columns > 0 || ts.tileCount == 0));
-        FUZZ_CHECK(!ts.imagePath.empty());
+        FUZZ_CHECK(ts.tileCount >= 0 && ts.columns >= 0);
+        if (ts.used && !ts.collection) {
+            FUZZ_CHECK(ts.tileWidth >= 1 && ts.tileHeight >= 1 && !ts.imagePath.empty());
+            FUZZ_CHECK(ts.columns > 0 || ts.tileCount == 0);
+        }
         previous = ts.firstGid;
         tiles += uint64_t(ts.tileCount);
     }
     FUZZ_CHECK(tiles <= limits.maxTiles);
+    // Every tile shown is one its tile set can draw.
+    auto shown = [&](uint32_t gid) {
+        if ((gid & GID_MASK) == 0) {
+            FUZZ_CHECK(!map.Resolve(gid));
+            return;
+        }
+        const auto ref = map.Resolve(gid);
+        FUZZ_CHECK(ref && ref->tileset < map.tilesets.size());
+        const Tileset& ts = map.tilesets[ref->tileset];
+        FUZZ_CHECK(ts.used);
+        if (ts.collection) {
+            const TileInfo* tile = ts.FindTile(ref->localId);
+            FUZZ_CHECK(tile && !tile->imagePath.empty() && tile->width >= 1 && tile->height >= 1);
+            FUZZ_CHECK(tile->x + tile->width <= tile->imageWidth &&
+                       tile->y + tile->height <= tile->imageHeight);
+        } else {
+            FUZZ_CHECK(ref->localId >= 0 && ref->localId < ts.tileCount);
+        }
+        // The flags change nothing of which tile it is.
+        const auto plain = map.Resolve(gid & GID_MASK);
+        FUZZ_CHECK(plain && plain->tileset == ref->tileset && plain->localId == ref->localId);
+    };
     for (const TileLayer& layer : map.layers) {
         FUZZ_CHECK(layer.width >= 1 && layer.height >= 1);
         FUZZ_CHECK(layer.gids.size() == size_t(layer.width) * size_t(layer.height));
+        FUZZ_CHECK(!map.infinite || (layer.width == map.width && layer.height == map.height));
+        FUZZ_CHECK(layer.look.opacity >= 0.0 && layer.look.opacity <= 1.0);
         cells += layer.gids.size();
-        for (uint32_t gid : layer.gids) {
-            if ((gid & GID_MASK) == 0) {
-                FUZZ_CHECK(!map.Resolve(gid));
-                continue;
-            }
-            const auto ref = map.Resolve(gid);
-            FUZZ_CHECK(ref && ref->tileset < map.tilesets.size());
-            FUZZ_CHECK(ref->localId >= 0 && ref->localId < map.tilesets[ref->tileset].tileCount);
-            // The flags change nothing of which tile it is.
-            const auto plain = map.Resolve(gid & GID_MASK);
-            FUZZ_CHECK(plain && plain->tileset == ref->tileset && plain->localId == ref->localId);
-        }
+        for (uint32_t gid : layer.gids)
+            shown(gid);
     }
     FUZZ_CHECK(cells <= limits.maxTotalCells);
+    for (const ObjectGroup& group : map.objectGroups)
+        for (const Object& object : group.objects) {
+            ++objects;
+            points += object.points.size();
+            if (object.gid & GID_MASK)
+                shown(object.gid);
+        }
+    FUZZ_CHECK(objects <= limits.maxObjects && points <= limits.maxPoints);
+    // Every layer once, in the order of each kind's own list.
+    FUZZ_CHECK(map.layerOrder.size() ==
+               map.layers.size() + map.objectGroups.size() + map.imageLayers.size());
+    size_t next[3] = {0, 0, 0};
+    for (const LayerRef& ref : map.layerOrder)
+        FUZZ_CHECK(ref.index == next[size_t(ref.kind)]++);
 
     // The tile maps of it, when small enough to be quick: every cell a tile
     // that draws, or empty.
@@ -134,15 +203,13 @@ void CheckRefusal(const MapError& error, const std::string& path) {
     FUZZ_CHECK(message.find(path) != std::string::npos);
 }
 
-// Runs read on the input as the map at path; returns the refusal's message,
-// empty when it was read.
-template <typename Read> std::string Try(const std::string& path, Read read) {
+// Reads the document open makes of the input as the map at path; returns
+// the refusal's message, empty when it was read.
+template <typename Open> std::string Try(const std::string& path, Open open) {
     const Limits limits = FuzzLimits();
     try {
         Detail::Reading reading(path, limits);
-        Map map = read(reading);
-        Detail::FinishMap(map, reading);
-        CheckMap(map, limits);
+        CheckMap(Detail::ReadMap(*open(), reading), limits);
         return {};
     } catch (const MapError& error) {
         CheckRefusal(error, path);
@@ -167,22 +234,39 @@ int FuzzTiled(const uint8_t* data, size_t size) {
         CheckRefusal(error, map);
         parsed = error.what();
     }
+    auto xml = [&] { return Detail::OpenXml(text, map); };
+    auto json = [&] { return Detail::OpenJson(text, map, limits); };
     switch (Detail::Sniff(text)) {
     case Detail::Format::Xml:
-        FUZZ_CHECK(Try(map, [&](Detail::Reading& r) { return Detail::ReadTmx(text, r); }) ==
-                   parsed);
-        Try(map, [&](Detail::Reading& r) { return Detail::ReadJson(text, r); });
+        FUZZ_CHECK(Try(map, xml) == parsed);
+        Try(map, json);
         break;
     case Detail::Format::Json:
-        FUZZ_CHECK(Try(map, [&](Detail::Reading& r) { return Detail::ReadJson(text, r); }) ==
-                   parsed);
-        Try(map, [&](Detail::Reading& r) { return Detail::ReadTmx(text, r); });
+        FUZZ_CHECK(Try(map, json) == parsed);
+        Try(map, xml);
         break;
     case Detail::Format::Other:
         FUZZ_CHECK(!parsed.empty());
         break;
     }
     IsTiledMap(text);
+
+    // As a template beside the seeds' own, named by a map's objects in both
+    // formats.
+    std::ofstream(dir + "tpl/input.tx", std::ios::binary).write(text.data(), std::streamsize(size));
+    for (const char* named :
+         {R"(<map orientation="orthogonal" width="1" height="1" tilewidth="64" tileheight="64">)"
+          R"(<objectgroup name="o"><object id="1" template="tpl/input.tx" x="3"/>)"
+          R"(<object id="2" template="tpl/crate.tx"/></objectgroup></map>)",
+          R"({"type":"map","orientation":"orthogonal","width":1,"height":1,"tilewidth":64,)"
+          R"("tileheight":64,"layers":[{"type":"objectgroup","name":"o","objects":[)"
+          R"({"id":1,"template":"tpl/input.tx","y":2}]}]})"}) {
+        try {
+            CheckMap(Parse(named, map, limits), limits);
+        } catch (const MapError& error) {
+            CheckRefusal(error, map);
+        }
+    }
 
     // As a tile set: on its own, then, when it is one, named by a map from
     // a file in both formats.

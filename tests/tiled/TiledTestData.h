@@ -179,11 +179,12 @@ inline bool HaveTiled() {
 }
 
 // Tiled converts `in` into `out` in format ("json" or "tmx"), headless and
-// within 30 seconds; true when it did.
+// within 30 seconds, with its options ("--detach-templates"); true when it did.
 inline bool TiledExport(const std::string& in, const std::string& out, const std::string& format,
-                        const std::string& kind = "map") {
+                        const std::string& kind = "map", const std::string& options = "") {
     const std::string command = "QT_QPA_PLATFORM=offscreen timeout -k 5 30 tiled --export-" + kind +
-                                " " + format + " '" + in + "' '" + out + "' >/dev/null 2>&1";
+                                " " + options + " " + format + " '" + in + "' '" + out +
+                                "' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0 && fs::exists(out);
 }
 

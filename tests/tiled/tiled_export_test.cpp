@@ -31,7 +31,8 @@ auto Sheet(const Tileset& s) {
     return std::tie(s.tileCount, s.columns, s.margin, s.spacing, s.imagePath);
 }
 auto Placed(const Object& o) {
-    return std::tie(o.id, o.name, o.className, o.shape, o.gid, o.x, o.y, o.width, o.height);
+    return std::tie(o.id, o.name, o.className, o.shape, o.gid, o.x, o.y, o.width, o.height,
+                    o.rotation, o.visible);
 }
 
 void ExpectSameMap(const Map& a, const Map& b) {
@@ -129,6 +130,22 @@ TEST_F(TiledExport, TileSetsTiledWritesAsJsonReadAsTheirTsx) {
     ExpectSameMap(original, viaTsj);
     ASSERT_TRUE(TiledTest::TiledExport(copy.File("tsj.tmx"), copy.File("tsj.tmj"), "json"));
     ExpectSameMap(original, Load(copy.File("tsj.tmj")));
+}
+
+// Tiled's own resolution of templates: the same objects, tile set and ids.
+TEST_F(TiledExport, TemplatesReadAsTheObjectsTiledDetachesFromThem) {
+    TiledTest::DataCopy copy;
+    for (const char* name : {"sizes", "looks"}) {
+        const Map original = Load(copy.File(std::string(name) + ".tmx"));
+        for (const char* format : {"tmx", "json"}) {
+            const std::string out = copy.File(std::string("detached.") + format);
+            ASSERT_TRUE(TiledTest::TiledExport(copy.File(std::string(name) + ".tmx"), out, format,
+                                               "map", "--detach-templates"));
+            const Map detached = Load(out);
+            EXPECT_TRUE(detached.templates.empty()) << name;
+            ExpectSameMap(original, detached);
+        }
+    }
 }
 
 } // namespace

@@ -70,7 +70,17 @@ protected:
     EngineTest::TempDir dir;
 };
 
-TEST_F(TiledHostile, MapsThatAreNotFiniteOrthogonalGrids) {
+// A layer of an infinite map holding these chunks.
+std::string Chunked(const std::string& chunks) {
+    return Tmx(kTileset + Layer(R"(<data encoding="csv">)" + chunks + "</data>"),
+               R"(infinite="1")");
+}
+std::string Chunk(int x, int y, int w, int h, const std::string& cells) {
+    return "<chunk x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
+           std::to_string(w) + "\" height=\"" + std::to_string(h) + "\">" + cells + "</chunk>";
+}
+
+TEST_F(TiledHostile, MapsThatAreNotOrthogonalGridsAndChunksThatDoNotMakeOne) {
     struct Case {
         std::string text;
         std::vector<std::string> parts;
@@ -82,20 +92,35 @@ TEST_F(TiledHostile, MapsThatAreNotFiniteOrthogonalGrids) {
         {R"(<map width="2" height="2" tilewidth="8" tileheight="8"/>)", {"not given"}},
         {R"({"type":"map","orientation":"hexagonal","width":2,"height":2,"tilewidth":8,"tileheight":8})",
          {"\"hexagonal\""}},
-        {Tmx(Layer(
-                 R"(<data encoding="csv"><chunk x="0" y="0" width="16" height="16">1</chunk></data>)"),
-             R"(infinite="1")"),
-         {"infinite map"}},
-        {R"({"type":"map","orientation":"orthogonal","infinite":true,"width":2,"height":2,"tilewidth":8,"tileheight":8})",
-         {"infinite map"}},
         // Chunks in a map that says it is finite.
         {Tmx(kTileset +
-             Layer(
-                 R"(<data encoding="csv"><chunk x="0" y="0" width="2" height="2">1,1,1,1</chunk></data>)")),
+             Layer(R"(<data encoding="csv">)" + Chunk(0, 0, 2, 2, "1,1,1,1") + "</data>")),
          {"layer \"ground\"", "chunks"}},
-        {Json(JsonLayer(R"("chunks":[])")), {"layer \"ground\"", "chunks"}},
+        {Json(JsonLayer(R"("chunks":[{"x":0,"y":0,"width":2,"height":2,"data":[1,1,1,1]}])")),
+         {"layer \"ground\"", "chunks"}},
+        // Chunks of an infinite one that share cells, or span too much.
+        {Chunked(Chunk(0, 0, 2, 2, "1,1,1,1") + Chunk(4, 0, 1, 1, "1") +
+                 Chunk(1, -1, 2, 2, "1,1,1,1")),
+         {"layer \"ground\": its chunks at column 0, row 0 and column 1, row -1 overlap"}},
+        {Chunked(Chunk(0, 5, 1, 1, "1") + Chunk(-3, 0, 4, 9, std::string(71, '0') + "1")),
+         {"its chunks at column -3, row 0 and column 0, row 5 overlap"}},
+        {R"({"type":"map","orientation":"orthogonal","infinite":true,"width":2,"height":2,)"
+         R"("tilewidth":8,"tileheight":8,"layers":[{"type":"tilelayer","name":"j","chunks":[)"
+         R"({"x":0,"y":0,"width":1,"height":1,"data":[0]},)"
+         R"({"x":0,"y":0,"width":1,"height":1,"data":[0]}]}]})",
+         {"layer \"j\": its chunks at column 0, row 0 and column 0, row 0 overlap"}},
+        {Chunked(Chunk(-2000000000, 0, 1, 1, "1") + Chunk(2000000000, 0, 1, 1, "1")),
+         {"its chunks span 4000000001 x 1 cells, more than the limit"}},
+        {Chunked(Chunk(0, 0, 1, 1, "1") + Chunk(4095, 4096, 1, 1, "1")),
+         {"its chunks span 4096 x 4097 = 16781312 cells, more than the limit of 16777216"}},
+        {Chunked(Chunk(0, 0, 0, 2, "")), {"the chunk at column 0, row 0: 0 x 2 cells"}},
+        {Chunked(Chunk(3, 4, 2, 2, "1,1,1")),
+         {"layer \"ground\": the chunk at column 3, row 4: CSV data holds 3 cells"}},
+        {Chunked(Chunk(0, 0, 1, 1, "9")), {"holds tile id 9, which no tile set"}},
         {R"(<map orientation="orthogonal" width="-3" height="2" tilewidth="8" tileheight="8"/>)",
          {"at least 1"}},
+        {R"(<map orientation="orthogonal" infinite="1" width="0" height="2" tilewidth="8" tileheight="8"/>)",
+         {"the map is 0 x 2 cells"}},
         {R"(<map orientation="orthogonal" width="2" height="2" tilewidth="0" tileheight="8"/>)",
          {"tiles of 0 x 8"}},
         {R"(<map orientation="orthogonal" width="4294967297" height="2" tilewidth="8" tileheight="8"/>)",
@@ -103,10 +128,11 @@ TEST_F(TiledHostile, MapsThatAreNotFiniteOrthogonalGrids) {
         {R"(<map orientation="orthogonal" width="2.5" height="2" tilewidth="8" tileheight="8"/>)",
          {"not a whole number"}},
         {"<map", {"not valid XML"}},
-        {"<tileset name=\"t\"/>", {"root element is <tileset>"}},
+        {"<tileset name=\"t\"/>", {"a \"tileset\", not a Tiled map"}},
         {"hello", {"neither a TMX"}},
         {"", {"neither a TMX"}},
-        {"{\"type\":\"tileset\"}", {"not a Tiled map"}},
+        {"{\"type\":\"tileset\"}", {"a \"tileset\", not a Tiled map"}},
+        {"{\"width\":2}", {"says of no type, not a Tiled map"}},
         {"{\"type\":\"map\"", {"not valid JSON"}},
         {"{\"type\":\"map\",\"width\":\"2\"}", {"width \"2\" is not a whole number"}},
         // Far outside an int: refused without ever being cast to one.
@@ -234,44 +260,89 @@ TEST_F(TiledHostile, SmallFileCannotGrowIntoGigabytes) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         EXPECT_LT(PeakRss() - before, 32L << 20) << compression;
     }
+    // Two chunks of 16 million cells each that overlap: nothing is made of them.
+    const long before = PeakRss();
+    ExpectRefused(Chunked(Chunk(0, 0, 4000, 4000, "1") + Chunk(1, 1, 4000, 4000, "1")),
+                  "chunks.tmx", {"overlap"});
+    EXPECT_LT(PeakRss() - before, 32L << 20);
 }
 
-TEST_F(TiledHostile, TileSetsThatCannotBeDrawn) {
+TEST_F(TiledHostile, TileSetsThatCannotBeDrawnRefuseOnlyTheMapsThatShowThem) {
     struct Case {
         std::string tileset;
         std::vector<std::string> parts;
+        std::string cells = "1,1,1,1";
     };
+    // Image headers: a PNG that says it is too large, and text.
+    std::string png = "\x89PNG\r\n\x1a\n";
+    png += std::string("\0\0\0\x0dIHDR\0\0\x4e\x20\0\0\0\x08\x08\x06\0\0\0", 21);
+    TiledTest::WriteText(dir.File("huge.png"), png);
+    TiledTest::WriteText(dir.File("text.png"), "not a picture");
+    const std::string tiles = R"(<tileset firstgid="1" name="pics" tilewidth="8" tileheight="8">)";
     const std::vector<Case> cases = {
-        {R"(<tileset firstgid="1" name="pics" tilewidth="8" tileheight="8"><tile id="0">)"
-         R"(<image source="a.png" width="8" height="8"/></tile></tileset>)",
-         {"tile set \"pics\"", "collection of separate images"}},
+        // Image collections: every tile shown needs an image within reach.
+        {tiles + R"(<tile id="0"><image width="8" height="8"/></tile></tileset>)",
+         {"tile set \"pics\": tile 0: its image names no file"}},
+        {tiles +
+             R"(<tile id="0" x="4" width="8"><image source="a.png" width="8" height="8"/></tile></tileset>)",
+         {"tile 0: its part of the image, 8 x 8 pixels at (4, 0), is not within its 8 x 8"}},
+        {tiles +
+             R"(<tile id="0"><image source="a.png" width="20000" height="8"/></tile></tileset>)",
+         {"tile 0: an image of 20000 x 8 pixels; each side must be at most 16384"}},
+        {tiles + R"(<tile id="0"><image source="huge.png"/></tile></tileset>)",
+         {"tile 0: image \"" + dir.File("huge.png") + "\": image of 20000x8 pixels is larger"}},
+        {tiles + R"(<tile id="0"><image source="none.png"/></tile></tileset>)",
+         {"tile 0: image \"" + dir.File("none.png") + "\": cannot open"}},
+        {tiles + R"(<tile id="0"><image source="a.png" width="8" height="8"/><animation>)"
+                 R"(<frame tileid="3" duration="10"/></animation></tile></tileset>)",
+         {"tile 0: its animation shows tile 3 for 10 ms"}},
+        {tiles + R"(<tile id="2"><image source="a.png" width="8" height="8"/></tile></tileset>)",
+         {"column 0, row 0 holds tile id 1, which no tile set of the map holds"}},
         {R"(<tileset firstgid="1" name="none" tilewidth="8" tileheight="8"/>)",
-         {"tile set \"none\"", "collection of separate images"}},
-        {R"(<tileset firstgid="1" name="big" tilewidth="16" tileheight="16">)"
-         R"(<image source="t.png" width="32" height="32"/></tileset>)",
-         {"tile set \"big\"", "its tiles are 16 x 16 pixels, the map's cells 8 x 8"}},
-        {R"(<tileset firstgid="1" name="blind" tilewidth="8" tileheight="8"><image source="t.png"/></tileset>)",
-         {"tile set \"blind\"", "neither the image's width nor the number of columns"}},
+         {"holds tile id 1, which no tile set"}},
+        // Sheets: their sizes, read from the image when the tile set gives none.
+        {R"(<tileset firstgid="1" name="blind" tilewidth="8" tileheight="8"><image source="none.png"/></tileset>)",
+         {"tile set \"blind\": image \"" + dir.File("none.png") + "\": cannot open"}},
+        {R"(<tileset firstgid="1" name="blind" tilewidth="8" tileheight="8"><image source="huge.png"/></tileset>)",
+         {"tile set \"blind\"", "larger than 16384 on a side"}},
+        {R"(<tileset firstgid="1" name="blind" tilewidth="8" tileheight="8"><image source="text.png"/></tileset>)",
+         {"tile set \"blind\": image \"" + dir.File("text.png") + "\": unknown image type"}},
         {R"(<tileset firstgid="1" name="inline" tilewidth="8" tileheight="8"><image width="8" height="8"/></tileset>)",
-         {"tile set \"inline\"", "image data kept inside the file"}},
+         {"tile set \"inline\"", "image data kept inside a file"}},
         {R"(<tileset firstgid="0" name="zero" tilewidth="8" tileheight="8"><image source="t.png" width="8" height="8"/></tileset>)",
          {"tile set \"zero\"", "no first id"}},
         {kTileset +
              R"(<tileset firstgid="1" name="back" tilewidth="8" tileheight="8"><image source="t.png" width="8" height="8"/></tileset>)",
          {"tile set \"back\"", "not above the first id"}},
         {R"(<tileset firstgid="268435455" name="end" tilewidth="8" tileheight="8"><image source="t.png" width="16" height="8"/></tileset>)",
-         {"tile set \"end\"", "run past the largest tile id"}},
+         {"tile set \"end\"", "run past the largest tile id"},
+         "268435455,0,0,0"},
         {R"(<tileset firstgid="1" name="neg" tilewidth="8" tileheight="8" margin="-1"><image source="t.png" width="8" height="8"/></tileset>)",
          {"tile set \"neg\"", "margin -1"}},
         {R"(<tileset firstgid="1" name="huge" tilewidth="8" tileheight="8"><image source="t.png" width="100000" height="8"/></tileset>)",
          {"tile set \"huge\"", "at most 16384"}},
+        {R"(<tileset firstgid="1" name="still" tilewidth="8" tileheight="8"><image source="t.png" width="16" height="8"/>)"
+         R"(<tile id="1"><animation><frame tileid="2" duration="10"/></animation></tile></tileset>)",
+         {"tile set \"still\": tile 1: its animation shows tile 2"}},
     };
     for (const Case& c : cases)
-        ExpectRefused(Tmx(c.tileset), "sets.tmx", c.parts);
-    ExpectRefused(Json("",
-                       R"(,"tilesets":[{"firstgid":1,"name":"pics","tilewidth":8,"tileheight":8,)"
-                       R"("tiles":[{"id":0,"image":"a.png"}]}])"),
-                  "sets.tmj", {"tile set \"pics\"", "collection of separate images"});
+        ExpectRefused(Tmx(c.tileset + Csv(c.cells)), dir.File("sets.tmx"), c.parts);
+    ExpectRefused(Json(JsonLayer(R"("data":[5,5,5,5])"),
+                       R"(,"tilesets":[{"firstgid":5,"name":"pics","tilewidth":8,"tileheight":8,)"
+                       R"("tiles":[{"id":0,"image":""}]}])"),
+                  "sets.tmj", {"tile set \"pics\": tile 0: its image names no file"});
+    // Tile sets no cell or object shows are not checked for drawing.
+    std::string unused;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        std::string ts = cases[i].tileset;
+        const size_t at = ts.find("firstgid=\"") + 10;
+        ts.replace(at, ts.find('"', at) - at, std::to_string(100 + 10 * i));
+        if (ts.find("name=\"back\"") == std::string::npos)
+            unused += ts;
+    }
+    EXPECT_EQ(
+        Parse(Tmx(kTileset + unused + Csv("1,2,2,1")), dir.File("unused.tmx")).tilesets.size(),
+        cases.size());
 }
 
 TEST_F(TiledHostile, FilesAMapNames) {
@@ -279,9 +350,6 @@ TEST_F(TiledHostile, FilesAMapNames) {
         R"(<tileset name="ok" tilewidth="8" tileheight="8"><image source="t.png" width="8" height="8"/></tileset>)" +
         std::string("<!--") + std::string(200, '.') + "-->";
     TiledTest::WriteText(dir.File("ok.tsx"), ok);
-    TiledTest::WriteText(
-        dir.File("big.tsx"),
-        R"(<tileset name="big" tilewidth="16" tileheight="16"><image source="t.png" width="16" height="16"/></tileset>)");
     TiledTest::WriteText(dir.File("broken.tsj"), R"({"type":"tileset","name":"b",)");
     TiledTest::WriteText(dir.File("odd.tsx"), "just text");
     std::filesystem::create_directory(dir.File("dir.tsx"));
@@ -300,7 +368,6 @@ TEST_F(TiledHostile, FilesAMapNames) {
         // A pipe would block the reader, or never end.
         {"fifo.tsx", {"tile set file", "fifo.tsx\": not a regular file"}},
         {"", {"names no file"}},
-        {"big.tsx", {"tile set \"big\" (" + dir.File("big.tsx") + ")", "16 x 16 pixels"}},
         {"broken.tsj", {dir.File("broken.tsj") + " (tile set of " + map + ")", "not valid JSON"}},
         {"odd.tsx", {"odd.tsx (tile set of", "neither a TSX"}},
     };
@@ -319,6 +386,47 @@ TEST_F(TiledHostile, FilesAMapNames) {
                   {"come to more than the limit of " + std::to_string(3 * ok.size())},
                   {.maxTotalBytes = 3 * ok.size()});
 
+    // Templates: found, read once, and never made from themselves.
+    TiledTest::WriteText(dir.File("a.tx"), R"(<template><object template="b.tj"/></template>)");
+    TiledTest::WriteText(dir.File("b.tj"), R"({"type":"template","object":{"template":"a.tx"}})");
+    TiledTest::WriteText(dir.File("self.tx"),
+                         R"(<template><object template="self.tx"/></template>)");
+    TiledTest::WriteText(dir.File("tile.tx"),
+                         R"(<template><tileset firstgid="1" source="gone.tsx"/>)"
+                         R"(<object gid="1"/></template>)");
+    TiledTest::WriteText(dir.File("low.tx"), R"(<template><tileset firstgid="5" source="ok.tsx"/>)"
+                                             R"(<object gid="2"/></template>)");
+    TiledTest::WriteText(dir.File("bare.tx"), R"(<template><object gid="2"/></template>)");
+    TiledTest::WriteText(dir.File("empty.tx"), R"(<template/>)");
+    auto made = [&](const std::string& source) {
+        return Tmx(R"(<objectgroup name="o"><object id="4" template=")" + source +
+                   R"("/></objectgroup>)");
+    };
+    const std::vector<Case> templates = {
+        {"none.tx",
+         {"object layer \"o\": object 4: template \"" + dir.File("none.tx") + "\": cannot open"}},
+        {"dir.tsx", {"template \"" + dir.File("dir.tsx") + "\": not a regular file"}},
+        {"", {"object 4: its template names no file"}},
+        {"ok.tsx",
+         {dir.File("ok.tsx") + " (template of " + map + "): a \"tileset\", not a Tiled template"}},
+        {"odd.tsx", {"neither a TX (XML) nor a JSON template"}},
+        {"a.tx", {"template \"" + dir.File("a.tx") + "\" is made from itself"}},
+        {"self.tx", {"template \"" + dir.File("self.tx") + "\" is made from itself"}},
+        {"tile.tx",
+         {"(template of " + map + "): tile set file \"" + dir.File("gone.tsx") +
+          "\": cannot open"}},
+        {"low.tx", {"its tile id 2 lies below its tile set's first id 5"}},
+        {"bare.tx", {"its tile object names no tile set"}},
+        {"empty.tx", {"it holds no object"}},
+    };
+    for (const Case& c : templates)
+        ExpectRefused(made(c.source), map, c.parts);
+    ExpectRefused(made("self.tx"), map, {"templates nest more than 0 deep"}, {.maxDepth = 0});
+    ExpectRefused(made("a.tx"), map,
+                  {"template \"" + dir.File("b.tj") + "\": the files of " + map +
+                   " come to more than the limit of 60 bytes"},
+                  {.maxTotalBytes = 60});
+
     // The map file itself, by Load.
     for (const auto& [path, part] : {std::pair{dir.File("missing.tmx"), "cannot open"},
                                      {dir.File("dir.tsx"), "not a regular file"},
@@ -333,9 +441,6 @@ TEST_F(TiledHostile, FilesAMapNames) {
 }
 
 TEST_F(TiledHostile, ObjectsAndNesting) {
-    ExpectRefused(
-        Tmx(R"(<objectgroup name="o"><object id="4" template="p.tx" x="1" y="2"/></objectgroup>)"),
-        "o.tmx", {"object layer \"o\": object 4", "template \"p.tx\"", "detach"});
     ExpectRefused(Tmx(R"(<objectgroup name="o"><object id="4" x="1,5"/></objectgroup>)"), "o.tmx",
                   {"object 4", "x \"1,5\" is not a number"});
     ExpectRefused(Tmx(kTileset + R"(<objectgroup name="o"><object id="5" gid="9"/></objectgroup>)"),
@@ -354,7 +459,25 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
         Json(
             "",
             R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":2,"template":"p.tj"}]}])"),
-        "o.tmj", {"object 2", "template"});
+        "o.tmj", {"object 2: template \"p.tj\": cannot open"});
+    // Shapes and colours as Tiled writes them, and no more corners than the limit.
+    for (const auto& [object, part] : std::vector<std::pair<std::string, std::string>>{
+             {R"(<polygon points="1,2 3"/>)", "polygon points \"1,2 3\" are not pairs"},
+             {R"(<polyline points="1,2,3"/>)", "polyline points \"1,2,3\" are not pairs"},
+             {R"(<polygon points="0,0 1,x"/>)", "are not pairs of numbers"},
+             {R"(<text color="red">hi</text>)", "color \"red\" is not a colour"},
+             {R"(<polygon points="0,0 1,1 2,2"/>)", "more than the limit of 2 points"},
+         })
+        ExpectRefused(
+            Tmx(R"(<objectgroup name="o"><object id="7">)" + object + "</object></objectgroup>"),
+            "o.tmx", {"object 7", part}, {.maxPoints = 2});
+    ExpectRefused(
+        Json("",
+             R"(,"layers":[{"type":"objectgroup","name":"o","objects":[{"id":3,"polygon":[1]}]}])"),
+        "o.tmj", {"object 3: a point is not an object"});
+    ExpectRefused(Tmx(R"(<layer name="ground" tintcolor="#12">)" +
+                      std::string(R"(<data encoding="csv">0,0,0,0</data></layer>)")),
+                  "o.tmx", {"layer \"ground\": tintcolor \"#12\" is not a colour"});
     ExpectRefused(Json(R"({"type":"fancy","name":"f"})"), "o.tmj", {"layer \"f\"", "unknown type"});
     // How a layer or group looks, when it is not a number, is refused naming
     // the map too.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <tuple>
 
+#include <engine/tiled/TiledTileMap.h>
+
 #include "tiled/TiledTestData.h"
 
 using namespace Engine::Tiled;
@@ -338,32 +340,194 @@ TEST(TiledRead, PropertiesOfEveryKindInBothFormats) {
     EXPECT_TRUE(GetBool(want, "missing", true));
 }
 
-TEST(TiledRead, FeaturesDrawnPlainlyAreWarnedOfOncePerMap) {
-    const std::string layer = R"(<data encoding="csv">1</data></layer>)";
-    const std::string tmx =
-        R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8" tileheight="8">)"
-        R"(<tileset firstgid="1" name="t" tilewidth="8" tileheight="8"><image source="t.png" width="8" height="8" trans="ff00ff"/>)"
-        R"(<tile id="0"><animation><frame tileid="0" duration="100"/></animation></tile></tileset>)"
-        R"(<layer name="a" opacity="0.5">)" +
-        layer + R"(<layer name="b" opacity="0.25" tintcolor="#80ff0000">)" + layer +
-        R"(<layer name="c" offsetx="3">)" + layer + R"(<layer name="white" tintcolor="#ffffff">)" +
-        layer + R"(<layer name="hidden" visible="0" parallaxy="2">)" + layer +
-        R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
-        R"(<group name="g" opacity="0.5"/></map>)";
-    testing::internal::CaptureStderr();
-    const Map map = Parse(tmx, "looks.tmx");
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(map.unsupported,
-              (std::vector<std::string>{"the transparent colour of an image", "tile animation",
-                                        "layer opacity", "the tint colour", "layer offsets",
-                                        "image layers"}));
-    // The hidden layer's parallax is never drawn, so not worth a warning.
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 6) << err;
-    EXPECT_NE(err.find("TILED: looks.tmx: ignoring layer opacity (first on layer \"a\")"),
-              std::string::npos)
-        << err;
-    // Every cell is still read and drawn, plainly.
-    EXPECT_EQ(map.layers.size(), 5u);
+} // namespace
+
+namespace {
+
+// Each fixture as the real Tiled 1.8 wrote it (--export-map, TMX and JSON)
+// from a hand-written map; pics.tsx carries Tiled 1.9's sub-rectangle by hand.
+TEST(TiledRead, WhatTiledWritesOfLooksChunksTemplatesAndTileSizesReadsFieldByField) {
+    using K = LayerKind;
+    TiledTest::DataCopy copy;
+    for (const std::string ext : {".tmx", ".tmj"}) {
+        SCOPED_TRACE(ext);
+        const Map looks = LoadQuietly(copy.File("looks" + ext));
+        EXPECT_EQ(std::tie(looks.renderOrder, looks.backgroundColor, looks.parallaxOriginX,
+                           looks.parallaxOriginY),
+                  std::tuple("left-up", std::optional(0x80336699u), 100.0, -50.0));
+        const Tileset& keyed = looks.tilesets.at(0);
+        EXPECT_EQ(std::tie(keyed.transparentColor, keyed.offsetX, keyed.offsetY),
+                  std::tuple(std::optional(0xFFFF00FFu), 2, -3));
+        EXPECT_EQ(keyed.FindTile(2)->animation, (std::vector<TileFrame>{{0, 100}, {1, 250}}));
+        EXPECT_EQ(
+            looks.layerOrder,
+            (std::vector<LayerRef>{{K::Image, 0}, {K::Tile, 0}, {K::Object, 0}, {K::Tile, 1}}));
+        const ImageLayer& sky = looks.imageLayers.at(0);
+        EXPECT_EQ(std::tie(sky.imagePath, sky.repeatX, sky.repeatY, sky.transparentColor),
+                  std::tuple(copy.File("marks.png"), true, false, std::optional(0xFF00FF00u)));
+        EXPECT_EQ(sky.look, (LayerLook{0.75, 0xC0FFFF00u, -20.0, 10.0, 0.25, 0.5}));
+        // The group's looks combined into its layer's.
+        EXPECT_EQ(looks.layers[0].look, (LayerLook{0.25, 0x80800000u, 4.5, 6.0, 0.5, 0.5}));
+        EXPECT_EQ(looks.layers[0].At(3, 2), 12u | H | V);
+        const std::vector<Object>& things = looks.objectGroups.at(0).objects;
+        EXPECT_EQ(looks.objectGroups[0].drawOrder, "index");
+        ASSERT_EQ(things.size(), 8u);
+        auto placed = [](const Object& o) {
+            return std::tie(o.name, o.className, o.shape, o.gid, o.x, o.y, o.width, o.height,
+                            o.rotation);
+        };
+        EXPECT_EQ(placed(things[0]),
+                  std::tuple("crate", "", "rectangle", 8u | H, 10.0, 74.0, 32.0, 48.0, 90.0));
+        EXPECT_EQ(placed(things[3]),
+                  std::tuple("pond", "water", "ellipse", 0u, 1.0, 2.0, 30.0, 40.0, 0.0));
+        const ObjectText& sign = things[2].text;
+        EXPECT_EQ(things[2].shape, "text");
+        EXPECT_EQ(sign, (ObjectText{"Hello,\nboat", "Serif", 20, true, 0x8000FF00u, true, true,
+                                    true, true, false, "right", "bottom"}));
+        EXPECT_EQ(things[4].points, (std::vector<ObjectPoint>{{0, 0}, {32, -16}, {64, 0}}));
+        EXPECT_EQ(std::tie(things[5].shape, things[5].points),
+                  std::tuple("polyline", std::vector<ObjectPoint>{{0, 0}, {10.5, 20}}));
+        EXPECT_EQ(things[6].shape, "point");
+        // The template's tile set, which the map lacks, after the map's own.
+        EXPECT_EQ(std::tie(looks.tilesets.at(1).name, looks.tilesets[1].firstGid, things[7].gid),
+                  std::tuple("pics", 13u, 16u));
+
+        // Chunks on the box around them all, from (-16, -16); pixels move with it.
+        const Map inf = LoadQuietly(copy.File("infinite" + ext));
+        EXPECT_EQ(std::tie(inf.infinite, inf.width, inf.height, inf.originX, inf.originY),
+                  std::tuple(true, 32, 32, -16, -16));
+        const TileLayer &ground = inf.layers.at(0), &corners = inf.layers.at(1);
+        EXPECT_EQ(std::tuple(ground.At(0, 16), ground.At(0, 31), ground.At(15, 31),
+                             ground.At(16, 15), ground.At(31, 0), ground.At(16, 16)),
+                  std::tuple(5u, 1u, 1u, 2u, 6u, 0u));
+        EXPECT_EQ(std::tuple(corners.At(0, 0), corners.At(31, 31), corners.At(1, 0)),
+                  std::tuple(4u, 3u, 0u));
+        EXPECT_EQ(inf.layers.at(2).gids, std::vector<uint32_t>(32 * 32, 0));
+        EXPECT_EQ(std::tie(inf.FindObject("player")->x, inf.FindObject("player")->y),
+                  std::tuple(64.0, 960.0));
+        EXPECT_EQ(std::tie(inf.imageLayers.at(0).look.offsetX, inf.imageLayers[0].look.offsetY,
+                           inf.parallaxOriginX, inf.parallaxOriginY),
+                  std::tuple(1032.0, 1020.0, 1056.0, 1040.0));
+
+        // Tiles larger and smaller than a cell, a collection, templates.
+        const Map sizes = LoadQuietly(copy.File("sizes" + ext));
+        ASSERT_EQ(sizes.tilesets.size(), 4u);
+        const Tileset &big = sizes.tilesets[0], &bare = sizes.tilesets[1],
+                      &pics = sizes.tilesets[2], &ghost = sizes.tilesets[3];
+        EXPECT_EQ(std::tie(big.tileWidth, big.tileHeight, big.tileCount, big.offsetX, big.offsetY,
+                           big.objectAlignment),
+                  std::tuple(128, 96, 4, 4, -8, "bottom"));
+        // No size nor count in bare.tsx: the image's header gives them.
+        EXPECT_EQ(std::tie(bare.imageWidth, bare.imageHeight, bare.columns, bare.tileCount),
+                  std::tuple(256, 192, 8, 48));
+        EXPECT_EQ(std::tie(pics.collection, pics.tileCount, pics.objectAlignment),
+                  std::tuple(true, 3, "center"));
+        const TileInfo &cloud = *pics.FindTile(0), &mark = *pics.FindTile(3);
+        EXPECT_EQ(std::tie(cloud.className, cloud.imagePath, cloud.width, cloud.height),
+                  std::tuple("cloud", copy.File("tiles.png"), 256, 192));
+        EXPECT_EQ(std::tie(mark.imagePath, mark.x, mark.y, mark.width, mark.height),
+                  std::tuple(copy.File("marks.png"), 2, 2, 64, 64));
+        // Tile 5's image is missing and the ghost's too: nothing shows them.
+        EXPECT_EQ(std::tuple(big.used, bare.used, pics.used, ghost.used),
+                  std::tuple(true, true, true, false));
+        EXPECT_EQ(sizes.Resolve(56), (TileRef{2, 3}));
+        EXPECT_EQ(sizes.Resolve(54), std::nullopt); // a gap in the collection's ids
+        const std::vector<Object>& made = sizes.objectGroups.at(0).objects;
+        ASSERT_EQ(made.size(), 5u);
+        const std::string crate = copy.File("tpl/crate.tx"), zone = copy.File("tpl/zone.tj");
+        EXPECT_EQ(placed(made[0]),
+                  std::tuple("crate", "box", "rectangle", 56u, 10.0, 20.0, 64.0, 64.0, 0.0));
+        EXPECT_EQ(placed(made[1]),
+                  std::tuple("heavy", "box", "rectangle", 56u, 30.0, 40.0, 64.0, 64.0, 45.0));
+        EXPECT_EQ(made[1].properties,
+                  (Properties{Prop("weight", "int", "9"), Prop("colour", "string", "red")}));
+        EXPECT_EQ(placed(made[2]),
+                  std::tuple("zone", "area", "ellipse", 0u, 1.0, 2.0, 5.0, 6.0, 10.0));
+        EXPECT_EQ(std::tie(made[3].shape, made[3].visible, made[3].width, made[3].templatePath),
+                  std::tuple("point", false, 30.0, zone));
+        EXPECT_EQ(made[0].templatePath, crate);
+        // A tile object Tiled gave no size has its tile's.
+        EXPECT_EQ(std::tie(made[4].gid, made[4].width, made[4].height),
+                  std::tuple(53u | V, 256.0, 192.0));
+        EXPECT_EQ(sizes.templates, (std::vector<std::string>{crate, zone}));
+        const std::vector<std::string> files = sizes.Files();
+        for (const std::string& file : {crate, zone, copy.File("sets/pics.tsx"),
+                                        copy.File("marks.png"), copy.File("nothere.png")})
+            EXPECT_NE(std::find(files.begin(), files.end(), file), files.end()) << file;
+    }
+    // Cells an infinite map keeps as a finite one does: a chunk at the
+    // origin, as Tiled reads them.
+    const Map plain =
+        Parse(R"(<map orientation="orthogonal" infinite="1" width="5" height="5" tilewidth="8" )"
+              R"(tileheight="8"><tileset firstgid="1" name="t" tilewidth="8" tileheight="8">)"
+              R"(<image source="t.png" width="16" height="8"/></tileset><layer name="l" width="2" )"
+              R"(height="1"><data encoding="csv">1,2</data></layer><layer name="e" width="5" )"
+              R"(height="5"><data encoding="csv"/></layer></map>)",
+              "plain.tmx");
+    EXPECT_EQ(std::tie(plain.width, plain.height, plain.layers.at(0).gids, plain.layers.at(1).gids),
+              std::tuple(2, 1, std::vector<uint32_t>{1, 2}, std::vector<uint32_t>{0, 0}));
+}
+
+// Tiled's own examples, as Debian installs them, copied with their .gz
+// files unpacked (the maps name each other's files without the .gz).
+class Examples {
+public:
+    static constexpr const char* kDir = "/usr/share/doc/tiled/examples";
+    Examples() {
+        namespace fs = std::filesystem;
+        fs::copy(kDir, m_dir.File("ex"), fs::copy_options::recursive);
+        for (const auto& entry : fs::recursive_directory_iterator(m_dir.File("ex"))) {
+            const fs::path path = entry.path();
+            if (path.extension() != ".gz")
+                continue;
+            gzFile in = gzopen(path.c_str(), "rb");
+            std::ofstream out(path.parent_path() / path.stem(), std::ios::binary);
+            char buffer[1 << 15];
+            for (int n; (n = gzread(in, buffer, sizeof buffer)) > 0;)
+                out.write(buffer, n);
+            gzclose(in);
+        }
+    }
+    std::vector<std::string> Maps() const {
+        std::vector<std::string> maps;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir.File("ex")))
+            if (entry.path().extension() == ".tmx")
+                maps.push_back(entry.path().string());
+        std::sort(maps.begin(), maps.end());
+        return maps;
+    }
+    std::string File(const std::string& name) const { return m_dir.File("ex/" + name); }
+
+private:
+    EngineTest::TempDir m_dir;
+};
+
+TEST(TiledRead, EveryOrthogonalExampleOfTiledIsReadTheOthersRefusedForTheirOrientation) {
+    if (!std::filesystem::is_directory(Examples::kDir))
+        GTEST_SKIP() << Examples::kDir << " is not installed";
+    const Examples examples;
+    const std::vector<std::string> maps = examples.Maps();
+    EXPECT_GE(maps.size(), 20u);
+    int read = 0;
+    for (const std::string& path : maps) {
+        const std::string text = TiledTest::ReadText(path);
+        const bool orthogonal = text.find("orientation=\"orthogonal\"") != std::string::npos;
+        try {
+            testing::internal::CaptureStderr();
+            const Map map = Load(path);
+            const std::vector<Engine::Image> sheets = DecodeSheets(map);
+            testing::internal::GetCapturedStderr();
+            EXPECT_TRUE(orthogonal) << path;
+            ++read;
+        } catch (const MapError& error) {
+            testing::internal::GetCapturedStderr();
+            EXPECT_FALSE(orthogonal) << error.what();
+            EXPECT_NE(std::string(error.what()).find("only orthogonal maps are read"),
+                      std::string::npos)
+                << error.what();
+        }
+    }
+    EXPECT_GE(read, 16);
 }
 
 } // namespace

@@ -128,7 +128,10 @@ TEST(TiledTileMap, OneTileMapForEachVisibleLayer) {
     const Map map = Rich();
     testing::internal::CaptureStderr();
     const std::vector<LayerTileMap> maps = MakeTileMaps(map, FakeSheets());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "\x1b[0;31mTILED: " + kData +
+                  "rich.tmx: not drawn yet: tile objects (first on object layer \"objects\"); "
+                  "left out\x1b[0m\n");
     ASSERT_EQ(maps.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(maps[i].layer, i); // ground, decoration, front; not the hidden ones
@@ -191,6 +194,47 @@ TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
             EXPECT_NE(message.find(c.part), std::string::npos) << message;
         }
     }
+}
+
+TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
+    const std::string layer = R"(<data encoding="csv">1</data></layer>)";
+    const std::string tmx =
+        R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8" tileheight="8" backgroundcolor="#102030">)"
+        R"(<tileset firstgid="1" name="t" tilewidth="8" tileheight="8"><image source="t.png" width="8" height="8" trans="ff00ff"/>)"
+        R"(<tile id="0"><animation><frame tileid="0" duration="100"/></animation></tile></tileset>)"
+        R"(<tileset firstgid="2" name="big" tilewidth="16" tileheight="8"><image source="t.png" width="16" height="8"/></tileset>)"
+        R"(<layer name="a" opacity="0.5">)" +
+        layer + R"(<layer name="b" opacity="0.25" tintcolor="#80ff0000">)" + layer +
+        R"(<layer name="c" offsetx="3"><data encoding="csv">2</data></layer><layer name="white" tintcolor="#ffffff">)" +
+        layer + R"(<layer name="hidden" visible="0" parallaxy="2">)" + layer +
+        R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
+        R"(<imagelayer name="none"><image format="png"><data encoding="base64">AA==</data></image></imagelayer>)"
+        R"(<group name="g" opacity="0.5"/></map>)";
+    testing::internal::CaptureStderr();
+    const Map map = Parse(tmx, "looks.tmx");
+    const std::string read = testing::internal::GetCapturedStderr();
+    // Read whole but for an image kept inside the map.
+    EXPECT_EQ(map.unsupported, (std::vector<std::string>{"image data kept inside the map"}));
+    EXPECT_NE(read.find("looks.tmx: image data kept inside the map (first on image layer "
+                        "\"none\") is not read"),
+              std::string::npos)
+        << read;
+    testing::internal::CaptureStderr();
+    MakeTileMaps(map, {CreateRef<FakeSheet>(8.0f, 8.0f, 11), nullptr});
+    const std::string err = testing::internal::GetCapturedStderr();
+    // The hidden layer's parallax is never drawn, so not worth a warning.
+    for (const char* line :
+         {"looks.tmx: not drawn yet: the background colour (first on the map); the game's own "
+          "shows",
+          "layer opacity (first on layer \"a\"); drawn opaque",
+          "tint colours (first on layer \"b\"); drawn untinted",
+          "layer offsets (first on layer \"c\"); drawn in place",
+          "tiles of another size than the map's cells (first on tile set \"big\"); left out",
+          "transparent colours (first on tile set \"t\"); shown as they are",
+          "tile animation (first on tile set \"t\"); drawn still",
+          "image layers (first on image layer \"sky\"); left out"})
+        EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 8) << err;
 }
 
 struct Tag {

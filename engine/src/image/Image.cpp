@@ -28,27 +28,44 @@ std::string FailureReason(const char* fallback) {
 
 } // namespace
 
+namespace {
+
+// The decoder reads nothing from a zero length, but still wants a buffer.
+const unsigned char* Buffer(const unsigned char* bytes) {
+    static const unsigned char none = 0;
+    return bytes ? bytes : &none;
+}
+
+} // namespace
+
+Image::Info Image::Peek(const unsigned char* bytes, size_t size) {
+    Info info;
+    if (size > static_cast<size_t>(INT_MAX)) {
+        info.error = "image data too long";
+        return info;
+    }
+    if (!stbi_info_from_memory(Buffer(bytes), static_cast<int>(size), &info.width, &info.height,
+                               &info.channels)) {
+        info.error = FailureReason("not an image");
+        return info;
+    }
+    if (info.width <= 0 || info.height <= 0 || info.width > MAX_SIDE || info.height > MAX_SIDE)
+        info.error = "image of " + std::to_string(info.width) + "x" + std::to_string(info.height) +
+                     " pixels is larger than " + std::to_string(MAX_SIDE) + " on a side";
+    return info;
+}
+
 Image Image::Decode(const unsigned char* bytes, size_t size) {
     Image image;
-    if (size > static_cast<size_t>(INT_MAX)) {
-        image.m_error = "image data too long";
+    const Info info = Peek(bytes, size);
+    if (!info.error.empty()) {
+        image.m_error = info.error;
         return image;
     }
     const int len = static_cast<int>(size);
-    // The decoder reads nothing from a zero length, but still wants a buffer.
-    static const unsigned char none = 0;
-    const unsigned char* data = bytes ? bytes : &none;
-
-    int w = 0, h = 0, channels = 0;
-    if (!stbi_info_from_memory(data, len, &w, &h, &channels)) {
-        image.m_error = FailureReason("not an image");
-        return image;
-    }
-    if (w <= 0 || h <= 0 || w > MAX_SIDE || h > MAX_SIDE) {
-        image.m_error = "image of " + std::to_string(w) + "x" + std::to_string(h) +
-                        " pixels is larger than " + std::to_string(MAX_SIDE) + " on a side";
-        return image;
-    }
+    const unsigned char* data = Buffer(bytes);
+    int w = info.width, h = info.height;
+    const int channels = info.channels;
     image.m_error = DecoderGuards::JpegTableFault(data, size);
     if (image.m_error.empty())
         image.m_error = DecoderGuards::EndlessHdrScanline(data, size);

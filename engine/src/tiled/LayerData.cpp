@@ -10,6 +10,7 @@
 
 #include <engine/tiled/TiledMap.h>
 
+#include "tiled/Node.h"
 #include "tiled/Reading.h"
 
 namespace Engine::Tiled::Detail {
@@ -211,6 +212,39 @@ std::vector<uint32_t> DecodeBase64(std::string_view text, std::string_view compr
                 compression == "zlib" ? "zlib" : "gzip");
     }
     FromLittleEndian(ids);
+    return ids;
+}
+
+std::vector<uint32_t> ReadCells(const Node& holder, std::string_view encoding,
+                                std::string_view compression, size_t cells,
+                                const std::string& where) {
+    std::string_view text;
+    const bool isText = holder.CellText(text);
+    if (encoding == "base64") {
+        if (!isText)
+            Fail(where, "its base64 data is not text");
+        return DecodeBase64(text, compression, cells, where);
+    }
+    if (!encoding.empty() && encoding != "csv")
+        Fail(where,
+             "unknown encoding \"" + std::string(encoding) + "\" (Tiled writes csv or base64)");
+    if (encoding == "csv" && isText)
+        return DecodeCsv(text, cells, where);
+    std::vector<uint32_t> ids(cells);
+    size_t n = 0;
+    holder.Cells(
+        [&](std::optional<uint64_t> id) {
+            if (n == cells)
+                Fail(where, "its data holds more than the layer's " + Count(cells) + " cells");
+            if (!id)
+                Fail(where, "cell " + Count(n + 1) + " is not a tile number");
+            if (*id > 0xFFFFFFFFull)
+                Fail(where, "cell " + Count(n + 1) + " is larger than a tile id can be");
+            ids[n++] = static_cast<uint32_t>(*id);
+        },
+        where);
+    if (n != cells)
+        Fail(where, "its data holds " + Count(n) + " cells; the layer has " + Count(cells));
     return ids;
 }
 

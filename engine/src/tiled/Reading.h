@@ -1,9 +1,8 @@
 #pragma once
 
-// What the TMX and JSON readers share: the state of one map being read (its
-// limits, the files read so far, the features noted), file reading, paths,
-// strict numbers, and the checks every map and tile set goes through
-// whichever format it came in.
+// The ground every part of the reader stands on: the state of one map being
+// read (its limits, the files read so far, the features noted), file
+// reading, paths, strict numbers and colours. It knows no format.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +36,7 @@ public:
     size_t TakeCells(int width, int height, const std::string& where);
     void TakeTiles(uint64_t tiles, const std::string& where);
     void TakeObjects(uint64_t objects, const std::string& where);
+    void TakePoints(uint64_t points, const std::string& where);
 
     // A feature drawn plainly, the first place it was seen.
     void Note(const std::string& feature, const std::string& where);
@@ -49,6 +49,7 @@ private:
     uint64_t m_cells = 0;
     uint64_t m_tiles = 0;
     uint64_t m_objects = 0;
+    uint64_t m_points = 0;
     std::vector<std::pair<std::string, std::string>> m_notes;
 };
 
@@ -73,42 +74,13 @@ bool ParseDouble(std::string_view text, double& value);
 bool ParseGid(std::string_view text, uint32_t& gid);
 // "#rrggbb" or "#aarrggbb" (the # optional), as an ARGB number.
 bool ParseColor(std::string_view text, uint32_t& argb);
+// Both ARGB colours multiplied channel by channel.
+uint32_t MultiplyColors(uint32_t a, uint32_t b);
 
 // "name" in quotes, for messages.
 std::string Quoted(const std::string& name);
 
 // Refuses depth past limits.maxDepth: what nests ("groups", ...) too deep.
 void CheckDepth(int depth, const Limits& limits, const std::string& where, const char* what);
-
-// The checks of a map's own attributes, before any layer is decoded.
-void CheckMapHeader(const Map& map, const std::string& orientation, bool infinite,
-                    const Limits& limits);
-
-// A tile set as read, before it meets a map: fills in columns and tile count
-// from the image the way Tiled counts them, and refuses what cannot be
-// drawn. where names the tile set in messages.
-void FinishTileset(Tileset& tileset, bool hasImage, const std::string& where);
-
-// "map.tmx: tile set "name"" or "map.tmx: tile set "name" (ext.tsx)".
-std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset);
-
-// A tile set's text, TSX or JSON told apart by content, read from path. Its
-// first id is left for the map to give.
-Tileset ReadTileset(std::string_view text, const std::string& path, Reading& reading);
-// The tile set file a map names, source as the map writes it, read and checked.
-Tileset LoadExternalTileset(const std::string& source, Reading& reading);
-// Each format's reader of a tile set file; where names the file in messages.
-Tileset ReadTsx(std::string_view text, const std::string& path, const std::string& where,
-                Reading& reading);
-Tileset ReadTsj(std::string_view text, const std::string& path, const std::string& where,
-                Reading& reading);
-
-// The whole map from each format.
-Map ReadTmx(std::string_view text, Reading& reading);
-Map ReadJson(std::string_view text, Reading& reading);
-
-// The checks of a map once read: tile sets against the map, every global id
-// against the tile sets; then the features noted, warned of once each.
-void FinishMap(Map& map, Reading& reading);
 
 } // namespace Engine::Tiled::Detail

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tiled/Reading.h"
+#include "tiled/Reader.h"
 
 namespace Engine::Tiled {
 
@@ -37,7 +37,9 @@ std::optional<TileRef> Map::Resolve(uint32_t gid) const {
         return std::nullopt;
     --it;
     const uint32_t local = id - it->firstGid;
-    if (local >= uint32_t(std::max(it->tileCount, 0)))
+    // A collection's ids may have gaps.
+    if (it->collection ? !it->tiles.count(int(local))
+                       : local >= uint32_t(std::max(it->tileCount, 0)))
         return std::nullopt;
     return TileRef{static_cast<size_t>(it - tilesets.begin()), static_cast<int>(local),
                    (gid & FLIPPED_HORIZONTALLY) != 0, (gid & FLIPPED_VERTICALLY) != 0,
@@ -50,6 +52,26 @@ const Object* Map::FindObject(std::string_view name) const {
             if (object.name == name)
                 return &object;
     return nullptr;
+}
+
+std::vector<std::string> Map::Files() const {
+    std::vector<std::string> files;
+    auto add = [&](const std::string& file) {
+        if (!file.empty() && file != path &&
+            std::find(files.begin(), files.end(), file) == files.end())
+            files.push_back(file);
+    };
+    for (const Tileset& ts : tilesets) {
+        add(ts.source);
+        add(ts.imagePath);
+        for (const auto& [id, tile] : ts.tiles)
+            add(tile.imagePath);
+    }
+    for (const std::string& file : templates)
+        add(file);
+    for (const ImageLayer& layer : imageLayers)
+        add(layer.imagePath);
+    return files;
 }
 
 namespace {
@@ -134,19 +156,7 @@ Map ParseWith(std::string_view text, Reading& reading) {
     if (text.size() > reading.GetLimits().maxFileBytes)
         Fail(path + ": " + std::to_string(text.size()) + " bytes, more than the limit of " +
              std::to_string(reading.GetLimits().maxFileBytes));
-    Map map;
-    switch (Sniff(text)) {
-    case Format::Xml:
-        map = ReadTmx(text, reading);
-        break;
-    case Format::Json:
-        map = ReadJson(text, reading);
-        break;
-    case Format::Other:
-        Fail(path + ": neither a TMX (XML) nor a JSON map");
-    }
-    FinishMap(map, reading);
-    return map;
+    return ReadMap(*Open(text, path, reading.GetLimits(), "a TMX (XML) nor a JSON map"), reading);
 }
 
 } // namespace
@@ -178,8 +188,19 @@ Map Load(const std::string& path, const Limits& limits) {
 
 Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits) {
     Reading reading(path, limits);
-    Tileset tileset = ReadTileset(text, path, reading);
+    const std::unique_ptr<Document> doc =
+        Open(text, path, limits, "a TSX (XML) nor a JSON tile set");
+    if (const std::string kind = doc->Kind(); kind != "tileset" && !kind.empty())
+        Fail(path + ": a " + Quoted(kind) + ", not a Tiled tile set");
+    Tileset tileset = ReadTileset(doc->Root(), path, path + ": tile set", reading);
+    const std::string where = path + ": tile set " + Quoted(tileset.name);
+    SettleTileset(tileset, true, where, reading);
+    for (auto& [id, tile] : tileset.tiles)
+        if (tileset.collection)
+            SettleTile(tileset, id, where, reading);
+    reading.TakeTiles(uint64_t(tileset.tileCount), where);
     tileset.firstGid = 1;
+    tileset.used = true;
     return tileset;
 }
 

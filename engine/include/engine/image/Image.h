@@ -17,6 +17,19 @@ public:
 
     Image() = default; ///< Empty.
 
+    /// What an image's header says of its size.
+    struct Info {
+        int width = 0;    ///< Pixels.
+        int height = 0;   ///< Pixels.
+        int channels = 0; ///< Colour channels in the file, alpha included.
+        /// Why the data is no image the decoder reads, or one larger than
+        /// MAX_SIDE; empty when neither.
+        std::string error;
+    };
+    /// The size the header of any format Decode reads gives, without
+    /// decoding a pixel.
+    static Info Peek(const unsigned char* bytes, size_t size);
+
     /// Any format the image decoder reads. On failure the image is empty and
     /// Error() says why.
     static Image Decode(const unsigned char* bytes, size_t size);

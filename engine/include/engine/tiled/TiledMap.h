@@ -1,9 +1,10 @@
 #pragma once
 
 // Maps made with the Tiled editor, read from TMX (XML) or JSON (.tmj) into
-// plain data: tile sets, tile layers with their global tile ids, object
-// layers, custom properties. Nothing here needs a window or GL, and nothing
-// here knows what a game makes of a tile.
+// plain data: tile sets, tile layers with their global tile ids, object and
+// image layers in their drawing order, how each looks, templates resolved,
+// custom properties. Nothing here needs a window or GL, and nothing here
+// knows what a game makes of a tile.
 //
 // A map is untrusted input: sizes are capped before anything is decoded,
 // compressed data never grows past the layer it fills, and every file a map
@@ -32,20 +33,24 @@ public:
 
 /// How much a map may ask for. The defaults hold any level a person draws.
 struct Limits {
-    /// Cells of one layer (width x height).
+    /// Cells of one layer (width x height); for an infinite map, of the box
+    /// around its chunks.
     uint64_t maxCells = uint64_t(1) << 24;
     /// Cells of all tile layers together.
     uint64_t maxTotalCells = uint64_t(1) << 25;
-    /// Size of each file read: the map and every tile set or image it names.
+    /// Size of each file read: the map and every tile set, template or image
+    /// it names.
     uint64_t maxFileBytes = uint64_t(32) << 20;
     /// Bytes of all files read for one map together.
     uint64_t maxTotalBytes = uint64_t(128) << 20;
     /// Tiles of all tile sets together.
     uint64_t maxTiles = uint64_t(1) << 20;
-    /// Objects of all object layers together.
+    /// Objects of all object layers together, templates included.
     uint64_t maxObjects = uint64_t(1) << 20;
-    /// Groups within groups.
+    /// Groups within groups; templates made from templates.
     int maxDepth = 32;
+    /// Corners of all polygons and polylines together.
+    uint64_t maxPoints = uint64_t(1) << 22;
 };
 
 /// A custom property. Values are kept as text, as the TMX format writes them:
@@ -71,40 +76,98 @@ const Property* FindProperty(const Properties& properties, std::string_view name
 /// not a bool.
 bool GetBool(const Properties& properties, std::string_view name, bool fallback);
 
+/// One step of a tile's animation.
+struct TileFrame {
+    int tileId = 0;                                    ///< The tile shown, by local id.
+    int duration = 0;                                  ///< Milliseconds.
+    bool operator==(const TileFrame&) const = default; ///< Every field alike.
+};
+
 /// What a tile set says of one of its tiles.
 struct TileInfo {
     /// Its class: written "type" by Tiled 1.8, "class" by 1.9.
     std::string className;
     Properties properties; ///< Its custom properties.
+    /// In an image collection, the tile's own image, resolved against the
+    /// file that names it; empty in a tile set cut from one sheet.
+    std::string imagePath;
+    /// Pixels of imagePath: as the tile set gives them or, for a tile the
+    /// map shows, read from the image file's header; 0 when unknown.
+    int imageWidth = 0;
+    int imageHeight = 0; ///< See imageWidth.
+    /// 0xFFRRGGBB: pixels of exactly this colour in imagePath are clear.
+    std::optional<uint32_t> transparentColor;
+    /// The part of imagePath the tile shows, in pixels from the image's
+    /// top-left (Tiled 1.9). When the tile set gives no width and height they
+    /// are the image's, once known.
+    int x = 0;
+    int y = 0;      ///< See x.
+    int width = 0;  ///< See x.
+    int height = 0; ///< See x.
+    /// Its animation, in order; empty for a still tile.
+    std::vector<TileFrame> animation;
 
     bool operator==(const TileInfo&) const = default; ///< Every field alike.
 };
 
-/// A sheet cut into tiles of the map's tile size. Tile k of the sheet lies at
-/// column k % columns, row k / columns, its top-left pixel at
+/// A tile set: either a sheet cut into tiles, or an image collection (one
+/// image a tile, in its TileInfo). Tile k of a sheet lies at column
+/// k % columns, row k / columns, its top-left pixel at
 /// (margin + column * (tileWidth + spacing), margin + row * (tileHeight + spacing)).
+///
+/// Tiles need not be the size of the map's cells: Tiled draws a tile with its
+/// bottom-left corner on its cell's bottom-left corner, moved by
+/// (offsetX, offsetY), overhanging the cell up and to the right when larger.
 struct Tileset {
     std::string name; ///< As the tile set names itself.
     /// Global id of tile 0 in this map.
     uint32_t firstGid = 0;
-    int tileWidth = 0;  ///< Pixels.
-    int tileHeight = 0; ///< Pixels.
-    int tileCount = 0;  ///< Tiles in the sheet.
-    int columns = 0;    ///< Tiles in a row of the sheet.
-    int margin = 0;     ///< Pixels around the tiles, at the sheet's edges.
-    int spacing = 0;    ///< Pixels between neighbouring tiles.
-    /// The sheet, resolved against the file that names it.
+    /// Pixels of a tile of the sheet; in a collection, of its largest image.
+    int tileWidth = 0;
+    int tileHeight = 0; ///< See tileWidth.
+    /// Tiles in the sheet; in a collection, the tiles it holds (their ids
+    /// may have gaps).
+    int tileCount = 0;
+    int columns = 0; ///< Tiles in a row of the sheet; 0 in a collection.
+    int margin = 0;  ///< Pixels around the tiles, at the sheet's edges.
+    int spacing = 0; ///< Pixels between neighbouring tiles.
+    /// The sheet, resolved against the file that names it; empty in a
+    /// collection.
     std::string imagePath;
-    /// As the tile set gives it; 0 when it does not.
+    /// Pixels of the sheet: as the tile set gives them or, for a tile set the
+    /// map uses that gives neither these nor its counts, read from the image
+    /// file's header; 0 when unknown.
     int imageWidth = 0;
-    int imageHeight = 0; ///< As the tile set gives it; 0 when it does not.
-    /// Only the tiles that have a class or properties, by local id.
+    int imageHeight = 0; ///< See imageWidth.
+    /// 0xFFRRGGBB: pixels of exactly this colour in the sheet are clear.
+    std::optional<uint32_t> transparentColor;
+    /// One image a tile (TileInfo::imagePath) rather than one sheet.
+    bool collection = false;
+    /// Pixels every tile is drawn moved by, right and down (its tileoffset).
+    int offsetX = 0;
+    int offsetY = 0; ///< See offsetX.
+    /// Which point of a tile object lies on the object's (x, y): "unspecified"
+    /// (bottom-left on an orthogonal map), "topleft", "top", "topright",
+    /// "left", "center", "right", "bottomleft", "bottom" or "bottomright".
+    std::string objectAlignment = "unspecified";
+    /// The size a tile is drawn at: "tile" (its own) or "grid" (the map's
+    /// cell), Tiled 1.9.
+    std::string tileRenderSize = "tile";
+    /// How a tile drawn at the grid's size fills it: "stretch" or
+    /// "preserve-aspect-fit", Tiled 1.9.
+    std::string fillMode = "stretch";
+    /// Tiles with a class, properties, an image or an animation, by local id;
+    /// in a collection every tile.
     std::map<int, TileInfo> tiles;
     Properties properties; ///< The tile set's own custom properties.
     /// The file it was read from: the map itself, or its .tsx or .tsj file.
     std::string source;
+    /// Whether a cell or tile object of the map shows one of its tiles. Only
+    /// a tile set in use is checked as far as drawing needs: the counts and
+    /// sizes of one that is not may be 0.
+    bool used = false;
 
-    /// Null for a tile with neither class nor properties.
+    /// Null for a tile the tile set says nothing of.
     const TileInfo* FindTile(int localId) const;
 };
 
@@ -128,16 +191,39 @@ struct TileRef {
     bool operator==(const TileRef&) const = default; ///< Every field alike.
 };
 
-/// A tile layer, its groups flattened into it.
-struct TileLayer {
+/// How a layer looks, the looks of the groups around it combined into it as
+/// Tiled combines them: opacities multiply, tints multiply channel by
+/// channel (alpha too), offsets add, parallax factors multiply.
+struct LayerLook {
+    double opacity = 1.0; ///< 0 (clear) to 1 (opaque).
+    /// 0xAARRGGBB, multiplied into every pixel; white leaves them as they are.
+    uint32_t tint = 0xFFFFFFFFu;
+    double offsetX = 0.0; ///< Pixels it is drawn moved to the right.
+    double offsetY = 0.0; ///< Pixels it is drawn moved down.
+    /// How far it scrolls with the view: drawn moved by
+    /// (1 - parallaxX) * (view centre x - Map::parallaxOriginX) pixels, so 1
+    /// scrolls with the map and 0 stays on screen.
+    double parallaxX = 1.0;
+    double parallaxY = 1.0; ///< See parallaxX, along y.
+
+    bool operator==(const LayerLook&) const = default; ///< Every field alike.
+};
+
+/// What every kind of layer has, its groups flattened into it.
+struct LayerBase {
     int id = 0;            ///< Unique within the map.
     std::string name;      ///< As the map names it.
     std::string className; ///< Its class (Tiled 1.9 and later).
     /// Its own visibility and that of every group around it.
     bool visible = true;
-    int width = 0;         ///< Cells.
-    int height = 0;        ///< Cells.
     Properties properties; ///< Its own custom properties, not its groups'.
+    LayerLook look;        ///< Opacity, tint, offset and parallax, its groups' included.
+};
+
+/// A tile layer.
+struct TileLayer : LayerBase {
+    int width = 0;  ///< Cells; the map's, in an infinite map.
+    int height = 0; ///< Cells; the map's, in an infinite map.
     /// Row by row from the top-left, flag bits kept; 0 is an empty cell.
     std::vector<uint32_t> gids;
 
@@ -145,6 +231,31 @@ struct TileLayer {
     uint32_t At(int x, int y) const {
         return gids[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
     }
+};
+
+/// A corner of a polygon or polyline, in pixels from its object's (x, y).
+struct ObjectPoint {
+    double x = 0.0;                                      ///< Pixels to the right.
+    double y = 0.0;                                      ///< Pixels down.
+    bool operator==(const ObjectPoint&) const = default; ///< Both alike.
+};
+
+/// The words of a text object and how Tiled sets them.
+struct ObjectText {
+    std::string text;                      ///< Lines separated by '\n'.
+    std::string fontFamily = "sans-serif"; ///< As the map names it.
+    int pixelSize = 16;                    ///< Height of the font in pixels.
+    bool wrap = false;                     ///< Lines broken at the object's width.
+    uint32_t color = 0xFF000000u;          ///< 0xAARRGGBB; opaque black unless the map says.
+    bool bold = false;                     ///< Bold face.
+    bool italic = false;                   ///< Italic face.
+    bool underline = false;                ///< Underlined.
+    bool strikeout = false;                ///< Struck out.
+    bool kerning = true;                   ///< Pairs of letters kerned.
+    /// "left", "center", "right" or "justify".
+    std::string hAlign = "left";
+    std::string vAlign = "top";                         ///< "top", "center" or "bottom".
+    bool operator==(const ObjectText&) const = default; ///< Every field alike.
 };
 
 /// A shape or a tile placed on an object layer.
@@ -156,45 +267,100 @@ struct Object {
     /// rectangle, ellipse, point, polygon, polyline or text.
     std::string shape = "rectangle";
     /// In pixels from the map's top-left; a tile object's (x, y) is its
-    /// bottom-left corner, as Tiled places them.
+    /// bottom-left corner (or the point its tile set's objectAlignment
+    /// says), as Tiled places them.
     double x = 0.0;
-    double y = 0.0;        ///< Pixels from the map's top, y down; see x.
-    double width = 0.0;    ///< Pixels; 0 for a point.
-    double height = 0.0;   ///< Pixels; 0 for a point.
+    double y = 0.0; ///< Pixels from the map's top, y down; see x.
+    /// Pixels; 0 for a point. A tile object the map gives no size has its
+    /// tile's size.
+    double width = 0.0;
+    double height = 0.0;   ///< Pixels; see width.
     double rotation = 0.0; ///< Degrees clockwise, about (x, y).
     bool visible = true;   ///< As the map says.
     /// A tile object's global tile id, flag bits kept; 0 for other objects.
     uint32_t gid = 0;
-    Properties properties; ///< Its custom properties.
+    Properties properties; ///< Its custom properties, its template's included.
+    /// A polygon's or polyline's corners, in order.
+    std::vector<ObjectPoint> points;
+    ObjectText text; ///< A text object's words and style.
+    /// The template it was made from, resolved against the file that names
+    /// it; empty for none. Its fields are the template's, overridden by what
+    /// the object gives itself (properties by name).
+    std::string templatePath;
 };
 
-/// An object layer, its groups flattened into it.
-struct ObjectGroup {
-    int id = 0;            ///< Unique within the map.
-    std::string name;      ///< As the map names it.
-    std::string className; ///< Its class (Tiled 1.9 and later).
-    /// Its own visibility and that of every group around it.
-    bool visible = true;
-    Properties properties;       ///< Its own custom properties, not its groups'.
+/// An object layer.
+struct ObjectGroup : LayerBase {
     std::vector<Object> objects; ///< In the map's order.
+    /// Which object Tiled draws over which: "topdown" (by y, lowest in front)
+    /// or "index" (in the map's order).
+    std::string drawOrder = "topdown";
 };
 
-/// An orthogonal map of finite size.
+/// An image layer: one picture, perhaps repeated. Its look's offset is
+/// where the picture's top-left corner lies, parallax aside.
+struct ImageLayer : LayerBase {
+    /// Resolved against the map; empty for a layer without an image.
+    std::string imagePath;
+    /// Pixels, as the map gives them (0 when it does not).
+    int imageWidth = 0;
+    int imageHeight = 0; ///< See imageWidth.
+    /// 0xFFRRGGBB: pixels of exactly this colour are clear.
+    std::optional<uint32_t> transparentColor;
+    bool repeatX = false; ///< Repeated across the whole view, side by side.
+    bool repeatY = false; ///< Repeated down the whole view.
+};
+
+/// Which list of Map a layer is in.
+enum class LayerKind { Tile, Object, Image };
+/// A layer of any kind: map.layers, map.objectGroups or map.imageLayers at index.
+struct LayerRef {
+    LayerKind kind = LayerKind::Tile;                 ///< Which list.
+    size_t index = 0;                                 ///< Its place in that list.
+    bool operator==(const LayerRef&) const = default; ///< Both alike.
+};
+
+/// An orthogonal map. An infinite one is read as finite: its chunks placed on
+/// the map's grid, the map the box around them, and every position in pixels
+/// (objects, image layers, the parallax origin) moved with the box's corner.
 struct Map {
     std::string path; ///< Where it was read from, as given to Parse or Load.
     int width = 0;    ///< Cells.
     int height = 0;   ///< Cells.
     /// One cell, for drawing and for collision alike.
     int tileWidth = 0;
-    int tileHeight = 0; ///< Pixels of one cell; see tileWidth.
+    int tileHeight = 0;    ///< Pixels of one cell; see tileWidth.
+    std::string className; ///< Its class (Tiled 1.9 and later).
+    /// The order Tiled draws a layer's cells in, which shows where tiles
+    /// larger than a cell overlap: "right-down", "right-up", "left-down" or
+    /// "left-up".
+    std::string renderOrder = "right-down";
+    /// What Tiled shows behind the layers, 0xAARRGGBB; none when the map
+    /// gives none.
+    std::optional<uint32_t> backgroundColor;
+    /// The point of the map, in pixels, that parallax scrolls about.
+    double parallaxOriginX = 0.0;
+    double parallaxOriginY = 0.0; ///< See parallaxOriginX.
+    /// Whether Tiled keeps it in chunks, each placed here on the box around
+    /// them all.
+    bool infinite = false;
+    /// Tiled's column of cell (0, 0) here: the box's left edge; 0 for a
+    /// finite map.
+    int originX = 0;
+    int originY = 0; ///< Tiled's row of cell (0, 0) here; see originX.
     /// In the order of their first global ids.
     std::vector<Tileset> tilesets;
     /// Tile layers in drawing order, bottom first, hidden ones included.
     std::vector<TileLayer> layers;
     std::vector<ObjectGroup> objectGroups; ///< Object layers, in the map's order.
-    Properties properties;                 ///< The map's own custom properties.
-    /// What the map uses that is drawn plainly (layer opacity, tint colour,
-    /// layer offset, parallax, ...), each named once; Parse warns of each.
+    std::vector<ImageLayer> imageLayers;   ///< Image layers, in the map's order.
+    /// Every layer of all three kinds in drawing order, bottom first.
+    std::vector<LayerRef> layerOrder;
+    Properties properties; ///< The map's own custom properties.
+    /// The template files read for its objects, each once.
+    std::vector<std::string> templates;
+    /// What the map uses that is not read into this data, each named once;
+    /// Parse warns of each.
     std::vector<std::string> unsupported;
 
     /// Which tile gid names, and its flips; nothing for an empty cell or a
@@ -202,6 +368,9 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// Every other file it names, each once: tile set and template files, and
+    /// the images of tile sets, tiles and image layers.
+    std::vector<std::string> Files() const;
 };
 
 /// Whether text is a Tiled map rather than some other format: XML whose root
@@ -210,14 +379,15 @@ struct Map {
 bool IsTiledMap(std::string_view text);
 
 /// The map in text (TMX or JSON, told apart by content, not by name). path is
-/// where it came from: tile-set files are found relative to it, and messages
-/// name it. Logs one warning for each feature drawn plainly.
+/// where it came from: the files it names are found relative to it, and
+/// messages name it. Logs one warning for each feature it does not read.
 Map Parse(std::string_view text, const std::string& path, const Limits& limits = {});
 /// Parse on the file at path, read in one go.
 Map Load(const std::string& path, const Limits& limits = {});
 
 /// A tile-set file (.tsx or .tsj, told apart by content) on its own, its first
-/// global id 1. Its image path is resolved against path.
+/// global id 1, checked as a tile set in use. Its image paths are resolved
+/// against path.
 Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits = {});
 
 } // namespace Engine::Tiled

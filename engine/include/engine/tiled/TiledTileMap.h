@@ -16,12 +16,13 @@
 
 namespace Engine::Tiled {
 
-/// The images of the map's tile sets, one per tile set in order, decoded
-/// without GL (so on any thread). An image that is missing, not a regular
-/// file, larger than limits.maxFileBytes or not decodable throws MapError
-/// naming its tile set and file.
+/// The sheets the tile maps draw, one per tile set in order, decoded without
+/// GL (so on any thread): those of sheets in use whose tiles are the map's
+/// cell size; the entries of other tile sets are empty. An image that is
+/// missing, not a regular file, larger than limits.maxFileBytes or not
+/// decodable throws MapError naming its tile set and file.
 std::vector<Image> DecodeSheets(const Map& map, const Limits& limits = {});
-/// Their textures; needs the GL context.
+/// Their textures, null for empty images; needs the GL context.
 std::vector<Ref<Texture2D>> CreateSheets(const Map& map, const std::vector<Image>& images);
 /// DecodeSheets, then CreateSheets.
 std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits = {});
@@ -29,7 +30,8 @@ std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits = {}
 /// Every tile of every tile set cut from its sheet (sheets[i] for tile set
 /// i), one tile set after another: tile k of tile set i is entry k plus the
 /// tile counts of the tile sets before i. A tile that the sheet's real image
-/// does not hold is left empty, with one warning for its tile set.
+/// does not hold is left empty, with one warning for its tile set; so are
+/// the tiles of tile sets DecodeSheets gives no image.
 std::vector<Ref<Texture>> CutTiles(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
 
 /// The grid of a tile layer in TileMap's terms: boardData[x][y] the index
@@ -39,7 +41,8 @@ struct LayerGrid {
     std::vector<std::vector<int>> tiles;     ///< tiles[x][y]: index into CutTiles' list, or -1.
     std::vector<std::vector<uint8_t>> flips; ///< flips[x][y]: TileFlip bits; empty for none.
 };
-/// The layer's grid, its cells resolved against the map's tile sets.
+/// The layer's grid, its cells resolved against the map's tile sets; cells
+/// of tile sets DecodeSheets gives no image are -1.
 LayerGrid GridOf(const Map& map, const TileLayer& layer);
 
 /// A visible tile layer as a TileMap.
@@ -49,7 +52,9 @@ struct LayerTileMap {
     TileMap tileMap; ///< Its cells, drawn from the shared tiles.
 };
 /// One TileMap for each visible tile layer, bottom layer first; all share the
-/// tiles of one CutTiles.
+/// tiles of one CutTiles. Warns once of each feature of the map they do not
+/// draw yet (layer looks, image layers, tile objects, tiles of another size,
+/// ...), saying what shows instead.
 std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
 
 /// One entity for each visible tile layer with its TileMap and a Transform,
