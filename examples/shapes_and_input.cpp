@@ -53,7 +53,8 @@ public:
         if (Input::WasKeyPressed(SDLK_f))
             m_engine->GetWindow()->ToggleFullscreen();
 
-        // Every press and release is seen by exactly one step, however short the tap.
+        // A press and a release are each seen by one step, however short the tap (two taps
+        // within one frame are seen as one).
         m_pressed += Input::WasKeyPressed(SDLK_SPACE);
         m_released += Input::WasKeyReleased(SDLK_SPACE);
         // Polling sees only whether the key is down when the step runs.
