@@ -22,7 +22,6 @@ using namespace Engine;
 
 constexpr int WIDTH = 800;
 constexpr int HEIGHT = 450;
-constexpr double TUNE_SECONDS = 2.0; // the length of loop.wav
 
 struct Effect {
     int key;
@@ -76,8 +75,11 @@ public:
             Draw::Text(e.label, {100, y + 3}, 22, WHITE);
         }
         // The tune's position: a white bar along the bottom, its full width the whole tune.
-        const double done = std::fmod(m_played, TUNE_SECONDS) / TUNE_SECONDS;
-        Draw::Rect({40, 400, float(done) * (WIDTH - 80), 12}, WHITE);
+        if (m_tune && m_tune->GetLength() > 0) {
+            const double length = m_tune->GetLength();
+            const double done = std::fmod(m_played, length) / length;
+            Draw::Rect({40, 400, float(done) * (WIDTH - 80), 12}, WHITE);
+        }
     }
 
 private:

@@ -46,6 +46,8 @@ public:
     void SetVolume(float volume);
     /// Whether any voice of this sound is playing.
     bool IsPlaying() const;
+    /// How long one play lasts, in seconds.
+    double GetLength() const;
 
 private:
     explicit Sound(Ref<Clip> samples);
