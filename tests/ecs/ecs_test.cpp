@@ -5,7 +5,6 @@
 #include <engine/ecs/ECS.h>
 #include <engine/ecs/System.h>
 
-#include "ecs/ComponentStorage.h"
 
 using namespace Engine;
 
@@ -151,36 +150,6 @@ TEST_F(EcsTest, AnyIdAndAnyWayOfMakingRecordsBehaveAlike) {
     Ref<Pos> kept = ecs.GetComponent<Pos>(far);
     ecs.Reset();
     EXPECT_EQ(kept->x, float(far % 1000));
-}
-
-TEST(ComponentStorage, PacksInInsertionOrderAndReindexesOnRemoval) {
-    ComponentStorage storage;
-    auto get = [&](EntityID e) { return std::static_pointer_cast<Tag>(storage.Find(e)); };
-    EXPECT_EQ(get(1), nullptr);
-    storage.Insert(5, CreateRef<Tag>(Tag{50}));
-    storage.Insert(2, CreateRef<Tag>(Tag{20}));
-    storage.Insert(9, CreateRef<Tag>(Tag{90}));
-    EXPECT_EQ(storage.IndexOf(5), 0);
-    EXPECT_EQ(storage.IndexOf(2), 1);
-    EXPECT_EQ(storage.IndexOf(9), 2);
-    storage.Insert(5, CreateRef<Tag>(Tag{51}));
-    EXPECT_EQ(get(5)->value, 50);
-    EXPECT_EQ(storage.Size(), 3u);
-
-    Ref<Tag> held = get(2);
-    storage.Remove(2);
-    EXPECT_EQ(get(2), nullptr);
-    EXPECT_EQ(storage.IndexOf(9), 1);
-    EXPECT_EQ(get(9)->value, 90);
-    EXPECT_EQ(get(5)->value, 50);
-    EXPECT_EQ(storage.Size(), 2u);
-    // A reference taken before the removal still reads the record.
-    EXPECT_EQ(held->value, 20);
-
-    storage.Remove(2);
-    EXPECT_EQ(storage.Size(), 2u);
-    storage.Insert(2, CreateRef<Tag>(Tag{21}));
-    EXPECT_EQ(storage.IndexOf(2), 2);
 }
 
 // Records every entity it runs on.
