@@ -35,7 +35,6 @@ public:
     void Erase(EntityID id) { m_count -= m_map.Take(id) != 0; }
 
     size_t Size() const { return m_count; }
-    size_t PageCount() const { return m_map.PageCount(); }
 
     void Clear() {
         m_map.Clear();

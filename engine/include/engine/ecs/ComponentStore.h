@@ -70,9 +70,6 @@ public:
                                                                ((at - 1) & m_mask) * sizeof(T))));
     }
 
-    /// Blocks this store holds; for tests of what memory follows.
-    size_t BlockCount() const { return m_blocks.size(); }
-
 private:
     friend class ECS;
 

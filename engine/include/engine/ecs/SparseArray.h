@@ -9,13 +9,19 @@ namespace Engine {
 /// Values by 32-bit id, where a value-initialised V means "none". Ids are
 /// looked up through two levels of pages of 4096 made when first written to and
 /// freed when their last value goes, so memory follows the ids in use, and an
-/// id near 2^32 costs what 1 does.
+/// id near 2^32 costs what 1 does. One empty page of each level is kept for
+/// the next that is needed: ids made and removed one at a time across a
+/// page's edge do not make and free a page each.
 template <typename V> class SparseArray {
 public:
     SparseArray() = default;                              ///< Empty.
     SparseArray(const SparseArray&) = delete;             ///< Owns its pages; not copied.
     SparseArray& operator=(const SparseArray&) = delete;  ///< Owns its pages; not copied.
-    ~SparseArray() { Clear(); }                           ///< Frees every page.
+    ~SparseArray() {                                      ///< Frees every page.
+        Clear();
+        delete m_sparePage;
+        delete m_spareMiddle;
+    }
 
     /// The value of id, or V() when it has none.
     V Get(uint32_t id) const {
@@ -65,11 +71,10 @@ public:
         page->values[id & MASK] = V();
         if (--page->used != 0)
             return value;
-        delete page;
+        Keep(page, m_sparePage);
         page = nullptr;
-        --m_pages;
         if (--middle->used == 0) {
-            delete middle;
+            Keep(middle, m_spareMiddle);
             m_top[id >> 24] = nullptr;
         }
         return value;
@@ -88,7 +93,6 @@ public:
             delete middle;
             middle = nullptr;
         }
-        m_pages = 0;
     }
 
     /// Calls visit(id, value) for every id with a value, by ascending id.
@@ -105,9 +109,6 @@ public:
         }
     }
 
-    /// Pages of values held: what the ids in use cost.
-    size_t PageCount() const { return m_pages; }
-
 private:
     static constexpr uint32_t MASK = 0xFFF;
 
@@ -115,14 +116,25 @@ private:
     V& Make(uint32_t id) {
         Middle*& middle = m_top[id >> 24];
         if (!middle)
-            middle = new Middle();
+            middle = Reuse(m_spareMiddle);
         Page*& page = middle->pages[(id >> 12) & MASK];
         if (!page) {
-            page = new Page();
+            page = Reuse(m_sparePage);
             ++middle->used;
-            ++m_pages;
         }
         return page->values[id & MASK];
+    }
+    // An empty page, the one kept if there is one: it is all zero again.
+    template <typename P> static P* Reuse(P*& spare) {
+        P* page = spare ? spare : new P();
+        spare = nullptr;
+        return page;
+    }
+    template <typename P> static void Keep(P* page, P*& spare) {
+        if (spare)
+            delete page;
+        else
+            spare = page;
     }
     // Values held in id's page, which exists.
     uint32_t& Count(uint32_t id) { return m_top[id >> 24]->pages[(id >> 12) & MASK]->used; }
@@ -136,7 +148,8 @@ private:
         uint32_t used = 0;
     };
     std::array<Middle*, 256> m_top{};
-    size_t m_pages = 0;
+    Page* m_sparePage = nullptr;
+    Middle* m_spareMiddle = nullptr;
 };
 
 } // namespace Engine
