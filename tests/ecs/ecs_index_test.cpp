@@ -230,7 +230,7 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
         ASSERT_EQ(walked, want);
     };
 
-    for (int step = 0; step < 6000; ++step) {
+    for (int step = 0; step < 20000; ++step) {
         const int op = int(rng() % 100);
         const EntityID e = rng() % (maxId + 1);
         const int k = int(rng() % TYPES);
@@ -287,7 +287,7 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
             ecs.RunSystem(pairId);
             ASSERT_EQ(pairSystem->seen, model.lists[pair.to_ulong()]) << step;
         }
-        if (step % 100 == 0 || step == 5999)
+        if (step % 100 == 0 || step == 19999)
             check(step);
         if (HasFatalFailure())
             return;
