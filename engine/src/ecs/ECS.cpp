@@ -42,11 +42,6 @@ ComponentStore& ECS::OtherStorage(IDType type) const {
 
 void ECS::ReserveEntities(size_t) {}
 
-ECS& ECS::Get() {
-    static ECS registry;
-    return registry;
-}
-
 void ECS::Reset() {
     m_lists->Clear();
     m_componentMap.clear();

@@ -36,7 +36,10 @@ public:
     ~ECS();                              ///< Drops every record and system.
 
     /// The process-wide registry.
-    static ECS& Get();
+    static ECS& Get() {
+        static ECS registry;
+        return registry;
+    }
 
     /// Back to the state of a new registry: no entities, storage or systems,
     /// counters at 1 and 0. Component type ids are process-wide and stay.
@@ -64,7 +67,8 @@ public:
 
     /// Room for n more entities, or n more records of T (a registered type).
     /// Entities and records are kept in pages and blocks that are never
-    /// copied as they grow, so this only saves regrowing their tables.
+    /// copied as they grow: there is nothing to prepare for entities, and for
+    /// records only the table of their blocks.
     void ReserveEntities(size_t n);
     /// Throws "Component Not Registered!" for a type never registered, and
     /// the bit set's std::out_of_range for a type id past the archetype's
