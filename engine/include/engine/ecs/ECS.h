@@ -233,6 +233,8 @@ private:
     // store. Where all the stores hold the same entities, all live, at the
     // same slots, as when they were made together, the run is a plain loop
     // over the records; elsewhere each entity is looked up in the others.
+    // The start of the next run is fetched ahead: the processor's own
+    // prefetching starts afresh in each block.
     template <typename... Cs, typename F, size_t... I>
     static void WalkWith(const std::array<ComponentStore*, sizeof...(Cs)>& stores, size_t lead,
                          F& visit, std::index_sequence<I...>) {
@@ -244,6 +246,7 @@ private:
             const EntityID* owners = first.Owners(base);
             std::byte* runs[] = {stores[I]->Run(base, count, I == lead ? nullptr : &first)...};
             uint32_t done = 0;
+            (stores[I]->Prefetch(base + chunk), ...);
             if (((runs[I] != nullptr) && ...))
                 for (const uint64_t before = removals(); done < count && removals() == before; ++done)
                     visit(owners[done], *std::launder(reinterpret_cast<Cs*>(runs[I] + done * sizeof(Cs)))...);
