@@ -6,8 +6,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -341,14 +339,12 @@ long ResidentBytes() {
     return resident * 4096;
 }
 
-// Resident and heap bytes a million entities add, run first in a fresh process.
+// Resident bytes a million entities add, run first in a fresh process.
 template <typename Make> void Footprint(benchmark::State& state, Make make) {
     for (auto _ : state) {
         const long rss = ResidentBytes();
-        const size_t heap = mallinfo2().uordblks;
         auto kept = make();
         state.counters["rss_per_entity"] = double(ResidentBytes() - rss) / MILLION;
-        state.counters["heap_per_entity"] = (double(mallinfo2().uordblks) - double(heap)) / MILLION;
         benchmark::DoNotOptimize(&kept);
     }
 }

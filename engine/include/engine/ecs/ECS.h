@@ -131,9 +131,11 @@ public:
     /// Calls visit(entity, c...) with a reference to each record, for every
     /// entity that has all of Cs, walking the packed records of the smallest
     /// of their stores: the fast way over many entities, in no set order.
-    /// visit may add and remove entities and components: one removed before
-    /// the walk reaches it is not visited, records added during the walk may
-    /// or may not be. Throws as AddComponent does for each of Cs.
+    /// visit may add and remove entities and components, but not reset the
+    /// registry: an entity that loses one of Cs before the walk reaches it is
+    /// passed by, one that gains them meanwhile may or may not be visited,
+    /// and the records visit is handed stay valid until it returns. Throws as
+    /// AddComponent does for each of Cs.
     template <typename... Cs, typename F> void Each(F&& visit) {
         static_assert(sizeof...(Cs) > 0, "a walk needs at least one component type");
         std::array<ComponentStore*, sizeof...(Cs)> stores = {&Storage(Component<Cs>::GetTypeID())...};
