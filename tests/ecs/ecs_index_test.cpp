@@ -362,6 +362,13 @@ public:
 // what is removed ahead of it, and a record it was handed stays usable when
 // its entity goes.
 TEST_F(EcsIndex, RunsAndWalksPassByWhatIsRemovedAheadOfThem) {
+    // A walk over a store filled to the edge of its last block.
+    for (int i = 0; i < 64; ++i)
+        ecs.AddComponent<Big>(1000 + i, Big{i});
+    int bigs = 0;
+    ecs.Each<Big>([&](EntityID, Big& big) { bigs += big.v == bigs; });
+    EXPECT_EQ(bigs, 64);
+
     for (EntityID e = 1; e <= 200; ++e)
         ecs.AddComponent<A>(ecs.CreateEntity(), A{int(e)});
     const Archetype a = ecs.GetArchetype<A>();

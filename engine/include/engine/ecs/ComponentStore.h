@@ -123,6 +123,8 @@ private:
     // a range within one block, in slot order; records that go meanwhile are
     // skipped.
     template <typename F> void Walk(uint32_t begin, uint32_t end, F&& visit) const {
+        if (begin >= end)
+            return;
         const Block& block = *m_blocks[begin >> m_shift];
         const uint32_t base = begin & ~m_mask;
         for (uint32_t i = begin - base; i < end - base;) {
