@@ -235,14 +235,19 @@ void BM_PassEntitiesWith(benchmark::State& state) {
     bed.Clear(ids);
 }
 
+// A third component for every second entity.
+void AddSpin(ECS& ecs, const std::vector<EntityID>& ids) {
+    for (size_t i = 0; i < ids.size(); i += 2)
+        ecs.AddComponent<Spin>(ids[i], Spin{0.0f, float(i)});
+}
+
 void BM_AddThird(benchmark::State& state) {
     SteadyHeap();
     Bed bed(state.range(0));
     ECS& ecs = bed.ecs();
     std::vector<EntityID> ids = bed.Populate(MILLION);
     for (auto _ : state) {
-        for (size_t i = 0; i < ids.size(); i += 2)
-            ecs.AddComponent<Spin>(ids[i], Spin{0.0f, float(i)});
+        AddSpin(ecs, ids);
         state.PauseTiming();
         for (size_t i = 0; i < ids.size(); i += 2)
             ecs.RemoveComponent<Spin>(ids[i]);
@@ -256,8 +261,7 @@ void BM_PassThree(benchmark::State& state) {
     Bed bed(state.range(0));
     ECS& ecs = bed.ecs();
     std::vector<EntityID> ids = bed.Populate(MILLION);
-    for (size_t i = 0; i < ids.size(); i += 2)
-        ecs.AddComponent<Spin>(ids[i], Spin{0.0f, 1.0f});
+    AddSpin(ecs, ids);
     for (auto _ : state) {
         ecs.Each<Position, Velocity, Spin>([](EntityID, Position& p, const Velocity& v, Spin& s) {
             p.x += v.x * DT;
