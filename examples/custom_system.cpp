@@ -1,7 +1,9 @@
 // A component and a system of your own: Velocity is a plain record, and
 // BounceSystem moves every entity that has a Transform and a Velocity, turning
 // it back at the edges of the view and counting the bounces. The registry runs
-// the system over exactly those entities.
+// the system over exactly those entities. A ball that has bounced often enough
+// comes to rest: the system takes its Velocity away, and passes it by from
+// then on.
 #include <random>
 #include <string>
 
@@ -31,7 +33,8 @@ constexpr float BALL = 32.0f;
 
 // Components are plain values; the registry keeps a copy of each.
 struct Velocity {
-    glm::vec2 v{0, 0}; // world units a second
+    glm::vec2 v{0, 0};   // world units a second
+    int bouncesLeft = 12; // before the ball comes to rest
 };
 
 // A system's signature is its list of component types. Run is called once
@@ -53,8 +56,15 @@ public:
                 (t->position[axis] > high[axis] && vel->v[axis] > 0)) {
                 vel->v[axis] = -vel->v[axis];
                 ++bounces;
+                --vel->bouncesLeft;
             }
         }
+        // The ball keeps its Transform and Mesh and is still drawn; without a
+        // Velocity it no longer has this system's signature. Taking it away
+        // while this run holds a reference to it is safe: the reference stays
+        // valid until it is dropped.
+        if (vel->bouncesLeft <= 0)
+            ecs.RemoveComponent<Velocity>(entity);
     }
 
     long bounces = 0;

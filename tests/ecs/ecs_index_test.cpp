@@ -1,11 +1,18 @@
-// The registry's per-archetype entity lists against a plain scan of every
-// entity's archetype.
+// The registry against a plain model of it: entities, records, the lists
+// and their order, references held to records, runs and walks.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include <engine/ecs/ECS.h>
 #include <engine/ecs/System.h>
@@ -23,6 +30,11 @@ struct B {
 struct C {
     int v = 0;
 };
+// A block holds 64 of these: a few hundred entities span several blocks.
+struct Big {
+    int v = 0;
+    char pad[1020] = {};
+};
 
 class EcsIndex : public ::testing::Test {
 protected:
@@ -31,121 +43,254 @@ protected:
         ecs.RegisterComponent<A>();
         ecs.RegisterComponent<B>();
         ecs.RegisterComponent<C>();
-        queries = {Archetype(),
-                   ecs.GetArchetype<A>(),
-                   ecs.GetArchetype<B>(),
-                   ecs.GetArchetype<A, B>(),
-                   ecs.GetArchetype<B, C>(),
-                   ecs.GetArchetype<A, B, C>()};
+        ecs.RegisterComponent<Big>();
     }
     void TearDown() override { ecs.Reset(); }
 
-    // What a scan of every id the registry may know finds.
-    std::set<EntityID> Scan(Archetype arch) {
-        std::set<EntityID> found;
-        for (EntityID e : known)
-            if ((ecs.GetArchetype(e) & arch) == arch)
-                found.insert(e);
-        return found;
-    }
-    void ExpectListsMatchScan() {
-        for (Archetype q : queries) {
-            const std::vector<EntityID>& list = ecs.EntitiesWith(q);
-            std::set<EntityID> asSet(list.begin(), list.end());
-            EXPECT_EQ(asSet.size(), list.size()) << "duplicate in list " << q;
-            EXPECT_EQ(asSet, Scan(q)) << "list " << q;
-            std::vector<EntityID> copy = ecs.GetEntitiesWith(q);
-            EXPECT_EQ(std::set<EntityID>(copy.begin(), copy.end()), asSet);
-        }
-    }
-
     ECS& ecs = ECS::Get();
-    std::vector<Archetype> queries;
-    std::set<EntityID> known;
 };
 
-TEST_F(EcsIndex, ListsFollowEveryKindOfChange) {
-    std::mt19937 rng(7);
-    const EntityID maxId = 60;
-    // Some lists exist from the start, the rest are first asked for midway.
-    ecs.EntitiesWith(queries[1]);
-    ecs.EntitiesWith(queries[3]);
-    for (int i = 0; i < 3000; ++i) {
-        if (i == 1500)
-            ExpectListsMatchScan();
-        const int op = int(rng() % 10);
-        const EntityID e = 1 + rng() % maxId;
-        if (op == 0) {
-            if (ecs.EntityCount() < maxId - 1)
-                known.insert(ecs.CreateEntity());
-        } else if (op == 1 && i % 2) {
-            ecs.RemoveEntity(e);
-            known.erase(e);
-        } else if (op == 1) {
-            // Several at once, one twice, one that never was.
-            const EntityID f = 1 + rng() % maxId;
-            ecs.RemoveEntities({e, f, e, 1000});
-            known.erase(e);
-            known.erase(f);
-        } else {
-            // Also ids never created, and second records of a type.
-            known.insert(e);
-            if (op < 5)
-                ecs.AddComponent<A>(e, A{i});
-            else if (op < 8)
-                ecs.AddComponent<B>(e, B{i});
-            else
-                ecs.AddComponent<C>(e, C{i});
-        }
-        if (i % 100 == 0)
-            ExpectListsMatchScan();
+template <typename... Cs> class Recorder : public System<Cs...> {
+public:
+    void Run(EntityID e) override { seen.push_back(e); }
+    std::vector<EntityID> seen;
+};
+
+// Calls f.template operator()<T>() for the component type of index k.
+using Types = std::tuple<A, B, C, Big>;
+constexpr int TYPES = 4;
+template <typename F> void WithType(int k, F&& f) {
+    switch (k) {
+    case 0: f.template operator()<A>(); break;
+    case 1: f.template operator()<B>(); break;
+    case 2: f.template operator()<C>(); break;
+    default: f.template operator()<Big>(); break;
     }
-    ExpectListsMatchScan();
 }
 
-// Removing many entities at once leaves what removing them one by one does:
-// the same entities, records (each where it belongs) and lists.
-TEST_F(EcsIndex, RemovingManyAtOnceEqualsRemovingThemOneByOne) {
-    std::mt19937 rng(11);
-    ECS one, many;
-    for (ECS* r : {&one, &many}) {
-        r->RegisterComponent<A>();
-        r->RegisterComponent<B>();
-        r->RegisterComponent<C>();
-        for (EntityID e = 1; e <= 400; ++e) {
-            r->CreateEntity();
-            if (e % 2)
-                r->AddComponent<A>(e, A{int(e)});
-            if (e % 3)
-                r->AddComponent<B>(e, B{int(e) * 10});
-            if (e % 5 == 0)
-                r->AddComponent<C>(e, C{int(e) * 100});
+// What the registry should hold: records by entity and type, and the lists
+// asked for, each in the order the registry promises.
+struct Model {
+    std::map<EntityID, std::array<std::optional<int>, TYPES>> entities;
+    std::map<unsigned long, std::vector<EntityID>> lists;
+    // References taken, with the record they should read: the entity's while
+    // it has it, their own once it is gone.
+    struct Held {
+        int type;
+        EntityID owner;
+        bool detached;
+        int frozen;
+        std::shared_ptr<void> ref;
+        int& Value() const {
+            int* v = nullptr;
+            WithType(type, [&]<typename T>() { v = &std::static_pointer_cast<T>(ref)->v; });
+            return *v;
         }
-        for (Archetype q : queries)
-            r->EntitiesWith(q);
-    }
-    std::vector<EntityID> doomed;
-    for (int i = 0; i < 250; ++i)
-        doomed.push_back(1 + rng() % 450); // some twice, some never made
-    for (EntityID e : doomed)
-        one.RemoveEntity(e);
-    const uint64_t epoch = many.ListEpoch();
-    many.RemoveEntities(doomed);
-    EXPECT_NE(many.ListEpoch(), epoch);
+    };
+    std::vector<Held> held;
 
-    EXPECT_EQ(many.EntityCount(), one.EntityCount());
-    for (EntityID e = 1; e <= 450; ++e) {
-        ASSERT_EQ(many.GetArchetype(e), one.GetArchetype(e)) << e;
-        auto value = [](auto ref) { return ref ? ref->v : -1; };
-        EXPECT_EQ(value(many.GetComponent<A>(e)), value(one.GetComponent<A>(e))) << e;
-        EXPECT_EQ(value(many.GetComponent<B>(e)), value(one.GetComponent<B>(e))) << e;
-        EXPECT_EQ(value(many.GetComponent<C>(e)), value(one.GetComponent<C>(e))) << e;
+    static Archetype Bit(int k) {
+        Archetype arch;
+        WithType(k, [&]<typename T>() { arch.set(Component<T>::GetTypeID()); });
+        return arch;
     }
-    for (Archetype q : queries) {
-        std::vector<EntityID> a = one.EntitiesWith(q), b = many.EntitiesWith(q);
-        std::sort(a.begin(), a.end());
-        std::sort(b.begin(), b.end());
-        EXPECT_EQ(a, b) << q;
+    Archetype ArchOf(EntityID e) const {
+        Archetype arch;
+        if (auto it = entities.find(e); it != entities.end())
+            for (int k = 0; k < TYPES; ++k)
+                if (it->second[k])
+                    arch |= Bit(k);
+        return arch;
+    }
+    void Ask(Archetype q) {
+        auto [it, made] = lists.try_emplace(q.to_ulong());
+        if (made)
+            for (const auto& [e, records] : entities)
+                if ((ArchOf(e) & q) == q)
+                    it->second.push_back(e);
+    }
+    // The lists follow a change of an entity's existence and archetype.
+    void Follow(EntityID e, bool was, Archetype before, bool is, Archetype after) {
+        for (auto& [bits, list] : lists) {
+            const Archetype q(bits);
+            const bool had = was && (before & q) == q, has = is && (after & q) == q;
+            if (has && !had)
+                list.push_back(e);
+            if (had && !has)
+                list.erase(std::find(list.begin(), list.end(), e));
+        }
+    }
+    void Detach(EntityID e, int k) {
+        for (Held& h : held)
+            if (!h.detached && h.owner == e && h.type == k) {
+                h.frozen = *entities[e][k];
+                h.detached = true;
+            }
+    }
+    void Add(EntityID e, int k, int v) {
+        const bool was = entities.count(e) != 0;
+        const Archetype before = ArchOf(e);
+        auto& record = entities[e][k];
+        if (record)
+            return;
+        record = v;
+        Follow(e, was, before, true, ArchOf(e));
+    }
+    void RemoveComponent(EntityID e, int k) {
+        auto it = entities.find(e);
+        if (it == entities.end() || !it->second[k])
+            return;
+        const Archetype before = ArchOf(e);
+        Detach(e, k);
+        it->second[k].reset();
+        Follow(e, true, before, true, ArchOf(e));
+    }
+    void Remove(EntityID e) {
+        if (!entities.count(e))
+            return;
+        const Archetype before = ArchOf(e);
+        for (int k = 0; k < TYPES; ++k)
+            if (entities[e][k])
+                Detach(e, k);
+        entities.erase(e);
+        Follow(e, true, before, false, Archetype());
+    }
+    void Create(EntityID e) {
+        const bool was = entities.count(e) != 0;
+        const Archetype before = ArchOf(e);
+        for (int k = 0; k < TYPES; ++k)
+            if (was && entities[e][k])
+                Detach(e, k);
+        entities[e] = {};
+        Follow(e, was, before, true, Archetype());
+    }
+};
+
+// Random changes of every kind, the registry checked against the model after
+// each hundred: entities, archetypes, records, every list in its order, what
+// held references read, what systems visit and in which order, what walks
+// visit. Ids include 0 and ones never made; a reference held to a record
+// keeps a block from being packed, so removals leave holes to be used again.
+TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
+    std::mt19937 rng(27);
+    const EntityID maxId = 300;
+    Model model;
+    auto pairSystem = CreateRef<Recorder<A, B>>();
+    const SystemID pairId = ecs.RegisterSystem(pairSystem);
+    const Archetype pair = ecs.GetArchetype<A, B>();
+    const std::vector<Archetype> queries = {Archetype(), ecs.GetArchetype<A>(), pair,
+                                            ecs.GetArchetype<B, C>(), ecs.GetArchetype<Big, A>(),
+                                            ecs.GetArchetype<A, B, C, Big>()};
+    for (Archetype q : {queries[1], queries[4]}) {
+        model.Ask(q);
+        ecs.EntitiesWith(q);
+    }
+    uint64_t epoch = ecs.ListEpoch();
+    std::map<unsigned long, std::vector<EntityID>> seenLists;
+
+    auto check = [&](int step) {
+        SCOPED_TRACE(step);
+        ASSERT_EQ(ecs.EntityCount(), model.entities.size());
+        for (EntityID e = 0; e <= maxId + 2; ++e) {
+            ASSERT_EQ(ecs.GetArchetype(e), model.ArchOf(e)) << e;
+            for (int k = 0; k < TYPES; ++k)
+                WithType(k, [&]<typename T>() {
+                    Ref<T> got = ecs.GetComponent<T>(e);
+                    const auto it = model.entities.find(e);
+                    const std::optional<int> want = it == model.entities.end() ? std::nullopt : it->second[k];
+                    ASSERT_EQ(got != nullptr, want.has_value()) << e << " type " << k;
+                    if (want) {
+                        ASSERT_EQ(got->v, *want) << e << " type " << k;
+                    }
+                });
+        }
+        // While the epoch stays, lists only grow at their end.
+        const bool sameEpoch = ecs.ListEpoch() == epoch;
+        for (const auto& [bits, list] : model.lists) {
+            const std::vector<EntityID>& got = ecs.EntitiesWith(Archetype(bits));
+            ASSERT_EQ(got, list) << Archetype(bits);
+            const std::vector<EntityID>& before = seenLists[bits];
+            if (sameEpoch) {
+                ASSERT_TRUE(got.size() >= before.size() && std::equal(before.begin(), before.end(), got.begin()));
+            }
+            seenLists[bits] = got;
+        }
+        epoch = ecs.ListEpoch();
+        for (const Model::Held& h : model.held)
+            ASSERT_EQ(h.Value(), h.detached ? h.frozen : *model.entities[h.owner][h.type]);
+        std::set<std::tuple<EntityID, int, int>> walked, want;
+        ecs.Each<Big, A>([&](EntityID e, Big& big, A& a) { walked.insert({e, big.v, a.v}); });
+        ecs.Each<A, B>([&](EntityID e, A& a, B& b) { walked.insert({e, -a.v, -b.v}); });
+        for (const auto& [e, r] : model.entities) {
+            if (r[3] && r[0])
+                want.insert({e, *r[3], *r[0]});
+            if (r[0] && r[1])
+                want.insert({e, -*r[0], -*r[1]});
+        }
+        ASSERT_EQ(walked, want);
+    };
+
+    for (int step = 0; step < 20000; ++step) {
+        const int op = int(rng() % 100);
+        const EntityID e = rng() % (maxId + 1);
+        const int k = int(rng() % TYPES);
+        const int value = step;
+        if (op < 10) {
+            if (ecs.EntityCount() < maxId / 2)
+                model.Create(ecs.CreateEntity());
+        } else if (op < 45) {
+            WithType(k, [&]<typename T>() { ecs.AddComponent<T>(e, T{value}); });
+            model.Add(e, k, value);
+        } else if (op < 60) {
+            WithType(k, [&]<typename T>() { ecs.RemoveComponent<T>(e); });
+            model.RemoveComponent(e, k);
+        } else if (op < 68) {
+            ecs.RemoveEntity(e);
+            model.Remove(e);
+        } else if (op < 71) {
+            // Several at once, one twice, one never made.
+            const std::vector<EntityID> doomed = {e, EntityID(rng() % (maxId + 1)), e, 100000};
+            const uint64_t before = ecs.ListEpoch();
+            const bool any = model.entities.count(doomed[0]) || model.entities.count(doomed[1]);
+            ecs.RemoveEntities(doomed);
+            for (EntityID d : doomed)
+                model.Remove(d);
+            if (any) {
+                ASSERT_NE(ecs.ListEpoch(), before);
+            }
+        } else if (op < 79) {
+            if (model.entities.count(e) && model.entities[e][k]) {
+                WithType(k, [&]<typename T>() { ecs.GetComponent<T>(e)->v = value; });
+                model.entities[e][k] = value;
+            }
+        } else if (op < 85) {
+            if (model.entities.count(e) && model.entities[e][k])
+                WithType(k, [&]<typename T>() {
+                    model.held.push_back({k, e, false, 0, ecs.GetComponent<T>(e)});
+                });
+        } else if (op < 91) {
+            if (!model.held.empty()) {
+                Model::Held& h = model.held[rng() % model.held.size()];
+                h.Value() = value;
+                (h.detached ? h.frozen : *model.entities[h.owner][h.type]) = value;
+            }
+        } else if (op < 95) {
+            if (!model.held.empty())
+                model.held.erase(model.held.begin() + long(rng() % model.held.size()));
+        } else if (op < 97) {
+            const Archetype q = queries[rng() % queries.size()];
+            model.Ask(q);
+            ecs.EntitiesWith(q);
+        } else {
+            model.Ask(pair);
+            pairSystem->seen.clear();
+            ecs.RunSystem(pairId);
+            ASSERT_EQ(pairSystem->seen, model.lists[pair.to_ulong()]) << step;
+        }
+        if (step % 100 == 0 || step == 19999)
+            check(step);
+        if (HasFatalFailure())
+            return;
     }
 }
 
@@ -182,42 +327,131 @@ TEST_F(EcsIndex, ACreatedIdThatAlreadyHadComponentsStartsOverEmpty) {
     ASSERT_EQ(ecs.EntitiesWith(a), std::vector<EntityID>{1});
     const uint64_t epoch = ecs.ListEpoch();
     EXPECT_EQ(ecs.CreateEntity(), 1u);
+    EXPECT_EQ(ecs.GetComponent<A>(1), nullptr);
     EXPECT_TRUE(ecs.EntitiesWith(a).empty());
     EXPECT_EQ(ecs.EntitiesWith(Archetype()), std::vector<EntityID>{1});
     EXPECT_NE(ecs.ListEpoch(), epoch);
 }
 
-class CountRuns : public System<A, B> {
+// Removes, while it runs, entities ahead of it in its own list, takes the
+// signature from others, makes new ones of its signature, and asks for the
+// list, which drops its holes under the run's feet.
+class Culling : public System<A> {
 public:
-    std::vector<EntityID> seen;
     void Run(EntityID e) override {
+        ECS& ecs = ECS::Get();
         seen.push_back(e);
-        // New matches made during the run wait for the next one.
-        if (seen.size() == 1)
-            for (int i = 0; i < 100; ++i) {
-                EntityID n = ECS::Get().CreateEntity();
-                ECS::Get().AddComponent<A>(n, A{});
-                ECS::Get().AddComponent<B>(n, B{});
-            }
+        ecs.RemoveEntity(e + 2);
+        if (e % 3 == 0)
+            ecs.RemoveComponent<A>(e + 3);
+        if (e % 7 == 0)
+            ecs.RemoveEntity(e);
+        ecs.AddComponent<A>(ecs.CreateEntity(), A{});
+        if (e % 5 == 0)
+            ecs.EntitiesWith(ecs.GetArchetype<A>());
+        if (e == 50 && inner)
+            inner();
     }
+    std::vector<EntityID> seen;
+    std::function<void()> inner;
 };
 
-TEST_F(EcsIndex, RunsVisitEachMatchOnceFromTheListsAsTheyWereAtTheStart) {
-    for (int i = 0; i < 5; ++i) {
-        EntityID e = ecs.CreateEntity();
-        ecs.AddComponent<A>(e, A{});
-        if (i != 2)
-            ecs.AddComponent<B>(e, B{});
+// A run passes by what leaves its list before it gets there, and leaves what
+// comes meanwhile to the next run; a run of another system over the same
+// list, started from within, sees the list as it is then. A walk passes by
+// what is removed ahead of it, and a record it was handed stays usable when
+// its entity goes.
+TEST_F(EcsIndex, RunsAndWalksPassByWhatIsRemovedAheadOfThem) {
+    // A walk over a store filled to the edge of its last block.
+    for (int i = 0; i < 64; ++i)
+        ecs.AddComponent<Big>(1000 + i, Big{i});
+    int bigs = 0;
+    ecs.Each<Big>([&](EntityID, Big& big) { bigs += big.v == bigs; });
+    EXPECT_EQ(bigs, 64);
+
+    for (EntityID e = 1; e <= 200; ++e)
+        ecs.AddComponent<A>(ecs.CreateEntity(), A{int(e)});
+    const Archetype a = ecs.GetArchetype<A>();
+    auto culling = CreateRef<Culling>();
+    auto recorder = CreateRef<Recorder<A>>();
+    const SystemID cullingId = ecs.RegisterSystem(culling);
+    const SystemID recorderId = ecs.RegisterSystem(recorder);
+    std::vector<EntityID> atInner;
+    culling->inner = [&] {
+        atInner = ecs.EntitiesWith(a);
+        ecs.RunSystem(recorderId);
+    };
+    ecs.RunSystem(cullingId);
+    std::vector<EntityID> want;
+    std::set<EntityID> gone;
+    for (EntityID e = 1; e <= 200; ++e) {
+        if (gone.count(e))
+            continue;
+        want.push_back(e);
+        gone.insert(e + 2);
+        if (e % 3 == 0)
+            gone.insert(e + 3);
     }
-    auto runs = CreateRef<CountRuns>();
-    ecs.RegisterSystem(runs);
-    ecs.RunSystemArch(ecs.GetArchetype<B, A>());
-    EXPECT_EQ(std::set<EntityID>(runs->seen.begin(), runs->seen.end()),
-              (std::set<EntityID>{1, 2, 4, 5}));
-    EXPECT_EQ(runs->seen.size(), 4u);
-    runs->seen.clear();
-    ecs.RunSystemArch(ecs.GetArchetype<A, B>());
-    EXPECT_EQ(runs->seen.size(), 104u);
+    EXPECT_EQ(culling->seen, want);
+    EXPECT_EQ(recorder->seen, atInner);
+    const std::vector<EntityID> now = ecs.EntitiesWith(a);
+    culling->seen.clear();
+    culling->inner = nullptr;
+    ecs.RemoveComponent<A>(now[1]);
+    ecs.RunSystem(cullingId);
+    EXPECT_EQ(culling->seen.front(), now.front());
+    EXPECT_EQ(culling->seen[1], now[2]);
+
+    // Walks over stores made together, holding the same entities at the same
+    // slots: walked in step while they do, and no longer once they do not.
+    std::set<EntityID> all, thirds;
+    auto fresh = [&] {
+        ecs.Reset();
+        ecs.RegisterComponent<B>();
+        ecs.RegisterComponent<C>();
+        for (int i = 0; i < 300; ++i) {
+            const EntityID e = ecs.CreateEntity();
+            ecs.AddComponent<B>(e, B{int(e)});
+            ecs.AddComponent<C>(e, C{int(e)});
+            all.insert(e);
+            if (e % 3 == 1)
+                thirds.insert(e);
+        }
+    };
+    auto pairsMatch = [&] {
+        size_t count = 0;
+        ecs.Each<B, C>([&](EntityID e, B& b, C& c) {
+            EXPECT_EQ(b.v, int(e));
+            EXPECT_EQ(c.v, int(e));
+            ++count;
+        });
+        return count;
+    };
+    fresh();
+    EXPECT_EQ(pairsMatch(), 300u);
+    ecs.RemoveComponent<C>(5);
+    ecs.AddComponent<C>(5, C{5});
+    EXPECT_EQ(pairsMatch(), 300u);
+
+    // One that removes a third of them after the tenth visit, and some of
+    // those it visits as it goes.
+    fresh();
+    std::vector<EntityID> walked;
+    ecs.Each<B, C>([&](EntityID e, B& b, C& c) {
+        walked.push_back(e);
+        if (walked.size() == 10)
+            ecs.RemoveEntities(std::vector<EntityID>(thirds.begin(), thirds.end()));
+        if (e % 5 == 0) {
+            ecs.RemoveEntity(e);
+            b.v = -c.v;
+        }
+        EXPECT_EQ(std::abs(b.v), int(e));
+    });
+    std::set<EntityID> expected(walked.begin(), walked.begin() + 10);
+    std::set_difference(all.begin(), all.end(), thirds.begin(), thirds.end(),
+                        std::inserter(expected, expected.end()));
+    EXPECT_EQ(std::set<EntityID>(walked.begin(), walked.end()), expected);
+    EXPECT_EQ(walked.size(), expected.size());
 }
 
 } // namespace

@@ -2,28 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <unordered_set>
 
-#include "ecs/ComponentStorage.h"
+#include "ecs/EntityLists.h"
 #include "ecs/EntityTable.h"
 
 namespace Engine {
 
-namespace {
-
-void Drop(std::vector<EntityID>& list, EntityID entity) {
-    auto it = std::find(list.begin(), list.end(), entity);
-    if (it != list.end())
-        list.erase(it);
-}
-
-} // namespace
-
-ECS::ECS() : m_entities(CreateUni<EntityTable>()) {}
+ECS::ECS() : m_entities(CreateUni<EntityTable>()), m_lists(CreateUni<EntityLists>()) {}
 
 ECS::~ECS() {
     // Systems may hold components' resources through their own references; the
     // storage goes first, as the registry always released it.
+    m_lists->Clear();
     m_componentMap.clear();
     m_byType.fill(nullptr);
     m_entities->Clear();
@@ -33,65 +23,30 @@ size_t ECS::EntityCount() const {
     return m_entities->Size();
 }
 
-void ECS::AddStorage(IDType type) {
+void ECS::AddStorage(IDType type, const ComponentStore::Layout& layout) {
     if (m_componentMap.count(type))
         return;
-    auto [it, made] = m_componentMap.emplace(type, CreateUni<ComponentStorage>());
+    auto [it, made] = m_componentMap.emplace(type, CreateUni<ComponentStore>(layout));
     if (type < m_byType.size())
         m_byType[type] = it->second.get();
 }
 
-ComponentStorage& ECS::Storage(IDType type) const {
-    // Ids past the archetype's width cannot be registered in practice, but
-    // are still looked up safely.
-    if (type < m_byType.size()) {
-        if (ComponentStorage* storage = m_byType[type])
-            return *storage;
-    } else if (auto it = m_componentMap.find(type); it != m_componentMap.end()) {
-        return *it->second;
-    }
+ComponentStore& ECS::OtherStorage(IDType type) const {
+    // Ids past the archetype's width cannot be given to an entity, but are
+    // still looked up safely.
+    if (type >= m_byType.size())
+        if (auto it = m_componentMap.find(type); it != m_componentMap.end())
+            return *it->second;
     throw std::runtime_error("Component Not Registered!");
 }
 
-void ECS::AddRecord(IDType type, ComponentStorage& storage, EntityID entity, Ref<void> record) {
-    const Archetype* now = m_entities->Find(entity);
-    const bool existed = now != nullptr;
-    const Archetype before = existed ? *now : Archetype();
-    Archetype after = before;
-    after.set(type);
-    if (!existed || after != before)
-        SetArchetype(entity, existed, before, after);
-    storage.Insert(entity, std::move(record));
-}
-
-void ECS::Reserve(ComponentStorage& storage, size_t n) {
-    // The records are most likely for entities made next: the next n, or
-    // some of those room was made for, such as one record for each of a few
-    // of many new entities.
-    const size_t next = std::min<size_t>(m_entityIdCounter + n, UINT32_MAX);
-    storage.Reserve(n, EntityID(std::max<size_t>(next, m_reservedLastId)));
-}
-
-void ECS::ReserveEntities(size_t n) {
-    m_reservedLastId = EntityID(std::min<size_t>(m_entityIdCounter + n, UINT32_MAX));
-    m_entities->Reserve(m_reservedLastId);
-}
-
-const Ref<void>& ECS::Find(IDType type, EntityID entity) const {
-    return Storage(type).Find(entity);
-}
-
-ECS& ECS::Get() {
-    static ECS registry;
-    return registry;
-}
+void ECS::ReserveEntities(size_t) {}
 
 void ECS::Reset() {
+    m_lists->Clear();
     m_componentMap.clear();
     m_byType.fill(nullptr);
-    m_reservedLastId = 0;
     m_entities->Clear();
-    m_lists.clear();
     ++m_listEpoch;
     m_systems.clear();
     m_runObserver = nullptr;
@@ -100,71 +55,66 @@ void ECS::Reset() {
 }
 
 EntityID ECS::CreateEntity() {
-    EntityID id = GetNewID();
-    // An id given components before it was created starts over empty, as it
-    // always did.
-    const Archetype* now = m_entities->Find(id);
-    SetArchetype(id, now != nullptr, now ? *now : Archetype(), Archetype());
+    const EntityID id = GetNewID();
+    const EntityTable::Entry now = m_entities->Find(id);
+    if (now.exists) {
+        // Given components before it was made: it starts over empty.
+        for (uint32_t bits = uint32_t(now.arch.to_ulong()); bits; bits &= bits - 1)
+            m_byType[std::countr_zero(bits)]->Remove(id);
+        if (m_lists->Change(id, true, now.arch, true, Archetype()))
+            ++m_listEpoch;
+    } else {
+        m_lists->Change(id, false, Archetype(), true, Archetype());
+    }
+    m_entities->Set(id, Archetype());
     return id;
 }
 
-void ECS::SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after) {
+void ECS::Added(EntityID entity, IDType type) {
+    const EntityTable::Entry now = m_entities->Find(entity);
+    Archetype after = now.arch;
+    after.set(type);
+    m_lists->Change(entity, now.exists, now.arch, true, after);
     m_entities->Set(entity, after);
-    for (auto& [arch, list] : m_lists) {
-        const bool was = existed && (before & arch) == arch;
-        const bool is = (after & arch) == arch;
-        if (is && !was) {
-            list.push_back(entity);
-        } else if (was && !is) {
-            Drop(list, entity);
-            ++m_listEpoch;
-        }
-    }
+}
+
+void ECS::Removed(EntityID entity, IDType type) {
+    const Archetype before = m_entities->Find(entity).arch;
+    Archetype after = before;
+    after.reset(type);
+    m_lists->Change(entity, true, before, true, after);
+    m_entities->Set(entity, after);
+    ++m_listEpoch;
+}
+
+bool ECS::Drop(EntityID entity) {
+    const EntityTable::Entry found = m_entities->Find(entity);
+    if (!found.exists)
+        return false;
+    // By the entity's own bits: every type it carries has an id within the
+    // archetype's width, and nothing here can fail half-way.
+    for (uint32_t bits = uint32_t(found.arch.to_ulong()); bits; bits &= bits - 1)
+        m_byType[std::countr_zero(bits)]->Remove(entity);
+    m_lists->Change(entity, true, found.arch, false, Archetype());
+    m_entities->Erase(entity);
+    return true;
 }
 
 void ECS::RemoveEntity(const EntityID& entity) {
-    const Archetype* found = m_entities->Find(entity);
-    if (!found)
-        return;
-    const Archetype had = *found;
-    // By the entity's own bits: every type it carries has an id within the
-    // archetype's width, and nothing here can fail half-way.
-    for (IDType type = 0; type < MAX_COMPONENTS; ++type)
-        if (had.test(type) && m_byType[type])
-            m_byType[type]->Remove(entity);
-    for (auto& [arch, list] : m_lists)
-        if ((had & arch) == arch)
-            Drop(list, entity);
-    ++m_listEpoch;
-    m_entities->Erase(entity);
+    if (Drop(entity))
+        ++m_listEpoch;
 }
 
 void ECS::RemoveEntities(const std::vector<EntityID>& entities) {
-    // Which ids go, and which stores and lists hold any of them.
-    std::unordered_set<EntityID> gone;
-    Archetype types;
+    bool any = false;
     for (EntityID entity : entities)
-        if (const Archetype* found = m_entities->Find(entity)) {
-            gone.insert(entity);
-            types |= *found;
-        }
-    if (gone.empty())
-        return;
-    auto isGone = [&](EntityID entity) { return gone.count(entity) != 0; };
-    for (IDType type = 0; type < MAX_COMPONENTS; ++type)
-        if (types.test(type) && m_byType[type])
-            m_byType[type]->RemoveIf(isGone);
-    for (auto& [arch, list] : m_lists)
-        if ((types & arch) == arch)
-            std::erase_if(list, isGone);
-    ++m_listEpoch;
-    for (EntityID entity : gone)
-        m_entities->Erase(entity);
+        any |= Drop(entity);
+    if (any)
+        ++m_listEpoch;
 }
 
 Archetype ECS::GetArchetype(EntityID entity) const {
-    const Archetype* found = m_entities->Find(entity);
-    return found ? *found : Archetype();
+    return m_entities->Find(entity).arch;
 }
 
 SystemID ECS::RegisterSystem(const Ref<SystemBase>& system) {
@@ -179,18 +129,52 @@ Ref<SystemBase> ECS::GetSystem(SystemID id) const {
     return it == m_systems.end() ? nullptr : it->second;
 }
 
+namespace {
+
+// Keeps a run's place in its list while it lasts, and the run's number.
+class RunScope {
+public:
+    RunScope(EntityList& list, uint64_t& current, uint64_t run)
+        : m_cursor{&list, 0, list.ids.size()}, m_current(current), m_outer(current) {
+        list.cursors.push_back(&m_cursor);
+        current = run;
+    }
+    ~RunScope() {
+        if (m_cursor.list) {
+            auto& cursors = m_cursor.list->cursors;
+            cursors.erase(std::find(cursors.begin(), cursors.end(), &m_cursor));
+        }
+        m_current = m_outer;
+    }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+    ListCursor& Cursor() { return m_cursor; }
+
+private:
+    ListCursor m_cursor;
+    uint64_t& m_current;
+    uint64_t m_outer;
+};
+
+} // namespace
+
 void ECS::RunSystem(SystemID id) {
     Ref<SystemBase> system = m_systems.at(id);
     if (m_runObserver)
         m_runObserver(*system);
-    // A copy: entities made during the run are not visited by it.
-    const std::vector<EntityID> entities = EntitiesWith(system->m_arch);
+    EntityList& list = m_lists->Get(system->m_arch, *m_entities);
     // Runs nest when a system runs another; the outer one goes on after.
-    const uint64_t outer = m_currentRun;
-    m_currentRun = ++m_runs;
-    for (EntityID entity : entities)
-        system->Run(entity);
-    m_currentRun = outer;
+    RunScope scope(list, m_currentRun, ++m_runs);
+    ListCursor& cursor = scope.Cursor();
+    // The list may lose entries, or be compacted, by what Run does: the
+    // cursor follows, and ends the run should the registry be reset.
+    while (cursor.list && cursor.next < cursor.end) {
+        const size_t i = cursor.next++;
+        if (list.holes && !list.Holds(i))
+            continue;
+        system->Run(list.ids[i]);
+    }
 }
 
 void ECS::RunSystemArch(Archetype arch) {
@@ -208,14 +192,10 @@ std::vector<EntityID> ECS::GetEntitiesWith(Archetype arch) const {
 }
 
 const std::vector<EntityID>& ECS::EntitiesWith(Archetype arch) const {
-    auto [it, made] = m_lists.try_emplace(arch);
-    std::vector<EntityID>& list = it->second;
-    if (made)
-        m_entities->ForEach([&](EntityID entity, Archetype entityArch) {
-            if ((entityArch & arch) == arch)
-                list.push_back(entity);
-        });
-    return list;
+    EntityList& list = m_lists->Get(arch, *m_entities);
+    if (list.holes)
+        EntityLists::Compact(list);
+    return list.ids;
 }
 
 } // namespace Engine

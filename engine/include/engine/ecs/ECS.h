@@ -1,25 +1,28 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <engine/core/Base.h>
 #include <engine/core/Log.h>
 #include <engine/ecs/Component.h>
+#include <engine/ecs/ComponentStore.h>
 #include <engine/ecs/SystemBase.h>
 #include <engine/ecs/Types.h>
 
 namespace Engine {
 
-class ComponentStorage;
 class EntityTable;
+class EntityLists;
 
 /// The registry's component stores, by component type id.
-using CompIdArrayMap = std::unordered_map<IDType, Uni<ComponentStorage>>;
+using CompIdArrayMap = std::unordered_map<IDType, Uni<ComponentStore>>;
 /// The registry's systems, by system id.
 using SystemMap = std::unordered_map<SystemID, Ref<SystemBase>>;
 
@@ -33,19 +36,24 @@ public:
     ~ECS();                              ///< Drops every record and system.
 
     /// The process-wide registry.
-    static ECS& Get();
+    static ECS& Get() {
+        static ECS registry;
+        return registry;
+    }
 
     /// Back to the state of a new registry: no entities, storage or systems,
     /// counters at 1 and 0. Component type ids are process-wide and stay.
     void Reset();
 
-    /// A new entity with no components; ids count from 1.
+    /// A new entity with no components; ids count from 1 and are never
+    /// handed out twice. An id already given components (AddComponent takes
+    /// any id) starts over empty: its records go.
     EntityID CreateEntity();
-    /// Drops the entity's records from every storage and the entity itself.
+    /// Drops the entity's records from every storage and the entity itself, at
+    /// a cost that follows the entity's components, not the registry's size.
+    /// A reference held to one of its records stays valid.
     void RemoveEntity(const EntityID& entity);
-    /// RemoveEntity for each of them, in one pass over the stores and lists
-    /// instead of one a removal: many entities go as fast as a few. Ids that
-    /// do not exist are skipped.
+    /// RemoveEntity for each of them; ids that do not exist are skipped.
     void RemoveEntities(const std::vector<EntityID>& entities);
     /// The set of component types the entity carries; empty for an unknown id.
     Archetype GetArchetype(EntityID entity) const;
@@ -53,19 +61,23 @@ public:
     size_t EntityCount() const;
 
     /// Makes the store of T's records; a type registered before keeps its store.
-    template <typename T> void RegisterComponent() { AddStorage(Component<T>::GetTypeID()); }
+    template <typename T> void RegisterComponent() {
+        AddStorage(Component<T>::GetTypeID(), ComponentStore::Layout::Of<T>());
+    }
 
-    /// Room for n more entities, or n more records of T (a registered type),
-    /// so that making many at once does not grow the stores step by step.
+    /// Room for n more entities, or n more records of T (a registered type).
+    /// Entities and records are kept in pages and blocks that are never
+    /// copied as they grow: there is nothing to prepare for entities, and for
+    /// records only the table of their blocks.
     void ReserveEntities(size_t n);
     /// Throws "Component Not Registered!" for a type never registered, and
     /// the bit set's std::out_of_range for a type id past the archetype's
     /// width, before anything changes.
     template <typename T> void ReserveComponents(size_t n) {
         const IDType type = Component<T>::GetTypeID();
-        ComponentStorage& storage = Storage(type);
+        ComponentStore& store = Storage(type);
         CheckTypeId(type);
-        Reserve(storage, n);
+        store.Reserve(n);
     }
 
     /// Whether T has a store.
@@ -83,16 +95,57 @@ public:
     /// stays.
     template <typename T, typename... Args> void AddComponent(EntityID entity, Args&&... args) {
         const IDType type = Component<T>::GetTypeID();
-        ComponentStorage& storage = Storage(type);
+        ComponentStore& store = Storage(type);
         CheckTypeId(type);
-        Ref<T> record = CreateRef<T>(T(std::forward<Args>(args)...));
-        AddRecord(type, storage, entity, std::move(record));
+        const std::optional<uint32_t> slot = store.Claim(entity);
+        if (!slot)
+            return;
+        try {
+            new (store.Record(*slot)) T(std::forward<Args>(args)...);
+        } catch (...) {
+            store.Forget(entity);
+            throw;
+        }
+        store.Commit(*slot, entity);
+        Added(entity, type);
+    }
+
+    /// Takes the entity's T away, and the entity out of the lists that need
+    /// it; nothing happens when it has none. Throws as AddComponent does,
+    /// before anything changes. A reference held to the record stays valid.
+    template <typename T> void RemoveComponent(EntityID entity) {
+        const IDType type = Component<T>::GetTypeID();
+        ComponentStore& store = Storage(type);
+        CheckTypeId(type);
+        if (store.Remove(entity))
+            Removed(entity, type);
     }
 
     /// The entity's T, shared with the store: writing through it changes the
-    /// component. Empty when the entity has no T.
+    /// component, and it stays valid while held, even after the entity or
+    /// the component is removed. Empty when the entity has no T.
     template <typename T> Ref<T> GetComponent(const EntityID& entity) const {
-        return std::static_pointer_cast<T>(Find(Component<T>::GetTypeID(), entity));
+        return Storage(Component<T>::GetTypeID()).template Share<T>(entity);
+    }
+
+    /// Calls visit(entity, c...) with a reference to each record, for every
+    /// entity that has all of Cs, walking the packed records of the smallest
+    /// of their stores: the fast way over many entities, in no set order.
+    /// visit may add and remove entities and components, but not reset the
+    /// registry: an entity that loses one of Cs before the walk reaches it is
+    /// passed by, one that gains them meanwhile may or may not be visited,
+    /// and the records visit is handed stay valid until it returns. Throws as
+    /// AddComponent does for each of Cs.
+    template <typename... Cs, typename F> void Each(F&& visit) {
+        static_assert(sizeof...(Cs) > 0, "a walk needs at least one component type");
+        std::array<ComponentStore*, sizeof...(Cs)> stores = {&Storage(Component<Cs>::GetTypeID())...};
+        (CheckTypeId(Component<Cs>::GetTypeID()), ...);
+        size_t lead = 0;
+        for (size_t i = 1; i < stores.size(); ++i)
+            if (stores[i]->Size() < stores[lead]->Size())
+                lead = i;
+        Walking walking(stores);
+        WalkWith<Cs...>(stores, lead, visit, std::index_sequence_for<Cs...>());
     }
 
     /// The set of the types Cs; logs an error and ends the process if one is
@@ -113,10 +166,12 @@ public:
     size_t SystemCount() const { return m_systems.size(); }
     /// The system of that id, or empty.
     Ref<SystemBase> GetSystem(SystemID id) const;
-    /// Runs one system over a snapshot of its entities taken before the first Run,
-    /// in the order of EntitiesWith. Drawing relies on it: entities made one
-    /// after another, each given its components when made (a map's layers,
-    /// bottom first), are drawn in that order.
+    /// Runs one system over its entities in the order of EntitiesWith, those
+    /// that had its signature when the run started: ones that come to have it
+    /// meanwhile wait for the next run, ones that lose it or are removed
+    /// before the run reaches them are passed by. Drawing relies on the
+    /// order: entities made one after another, each given its components when
+    /// made (a map's layers, bottom first), are drawn in that order.
     void RunSystem(SystemID id);
     /// Runs every system whose signature equals arch exactly.
     void RunSystemArch(Archetype arch);
@@ -127,11 +182,12 @@ public:
     /// a query costs what it returns. Valid until the next change of entities or
     /// components. The order: those that carried arch when it was first asked
     /// for in ascending id, then the rest in the order they came to carry it;
-    /// removing an entity keeps the order of the others.
+    /// removing an entity or a component keeps the order of the others.
     const std::vector<EntityID>& EntitiesWith(Archetype arch) const;
-    /// Changes whenever an entity may have left a list (removal, Reset, an id
-    /// re-created empty). While it stays the same, every list only grows at its
-    /// end, so a reader can catch up by looking at the entries past those it saw.
+    /// Changes whenever an entity may have left a list (removal of an entity or
+    /// a component, Reset, an id re-created empty). While it stays the same,
+    /// every list only grows at its end, so a reader can catch up by looking
+    /// at the entries past those it saw.
     uint64_t ListEpoch() const { return m_listEpoch; }
 
     /// The run of RunSystem in progress, a number no other run had; 0 outside
@@ -148,27 +204,71 @@ private:
     // A type id that has no bit in an archetype fails as setting its bit
     // would: with the bit set's std::out_of_range.
     static void CheckTypeId(IDType type) { Archetype().set(type); }
-    // Storage internals stay out of this header: records reach it untyped.
-    void AddStorage(IDType type);
-    ComponentStorage& Storage(IDType type) const;
-    // Gives the entity the type and the record, unless it has one already.
-    void AddRecord(IDType type, ComponentStorage& storage, EntityID entity, Ref<void> record);
-    void Reserve(ComponentStorage& storage, size_t n);
-    const Ref<void>& Find(IDType type, EntityID entity) const;
-    // Records the entity's new archetype and brings the lists up to date.
-    void SetArchetype(EntityID entity, bool existed, Archetype before, Archetype after);
+    void AddStorage(IDType type, const ComponentStore::Layout& layout);
+    ComponentStore& Storage(IDType type) const {
+        if (type < m_byType.size() && m_byType[type])
+            return *m_byType[type];
+        return OtherStorage(type);
+    }
+    // Ids past the archetype's width, or a throw for a type never registered.
+    ComponentStore& OtherStorage(IDType type) const;
+    // The entity has been given, or has lost, the record of type.
+    void Added(EntityID entity, IDType type);
+    void Removed(EntityID entity, IDType type);
+    // Drops the entity's records, lists and entry; true when it existed.
+    bool Drop(EntityID entity);
+
+    // Keeps the walked stores from moving records while a walk is on.
+    template <size_t N> struct Walking {
+        explicit Walking(const std::array<ComponentStore*, N>& walked) : stores(walked) {
+            for (ComponentStore* store : stores)
+                ++store->m_walks;
+        }
+        ~Walking() {
+            for (ComponentStore* store : stores)
+                --store->m_walks;
+        }
+        std::array<ComponentStore*, N> stores;
+    };
+
+    // Walks the lead store in runs of slots that lie within one block of every
+    // store. Where all the stores hold the same entities, all live, at the
+    // same slots, as when they were made together, the run is a plain loop
+    // over the records; elsewhere each entity is looked up in the others.
+    // The start of the next run is fetched ahead: the processor's own
+    // prefetching starts afresh in each block.
+    template <typename... Cs, typename F, size_t... I>
+    static void WalkWith(const std::array<ComponentStore*, sizeof...(Cs)>& stores, size_t lead,
+                         F& visit, std::index_sequence<I...>) {
+        const ComponentStore& first = *stores[lead];
+        const uint32_t chunk = std::min({(stores[I]->m_mask + 1)...});
+        auto removals = [&] { return (stores[I]->m_removals + ...); };
+        for (uint32_t base = 0, end = first.m_end; base < end; base += chunk) {
+            const uint32_t count = std::min(chunk, end - base);
+            const EntityID* owners = first.Owners(base);
+            std::byte* runs[] = {stores[I]->Run(base, count, I == lead ? nullptr : &first)...};
+            uint32_t done = 0;
+            (stores[I]->Prefetch(base + chunk), ...);
+            if (((runs[I] != nullptr) && ...))
+                for (const uint64_t before = removals(); done < count && removals() == before; ++done)
+                    visit(owners[done], *std::launder(reinterpret_cast<Cs*>(runs[I] + done * sizeof(Cs)))...);
+            first.Walk(base + done, base + count, [&](EntityID entity, uint32_t slot, std::byte* record) {
+                void* at[] = {(I == lead ? record : stores[I]->Find(entity, slot))...};
+                if (((at[I] != nullptr) && ...))
+                    visit(entity, *std::launder(static_cast<Cs*>(at[I]))...);
+            });
+        }
+    }
 
     EntityID m_entityIdCounter = 1;
-    // The last id ReserveEntities made room for.
-    EntityID m_reservedLastId = 0;
     SystemID m_systemIdCounter = 0;
     CompIdArrayMap m_componentMap;
     // The same stores by type id, for the lookups every component access makes.
-    std::array<ComponentStorage*, MAX_COMPONENTS> m_byType{};
+    std::array<ComponentStore*, MAX_COMPONENTS> m_byType{};
     Uni<EntityTable> m_entities;
     SystemMap m_systems;
     RunObserver m_runObserver;
-    mutable std::unordered_map<Archetype, std::vector<EntityID>> m_lists;
+    Uni<EntityLists> m_lists;
     uint64_t m_listEpoch = 0;
     uint64_t m_currentRun = 0;
     uint64_t m_runs = 0;

@@ -1,0 +1,240 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+#include <type_traits>
+#include <vector>
+
+#include <engine/core/Base.h>
+#include <engine/ecs/SparseArray.h>
+#include <engine/ecs/Types.h>
+
+namespace Engine {
+
+/// The records of one component type, packed in blocks that never move, with
+/// where each entity's record is kept by id. A reference handed out shares its
+/// block, so a block's own count tells whether any reference into it is out:
+/// records are moved, and slots used again, only in blocks nobody holds, and a
+/// held record of a removed entity stays as it was until its block is let go.
+/// Made and changed by the registry only.
+class ComponentStore {
+public:
+    /// How the records of a type are destroyed and moved, without the type.
+    struct Layout {
+        size_t size;                           ///< sizeof the type
+        size_t align;                          ///< alignof the type
+        void (*destroy)(void*);                ///< null when there is nothing to do
+        void (*relocate)(void* to, void* from); ///< null when records cannot be moved
+
+        /// The layout of T. Records are moved only when that cannot throw.
+        template <typename T> static Layout Of() {
+            Layout layout{sizeof(T), alignof(T), nullptr, nullptr};
+            if constexpr (!std::is_trivially_destructible_v<T>)
+                layout.destroy = [](void* record) { std::launder(static_cast<T*>(record))->~T(); };
+            if constexpr (std::is_trivially_copyable_v<T>)
+                layout.relocate = [](void* to, void* from) { std::memcpy(to, from, sizeof(T)); };
+            else if constexpr (std::is_nothrow_move_constructible_v<T>)
+                layout.relocate = [](void* to, void* from) {
+                    T* source = std::launder(static_cast<T*>(from));
+                    new (to) T(std::move(*source));
+                    source->~T();
+                };
+            return layout;
+        }
+    };
+
+    explicit ComponentStore(const Layout& layout); ///< Empty, for records of that layout.
+    ComponentStore(const ComponentStore&) = delete;            ///< Not copied.
+    ComponentStore& operator=(const ComponentStore&) = delete; ///< Not copied.
+    ~ComponentStore(); ///< Lets go of its blocks; held ones live on with their holders.
+
+    /// Records held.
+    size_t Size() const { return m_live; }
+    /// Whether the entity has a record here.
+    bool Has(EntityID entity) const { return m_index.Get(entity) != 0; }
+
+    /// The entity's record, sharing its block; empty when it has none.
+    template <typename T> Ref<T> Share(EntityID entity) const {
+        const uint32_t at = m_index.Get(entity);
+        if (at == 0)
+            return nullptr;
+        const std::shared_ptr<Block>& block = m_blocks[(at - 1) >> m_shift];
+        return Ref<T>(block, std::launder(reinterpret_cast<T*>(block->records +
+                                                               ((at - 1) & m_mask) * sizeof(T))));
+    }
+
+private:
+    friend class ECS;
+
+    // A store that held the same entities at the same slots as a block from
+    // `base` on, with both blocks' stamps then.
+    struct Match {
+        uint64_t store = 0;
+        uint32_t base = 0;
+        uint64_t theirs = 0;
+        uint64_t mine = 0;
+    };
+
+    // One allocation: this header, the bits, the owners, then the records.
+    struct Block {
+        uint64_t* live;    // a bit per slot: the record belongs to its owner
+        uint64_t* made;    // a bit per slot: a record is constructed there
+        EntityID* owners;  // the entity of each slot, stale where not live
+        std::byte* records;
+        void (*destroy)(void*);
+        size_t size;
+        uint32_t capacity;
+        uint32_t count = 0; // live slots
+        // New whenever a slot's owner or liveness changes.
+        uint64_t stamp = 0;
+        // Stores last found holding the same entities at the same slots as
+        // this block.
+        std::array<Match, 4> matches{};
+        uint32_t nextMatch = 0;
+        ~Block();
+    };
+
+    // The record of a live slot. Slots count across the blocks.
+    std::byte* Record(uint32_t slot) const {
+        return m_blocks[slot >> m_shift]->records + size_t(slot & m_mask) * m_layout.size;
+    }
+
+    // The entity's record, looking first at `slot`, where records made
+    // together for the same entities in two stores usually sit alike.
+    void* Find(EntityID entity, uint32_t slot) const {
+        if (slot < m_end) {
+            const Block& block = *m_blocks[slot >> m_shift];
+            const uint32_t i = slot & m_mask;
+            if (block.owners[i] == entity && (block.live[i >> 6] >> (i & 63) & 1))
+                return block.records + size_t(i) * m_layout.size;
+        }
+        const uint32_t at = m_index.Get(entity);
+        return at ? Record(at - 1) : nullptr;
+    }
+
+    // Calls visit(entity, slot, record) for every live slot in [begin, end),
+    // a range within one block, in slot order; records that go meanwhile are
+    // skipped.
+    template <typename F> void Walk(uint32_t begin, uint32_t end, F&& visit) const {
+        if (begin >= end)
+            return;
+        const Block& block = *m_blocks[begin >> m_shift];
+        const uint32_t base = begin & ~m_mask;
+        for (uint32_t i = begin - base; i < end - base;) {
+            const uint32_t word = i >> 6;
+            // Read again after each visit, which may remove records.
+            const uint64_t bits = block.live[word] & (~uint64_t(0) << (i & 63));
+            if (bits == 0) {
+                i = (word + 1) * 64;
+                continue;
+            }
+            i = word * 64 + uint32_t(std::countr_zero(bits));
+            if (i >= end - base)
+                break;
+            visit(block.owners[i], base + i, block.records + size_t(i) * m_layout.size);
+            ++i;
+        }
+    }
+
+    // The records at slots [base, base + count), a range within one block of
+    // this store and of `lead`, when all are live and belong to the entities
+    // that hold the same slots in `lead` (null: to anyone); null otherwise.
+    // What was found is kept with lead's block, so that while neither block
+    // changes, a walk need not compare them again.
+    std::byte* Run(uint32_t base, uint32_t count, const ComponentStore* lead) const {
+        if (base + count > m_end)
+            return nullptr;
+        const Block& mine = *m_blocks[base >> m_shift];
+        const uint32_t first = base & m_mask;
+        std::byte* records = mine.records + size_t(first) * m_layout.size;
+        if (first == 0 && count == std::min(m_mask + 1, m_end - base)) {
+            if (mine.count != count)
+                return nullptr;
+        } else {
+            for (uint32_t i = first; i < first + count; i += 64) {
+                const uint32_t bits = std::min<uint32_t>(64, first + count - i);
+                const uint64_t all = bits == 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1;
+                if ((mine.live[i >> 6] >> (i & 63) & all) != all)
+                    return nullptr;
+            }
+        }
+        if (!lead)
+            return records;
+        Block& theirs = *lead->m_blocks[base >> lead->m_shift];
+        for (const Match& match : theirs.matches)
+            if (match.store == m_id && match.base == base && match.theirs == mine.stamp &&
+                match.mine == theirs.stamp)
+                return records;
+        if (std::memcmp(mine.owners + first, theirs.owners + (base & lead->m_mask),
+                        count * sizeof(EntityID)) != 0)
+            return nullptr;
+        theirs.matches[theirs.nextMatch++ % theirs.matches.size()] = {m_id, base, mine.stamp, theirs.stamp};
+        return records;
+    }
+
+    // Asks for the first kilobyte of records from the slot on to be fetched.
+    void Prefetch(uint32_t slot) const {
+        if (slot >= m_end)
+            return;
+        const std::byte* records = Record(slot);
+        for (int line = 0; line < 16; ++line)
+            __builtin_prefetch(records + line * 64);
+    }
+
+    const EntityID* Owners(uint32_t slot) const {
+        return m_blocks[slot >> m_shift]->owners + (slot & m_mask);
+    }
+
+    // A slot for the entity's new record, which the caller then makes there
+    // and commits; none when the entity has a record here already. Should
+    // making the record fail, Forget undoes this.
+    std::optional<uint32_t> Claim(EntityID entity) {
+        const uint32_t slot = FreeSlot();
+        if (!m_index.Insert(entity, slot + 1))
+            return std::nullopt;
+        return slot;
+    }
+    void Forget(EntityID entity) { m_index.Erase(entity); }
+    void Commit(uint32_t slot, EntityID entity) noexcept;
+    uint32_t FreeSlot();
+    // Drops the entity's record; false when it had none.
+    bool Remove(EntityID entity);
+    // Blocks for n more records.
+    void Reserve(size_t n);
+
+    bool Held(uint32_t slot) const { return m_walks || m_blocks[slot >> m_shift].use_count() > 1; }
+    void Destroy(uint32_t slot);
+    // Zombies in blocks let go of are destroyed, their slots free again.
+    void Sweep();
+    std::shared_ptr<Block> MakeBlock();
+
+    Layout m_layout;
+    // Tells this store from any other made in the process, gone ones included.
+    uint64_t m_id;
+    uint64_t m_stamp = 0;
+    uint32_t m_shift;
+    uint32_t m_mask;
+    std::vector<std::shared_ptr<Block>> m_blocks;
+    // Slot + 1 of each entity's record.
+    SparseArray<uint32_t> m_index;
+    // Slots below this are live or holes; those past it are empty.
+    uint32_t m_end = 0;
+    size_t m_live = 0;
+    // Holes: free to use again, or holding a removed record someone may hold.
+    std::vector<uint32_t> m_free;
+    std::vector<uint32_t> m_zombies;
+    size_t m_sweepAt = 64;
+    // Walks in progress: nothing moves or is destroyed meanwhile.
+    int m_walks = 0;
+    // Records removed so far: a walk that sees it change looks at each record.
+    uint64_t m_removals = 0;
+};
+
+} // namespace Engine
