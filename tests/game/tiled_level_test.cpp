@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <engine/core/Engine.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
@@ -18,7 +19,9 @@
 #include <engine/tiled/TiledTileMap.h>
 
 #include "game/Level.h"
+#include "game/Scene.h"
 #include "game/Tuning.h"
+#include "support/TiledExamples.h"
 
 using namespace Engine;
 namespace fs = std::filesystem;
@@ -149,12 +152,13 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
         R"(<?xml version="1.0" encoding="UTF-8"?>
 <map version="1.8" orientation="orthogonal" renderorder="right-down" width="8" height="3" tilewidth="32" tileheight="16" infinite="0">
  <tileset firstgid="1" source="set.tsx"/>
-)" + layer("", "1,1,2,0,0,0,0,0") +               // draughts; a decoration
-        layer("", "3,0,0,0,0,0,0,0") +             // solid over a draught
+)" + layer("", "1,1,2,0,0,0,0,0") +                   // draughts; a decoration
+        layer("", "3,0,0,0,0,0,0,0") +                // solid over a draught
         layer("", "0,0,0,3,0,0,0,0", collidesFalse) + // drawn only
         layer(" visible=\"0\"", "0,0,0,0,3,0,0,0") +  // hidden
-        " <group name=\"off\" visible=\"0\">" + layer("", "0,0,0,0,0,3,0,0") + "</group>\n" +
-        " <group name=\"on\">" + layer("", "0,0,0,0,0,0,3,1") + "</group>\n" +
+        " <group name=\"off\" visible=\"0\">" +
+        layer("", "0,0,0,0,0,3,0,0") + "</group>\n" + " <group name=\"on\">" +
+        layer("", "0,0,0,0,0,0,3,1") + "</group>\n" +
         R"( <objectgroup name="marks">
   <object id="1" name="sign" x="1" y="1"/>
   <object id="2" name="player" gid="3" x="64" y="48" width="32" height="16"/>
@@ -167,7 +171,8 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
                                    C::Empty, C::Empty,   C::Solid, C::Draught};
     ASSERT_EQ(level.cells.size(), 8u);
     for (size_t x = 0; x < 8; ++x)
-        EXPECT_EQ(level.cells[x], (std::vector<C>{C::Empty, middle[x], C::Empty})) << "column " << x;
+        EXPECT_EQ(level.cells[x], (std::vector<C>{C::Empty, middle[x], C::Empty}))
+            << "column " << x;
     EXPECT_EQ(level.cellW, 32);
     EXPECT_EQ(level.cellH, 16);
     // A tile object stands on its point: the boat's top-left is a tile higher.
@@ -204,10 +209,9 @@ TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
         EXPECT_EQ(reason.find(path), std::string::npos) << reason;
     }
     // A map's own tile set file missing is named.
-    const std::string external =
-        std::string(good).replace(good.find("<tileset"), good.find("</tileset>") + 10 -
-                                                             good.find("<tileset"),
-                                  R"(<tileset firstgid="1" source="gone.tsx"/>)");
+    const std::string external = std::string(good).replace(
+        good.find("<tileset"), good.find("</tileset>") + 10 - good.find("<tileset"),
+        R"(<tileset firstgid="1" source="gone.tsx"/>)");
     try {
         Level::Load(dir.Write("lost.tmx", external));
         FAIL() << "a missing tile set was taken";
@@ -241,5 +245,65 @@ TEST(TiledLevel, TheGeneratorWritesTheCommittedLevelInBothFormats) {
     }
 }
 #endif
+
+// Every orthogonal map of Tiled's own examples plays: the game's scene is
+// built on it in a real window and runs some frames without an error. (The
+// automapping rules are no levels; the other orientations are refused, as
+// the reader's test shows.) The files a level names, to watch for saves,
+// are every file its map names: templates and collection tiles too.
+TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    if (!fs::is_directory(EngineTest::TiledExamples::kDir))
+        GTEST_SKIP() << EngineTest::TiledExamples::kDir << " is not installed";
+    const EngineTest::TiledExamples examples;
+    int played = 0;
+    for (const std::string& path : examples.Maps()) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (path.find("sewer_automap/rule_") != std::string::npos ||
+            text.str().find("orientation=\"orthogonal\"") == std::string::npos)
+            continue;
+        SCOPED_TRACE(path);
+        // A map the game would refuse ends the process, so it is read first.
+        try {
+            Level::Load(path);
+        } catch (const LevelError& error) {
+            ADD_FAILURE() << error.what();
+            continue;
+        }
+        testing::internal::CaptureStderr();
+        {
+            ::Engine::Engine game(1280, 720);
+            game.InitializeGraphicsSubSystem();
+            game.SetScene(CreateRef<GameScene>(CreateUni<SceneContent>(), path, false));
+            game.Start();
+            for (int frame = 0; frame < 20; ++frame)
+                game.Frame(0.01);
+            game.Shutdown();
+        }
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("OPENGL ERROR"), std::string::npos) << err;
+        EXPECT_EQ(err.find("Could not"), std::string::npos) << err;
+        ++played;
+    }
+    EXPECT_GE(played, 8);
+
+    // Read, not drawn: the pictures are not loaded.
+    class NoPictures : public LevelContent {
+    public:
+        Tiled::MapTextures LoadTextures(const Tiled::Map&) override { return {}; }
+    } content;
+    auto files = [&](const std::string& path) {
+        return Level::Prepare(Level::Load(path), path, content, {64, 64}).files;
+    };
+    const std::vector<std::string> sandbox = files(examples.File("sticker-knight/map/sandbox.tmx"));
+    for (const char* name : {"templates/hero.tx", "hero.png", "objs.tsx"})
+        EXPECT_NE(std::find(sandbox.begin(), sandbox.end(),
+                            examples.File(std::string("sticker-knight/map/") + name)),
+                  sandbox.end())
+            << name;
+}
 
 } // namespace

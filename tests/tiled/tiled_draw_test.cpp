@@ -30,6 +30,26 @@ namespace {
 constexpr uint32_t kClear = 0x262E33;
 const Pixel kBackground{38, 46, 51, 255};
 
+// Tiled's picture of the map at path, written to png with tmxrasterizer's
+// options; empty when tmxrasterizer fails or takes more than 30 seconds.
+Image Rasterize(const std::string& path, const std::string& png, const std::string& options = "") {
+    const std::string command = "QT_QPA_PLATFORM=offscreen timeout -k 5 30 tmxrasterizer "
+                                "--no-smoothing " +
+                                options + " '" + path + "' '" + png + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 ? Image::Load(png) : Image();
+}
+
+// A frame read back, written to TILED_SHOT_DIR/name when that is set.
+void Keep(const std::vector<Pixel>& image, const std::string& name) {
+    const char* dir = std::getenv("TILED_SHOT_DIR");
+    if (!dir)
+        return;
+    EngineTest::WritePng(std::string(dir) + "/" + name, 1280, 720, [&](int x, int y) {
+        const Pixel p = image[size_t(y) * 1280 + size_t(x)];
+        return EngineTest::Rgba{p.r, p.g, p.b, 255};
+    });
+}
+
 // The engine's drawing set up as a program on it would: the shared quad, the
 // shader, TileMap and Transform registered, the tile-map renderer, and the
 // camera putting world coordinates on window pixels.
@@ -83,16 +103,6 @@ protected:
         return Frame();
     }
 
-    static void Keep(const std::vector<Pixel>& image, const std::string& name) {
-        const char* dir = std::getenv("TILED_SHOT_DIR");
-        if (!dir)
-            return;
-        EngineTest::WritePng(std::string(dir) + "/" + name, 1280, 720, [&](int x, int y) {
-            const Pixel p = At(image, x, y);
-            return EngineTest::Rgba{p.r, p.g, p.b, 255};
-        });
-    }
-
     Uni<Renderer> ren;
     Ref<Shader> shader;
     Uni<MeshRenderer> meshRenderer;
@@ -102,13 +112,9 @@ TEST_F(TiledDraw, RichMapDrawsAsTmxrasterizerDrawsIt) {
     if (std::system("command -v tmxrasterizer >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "tmxrasterizer (Debian package tiled) is not installed";
     TiledTest::DataCopy copy;
-    const std::string reference = copy.File("tiled.png");
-    // Object layers are Tiled's editing aids, not part of the level's picture.
-    const std::string command = "QT_QPA_PLATFORM=offscreen timeout -k 5 30 tmxrasterizer "
-                                "--no-smoothing --hide-layer objects '" +
-                                copy.File("rich.tmx") + "' '" + reference + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const Image tiled = Image::Load(reference);
+    // The tile maps draw no object layer.
+    const Image tiled =
+        Rasterize(copy.File("rich.tmx"), copy.File("tiled.png"), "--hide-layer objects");
     ASSERT_FALSE(tiled.Empty()) << tiled.Error();
     ASSERT_EQ(tiled.Width(), 1024);
     ASSERT_EQ(tiled.Height(), 640);
@@ -178,15 +184,6 @@ TEST_F(TiledDraw, EightOrientationsOfATileAsTiledDefinesThem) {
             EXPECT_EQ(At(drawn, 64 * (10 + k) + sx, 64 + sy), (Pixel{m.r, m.g, m.b, 255}))
                 << "tile " << k << " at " << sx << "," << sy;
         }
-}
-
-// Tiled's picture of the map at path, written to png; empty when
-// tmxrasterizer fails or takes more than 30 seconds.
-Image Rasterize(const std::string& path, const std::string& png) {
-    const std::string command = "QT_QPA_PLATFORM=offscreen timeout -k 5 30 tmxrasterizer "
-                                "--no-smoothing '" +
-                                path + "' '" + png + "' >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0 ? Image::Load(png) : Image();
 }
 
 // A copy of the TMX map at path beside it, as the engine draws it: without
@@ -321,22 +318,12 @@ protected:
             Wrong(map, textures, tiled, atParallaxOrigin, std::filesystem::path(path).stem());
         EXPECT_LE(wrong, allowed) << first;
     }
-
-    static void Keep(const std::vector<Pixel>& image, const std::string& name) {
-        const char* dir = std::getenv("TILED_SHOT_DIR");
-        if (!dir)
-            return;
-        EngineTest::WritePng(std::string(dir) + "/" + name, 1280, 720, [&](int x, int y) {
-            const Pixel p = At(image, x, y);
-            return EngineTest::Rgba{p.r, p.g, p.b, 255};
-        });
-    }
 };
 
 TEST_F(MapDraw, SixOfTiledsExamplesDrawAsTmxrasterizerDrawsThem) {
-    if (!std::filesystem::is_directory(TiledTest::Examples::kDir))
-        GTEST_SKIP() << TiledTest::Examples::kDir << " is not installed";
-    const TiledTest::Examples examples;
+    if (!std::filesystem::is_directory(TiledTest::TiledExamples::kDir))
+        GTEST_SKIP() << TiledTest::TiledExamples::kDir << " is not installed";
+    const TiledTest::TiledExamples examples;
     for (const char* map : {"desert.tmx", "sewers.tmx", "perspective_walls.tmx", "rpg/island.tmx",
                             "orthogonal-outside.tmx"})
         ExpectAsTiledDrawsIt(examples.File(map), false, 0);

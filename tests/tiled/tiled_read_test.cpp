@@ -469,9 +469,9 @@ TEST(TiledRead, WhatTiledWritesOfLooksChunksTemplatesAndTileSizesReadsFieldByFie
 }
 
 TEST(TiledRead, EveryOrthogonalExampleOfTiledIsReadTheOthersRefusedForTheirOrientation) {
-    if (!std::filesystem::is_directory(TiledTest::Examples::kDir))
-        GTEST_SKIP() << TiledTest::Examples::kDir << " is not installed";
-    const TiledTest::Examples examples;
+    if (!std::filesystem::is_directory(TiledTest::TiledExamples::kDir))
+        GTEST_SKIP() << TiledTest::TiledExamples::kDir << " is not installed";
+    const TiledTest::TiledExamples examples;
     const std::vector<std::string> maps = examples.Maps();
     EXPECT_GE(maps.size(), 20u);
     int read = 0;

@@ -198,6 +198,57 @@ TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
     }
 }
 
+// The pictures of collection tiles and image layers, read as sheets are:
+// only those a visible layer shows, each file once for each colour key, the
+// key made clear, a refusal naming where the map shows it; their pixels are
+// counted against the cap from their headers, before any is decoded.
+TEST(TiledTileMap, PicturesAreReadOnlyWhereShownAndCappedBeforeDecoding) {
+    TiledTest::DataCopy copy;
+    EngineTest::WritePng(copy.File("a.png"), 2, 1,
+                         [](int x, int) { return x ? TiledTest::kMagenta : EngineTest::kWhite; });
+    // A header that claims the largest picture there is, and nothing after it.
+    std::string big = "\x89PNG\r\n\x1a\n";
+    const std::string ihdr =
+        std::string("IHDR") + std::string("\0\0\x40\0\0\0\x40\0\x08\x06\0\0\0", 13);
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(ihdr.data()), uInt(ihdr.size()));
+    big += std::string("\0\0\0\x0d", 4) + ihdr;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        big += char((crc >> shift) & 0xFF);
+    TiledTest::WriteText(copy.File("big.png"), big);
+    auto map = [&](const std::string& sky) {
+        return R"(<map orientation="orthogonal" width="2" height="1" tilewidth="8" tileheight="8">)"
+               R"(<tileset firstgid="1" name="pics" tilewidth="2" tileheight="1">)"
+               R"(<tile id="0"><image source="a.png" width="2" height="1"/></tile>)"
+               R"(<tile id="1"><image source="a.png" trans="ff00ff" width="2" height="1"/></tile>)"
+               R"(<tile id="2"><image source="gone.png"/></tile></tileset>)"
+               R"(<layer name="l" width="2" height="1"><data encoding="csv">1,2</data></layer>)"
+               R"(<imagelayer name="sky"><image source=")" +
+               sky +
+               R"("/></imagelayer><imagelayer name="off" visible="0"><image source="gone.png"/>)"
+               R"(</imagelayer></map>)";
+    };
+    const MapPictures pictures = DecodePictures(Parse(map("a.png"), copy.File("m.tmx")));
+    ASSERT_EQ(pictures.pictures.size(), 2u);
+    EXPECT_EQ(pictures.tiles.at(0), (std::map<int, size_t>{{0, 0}, {1, 1}}));
+    EXPECT_EQ(pictures.layers, (std::vector<std::optional<size_t>>{0, std::nullopt}));
+    EXPECT_EQ(pictures.pictures[0].image.Pixels()[7], 255);
+    EXPECT_EQ(pictures.pictures[1].image.Pixels()[7], 0) << "the magenta pixel is made clear";
+    EXPECT_TRUE(pictures.pictures[0].opaque);
+    EXPECT_FALSE(pictures.pictures[1].opaque);
+    for (const auto& [sky, part] :
+         {std::pair<std::string, std::string>{"gone.png", "m.tmx: image layer \"sky\": image \"" +
+                                                              copy.File("gone.png") +
+                                                              "\": cannot open"},
+          {"big.png", "come to more than the limit of 268435456 pixels"}}) {
+        try {
+            DecodePictures(Parse(map(sky), copy.File("m.tmx")));
+            ADD_FAILURE() << sky;
+        } catch (const MapError& error) {
+            EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what();
+        }
+    }
+}
+
 TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
     const std::string layer = R"(<data encoding="csv">1</data></layer>)";
     const std::string tmx =

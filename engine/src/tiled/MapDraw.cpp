@@ -24,6 +24,8 @@ namespace {
 struct View {
     double left, top, right, bottom;
     glm::dvec2 centre;
+    // A camera of no size shows nothing.
+    bool Shows() const { return std::isfinite(left + top + right + bottom + centre.x + centre.y); }
 };
 
 View CameraView() {
@@ -49,10 +51,10 @@ Color FromArgb(uint32_t argb) {
 }
 
 // What Draw multiplies a layer's pixels by: its tint, alpha and all, and its
-// opacity. A tint that is not opaque Tiled applies in ways of its own (as
-// tmxrasterizer shows), which differ with the pictures' formats; one is kept
-// here, as it shows in every map: an opaque image layer is darkened by the
-// tint's alpha, not cleared.
+// opacity. An opaque image layer Tiled darkens by its tint's alpha rather
+// than clears. (Tiled also lightens the see-through pixels of a tinted layer
+// somewhat, and applies a see-through tint to tiles in ways that depend on
+// the picture's format; here every pixel is simply multiplied.)
 Color TintOf(const LayerLook& look, bool opaqueImage = false) {
     const double alpha = double(look.tint >> 24) / 255.0;
     const double opacity = std::clamp(look.opacity, 0.0, 1.0);
@@ -141,8 +143,7 @@ void DrawPlaced(Placed p, Color tint) {
     }
     // A transpose is a quarter turn clockwise of the picture flipped top to
     // bottom; a flip of the turned picture is the other flip before the turn.
-    const double before = p.box.y,
-                 across = p.box.x; // the picture's width and height before the turn
+    const double before = p.box.y, across = p.box.x; // its width and height before the turn
     Draw::Sprite(*p.tile.texture, p.tile.source, {dest.x, dest.y, float(before), float(across)},
                  glm::vec2(float(-topLeft.y), float(across + topLeft.x)), float(p.rotation + 90.0),
                  tint, FlipOf(p.v, !p.h));
@@ -281,7 +282,8 @@ void DrawImage(const Map& map, const MapTextures& textures, size_t index, const 
     const double w = (*texture)->getWidth(), h = (*texture)->getHeight();
     if (!(w > 0) || !(h > 0))
         return;
-    const glm::dvec2 at = ShiftOf(map, layer.look, view);
+    // On whole pixels, as DrawPlaced puts pictures drawn pixel for pixel.
+    const glm::dvec2 at = glm::floor(ShiftOf(map, layer.look, view) + 0.5);
     // A repeated picture starts where a copy of it meets the view's edge, and
     // as many copies follow as cover the view.
     auto span = [](bool repeat, double at, double size, double from, double to) {
@@ -300,10 +302,15 @@ void DrawImage(const Map& map, const MapTextures& textures, size_t index, const 
                          tint);
 }
 
-void Fill(Color color, const View& view) {
+void Fill(Color color) {
+    const View view = CameraView();
+    if (!view.Shows())
+        return;
+    Draw::BeginWorld();
     Draw::Rect({float(view.left), float(view.top), float(view.right - view.left),
                 float(view.bottom - view.top)},
                color);
+    Draw::EndWorld();
 }
 
 bool Visible(const Map& map, LayerRef ref) {
@@ -321,17 +328,14 @@ bool Visible(const Map& map, LayerRef ref) {
 } // namespace
 
 void DrawBackground(const Map& map) {
-    if (const std::optional<MapBackground> background = BackgroundOf(map)) {
-        Draw::BeginWorld();
-        Fill(background->color, CameraView());
-        Draw::EndWorld();
-    }
+    if (const std::optional<MapBackground> background = BackgroundOf(map))
+        Fill(background->color);
 }
 
 void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer) {
-    if (!Visible(map, layer))
-        return;
     const View view = CameraView();
+    if (!Visible(map, layer) || !view.Shows())
+        return;
     Draw::BeginWorld();
     switch (layer.kind) {
     case LayerKind::Tile:
@@ -396,11 +400,8 @@ void MapLayerRenderer::Run(EntityID entity) {
 }
 
 void MapBackgroundRenderer::Run(EntityID entity) {
-    if (const Ref<MapBackground> background = ECS::Get().GetComponent<MapBackground>(entity)) {
-        Draw::BeginWorld();
-        Fill(background->color, CameraView());
-        Draw::EndWorld();
-    }
+    if (const Ref<MapBackground> background = ECS::Get().GetComponent<MapBackground>(entity))
+        Fill(background->color);
 }
 
 void RegisterMapDrawing(ECS& ecs) {
