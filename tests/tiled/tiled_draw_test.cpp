@@ -364,6 +364,28 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
         for (int x = 0; x + moved.x / 2 < 1280; ++x)
             wrong += !(At(away, x, y) == At(still, x + moved.x / 2, y + moved.y / 2));
     EXPECT_EQ(wrong, 0);
+
+    // Tiles drawn at the grid's size (Tiled 1.9, which tmxrasterizer 1.8
+    // knows nothing of): stretched over their cell, or fitted into it and
+    // kept in its middle. Cells of 32 at the view's top-left corner.
+    const Tiled::Map grid = Tiled::Parse(
+        R"(<map orientation="orthogonal" width="2" height="1" tilewidth="32" tileheight="32">)"
+        R"(<tileset firstgid="1" name="a" tilewidth="64" tileheight="64" tilerendersize="grid">)"
+        R"(<image source="tiles.png" width="256" height="192"/></tileset>)"
+        R"(<tileset firstgid="13" name="b" tilewidth="64" tileheight="32" tilerendersize="grid" )"
+        R"(fillmode="preserve-aspect-fit"><image source="tiles.png" width="256" height="192"/>)"
+        R"(</tileset><layer name="l" width="2" height="1"><data encoding="csv">5,21</data></layer></map>)",
+        copy.File("grid.tmx"));
+    const std::vector<Pixel> fitted = Frame(grid, Tiled::LoadTextures(grid), {640, 360});
+    // Brick, opaque all over: tile 4 of the one set, 8 (its top half) of the other.
+    for (auto [x, y, covered] : {std::tuple{0, 0, true},
+                                 {31, 31, true},
+                                 {32, 0, false},
+                                 {40, 7, false},
+                                 {40, 8, true},
+                                 {63, 23, true},
+                                 {40, 24, false}})
+        EXPECT_EQ(!(At(fitted, x, y) == kBackground), covered) << x << "," << y;
 }
 
 } // namespace

@@ -262,7 +262,9 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
         layer + R"(<layer name="hidden" visible="0" parallaxy="2">)" + layer +
         R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
         R"(<imagelayer name="none"><image format="png"><data encoding="base64">AA==</data></image></imagelayer>)"
-        R"(<group name="g" opacity="0.5"/></map>)";
+        R"(<group name="g" opacity="0.5"/><objectgroup name="o"><object id="1" x="1" y="1">)"
+        R"(<point/></object><object id="2" width="8" height="8"><text>hi</text></object>)"
+        R"(</objectgroup></map>)";
     testing::internal::CaptureStderr();
     const Map map = Parse(tmx, "looks.tmx");
     const std::string read = testing::internal::GetCapturedStderr();
@@ -287,6 +289,14 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
           "image layers (first on image layer \"sky\"); left out"})
         EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 7) << err;
+
+    // DrawLayer draws the rest; shapes are the game's marks, drawn by neither.
+    testing::internal::CaptureStderr();
+    WarnUndrawn(map);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "\x1b[0;31mTILED: looks.tmx: tile animation (first on tile set \"t\"): each tile "
+              "shows its first frame\x1b[0m\n\x1b[0;31mTILED: looks.tmx: text objects (first on "
+              "object layer \"o\"): not drawn\x1b[0m\n");
 }
 
 struct Tag {
