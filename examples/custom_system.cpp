@@ -11,12 +11,11 @@
 #include <engine/ecs/System.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
 #include <engine/render/Texture.h>
-#include <engine/text/Font.h>
-#include <engine/text/TextMesh.h>
 
 #ifndef EXAMPLE_ASSETS
 #define EXAMPLE_ASSETS "assets/"
@@ -69,13 +68,11 @@ public:
         // engine's and this program's alike.
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
-        ecs.RegisterComponent<TextMesh>();
         ecs.RegisterComponent<Velocity>();
 
         m_shader = Shader::CreateDefault();
         m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
         ecs.RegisterSystem(m_meshes);
-        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
         m_bounce = CreateRef<BounceSystem>();
         ecs.RegisterSystem(m_bounce);
         Camera::Main().transform.position = glm::vec3(WIDTH / 2, HEIGHT / 2, 0);
@@ -97,28 +94,21 @@ public:
         ecs.AddComponent<Transform>(still, glm::vec3(WIDTH / 2 - 32, HEIGHT / 2 - 32, 0),
                                     glm::vec3(0), glm::vec3(64, 64, 1));
         ecs.AddComponent<Mesh>(still, Mesh::CreateMesh(ball));
-
-        m_counter = ecs.CreateEntity();
-        ecs.AddComponent<Transform>(m_counter, glm::vec3(20, 40, 0), glm::vec3(0),
-                                    glm::vec3(0.4f, 0.4f, 1));
-        ecs.AddComponent<TextMesh>(
-            m_counter, TextMesh::CreateTextMesh(Font::loadFont(EXAMPLE_ASSETS "sans.ttf"), ""));
     }
 
     void Update() override {
         ECS& ecs = ECS::Get();
         // Runs every system whose signature is exactly {Transform, Velocity}.
         ecs.RunSystemArch(ecs.GetArchetype<Transform, Velocity>());
-        ecs.GetComponent<TextMesh>(m_counter)->text =
-            "bounces: " + std::to_string(m_bounce->bounces);
     }
 
     void Draw(const Uni<Renderer>& renderer) override {
         ECS& ecs = ECS::Get();
         m_meshes->RenderInit(renderer);
         ecs.RunSystemArch(ecs.GetArchetype<Mesh, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
         m_meshes->RenderEnd(renderer);
+        // The counter over the balls, in screen pixels.
+        Draw::Text("bounces: " + std::to_string(m_bounce->bounces), {20, 12}, 26, WHITE);
     }
 
     void Release() override {
@@ -131,7 +121,6 @@ private:
     Ref<Shader> m_shader;
     Ref<MeshRenderer> m_meshes;
     Ref<BounceSystem> m_bounce;
-    EntityID m_counter = 0;
 };
 
 } // namespace

@@ -1,7 +1,8 @@
 // Falling boxes: crates drop from above, land on a tile floor and pile up, with
 // a counter in the corner; once all have settled the rain starts over. Shows
-// bodies, forces and colliders, a tile map and text, drawn with the engine's
-// own shader. Its images and font are in assets/, beside this file.
+// bodies, forces and colliders and a tile map, drawn with the engine's own
+// shader, and a line of text in its own font. Its images are in assets/,
+// beside this file.
 #include <random>
 #include <string>
 #include <vector>
@@ -16,13 +17,12 @@
 #include <engine/physics/RigidBody.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
 #include <engine/render/Texture.h>
 #include <engine/render/TileMap.h>
-#include <engine/text/Font.h>
-#include <engine/text/TextMesh.h>
 
 // The build names the assets' directory; by hand, start the program in the
 // directory that holds assets/.
@@ -55,7 +55,6 @@ public:
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
-        ecs.RegisterComponent<TextMesh>();
         ecs.RegisterComponent<TileMap>();
         ecs.RegisterComponent<RigidBody>();
         ecs.RegisterComponent<Collider>();
@@ -66,7 +65,6 @@ public:
         m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
         ecs.RegisterSystem(m_meshes);
         ecs.RegisterSystem(CreateRef<TileMapRenderer>(engine.RendererOwner(), m_shader));
-        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
         ecs.RegisterSystem(CreateRef<ForceSystem>());
         ecs.RegisterSystem(CreateRef<PhysicsSystem>());
 
@@ -97,14 +95,6 @@ public:
         EntityID map = ecs.CreateEntity();
         ecs.AddComponent<TileMap>(map, sheet, board, TILE, TILE);
         ecs.AddComponent<Transform>(map, glm::vec3(0), glm::vec3(0), glm::vec3(1));
-
-        // The font is rasterised at 64 pixels; the transform's scale sizes the text
-        // and its position is the start of the baseline.
-        m_counter = ecs.CreateEntity();
-        ecs.AddComponent<Transform>(m_counter, glm::vec3(24, 48, 0), glm::vec3(0),
-                                    glm::vec3(0.5f, 0.5f, 1));
-        ecs.AddComponent<TextMesh>(
-            m_counter, TextMesh::CreateTextMesh(Font::loadFont(EXAMPLE_ASSETS "sans.ttf"), ""));
     }
 
     void Update() override {
@@ -133,8 +123,7 @@ public:
             landed = 0;
             m_clock = 0.0;
         }
-        ecs.GetComponent<TextMesh>(m_counter)->text =
-            "boxes: " + std::to_string(m_boxes.size()) + "   landed: " + std::to_string(landed);
+        m_landed = landed;
     }
 
     void Draw(const Uni<Renderer>& renderer) override {
@@ -143,8 +132,11 @@ public:
         m_meshes->RenderInit(renderer);
         ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
         ecs.RunSystemArch(ecs.GetArchetype<Mesh, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
         m_meshes->RenderEnd(renderer);
+        // Text in screen pixels, in the engine's own font, over the world.
+        Draw::Text("boxes: " + std::to_string(m_boxes.size()) +
+                       "   landed: " + std::to_string(m_landed),
+                   {24, 18}, 32, WHITE);
     }
 
     void Release() override {
@@ -169,8 +161,8 @@ private:
     Ref<Shader> m_shader;
     Ref<MeshRenderer> m_meshes;
     Ref<Texture> m_crate;
-    EntityID m_counter = 0;
     std::vector<EntityID> m_boxes;
+    size_t m_landed = 0;
     double m_clock = 0.0;
     // A fixed seed: every run rains the same way.
     std::mt19937 m_random{7};

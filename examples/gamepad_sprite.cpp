@@ -17,10 +17,9 @@
 #include <engine/physics/Transform.h>
 #include <engine/render/Animation.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
-#include <engine/text/Font.h>
-#include <engine/text/TextMesh.h>
 
 #ifndef EXAMPLE_ASSETS
 #define EXAMPLE_ASSETS "assets/"
@@ -45,12 +44,10 @@ public:
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Animation>();
-        ecs.RegisterComponent<TextMesh>();
         m_shader = Shader::CreateDefault();
         m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
         ecs.RegisterSystem(m_meshes);
         ecs.RegisterSystem(CreateRef<AnimationRenderer>(engine.RendererOwner(), m_shader));
-        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
         ecs.RegisterSystem(CreateRef<AnimationUpdater>());
         Camera::Main().transform.position = glm::vec3(WIDTH / 2, HEIGHT / 2, 0);
 
@@ -82,13 +79,6 @@ public:
         ecs.AddComponent<Transform>(m_walker, glm::vec3(0), glm::vec3(0),
                                     glm::vec3(SMALL, SMALL, 1));
         ecs.AddComponent<Animation>(m_walker, EXAMPLE_ASSETS "walker.png", 64, 64);
-
-        m_font = Font::loadFont(EXAMPLE_ASSETS "sans.ttf");
-        Text("Gamepad", {24, 60}, 0.6f);
-        m_padsLine = Text("", {24, 104}, 0.3f);
-        m_heldLine = Text("", {24, 136}, 0.3f);
-        Text("move: arrows, WASD, d-pad or left stick    big: SPACE, ENTER, A or right trigger",
-             {24, HEIGHT - 20}, 0.22f);
     }
 
     void Update() override {
@@ -111,49 +101,40 @@ public:
         t->position =
             glm::vec3(m_at.x + (m_facingLeft ? size / 2 : -size / 2), m_at.y - size / 2, 0);
         t->scale = glm::vec3(m_facingLeft ? -size : size, size, 1);
-
-        const size_t count = Gamepads::Count();
-        ecs.GetComponent<TextMesh>(m_padsLine)->text =
-            std::to_string(count) + (count == 1 ? " pad connected" : " pads connected");
-        std::string line = "held:";
-        for (int action = 0; action < ACTIONS; ++action)
-            if (m_actions.IsHeld(action))
-                line += std::string(" ") + NAMES[action];
-        ecs.GetComponent<TextMesh>(m_heldLine)->text = line;
     }
 
     void Draw(const Uni<Renderer>& renderer) override {
         ECS& ecs = ECS::Get();
         m_meshes->RenderInit(renderer);
         ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
         m_meshes->RenderEnd(renderer);
+
+        Draw::Text("Gamepad", {24, 24}, 38, WHITE);
+        const size_t count = Gamepads::Count();
+        Draw::Text(std::to_string(count) + (count == 1 ? " pad connected" : " pads connected"),
+                   {24, 86}, 19, WHITE);
+        std::string line = "held:";
+        for (int action = 0; action < ACTIONS; ++action)
+            if (m_actions.IsHeld(action))
+                line += std::string(" ") + NAMES[action];
+        Draw::Text(line, {24, 118}, 19, WHITE);
+        Draw::Text(
+            "move: arrows, WASD, d-pad or left stick    big: SPACE, ENTER, A or right trigger",
+            {24, HEIGHT - 33}, 14, WHITE);
     }
 
     void Release() override {
         m_meshes.reset();
         m_shader.reset();
-        m_font = Font();
     }
 
 private:
-    EntityID Text(const std::string& text, glm::vec2 at, float scale) {
-        ECS& ecs = ECS::Get();
-        EntityID e = ecs.CreateEntity();
-        ecs.AddComponent<Transform>(e, glm::vec3(at, 0), glm::vec3(0), glm::vec3(scale, scale, 1));
-        ecs.AddComponent<TextMesh>(e, TextMesh::CreateTextMesh(m_font, text));
-        return e;
-    }
-
     Ref<Shader> m_shader;
     Ref<MeshRenderer> m_meshes;
-    Font m_font;
     ActionMap m_actions;
     glm::vec2 m_at{WIDTH / 2, HEIGHT / 2 + 40};
     bool m_facingLeft = false;
     EntityID m_walker = 0;
-    EntityID m_padsLine = 0;
-    EntityID m_heldLine = 0;
 };
 
 } // namespace

@@ -11,13 +11,12 @@
 #include <engine/render/Animation.h>
 #include <engine/render/Camera.h>
 #include <engine/render/CameraSystem.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
 #include <engine/render/Texture.h>
 #include <engine/render/TileMap.h>
-#include <engine/text/Font.h>
-#include <engine/text/TextMesh.h>
 
 #ifndef EXAMPLE_ASSETS
 #define EXAMPLE_ASSETS "assets/"
@@ -47,7 +46,6 @@ public:
         ECS& ecs = ECS::Get();
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<Mesh>();
-        ecs.RegisterComponent<TextMesh>();
         ecs.RegisterComponent<TileMap>();
         ecs.RegisterComponent<Animation>();
         ecs.RegisterComponent<Walker>();
@@ -57,7 +55,6 @@ public:
         ecs.RegisterSystem(m_meshes);
         ecs.RegisterSystem(CreateRef<TileMapRenderer>(engine.RendererOwner(), m_shader));
         ecs.RegisterSystem(CreateRef<AnimationRenderer>(engine.RendererOwner(), m_shader));
-        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
         // Updates: frames advance every 0.1 s; the camera eases after Walker.
         ecs.RegisterSystem(CreateRef<AnimationUpdater>());
         ecs.RegisterSystem(CreateRef<CameraSystem<Walker>>());
@@ -85,12 +82,6 @@ public:
         // The walker a little left of and below the view's centre.
         Camera::Main().offset.position = glm::vec3(120, -60, 0);
         Camera::Main().transform.position = glm::vec3(120, FLOOR - 124, 0);
-
-        // Text lives in the world too: it is moved along with the camera.
-        m_label = ecs.CreateEntity();
-        ecs.AddComponent<Transform>(m_label, glm::vec3(0), glm::vec3(0), glm::vec3(0.3f, 0.3f, 1));
-        ecs.AddComponent<TextMesh>(
-            m_label, TextMesh::CreateTextMesh(Font::loadFont(EXAMPLE_ASSETS "sans.ttf"), ""));
     }
 
     void Update() override {
@@ -104,15 +95,6 @@ public:
         }
         ecs.RunSystemArch(ecs.GetArchetype<Animation>());
         ecs.RunSystemArch(ecs.GetArchetype<Transform, Walker>());
-
-        // The label's corner is the view's top-left corner plus a margin.
-        const Camera& cam = Camera::Main();
-        ecs.GetComponent<Transform>(m_label)->position =
-            cam.transform.position + glm::vec3(-cam.w / 2 + 16, -cam.h / 2 + 30, 0);
-        char line[64];
-        std::snprintf(line, sizeof line, "frame %d   x %.0f",
-                      ecs.GetComponent<Animation>(m_walker)->m_currentFrame, t->position.x);
-        ecs.GetComponent<TextMesh>(m_label)->text = line;
     }
 
     void Draw(const Uni<Renderer>& renderer) override {
@@ -120,8 +102,14 @@ public:
         m_meshes->RenderInit(renderer);
         ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
         ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
         m_meshes->RenderEnd(renderer);
+
+        // Text in screen pixels stays where it is on the window as the camera moves.
+        char line[64];
+        std::snprintf(line, sizeof line, "frame %d   x %.0f",
+                      ecs.GetComponent<Animation>(m_walker)->m_currentFrame,
+                      ecs.GetComponent<Transform>(m_walker)->position.x);
+        Draw::Text(line, {16, 12}, 19, WHITE);
     }
 
     void Release() override {
@@ -133,7 +121,6 @@ private:
     Ref<Shader> m_shader;
     Ref<MeshRenderer> m_meshes;
     EntityID m_walker = 0;
-    EntityID m_label = 0;
 };
 
 } // namespace

@@ -20,11 +20,10 @@
 #include <engine/render/Animation.h>
 #include <engine/render/Camera.h>
 #include <engine/render/CameraSystem.h>
+#include <engine/render/Draw.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
 #include <engine/render/TileMap.h>
-#include <engine/text/Font.h>
-#include <engine/text/TextMesh.h>
 #include <engine/tiled/TiledMap.h>
 #include <engine/tiled/TiledTileMap.h>
 
@@ -45,7 +44,7 @@ constexpr float RUN = 240, GRAVITY = 1900, JUMP = 650, FALL_MAX = 900;
 // The player's state, kept by this program; the camera follows what carries it.
 struct Runner {
     float x = 0, y = 0, vx = 0, vy = 0; // the box's top-left corner, and its velocity
-    bool onGround = false, facingLeft = false, jumpHeld = false;
+    bool onGround = false, facingLeft = false;
 };
 
 class TiledPlatformer : public Scene {
@@ -55,14 +54,12 @@ public:
         ecs.RegisterComponent<Transform>();
         ecs.RegisterComponent<TileMap>();
         ecs.RegisterComponent<Animation>();
-        ecs.RegisterComponent<TextMesh>();
         ecs.RegisterComponent<Runner>();
         m_shader = Shader::CreateDefault();
         m_meshes = CreateRef<MeshRenderer>(engine.RendererOwner(), m_shader);
         ecs.RegisterSystem(m_meshes);
         ecs.RegisterSystem(CreateRef<TileMapRenderer>(engine.RendererOwner(), m_shader));
         ecs.RegisterSystem(CreateRef<AnimationRenderer>(engine.RendererOwner(), m_shader));
-        ecs.RegisterSystem(CreateRef<TextRenderer>(engine.RendererOwner(), m_shader));
         ecs.RegisterSystem(CreateRef<AnimationUpdater>());
         ecs.RegisterSystem(CreateRef<CameraSystem<Runner>>());
 
@@ -96,11 +93,6 @@ public:
         ecs.AddComponent<Animation>(m_player, EXAMPLE_ASSETS "walker.png", 64, 64);
         ecs.AddComponent<Runner>(m_player, Runner{m_startX, m_startY});
         Camera::Main().offset.position = glm::vec3(SPRITE / 2, -40, 0);
-
-        m_label = ecs.CreateEntity();
-        ecs.AddComponent<Transform>(m_label, glm::vec3(0), glm::vec3(0), glm::vec3(0.3f, 0.3f, 1));
-        ecs.AddComponent<TextMesh>(
-            m_label, TextMesh::CreateTextMesh(Font::loadFont(EXAMPLE_ASSETS "sans.ttf"), ""));
     }
 
     void Update() override {
@@ -116,11 +108,9 @@ public:
         const float dir = held(SDLK_RIGHT, SDLK_d) - held(SDLK_LEFT, SDLK_a);
         r.vx += (dir * RUN - r.vx) * std::min(1.0f, (r.onGround ? 20.0f : 6.0f) * dt);
         r.facingLeft = dir < 0 || (dir == 0 && r.facingLeft);
-        // A jump when SPACE goes down on the ground, not again until it is let go.
-        const bool jump = Input::IsKeyPressed(SDLK_SPACE);
-        if (jump && !r.jumpHeld && r.onGround)
+        // A jump when SPACE goes down on the ground: holding it does not jump again.
+        if (Input::WasKeyPressed(SDLK_SPACE) && r.onGround)
             r.vy = -JUMP;
-        r.jumpHeld = jump;
         r.vy = std::min(r.vy + GRAVITY * dt, FALL_MAX);
 
         // One axis at a time: move, and if the box now meets a solid cell, put it back
@@ -151,18 +141,13 @@ public:
         if (r.onGround && std::abs(r.vx) > 20)
             ecs.RunSystemArch(ecs.GetArchetype<Animation>());
         ecs.RunSystemArch(ecs.GetArchetype<Transform, Runner>());
-        // The camera stays over the map; the text, in the world too, stays with the camera.
+        // The camera stays over the map.
         Camera& cam = Camera::Main();
         const glm::vec2 half(cam.w / 2, cam.h / 2),
             map(float(m_map.width) * tw, float(m_map.height) * th);
         const glm::vec2 at =
             glm::clamp(glm::vec2(cam.transform.position), half, glm::max(half, map - half));
         cam.transform.position = glm::vec3(at, 0);
-        ecs.GetComponent<Transform>(m_label)->position =
-            glm::vec3(at - half + glm::vec2(16, 36), 0);
-        ecs.GetComponent<TextMesh>(m_label)->text =
-            std::string("arrows or A/D run, SPACE jumps     ") +
-            (r.onGround ? "on solid ground" : "in the air");
     }
 
     void Draw(const Uni<Renderer>& renderer) override {
@@ -170,8 +155,12 @@ public:
         m_meshes->RenderInit(renderer);
         ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
         ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
-        ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
         m_meshes->RenderEnd(renderer);
+        // Text in screen pixels, where the camera does not move it.
+        Draw::Text(
+            std::string("arrows or A/D run, SPACE jumps     ") +
+                (ecs.GetComponent<Runner>(m_player)->onGround ? "on solid ground" : "in the air"),
+            {16, 18}, 19, WHITE);
     }
 
     void Release() override {
@@ -201,7 +190,6 @@ private:
     std::vector<bool> m_solid;
     float m_startX = 0, m_startY = 0;
     EntityID m_player = 0;
-    EntityID m_label = 0;
 };
 
 } // namespace

@@ -3,13 +3,12 @@
 //   tiles.png    256 x 64: grass, dirt, stone and a crate, 64 pixels square each
 //   walker.png   256 x 64: four frames of a round little walker, 64 pixels square each
 //   ball.png     32 x 32: a shaded ball
-//   white.png    4 x 4 of white, to stretch over rectangles
 //   platformer.png, platformer.tsx, platformer.tmx
 //                a Tiled map of 64 x 18 cells with its tile set and sheet (eight tiles of
 //                32 x 32 pixels: grass, dirt, stone, wood, a crate, a bush, a flower, a cloud;
 //                the first five of class "solid"), drawn as text below
 //   loop.wav     a two-second tune that loops without a seam
-//   jump.wav, coin.wav, hit.wav   short effects
+//   jump.wav, coin.wav, hit.wav, blip.wav   short effects
 //
 // Sounds are 44100 Hz, signed 16-bit little-endian stereo, the audio device's format. Pictures
 // and sounds come from Draw.h's arithmetic, so the output is the same on every machine.
@@ -116,12 +115,6 @@ Canvas Ball() {
     c.Fill(Circle({16, 16}, 15), [](Vec2 p) {
         return Lit({0.30, 0.75, 0.95}, Clamp(1.15 - Length(p - Vec2{11, 10}) / 22, 0.35, 1.15));
     });
-    return c;
-}
-
-Canvas White() {
-    Canvas c(4, 4);
-    c.Fill(kEverywhere, Color{1, 1, 1});
     return c;
 }
 
@@ -351,6 +344,17 @@ bool Hit(const std::string& path) {
     return WriteSound(path, out);
 }
 
+bool Blip(const std::string& path) {
+    // A short bright beep, for a ball against a wall or a paddle: a sine and its third harmonic.
+    std::vector<double> out(size_t(0.06 * kRate));
+    for (size_t i = 0; i < out.size(); ++i) {
+        const double t = double(i) / double(out.size());
+        const double w = 2 * kPi * 660 * double(i) / kRate;
+        out[i] = 0.45 * Clamp(t / 0.05, 0.0, 1.0) * (1 - t) * (Sin(w) + 0.25 * Sin(3 * w));
+    }
+    return WriteSound(path, out);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -361,11 +365,10 @@ int main(int argc, char** argv) {
     const std::string dir = std::string(argv[1]) + "/";
     const bool ok =
         WritePng(dir + "tiles.png", Tiles()) && WritePng(dir + "walker.png", Walker()) &&
-        WritePng(dir + "ball.png", Ball()) && WritePng(dir + "white.png", White()) &&
-        WritePng(dir + "platformer.png", PlatformerSheet()) &&
+        WritePng(dir + "ball.png", Ball()) && WritePng(dir + "platformer.png", PlatformerSheet()) &&
         PlatformerTileset(dir + "platformer.tsx") && PlatformerMap(dir + "platformer.tmx") &&
         Loop(dir + "loop.wav") && Chirp(dir + "jump.wav", 0.18, 300, 900) &&
-        Coin(dir + "coin.wav") && Hit(dir + "hit.wav");
+        Coin(dir + "coin.wav") && Hit(dir + "hit.wav") && Blip(dir + "blip.wav");
     if (!ok) {
         std::fprintf(stderr, "%s: could not write into %s\n", argv[0], argv[1]);
         return 1;

@@ -79,6 +79,8 @@ TEST_F(SoundTest, VoicesOfOneSoundOverlap) {
     Ref<Sound> sound = Make(ramp);
     ASSERT_NE(sound, nullptr);
     EXPECT_FALSE(sound->IsPlaying());
+    // Two samples a frame, 44,100 frames a second.
+    EXPECT_DOUBLE_EQ(sound->GetLength(), 3.0 * Samples / 2 / 44100);
 
     sound->Play();
     EXPECT_TRUE(sound->IsPlaying());

@@ -26,6 +26,8 @@ audio_keys) title='Audio' size=800x450 animated=yes ;;
 custom_system) title='Custom system' size=800x600 animated=yes ;;
 tiled_platformer) title='Tiled platformer' size=960x540 animated=yes keys=Right ;;
 gamepad_sprite) title='Gamepad' size=800x450 animated=yes keys=Right ;;
+breakout) title='Breakout' size=800x600 animated=yes keys=space ;;
+shapes_and_input) title='Shapes and input' size=960x600 animated=yes keys=space ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -112,6 +114,9 @@ white='r>0.94&&g>0.94&&b>0.94'
 green='g>r+0.15&&g>b+0.15'
 # The walker's body; not the crates, dirt, wood or flowers around it.
 orange='r>0.6&&g<r-0.3&&b<0.3'
+# Strong colours: breakout's bricks; not the clear colour, greys or white.
+vivid='max(r,max(g,b))-min(r,min(g,b))>0.4'
+clear='abs(r-38/255)<0.01&&abs(g-46/255)<0.01&&abs(b-51/255)<0.01'
 case_shows() {
     local img="$1" v
     case "$case_name" in
@@ -146,6 +151,17 @@ case_shows() {
         # The title and the pad count, the walker in the middle.
         need "$img" 300x120+20+20 "$white" above 0.03 "no title text" &&
             need "$img" 120x120+340+205 "$orange" above 0.015 "no walker in the middle" ;;
+    breakout)
+        # The wall of bricks, the score, the grey paddle at the bottom.
+        need "$img" 756x164+22+80 "$vivid" above 0.75 "no wall of bricks" &&
+            need "$img" 200x40+0+0 "$white" above 0.01 "no score text" &&
+            need "$img" 800x14+0+556 'abs(r-0.78)<0.05&&abs(g-r)<0.02&&abs(b-r)<0.02' above 0.1 \
+                "no paddle" ;;
+    shapes_and_input)
+        # The title, the blue rectangle, the red disc.
+        need "$img" 400x40+10+10 "$white" above 0.05 "no title text" &&
+            need "$img" 120x70+20+98 'b>0.9&&r<0.5' above 0.9 "no filled rectangle" &&
+            need "$img" 40x40+60+200 'r>0.9&&g<0.1&&b<0.1' above 0.9 "no disc" ;;
     esac
 }
 
@@ -158,6 +174,12 @@ case_steered() {
         # tiles are solid, and the grass holds it up.
         need "$1" 70x70+330+350 "$orange" above 0.02 "the walker is not against the crates" &&
             need "$1" 500x200+400+250 "$orange" below 0.001 "the walker went past the crates" ;;
+    breakout)
+        # SPACE served the ball, which knocked a brick out of the lowest row.
+        need "$1" 756x20+22+222 "$clear" above 0.1 "no brick of the lowest row is gone" ;;
+    shapes_and_input)
+        # The box beside the key counts is filled while SPACE is held.
+        need "$1" 20x20+462+482 'g>0.9&&r<0.1&&b<0.1' above 0.9 "SPACE held does not fill its box" ;;
     esac
 }
 

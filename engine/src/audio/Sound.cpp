@@ -110,6 +110,13 @@ void Sound::SetVolume(float volume) {
     EachVoice(this, [mix = MixVolume(m_volume)](Voice& v) { v.volume = mix; });
 }
 
+double Sound::GetLength() const {
+    // The samples are in the device's format whatever the file's was.
+    constexpr double bytesPerSecond =
+        double(Clip::DeviceFreq) * Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
+    return m_samples->clipLen / bytesPerSecond;
+}
+
 bool Sound::IsPlaying() const {
     bool playing = false;
     EachVoice(this, [&](Voice&) { playing = true; });

@@ -25,7 +25,7 @@ public:
     /// takes the one that has played longest among those that do not loop.
     static constexpr int VOICES = 32;
 
-    /// A WAV file in any format SDL reads, converted to the device's; empty,
+    /// A WAV file in any format SDL reads, converted to the device's; null,
     /// with a warning, when it cannot be read.
     static Ref<Sound> Load(const std::string& path);
     /// The same from a WAV file's bytes in memory, which are not kept.
@@ -46,6 +46,8 @@ public:
     void SetVolume(float volume);
     /// Whether any voice of this sound is playing.
     bool IsPlaying() const;
+    /// How long one play lasts, in seconds.
+    double GetLength() const;
 
 private:
     explicit Sound(Ref<Clip> samples);

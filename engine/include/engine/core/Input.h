@@ -18,8 +18,9 @@ namespace Engine {
 /// latches every change from the events: `WasKeyPressed` and its kin are true
 /// in the first simulation step that runs after the change, and only in it, so
 /// a tap whose press and release both arrive between two steps is seen once
-/// each way. Edges belong to steps: outside one, such as in a frame's drawing,
-/// they read false. The mouse is followed the same way.
+/// each way. Edges are marks, not counts: two taps that arrive before the same
+/// step are seen as one. Edges belong to steps: outside one, such as in a
+/// frame's drawing, they read false. The mouse is followed the same way.
 class Input {
 public:
     Input() = delete; ///< Only static members.
