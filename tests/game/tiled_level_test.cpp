@@ -16,8 +16,12 @@
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
 #include <engine/physics/Transform.h>
+#include <engine/render/Animation.h>
+#include <engine/render/MeshRenderer.h>
+#include <engine/text/TextMesh.h>
 #include <engine/tiled/TiledTileMap.h>
 
+#include "game/Enemy.h"
 #include "game/Level.h"
 #include "game/Scene.h"
 #include "game/Tuning.h"
@@ -279,6 +283,27 @@ TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
             game.InitializeGraphicsSubSystem();
             game.SetScene(CreateRef<GameScene>(CreateUni<SceneContent>(), path, false));
             game.Start();
+            if (played == 0) {
+                // A map's kinds of layer come after the scene's fourteen
+                // types and ten systems, and draw in the frame schedule:
+                // its background first, its layers where the tiles go.
+                ECS& ecs = ECS::Get();
+                EXPECT_EQ(ecs.ComponentTypeCount(), 16u);
+                EXPECT_GT(Component<Tiled::MapLayer>::GetTypeID(), Component<Enemy>::GetTypeID());
+                EXPECT_EQ(ecs.SystemCount(), 12u);
+                EXPECT_EQ(ecs.GetSystem(0), meshRenderer);
+                std::vector<std::string> names;
+                ecs.SetRunObserver(
+                    [&](const SystemBase& system) { names.push_back(typeid(system).name()); });
+                game.Render();
+                ecs.SetRunObserver(nullptr);
+                EXPECT_EQ(
+                    names,
+                    (std::vector<std::string>{
+                        typeid(Tiled::MapBackgroundRenderer).name(), typeid(MeshRenderer).name(),
+                        typeid(TextRenderer).name(), typeid(TileMapRenderer).name(),
+                        typeid(Tiled::MapLayerRenderer).name(), typeid(AnimationRenderer).name()}));
+            }
             for (int frame = 0; frame < 20; ++frame)
                 game.Frame(0.01);
             game.Shutdown();
