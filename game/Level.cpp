@@ -200,8 +200,12 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
             level.layers.emplace_back(*background);
         for (Tiled::MapLayer& layer : Tiled::MakeLayers(map, textures))
             level.layers.emplace_back(std::move(layer));
+        // A file the map names but does not show may be missing, as in Tiled;
+        // watched, it would hold back every reload.
+        std::error_code error;
         for (const std::string& file : map->Files())
-            name(file);
+            if (std::filesystem::exists(file, error))
+                name(file);
         level.cells = std::move(data.cells);
         level.cellW = data.cellW;
         level.cellH = data.cellH;

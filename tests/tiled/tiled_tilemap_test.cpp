@@ -150,7 +150,7 @@ TEST(TiledTileMap, OneTileMapForEachVisibleLayer) {
     EXPECT_EQ(maps[0].tileMap.lookup[3], maps[2].tileMap.lookup[3]);
 }
 
-TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
+TEST(TiledTileMap, SheetsAndPicturesAreDecodedOrRefusedNamingWhereTheyAreShown) {
     TiledTest::DataCopy copy;
     const Map map = Load(copy.File("rich.tmx"));
     const std::vector<Image> images = DecodeSheets(map);
@@ -196,14 +196,11 @@ TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
             EXPECT_NE(message.find(c.part), std::string::npos) << message;
         }
     }
-}
 
-// The pictures of collection tiles and image layers, read as sheets are:
-// only those a visible layer shows, each file once for each colour key, the
-// key made clear, a refusal naming where the map shows it; their pixels are
-// counted against the cap from their headers, before any is decoded.
-TEST(TiledTileMap, PicturesAreReadOnlyWhereShownAndCappedBeforeDecoding) {
-    TiledTest::DataCopy copy;
+    // The pictures of collection tiles and image layers, read as sheets are:
+    // only those a visible layer shows, each file once for each colour key, the
+    // key made clear, a refusal naming where the map shows it; their pixels are
+    // counted against the cap from their headers, before any is decoded.
     EngineTest::WritePng(copy.File("a.png"), 2, 1,
                          [](int x, int) { return x ? TiledTest::kMagenta : EngineTest::kWhite; });
     // A header that claims the largest picture there is, and nothing after it.
@@ -215,7 +212,7 @@ TEST(TiledTileMap, PicturesAreReadOnlyWhereShownAndCappedBeforeDecoding) {
     for (int shift = 24; shift >= 0; shift -= 8)
         big += char((crc >> shift) & 0xFF);
     TiledTest::WriteText(copy.File("big.png"), big);
-    auto map = [&](const std::string& sky) {
+    auto shown = [&](const std::string& sky) {
         return R"(<map orientation="orthogonal" width="2" height="1" tilewidth="8" tileheight="8">)"
                R"(<tileset firstgid="1" name="pics" tilewidth="2" tileheight="1">)"
                R"(<tile id="0"><image source="a.png" width="2" height="1"/></tile>)"
@@ -227,7 +224,7 @@ TEST(TiledTileMap, PicturesAreReadOnlyWhereShownAndCappedBeforeDecoding) {
                R"("/></imagelayer><imagelayer name="off" visible="0"><image source="gone.png"/>)"
                R"(</imagelayer></map>)";
     };
-    const MapPictures pictures = DecodePictures(Parse(map("a.png"), copy.File("m.tmx")));
+    const MapPictures pictures = DecodePictures(Parse(shown("a.png"), copy.File("m.tmx")));
     ASSERT_EQ(pictures.pictures.size(), 2u);
     EXPECT_EQ(pictures.tiles.at(0), (std::map<int, size_t>{{0, 0}, {1, 1}}));
     EXPECT_EQ(pictures.layers, (std::vector<std::optional<size_t>>{0, std::nullopt}));
@@ -241,7 +238,7 @@ TEST(TiledTileMap, PicturesAreReadOnlyWhereShownAndCappedBeforeDecoding) {
                                                               "\": cannot open"},
           {"big.png", "come to more than the limit of 268435456 pixels"}}) {
         try {
-            DecodePictures(Parse(map(sky), copy.File("m.tmx")));
+            DecodePictures(Parse(shown(sky), copy.File("m.tmx")));
             ADD_FAILURE() << sky;
         } catch (const MapError& error) {
             EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what();
