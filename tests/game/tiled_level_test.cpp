@@ -324,7 +324,7 @@ TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
                         typeid(TextRenderer).name(), typeid(TileMapRenderer).name(),
                         typeid(Tiled::MapLayerRenderer).name(), typeid(AnimationRenderer).name()}));
             }
-            for (int frame = 0; frame < 20; ++frame)
+            for (int frame = 0; frame < 10; ++frame)
                 game.Frame(0.01);
             game.Shutdown();
         }
