@@ -121,7 +121,7 @@ LevelData Load(const std::string& path);
 LevelData LoadOwnFormat(const std::string& path);
 // The level ready to place: its layers drawn with the images content loads,
 // its cells, the boat's start for a boat of boatSize, and its files (path
-// first; for a map, every file it names). Throws LevelError.
+// first; for a map, every file it names that is there). Throws LevelError.
 LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& content,
                     glm::vec2 boatSize);
 
