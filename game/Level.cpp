@@ -14,7 +14,6 @@
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
 #include <engine/physics/Transform.h>
-#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Tuning.h"
 
@@ -194,13 +193,19 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
             level.files.push_back(file);
     };
     if (data.map) {
-        const Tiled::Map& map = *data.map;
-        for (Tiled::LayerTileMap& layer : Tiled::MakeTileMaps(map, content.LoadSheets(map)))
-            level.layers.emplace_back(std::move(layer.tileMap));
-        for (const Tiled::Tileset& set : map.tilesets) {
-            name(set.source);
-            name(set.imagePath);
-        }
+        const std::shared_ptr<const Tiled::Map>& map = data.map;
+        const auto textures =
+            std::make_shared<const Tiled::MapTextures>(content.LoadTextures(*map));
+        if (const std::optional<Tiled::MapBackground> background = Tiled::BackgroundOf(*map))
+            level.layers.emplace_back(*background);
+        for (Tiled::MapLayer& layer : Tiled::MakeLayers(map, textures))
+            level.layers.emplace_back(std::move(layer));
+        // A file the map names but does not show may be missing, as in Tiled;
+        // watched, it would hold back every reload.
+        std::error_code error;
+        for (const std::string& file : map->Files())
+            if (std::filesystem::exists(file, error))
+                name(file);
         level.cells = std::move(data.cells);
         level.cellW = data.cellW;
         level.cellH = data.cellH;
@@ -395,6 +400,15 @@ Ref<Texture2D> LevelContent::LoadTexture(const std::string& path) {
 std::vector<Ref<Texture2D>> LevelContent::LoadSheets(const Tiled::Map& map) {
     try {
         return Tiled::LoadSheets(map);
+    } catch (const Tiled::MapError& error) {
+        throw Level::Unusable(error, map.path);
+    }
+}
+
+Tiled::MapTextures LevelContent::LoadTextures(const Tiled::Map& map) {
+    const std::vector<Ref<Texture2D>> sheets = LoadSheets(map);
+    try {
+        return Tiled::CreateTextures(sheets, Tiled::DecodePictures(map));
     } catch (const Tiled::MapError& error) {
         throw Level::Unusable(error, map.path);
     }

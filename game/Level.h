@@ -18,6 +18,7 @@
 #include <engine/render/Texture.h>
 #include <engine/render/TileMap.h>
 #include <engine/tiled/TiledMap.h>
+#include <engine/tiled/TiledTileMap.h>
 
 namespace Engine {
 
@@ -26,9 +27,8 @@ enum class Cell : uint8_t { Empty, Solid, Draught };
 
 // A level as its file gives it: in the game's own format, a grid of tile
 // codes (a list of columns, each listed top to bottom), the tile-set image and
-// the size of one tile in it; or a Tiled map, whose tile layers are drawn and
-// whose cells collide as `cells` says. LoadedLevel is what the game plays of
-// either.
+// the size of one tile in it; or a Tiled map, drawn as Tiled draws it, whose
+// cells collide as `cells` says. LoadedLevel is what the game plays of either.
 struct LevelData {
     std::vector<std::vector<int>> board;
     std::string tilemapPath;
@@ -46,9 +46,10 @@ struct LevelData {
     std::optional<glm::vec3> playerStart;
 };
 
-// Something a level draws, in its drawing order. Tile layers so far; another
-// kind of layer joins as another alternative, placed by LiveLevel.
-using LevelLayer = std::variant<TileMap>;
+// Something a level draws, in its drawing order: the game's own tile map, or
+// a Tiled map's background or one of its layers. Each kind is placed by
+// LiveLevel.
+using LevelLayer = std::variant<TileMap, Tiled::MapBackground, Tiled::MapLayer>;
 
 // A level read with everything it needs and nothing of it placed yet, the
 // same whichever format it came in.
@@ -86,6 +87,9 @@ public:
     // The sheets of a Tiled map's tile sets, in their order; throws LevelError
     // for one that cannot be used.
     virtual std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map);
+    // Everything a Tiled map is drawn with: its sheets (LoadSheets) and its
+    // other pictures; throws LevelError for one that cannot be used.
+    virtual Tiled::MapTextures LoadTextures(const Tiled::Map& map);
 };
 
 namespace Level {
@@ -115,9 +119,9 @@ LevelData Parse(std::string_view text);
 LevelData Load(const std::string& path);
 // The file at path read as the game's own format only, whatever it holds.
 LevelData LoadOwnFormat(const std::string& path);
-// The level ready to place: its tile maps cut from the images content loads,
+// The level ready to place: its layers drawn with the images content loads,
 // its cells, the boat's start for a boat of boatSize, and its files (path
-// first). Throws LevelError.
+// first; for a map, every file it names that is there). Throws LevelError.
 LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& content,
                     glm::vec2 boatSize);
 

@@ -23,14 +23,27 @@ void LiveLevel::Place(LoadedLevel& level) {
     ECS& ecs = ECS::Get();
     for (LevelLayer& layer : level.layers) {
         EntityID e = ecs.CreateEntity();
-        // The renderer places every cell itself; the registry runs it over the
-        // layers in the order they were made, bottom first.
-        std::visit(
-            [&](TileMap& tiles) {
+        // The renderers place everything themselves; the registry runs each
+        // over its layers in the order they were made, bottom first.
+        struct Placer {
+            ECS& ecs;
+            EntityID e;
+            void operator()(TileMap& tiles) const {
                 ecs.AddComponent<TileMap>(e, std::move(tiles));
                 ecs.AddComponent<Transform>(e, glm::vec3(0), glm::vec3(0), glm::vec3(512, 512, 0));
-            },
-            layer);
+            }
+            // A Tiled map's kinds of layer are registered by the first level
+            // that has them, after the scene's own types and systems.
+            void operator()(Tiled::MapBackground& background) const {
+                Tiled::RegisterMapDrawing(ecs);
+                ecs.AddComponent<Tiled::MapBackground>(e, background);
+            }
+            void operator()(Tiled::MapLayer& drawn) const {
+                Tiled::RegisterMapDrawing(ecs);
+                ecs.AddComponent<Tiled::MapLayer>(e, std::move(drawn));
+            }
+        };
+        std::visit(Placer{ecs, e}, layer);
         m_entities.push_back(e);
     }
     Level::CreateCells(level.cells, level.cellW, level.cellH, &m_entities);

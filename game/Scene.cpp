@@ -20,6 +20,7 @@
 #include <engine/render/Texture.h>
 #include <engine/render/TileMap.h>
 #include <engine/text/TextMesh.h>
+#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Controller.h"
 #include "game/ControllerSystem.h"
@@ -110,11 +111,18 @@ void RunFrameSchedule(const Uni<Renderer>& renderer) {
     if (!meshRenderer)
         return;
     ECS& ecs = ECS::Get();
+    // A Tiled map's background goes behind everything, its layers where the
+    // tiles go; their types exist once a level has placed such layers.
+    const bool tiled = ecs.IsComponentRegistered<Tiled::MapLayer>();
     auto& frame = dynamic_cast<MeshRenderer&>(*meshRenderer);
     frame.RenderInit(renderer);
+    if (tiled)
+        ecs.RunSystemArch(ecs.GetArchetype<Tiled::MapBackground>());
     ecs.RunSystemArch(ecs.GetArchetype<Mesh, Transform>());
     ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
     ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
+    if (tiled)
+        ecs.RunSystemArch(ecs.GetArchetype<Tiled::MapLayer>());
     ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
     frame.RenderEnd(renderer);
 }

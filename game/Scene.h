@@ -60,7 +60,8 @@ void RegisterSceneSystems(ECS& ecs, Uni<Renderer>& renderer);
 // One simulation step: control, enemy, camera, forces, physics, animation.
 void RunUpdateSchedule();
 // One frame's drawing: sprites, text, tiles, then the animated player, between
-// the mesh renderer's opening and closing of the frame.
+// the mesh renderer's opening and closing of the frame. A Tiled map's layers
+// are drawn in the tiles' place, its background colour before everything.
 void RunFrameSchedule(const Uni<Renderer>& renderer);
 // Empties the handles above, dropping the shader and the systems they hold.
 void ReleaseSceneHandles();

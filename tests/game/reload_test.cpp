@@ -24,6 +24,7 @@
 #include <engine/physics/Transform.h>
 #include <engine/render/Camera.h>
 #include <engine/render/TileMap.h>
+#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Scene.h"
 #include "game/Tuning.h"
@@ -75,6 +76,8 @@ struct LevelState {
     std::vector<std::tuple<std::vector<std::vector<int>>, std::vector<std::vector<uint8_t>>, int,
                            int, std::vector<std::tuple<float, float, float, float>>>>
         tileMaps;
+    // A Tiled map's layers: which one each is, a tile layer's cells.
+    std::vector<std::tuple<int, size_t, std::vector<uint32_t>>> mapLayers;
     bool operator==(const LevelState&) const = default;
 };
 
@@ -101,6 +104,12 @@ LevelState Scan() {
             state.tileMaps.emplace_back(m->boardData, m->orientation, m->tileWidth, m->tileHeight,
                                         regions);
         }
+        if (ecs.IsComponentRegistered<Tiled::MapLayer>())
+            if (Ref<Tiled::MapLayer> l = ecs.GetComponent<Tiled::MapLayer>(e))
+                state.mapLayers.emplace_back(int(l->layer.kind), l->layer.index,
+                                             l->layer.kind == Tiled::LayerKind::Tile
+                                                 ? l->map->layers[l->layer.index].gids
+                                                 : std::vector<uint32_t>());
     }
     std::sort(state.colliders.begin(), state.colliders.end());
     return state;

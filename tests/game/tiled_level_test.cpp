@@ -11,14 +11,21 @@
 #include <string>
 #include <vector>
 
+#include <engine/core/Engine.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
 #include <engine/physics/Transform.h>
+#include <engine/render/Animation.h>
+#include <engine/render/MeshRenderer.h>
+#include <engine/text/TextMesh.h>
 #include <engine/tiled/TiledTileMap.h>
 
+#include "game/Enemy.h"
 #include "game/Level.h"
+#include "game/Scene.h"
 #include "game/Tuning.h"
+#include "support/TiledExamples.h"
 
 using namespace Engine;
 namespace fs = std::filesystem;
@@ -149,12 +156,13 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
         R"(<?xml version="1.0" encoding="UTF-8"?>
 <map version="1.8" orientation="orthogonal" renderorder="right-down" width="8" height="3" tilewidth="32" tileheight="16" infinite="0">
  <tileset firstgid="1" source="set.tsx"/>
-)" + layer("", "1,1,2,0,0,0,0,0") +               // draughts; a decoration
-        layer("", "3,0,0,0,0,0,0,0") +             // solid over a draught
+)" + layer("", "1,1,2,0,0,0,0,0") +                   // draughts; a decoration
+        layer("", "3,0,0,0,0,0,0,0") +                // solid over a draught
         layer("", "0,0,0,3,0,0,0,0", collidesFalse) + // drawn only
         layer(" visible=\"0\"", "0,0,0,0,3,0,0,0") +  // hidden
-        " <group name=\"off\" visible=\"0\">" + layer("", "0,0,0,0,0,3,0,0") + "</group>\n" +
-        " <group name=\"on\">" + layer("", "0,0,0,0,0,0,3,1") + "</group>\n" +
+        " <group name=\"off\" visible=\"0\">" +
+        layer("", "0,0,0,0,0,3,0,0") + "</group>\n" + " <group name=\"on\">" +
+        layer("", "0,0,0,0,0,0,3,1") + "</group>\n" +
         R"( <objectgroup name="marks">
   <object id="1" name="sign" x="1" y="1"/>
   <object id="2" name="player" gid="3" x="64" y="48" width="32" height="16"/>
@@ -167,7 +175,8 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
                                    C::Empty, C::Empty,   C::Solid, C::Draught};
     ASSERT_EQ(level.cells.size(), 8u);
     for (size_t x = 0; x < 8; ++x)
-        EXPECT_EQ(level.cells[x], (std::vector<C>{C::Empty, middle[x], C::Empty})) << "column " << x;
+        EXPECT_EQ(level.cells[x], (std::vector<C>{C::Empty, middle[x], C::Empty}))
+            << "column " << x;
     EXPECT_EQ(level.cellW, 32);
     EXPECT_EQ(level.cellH, 16);
     // A tile object stands on its point: the boat's top-left is a tile higher.
@@ -204,10 +213,9 @@ TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
         EXPECT_EQ(reason.find(path), std::string::npos) << reason;
     }
     // A map's own tile set file missing is named.
-    const std::string external =
-        std::string(good).replace(good.find("<tileset"), good.find("</tileset>") + 10 -
-                                                             good.find("<tileset"),
-                                  R"(<tileset firstgid="1" source="gone.tsx"/>)");
+    const std::string external = std::string(good).replace(
+        good.find("<tileset"), good.find("</tileset>") + 10 - good.find("<tileset"),
+        R"(<tileset firstgid="1" source="gone.tsx"/>)");
     try {
         Level::Load(dir.Write("lost.tmx", external));
         FAIL() << "a missing tile set was taken";
@@ -227,6 +235,27 @@ TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
     }
 }
 
+// The files a level names, to watch for saves: those of its map that are
+// there. One it names but does not show may be missing, as in Tiled, and
+// would otherwise hold back every reload.
+TEST(TiledLevel, AMissingPictureTheMapDoesNotShowIsNotWatched) {
+    TempDir dir;
+    dir.Write("t.png", "");
+    const std::string path = dir.Write(
+        "m.tmx",
+        R"(<map orientation="orthogonal" width="1" )"
+        R"(height="1" tilewidth="8" tileheight="8">)"
+        R"(<tileset firstgid="1" name="pics">)"
+        R"(<tile id="0"><image source="t.png" width="8" height="8"/></tile>)"
+        R"(<tile id="1"><image source="gone.png"/></tile></tileset>)"
+        R"(<layer name="l" width="1" height="1"><data encoding="csv">1</data></layer></map>)");
+    class NoPictures : public LevelContent {
+        Tiled::MapTextures LoadTextures(const Tiled::Map&) override { return {}; }
+    } content;
+    EXPECT_EQ(Level::Prepare(Level::Load(path), path, content, {8, 8}).files,
+              (std::vector<std::string>{path, (dir.Path() / "t.png").string()}));
+}
+
 #ifdef GEN_LEVEL
 TEST(TiledLevel, TheGeneratorWritesTheCommittedLevelInBothFormats) {
     TempDir dir;
@@ -241,5 +270,70 @@ TEST(TiledLevel, TheGeneratorWritesTheCommittedLevelInBothFormats) {
     }
 }
 #endif
+
+// Every orthogonal map of Tiled's own examples plays: the game's scene is
+// built on it in a real window and runs some frames without an error. (The
+// automapping rules are no levels; the other orientations are refused, as
+// the reader's test shows.)
+TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    if (!fs::is_directory(EngineTest::TiledExamples::kDir))
+        GTEST_SKIP() << EngineTest::TiledExamples::kDir << " is not installed";
+    const EngineTest::TiledExamples examples;
+    int played = 0;
+    for (const std::string& path : examples.Maps()) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (path.find("sewer_automap/rule_") != std::string::npos ||
+            text.str().find("orientation=\"orthogonal\"") == std::string::npos)
+            continue;
+        SCOPED_TRACE(path);
+        // A map the game would refuse ends the process, so it is read first.
+        try {
+            Level::Load(path);
+        } catch (const LevelError& error) {
+            ADD_FAILURE() << error.what();
+            continue;
+        }
+        testing::internal::CaptureStderr();
+        {
+            ::Engine::Engine game(1280, 720);
+            game.InitializeGraphicsSubSystem();
+            game.SetScene(CreateRef<GameScene>(CreateUni<SceneContent>(), path, false));
+            game.Start();
+            if (played == 0) {
+                // A map's kinds of layer come after the scene's fourteen
+                // types and ten systems, and draw in the frame schedule:
+                // its background first, its layers where the tiles go.
+                ECS& ecs = ECS::Get();
+                EXPECT_EQ(ecs.ComponentTypeCount(), 16u);
+                EXPECT_GT(Component<Tiled::MapLayer>::GetTypeID(), Component<Enemy>::GetTypeID());
+                EXPECT_EQ(ecs.SystemCount(), 12u);
+                EXPECT_EQ(ecs.GetSystem(0), meshRenderer);
+                std::vector<std::string> names;
+                ecs.SetRunObserver(
+                    [&](const SystemBase& system) { names.push_back(typeid(system).name()); });
+                game.Render();
+                ecs.SetRunObserver(nullptr);
+                EXPECT_EQ(
+                    names,
+                    (std::vector<std::string>{
+                        typeid(Tiled::MapBackgroundRenderer).name(), typeid(MeshRenderer).name(),
+                        typeid(TextRenderer).name(), typeid(TileMapRenderer).name(),
+                        typeid(Tiled::MapLayerRenderer).name(), typeid(AnimationRenderer).name()}));
+            }
+            for (int frame = 0; frame < 10; ++frame)
+                game.Frame(0.01);
+            game.Shutdown();
+        }
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("OPENGL ERROR"), std::string::npos) << err;
+        EXPECT_EQ(err.find("Could not"), std::string::npos) << err;
+        ++played;
+    }
+    EXPECT_GE(played, 8);
+}
 
 } // namespace

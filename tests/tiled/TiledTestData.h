@@ -20,6 +20,7 @@
 
 #include "../../bench/LevelGen.h"
 #include "support/RenderImages.h"
+#include "support/TiledExamples.h"
 
 namespace TiledTest {
 
@@ -172,6 +173,8 @@ inline std::string Reencode(const std::string& tmx, const std::string& encoding,
     }
     return out + tmx.substr(at);
 }
+
+using EngineTest::TiledExamples;
 
 // Whether the real Tiled can be run here.
 inline bool HaveTiled() {

@@ -468,44 +468,10 @@ TEST(TiledRead, WhatTiledWritesOfLooksChunksTemplatesAndTileSizesReadsFieldByFie
               std::tuple(2, 1, std::vector<uint32_t>{1, 2}, std::vector<uint32_t>{0, 0}));
 }
 
-// Tiled's own examples, as Debian installs them, copied with their .gz
-// files unpacked (the maps name each other's files without the .gz).
-class Examples {
-public:
-    static constexpr const char* kDir = "/usr/share/doc/tiled/examples";
-    Examples() {
-        namespace fs = std::filesystem;
-        fs::copy(kDir, m_dir.File("ex"), fs::copy_options::recursive);
-        for (const auto& entry : fs::recursive_directory_iterator(m_dir.File("ex"))) {
-            const fs::path path = entry.path();
-            if (path.extension() != ".gz")
-                continue;
-            gzFile in = gzopen(path.c_str(), "rb");
-            std::ofstream out(path.parent_path() / path.stem(), std::ios::binary);
-            char buffer[1 << 15];
-            for (int n; (n = gzread(in, buffer, sizeof buffer)) > 0;)
-                out.write(buffer, n);
-            gzclose(in);
-        }
-    }
-    std::vector<std::string> Maps() const {
-        std::vector<std::string> maps;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir.File("ex")))
-            if (entry.path().extension() == ".tmx")
-                maps.push_back(entry.path().string());
-        std::sort(maps.begin(), maps.end());
-        return maps;
-    }
-    std::string File(const std::string& name) const { return m_dir.File("ex/" + name); }
-
-private:
-    EngineTest::TempDir m_dir;
-};
-
 TEST(TiledRead, EveryOrthogonalExampleOfTiledIsReadTheOthersRefusedForTheirOrientation) {
-    if (!std::filesystem::is_directory(Examples::kDir))
-        GTEST_SKIP() << Examples::kDir << " is not installed";
-    const Examples examples;
+    if (!std::filesystem::is_directory(TiledTest::TiledExamples::kDir))
+        GTEST_SKIP() << TiledTest::TiledExamples::kDir << " is not installed";
+    const TiledTest::TiledExamples examples;
     const std::vector<std::string> maps = examples.Maps();
     EXPECT_GE(maps.size(), 20u);
     int read = 0;

@@ -104,8 +104,9 @@ TEST(TiledTileMap, TilesAreCutWithMarginAndSpacing) {
         EXPECT_FLOAT_EQ(t.getInternalHeight(), 64 / 133.0f);
     }
 
-    // A sheet smaller than the tile set says: the tiles it lacks are left
-    // empty and not drawn, with one warning; a missing sheet likewise.
+    // A sheet smaller than the tile set says is cut as Tiled cuts the image
+    // it has, in two columns here: the tiles it lacks are left empty and not
+    // drawn, with one warning; a missing sheet likewise.
     testing::internal::CaptureStderr();
     const auto cut = CutTiles(map, FakeSheets(140.0f, 133.0f));
     const std::string err = testing::internal::GetCapturedStderr();
@@ -115,7 +116,8 @@ TEST(TiledTileMap, TilesAreCutWithMarginAndSpacing) {
     std::vector<bool> present;
     for (size_t k = 12; k < 18; ++k)
         present.push_back(cut[k] != nullptr);
-    EXPECT_EQ(present, (std::vector<bool>{true, true, false, true, true, false}));
+    EXPECT_EQ(present, (std::vector<bool>{true, true, true, true, false, false}));
+    EXPECT_FLOAT_EQ(cut[14]->getInternalY(), (133 - 69 - 64) / 133.0f);
     testing::internal::CaptureStderr();
     const auto none = CutTiles(map, {FakeSheets()[0]});
     testing::internal::GetCapturedStderr();
@@ -148,7 +150,7 @@ TEST(TiledTileMap, OneTileMapForEachVisibleLayer) {
     EXPECT_EQ(maps[0].tileMap.lookup[3], maps[2].tileMap.lookup[3]);
 }
 
-TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
+TEST(TiledTileMap, SheetsAndPicturesAreDecodedOrRefusedNamingWhereTheyAreShown) {
     TiledTest::DataCopy copy;
     const Map map = Load(copy.File("rich.tmx"));
     const std::vector<Image> images = DecodeSheets(map);
@@ -194,6 +196,54 @@ TEST(TiledTileMap, SheetsAreDecodedOrRefusedNamingTheirTileSet) {
             EXPECT_NE(message.find(c.part), std::string::npos) << message;
         }
     }
+
+    // The pictures of collection tiles and image layers, read as sheets are:
+    // only those a visible layer shows, each file once for each colour key, the
+    // key made clear, a refusal naming where the map shows it; their pixels are
+    // counted against the cap from their headers, before any is decoded.
+    EngineTest::WritePng(copy.File("a.png"), 2, 1,
+                         [](int x, int) { return x ? TiledTest::kMagenta : EngineTest::kWhite; });
+    // A header that claims the largest picture there is, and nothing after it.
+    std::string big = "\x89PNG\r\n\x1a\n";
+    const std::string ihdr =
+        std::string("IHDR") + std::string("\0\0\x40\0\0\0\x40\0\x08\x06\0\0\0", 13);
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(ihdr.data()), uInt(ihdr.size()));
+    big += std::string("\0\0\0\x0d", 4) + ihdr;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        big += char((crc >> shift) & 0xFF);
+    TiledTest::WriteText(copy.File("big.png"), big);
+    auto shown = [&](const std::string& sky) {
+        return R"(<map orientation="orthogonal" width="2" height="1" tilewidth="8" tileheight="8">)"
+               R"(<tileset firstgid="1" name="pics" tilewidth="2" tileheight="1">)"
+               R"(<tile id="0"><image source="a.png" width="2" height="1"/></tile>)"
+               R"(<tile id="1"><image source="a.png" trans="ff00ff" width="2" height="1"/></tile>)"
+               R"(<tile id="2"><image source="gone.png"/></tile></tileset>)"
+               R"(<layer name="l" width="2" height="1"><data encoding="csv">1,2</data></layer>)"
+               R"(<imagelayer name="sky"><image source=")" +
+               sky +
+               R"("/></imagelayer><imagelayer name="off" visible="0"><image source="gone.png"/>)"
+               R"(</imagelayer></map>)";
+    };
+    const MapPictures pictures = DecodePictures(Parse(shown("a.png"), copy.File("m.tmx")));
+    ASSERT_EQ(pictures.pictures.size(), 2u);
+    EXPECT_EQ(pictures.tiles.at(0), (std::map<int, size_t>{{0, 0}, {1, 1}}));
+    EXPECT_EQ(pictures.layers, (std::vector<std::optional<size_t>>{0, std::nullopt}));
+    EXPECT_EQ(pictures.pictures[0].image.Pixels()[7], 255);
+    EXPECT_EQ(pictures.pictures[1].image.Pixels()[7], 0) << "the magenta pixel is made clear";
+    EXPECT_TRUE(pictures.pictures[0].opaque);
+    EXPECT_FALSE(pictures.pictures[1].opaque);
+    for (const auto& [sky, part] :
+         {std::pair<std::string, std::string>{"gone.png", "m.tmx: image layer \"sky\": image \"" +
+                                                              copy.File("gone.png") +
+                                                              "\": cannot open"},
+          {"big.png", "come to more than the limit of 268435456 pixels"}}) {
+        try {
+            DecodePictures(Parse(shown(sky), copy.File("m.tmx")));
+            ADD_FAILURE() << sky;
+        } catch (const MapError& error) {
+            EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what();
+        }
+    }
 }
 
 TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
@@ -209,7 +259,9 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
         layer + R"(<layer name="hidden" visible="0" parallaxy="2">)" + layer +
         R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
         R"(<imagelayer name="none"><image format="png"><data encoding="base64">AA==</data></image></imagelayer>)"
-        R"(<group name="g" opacity="0.5"/></map>)";
+        R"(<group name="g" opacity="0.5"/><objectgroup name="o"><object id="1" x="1" y="1">)"
+        R"(<point/></object><object id="2" width="8" height="8"><text>hi</text></object>)"
+        R"(</objectgroup></map>)";
     testing::internal::CaptureStderr();
     const Map map = Parse(tmx, "looks.tmx");
     const std::string read = testing::internal::GetCapturedStderr();
@@ -230,11 +282,18 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
           "tint colours (first on layer \"b\"); drawn untinted",
           "layer offsets (first on layer \"c\"); drawn in place",
           "tiles of another size than the map's cells (first on tile set \"big\"); left out",
-          "transparent colours (first on tile set \"t\"); shown as they are",
           "tile animation (first on tile set \"t\"); drawn still",
           "image layers (first on image layer \"sky\"); left out"})
         EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 8) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 7) << err;
+
+    // DrawLayer draws the rest; shapes are the game's marks, drawn by neither.
+    testing::internal::CaptureStderr();
+    WarnUndrawn(map);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "\x1b[0;31mTILED: looks.tmx: tile animation (first on tile set \"t\"): each tile "
+              "shows its first frame\x1b[0m\n\x1b[0;31mTILED: looks.tmx: text objects (first on "
+              "object layer \"o\"): not drawn\x1b[0m\n");
 }
 
 struct Tag {

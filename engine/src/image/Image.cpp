@@ -108,4 +108,13 @@ Image Image::Load(const std::string& path) {
     return Decode(bytes.data(), bytes.size());
 }
 
+void Image::ApplyColorKey(uint32_t rgb) {
+    unsigned char* p = m_pixels.get();
+    const unsigned char r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    const size_t count = p ? size_t(m_width) * size_t(m_height) : 0;
+    for (size_t i = 0; i < count; ++i, p += 4)
+        if (p[0] == r && p[1] == g && p[2] == b)
+            p[0] = p[1] = p[2] = p[3] = 0;
+}
+
 } // namespace Engine

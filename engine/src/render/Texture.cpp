@@ -1,5 +1,7 @@
 #include <engine/render/Texture.h>
 
+#include <algorithm>
+
 #include <engine/core/Log.h>
 #include <engine/core/Renderer.h>
 #include <engine/image/Image.h>
@@ -41,17 +43,64 @@ std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, 
     return cells;
 }
 
-std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth,
-                                          int cellHeight) {
+std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, int cellHeight,
+                                int margin, int spacing, size_t maxCells) {
+    std::vector<SheetCell> cells;
+    if (cellWidth <= 0 || cellHeight <= 0 || margin < 0 || spacing < 0)
+        return cells;
+    // In 64 bits: a cell and its spacing may add up past the int range.
+    auto fit = [&](long long side, long long cell) {
+        return std::max(0LL, (side - margin + spacing) / (cell + spacing));
+    };
+    const long long columns = fit(sheetWidth, cellWidth), rows = fit(sheetHeight, cellHeight);
+    const float w = static_cast<float>(sheetWidth), h = static_cast<float>(sheetHeight);
+    const size_t count = std::min(static_cast<size_t>(columns * rows), maxCells);
+    cells.reserve(count);
+    for (long long row = 0; row < rows && cells.size() < count; ++row)
+        for (long long column = 0; column < columns && cells.size() < count; ++column) {
+            const long long x = margin + column * (cellWidth + spacing);
+            const long long y = margin + row * (cellHeight + spacing);
+            // Texture rows run from the bottom of the picture.
+            cells.push_back({static_cast<float>(cellWidth), static_cast<float>(cellHeight),
+                             static_cast<float>(cellWidth) / w, static_cast<float>(cellHeight) / h,
+                             static_cast<float>(x) / w,
+                             static_cast<float>(sheetHeight - y - cellHeight) / h});
+        }
+    return cells;
+}
+
+namespace {
+
+std::vector<Ref<Texture>> Regions(const Ref<Texture>& sheet, const std::vector<SheetCell>& cells) {
     std::vector<Ref<Texture>> regions;
-    if (!sheet || Renderer::GetAPI() != Renderer::API::OpenGL)
-        return regions;
-    const int sheetWidth = static_cast<int>(sheet->getWidth());
-    const int sheetHeight = static_cast<int>(sheet->getHeight());
-    for (const SheetCell& c : CutSheet(sheetWidth, sheetHeight, cellWidth, cellHeight))
+    regions.reserve(cells.size());
+    for (const SheetCell& c : cells)
         regions.push_back(CreateRef<GLTexture2D>(c.width, c.height, c.glWidth, c.glHeight, c.glX,
                                                  c.glY, sheet->getID()));
     return regions;
+}
+
+bool Cuttable(const Ref<Texture>& sheet) {
+    return sheet && Renderer::GetAPI() == Renderer::API::OpenGL;
+}
+
+} // namespace
+
+std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth,
+                                          int cellHeight) {
+    if (!Cuttable(sheet))
+        return {};
+    return Regions(sheet, CutSheet(static_cast<int>(sheet->getWidth()),
+                                   static_cast<int>(sheet->getHeight()), cellWidth, cellHeight));
+}
+
+std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth, int cellHeight,
+                                          int margin, int spacing, size_t maxCells) {
+    if (!Cuttable(sheet))
+        return {};
+    return Regions(sheet, CutSheet(static_cast<int>(sheet->getWidth()),
+                                   static_cast<int>(sheet->getHeight()), cellWidth, cellHeight,
+                                   margin, spacing, maxCells));
 }
 
 } // namespace Engine

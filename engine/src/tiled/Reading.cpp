@@ -79,6 +79,25 @@ std::string Reading::ReadFile(const std::string& path, const std::string& where)
     return text;
 }
 
+Image Reading::ReadImage(const std::string& path, const std::string& where) {
+    // 1 GiB decoded: a few bytes of a file could otherwise ask for many times that.
+    constexpr uint64_t MAX_PIXELS = uint64_t(1) << 28;
+    const std::string bytes = ReadFile(path, where);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const Image::Info info = Image::Peek(data, bytes.size());
+    if (!info.error.empty())
+        Fail(where + ": " + info.error);
+    const uint64_t pixels = uint64_t(info.width) * uint64_t(info.height);
+    if (m_pixels + pixels > MAX_PIXELS)
+        Fail(where + ": the images of " + m_mapPath + " come to more than the limit of " +
+             Num(MAX_PIXELS) + " pixels");
+    m_pixels += pixels;
+    Image image = Image::Decode(data, bytes.size());
+    if (image.Empty())
+        Fail(where + ": " + image.Error());
+    return image;
+}
+
 size_t Reading::TakeCells(int width, int height, const std::string& where) {
     if (width < 1 || height < 1)
         Fail(where + ": " + std::to_string(width) + " x " + std::to_string(height) +

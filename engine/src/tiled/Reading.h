@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include <engine/image/Image.h>
 #include <engine/tiled/TiledMap.h>
 
 namespace Engine::Tiled::Detail {
@@ -29,6 +30,10 @@ public:
     // The file at path in one read: a regular file no larger than the caps
     // allow. what names it in messages ("tile set file", ...).
     std::string ReadFile(const std::string& path, const std::string& what);
+    // The image file at path decoded (RGBA, rows flipped), read as ReadFile
+    // reads it; its size is taken from its header and held, with the images
+    // read before, to a cap of decoded pixels before any pixel is decoded.
+    Image ReadImage(const std::string& path, const std::string& where);
 
     // Room for a layer of width x height cells (each side at least 1), or
     // tiles, or objects, counted against the caps of the whole map; where
@@ -50,6 +55,7 @@ private:
     uint64_t m_tiles = 0;
     uint64_t m_objects = 0;
     uint64_t m_points = 0;
+    uint64_t m_pixels = 0;
     std::vector<std::pair<std::string, std::string>> m_notes;
 };
 

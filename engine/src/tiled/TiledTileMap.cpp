@@ -1,19 +1,18 @@
 #include <engine/tiled/TiledTileMap.h>
 
 #include <engine/core/Log.h>
-#include <engine/core/Renderer.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Transform.h>
 
-#include "render/GLTexture.h"
 #include "tiled/Reader.h"
+#include "tiled/SheetCheck.h"
 
 namespace Engine::Tiled {
 
 namespace {
 
 // Whether the tile maps draw a tile set's tiles: sheets in use whose tiles
-// fill the map's cells. The rest waits for a drawing that anchors them.
+// fill the map's cells. DrawLayer anchors the others as Tiled does.
 bool Drawn(const Map& map, const Tileset& ts) {
     return ts.used && !ts.collection && ts.tileWidth == map.tileWidth &&
            ts.tileHeight == map.tileHeight;
@@ -21,7 +20,7 @@ bool Drawn(const Map& map, const Tileset& ts) {
 
 // What the tile maps leave out or draw plainly, each said once, where it is
 // first seen.
-void WarnUndrawn(const Map& map) {
+void WarnTileMapsUndrawn(const Map& map) {
     struct Note {
         const char* feature;
         const char* instead;
@@ -71,13 +70,9 @@ void WarnUndrawn(const Map& map) {
             note("tiles of another size than the map's cells", "left out", where);
         if (ts.offsetX != 0 || ts.offsetY != 0)
             note("tile offsets", "drawn unmoved", where);
-        bool keyed = ts.transparentColor.has_value(), animated = false;
-        for (const auto& [id, tile] : ts.tiles) {
-            keyed = keyed || tile.transparentColor;
+        bool animated = false;
+        for (const auto& [id, tile] : ts.tiles)
             animated = animated || !tile.animation.empty();
-        }
-        if (keyed)
-            note("transparent colours", "shown as they are", where);
         if (animated)
             note("tile animation", "drawn still", where);
     }
@@ -100,39 +95,6 @@ void WarnUndrawn(const Map& map) {
 
 } // namespace
 
-std::vector<Image> DecodeSheets(const Map& map, const Limits& limits) {
-    Detail::Reading reading(map.path, limits);
-    std::vector<Image> images;
-    images.reserve(map.tilesets.size());
-    for (const Tileset& ts : map.tilesets) {
-        if (!Drawn(map, ts)) {
-            images.emplace_back();
-            continue;
-        }
-        const std::string where =
-            Detail::TilesetWhere(map.path, ts) + ": image " + Detail::Quoted(ts.imagePath);
-        const std::string bytes = reading.ReadFile(ts.imagePath, where);
-        Image image =
-            Image::Decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        if (image.Empty())
-            Detail::Fail(where + ": " + image.Error());
-        images.push_back(std::move(image));
-    }
-    return images;
-}
-
-std::vector<Ref<Texture2D>> CreateSheets(const Map& map, const std::vector<Image>& images) {
-    std::vector<Ref<Texture2D>> sheets;
-    for (size_t i = 0; i < map.tilesets.size() && i < images.size(); ++i)
-        sheets.push_back(
-            images[i].Empty() ? nullptr : Texture2D::Create(map.tilesets[i].imagePath, images[i]));
-    return sheets;
-}
-
-std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits) {
-    return CreateSheets(map, DecodeSheets(map, limits));
-}
-
 std::vector<Ref<Texture>> CutTiles(const Map& map, const std::vector<Ref<Texture2D>>& sheets) {
     std::vector<Ref<Texture>> tiles;
     size_t total = 0;
@@ -141,42 +103,19 @@ std::vector<Ref<Texture>> CutTiles(const Map& map, const std::vector<Ref<Texture
     tiles.reserve(total);
     for (size_t i = 0; i < map.tilesets.size(); ++i) {
         const Tileset& ts = map.tilesets[i];
-        if (!Drawn(map, ts)) {
-            tiles.resize(tiles.size() + static_cast<size_t>(ts.tileCount));
-            continue;
-        }
+        const size_t end = tiles.size() + static_cast<size_t>(ts.tileCount);
         const Ref<Texture2D> sheet = i < sheets.size() ? sheets[i] : nullptr;
-        const bool usable = sheet && sheet->getID() != 0 && sheet->getWidth() > 0 &&
-                            sheet->getHeight() > 0 && Renderer::GetAPI() == Renderer::API::OpenGL;
-        const int w = usable ? static_cast<int>(sheet->getWidth()) : 0;
-        const int h = usable ? static_cast<int>(sheet->getHeight()) : 0;
-        if (usable && ts.imageWidth > 0 && ts.imageHeight > 0 &&
-            (w != ts.imageWidth || h != ts.imageHeight))
-            Log::Warn("TILED", "%s: the image is %dx%d pixels, the tile set says %dx%d",
-                      Detail::TilesetWhere(map.path, ts).c_str(), w, h, ts.imageWidth,
-                      ts.imageHeight);
-        int missing = 0;
-        for (int k = 0; k < ts.tileCount && ts.columns > 0; ++k) {
-            const int column = k % ts.columns, row = k / ts.columns;
-            // In 64 bits: a corrupt count must not wrap round into the image.
-            const long long px = ts.margin + (long long)column * (ts.tileWidth + ts.spacing);
-            const long long py = ts.margin + (long long)row * (ts.tileHeight + ts.spacing);
-            if (!usable || px + ts.tileWidth > w || py + ts.tileHeight > h) {
-                tiles.push_back(nullptr);
-                ++missing;
-                continue;
-            }
-            const float fw = static_cast<float>(w), fh = static_cast<float>(h);
-            // Texture rows run from the bottom of the picture.
-            tiles.push_back(CreateRef<GLTexture2D>(
-                static_cast<float>(ts.tileWidth), static_cast<float>(ts.tileHeight),
-                static_cast<float>(ts.tileWidth) / fw, static_cast<float>(ts.tileHeight) / fh,
-                static_cast<float>(px) / fw, static_cast<float>(h - py - ts.tileHeight) / fh,
-                sheet->getID()));
+        if (Drawn(map, ts) && sheet) {
+            CheckSheet(map, ts, *sheet);
+            // An image larger than the tile set says holds no more of its tiles.
+            const std::vector<Ref<Texture>> cut =
+                CutSheetRegions(sheet, ts.tileWidth, ts.tileHeight, ts.margin, ts.spacing,
+                                static_cast<size_t>(ts.tileCount));
+            // A sheet without a GL image has no tile to show.
+            if (sheet->getID() != 0)
+                tiles.insert(tiles.end(), cut.begin(), cut.end());
         }
-        if (missing > 0)
-            Log::Warn("TILED", "%s: %d of its %d tiles lie outside its image; they are not drawn",
-                      Detail::TilesetWhere(map.path, ts).c_str(), missing, ts.tileCount);
+        tiles.resize(end);
     }
     return tiles;
 }
@@ -215,7 +154,7 @@ LayerGrid GridOf(const Map& map, const TileLayer& layer) {
 }
 
 std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Texture2D>>& sheets) {
-    WarnUndrawn(map);
+    WarnTileMapsUndrawn(map);
     const std::vector<Ref<Texture>> tiles = CutTiles(map, sheets);
     std::vector<LayerTileMap> maps;
     for (size_t i = 0; i < map.layers.size(); ++i) {

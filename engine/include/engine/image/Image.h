@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
     static Image Decode(const unsigned char* bytes, size_t size);
     /// Decode on a whole file; only regular files are read.
     static Image Load(const std::string& path);
+
+    /// Makes every pixel of exactly the colour rgb (0xRRGGBB) clear: red,
+    /// green, blue and alpha all 0, as a colour key asks. Alpha is not compared.
+    void ApplyColorKey(uint32_t rgb);
 
     bool Empty() const { return !m_pixels; }                       ///< No pixels: decoding failed.
     int Width() const { return m_width; }                          ///< Pixels.

@@ -61,4 +61,19 @@ std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, 
 /// One region of sheet per cell of CutSheet, each naming the sheet's texture.
 std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth, int cellHeight);
 
+/// Cells of a sheet laid out as tile-map editors lay out tile sets: the first
+/// cell's top-left pixel margin pixels in from the image's top-left corner,
+/// spacing pixels between neighbouring cells, row by row from the top of the
+/// image, left to right. As many columns and rows as fit whole after the
+/// margin at the left and top (none is needed at the right or bottom); unlike
+/// the overload without margin and spacing, pixels left over are at the
+/// right and bottom; at most maxCells, the first ones. Empty when no whole
+/// cell fits, a cell size is not positive or the margin or spacing is negative.
+std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, int cellHeight,
+                                int margin, int spacing, size_t maxCells = SIZE_MAX);
+
+/// One region of sheet per cell of CutSheet with margin and spacing.
+std::vector<Ref<Texture>> CutSheetRegions(const Ref<Texture>& sheet, int cellWidth, int cellHeight,
+                                          int margin, int spacing, size_t maxCells = SIZE_MAX);
+
 } // namespace Engine

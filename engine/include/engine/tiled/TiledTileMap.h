@@ -1,25 +1,40 @@
 #pragma once
 
-// A Tiled map's tile layers as the engine draws them: its tile sets' sheets
-// loaded and cut into tiles, and one TileMap for each visible tile layer.
+// A Tiled map as the engine draws it. Two ways:
+// - the whole map as Tiled draws it, through Draw: its pictures loaded
+//   (LoadTextures), then DrawMap from a scene's Draw, or one entity a layer
+//   for the registry (CreateLayerEntities, drawn by MapLayerRenderer);
+// - its tile layers alone as the engine's TileMaps (CreateTileMapEntities,
+//   drawn by TileMapRenderer): tiles of the map's cell size only, plainly.
 // What the tiles mean to a game is the game's business.
 
 #include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <engine/core/Base.h>
+#include <engine/ecs/System.h>
 #include <engine/ecs/Types.h>
 #include <engine/image/Image.h>
+#include <engine/render/Draw.h>
 #include <engine/render/TileMap.h>
 #include <engine/render/Texture.h>
 #include <engine/tiled/TiledMap.h>
 
+namespace Engine {
+class ECS;
+}
+
 namespace Engine::Tiled {
 
-/// The sheets the tile maps draw, one per tile set in order, decoded without
-/// GL (so on any thread): those of sheets in use whose tiles are the map's
-/// cell size; the entries of other tile sets are empty. An image that is
-/// missing, not a regular file, larger than limits.maxFileBytes or not
+/// The sheets of the tile sets in use that are cut from one image, one entry
+/// per tile set in order (empty for the others), decoded without GL (so on
+/// any thread), each tile set's transparent colour made clear. An image that
+/// is missing, not a regular file, larger than limits.maxFileBytes, beyond
+/// limits.maxTotalBytes with the others, too large to decode or not
 /// decodable throws MapError naming its tile set and file.
 std::vector<Image> DecodeSheets(const Map& map, const Limits& limits = {});
 /// Their textures, null for empty images; needs the GL context.
@@ -27,11 +42,112 @@ std::vector<Ref<Texture2D>> CreateSheets(const Map& map, const std::vector<Image
 /// DecodeSheets, then CreateSheets.
 std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits = {});
 
+/// A map's other pictures, decoded without GL: the image of every tile of an
+/// image collection that a visible layer shows (an animated tile's first
+/// frame), and of every visible image layer. Each file is decoded once (for
+/// each transparent colour it is given), that colour made clear.
+struct MapPictures {
+    /// One decoded file.
+    struct Picture {
+        std::string path;   ///< As the map resolves it.
+        Image image;        ///< Its pixels.
+        bool opaque = true; ///< No pixel of it is see-through: Tiled tints those apart.
+    };
+    std::vector<Picture> pictures; ///< Each file once.
+    /// One entry per tile set, in order: the picture of each collection tile
+    /// shown, by local id (an index into pictures).
+    std::vector<std::map<int, size_t>> tiles;
+    /// One entry per image layer, in order: its picture, if it shows one.
+    std::vector<std::optional<size_t>> layers;
+};
+/// The pictures of a map, read as DecodeSheets reads sheets (limits.maxTotalBytes
+/// holds for them together); throws MapError naming the tile, tile set or
+/// layer and the file.
+MapPictures DecodePictures(const Map& map, const Limits& limits = {});
+
+/// Everything a map is drawn with, as textures.
+struct MapTextures {
+    /// One per tile set, in order: its sheet, or null (see LoadSheets).
+    std::vector<Ref<Texture>> sheets;
+    std::vector<Ref<Texture>> pictures;        ///< MapPictures::pictures, in order.
+    std::vector<bool> opaque;                  ///< Whether each picture is opaque.
+    std::vector<std::map<int, size_t>> tiles;  ///< As MapPictures::tiles.
+    std::vector<std::optional<size_t>> layers; ///< As MapPictures::layers.
+
+    /// The texture of a collection tile, or null.
+    const Ref<Texture>* Tile(size_t tileset, int localId) const;
+    /// The texture of an image layer, or null.
+    const Ref<Texture>* Layer(size_t imageLayer) const;
+};
+/// The sheets and the pictures as one; needs the GL context for the pictures.
+MapTextures CreateTextures(const std::vector<Ref<Texture2D>>& sheets, const MapPictures& pictures);
+/// LoadSheets and DecodePictures, then CreateTextures.
+MapTextures LoadTextures(const Map& map, const Limits& limits = {});
+
+/// Draws the map's background colour over the whole view; nothing when it has none.
+void DrawBackground(const Map& map);
+/// Draws one layer of the map as Tiled draws it, if it is visible, through
+/// Draw in world units seen through Camera::Main(); Draw is in screen pixels
+/// afterwards. Cells, tile objects and image layers are placed as Tiled
+/// places them: a tile's bottom-left corner on its cell's, moved by its tile
+/// set's tile offset (larger tiles overhang up and to the right); a tile
+/// object stretched to its size, turned about its (x, y), aligned as its tile
+/// set says; image layers repeated across the view if they ask. Layers are
+/// drawn with their opacity and tint, and moved by their offset and by their
+/// parallax: (1 - factor) * (view centre - Map::parallaxOrigin). Only what
+/// meets the view is drawn.
+void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer);
+/// DrawBackground, then every layer in Map::layerOrder.
+void DrawMap(const Map& map, const MapTextures& textures);
+
+/// Warns once of each feature the map shows in Tiled that DrawLayer does not
+/// draw as Tiled does (tile animation, text objects), naming where it is
+/// first seen. Shape objects are not drawn either: they are the game's marks,
+/// which Tiled outlines only to edit them.
+void WarnUndrawn(const Map& map);
+
+/// A component: one layer of a map, drawn by MapLayerRenderer.
+struct MapLayer {
+    std::shared_ptr<const Map> map;              ///< The map.
+    std::shared_ptr<const MapTextures> textures; ///< What it is drawn with.
+    LayerRef layer;                              ///< Which of its layers.
+};
+/// A component: the colour drawn over the whole view by MapBackgroundRenderer.
+struct MapBackground {
+    Color color; ///< Drawn over the view, alpha included.
+};
+/// Draws each MapLayer (DrawLayer), in the order the registry runs them.
+class MapLayerRenderer : public System<MapLayer> {
+public:
+    void Run(EntityID entity) override; ///< Draws the entity's layer.
+};
+/// Draws each MapBackground over the view.
+class MapBackgroundRenderer : public System<MapBackground> {
+public:
+    void Run(EntityID entity) override; ///< Fills the view with the entity's colour.
+};
+/// Registers MapLayer and MapBackground and their renderers, unless MapLayer
+/// is registered already.
+void RegisterMapDrawing(ECS& ecs);
+
+/// The map's background, if it has a colour.
+std::optional<MapBackground> BackgroundOf(const Map& map);
+/// A MapLayer for each visible layer, bottom first (Map::layerOrder); warns
+/// as WarnUndrawn does.
+std::vector<MapLayer> MakeLayers(const std::shared_ptr<const Map>& map,
+                                 const std::shared_ptr<const MapTextures>& textures);
+/// RegisterMapDrawing, then one entity with the map's MapBackground, if it
+/// has one, and one entity for each MapLayer of MakeLayers, bottom first:
+/// the registry runs the renderer over them in that order. Returns the
+/// entities, the background's first.
+std::vector<EntityID> CreateLayerEntities(const std::shared_ptr<const Map>& map,
+                                          const std::shared_ptr<const MapTextures>& textures);
+
 /// Every tile of every tile set cut from its sheet (sheets[i] for tile set
 /// i), one tile set after another: tile k of tile set i is entry k plus the
-/// tile counts of the tile sets before i. A tile that the sheet's real image
-/// does not hold is left empty, with one warning for its tile set; so are
-/// the tiles of tile sets DecodeSheets gives no image.
+/// tile counts of the tile sets before i. Only tile sets whose tiles are the
+/// map's cell size are cut; a tile that the sheet's real image does not hold
+/// is left empty, with one warning for its tile set.
 std::vector<Ref<Texture>> CutTiles(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
 
 /// The grid of a tile layer in TileMap's terms: boardData[x][y] the index
@@ -42,7 +158,7 @@ struct LayerGrid {
     std::vector<std::vector<uint8_t>> flips; ///< flips[x][y]: TileFlip bits; empty for none.
 };
 /// The layer's grid, its cells resolved against the map's tile sets; cells
-/// of tile sets DecodeSheets gives no image are -1.
+/// of tile sets CutTiles does not cut are -1.
 LayerGrid GridOf(const Map& map, const TileLayer& layer);
 
 /// A visible tile layer as a TileMap.
@@ -53,14 +169,14 @@ struct LayerTileMap {
 };
 /// One TileMap for each visible tile layer, bottom layer first; all share the
 /// tiles of one CutTiles. Warns once of each feature of the map they do not
-/// draw yet (layer looks, image layers, tile objects, tiles of another size,
-/// ...), saying what shows instead.
+/// draw (layer looks, image layers, tile objects, tiles of another size, ...),
+/// saying what shows instead; DrawLayer draws them all.
 std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
 
 /// One entity for each visible tile layer with its TileMap and a Transform,
 /// made bottom layer first: the registry runs the tile-map renderer over them
-/// in that order, so they are drawn as Tiled draws them. TileMap and
-/// Transform must be registered. Returns the entities, bottom first.
+/// in that order. TileMap and Transform must be registered. Returns the
+/// entities, bottom first.
 std::vector<EntityID> CreateTileMapEntities(const Map& map,
                                             const std::vector<Ref<Texture2D>>& sheets);
 

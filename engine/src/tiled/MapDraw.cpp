@@ -1,0 +1,451 @@
+// A map's layers drawn as Tiled draws them, through Draw in world units.
+
+#include <engine/tiled/TiledTileMap.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <glm/glm.hpp>
+
+#include <engine/core/Log.h>
+#include <engine/ecs/ECS.h>
+#include <engine/render/Camera.h>
+
+#include "tiled/Reader.h"
+#include "tiled/SheetCheck.h"
+
+namespace Engine::Tiled {
+
+namespace {
+
+// What the camera shows, in world units, a pixel more on each side: the
+// renderer puts the view on whole pixels.
+struct View {
+    double left, top, right, bottom;
+    glm::dvec2 centre;
+    // A camera of no size shows nothing.
+    bool Shows() const { return std::isfinite(left + top + right + bottom + centre.x + centre.y); }
+};
+
+View CameraView() {
+    const Camera& camera = Camera::Main();
+    const glm::mat4 toWorld = glm::inverse(camera.GetProjection() * camera.GetView());
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    View view{inf, inf, -inf, -inf, {}};
+    for (const glm::vec2 corner :
+         {glm::vec2(-1, -1), glm::vec2(1, -1), glm::vec2(1, 1), glm::vec2(-1, 1)}) {
+        const glm::vec4 p = toWorld * glm::vec4(corner, 0.0f, 1.0f);
+        view.left = std::min(view.left, double(p.x / p.w) - 1.0);
+        view.right = std::max(view.right, double(p.x / p.w) + 1.0);
+        view.top = std::min(view.top, double(p.y / p.w) - 1.0);
+        view.bottom = std::max(view.bottom, double(p.y / p.w) + 1.0);
+    }
+    const glm::vec4 centre = toWorld * glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    view.centre = glm::dvec2(centre.x / centre.w, centre.y / centre.w);
+    return view;
+}
+
+Color FromArgb(uint32_t argb) {
+    return {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)};
+}
+
+// What Draw multiplies a layer's pixels by: its tint, alpha and all, and its
+// opacity. An opaque image layer Tiled darkens by its tint's alpha rather
+// than clears. (Tiled also lightens the see-through pixels of a tinted layer
+// somewhat, and applies a see-through tint to tiles in ways that depend on
+// the picture's format; here every pixel is simply multiplied.)
+Color TintOf(const LayerLook& look, bool opaqueImage = false) {
+    const double alpha = double(look.tint >> 24) / 255.0;
+    const double opacity = std::clamp(look.opacity, 0.0, 1.0);
+    const double darken = opaqueImage ? alpha : 1.0;
+    auto part = [](double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 255.0))); };
+    return {part(double((look.tint >> 16) & 0xFF) * darken),
+            part(double((look.tint >> 8) & 0xFF) * darken), part(double(look.tint & 0xFF) * darken),
+            part(255.0 * opacity * (opaqueImage ? 1.0 : alpha))};
+}
+
+// Where a layer is moved to: its offset, and its parallax against the view,
+// the latter on whole pixels so that its tiles stay sharp as the camera eases.
+glm::dvec2 ShiftOf(const Map& map, const LayerLook& look, const View& view) {
+    return {
+        look.offsetX + std::round((1.0 - look.parallaxX) * (view.centre.x - map.parallaxOriginX)),
+        look.offsetY + std::round((1.0 - look.parallaxY) * (view.centre.y - map.parallaxOriginY))};
+}
+
+// A tile as it is drawn: the texture and the part of it.
+struct Tile {
+    const Ref<Texture>* texture = nullptr;
+    Rectangle source;
+};
+
+// What a tile of tile set `index` shows (an animated tile its first frame);
+// false when it has no picture to show.
+bool Look(const Map& map, const MapTextures& textures, size_t index, int localId, Tile& tile) {
+    const Tileset& ts = map.tilesets[index];
+    int id = localId;
+    if (!ts.tiles.empty())
+        if (const TileInfo* info = ts.FindTile(id); info && !info->animation.empty())
+            id = info->animation.front().tileId;
+    if (ts.collection) {
+        const TileInfo* info = ts.FindTile(id);
+        tile.texture = textures.Tile(index, id);
+        if (!info || !tile.texture)
+            return false;
+        const float w = (*tile.texture)->getWidth(), h = (*tile.texture)->getHeight();
+        tile.source =
+            info->width > 0 && info->height > 0
+                ? Rectangle{float(info->x), float(info->y), float(info->width), float(info->height)}
+                : Rectangle{0, 0, w, h};
+        return true;
+    }
+    if (index >= textures.sheets.size() || !textures.sheets[index])
+        return false;
+    tile.texture = &textures.sheets[index];
+    const Texture& sheet = **tile.texture;
+    const SheetSpan span = SpanOf(ts, int(sheet.getWidth()), int(sheet.getHeight()));
+    if (id < 0 || id >= span.tiles)
+        return false;
+    const long long column = id % span.columns, row = id / span.columns;
+    tile.source = {float(ts.margin + column * (ts.tileWidth + ts.spacing)),
+                   float(ts.margin + row * (ts.tileHeight + ts.spacing)), float(ts.tileWidth),
+                   float(ts.tileHeight)};
+    return true;
+}
+
+Draw::Flip FlipOf(bool horizontal, bool vertical) {
+    return static_cast<Draw::Flip>((horizontal ? 1 : 0) | (vertical ? 2 : 0));
+}
+
+// A tile placed as Tiled places a cell: the box it fills (its size, already
+// transposed for a diagonal flip) has its bottom-left corner at `corner`, a
+// point of a frame with its origin at `pivot`, turned by `rotation` degrees.
+struct Placed {
+    Tile tile;
+    glm::dvec2 pivot{0.0}, corner{0.0}, box{0.0};
+    double rotation = 0.0;
+    bool h = false, v = false, d = false;
+};
+
+void DrawPlaced(Placed p, Color tint) {
+    const glm::dvec2 topLeft = p.corner - glm::dvec2(0.0, p.box.y);
+    // A picture drawn pixel for pixel is put on whole pixels, as Tiled puts
+    // it: between them it would be sampled across its texels.
+    const glm::dvec2 size = p.d ? glm::dvec2(p.box.y, p.box.x) : p.box;
+    if (p.rotation == 0.0 && size == glm::dvec2(p.tile.source.width, p.tile.source.height))
+        p.pivot += glm::floor(p.pivot + topLeft + 0.5) - (p.pivot + topLeft);
+    const Rectangle dest{float(p.pivot.x), float(p.pivot.y), 0, 0};
+    if (!p.d) {
+        Draw::Sprite(*p.tile.texture, p.tile.source,
+                     {dest.x, dest.y, float(p.box.x), float(p.box.y)}, glm::vec2(-topLeft),
+                     float(p.rotation), tint, FlipOf(p.h, p.v));
+        return;
+    }
+    // A transpose is a quarter turn clockwise of the picture flipped top to
+    // bottom; a flip of the turned picture is the other flip before the turn.
+    const double before = p.box.y, across = p.box.x; // its width and height before the turn
+    Draw::Sprite(*p.tile.texture, p.tile.source, {dest.x, dest.y, float(before), float(across)},
+                 glm::vec2(float(-topLeft.y), float(across + topLeft.x)), float(p.rotation + 90.0),
+                 tint, FlipOf(p.v, !p.h));
+}
+
+// The box of p on the world's axes, for culling.
+bool Meets(const Placed& p, const View& view) {
+    const glm::dvec2 topLeft = p.corner - glm::dvec2(0.0, p.box.y);
+    const double radians = p.rotation * 3.14159265358979323846 / 180.0;
+    const double c = std::cos(radians), s = std::sin(radians);
+    double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, y0 = x0, y1 = -x0;
+    for (const glm::dvec2 q : {topLeft, topLeft + glm::dvec2(p.box.x, 0.0), topLeft + p.box,
+                               topLeft + glm::dvec2(0.0, p.box.y)}) {
+        const double x = p.pivot.x + q.x * c - q.y * s, y = p.pivot.y + q.x * s + q.y * c;
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+    return x1 > view.left && x0 < view.right && y1 > view.top && y0 < view.bottom;
+}
+
+void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& layer,
+               const View& view) {
+    const Color tint = TintOf(layer.look);
+    const int cw = map.tileWidth, ch = map.tileHeight;
+    if (tint.a == 0 || cw <= 0 || ch <= 0 || layer.width <= 0 || layer.height <= 0)
+        return;
+    const glm::dvec2 shift = ShiftOf(map, layer.look, view);
+    // How far a tile may reach out of its cell, whichever way it is turned.
+    double reach = 0.0;
+    for (const Tileset& ts : map.tilesets)
+        if (ts.used)
+            reach = std::max(reach, double(std::max(ts.tileWidth, ts.tileHeight)) +
+                                        std::abs(ts.offsetX) + std::abs(ts.offsetY));
+    auto cell = [](double at, int size, int count) {
+        return std::clamp(std::floor(at / size), -1.0, double(count));
+    };
+    const auto x0 = (long long)std::max(0.0, cell(view.left - shift.x - reach, cw, layer.width));
+    const auto x1 = (long long)std::min(double(layer.width - 1),
+                                        cell(view.right - shift.x + reach, cw, layer.width));
+    const auto y0 = (long long)std::max(0.0, cell(view.top - shift.y - reach, ch, layer.height));
+    const auto y1 = (long long)std::min(double(layer.height - 1),
+                                        cell(view.bottom - shift.y + reach, ch, layer.height));
+    // Where large tiles overlap, the render order says which is in front.
+    const bool up = map.renderOrder.ends_with("-up"), left = map.renderOrder.starts_with("left");
+    for (long long r = 0; r <= y1 - y0; ++r) {
+        const long long y = up ? y1 - r : y0 + r;
+        for (long long c = 0; c <= x1 - x0; ++c) {
+            const long long x = left ? x1 - c : x0 + c;
+            const uint32_t gid = layer.At(int(x), int(y));
+            if (!(gid & GID_MASK))
+                continue;
+            const std::optional<TileRef> ref = map.Resolve(gid);
+            Placed p;
+            if (!ref || !Look(map, textures, ref->tileset, ref->localId, p.tile))
+                continue;
+            const Tileset& ts = map.tilesets[ref->tileset];
+            glm::dvec2 size(p.tile.source.width, p.tile.source.height);
+            p.pivot = glm::dvec2(double(x) * cw, double(y + 1) * ch) + shift +
+                      glm::dvec2(ts.offsetX, ts.offsetY);
+            if (ts.tileRenderSize == "grid") {
+                glm::dvec2 fit(cw, ch);
+                if (ts.fillMode == "preserve-aspect-fit" && size.x > 0 && size.y > 0)
+                    fit = size * std::min(cw / size.x, ch / size.y);
+                // Kept in the middle of the cell.
+                p.corner = glm::dvec2((cw - fit.x) / 2, -(ch - fit.y) / 2);
+                size = fit;
+            }
+            p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
+            p.box = p.d ? glm::dvec2(size.y, size.x) : size;
+            DrawPlaced(p, tint);
+        }
+    }
+}
+
+// Which point of a tile object's box its (x, y) is, as fractions of its
+// width and height from its top-left corner.
+glm::dvec2 AlignmentOf(const std::string& alignment) {
+    static const std::pair<const char*, glm::dvec2> points[] = {
+        {"topleft", {0.0, 0.0}},    {"top", {0.5, 0.0}},    {"topright", {1.0, 0.0}},
+        {"left", {0.0, 0.5}},       {"center", {0.5, 0.5}}, {"right", {1.0, 0.5}},
+        {"bottomleft", {0.0, 1.0}}, {"bottom", {0.5, 1.0}}, {"bottomright", {1.0, 1.0}}};
+    for (const auto& [name, point] : points)
+        if (alignment == name)
+            return point;
+    // Unspecified: the bottom-left corner, on an orthogonal map.
+    return {0.0, 1.0};
+}
+
+void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup& group,
+                 const View& view) {
+    const Color tint = TintOf(group.look);
+    if (tint.a == 0)
+        return;
+    const glm::dvec2 shift = ShiftOf(map, group.look, view);
+    std::vector<std::pair<double, Placed>> shown;
+    for (const Object& object : group.objects) {
+        if (!object.visible || !(object.gid & GID_MASK))
+            continue;
+        const std::optional<TileRef> ref = map.Resolve(object.gid);
+        Placed p;
+        if (!ref || !Look(map, textures, ref->tileset, ref->localId, p.tile))
+            continue;
+        const Tileset& ts = map.tilesets[ref->tileset];
+        const double tw = p.tile.source.width, th = p.tile.source.height;
+        if (!(tw > 0) || !(th > 0))
+            continue;
+        // The tile is stretched to the object's size, its tile offset with it.
+        const glm::dvec2 scale(object.width / tw, object.height / th);
+        const glm::dvec2 align = AlignmentOf(ts.objectAlignment);
+        p.pivot = glm::dvec2(object.x, object.y) + shift;
+        p.corner = glm::dvec2(-align.x * object.width, (1.0 - align.y) * object.height) +
+                   glm::dvec2(ts.offsetX, ts.offsetY) * scale;
+        p.rotation = object.rotation;
+        p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
+        p.box = p.d ? glm::dvec2(th * scale.x, tw * scale.y) : glm::dvec2(tw, th) * scale;
+        if (Meets(p, view))
+            shown.emplace_back(object.y, p);
+    }
+    // Lower objects in front; those on one line in the map's order.
+    if (group.drawOrder != "index")
+        std::stable_sort(shown.begin(), shown.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [y, p] : shown)
+        DrawPlaced(p, tint);
+}
+
+void DrawImage(const Map& map, const MapTextures& textures, size_t index, const View& view) {
+    const ImageLayer& layer = map.imageLayers[index];
+    const Ref<Texture>* texture = textures.Layer(index);
+    if (!texture)
+        return;
+    const size_t picture = *textures.layers[index];
+    const bool opaque = picture < textures.opaque.size() && textures.opaque[picture];
+    const Color tint = TintOf(layer.look, opaque);
+    if (tint.a == 0)
+        return;
+    const double w = (*texture)->getWidth(), h = (*texture)->getHeight();
+    if (!(w > 0) || !(h > 0))
+        return;
+    // On whole pixels, as DrawPlaced puts pictures drawn pixel for pixel.
+    const glm::dvec2 at = glm::floor(ShiftOf(map, layer.look, view) + 0.5);
+    // A repeated picture starts where a copy of it meets the view's edge, and
+    // as many copies follow as cover the view.
+    auto span = [](bool repeat, double at, double size, double from, double to) {
+        if (!repeat)
+            return std::pair(at, at + size > from && at < to ? 1LL : 0LL);
+        const double first = at + std::floor((from - at) / size) * size;
+        return std::pair(first, (long long)std::clamp(std::ceil((to - first) / size), 0.0, 1e6));
+    };
+    const auto [x0, columns] = span(layer.repeatX, at.x, w, view.left, view.right);
+    const auto [y0, rows] = span(layer.repeatY, at.y, h, view.top, view.bottom);
+    for (long long row = 0; row < rows; ++row)
+        for (long long column = 0; column < columns; ++column)
+            Draw::Sprite(*texture,
+                         Rectangle{float(x0 + double(column) * w), float(y0 + double(row) * h),
+                                   float(w), float(h)},
+                         tint);
+}
+
+void Fill(Color color) {
+    const View view = CameraView();
+    if (!view.Shows())
+        return;
+    Draw::BeginWorld();
+    Draw::Rect({float(view.left), float(view.top), float(view.right - view.left),
+                float(view.bottom - view.top)},
+               color);
+    Draw::EndWorld();
+}
+
+bool Visible(const Map& map, LayerRef ref) {
+    switch (ref.kind) {
+    case LayerKind::Tile:
+        return ref.index < map.layers.size() && map.layers[ref.index].visible;
+    case LayerKind::Object:
+        return ref.index < map.objectGroups.size() && map.objectGroups[ref.index].visible;
+    case LayerKind::Image:
+        return ref.index < map.imageLayers.size() && map.imageLayers[ref.index].visible;
+    }
+    return false;
+}
+
+} // namespace
+
+void DrawBackground(const Map& map) {
+    if (const std::optional<MapBackground> background = BackgroundOf(map))
+        Fill(background->color);
+}
+
+void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer) {
+    const View view = CameraView();
+    if (!Visible(map, layer) || !view.Shows())
+        return;
+    Draw::BeginWorld();
+    switch (layer.kind) {
+    case LayerKind::Tile:
+        DrawTiles(map, textures, map.layers[layer.index], view);
+        break;
+    case LayerKind::Object:
+        DrawObjects(map, textures, map.objectGroups[layer.index], view);
+        break;
+    case LayerKind::Image:
+        DrawImage(map, textures, layer.index, view);
+        break;
+    }
+    Draw::EndWorld();
+}
+
+void DrawMap(const Map& map, const MapTextures& textures) {
+    DrawBackground(map);
+    for (const LayerRef layer : map.layerOrder)
+        DrawLayer(map, textures, layer);
+}
+
+void WarnUndrawn(const Map& map) {
+    struct Note {
+        const char* feature;
+        std::string where;
+        const char* instead;
+    };
+    std::vector<Note> notes;
+    auto note = [&](const char* feature, const std::string& where, const char* instead) {
+        for (const Note& n : notes)
+            if (std::string_view(n.feature) == feature)
+                return;
+        notes.push_back({feature, where, instead});
+    };
+    for (const Tileset& ts : map.tilesets) {
+        if (!ts.used)
+            continue;
+        for (const auto& [id, tile] : ts.tiles)
+            if (!tile.animation.empty())
+                note("tile animation", "tile set " + Detail::Quoted(ts.name),
+                     "each tile shows its first frame");
+    }
+    for (const ObjectGroup& group : map.objectGroups) {
+        if (!group.visible)
+            continue;
+        const std::string where = "object layer " + Detail::Quoted(group.name);
+        // Shapes are marks for the game (a start, a zone): Tiled outlines
+        // them as it edits, and a game shows none of them.
+        for (const Object& object : group.objects)
+            if (object.visible && object.shape == "text" && !(object.gid & GID_MASK))
+                note("text objects", where, "not drawn");
+    }
+    for (const Note& n : notes)
+        Log::Warn("TILED", "%s: %s (first on %s): %s", map.path.c_str(), n.feature, n.where.c_str(),
+                  n.instead);
+}
+
+void MapLayerRenderer::Run(EntityID entity) {
+    const Ref<MapLayer> layer = ECS::Get().GetComponent<MapLayer>(entity);
+    if (layer && layer->map && layer->textures)
+        DrawLayer(*layer->map, *layer->textures, layer->layer);
+}
+
+void MapBackgroundRenderer::Run(EntityID entity) {
+    if (const Ref<MapBackground> background = ECS::Get().GetComponent<MapBackground>(entity))
+        Fill(background->color);
+}
+
+void RegisterMapDrawing(ECS& ecs) {
+    if (ecs.IsComponentRegistered<MapLayer>())
+        return;
+    ecs.RegisterComponent<MapLayer>();
+    ecs.RegisterComponent<MapBackground>();
+    ecs.RegisterSystem(CreateRef<MapBackgroundRenderer>());
+    ecs.RegisterSystem(CreateRef<MapLayerRenderer>());
+}
+
+std::optional<MapBackground> BackgroundOf(const Map& map) {
+    if (!map.backgroundColor)
+        return std::nullopt;
+    return MapBackground{FromArgb(*map.backgroundColor)};
+}
+
+std::vector<MapLayer> MakeLayers(const std::shared_ptr<const Map>& map,
+                                 const std::shared_ptr<const MapTextures>& textures) {
+    WarnUndrawn(*map);
+    for (size_t i = 0; i < map->tilesets.size() && i < textures->sheets.size(); ++i)
+        if (textures->sheets[i])
+            CheckSheet(*map, map->tilesets[i], *textures->sheets[i]);
+    std::vector<MapLayer> layers;
+    for (const LayerRef ref : map->layerOrder)
+        if (Visible(*map, ref))
+            layers.push_back({map, textures, ref});
+    return layers;
+}
+
+std::vector<EntityID> CreateLayerEntities(const std::shared_ptr<const Map>& map,
+                                          const std::shared_ptr<const MapTextures>& textures) {
+    ECS& ecs = ECS::Get();
+    RegisterMapDrawing(ecs);
+    std::vector<EntityID> entities;
+    if (const std::optional<MapBackground> background = BackgroundOf(*map)) {
+        entities.push_back(ecs.CreateEntity());
+        ecs.AddComponent<MapBackground>(entities.back(), *background);
+    }
+    for (MapLayer& layer : MakeLayers(map, textures)) {
+        entities.push_back(ecs.CreateEntity());
+        ecs.AddComponent<MapLayer>(entities.back(), std::move(layer));
+    }
+    return entities;
+}
+
+} // namespace Engine::Tiled

@@ -1,0 +1,183 @@
+// The pictures a map is drawn with: its sheets, the images of the collection
+// tiles it shows and of its image layers, read under the reader's caps.
+
+#include <engine/tiled/TiledTileMap.h>
+
+#include <set>
+#include <utility>
+
+#include <engine/core/Log.h>
+
+#include "tiled/Reader.h"
+#include "tiled/SheetCheck.h"
+
+namespace Engine::Tiled {
+
+namespace {
+
+// The image at path with its colour key made clear.
+Image ReadKeyed(Detail::Reading& reading, const std::string& path,
+                const std::optional<uint32_t>& key, const std::string& where) {
+    Image image = reading.ReadImage(path, where + ": image " + Detail::Quoted(path));
+    if (key)
+        image.ApplyColorKey(*key & 0xFFFFFFu);
+    return image;
+}
+
+// The tile a cell of localId shows: an animated tile's first frame.
+int Shown(const Tileset& ts, int localId) {
+    const TileInfo* info = ts.FindTile(localId);
+    return info && !info->animation.empty() ? info->animation.front().tileId : localId;
+}
+
+// The tiles of image collections that visible layers show, by tile set.
+std::vector<std::set<int>> CollectionTilesShown(const Map& map) {
+    std::vector<std::set<int>> shown(map.tilesets.size());
+    bool any = false;
+    for (const Tileset& ts : map.tilesets)
+        any = any || (ts.used && ts.collection);
+    if (!any)
+        return shown;
+    auto show = [&](uint32_t gid) {
+        if (const std::optional<TileRef> ref = map.Resolve(gid))
+            if (map.tilesets[ref->tileset].collection)
+                shown[ref->tileset].insert(Shown(map.tilesets[ref->tileset], ref->localId));
+    };
+    for (const TileLayer& layer : map.layers)
+        if (layer.visible)
+            for (uint32_t gid : layer.gids)
+                if (gid & GID_MASK)
+                    show(gid);
+    for (const ObjectGroup& group : map.objectGroups)
+        if (group.visible)
+            for (const Object& object : group.objects)
+                if (object.visible && (object.gid & GID_MASK))
+                    show(object.gid);
+    return shown;
+}
+
+} // namespace
+
+SheetSpan SpanOf(const Tileset& ts, int imageWidth, int imageHeight) {
+    // As CutSheet cuts with a margin and spacing; the tile set's counts cap it.
+    if (ts.tileWidth <= 0 || ts.tileHeight <= 0 || ts.margin < 0 || ts.spacing < 0)
+        return {};
+    auto fit = [&](long long side, long long tile) {
+        return std::max(0LL, (side - ts.margin + ts.spacing) / (tile + ts.spacing));
+    };
+    const long long columns = fit(imageWidth, ts.tileWidth);
+    return {columns, std::min<long long>(ts.tileCount, columns * fit(imageHeight, ts.tileHeight))};
+}
+
+void CheckSheet(const Map& map, const Tileset& ts, const Texture& sheet) {
+    const int w = static_cast<int>(sheet.getWidth()), h = static_cast<int>(sheet.getHeight());
+    if (ts.imageWidth > 0 && ts.imageHeight > 0 && (w != ts.imageWidth || h != ts.imageHeight))
+        Log::Warn("TILED", "%s: the image is %dx%d pixels, the tile set says %dx%d",
+                  Detail::TilesetWhere(map.path, ts).c_str(), w, h, ts.imageWidth, ts.imageHeight);
+    const long long missing = ts.tileCount - SpanOf(ts, w, h).tiles;
+    if (missing > 0)
+        Log::Warn("TILED", "%s: %lld of its %d tiles lie outside its image; they are not drawn",
+                  Detail::TilesetWhere(map.path, ts).c_str(), missing, ts.tileCount);
+}
+
+std::vector<Image> DecodeSheets(const Map& map, const Limits& limits) {
+    Detail::Reading reading(map.path, limits);
+    std::vector<Image> images;
+    images.reserve(map.tilesets.size());
+    for (const Tileset& ts : map.tilesets) {
+        if (!ts.used || ts.collection)
+            images.emplace_back();
+        else
+            images.push_back(ReadKeyed(reading, ts.imagePath, ts.transparentColor,
+                                       Detail::TilesetWhere(map.path, ts)));
+    }
+    return images;
+}
+
+std::vector<Ref<Texture2D>> CreateSheets(const Map& map, const std::vector<Image>& images) {
+    std::vector<Ref<Texture2D>> sheets;
+    for (size_t i = 0; i < map.tilesets.size() && i < images.size(); ++i)
+        sheets.push_back(
+            images[i].Empty() ? nullptr : Texture2D::Create(map.tilesets[i].imagePath, images[i]));
+    return sheets;
+}
+
+std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits) {
+    return CreateSheets(map, DecodeSheets(map, limits));
+}
+
+MapPictures DecodePictures(const Map& map, const Limits& limits) {
+    Detail::Reading reading(map.path, limits);
+    MapPictures out;
+    out.tiles.resize(map.tilesets.size());
+    out.layers.resize(map.imageLayers.size());
+    // A file is decoded once for each colour key it is given.
+    std::map<std::pair<std::string, std::optional<uint32_t>>, size_t> read;
+    auto picture = [&](const std::string& path, const std::optional<uint32_t>& key,
+                       const std::string& where) {
+        const auto [it, fresh] = read.try_emplace({path, key}, out.pictures.size());
+        if (fresh) {
+            Image image = ReadKeyed(reading, path, key, where);
+            const unsigned char* p = image.Pixels();
+            bool opaque = true;
+            for (size_t i = 3, n = size_t(image.Width()) * size_t(image.Height()) * 4;
+                 i < n && opaque; i += 4)
+                opaque = p[i] == 255;
+            out.pictures.push_back({path, std::move(image), opaque});
+        }
+        return it->second;
+    };
+    const std::vector<std::set<int>> shown = CollectionTilesShown(map);
+    for (size_t i = 0; i < map.tilesets.size(); ++i) {
+        const Tileset& ts = map.tilesets[i];
+        for (int id : shown[i]) {
+            const TileInfo* tile = ts.FindTile(id);
+            if (!tile || tile->imagePath.empty())
+                continue; // the reader refuses a collection tile shown without one
+            out.tiles[i][id] =
+                picture(tile->imagePath, tile->transparentColor,
+                        Detail::TilesetWhere(map.path, ts) + ": tile " + std::to_string(id));
+        }
+    }
+    for (size_t i = 0; i < map.imageLayers.size(); ++i) {
+        const ImageLayer& layer = map.imageLayers[i];
+        if (layer.visible && !layer.imagePath.empty())
+            out.layers[i] = picture(layer.imagePath, layer.transparentColor,
+                                    map.path + ": image layer " + Detail::Quoted(layer.name));
+    }
+    return out;
+}
+
+MapTextures CreateTextures(const std::vector<Ref<Texture2D>>& sheets, const MapPictures& pictures) {
+    MapTextures textures;
+    textures.sheets.assign(sheets.begin(), sheets.end());
+    for (const MapPictures::Picture& picture : pictures.pictures) {
+        textures.pictures.push_back(Texture2D::Create(picture.path, picture.image));
+        textures.opaque.push_back(picture.opaque);
+    }
+    textures.tiles = pictures.tiles;
+    textures.layers = pictures.layers;
+    return textures;
+}
+
+MapTextures LoadTextures(const Map& map, const Limits& limits) {
+    return CreateTextures(LoadSheets(map, limits), DecodePictures(map, limits));
+}
+
+const Ref<Texture>* MapTextures::Tile(size_t tileset, int localId) const {
+    if (tileset >= tiles.size())
+        return nullptr;
+    const auto it = tiles[tileset].find(localId);
+    if (it == tiles[tileset].end() || it->second >= pictures.size() || !pictures[it->second])
+        return nullptr;
+    return &pictures[it->second];
+}
+
+const Ref<Texture>* MapTextures::Layer(size_t imageLayer) const {
+    if (imageLayer >= layers.size() || !layers[imageLayer] ||
+        *layers[imageLayer] >= pictures.size() || !pictures[*layers[imageLayer]])
+        return nullptr;
+    return &pictures[*layers[imageLayer]];
+}
+
+} // namespace Engine::Tiled
