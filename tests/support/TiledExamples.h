@@ -35,16 +35,21 @@ public:
             gzclose(in);
         }
     }
-    // Every map, the automapping rules too, sorted by path.
+    // Every map, TMX or JSON, the automapping rules too, sorted by path.
     std::vector<std::string> Maps() const {
         std::vector<std::string> maps;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir.File("ex")))
-            if (entry.path().extension() == ".tmx")
+            if (entry.path().extension() == ".tmx" || entry.path().extension() == ".json")
                 maps.push_back(entry.path().string());
         std::sort(maps.begin(), maps.end());
         return maps;
     }
     std::string File(const std::string& name) const { return m_dir.File("ex/" + name); }
+    // Whether a map's text, TMX or JSON, says it is orthogonal.
+    static bool Orthogonal(const std::string& text) {
+        return text.find("orientation=\"orthogonal\"") != std::string::npos ||
+               text.find("\"orientation\":\"orthogonal\"") != std::string::npos;
+    }
 
 private:
     EngineTest::TempDir m_dir;

@@ -479,6 +479,11 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                       std::string(R"(<data encoding="csv">0,0,0,0</data></layer>)")),
                   "o.tmx", {"layer \"ground\": tintcolor \"#12\" is not a colour"});
     ExpectRefused(Json(R"({"type":"fancy","name":"f"})"), "o.tmj", {"layer \"f\"", "unknown type"});
+    // Tiled before 1.2 kept a tile set's tiles by id, as keys.
+    ExpectRefused(R"({"orientation":"orthogonal","width":1,"height":1,"tilewidth":8,"tileheight":8,)"
+                  R"("tilesets":[{"firstgid":1,"name":"t","tilewidth":8,"tileheight":8,)"
+                  R"("tiles":{"one":{"image":"a.png"}}}],"layers":[]})",
+                  "o.json", {"tile id \"one\" is not a number"});
     // How a layer or group looks, when it is not a number, is refused naming
     // the map too.
     ExpectRefused(Tmx(kTileset + R"(<layer name="ground" opacity="half">)" +

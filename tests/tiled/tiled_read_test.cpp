@@ -266,6 +266,10 @@ TEST(TiledRead, ContentCheckTellsTiledMapsFromOtherText) {
         {R"({"type":"mapx"})", false},
         {R"([{"type":"map"}])", false},
         {R"({"type":"ma)", false},
+        // Tiled before 1.2 wrote no "type"; a "type" of another kind still wins.
+        {R"({"height":2, "orientation":"orthogonal", "layers":[]})", true},
+        {R"({"orientation":"orthogonal", "type":"tileset"})", false},
+        {R"({"nested":{"orientation":"orthogonal"}})", false},
         {"", false},
         {"map", false},
     };
@@ -477,7 +481,7 @@ TEST(TiledRead, EveryOrthogonalExampleOfTiledIsReadTheOthersRefusedForTheirOrien
     int read = 0;
     for (const std::string& path : maps) {
         const std::string text = TiledTest::ReadText(path);
-        const bool orthogonal = text.find("orientation=\"orthogonal\"") != std::string::npos;
+        const bool orthogonal = TiledTest::TiledExamples::Orthogonal(text);
         try {
             testing::internal::CaptureStderr();
             const Map map = Load(path);

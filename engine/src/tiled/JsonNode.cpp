@@ -204,10 +204,14 @@ class JsonNode final : public Node {
 public:
     // image: a view of the object as TMX's <image> element.
     explicit JsonNode(const json& v, bool image = false) : m_v(v), m_image(image) {}
+    // A tile that Tiled before 1.2 listed under its id, as a key.
+    JsonNode(const json& v, int id) : m_v(v), m_image(false), m_id(id) {}
 
-    bool Has(const char* key) const override { return Member(m_v, Key(key)) != nullptr; }
+    bool Has(const char* key) const override {
+        return (m_id && IsId(key)) || Member(m_v, Key(key)) != nullptr;
+    }
     int Int(const char* key, int fallback, const std::string& where) const override {
-        return Detail::Int(m_v, Key(key), fallback, where);
+        return m_id && IsId(key) ? *m_id : Detail::Int(m_v, Key(key), fallback, where);
     }
     double Double(const char* key, double fallback, const std::string& where) const override {
         return Detail::Double(m_v, Key(key), fallback, where);
@@ -236,7 +240,19 @@ public:
     }
     std::vector<NodePtr> Children(const char* name, const std::string& where) const override {
         std::vector<NodePtr> children;
-        for (const json& v : Array(m_v, Renamed(kLists, name), where))
+        const char* list = Renamed(kLists, name);
+        // Tiled before 1.2 kept a tile set's tiles in an object by id.
+        if (const json* byId = Member(m_v, list);
+            byId && byId->is_object() && std::strcmp(name, "tile") == 0) {
+            for (const auto& [key, v] : byId->items()) {
+                int id = 0;
+                if (!ParseInt(key, id) || id < 0)
+                    Fail(where + ": tile id " + Quoted(key) + " is not a number");
+                children.push_back(std::make_unique<JsonNode>(ObjectOf(v, name, where), id));
+            }
+            return children;
+        }
+        for (const json& v : Array(m_v, list, where))
             children.push_back(std::make_unique<JsonNode>(ObjectOf(v, name, where)));
         return children;
     }
@@ -297,8 +313,11 @@ public:
 private:
     const char* Key(const char* key) const { return m_image ? Renamed(kImageKeys, key) : key; }
 
+    static bool IsId(const char* key) { return std::strcmp(key, "id") == 0; }
+
     const json& m_v;
     bool m_image;
+    std::optional<int> m_id;
 };
 
 class JsonDocument final : public Document {

@@ -99,7 +99,8 @@ public:
     void Read(const Document& doc) {
         const std::string& path = m_map.path;
         const std::string kind = doc.Kind();
-        if (kind != "map")
+        // Tiled before 1.2 wrote JSON maps without a "type".
+        if (kind != "map" && !(kind.empty() && doc.Root().Has("orientation")))
             Fail(path + ": " + (kind.empty() ? "it says of no type" : "a " + Quoted(kind)) +
                  ", not a Tiled map");
         const Node& root = doc.Root();

@@ -109,12 +109,14 @@ bool IsTmxMap(std::string_view t) {
 }
 
 // Finds the object's top-level "type" without building anything: strings
-// are skipped whole, nesting is counted.
+// are skipped whole, nesting is counted. Tiled before 1.2 wrote no "type";
+// its maps are told by their "orientation".
 bool IsJsonMap(std::string_view t) {
     const size_t n = t.size();
     size_t i = t.find('{') + 1;
     int depth = 1;
     bool key = true;
+    bool oriented = false;
     std::string_view lastKey;
     while (i < n) {
         const char c = t[i];
@@ -130,6 +132,7 @@ bool IsJsonMap(std::string_view t) {
                     lastKey = s;
                 else if (lastKey == "type")
                     return s == "map";
+                oriented = oriented || (key && s == "orientation");
             }
             i = j + 1;
             continue;
@@ -140,7 +143,7 @@ bool IsJsonMap(std::string_view t) {
             ++depth;
         } else if (c == '}' || c == ']') {
             if (--depth == 0)
-                return false;
+                return oriented;
         } else if (depth == 1 && c == ':') {
             key = false;
         } else if (depth == 1 && c == ',') {
