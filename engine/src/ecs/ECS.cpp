@@ -164,16 +164,30 @@ void ECS::RunSystem(SystemID id) {
     if (m_runObserver)
         m_runObserver(*system);
     EntityList& list = m_lists->Get(system->m_arch, *m_entities);
+    if (list.holes)
+        EntityLists::Compact(list);
     // Runs nest when a system runs another; the outer one goes on after.
     RunScope scope(list, m_currentRun, ++m_runs);
     ListCursor& cursor = scope.Cursor();
+    SystemBase& run = *system;
     // The list may lose entries, or be compacted, by what Run does: the
     // cursor follows, and ends the run should the registry be reset.
     while (cursor.list && cursor.next < cursor.end) {
-        const size_t i = cursor.next++;
-        if (list.holes && !list.Holds(i))
+        if (!list.holes) {
+            // Until an entity may have left a list, entries only come at the
+            // end: the walk goes straight on, the cursor only written.
+            const uint64_t epoch = m_listEpoch;
+            const size_t end = cursor.end;
+            size_t i = cursor.next;
+            do {
+                cursor.next = i + 1;
+                run.Run(list.ids[i]);
+            } while (++i < end && m_listEpoch == epoch);
             continue;
-        system->Run(list.ids[i]);
+        }
+        const size_t i = cursor.next++;
+        if (list.Holds(i))
+            run.Run(list.ids[i]);
     }
 }
 
