@@ -149,6 +149,8 @@ bool ComponentStore::Remove(EntityID entity) {
     // Blocks past the end go, but one, so that a store going up and down
     // across a block's edge does not make and free it each time.
     const size_t needed = ((size_t(m_end) + m_mask) >> m_shift) + 1;
+    if (m_blocks.size() > needed)
+        m_nextOwners = nullptr;
     while (m_blocks.size() > needed)
         m_blocks.pop_back();
     return true;

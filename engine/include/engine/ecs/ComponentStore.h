@@ -62,16 +62,45 @@ public:
 
     /// The entity's record, sharing its block; empty when it has none.
     template <typename T> Ref<T> Share(EntityID entity) const {
-        const uint32_t at = m_index.Get(entity);
-        if (at == 0)
+        uint32_t slot;
+        std::byte* record = Locate<sizeof(T)>(entity, slot);
+        if (!record)
             return nullptr;
-        const std::shared_ptr<Block>& block = m_blocks[(at - 1) >> m_shift];
-        return Ref<T>(block, std::launder(reinterpret_cast<T*>(block->records +
-                                                               ((at - 1) & m_mask) * sizeof(T))));
+        return Ref<T>(m_blocks[slot >> m_shift], std::launder(reinterpret_cast<T*>(record)));
     }
 
 private:
     friend class ECS;
+
+    // The entity's record and its slot, or null. Systems ask for the records
+    // of a list's entities one after another, and records made together lie
+    // one after another: the slot after the one last found is tried first,
+    // with its block at hand, which is one load where the index takes five.
+    template <size_t Size> std::byte* Locate(EntityID entity, uint32_t& slot) const {
+        slot = m_next;
+        const uint32_t i = slot & m_mask;
+        if (m_nextOwners && slot < m_end && m_nextOwners[i] == entity && (m_nextLive[i >> 6] >> (i & 63) & 1)) {
+            std::byte* record = m_nextRecords + i * Size;
+            Follow(slot);
+            return record;
+        }
+        const uint32_t at = m_index.Get(entity);
+        if (at == 0)
+            return nullptr;
+        slot = at - 1;
+        const Block& block = *m_blocks[slot >> m_shift];
+        m_nextOwners = block.owners;
+        m_nextLive = block.live;
+        m_nextRecords = block.records;
+        Follow(slot);
+        return block.records + (slot & m_mask) * Size;
+    }
+    // Where Locate looks next, after finding slot.
+    void Follow(uint32_t slot) const {
+        m_next = slot + 1;
+        if ((m_next & m_mask) == 0)
+            m_nextOwners = nullptr;
+    }
 
     // A store that held the same entities at the same slots as a block from
     // `base` on, with both blocks' stamps then.
@@ -226,6 +255,11 @@ private:
     SparseArray<uint32_t> m_index;
     // Slots below this are live or holes; those past it are empty.
     uint32_t m_end = 0;
+    // Where Locate looks first, and that slot's block; null when unknown.
+    mutable uint32_t m_next = 0;
+    mutable const EntityID* m_nextOwners = nullptr;
+    mutable const uint64_t* m_nextLive = nullptr;
+    mutable std::byte* m_nextRecords = nullptr;
     size_t m_live = 0;
     // Holes: free to use again, or holding a removed record someone may hold.
     std::vector<uint32_t> m_free;
