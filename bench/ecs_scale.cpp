@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include <engine/ecs/ECS.h>
@@ -173,6 +174,20 @@ void BM_Create(benchmark::State& state) {
     }
 }
 
+// The same through the call for many: n entities with their records at once.
+void BM_CreateBulk(benchmark::State& state) {
+    SteadyHeap();
+    Bed bed(state.range(1));
+    ECS& ecs = bed.ecs();
+    for (auto _ : state) {
+        const EntityRange ids = ecs.CreateEntities<Position, Velocity>(
+            size_t(state.range(0)), [](EntityID e) { return Position{float(e), 0.0f}; }, Velocity{1.0f, 0.5f});
+        state.PauseTiming();
+        bed.Clear(std::vector<EntityID>(ids.begin(), ids.end()));
+        state.ResumeTiming();
+    }
+}
+
 void BM_PassEach(benchmark::State& state) {
     SteadyHeap();
     Bed bed(state.range(0));
@@ -204,6 +219,31 @@ class IdleSystem : public System<Position, Velocity> {
 public:
     void Run(EntityID e) override { benchmark::DoNotOptimize(e); }
 };
+
+// What the design's shared reference costs on its own: one copied from a
+// held one and dropped, as GetComponent hands one out and a system drops it.
+// libstdc++ counts without atomics while the process has one thread, as
+// here; ECS_SCALE_THREADED=1 starts one first, as the game's audio does.
+void BM_SharedRef(benchmark::State& state) {
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    Register(ecs);
+    const EntityID e = ecs.CreateEntity();
+    ecs.AddComponent<Position>(e, Position{0.0f, 0.0f});
+    const Ref<Position> held = ecs.GetComponent<Position>(e);
+    for (auto _ : state) {
+        Ref<Position> copy = held;
+        benchmark::DoNotOptimize(copy.get());
+    }
+    ecs.Reset();
+}
+
+[[maybe_unused]] const bool g_threaded = [] {
+    const char* threaded = std::getenv("ECS_SCALE_THREADED");
+    if (threaded && *threaded == '1')
+        std::thread([] {}).join();
+    return threaded != nullptr;
+}();
 
 template <typename S> void BM_PassRunSystemArch(benchmark::State& state) {
     SteadyHeap();
@@ -251,6 +291,24 @@ void BM_AddThird(benchmark::State& state) {
         state.PauseTiming();
         for (size_t i = 0; i < ids.size(); i += 2)
             ecs.RemoveComponent<Spin>(ids[i]);
+        state.ResumeTiming();
+    }
+    bed.Clear(ids);
+}
+
+void BM_AddThirdBulk(benchmark::State& state) {
+    SteadyHeap();
+    Bed bed(state.range(0));
+    ECS& ecs = bed.ecs();
+    std::vector<EntityID> ids = bed.Populate(MILLION);
+    std::vector<EntityID> every2nd;
+    for (size_t i = 0; i < ids.size(); i += 2)
+        every2nd.push_back(ids[i]);
+    for (auto _ : state) {
+        ecs.AddComponents<Spin>(every2nd, [](EntityID e) { return Spin{0.0f, float(e)}; });
+        state.PauseTiming();
+        for (EntityID e : every2nd)
+            ecs.RemoveComponent<Spin>(e);
         state.ResumeTiming();
     }
     bed.Clear(ids);
@@ -376,13 +434,16 @@ BENCHMARK(BM_Footprint_Yardstick)->Iterations(1)->MS;
 BENCHMARK(BM_Footprint_Registry)->Iterations(1)->MS;
 BENCHMARK(BM_Yardstick_Create)->Arg(MILLION)->MS;
 BENCHMARK(BM_Create)->Args({MILLION, 0})->Args({MILLION, 1})->MS;
+BENCHMARK(BM_CreateBulk)->Args({MILLION, 0})->Args({MILLION, 1})->MS;
 BENCHMARK(BM_Yardstick_Pass)->MS;
 BENCHMARK(BM_PassEach)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_PassRunSystemArch<MoveSystem>)->MS;
 BENCHMARK(BM_PassRunSystemArch<IdleSystem>)->MS;
+BENCHMARK(BM_SharedRef);
 BENCHMARK(BM_PassEntitiesWith)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_Yardstick_AddThird)->MS;
 BENCHMARK(BM_AddThird)->Arg(0)->Arg(1)->MS;
+BENCHMARK(BM_AddThirdBulk)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_PassThree)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_RemoveEach)->Args({MILLION, 0})->Args({10000, 0})->Args({MILLION, 1})->MS;
 BENCHMARK(BM_RemoveAll)->Arg(0)->Arg(1)->MS;

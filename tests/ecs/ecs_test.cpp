@@ -94,7 +94,11 @@ TEST_F(EcsTest, MissingComponentIsEmptyAndUnregisteredTypeThrows) {
     EXPECT_THROW(ecs.AddComponent<Never>(e), std::runtime_error);
     EXPECT_THROW(ecs.RemoveComponent<Never>(e), std::runtime_error);
     EXPECT_THROW(ecs.Each<Never>([](EntityID, Never&) {}), std::runtime_error);
+    EXPECT_THROW(ecs.AddComponents<Never>(std::vector<EntityID>{e}, Never{}), std::runtime_error);
+    EXPECT_THROW((ecs.CreateEntities<Pos, Never>(2, Pos{}, Never{})), std::runtime_error);
     EXPECT_TRUE(ecs.GetArchetype(e).none());
+    EXPECT_EQ(ecs.EntityCount(), 1u);
+    EXPECT_EQ(ecs.CreateEntity(), e + 1);
 }
 
 TEST_F(EcsTest, ArchetypeOfUnregisteredTypeEndsTheProgram) {
