@@ -49,6 +49,9 @@ public:
     // an archetype, before and after; true when some list lost it.
     bool Change(EntityID entity, bool was, Archetype before, bool is, Archetype after);
 
+    // Whether gaining `type` can make an entity join a list.
+    bool Joinable(IDType type) const { return m_all || !m_byType[type].empty(); }
+
     // The same for an entity that has just gained `type`, the most common
     // change by far: no list can lose it, and most gains join no list at all.
     void Gained(EntityID entity, IDType type, bool existed, Archetype before) {

@@ -68,6 +68,22 @@ public:
         m_highest = highest;
     }
 
+    // Change for each of ids[0, n) in turn, when what they were is not
+    // needed; change must not throw.
+    template <typename F> void Change(const EntityID* ids, size_t n, F&& change) {
+        size_t made = 0;
+        EntityID highest = m_highest;
+        m_map.Change(ids, n, [&](uint64_t& value, size_t k) {
+            const bool fresh = value == 0;
+            Apply(value, change);
+            made += fresh;
+            highest = std::max(highest, ids[k]);
+            return fresh;
+        });
+        m_count += made;
+        m_highest = highest;
+    }
+
     // Change for the consecutive ids first to first + n - 1, for runs of
     // them that were alike: visit(k, count, before) for each such run of
     // ids first + k on, in order. `unseen`: none of them has ever been
