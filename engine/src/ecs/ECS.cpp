@@ -144,7 +144,7 @@ void ECS::Added(const EntityID* entities, size_t n, IDType type) {
         return;
     }
     if (!m_lists->Joinable(type)) {
-        m_entities->Change(entities, n, [&](Archetype& arch) { arch |= bit; });
+        m_entities->Change(entities, n, nullptr, [&](Archetype& arch) { arch |= bit; });
         return;
     }
     // The archetypes first, then the lists, a run of entities that were

@@ -53,32 +53,19 @@ public:
         m_map.ForEach([&](EntityID id, uint64_t value) { visit(id, Decode(value).arch); });
     }
 
-    // Change for each of ids[0, n) in turn, before[k] what ids[k] was;
-    // change must not throw.
-    template <typename F> void Change(const EntityID* ids, size_t n, Entry* before, F&& change) {
+    // Change for each of ids[0, n) in turn, before[k] what ids[k] was unless
+    // before is null; change must not throw.
+    template <typename F>
+    [[gnu::always_inline]] void Change(const EntityID* ids, size_t n, Entry* before, F&& change) {
         size_t made = 0;
         EntityID highest = m_highest;
         m_map.Change(ids, n, [&](uint64_t& value, size_t k) {
-            before[k] = Apply(value, change);
-            made += !before[k].exists;
+            const Entry was = Apply(value, change);
+            if (before)
+                before[k] = was;
+            made += !was.exists;
             highest = std::max(highest, ids[k]);
-            return !before[k].exists;
-        });
-        m_count += made;
-        m_highest = highest;
-    }
-
-    // Change for each of ids[0, n) in turn, when what they were is not
-    // needed; change must not throw.
-    template <typename F> void Change(const EntityID* ids, size_t n, F&& change) {
-        size_t made = 0;
-        EntityID highest = m_highest;
-        m_map.Change(ids, n, [&](uint64_t& value, size_t k) {
-            const bool fresh = value == 0;
-            Apply(value, change);
-            made += fresh;
-            highest = std::max(highest, ids[k]);
-            return fresh;
+            return !was.exists;
         });
         m_count += made;
         m_highest = highest;
