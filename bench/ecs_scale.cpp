@@ -173,6 +173,20 @@ void BM_Create(benchmark::State& state) {
     }
 }
 
+// The same through the call for many: n entities with their records at once.
+void BM_CreateBulk(benchmark::State& state) {
+    SteadyHeap();
+    Bed bed(state.range(1));
+    ECS& ecs = bed.ecs();
+    for (auto _ : state) {
+        const EntityRange ids = ecs.CreateEntities<Position, Velocity>(
+            size_t(state.range(0)), [](EntityID e) { return Position{float(e), 0.0f}; }, Velocity{1.0f, 0.5f});
+        state.PauseTiming();
+        bed.Clear(std::vector<EntityID>(ids.begin(), ids.end()));
+        state.ResumeTiming();
+    }
+}
+
 void BM_PassEach(benchmark::State& state) {
     SteadyHeap();
     Bed bed(state.range(0));
@@ -204,6 +218,45 @@ class IdleSystem : public System<Position, Velocity> {
 public:
     void Run(EntityID e) override { benchmark::DoNotOptimize(e); }
 };
+
+// The same run, a system that takes and drops two shared references an
+// entity but looks nothing up: the floor the design's Ref<T> sets under any
+// registry, against which MoveSystem's figure is read.
+class RefSystem : public System<Position, Velocity> {
+public:
+    void Run(EntityID e) override {
+        if (!m_p) {
+            m_p = ECS::Get().GetComponent<Position>(e);
+            m_v = ECS::Get().GetComponent<Velocity>(e);
+        }
+        Ref<Position> p = m_p;
+        Ref<Velocity> v = m_v;
+        benchmark::DoNotOptimize(p.get());
+        benchmark::DoNotOptimize(v.get());
+    }
+
+private:
+    Ref<Position> m_p;
+    Ref<Velocity> m_v;
+};
+
+// What the design's shared reference costs on its own: one copied from a
+// held one and dropped, as GetComponent hands one out and a system drops it.
+// The counts are atomic even with one thread: glibc has the thread library
+// built in, so libstdc++ always takes the process to be threaded.
+void BM_SharedRef(benchmark::State& state) {
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    Register(ecs);
+    const EntityID e = ecs.CreateEntity();
+    ecs.AddComponent<Position>(e, Position{0.0f, 0.0f});
+    const Ref<Position> held = ecs.GetComponent<Position>(e);
+    for (auto _ : state) {
+        Ref<Position> copy = held;
+        benchmark::DoNotOptimize(copy.get());
+    }
+    ecs.Reset();
+}
 
 template <typename S> void BM_PassRunSystemArch(benchmark::State& state) {
     SteadyHeap();
@@ -251,6 +304,24 @@ void BM_AddThird(benchmark::State& state) {
         state.PauseTiming();
         for (size_t i = 0; i < ids.size(); i += 2)
             ecs.RemoveComponent<Spin>(ids[i]);
+        state.ResumeTiming();
+    }
+    bed.Clear(ids);
+}
+
+void BM_AddThirdBulk(benchmark::State& state) {
+    SteadyHeap();
+    Bed bed(state.range(0));
+    ECS& ecs = bed.ecs();
+    std::vector<EntityID> ids = bed.Populate(MILLION);
+    std::vector<EntityID> every2nd;
+    for (size_t i = 0; i < ids.size(); i += 2)
+        every2nd.push_back(ids[i]);
+    for (auto _ : state) {
+        ecs.AddComponents<Spin>(every2nd, [](EntityID e) { return Spin{0.0f, float(e)}; });
+        state.PauseTiming();
+        for (EntityID e : every2nd)
+            ecs.RemoveComponent<Spin>(e);
         state.ResumeTiming();
     }
     bed.Clear(ids);
@@ -376,13 +447,17 @@ BENCHMARK(BM_Footprint_Yardstick)->Iterations(1)->MS;
 BENCHMARK(BM_Footprint_Registry)->Iterations(1)->MS;
 BENCHMARK(BM_Yardstick_Create)->Arg(MILLION)->MS;
 BENCHMARK(BM_Create)->Args({MILLION, 0})->Args({MILLION, 1})->MS;
+BENCHMARK(BM_CreateBulk)->Args({MILLION, 0})->Args({MILLION, 1})->MS;
 BENCHMARK(BM_Yardstick_Pass)->MS;
 BENCHMARK(BM_PassEach)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_PassRunSystemArch<MoveSystem>)->MS;
 BENCHMARK(BM_PassRunSystemArch<IdleSystem>)->MS;
+BENCHMARK(BM_PassRunSystemArch<RefSystem>)->MS;
+BENCHMARK(BM_SharedRef);
 BENCHMARK(BM_PassEntitiesWith)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_Yardstick_AddThird)->MS;
 BENCHMARK(BM_AddThird)->Arg(0)->Arg(1)->MS;
+BENCHMARK(BM_AddThirdBulk)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_PassThree)->Arg(0)->Arg(1)->MS;
 BENCHMARK(BM_RemoveEach)->Args({MILLION, 0})->Args({10000, 0})->Args({MILLION, 1})->MS;
 BENCHMARK(BM_RemoveAll)->Arg(0)->Arg(1)->MS;

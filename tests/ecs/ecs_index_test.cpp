@@ -12,6 +12,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <tuple>
 
 #include <engine/ecs/ECS.h>
@@ -171,9 +172,14 @@ struct Model {
 // held references read, what systems visit and in which order, what walks
 // visit. Ids include 0 and ones never made; a reference held to a record
 // keeps a block from being packed, so removals leave holes to be used again.
+// The calls for many are checked against the single calls they stand for,
+// with runs of consecutive ids, repeated ones, and functions that throw.
 TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
     std::mt19937 rng(27);
     const EntityID maxId = 300;
+    // The next id the registry hands out, and the ids made so far reach.
+    EntityID next = 1;
+    EntityID span = maxId;
     Model model;
     auto pairSystem = CreateRef<Recorder<A, B>>();
     const SystemID pairId = ecs.RegisterSystem(pairSystem);
@@ -191,7 +197,7 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
     auto check = [&](int step) {
         SCOPED_TRACE(step);
         ASSERT_EQ(ecs.EntityCount(), model.entities.size());
-        for (EntityID e = 0; e <= maxId + 2; ++e) {
+        for (EntityID e = 0; e <= span + 2; ++e) {
             ASSERT_EQ(ecs.GetArchetype(e), model.ArchOf(e)) << e;
             for (int k = 0; k < TYPES; ++k)
                 WithType(k, [&]<typename T>() {
@@ -230,14 +236,86 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
         ASSERT_EQ(walked, want);
     };
 
+    // A function for the calls for many, which throws at its call number
+    // `fail` (none when negative).
+    int calls = 0, fail = -1;
+    auto maker = [&]<typename T>(int value) {
+        return [&, value](EntityID id) {
+            if (calls++ == fail)
+                throw std::runtime_error("no record");
+            return T{value + int(id)};
+        };
+    };
+
     for (int step = 0; step < 20000; ++step) {
-        const int op = int(rng() % 100);
-        const EntityID e = rng() % (maxId + 1);
+        const int op = int(rng() % 106);
+        const EntityID e = rng() % (span + 1);
         const int k = int(rng() % TYPES);
         const int value = step;
+        calls = 0;
+        fail = rng() % 4 == 0 ? int(rng() % 40) : -1;
         if (op < 10) {
-            if (ecs.EntityCount() < maxId / 2)
-                model.Create(ecs.CreateEntity());
+            if (ecs.EntityCount() < maxId / 2) {
+                const EntityID made = ecs.CreateEntity();
+                ASSERT_EQ(made, next++);
+                model.Create(made);
+            }
+        } else if (op >= 100 && op < 102) {
+            // Many at once, plain or with two types; ids that got records
+            // before they were made start over.
+            const EntityID n = rng() % 40;
+            if (next + n > 4 * maxId)
+                continue;
+            const EntityID first = next;
+            next += n;
+            span = std::max(span, next);
+            const int which = int(rng() % 3);
+            EntityID made = n;
+            try {
+                const EntityRange got =
+                    which == 0 ? ecs.CreateEntities(n)
+                    : which == 1
+                        ? ecs.CreateEntities<A, Big>(n, maker.operator()<A>(value), Big{value})
+                        : ecs.CreateEntities<B, C>(n, B{value}, maker.operator()<C>(-value));
+                ASSERT_EQ(got.size(), n);
+                ASSERT_TRUE(n == 0 || got.front() == first);
+            } catch (const std::runtime_error&) {
+                ASSERT_NE(which, 0);
+                made = EntityID(fail);
+            }
+            for (EntityID id = first; id < first + made; ++id) {
+                model.Create(id);
+                if (which == 1) {
+                    model.Add(id, 0, value + int(id));
+                    model.Add(id, 3, value);
+                } else if (which == 2) {
+                    model.Add(id, 1, value);
+                    model.Add(id, 2, -value + int(id));
+                }
+            }
+        } else if (op >= 102) {
+            // One type for many: a run of consecutive ids or scattered ones,
+            // with repeats, 0 and ids never made among them.
+            std::vector<EntityID> ids(rng() % 30);
+            const bool run = rng() % 2 == 0;
+            for (size_t i = 0; i < ids.size(); ++i)
+                ids[i] = run ? e + EntityID(i) : EntityID(rng() % (span + 1));
+            const bool made = rng() % 2 == 0;
+            size_t added = ids.size();
+            try {
+                WithType(k, [&]<typename T>() {
+                    if (made)
+                        ecs.AddComponents<T>(ids, maker.operator()<T>(value));
+                    else
+                        ecs.AddComponents<T>(ids, T{value});
+                });
+            } catch (const std::runtime_error&) {
+                ASSERT_TRUE(made);
+                added = size_t(fail);
+            }
+            for (size_t i = 0; i < added; ++i)
+                model.Add(ids[i], k, made ? value + int(ids[i]) : value);
+            span = std::max(span, ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end()));
         } else if (op < 45) {
             WithType(k, [&]<typename T>() { ecs.AddComponent<T>(e, T{value}); });
             model.Add(e, k, value);
@@ -249,7 +327,7 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
             model.Remove(e);
         } else if (op < 71) {
             // Several at once, one twice, one never made.
-            const std::vector<EntityID> doomed = {e, EntityID(rng() % (maxId + 1)), e, 100000};
+            const std::vector<EntityID> doomed = {e, EntityID(rng() % (span + 1)), e, 100000};
             const uint64_t before = ecs.ListEpoch();
             const bool any = model.entities.count(doomed[0]) || model.entities.count(doomed[1]);
             ecs.RemoveEntities(doomed);

@@ -94,7 +94,11 @@ TEST_F(EcsTest, MissingComponentIsEmptyAndUnregisteredTypeThrows) {
     EXPECT_THROW(ecs.AddComponent<Never>(e), std::runtime_error);
     EXPECT_THROW(ecs.RemoveComponent<Never>(e), std::runtime_error);
     EXPECT_THROW(ecs.Each<Never>([](EntityID, Never&) {}), std::runtime_error);
+    EXPECT_THROW(ecs.AddComponents<Never>(std::vector<EntityID>{e}, Never{}), std::runtime_error);
+    EXPECT_THROW((ecs.CreateEntities<Pos, Never>(2, Pos{}, Never{})), std::runtime_error);
     EXPECT_TRUE(ecs.GetArchetype(e).none());
+    EXPECT_EQ(ecs.EntityCount(), 1u);
+    EXPECT_EQ(ecs.CreateEntity(), e + 1);
 }
 
 TEST_F(EcsTest, ArchetypeOfUnregisteredTypeEndsTheProgram) {
@@ -127,6 +131,16 @@ TEST_F(EcsTest, AnyIdAndAnyWayOfMakingRecordsBehaveAlike) {
     Ref<Pos> kept = ecs.GetComponent<Pos>(far);
     ecs.Reset();
     EXPECT_EQ(kept->x, float(far % 1000));
+
+    // Many at once for a type no list wants, scattered, with a repeat: the
+    // ids are made, and one CreateEntities hands out later starts over empty.
+    ecs.RegisterComponent<Tag>();
+    ecs.AddComponents<Tag>(std::vector<EntityID>{9, 4, 9}, Tag{5});
+    EXPECT_EQ(ecs.EntityCount(), 2u);
+    ecs.CreateEntities(5);
+    EXPECT_EQ(ecs.GetArchetype(4), Archetype());
+    EXPECT_EQ(ecs.GetArchetype(9), ecs.GetArchetype<Tag>());
+    EXPECT_EQ(ecs.EntityCount(), 6u);
 }
 
 // Records every entity it runs on.

@@ -83,6 +83,12 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
             ecs.RemoveEntity(a);
             EXPECT_EQ(ecs.GetComponent<T>(a), nullptr);
             EXPECT_EQ(ecs.EntityCount(), 0u);
+            const EntityRange made = ecs.CreateEntities<Pos, T>(3, Pos{}, [](EntityID e) { return T{int(e)}; });
+            ecs.AddComponents<T>(std::vector<EntityID>{a}, T{8});
+            EXPECT_EQ(ecs.EntitiesWith(ecs.GetArchetype<T>()), (std::vector<EntityID>{made[0], made[1], made[2], a}));
+            EXPECT_EQ(ecs.GetComponent<T>(made[2])->value, int(made[2]));
+            ecs.RemoveEntities({made[0], made[1], made[2], a});
+            EXPECT_EQ(ecs.EntityCount(), 0u);
             return;
         }
         ecs.RegisterComponent<T>();
@@ -98,6 +104,8 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
             {"GetArchetype", [&] { (void)ecs.GetArchetype<Pos, T>(); }},
             {"System", [&] { System<T> system; }},
             {"Each", [&] { ecs.Each<Pos, T>([](EntityID, Pos&, T&) {}); }},
+            {"AddComponents", [&] { ecs.AddComponents<T>(std::vector<EntityID>{a, a + 100}, T{}); }},
+            {"CreateEntities", [&] { ecs.CreateEntities<Pos, T>(3, Pos{}, T{}); }},
         };
         for (const auto& [name, call] : calls) {
             EXPECT_THROW(call(), std::out_of_range) << name;
@@ -105,8 +113,10 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
             EXPECT_EQ(ecs.GetComponent<T>(a), nullptr) << name;
             EXPECT_EQ(ecs.EntityCount(), 1u) << name;
         }
-        // Removal goes by the entity's own bits: all of it goes.
+        // Removal goes by the entity's own bits: all of it goes; no id was
+        // spent by the calls that failed.
         ecs.RemoveEntity(a);
+        EXPECT_EQ(ecs.CreateEntity(), a + 1);
         EXPECT_EQ(ecs.GetComponent<Pos>(a), nullptr);
         // Still a working registry.
         const EntityID b = ecs.CreateEntity();

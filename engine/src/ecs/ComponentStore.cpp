@@ -77,19 +77,20 @@ uint32_t ComponentStore::FreeSlot() {
     return m_end;
 }
 
-void ComponentStore::Commit(uint32_t slot, EntityID entity) noexcept {
-    Block& block = *m_blocks[slot >> m_shift];
-    const uint32_t i = slot & m_mask;
-    block.live[i >> 6] |= Bit(i);
-    block.made[i >> 6] |= Bit(i);
-    block.owners[i] = entity;
-    ++block.count;
+void ComponentStore::Settle(Block& block, uint32_t base, uint32_t first, uint32_t end) noexcept {
+    if (end == first)
+        return;
+    for (uint32_t i = first; i < end;) {
+        const uint32_t stop = std::min(end, (i | 63) + 1);
+        const uint64_t bits = (stop - i == 64 ? ~uint64_t(0) : (Bit(stop - i) - 1)) << (i & 63);
+        block.live[i >> 6] |= bits;
+        block.made[i >> 6] |= bits;
+        i = stop;
+    }
+    block.count += end - first;
     block.stamp = ++m_stamp;
-    if (slot == m_end)
-        ++m_end;
-    else
-        m_free.pop_back();
-    ++m_live;
+    m_end = base + end;
+    m_live += end - first;
 }
 
 void ComponentStore::Destroy(uint32_t slot) {
@@ -149,6 +150,8 @@ bool ComponentStore::Remove(EntityID entity) {
     // Blocks past the end go, but one, so that a store going up and down
     // across a block's edge does not make and free it each time.
     const size_t needed = ((size_t(m_end) + m_mask) >> m_shift) + 1;
+    if (m_blocks.size() > needed)
+        m_nextOwners = nullptr;
     while (m_blocks.size() > needed)
         m_blocks.pop_back();
     return true;

@@ -56,34 +56,112 @@ void ECS::Reset() {
 
 EntityID ECS::CreateEntity() {
     const EntityID id = GetNewID();
-    const EntityTable::Entry now = m_entities->Find(id);
-    if (now.exists) {
-        // Given components before it was made: it starts over empty.
-        for (uint32_t bits = uint32_t(now.arch.to_ulong()); bits; bits &= bits - 1)
-            m_byType[std::countr_zero(bits)]->Remove(id);
-        if (m_lists->Change(id, true, now.arch, true, Archetype()))
-            ++m_listEpoch;
-    } else {
-        m_lists->Change(id, false, Archetype(), true, Archetype());
-    }
-    m_entities->Set(id, Archetype());
+    const EntityTable::Entry before = m_entities->Change(id, [](Archetype& arch) { arch.reset(); });
+    Handed(id, before.exists, before.arch);
     return id;
 }
 
-void ECS::Added(EntityID entity, IDType type) {
-    const EntityTable::Entry now = m_entities->Find(entity);
-    Archetype after = now.arch;
-    after.set(type);
-    m_lists->Change(entity, now.exists, now.arch, true, after);
-    m_entities->Set(entity, after);
+EntityRange ECS::CreateEntities(size_t n) {
+    const EntityID first = TakeIds(n);
+    StartOver(first, n);
+    Made(first, n, Archetype(), Highest() < first);
+    return EntityRange(first, first + EntityID(n));
+}
+
+EntityID ECS::TakeIds(size_t n) {
+    const EntityID first = m_entityIdCounter;
+    if (n > uint64_t(UINT32_MAX) - first)
+        throw std::length_error("CreateEntities: too few ids are left");
+    m_entityIdCounter += EntityID(n);
+    return first;
+}
+
+void ECS::StartOver(EntityID first, size_t n) {
+    // Only ids given components before they were made can exist already,
+    // and none past the highest ever entered.
+    const uint64_t last = std::min<uint64_t>(uint64_t(first) + n, uint64_t(Highest()) + 1);
+    for (uint64_t id = first; id < last; ++id)
+        if (const EntityTable::Entry now = m_entities->Find(EntityID(id)); now.exists) {
+            m_entities->Set(EntityID(id), Archetype());
+            Handed(EntityID(id), true, now.arch);
+        }
+}
+
+EntityID ECS::Highest() const {
+    return m_entities->Highest();
+}
+
+void ECS::Made(EntityID first, size_t n, Archetype arch, bool unseen) {
+    m_entities->ChangeRun(
+        first, n, unseen, [&](Archetype& now) { now |= arch; },
+        [&](size_t k, size_t count, EntityTable::Entry before) {
+            if (!before.exists) {
+                m_lists->Made(first + EntityID(k), count, arch);
+                return;
+            }
+            // Emptied by TakeIds, or given records by the caller's functions.
+            for (EntityID id = first + EntityID(k); id < first + k + count; ++id)
+                m_lists->Change(id, true, before.arch, true, before.arch | arch);
+        });
+}
+
+void ECS::Unplace(const EntityID* ids, size_t n, Archetype arch) {
+    for (size_t k = 0; k < n; ++k) {
+        const EntityTable::Entry now = m_entities->Find(ids[k]);
+        for (uint32_t bits = uint32_t(arch.to_ulong()); bits; bits &= bits - 1) {
+            const IDType type = IDType(std::countr_zero(bits));
+            if (m_byType[type]->Remove(ids[k]) && now.exists && now.arch.test(type))
+                Removed(ids[k], type);
+        }
+    }
+}
+
+void ECS::Handed(EntityID id, bool existed, Archetype before) {
+    if (!existed) {
+        m_lists->Made(id);
+        return;
+    }
+    // Given components before it was made: it starts over empty.
+    for (uint32_t bits = uint32_t(before.to_ulong()); bits; bits &= bits - 1)
+        m_byType[std::countr_zero(bits)]->Remove(id);
+    if (m_lists->Change(id, true, before, true, Archetype()))
+        ++m_listEpoch;
+}
+
+void ECS::Added(const EntityID* entities, size_t n, IDType type) {
+    const Archetype bit = Archetype().set(type);
+    if (n == 1) {
+        const EntityTable::Entry before = m_entities->Change(*entities, [&](Archetype& arch) { arch |= bit; });
+        m_lists->Gained(*entities, type, before.exists, before.arch);
+        return;
+    }
+    if (Runs::Consecutive(entities, n)) {
+        m_entities->ChangeRun(
+            entities[0], n, false, [&](Archetype& arch) { arch |= bit; },
+            [&](size_t k, size_t count, EntityTable::Entry before) {
+                m_lists->Gained(entities[k], count, type, before.exists, before.arch);
+            });
+        return;
+    }
+    if (!m_lists->Joinable(type)) {
+        m_entities->Change(entities, n, nullptr, [&](Archetype& arch) { arch |= bit; });
+        return;
+    }
+    // The archetypes first, then the lists, a run of entities that were
+    // alike at a time.
+    std::array<EntityTable::Entry, 256> before;
+    for (size_t done = 0; done < n; done += before.size()) {
+        const size_t count = std::min(n - done, before.size());
+        m_entities->Change(entities + done, count, before.data(), [&](Archetype& arch) { arch |= bit; });
+        m_lists->Gained(entities + done, before.data(), count, type);
+    }
 }
 
 void ECS::Removed(EntityID entity, IDType type) {
-    const Archetype before = m_entities->Find(entity).arch;
+    const Archetype before = m_entities->Change(entity, [&](Archetype& arch) { arch.reset(type); }).arch;
     Archetype after = before;
     after.reset(type);
     m_lists->Change(entity, true, before, true, after);
-    m_entities->Set(entity, after);
     ++m_listEpoch;
 }
 
@@ -164,16 +242,30 @@ void ECS::RunSystem(SystemID id) {
     if (m_runObserver)
         m_runObserver(*system);
     EntityList& list = m_lists->Get(system->m_arch, *m_entities);
+    if (list.holes)
+        EntityLists::Compact(list);
     // Runs nest when a system runs another; the outer one goes on after.
     RunScope scope(list, m_currentRun, ++m_runs);
     ListCursor& cursor = scope.Cursor();
+    SystemBase& run = *system;
     // The list may lose entries, or be compacted, by what Run does: the
     // cursor follows, and ends the run should the registry be reset.
     while (cursor.list && cursor.next < cursor.end) {
-        const size_t i = cursor.next++;
-        if (list.holes && !list.Holds(i))
+        if (!list.holes) {
+            // Until an entity may have left a list, entries only come at the
+            // end: the walk goes straight on, the cursor only written.
+            const uint64_t epoch = m_listEpoch;
+            const size_t end = cursor.end;
+            size_t i = cursor.next;
+            do {
+                cursor.next = i + 1;
+                run.Run(list.ids[i]);
+            } while (++i < end && m_listEpoch == epoch);
             continue;
-        system->Run(list.ids[i]);
+        }
+        const size_t i = cursor.next++;
+        if (list.Holds(i))
+            run.Run(list.ids[i]);
     }
 }
 

@@ -19,6 +19,7 @@ EntityList& EntityLists::Get(Archetype arch, const EntityTable& table) {
         m_byType[std::countr_zero(bits)].push_back(&list);
     if (arch.none())
         m_all = &list;
+    Forget();
     return list;
 }
 
@@ -49,9 +50,82 @@ bool EntityLists::Change(EntityID entity, bool was, Archetype before, bool is, A
     return left;
 }
 
-void EntityLists::Append(EntityList& list, EntityID entity) {
-    list.at.Set(entity, uint32_t(list.ids.size() + 1));
-    list.ids.push_back(entity);
+void EntityLists::Gained(const EntityID* entities, const EntityTable::Entry* before, size_t n, IDType type) {
+    if (m_byType[type].empty() && !m_all)
+        return;
+    for (size_t k = 0, end; k < n; k = end) {
+        for (end = k + 1; end < n && before[end].exists == before[k].exists && before[end].arch == before[k].arch;)
+            ++end;
+        if (m_byType[type].empty() && before[k].exists)
+            continue;
+        Archetype after = before[k].arch;
+        after.set(type);
+        for (EntityList* list : Plan(type, before[k].exists, after).lists)
+            Append(*list, entities + k, end - k);
+    }
+}
+
+void EntityLists::Gained(EntityID first, size_t n, IDType type, bool existed, Archetype before) {
+    if (m_byType[type].empty() && (existed || !m_all))
+        return;
+    Archetype after = before;
+    after.set(type);
+    for (EntityList* list : Plan(type, existed, after).lists)
+        Append(*list, first, n);
+}
+
+void EntityLists::Append(EntityList& list, EntityID first, size_t n) {
+    const size_t at = list.ids.size();
+    list.ids.resize(at + n);
+    Runs::Iota(list.ids.data() + at, first, n);
+    list.at.ChangeRun(first, n, [&](uint32_t* values, size_t k, size_t count) {
+        Runs::Iota(values, uint32_t(at + k + 1), count);
+        return count;
+    });
+}
+
+void EntityLists::Append(EntityList& list, const EntityID* entities, size_t n) {
+    const uint32_t at = uint32_t(list.ids.size() + 1);
+    list.ids.insert(list.ids.end(), entities, entities + n);
+    // Entities that join a list are not in it.
+    list.at.Change(entities, n, [&](uint32_t& value, size_t k) {
+        value = at + uint32_t(k);
+        return true;
+    });
+}
+
+void EntityLists::Plan(Joins& joins, IDType type, bool existed, Archetype after) {
+    joins.known = true;
+    joins.existed = existed;
+    joins.after = after;
+    joins.lists.clear();
+    // The type was not in `before`, so every list that has it and fits
+    // `after` is new to the entity; of those without it, only the empty
+    // archetype's can be, and only for an entity that did not exist.
+    if (!existed && m_all)
+        joins.lists.push_back(m_all);
+    for (EntityList* list : m_byType[type])
+        if ((after & list->arch) == list->arch)
+            joins.lists.push_back(list);
+}
+
+void EntityLists::Forget() {
+    for (Joins& joins : m_joins)
+        joins.known = false;
+    m_made.known = false;
+}
+
+void EntityLists::Made(EntityID first, size_t n, Archetype arch) {
+    if (!m_made.known || m_made.after != arch) {
+        m_made.known = true;
+        m_made.after = arch;
+        m_made.lists.clear();
+        for (auto& [listArch, list] : m_byArch)
+            if ((arch & listArch) == listArch)
+                m_made.lists.push_back(list.get());
+    }
+    for (EntityList* list : m_made.lists)
+        Append(*list, first, n);
 }
 
 void EntityLists::Drop(EntityList& list, EntityID entity) {
@@ -94,6 +168,7 @@ void EntityLists::Clear() {
     for (auto& lists : m_byType)
         lists.clear();
     m_all = nullptr;
+    Forget();
 }
 
 } // namespace Engine

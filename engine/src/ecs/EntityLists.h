@@ -49,6 +49,34 @@ public:
     // an archetype, before and after; true when some list lost it.
     bool Change(EntityID entity, bool was, Archetype before, bool is, Archetype after);
 
+    // Whether gaining `type` can make an entity join a list.
+    bool Joinable(IDType type) const { return m_all || !m_byType[type].empty(); }
+
+    // The same for an entity that has just gained `type`, the most common
+    // change by far: no list can lose it, and most gains join no list at all.
+    void Gained(EntityID entity, IDType type, bool existed, Archetype before) {
+        if (m_byType[type].empty() && (existed || !m_all))
+            return;
+        Archetype after = before;
+        after.set(type);
+        for (EntityList* list : Plan(type, existed, after).lists)
+            Append(*list, entity);
+    }
+
+    // The same for the consecutive entities first to first + n - 1, all
+    // alike before.
+    void Gained(EntityID first, size_t n, IDType type, bool existed, Archetype before);
+    // The same for many, each with what it was before.
+    void Gained(const EntityID* entities, const EntityTable::Entry* before, size_t n, IDType type);
+
+    // A new entity, which no list but the one of the empty archetype can want.
+    void Made(EntityID entity) {
+        if (m_all)
+            Append(*m_all, entity);
+    }
+    // New consecutive entities, all of arch.
+    void Made(EntityID first, size_t n, Archetype arch);
+
     // Drops the holes, keeping the order of the rest and of runs in progress.
     static void Compact(EntityList& list);
 
@@ -56,13 +84,39 @@ public:
     void Clear();
 
 private:
-    static void Append(EntityList& list, EntityID entity);
+    // The lists an entity joins as it gains a type, for the last archetype
+    // it was found to gain it into: entities made alike gain alike.
+    struct Joins {
+        bool known = false;
+        bool existed = false;
+        Archetype after;
+        std::vector<EntityList*> lists;
+    };
+    void Plan(Joins& joins, IDType type, bool existed, Archetype after);
+    void Forget();
+
+    static void Append(EntityList& list, EntityID entity) {
+        list.at.Set(entity, uint32_t(list.ids.size() + 1));
+        list.ids.push_back(entity);
+    }
+    static void Append(EntityList& list, const EntityID* entities, size_t n);
+    static void Append(EntityList& list, EntityID first, size_t n);
+    // The plan for an entity gaining `type` into `after`.
+    const Joins& Plan(IDType type, bool existed, Archetype after) {
+        Joins& joins = m_joins[type];
+        if (!joins.known || joins.existed != existed || joins.after != after)
+            Plan(joins, type, existed, after);
+        return joins;
+    }
     static void Drop(EntityList& list, EntityID entity);
 
     std::unordered_map<Archetype, Uni<EntityList>> m_byArch;
     // The lists whose archetype has each bit, and the one of the empty archetype.
     std::array<std::vector<EntityList*>, MAX_COMPONENTS> m_byType;
     EntityList* m_all = nullptr;
+    std::array<Joins, MAX_COMPONENTS> m_joins;
+    // The same for entities made with an archetype.
+    Joins m_made;
 };
 
 } // namespace Engine

@@ -8,11 +8,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
 #include <type_traits>
 #include <vector>
 
 #include <engine/core/Base.h>
+#include <engine/ecs/Runs.h>
 #include <engine/ecs/SparseArray.h>
 #include <engine/ecs/Types.h>
 
@@ -62,16 +62,48 @@ public:
 
     /// The entity's record, sharing its block; empty when it has none.
     template <typename T> Ref<T> Share(EntityID entity) const {
-        const uint32_t at = m_index.Get(entity);
-        if (at == 0)
+        uint32_t slot;
+        std::byte* record = Locate<sizeof(T)>(entity, slot);
+        if (!record)
             return nullptr;
-        const std::shared_ptr<Block>& block = m_blocks[(at - 1) >> m_shift];
-        return Ref<T>(block, std::launder(reinterpret_cast<T*>(block->records +
-                                                               ((at - 1) & m_mask) * sizeof(T))));
+        return Ref<T>(m_blocks[slot >> m_shift], std::launder(reinterpret_cast<T*>(record)));
     }
 
 private:
     friend class ECS;
+
+    // No slot.
+    static constexpr uint32_t NONE = ~uint32_t(0);
+
+    // The entity's record and its slot, or null. Systems ask for the records
+    // of a list's entities one after another, and records made together lie
+    // one after another: the slot after the one last found is tried first,
+    // with its block at hand, which is one load where the index takes five.
+    template <size_t Size> std::byte* Locate(EntityID entity, uint32_t& slot) const {
+        slot = m_next;
+        const uint32_t i = slot & m_mask;
+        if (m_nextOwners && slot < m_end && m_nextOwners[i] == entity && (m_nextLive[i >> 6] >> (i & 63) & 1)) {
+            std::byte* record = m_nextRecords + i * Size;
+            Follow(slot);
+            return record;
+        }
+        const uint32_t at = m_index.Get(entity);
+        if (at == 0)
+            return nullptr;
+        slot = at - 1;
+        const Block& block = *m_blocks[slot >> m_shift];
+        m_nextOwners = block.owners;
+        m_nextLive = block.live;
+        m_nextRecords = block.records;
+        Follow(slot);
+        return block.records + (slot & m_mask) * Size;
+    }
+    // Where Locate looks next, after finding slot.
+    void Follow(uint32_t slot) const {
+        m_next = slot + 1;
+        if ((m_next & m_mask) == 0)
+            m_nextOwners = nullptr;
+    }
 
     // A store that held the same entities at the same slots as a block from
     // `base` on, with both blocks' stamps then.
@@ -193,21 +225,121 @@ private:
     }
 
     // A slot for the entity's new record, which the caller then makes there
-    // and commits; none when the entity has a record here already. Should
-    // making the record fail, Forget undoes this.
-    std::optional<uint32_t> Claim(EntityID entity) {
-        const uint32_t slot = FreeSlot();
-        if (!m_index.Insert(entity, slot + 1))
-            return std::nullopt;
-        return slot;
+    // and commits; NONE when the entity has a record here already. Should
+    // making the record fail, Forget undoes this. (A plain number: an
+    // optional comes back through memory, half of it written a byte at a
+    // time, and reading it whole then waits for those writes.)
+    uint32_t Claim(EntityID entity) {
+        const uint32_t slot =
+            m_free.empty() && m_zombies.size() < m_sweepAt && m_end < (m_blocks.size() << m_shift)
+                ? m_end
+                : FreeSlot();
+        return m_index.Insert(entity, slot + 1) ? slot : NONE;
     }
     void Forget(EntityID entity) { m_index.Erase(entity); }
-    void Commit(uint32_t slot, EntityID entity) noexcept;
+    void Commit(uint32_t slot, EntityID entity) noexcept {
+        Block& block = *m_blocks[slot >> m_shift];
+        const uint32_t i = slot & m_mask;
+        block.live[i >> 6] |= uint64_t(1) << (i & 63);
+        block.made[i >> 6] |= uint64_t(1) << (i & 63);
+        block.owners[i] = entity;
+        ++block.count;
+        block.stamp = ++m_stamp;
+        if (slot == m_end)
+            ++m_end;
+        else
+            m_free.pop_back();
+        ++m_live;
+    }
     uint32_t FreeSlot();
     // Drops the entity's record; false when it had none.
     bool Remove(EntityID entity);
     // Blocks for n more records.
     void Reserve(size_t n);
+
+    // What Insert may take for granted of the ids it is given.
+    enum class Ids {
+        Any,
+        Consecutive, // ids[k] is ids[0] + k: runs of them are filled in as plain arrays
+        Unseen,      // that, and none has ever had a record here
+    };
+    // Makes records for ids[0, n) in turn, from.Place(k, where) making the
+    // one of ids[k] at `where` and from.PlaceRun(k, where, count) those of
+    // ids[k, k + count) one after another (neither may throw); an id with a
+    // record here already, an earlier one of ids included, is passed by.
+    // `made` counts the records made, also when a new block cannot be had,
+    // and their ids go to `added` unless it is null. Size is the records'
+    // size.
+    template <size_t Size, typename From>
+    void Insert(const EntityID* ids, uint32_t n, Ids kind, EntityID* added, uint32_t& made, From& from) {
+        uint32_t k = 0;
+        // Holes first, as single records take them.
+        if (!m_walks) {
+            if (m_free.empty() && m_zombies.size() >= m_sweepAt)
+                Sweep();
+            for (; k < n && !m_free.empty(); ++k) {
+                const uint32_t slot = m_free.back();
+                if (!m_index.Insert(ids[k], slot + 1))
+                    continue;
+                from.Place(k, Record(slot));
+                Commit(slot, ids[k]);
+                if (added)
+                    added[made] = ids[k];
+                ++made;
+            }
+        }
+        // The rest past the end, a block at a time.
+        while (k < n) {
+            if (m_end == uint32_t(m_blocks.size() << m_shift))
+                m_blocks.push_back(MakeBlock());
+            Block& block = *m_blocks[m_end >> m_shift];
+            const uint32_t base = m_end & ~m_mask;
+            const uint32_t first = m_end & m_mask;
+            const uint32_t take = std::min(n - k, m_mask + 1 - first);
+            std::byte* const records = block.records;
+            EntityID* const owners = block.owners;
+            uint32_t end = first;
+            uint32_t count = made;
+            auto one = [&](uint32_t& at, size_t q) {
+                if (at != 0)
+                    return false;
+                at = base + end + 1;
+                from.Place(k + q, records + end * Size);
+                owners[end++] = ids[k + q];
+                if (added)
+                    added[count] = ids[k + q];
+                ++count;
+                return true;
+            };
+            if (kind != Ids::Any) {
+                m_index.ChangeRun(ids[k], take, [&](uint32_t* at, size_t q, size_t run) {
+                    if (kind != Ids::Unseen && !Runs::None(at, run)) [[unlikely]] {
+                        size_t given = 0;
+                        for (size_t i = 0; i < run; ++i)
+                            given += one(at[i], q + i);
+                        return given;
+                    }
+                    // None has a record yet, the usual case: plain arrays.
+                    Runs::Iota(at, base + end + 1, run);
+                    from.PlaceRun(k + q, records + end * Size, run);
+                    std::memcpy(owners + end, ids + k + q, run * sizeof(EntityID));
+                    if (added)
+                        std::memcpy(added + count, ids + k + q, run * sizeof(EntityID));
+                    end += uint32_t(run);
+                    count += uint32_t(run);
+                    return run;
+                });
+            } else {
+                m_index.Change(ids + k, take, one);
+            }
+            made = count;
+            Settle(block, base, first, end);
+            k += take;
+        }
+    }
+
+    // Slots [first, end) of the block at base are new records.
+    void Settle(Block& block, uint32_t base, uint32_t first, uint32_t end) noexcept;
 
     bool Held(uint32_t slot) const { return m_walks || m_blocks[slot >> m_shift].use_count() > 1; }
     void Destroy(uint32_t slot);
@@ -226,6 +358,11 @@ private:
     SparseArray<uint32_t> m_index;
     // Slots below this are live or holes; those past it are empty.
     uint32_t m_end = 0;
+    // Where Locate looks first, and that slot's block; null when unknown.
+    mutable uint32_t m_next = 0;
+    mutable const EntityID* m_nextOwners = nullptr;
+    mutable const uint64_t* m_nextLive = nullptr;
+    mutable std::byte* m_nextRecords = nullptr;
     size_t m_live = 0;
     // Holes: free to use again, or holding a removed record someone may hold.
     std::vector<uint32_t> m_free;

@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <concepts>
+#include <exception>
 #include <functional>
+#include <cstddef>
+#include <iterator>
 #include <stdexcept>
+#include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -13,6 +20,7 @@
 #include <engine/core/Log.h>
 #include <engine/ecs/Component.h>
 #include <engine/ecs/ComponentStore.h>
+#include <engine/ecs/Runs.h>
 #include <engine/ecs/SystemBase.h>
 #include <engine/ecs/Types.h>
 
@@ -25,6 +33,49 @@ class EntityLists;
 using CompIdArrayMap = std::unordered_map<IDType, Uni<ComponentStore>>;
 /// The registry's systems, by system id.
 using SystemMap = std::unordered_map<SystemID, Ref<SystemBase>>;
+/// Entities of consecutive ids, as CreateEntities hands them out: walked in
+/// order, indexed, or handed on to AddComponents.
+class EntityRange {
+public:
+    /// Goes through the ids in order.
+    class Iterator {
+    public:
+        using iterator_category = std::input_iterator_tag; ///< Gives ids by value.
+        using value_type = EntityID;                       ///< An id.
+        using difference_type = std::ptrdiff_t;           ///< Ids apart.
+        using pointer = const EntityID*;                   ///< Unused.
+        using reference = EntityID;                        ///< An id, by value.
+        Iterator() = default;                              ///< Before the first id.
+        explicit Iterator(EntityID id) : m_id(id) {}       ///< At id.
+        EntityID operator*() const { return m_id; }        ///< The id.
+        Iterator& operator++() {                           ///< To the next id.
+            ++m_id;
+            return *this;
+        }
+        Iterator operator++(int) { ///< To the next id; the one before.
+            const Iterator was = *this;
+            ++m_id;
+            return was;
+        }
+        bool operator==(const Iterator&) const = default; ///< At the same id.
+
+    private:
+        EntityID m_id = 0;
+    };
+
+    EntityRange() = default;                                             ///< No ids.
+    EntityRange(EntityID first, EntityID end) : m_first(first), m_end(end) {} ///< first to end - 1.
+    Iterator begin() const { return Iterator(m_first); }                ///< At the first id.
+    Iterator end() const { return Iterator(m_end); }                    ///< Past the last id.
+    size_t size() const { return m_end - m_first; }                     ///< How many ids.
+    bool empty() const { return m_end == m_first; }                     ///< Whether there are none.
+    EntityID front() const { return m_first; }                          ///< The first id.
+    EntityID operator[](size_t k) const { return m_first + EntityID(k); } ///< The id k places on.
+
+private:
+    EntityID m_first = 0;
+    EntityID m_end = 0;
+};
 
 /// The registry: entity ids, component storage per type, entity archetypes and
 /// the registered systems. One per process, reached through Get().
@@ -49,6 +100,10 @@ public:
     /// handed out twice. An id already given components (AddComponent takes
     /// any id) starts over empty: its records go.
     EntityID CreateEntity();
+    /// n new entities, as n calls of CreateEntity make them, in one call: the
+    /// ids from the next one on. Throws std::length_error, before anything
+    /// changes, when the last would pass 2^32 - 2.
+    EntityRange CreateEntities(size_t n);
     /// Drops the entity's records from every storage and the entity itself, at
     /// a cost that follows the entity's components, not the registry's size.
     /// A reference held to one of its records stays valid.
@@ -97,17 +152,62 @@ public:
         const IDType type = Component<T>::GetTypeID();
         ComponentStore& store = Storage(type);
         CheckTypeId(type);
-        const std::optional<uint32_t> slot = store.Claim(entity);
-        if (!slot)
+        const uint32_t slot = store.Claim(entity);
+        if (slot == ComponentStore::NONE)
             return;
         try {
-            new (store.Record(*slot)) T(std::forward<Args>(args)...);
+            new (store.Record(slot)) T(std::forward<Args>(args)...);
         } catch (...) {
             store.Forget(entity);
             throw;
         }
-        store.Commit(*slot, entity);
-        Added(entity, type);
+        store.Commit(slot, entity);
+        Added(&entity, 1, type);
+    }
+
+    /// AddComponent<T>(entity, value) for every entity of ids (any range of
+    /// ids: a vector, a span, CreateEntities' range) in turn, at a fraction
+    /// of the cost for many. Throws as AddComponent does, before anything
+    /// changes; should copying a record throw, those added before stay.
+    template <typename T, typename Ids> void AddComponents(const Ids& ids, const T& value) {
+        AddMany<T>(ids, value);
+    }
+
+    /// AddComponent<T>(entity, make(entity)) for every entity of ids in turn,
+    /// at a fraction of the cost for many. make may use the registry, as
+    /// long as it does not reset it, but what it sees of the records this
+    /// call adds is not said: they are placed a few hundred at a time after
+    /// make has made them. Throws as AddComponent does, before anything
+    /// changes; should make throw, the records made before it stay.
+    template <typename T, typename Ids, typename Make>
+        requires std::invocable<Make&, EntityID>
+    void AddComponents(const Ids& ids, Make&& make) {
+        AddMany<T>(ids, make);
+    }
+
+    /// n new entities, as CreateEntities(n) makes them, each given a record
+    /// of every one of Cs: a copy of the value in the same place among
+    /// sources, or what the function there makes of the entity's id, as in
+    /// CreateEntities<Position, Velocity>(n, [](EntityID e) { ... },
+    /// Velocity{1, 0}). The everyday way to make many entities: it fills the
+    /// registry much as vectors are filled. The functions may use the
+    /// registry as AddComponents' may. Throws as AddComponent does for each
+    /// of Cs, and as CreateEntities(n) does, before anything changes; should
+    /// a function throw, the entities before the one it was making are made
+    /// whole, and the rest of the ids are left as they were, never to be
+    /// handed out.
+    template <typename... Cs, typename... Sources>
+        requires(sizeof...(Cs) > 0 && sizeof...(Cs) == sizeof...(Sources))
+    EntityRange CreateEntities(size_t n, Sources&&... sources) {
+        std::array<ComponentStore*, sizeof...(Cs)> stores = {&Storage(Component<Cs>::GetTypeID())...};
+        (CheckTypeId(Component<Cs>::GetTypeID()), ...);
+        Archetype arch;
+        (arch.set(Component<Cs>::GetTypeID()), ...);
+        const EntityID first = TakeIds(n);
+        constexpr size_t chunk = std::min({Chunk<Cs>()...});
+        std::tuple<Source<Cs, chunk, std::remove_reference_t<Sources>>...> from(sources...);
+        MakeAll<chunk>(stores, arch, first, n, from, std::index_sequence_for<Cs...>());
+        return EntityRange(first, first + EntityID(n));
     }
 
     /// Takes the entity's T away, and the entity out of the lists that need
@@ -212,9 +312,196 @@ private:
     }
     // Ids past the archetype's width, or a throw for a type never registered.
     ComponentStore& OtherStorage(IDType type) const;
-    // The entity has been given, or has lost, the record of type.
-    void Added(EntityID entity, IDType type);
+    // The id has been handed out, and entered in the table empty; one that
+    // existed (given components before) loses its records of `before`.
+    void Handed(EntityID id, bool existed, Archetype before);
+    // The entities have been given records of type: archetypes and lists follow.
+    void Added(const EntityID* entities, size_t n, IDType type);
+    // The entity has lost its record of type.
     void Removed(EntityID entity, IDType type);
+
+    // Hands out n ids, the first returned. Throws std::length_error, before
+    // anything changes, when the last would pass 2^32 - 2.
+    EntityID TakeIds(size_t n);
+    // Of the ids first to first + n - 1, just handed out, those given
+    // components before they were made start over empty.
+    void StartOver(EntityID first, size_t n);
+    // The entities first to first + n - 1, just handed out, have been given
+    // records of arch: archetypes and lists follow. `unseen`: none of them
+    // has ever been entered.
+    void Made(EntityID first, size_t n, Archetype arch, bool unseen);
+    // The highest id ever entered in the table of entities.
+    EntityID Highest() const;
+    // Takes back the records of arch that the entities were given.
+    void Unplace(const EntityID* ids, size_t n, Archetype arch);
+
+    // Entities whose records the calls for many make and place at a time: a
+    // few hundred, in at most 16 KiB of records of a type.
+    template <typename T> static constexpr size_t Chunk() {
+        return std::clamp<size_t>(16384 / sizeof(T), 1, 1024);
+    }
+
+    // Records made for a chunk before they are placed, destroyed with it.
+    template <typename T, size_t N> struct Pending {
+        Pending() = default;
+        Pending(const Pending&) = delete;
+        Pending& operator=(const Pending&) = delete;
+        ~Pending() { Clear(); }
+        T& operator[](size_t k) { return *std::launder(reinterpret_cast<T*>(bytes + k * sizeof(T))); }
+        void Clear() {
+            if constexpr (!std::is_trivially_destructible_v<T>)
+                for (size_t k = 0; k < count; ++k)
+                    (*this)[k].~T();
+            count = 0;
+        }
+        alignas(T) std::byte bytes[N * sizeof(T)];
+        size_t count = 0;
+    };
+
+    // Where the records of a call for many come from: copies of one value,
+    // or what a function of the id makes, made a chunk ahead of their
+    // placing so that no code of the caller runs while they are placed.
+    template <typename T, typename S>
+    static constexpr bool Makes = std::is_invocable_v<S&, EntityID> && !std::is_convertible_v<S&, const T&>;
+    template <typename T, size_t N, typename S, bool = Makes<T, S>> struct Source {
+        using Type = T;
+        explicit Source(const T& value) : copy(value) {}
+        void Make(EntityID) {}
+        void Clear() {}
+        void Place(size_t, std::byte* at) noexcept(std::is_nothrow_copy_constructible_v<T>) { new (at) T(copy); }
+        void PlaceRun(size_t, std::byte* at, size_t count) noexcept(std::is_nothrow_copy_constructible_v<T>) {
+            if constexpr (std::is_trivially_copyable_v<T>)
+                Runs::Fill(reinterpret_cast<T*>(at), copy, count);
+            else
+                for (size_t i = 0; i < count; ++i)
+                    new (at + i * sizeof(T)) T(copy);
+        }
+        // A plain record is copied from here, which the records written
+        // cannot be taken to change.
+        std::conditional_t<std::is_trivially_copyable_v<T>, const T, const T&> copy;
+    };
+    template <typename T, size_t N, typename S> struct Source<T, N, S, true> {
+        using Type = T;
+        explicit Source(S& function) : make(function) {}
+        void Make(EntityID entity) {
+            new (&made[made.count]) T(make(entity));
+            ++made.count;
+        }
+        void Clear() { made.Clear(); }
+        void Place(size_t k, std::byte* at) noexcept(std::is_nothrow_move_constructible_v<T>) {
+            new (at) T(std::move(made[k]));
+        }
+        void PlaceRun(size_t k, std::byte* at, size_t count) noexcept(std::is_nothrow_move_constructible_v<T>) {
+            if constexpr (std::is_trivially_copyable_v<T>)
+                std::memcpy(at, &made[k], count * sizeof(T));
+            else
+                for (size_t i = 0; i < count; ++i)
+                    new (at + i * sizeof(T)) T(std::move(made[k + i]));
+        }
+        S& make;
+        Pending<T, N> made;
+    };
+
+    template <typename T, typename Ids, typename S> void AddMany(const Ids& ids, S& source) {
+        ComponentStore& store = Storage(Component<T>::GetTypeID());
+        CheckTypeId(Component<T>::GetTypeID());
+        constexpr size_t chunk = Chunk<T>();
+        Source<T, chunk, std::remove_const_t<S>> from(source);
+        EntityID some[chunk];
+        EntityID added[chunk];
+        using std::begin, std::end;
+        auto it = begin(ids);
+        const auto last = end(ids);
+        while (it != last) {
+            from.Clear();
+            size_t n = 0;
+            std::exception_ptr failure;
+            try {
+                for (; n < chunk && it != last; ++it, ++n) {
+                    some[n] = *it;
+                    from.Make(some[n]);
+                }
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            uint32_t count = 0;
+            try {
+                Place<T>(store, some, n,
+                         Runs::Consecutive(some, n) ? ComponentStore::Ids::Consecutive : ComponentStore::Ids::Any,
+                         added, count, from);
+            } catch (...) {
+                Added(added, count, Component<T>::GetTypeID());
+                throw;
+            }
+            Added(added, count, Component<T>::GetTypeID());
+            if (failure)
+                std::rethrow_exception(failure);
+        }
+    }
+
+    // CreateEntities' work, a chunk of entities at a time: their records
+    // made, placed type by type, then the table and the lists.
+    template <size_t N, typename Tuple, size_t... I>
+    void MakeAll(const std::array<ComponentStore*, sizeof...(I)>& stores, Archetype arch, EntityID first, size_t n,
+                 Tuple& from, std::index_sequence<I...>) {
+        EntityID ids[N];
+        for (size_t done = 0; done < n; done += N) {
+            const size_t count = std::min(N, n - done);
+            Runs::Iota(ids, first + EntityID(done), count);
+            (std::get<I>(from).Clear(), ...);
+            size_t ready = 0;
+            std::exception_ptr failure;
+            try {
+                for (; ready < count; ++ready)
+                    (std::get<I>(from).Make(ids[ready]), ...);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            StartOver(ids[0], ready);
+            // Ids past the highest ever entered have no records, entries or
+            // places in lists anywhere, unless the functions gave them some.
+            const bool unseen = Highest() < ids[0];
+            const auto kind = unseen ? ComponentStore::Ids::Unseen : ComponentStore::Ids::Consecutive;
+            try {
+                uint32_t placed = 0;
+                ((placed = 0, Place<typename std::tuple_element_t<I, Tuple>::Type>(*stores[I], ids, ready, kind, nullptr,
+                                                                                    placed, std::get<I>(from))),
+                 ...);
+            } catch (...) {
+                Unplace(ids, ready, arch);
+                throw;
+            }
+            Made(ids[0], ready, arch, unseen);
+            if (failure)
+                std::rethrow_exception(failure);
+        }
+    }
+
+    // Places records of T for ids[0, n) not holding one, those given one
+    // listed in added[0, count). A record whose making throws leaves no trace.
+    template <typename T, typename From>
+    static void Place(ComponentStore& store, const EntityID* ids, size_t n, ComponentStore::Ids kind,
+                      EntityID* added, uint32_t& count, From& from) {
+        if constexpr (noexcept(from.Place(size_t(0), static_cast<std::byte*>(nullptr)))) {
+            store.Insert<sizeof(T)>(ids, uint32_t(n), kind, added, count, from);
+        } else {
+            for (size_t k = 0; k < n; ++k) {
+                const uint32_t slot = store.Claim(ids[k]);
+                if (slot == ComponentStore::NONE)
+                    continue;
+                try {
+                    from.Place(k, store.Record(slot));
+                } catch (...) {
+                    store.Forget(ids[k]);
+                    throw;
+                }
+                store.Commit(slot, ids[k]);
+                if (added)
+                    added[count] = ids[k];
+                ++count;
+            }
+        }
+    }
     // Drops the entity's records, lists and entry; true when it existed.
     bool Drop(EntityID entity);
 
@@ -249,9 +536,29 @@ private:
             std::byte* runs[] = {stores[I]->Run(base, count, I == lead ? nullptr : &first)...};
             uint32_t done = 0;
             (stores[I]->Prefetch(base + chunk), ...);
-            if (((runs[I] != nullptr) && ...))
-                for (const uint64_t before = removals(); done < count && removals() == before; ++done)
-                    visit(owners[done], *std::launder(reinterpret_cast<Cs*>(runs[I] + done * sizeof(Cs)))...);
+            if (((runs[I] != nullptr) && ...)) {
+                const uint64_t before = removals();
+                const EntityID* owner = owners;
+                const EntityID* const stop = owners + count;
+                std::tuple<Cs*...> record{std::launder(reinterpret_cast<Cs*>(runs[I]))...};
+                auto step = [&] {
+                    if (removals() != before)
+                        return false;
+                    visit(*owner, *std::get<I>(record)...);
+                    ++owner;
+                    (++std::get<I>(record), ...);
+                    return true;
+                };
+                // Four a turn: a loop of one record is short enough that
+                // where the caller's code happens to put it (across a line of
+                // the processor's decoded-code cache or not) swung a pass by
+                // a quarter.
+                while (stop - owner >= 4 && step() && step() && step() && step()) {
+                }
+                while (owner != stop && step()) {
+                }
+                done = uint32_t(owner - owners);
+            }
             first.Walk(base + done, base + count, [&](EntityID entity, uint32_t slot, std::byte* record) {
                 void* at[] = {(I == lead ? record : stores[I]->Find(entity, slot))...};
                 if (((at[I] != nullptr) && ...))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,16 @@ namespace Engine {
 /// the next that is needed: ids made and removed one at a time across a
 /// page's edge do not make and free a page each.
 template <typename V> class SparseArray {
+    static constexpr uint32_t MASK = 0xFFF;
+    struct Page {
+        V values[MASK + 1] = {};
+        uint32_t used = 0;
+    };
+    struct Middle {
+        Page* pages[MASK + 1] = {};
+        uint32_t used = 0;
+    };
+
 public:
     SparseArray() = default;                              ///< Empty.
     SparseArray(const SparseArray&) = delete;             ///< Owns its pages; not copied.
@@ -32,31 +43,33 @@ public:
         return page ? page->values[id & MASK] : V();
     }
 
-    /// Where id's value is kept, to change it in place from one value other
-    /// than V() to another; null when no page holds it.
-    V* Find(uint32_t id) {
-        Middle* middle = m_top[id >> 24];
-        if (!middle)
-            return nullptr;
-        Page* page = middle->pages[(id >> 12) & MASK];
-        return page ? &page->values[id & MASK] : nullptr;
-    }
-
     /// Gives id a value other than V().
     void Set(uint32_t id, V value) {
-        V& slot = Make(id);
-        Count(id) += slot == V();
+        Page& page = Make(id);
+        V& slot = page.values[id & MASK];
+        page.used += slot == V();
         slot = value;
     }
 
     /// Gives id a value other than V() unless it has one; false then.
     bool Insert(uint32_t id, V value) {
-        V& slot = Make(id);
+        Page& page = Make(id);
+        V& slot = page.values[id & MASK];
         if (slot != V())
             return false;
-        ++Count(id);
+        ++page.used;
         slot = value;
         return true;
+    }
+
+    /// Calls change(value) with id's value, V() when it has none, to change it
+    /// in place to another value other than V(); one lookup for a read and a
+    /// write.
+    template <typename F> void Update(uint32_t id, F&& change) {
+        Page& page = Make(id);
+        V& slot = page.values[id & MASK];
+        page.used += slot == V();
+        change(slot);
     }
 
     /// Takes id's value away and returns it; its page goes with the last one.
@@ -109,11 +122,50 @@ public:
         }
     }
 
-private:
-    static constexpr uint32_t MASK = 0xFFF;
+    /// For k from 0 to n - 1 in turn, calls change(value, k) with the value of
+    /// ids[k] (V() for none) to leave it, or change it to another value
+    /// other than V(); change returns whether it gave a value where there
+    /// was none. Ids that follow one another in a page cost one lookup for
+    /// all of them. change must not throw. (Always inlined: the loop is only
+    /// fast with change's state in registers.)
+    template <typename F> [[gnu::always_inline]] void Change(const uint32_t* ids, size_t n, F&& change) {
+        for (size_t k = 0; k < n;) {
+            const uint32_t key = ids[k] >> 12;
+            Page& page = Make(ids[k]);
+            V* values = page.values;
+            uint32_t added = 0;
+            do
+                added += change(values[ids[k] & MASK], k);
+            while (++k < n && ids[k] >> 12 == key);
+            page.used += added;
+        }
+    }
 
-    // The value's place, its page made if need be.
-    V& Make(uint32_t id) {
+    /// For the consecutive ids first to first + n - 1, calls
+    /// change(values, k, count) once for each run of them in one page, with
+    /// values[0, count) the values of ids first + k on; change returns how
+    /// many of them it gave a value other than V() where there was none, and
+    /// gives none back. change must not throw.
+    template <typename F> [[gnu::always_inline]] void ChangeRun(uint32_t first, size_t n, F&& change) {
+        for (size_t k = 0; k < n;) {
+            const uint32_t id = first + uint32_t(k);
+            const size_t count = std::min<size_t>(n - k, MASK + 1 - (id & MASK));
+            Page& page = Make(id);
+            page.used += uint32_t(change(page.values + (id & MASK), k, count));
+            k += count;
+        }
+    }
+
+private:
+    // Id's page, made if need be.
+    Page& Make(uint32_t id) {
+        const Middle* middle = m_top[id >> 24];
+        Page* page = middle ? middle->pages[(id >> 12) & MASK] : nullptr;
+        return page ? *page : MakePage(id);
+    }
+    // Kept apart, so that the lookups above stay small enough to be inlined
+    // into the loops that make them.
+    [[gnu::noinline]] Page& MakePage(uint32_t id) {
         Middle*& middle = m_top[id >> 24];
         if (!middle)
             middle = Reuse(m_spareMiddle);
@@ -122,7 +174,7 @@ private:
             page = Reuse(m_sparePage);
             ++middle->used;
         }
-        return page->values[id & MASK];
+        return *page;
     }
     // An empty page, the one kept if there is one: it is all zero again.
     template <typename P> static P* Reuse(P*& spare) {
@@ -136,17 +188,6 @@ private:
         else
             spare = page;
     }
-    // Values held in id's page, which exists.
-    uint32_t& Count(uint32_t id) { return m_top[id >> 24]->pages[(id >> 12) & MASK]->used; }
-
-    struct Page {
-        V values[MASK + 1] = {};
-        uint32_t used = 0;
-    };
-    struct Middle {
-        Page* pages[MASK + 1] = {};
-        uint32_t used = 0;
-    };
     std::array<Middle*, 256> m_top{};
     Page* m_sparePage = nullptr;
     Middle* m_spareMiddle = nullptr;
