@@ -224,6 +224,11 @@ public:
     /// The entity's T, shared with the store: writing through it changes the
     /// component, and it stays valid while held, even after the entity or
     /// the component is removed. Empty when the entity has no T.
+    ///
+    /// Each reference counts up when made and down when dropped, with atomic
+    /// instructions once the program has a second thread (an audio device
+    /// has one): about 12 ns a reference where a plain read costs under one.
+    /// Over many entities, Each() hands out no references.
     template <typename T> Ref<T> GetComponent(const EntityID& entity) const {
         return Storage(Component<T>::GetTypeID()).template Share<T>(entity);
     }
