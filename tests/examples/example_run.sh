@@ -28,6 +28,7 @@ tiled_platformer) title='Tiled platformer' size=960x540 animated=yes keys=Right 
 gamepad_sprite) title='Gamepad' size=800x450 animated=yes keys=Right ;;
 breakout) title='Breakout' size=800x600 animated=yes keys=space ;;
 shapes_and_input) title='Shapes and input' size=960x600 animated=yes keys=space ;;
+many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -162,6 +163,10 @@ case_shows() {
         need "$img" 400x40+10+10 "$white" above 0.05 "no title text" &&
             need "$img" 120x70+20+98 'b>0.9&&r<0.5' above 0.9 "no filled rectangle" &&
             need "$img" 40x40+60+200 'r>0.9&&g<0.1&&b<0.1' above 0.9 "no disc" ;;
+    many_sprites)
+        # The counter on its dark band, a thousand balls thrown about below it.
+        need "$img" 400x40+0+0 "$white" above 0.02 "no counter text" &&
+            need "$img" 400x100+440+230 "!($clear)" above 0.05 "no balls" ;;
     esac
 }
 
@@ -180,6 +185,9 @@ case_steered() {
     shapes_and_input)
         # The box beside the key counts is filled while SPACE is held.
         need "$1" 20x20+462+482 'g>0.9&&r<0.1&&b<0.1' above 0.9 "SPACE held does not fill its box" ;;
+    many_sprites)
+        # SPACE held adds balls by the thousand until they hide most of the window.
+        need "$1" 400x100+440+500 "!($clear)" above 0.6 "SPACE held does not fill the window with balls" ;;
     esac
 }
 
