@@ -20,6 +20,7 @@ Engine::Engine(int w, int h, std::string title)
     // The view is the window: one world unit a pixel, the camera at its centre.
     Camera::Main().w = static_cast<float>(w);
     Camera::Main().h = static_cast<float>(h);
+    Time::elapsed = 0.0;
 }
 
 int Engine::Run(Ref<Scene> scene, int width, int height, std::string title,
@@ -158,6 +159,7 @@ void Engine::ProcessInput(bool* quit) {
 
 void Engine::Update(double dt) {
     Time::dt = dt;
+    Time::elapsed += dt;
     Input::BeginStep();
     if (m_Scene)
         m_Scene->Update();

@@ -79,14 +79,12 @@ struct Tile {
     Rectangle source;
 };
 
-// What a tile of tile set `index` shows (an animated tile its first frame);
-// false when it has no picture to show.
-bool Look(const Map& map, const MapTextures& textures, size_t index, int localId, Tile& tile) {
+// What a tile of tile set `index` shows `seconds` into its animation; false
+// when it has no picture to show.
+bool Look(const Map& map, const MapTextures& textures, size_t index, int localId, double seconds,
+          Tile& tile) {
     const Tileset& ts = map.tilesets[index];
-    int id = localId;
-    if (!ts.tiles.empty())
-        if (const TileInfo* info = ts.FindTile(id); info && !info->animation.empty())
-            id = info->animation.front().tileId;
+    const int id = ts.FrameAt(localId, seconds);
     if (ts.collection) {
         const TileInfo* info = ts.FindTile(id);
         tile.texture = textures.Tile(index, id);
@@ -164,7 +162,7 @@ bool Meets(const Placed& p, const View& view) {
 }
 
 void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& layer,
-               const View& view) {
+               const View& view, double seconds) {
     const Color tint = TintOf(layer.look);
     const int cw = map.tileWidth, ch = map.tileHeight;
     if (tint.a == 0 || cw <= 0 || ch <= 0 || layer.width <= 0 || layer.height <= 0)
@@ -196,7 +194,7 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
                 continue;
             const std::optional<TileRef> ref = map.Resolve(gid);
             Placed p;
-            if (!ref || !Look(map, textures, ref->tileset, ref->localId, p.tile))
+            if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
                 continue;
             const Tileset& ts = map.tilesets[ref->tileset];
             glm::dvec2 size(p.tile.source.width, p.tile.source.height);
@@ -232,7 +230,7 @@ glm::dvec2 AlignmentOf(const std::string& alignment) {
 }
 
 void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup& group,
-                 const View& view) {
+                 const View& view, double seconds) {
     const Color tint = TintOf(group.look);
     if (tint.a == 0)
         return;
@@ -243,7 +241,7 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
             continue;
         const std::optional<TileRef> ref = map.Resolve(object.gid);
         Placed p;
-        if (!ref || !Look(map, textures, ref->tileset, ref->localId, p.tile))
+        if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
             continue;
         const Tileset& ts = map.tilesets[ref->tileset];
         const double tw = p.tile.source.width, th = p.tile.source.height;
@@ -332,17 +330,17 @@ void DrawBackground(const Map& map) {
         Fill(background->color);
 }
 
-void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer) {
+void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer, double seconds) {
     const View view = CameraView();
     if (!Visible(map, layer) || !view.Shows())
         return;
     Draw::BeginWorld();
     switch (layer.kind) {
     case LayerKind::Tile:
-        DrawTiles(map, textures, map.layers[layer.index], view);
+        DrawTiles(map, textures, map.layers[layer.index], view, seconds);
         break;
     case LayerKind::Object:
-        DrawObjects(map, textures, map.objectGroups[layer.index], view);
+        DrawObjects(map, textures, map.objectGroups[layer.index], view, seconds);
         break;
     case LayerKind::Image:
         DrawImage(map, textures, layer.index, view);
@@ -351,10 +349,10 @@ void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer) {
     Draw::EndWorld();
 }
 
-void DrawMap(const Map& map, const MapTextures& textures) {
+void DrawMap(const Map& map, const MapTextures& textures, double seconds) {
     DrawBackground(map);
     for (const LayerRef layer : map.layerOrder)
-        DrawLayer(map, textures, layer);
+        DrawLayer(map, textures, layer, seconds);
 }
 
 void WarnUndrawn(const Map& map) {
@@ -370,14 +368,6 @@ void WarnUndrawn(const Map& map) {
                 return;
         notes.push_back({feature, where, instead});
     };
-    for (const Tileset& ts : map.tilesets) {
-        if (!ts.used)
-            continue;
-        for (const auto& [id, tile] : ts.tiles)
-            if (!tile.animation.empty())
-                note("tile animation", "tile set " + Detail::Quoted(ts.name),
-                     "each tile shows its first frame");
-    }
     for (const ObjectGroup& group : map.objectGroups) {
         if (!group.visible)
             continue;
@@ -396,7 +386,7 @@ void WarnUndrawn(const Map& map) {
 void MapLayerRenderer::Run(EntityID entity) {
     const Ref<MapLayer> layer = ECS::Get().GetComponent<MapLayer>(entity);
     if (layer && layer->map && layer->textures)
-        DrawLayer(*layer->map, *layer->textures, layer->layer);
+        DrawLayer(*layer->map, *layer->textures, layer->layer, Time::elapsed);
 }
 
 void MapBackgroundRenderer::Run(EntityID entity) {

@@ -24,12 +24,6 @@ Image ReadKeyed(Detail::Reading& reading, const std::string& path,
     return image;
 }
 
-// The tile a cell of localId shows: an animated tile's first frame.
-int Shown(const Tileset& ts, int localId) {
-    const TileInfo* info = ts.FindTile(localId);
-    return info && !info->animation.empty() ? info->animation.front().tileId : localId;
-}
-
 // The tiles of image collections that visible layers show, by tile set.
 std::vector<std::set<int>> CollectionTilesShown(const Map& map) {
     std::vector<std::set<int>> shown(map.tilesets.size());
@@ -40,8 +34,15 @@ std::vector<std::set<int>> CollectionTilesShown(const Map& map) {
         return shown;
     auto show = [&](uint32_t gid) {
         if (const std::optional<TileRef> ref = map.Resolve(gid))
-            if (map.tilesets[ref->tileset].collection)
-                shown[ref->tileset].insert(Shown(map.tilesets[ref->tileset], ref->localId));
+            if (const Tileset& ts = map.tilesets[ref->tileset]; ts.collection) {
+                // An animated tile shows each of its frames in turn.
+                const TileInfo* info = ts.FindTile(ref->localId);
+                if (!info || info->animation.empty())
+                    shown[ref->tileset].insert(ref->localId);
+                else
+                    for (const TileFrame& frame : info->animation)
+                        shown[ref->tileset].insert(frame.tileId);
+            }
     };
     for (const TileLayer& layer : map.layers)
         if (layer.visible)

@@ -1,6 +1,7 @@
 #include <engine/tiled/TiledMap.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "tiled/Reader.h"
 
@@ -25,6 +26,24 @@ bool GetBool(const Properties& properties, std::string_view name, bool fallback)
 const TileInfo* Tileset::FindTile(int localId) const {
     const auto it = tiles.find(localId);
     return it == tiles.end() ? nullptr : &it->second;
+}
+
+int Tileset::FrameAt(int localId, double seconds) const {
+    const TileInfo* info = tiles.empty() ? nullptr : FindTile(localId);
+    if (!info || info->animation.empty())
+        return localId;
+    long long total = 0;
+    for (const TileFrame& frame : info->animation)
+        total += std::max(frame.duration, 0);
+    if (total <= 0 || !(seconds > 0.0) || !std::isfinite(seconds))
+        return info->animation.front().tileId;
+    long long at = (long long)std::fmod(std::floor(seconds * 1000.0), double(total));
+    for (const TileFrame& frame : info->animation) {
+        at -= std::max(frame.duration, 0);
+        if (at < 0)
+            return frame.tileId;
+    }
+    return info->animation.back().tileId;
 }
 
 std::optional<TileRef> Map::Resolve(uint32_t gid) const {

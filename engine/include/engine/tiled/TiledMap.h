@@ -169,6 +169,10 @@ struct Tileset {
 
     /// Null for a tile the tile set says nothing of.
     const TileInfo* FindTile(int localId) const;
+    /// The tile that tile localId shows `seconds` into its animation, which
+    /// loops; localId itself for a still tile, and the first frame at 0 or
+    /// before, or when the frames last no time at all.
+    int FrameAt(int localId, double seconds) const;
 };
 
 /// The flag bits of a global tile id; the rest is the tile number.

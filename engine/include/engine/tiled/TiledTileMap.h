@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <engine/core/Base.h>
+#include <engine/core/Time.h>
 #include <engine/ecs/System.h>
 #include <engine/ecs/Types.h>
 #include <engine/image/Image.h>
@@ -43,8 +44,8 @@ std::vector<Ref<Texture2D>> CreateSheets(const Map& map, const std::vector<Image
 std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits = {});
 
 /// A map's other pictures, decoded without GL: the image of every tile of an
-/// image collection that a visible layer shows (an animated tile's first
-/// frame), and of every visible image layer. Each file is decoded once (for
+/// image collection that a visible layer shows (every frame of an animated
+/// tile), and of every visible image layer. Each file is decoded once (for
 /// each transparent colour it is given), that colour made clear.
 struct MapPictures {
     /// One decoded file.
@@ -95,13 +96,17 @@ void DrawBackground(const Map& map);
 /// set says; image layers repeated across the view if they ask. Layers are
 /// drawn with their opacity and tint, and moved by their offset and by their
 /// parallax: (1 - factor) * (view centre - Map::parallaxOrigin). Only what
-/// meets the view is drawn.
-void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer);
+/// meets the view is drawn. An animated tile shows the frame due `seconds`
+/// into its loop (Tileset::FrameAt): by default the engine's simulation
+/// clock, so that the map plays as in Tiled; 0 shows every first frame, as
+/// Tiled's pictures of a map do.
+void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer,
+               double seconds = Time::elapsed);
 /// DrawBackground, then every layer in Map::layerOrder.
-void DrawMap(const Map& map, const MapTextures& textures);
+void DrawMap(const Map& map, const MapTextures& textures, double seconds = Time::elapsed);
 
 /// Warns once of each feature the map shows in Tiled that DrawLayer does not
-/// draw as Tiled does (tile animation, text objects), naming where it is
+/// draw as Tiled does (text objects), naming where it is
 /// first seen. Shape objects are not drawn either: they are the game's marks,
 /// which Tiled outlines only to edit them.
 void WarnUndrawn(const Map& map);
