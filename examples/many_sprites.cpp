@@ -47,7 +47,9 @@ uint32_t Hash(uint32_t x, uint32_t salt) {
     x *= 0x85EBCA77u;
     return x ^ (x >> 13);
 }
-float Unit(EntityID e, uint32_t salt) { return float(Hash(e, salt) % 10000) / 10000.0f; }
+float Unit(EntityID e, uint32_t salt) {
+    return float(Hash(e, salt) % 10000) / 10000.0f;
+}
 
 class ManySprites : public Scene {
 public:

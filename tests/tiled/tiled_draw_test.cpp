@@ -388,4 +388,43 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
         EXPECT_EQ(!(At(fitted, x, y) == kBackground), covered) << x << "," << y;
 }
 
+// Text objects in the engine's own font: in their colour (times the layer's
+// tint), inside their box as aligned, wrapped at its width where they ask.
+TEST_F(MapDraw, TextObjectsStandInTheirBoxesInTheirColours) {
+    TiledTest::DataCopy copy;
+    const Tiled::Map map = Tiled::Parse(
+        R"(<map orientation="orthogonal" width="10" height="10" tilewidth="8" tileheight="8">)"
+        R"(<objectgroup name="o" tintcolor="#ffff00">)"
+        R"(<object id="1" x="100" y="100" width="300" height="40"><text color="#ff0000">Left top</text></object>)"
+        R"(<object id="2" x="500" y="100" width="300" height="100"><text color="#00ff00" )"
+        R"(halign="right" valign="bottom">Right bottom</text></object>)"
+        R"(<object id="3" x="100" y="300" width="90" height="200"><text color="#ffffff" wrap="1" )"
+        R"(pixelsize="20">one two three four</text></object></objectgroup></map>)",
+        copy.File("text.tmx"));
+    const std::vector<Pixel> drawn = Frame(map, Tiled::LoadTextures(map), {640, 360});
+    // Where pixels of a colour are: their box on screen.
+    auto bounds = [&](auto is) {
+        glm::ivec4 b(1 << 20, 1 << 20, -1, -1);
+        for (int y = 0; y < 720; ++y)
+            for (int x = 0; x < 1280; ++x)
+                if (is(At(drawn, x, y)))
+                    b = {std::min(b.x, x), std::min(b.y, y), std::max(b.z, x), std::max(b.w, y)};
+        return b;
+    };
+    const glm::ivec4 red = bounds([](Pixel p) { return p.r > 200 && p.g < 60 && p.b < 60; });
+    const glm::ivec4 green = bounds([](Pixel p) { return p.g > 200 && p.r < 60 && p.b < 60; });
+    // White tinted yellow.
+    const glm::ivec4 yellow = bounds([](Pixel p) { return p.r > 200 && p.g > 200 && p.b < 60; });
+    EXPECT_TRUE(red.x >= 100 && red.x < 104 && red.y >= 100 && red.y < 106 && red.z < 400 &&
+                red.w < 140)
+        << testing::PrintToString(red);
+    EXPECT_TRUE(green.x > 600 && green.z <= 800 && green.z > 795 && green.w < 200 &&
+                green.w > 190 && green.y > 160)
+        << testing::PrintToString(green);
+    // Four lines of about 23 pixels: no two words fit in 90.
+    EXPECT_TRUE(yellow.x >= 100 && yellow.z < 190 && yellow.y >= 300 && yellow.w > 300 + 3 * 20 &&
+                yellow.w < 300 + 4 * 25)
+        << testing::PrintToString(yellow);
+}
+
 } // namespace

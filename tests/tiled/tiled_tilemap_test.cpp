@@ -264,7 +264,7 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
         R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
         R"(<imagelayer name="none"><image format="png"><data encoding="base64">AA==</data></image></imagelayer>)"
         R"(<group name="g" opacity="0.5"/><objectgroup name="o"><object id="1" x="1" y="1">)"
-        R"(<point/></object><object id="2" width="8" height="8"><text>hi</text></object>)"
+        R"(<point/></object><object id="2" width="8" height="8" rotation="90"><text bold="1">hi</text></object>)"
         R"(</objectgroup></map>)";
     testing::internal::CaptureStderr();
     const Map map = Parse(tmx, "looks.tmx");
@@ -295,8 +295,10 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
     testing::internal::CaptureStderr();
     WarnUndrawn(map);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "\x1b[0;31mTILED: looks.tmx: text objects (first on object layer \"o\"): not "
-              "drawn\x1b[0m\n");
+              "\x1b[0;31mTILED: looks.tmx: text in bold, italics, underlined, struck out, "
+              "justified or in another font (first on object layer \"o\"): drawn plainly in the "
+              "engine's own font\x1b[0m\n\x1b[0;31mTILED: looks.tmx: turned text objects (first "
+              "on object layer \"o\"): drawn upright\x1b[0m\n");
 }
 
 struct Tag {
@@ -357,10 +359,9 @@ TEST(TiledTileMap, AnimatedTilesShowTheFrameDueAtTheTime) {
         int tile;
         double seconds;
         int shown;
-    } cases[] = {{2, 0.0, 4},    {2, 0.0999, 4}, {2, 0.1, 7},       {2, 0.3499, 7},
-                 {2, 0.35, 2},   {2, 0.3999, 2}, {2, 0.4, 4},       {2, 4.1, 7},
-                 {2, -1.0, 4},   {2, NAN, 4},    {2, INFINITY, 4},
-                 {3, 5.0, 5},    {1, 3.0, 1},    {2, 3600.35, 2}};
+    } cases[] = {{2, 0.0, 4},      {2, 0.0999, 4}, {2, 0.1, 7}, {2, 0.3499, 7}, {2, 0.35, 2},
+                 {2, 0.3999, 2},   {2, 0.4, 4},    {2, 4.1, 7}, {2, -1.0, 4},   {2, NAN, 4},
+                 {2, INFINITY, 4}, {3, 5.0, 5},    {1, 3.0, 1}, {2, 3600.35, 2}};
     for (const auto& c : cases)
         EXPECT_EQ(ts.FrameAt(c.tile, c.seconds), c.shown) << c.tile << " at " << c.seconds;
 }

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include <glm/glm.hpp>
 
 #include <engine/core/Log.h>
 #include <engine/ecs/ECS.h>
 #include <engine/render/Camera.h>
+#include <engine/text/Font.h>
 
 #include "tiled/Reader.h"
 #include "tiled/SheetCheck.h"
@@ -229,14 +232,89 @@ glm::dvec2 AlignmentOf(const std::string& alignment) {
     return {0.0, 1.0};
 }
 
+// The lines of a text object as Tiled breaks them: at each '\n', and where
+// it wraps, before the word that would pass the object's width (a word wider
+// than that stands on a line of its own).
+std::vector<std::string> TextLines(const Object& object, const Font& font, float size) {
+    std::vector<std::string> lines;
+    const std::string& text = object.text.text;
+    for (size_t start = 0;;) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (!object.text.wrap || !(object.width > 0)) {
+            lines.push_back(line);
+        } else {
+            std::string now;
+            for (size_t at = 0; at <= line.size();) {
+                const size_t space = std::min(line.find(' ', at), line.size());
+                const std::string word = line.substr(at, space - at);
+                const std::string longer = now.empty() ? word : now + " " + word;
+                if (!now.empty() && Draw::MeasureText(font, longer, size) > object.width) {
+                    lines.push_back(now);
+                    now = word;
+                } else {
+                    now = longer;
+                }
+                at = space + 1;
+            }
+            lines.push_back(now);
+        }
+        if (end >= text.size())
+            return lines;
+        start = end + 1;
+    }
+}
+
+// A text object in the engine's own font, in its colour times the layer's
+// tint, aligned in its box; upright and plain whatever it asks (warned).
+void DrawTextObject(const Object& object, glm::dvec2 shift, Color tint) {
+    const ObjectText& t = object.text;
+    const Font& font = Font::Default();
+    const float size = float(t.pixelSize);
+    if (t.text.empty() || !font.Loaded() || !(size > 0))
+        return;
+    const Color own = FromArgb(t.color);
+    auto times = [](uint8_t a, uint8_t b) { return uint8_t((a * b + 127) / 255); };
+    const Color color{times(own.r, tint.r), times(own.g, tint.g), times(own.b, tint.b),
+                      times(own.a, tint.a)};
+    const std::vector<std::string> lines = TextLines(object, font, size);
+    const double lineHeight = double(font.lineHeight) * size / Font::PIXEL_SIZE;
+    const double height = lineHeight * double(lines.size());
+    const glm::dvec2 box = glm::dvec2(object.x, object.y) + shift;
+    double top = box.y;
+    if (t.vAlign == "center")
+        top += (object.height - height) / 2;
+    else if (t.vAlign == "bottom")
+        top += object.height - height;
+    const Draw::Align align = t.hAlign == "center"  ? Draw::Align::Center
+                              : t.hAlign == "right" ? Draw::Align::Right
+                                                    : Draw::Align::Left;
+    const double x = align == Draw::Align::Center  ? box.x + object.width / 2
+                     : align == Draw::Align::Right ? box.x + object.width
+                                                   : box.x;
+    for (size_t i = 0; i < lines.size(); ++i)
+        Draw::Text(font, lines[i], glm::vec2(float(x), float(top + double(i) * lineHeight)), size,
+                   color, align);
+}
+
 void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup& group,
                  const View& view, double seconds) {
     const Color tint = TintOf(group.look);
     if (tint.a == 0)
         return;
     const glm::dvec2 shift = ShiftOf(map, group.look, view);
-    std::vector<std::pair<double, Placed>> shown;
+    // A tile, or the text object named.
+    struct Shown {
+        double y;
+        Placed tile;
+        const Object* text = nullptr;
+    };
+    std::vector<Shown> shown;
     for (const Object& object : group.objects) {
+        if (object.visible && object.shape == "text" && !(object.gid & GID_MASK)) {
+            shown.push_back({object.y, {}, &object});
+            continue;
+        }
         if (!object.visible || !(object.gid & GID_MASK))
             continue;
         const std::optional<TileRef> ref = map.Resolve(object.gid);
@@ -257,14 +335,18 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
         p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
         p.box = p.d ? glm::dvec2(th * scale.x, tw * scale.y) : glm::dvec2(tw, th) * scale;
         if (Meets(p, view))
-            shown.emplace_back(object.y, p);
+            shown.push_back({object.y, p});
     }
     // Lower objects in front; those on one line in the map's order.
     if (group.drawOrder != "index")
         std::stable_sort(shown.begin(), shown.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [y, p] : shown)
-        DrawPlaced(p, tint);
+                         [](const Shown& a, const Shown& b) { return a.y < b.y; });
+    for (const Shown& s : shown) {
+        if (s.text)
+            DrawTextObject(*s.text, shift, tint);
+        else
+            DrawPlaced(s.tile, tint);
+    }
 }
 
 void DrawImage(const Map& map, const MapTextures& textures, size_t index, const View& view) {
@@ -374,9 +456,17 @@ void WarnUndrawn(const Map& map) {
         const std::string where = "object layer " + Detail::Quoted(group.name);
         // Shapes are marks for the game (a start, a zone): Tiled outlines
         // them as it edits, and a game shows none of them.
-        for (const Object& object : group.objects)
-            if (object.visible && object.shape == "text" && !(object.gid & GID_MASK))
-                note("text objects", where, "not drawn");
+        for (const Object& object : group.objects) {
+            if (!object.visible || object.shape != "text" || (object.gid & GID_MASK))
+                continue;
+            const ObjectText& t = object.text;
+            if (t.bold || t.italic || t.underline || t.strikeout || t.hAlign == "justify" ||
+                (t.fontFamily != "sans-serif" && !t.fontFamily.empty()))
+                note("text in bold, italics, underlined, struck out, justified or in another font",
+                     where, "drawn plainly in the engine's own font");
+            if (object.rotation != 0.0)
+                note("turned text objects", where, "drawn upright");
+        }
     }
     for (const Note& n : notes)
         Log::Warn("TILED", "%s: %s (first on %s): %s", map.path.c_str(), n.feature, n.where.c_str(),

@@ -96,7 +96,9 @@ void DrawBackground(const Map& map);
 /// set says; image layers repeated across the view if they ask. Layers are
 /// drawn with their opacity and tint, and moved by their offset and by their
 /// parallax: (1 - factor) * (view centre - Map::parallaxOrigin). Only what
-/// meets the view is drawn. An animated tile shows the frame due `seconds`
+/// meets the view is drawn. Text objects are drawn in Font::Default(), in
+/// their colour, pixel size and alignment, wrapped at their width where they
+/// ask; turns and styles are left out. An animated tile shows the frame due `seconds`
 /// into its loop (Tileset::FrameAt): by default the engine's simulation
 /// clock, so that the map plays as in Tiled; 0 shows every first frame, as
 /// Tiled's pictures of a map do.
@@ -106,7 +108,8 @@ void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer,
 void DrawMap(const Map& map, const MapTextures& textures, double seconds = Time::elapsed);
 
 /// Warns once of each feature the map shows in Tiled that DrawLayer does not
-/// draw as Tiled does (text objects), naming where it is
+/// draw as Tiled does (text turned, styled or in another font, which is drawn
+/// upright and plain in Font::Default()), naming where it is
 /// first seen. Shape objects are not drawn either: they are the game's marks,
 /// which Tiled outlines only to edit them.
 void WarnUndrawn(const Map& map);
