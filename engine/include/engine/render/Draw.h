@@ -121,7 +121,9 @@ void Text(const std::string& text, glm::vec2 position, float size, Color color,
 /// Text in font, size pixels to the em (Font::PIXEL_SIZE draws the glyphs as
 /// rasterised). position.y is the top of the first line, its baseline the
 /// font's ascender below; position.x is where align says. A font without its
-/// glyphs draws nothing.
+/// glyphs draws nothing. The text is UTF-8; a font holds Unicode's first 256
+/// characters, and any other shows as '?'. A byte that begins no UTF-8
+/// character shows as the character of that number, so Latin-1 text shows too.
 void Text(const Font& font, const std::string& text, glm::vec2 position, float size, Color color,
           Align align = Align::Left);
 /// The width in pixels of the widest line of text in the engine's own font at size.
