@@ -237,6 +237,22 @@ private:
         return m_index.Insert(entity, slot + 1) ? slot : NONE;
     }
     void Forget(EntityID entity) { m_index.Erase(entity); }
+    // Claim, make(std::byte* at) the record there, Commit: false, and nothing
+    // made, when the entity has a record here already. Should make throw,
+    // no trace is left.
+    template <typename Make> bool Emplace(EntityID entity, Make&& make) {
+        const uint32_t slot = Claim(entity);
+        if (slot == NONE)
+            return false;
+        try {
+            make(Record(slot));
+        } catch (...) {
+            Forget(entity);
+            throw;
+        }
+        Commit(slot, entity);
+        return true;
+    }
     void Commit(uint32_t slot, EntityID entity) noexcept {
         Block& block = *m_blocks[slot >> m_shift];
         const uint32_t i = slot & m_mask;

@@ -152,17 +152,8 @@ public:
         const IDType type = Component<T>::GetTypeID();
         ComponentStore& store = Storage(type);
         CheckTypeId(type);
-        const uint32_t slot = store.Claim(entity);
-        if (slot == ComponentStore::NONE)
-            return;
-        try {
-            new (store.Record(slot)) T(std::forward<Args>(args)...);
-        } catch (...) {
-            store.Forget(entity);
-            throw;
-        }
-        store.Commit(slot, entity);
-        Added(&entity, 1, type);
+        if (store.Emplace(entity, [&](std::byte* at) { new (at) T(std::forward<Args>(args)...); }))
+            Added(&entity, 1, type);
     }
 
     /// AddComponent<T>(entity, value) for every entity of ids (any range of
@@ -491,16 +482,8 @@ private:
             store.Insert<sizeof(T)>(ids, uint32_t(n), kind, added, count, from);
         } else {
             for (size_t k = 0; k < n; ++k) {
-                const uint32_t slot = store.Claim(ids[k]);
-                if (slot == ComponentStore::NONE)
+                if (!store.Emplace(ids[k], [&](std::byte* at) { from.Place(k, at); }))
                     continue;
-                try {
-                    from.Place(k, store.Record(slot));
-                } catch (...) {
-                    store.Forget(ids[k]);
-                    throw;
-                }
-                store.Commit(slot, ids[k]);
                 if (added)
                     added[count] = ids[k];
                 ++count;
