@@ -232,36 +232,27 @@ glm::dvec2 AlignmentOf(const std::string& alignment) {
     return {0.0, 1.0};
 }
 
-// The lines of a text object as Tiled breaks them: at each '\n', and where
-// it wraps, before the word that would pass the object's width (a word wider
-// than that stands on a line of its own).
-std::vector<std::string> TextLines(const Object& object, const Font& font, float size) {
-    std::vector<std::string> lines;
-    const std::string& text = object.text.text;
-    for (size_t start = 0;;) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        const std::string line = text.substr(start, end - start);
-        if (!object.text.wrap || !(object.width > 0)) {
-            lines.push_back(line);
+// The text broken, as Tiled wraps it, before each word that would pass
+// width (a word wider than that stands on a line of its own).
+std::string Wrapped(const std::string& text, const Font& font, float size, double width) {
+    std::string out, line;
+    for (size_t at = 0;;) {
+        const size_t end = std::min(text.find_first_of(" \n", at), text.size());
+        const std::string word = text.substr(at, end - at);
+        const std::string longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && Draw::MeasureText(font, longer, size) > width) {
+            out += line + '\n';
+            line = word;
         } else {
-            std::string now;
-            for (size_t at = 0; at <= line.size();) {
-                const size_t space = std::min(line.find(' ', at), line.size());
-                const std::string word = line.substr(at, space - at);
-                const std::string longer = now.empty() ? word : now + " " + word;
-                if (!now.empty() && Draw::MeasureText(font, longer, size) > object.width) {
-                    lines.push_back(now);
-                    now = word;
-                } else {
-                    now = longer;
-                }
-                at = space + 1;
-            }
-            lines.push_back(now);
+            line = longer;
         }
-        if (end >= text.size())
-            return lines;
-        start = end + 1;
+        if (end == text.size())
+            return out + line;
+        if (text[end] == '\n') {
+            out += line + '\n';
+            line.clear();
+        }
+        at = end + 1;
     }
 }
 
@@ -277,24 +268,21 @@ void DrawTextObject(const Object& object, glm::dvec2 shift, Color tint) {
     auto times = [](uint8_t a, uint8_t b) { return uint8_t((a * b + 127) / 255); };
     const Color color{times(own.r, tint.r), times(own.g, tint.g), times(own.b, tint.b),
                       times(own.a, tint.a)};
-    const std::vector<std::string> lines = TextLines(object, font, size);
-    const double lineHeight = double(font.lineHeight) * size / Font::PIXEL_SIZE;
-    const double height = lineHeight * double(lines.size());
+    const std::string text =
+        t.wrap && object.width > 0 ? Wrapped(t.text, font, size, object.width) : t.text;
+    const double lines = double(1 + std::count(text.begin(), text.end(), '\n'));
+    const double height = lines * double(font.lineHeight) * size / Font::PIXEL_SIZE;
     const glm::dvec2 box = glm::dvec2(object.x, object.y) + shift;
-    double top = box.y;
-    if (t.vAlign == "center")
-        top += (object.height - height) / 2;
-    else if (t.vAlign == "bottom")
-        top += object.height - height;
+    const double top = t.vAlign == "center"   ? box.y + (object.height - height) / 2
+                       : t.vAlign == "bottom" ? box.y + object.height - height
+                                              : box.y;
     const Draw::Align align = t.hAlign == "center"  ? Draw::Align::Center
                               : t.hAlign == "right" ? Draw::Align::Right
                                                     : Draw::Align::Left;
     const double x = align == Draw::Align::Center  ? box.x + object.width / 2
                      : align == Draw::Align::Right ? box.x + object.width
                                                    : box.x;
-    for (size_t i = 0; i < lines.size(); ++i)
-        Draw::Text(font, lines[i], glm::vec2(float(x), float(top + double(i) * lineHeight)), size,
-                   color, align);
+    Draw::Text(font, text, glm::vec2(float(x), float(top)), size, color, align);
 }
 
 void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup& group,
