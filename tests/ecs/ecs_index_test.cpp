@@ -351,6 +351,10 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
                 Model::Held& h = model.held[rng() % model.held.size()];
                 h.Value() = value;
                 (h.detached ? h.frozen : *model.entities[h.owner][h.type]) = value;
+                // Every reference to that removed record sees the write.
+                for (Model::Held& other : model.held)
+                    if (h.detached && other.ref == h.ref)
+                        other.frozen = value;
             }
         } else if (op < 95) {
             if (!model.held.empty())
