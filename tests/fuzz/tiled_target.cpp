@@ -272,7 +272,10 @@ int FuzzTiled(const uint8_t* data, size_t size) {
     // a file in both formats.
     try {
         const Tileset ts = ParseTileset(text, dir + "input.tsx", limits);
-        FUZZ_CHECK(ts.tileCount >= 0 && (ts.columns > 0 || ts.tileCount == 0));
+        // A sheet has columns, unless it has no tiles; a collection none, and
+        // a tile count of the tiles it holds.
+        FUZZ_CHECK(ts.collection ? ts.columns == 0 && size_t(ts.tileCount) == ts.tiles.size()
+                                 : ts.tileCount >= 0 && (ts.columns > 0 || ts.tileCount == 0));
     } catch (const MapError& error) {
         CheckRefusal(error, dir + "input.tsx");
         return 0;
