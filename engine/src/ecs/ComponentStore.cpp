@@ -26,7 +26,8 @@ std::atomic<uint64_t> s_stores{0};
 } // namespace
 
 ComponentStore::ComponentStore(const Layout& layout)
-    : m_layout(layout), m_id(++s_stores), m_shift(uint32_t(std::countr_zero(Capacity(layout.size)))),
+    : m_layout(layout), m_id(++s_stores),
+      m_shift(uint32_t(std::countr_zero(Capacity(layout.size)))),
       m_mask(Capacity(layout.size) - 1) {}
 
 ComponentStore::~ComponentStore() = default;
@@ -66,12 +67,8 @@ std::shared_ptr<ComponentStore::Block> ComponentStore::MakeBlock() {
 
 uint32_t ComponentStore::FreeSlot() {
     // While a walk is on, new records go past its end.
-    if (!m_walks) {
-        if (m_free.empty() && m_zombies.size() >= m_sweepAt)
-            Sweep();
-        if (!m_free.empty())
-            return m_free.back();
-    }
+    if (HoleReady())
+        return m_free.back();
     if (m_end == uint32_t(m_blocks.size() << m_shift))
         m_blocks.push_back(MakeBlock());
     return m_end;

@@ -268,6 +268,15 @@ private:
         ++m_live;
     }
     uint32_t FreeSlot();
+    // Whether a hole can take a record now (none while a walk is on), after
+    // a sweep when one is due.
+    bool HoleReady() {
+        if (m_walks)
+            return false;
+        if (m_free.empty() && m_zombies.size() >= m_sweepAt)
+            Sweep();
+        return !m_free.empty();
+    }
     // Drops the entity's record; false when it had none.
     bool Remove(EntityID entity);
     // Blocks for n more records.
@@ -290,19 +299,15 @@ private:
     void Insert(const EntityID* ids, uint32_t n, Ids kind, EntityID* added, uint32_t& made, From& from) {
         uint32_t k = 0;
         // Holes first, as single records take them.
-        if (!m_walks) {
-            if (m_free.empty() && m_zombies.size() >= m_sweepAt)
-                Sweep();
-            for (; k < n && !m_free.empty(); ++k) {
-                const uint32_t slot = m_free.back();
-                if (!m_index.Insert(ids[k], slot + 1))
-                    continue;
-                from.Place(k, Record(slot));
-                Commit(slot, ids[k]);
-                if (added)
-                    added[made] = ids[k];
-                ++made;
-            }
+        for (; k < n && HoleReady(); ++k) {
+            const uint32_t slot = m_free.back();
+            if (!m_index.Insert(ids[k], slot + 1))
+                continue;
+            from.Place(k, Record(slot));
+            Commit(slot, ids[k]);
+            if (added)
+                added[made] = ids[k];
+            ++made;
         }
         // The rest past the end, a block at a time.
         while (k < n) {
