@@ -50,28 +50,24 @@ bool EntityLists::Change(EntityID entity, bool was, Archetype before, bool is, A
     return left;
 }
 
-void EntityLists::Gained(const EntityID* entities, const EntityTable::Entry* before, size_t n, IDType type) {
-    if (m_byType[type].empty() && !m_all)
+void EntityLists::Gained(const EntityID* entities, const EntityTable::Entry* before, size_t n,
+                         IDType type) {
+    if (!Joinable(type))
         return;
     for (size_t k = 0, end; k < n; k = end) {
-        for (end = k + 1; end < n && before[end].exists == before[k].exists && before[end].arch == before[k].arch;)
+        for (end = k + 1; end < n && before[end].exists == before[k].exists &&
+                          before[end].arch == before[k].arch;)
             ++end;
-        if (m_byType[type].empty() && before[k].exists)
-            continue;
-        Archetype after = before[k].arch;
-        after.set(type);
-        for (EntityList* list : Plan(type, before[k].exists, after).lists)
-            Append(*list, entities + k, end - k);
+        if (const std::vector<EntityList*>* lists = Joining(type, before[k].exists, before[k].arch))
+            for (EntityList* list : *lists)
+                Append(*list, entities + k, end - k);
     }
 }
 
 void EntityLists::Gained(EntityID first, size_t n, IDType type, bool existed, Archetype before) {
-    if (m_byType[type].empty() && (existed || !m_all))
-        return;
-    Archetype after = before;
-    after.set(type);
-    for (EntityList* list : Plan(type, existed, after).lists)
-        Append(*list, first, n);
+    if (const std::vector<EntityList*>* lists = Joining(type, existed, before))
+        for (EntityList* list : *lists)
+            Append(*list, first, n);
 }
 
 void EntityLists::Append(EntityList& list, EntityID first, size_t n) {

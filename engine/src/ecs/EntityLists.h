@@ -55,12 +55,9 @@ public:
     // The same for an entity that has just gained `type`, the most common
     // change by far: no list can lose it, and most gains join no list at all.
     void Gained(EntityID entity, IDType type, bool existed, Archetype before) {
-        if (m_byType[type].empty() && (existed || !m_all))
-            return;
-        Archetype after = before;
-        after.set(type);
-        for (EntityList* list : Plan(type, existed, after).lists)
-            Append(*list, entity);
+        if (const std::vector<EntityList*>* lists = Joining(type, existed, before))
+            for (EntityList* list : *lists)
+                Append(*list, entity);
     }
 
     // The same for the consecutive entities first to first + n - 1, all
@@ -101,12 +98,17 @@ private:
     }
     static void Append(EntityList& list, const EntityID* entities, size_t n);
     static void Append(EntityList& list, EntityID first, size_t n);
-    // The plan for an entity gaining `type` into `after`.
-    const Joins& Plan(IDType type, bool existed, Archetype after) {
+    // The lists an entity that was `before` joins as it gains `type`; null
+    // when it can join none.
+    const std::vector<EntityList*>* Joining(IDType type, bool existed, Archetype before) {
+        if (m_byType[type].empty() && (existed || !m_all))
+            return nullptr;
+        Archetype after = before;
+        after.set(type);
         Joins& joins = m_joins[type];
         if (!joins.known || joins.existed != existed || joins.after != after)
             Plan(joins, type, existed, after);
-        return joins;
+        return &joins.lists;
     }
     static void Drop(EntityList& list, EntityID entity);
 
