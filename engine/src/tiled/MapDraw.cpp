@@ -232,6 +232,11 @@ glm::dvec2 AlignmentOf(const std::string& alignment) {
     return {0.0, 1.0};
 }
 
+// A visible text object; a tile object shows its tile instead.
+bool ShownText(const Object& object) {
+    return object.visible && object.shape == "text" && !(object.gid & GID_MASK);
+}
+
 // The text broken, as Tiled wraps it, before each word that would pass
 // width (a word wider than that stands on a line of its own).
 std::string Wrapped(const std::string& text, const Font& font, float size, double width) {
@@ -299,7 +304,7 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
     };
     std::vector<Shown> shown;
     for (const Object& object : group.objects) {
-        if (object.visible && object.shape == "text" && !(object.gid & GID_MASK)) {
+        if (ShownText(object)) {
             shown.push_back({object.y, {}, &object});
             continue;
         }
@@ -445,7 +450,7 @@ void WarnUndrawn(const Map& map) {
         // Shapes are marks for the game (a start, a zone): Tiled outlines
         // them as it edits, and a game shows none of them.
         for (const Object& object : group.objects) {
-            if (!object.visible || object.shape != "text" || (object.gid & GID_MASK))
+            if (!ShownText(object))
                 continue;
             const ObjectText& t = object.text;
             if (t.bold || t.italic || t.underline || t.strikeout || t.hAlign == "justify" ||
