@@ -13,7 +13,9 @@
 #include <random>
 #include <set>
 #include <stdexcept>
+#include <string>
 #include <tuple>
+#include <type_traits>
 
 #include <engine/ecs/ECS.h>
 #include <engine/ecs/System.h>
@@ -28,8 +30,18 @@ struct A {
 struct B {
     int v = 0;
 };
+// Owns memory and counts its lives: records the stores move, pack and
+// destroy must neither leak nor be destroyed twice, nor be read moved-from.
+int livingC = 0;
 struct C {
     int v = 0;
+    std::string owned = std::string(32, 'c');
+    C(int value = 0) : v(value) { ++livingC; }
+    C(const C& other) : v(other.v), owned(other.owned) { ++livingC; }
+    C(C&& other) noexcept : v(other.v), owned(std::move(other.owned)) { ++livingC; }
+    C& operator=(const C&) = default;
+    C& operator=(C&&) = default;
+    ~C() { --livingC; }
 };
 // A block holds 64 of these: a few hundred entities span several blocks.
 struct Big {
@@ -46,7 +58,10 @@ protected:
         ecs.RegisterComponent<C>();
         ecs.RegisterComponent<Big>();
     }
-    void TearDown() override { ecs.Reset(); }
+    void TearDown() override {
+        ecs.Reset();
+        EXPECT_EQ(livingC, 0);
+    }
 
     ECS& ecs = ECS::Get();
 };
@@ -207,6 +222,9 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
                     ASSERT_EQ(got != nullptr, want.has_value()) << e << " type " << k;
                     if (want) {
                         ASSERT_EQ(got->v, *want) << e << " type " << k;
+                        if constexpr (std::is_same_v<T, C>) {
+                            ASSERT_EQ(got->owned.size(), 32u) << e;
+                        }
                     }
                 });
         }
