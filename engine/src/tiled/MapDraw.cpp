@@ -326,7 +326,9 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
                    glm::dvec2(ts.offsetX, ts.offsetY) * scale;
         p.rotation = object.rotation;
         p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
-        p.box = p.d ? glm::dvec2(th * scale.x, tw * scale.y) : glm::dvec2(tw, th) * scale;
+        // Tiled transposes the object's own box, whatever its tile's shape.
+        p.box =
+            p.d ? glm::dvec2(object.height, object.width) : glm::dvec2(object.width, object.height);
         if (Meets(p, view))
             shown.push_back({object.y, p});
     }
