@@ -360,12 +360,14 @@ void DrawImage(const Map& map, const MapTextures& textures, size_t index, const 
     // On whole pixels, as DrawPlaced puts pictures drawn pixel for pixel.
     const glm::dvec2 at = glm::floor(ShiftOf(map, layer.look, view) + 0.5);
     // A repeated picture starts where a copy of it meets the view's edge, and
-    // as many copies follow as cover the view.
+    // as many copies follow as cover the view; none of a layer moved past any
+    // number (offsets add and parallax factors multiply through groups).
     auto span = [](bool repeat, double at, double size, double from, double to) {
         if (!repeat)
             return std::pair(at, at + size > from && at < to ? 1LL : 0LL);
         const double first = at + std::floor((from - at) / size) * size;
-        return std::pair(first, (long long)std::clamp(std::ceil((to - first) / size), 0.0, 1e6));
+        const double copies = std::ceil((to - first) / size);
+        return std::pair(first, copies > 0.0 ? (long long)std::min(copies, 1e6) : 0LL);
     };
     const auto [x0, columns] = span(layer.repeatX, at.x, w, view.left, view.right);
     const auto [y0, rows] = span(layer.repeatY, at.y, h, view.top, view.bottom);
