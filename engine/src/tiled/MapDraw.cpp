@@ -131,10 +131,17 @@ struct Placed {
 void DrawPlaced(Placed p, Color tint) {
     const glm::dvec2 topLeft = p.corner - glm::dvec2(0.0, p.box.y);
     // A picture drawn pixel for pixel is put on whole pixels, as Tiled puts
-    // it: between them it would be sampled across its texels.
+    // it: between them it would be sampled across its texels. Halfway, Tiled
+    // shows its texels moved right and down, but left or up along an axis it
+    // is mirrored on (a transposed picture's flips mirror the other axes).
     const glm::dvec2 size = p.d ? glm::dvec2(p.box.y, p.box.x) : p.box;
-    if (p.rotation == 0.0 && size == glm::dvec2(p.tile.source.width, p.tile.source.height))
-        p.pivot += glm::floor(p.pivot + topLeft + 0.5) - (p.pivot + topLeft);
+    if (p.rotation == 0.0 && size == glm::dvec2(p.tile.source.width, p.tile.source.height)) {
+        const glm::dvec2 at = p.pivot + topLeft;
+        auto snap = [](double v, bool mirrored) {
+            return mirrored ? std::ceil(v - 0.5) : std::floor(v + 0.5);
+        };
+        p.pivot += glm::dvec2(snap(at.x, p.d ? p.v : p.h), snap(at.y, p.d ? p.h : p.v)) - at;
+    }
     const Rectangle dest{float(p.pivot.x), float(p.pivot.y), 0, 0};
     if (!p.d) {
         Draw::Sprite(*p.tile.texture, p.tile.source,
