@@ -386,6 +386,18 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
                                  {63, 23, true},
                                  {40, 24, false}})
         EXPECT_EQ(!(At(fitted, x, y) == kBackground), covered) << x << "," << y;
+
+    // Offsets and parallax factors add and multiply through groups past any
+    // number: a repeated picture moved that far is nowhere to be seen.
+    const Tiled::Map far = Tiled::Parse(
+        R"(<map orientation="orthogonal" width="1" height="1" tilewidth="32" tileheight="32">)"
+        R"(<group name="g" offsetx="1e308"><imagelayer name="a" offsetx="1e308" repeatx="1" )"
+        R"(repeaty="1"><image source="tiles.png"/></imagelayer></group><group name="h" )"
+        R"(parallaxy="1e200"><imagelayer name="b" parallaxy="1e200" repeatx="1" repeaty="1">)"
+        R"(<image source="tiles.png"/></imagelayer></group></map>)",
+        copy.File("far.tmx"));
+    const std::vector<Pixel> nowhere = Frame(far, Tiled::LoadTextures(far), {640, 360});
+    EXPECT_EQ(std::count(nowhere.begin(), nowhere.end(), kBackground), 1280 * 720);
 }
 
 // Text objects in the engine's own font: in their colour (times the layer's

@@ -131,10 +131,17 @@ struct Placed {
 void DrawPlaced(Placed p, Color tint) {
     const glm::dvec2 topLeft = p.corner - glm::dvec2(0.0, p.box.y);
     // A picture drawn pixel for pixel is put on whole pixels, as Tiled puts
-    // it: between them it would be sampled across its texels.
+    // it: between them it would be sampled across its texels. Halfway, Tiled
+    // shows its texels moved right and down, but left or up along an axis it
+    // is mirrored on (a transposed picture's flips mirror the other axes).
     const glm::dvec2 size = p.d ? glm::dvec2(p.box.y, p.box.x) : p.box;
-    if (p.rotation == 0.0 && size == glm::dvec2(p.tile.source.width, p.tile.source.height))
-        p.pivot += glm::floor(p.pivot + topLeft + 0.5) - (p.pivot + topLeft);
+    if (p.rotation == 0.0 && size == glm::dvec2(p.tile.source.width, p.tile.source.height)) {
+        const glm::dvec2 at = p.pivot + topLeft;
+        auto snap = [](double v, bool mirrored) {
+            return mirrored ? std::ceil(v - 0.5) : std::floor(v + 0.5);
+        };
+        p.pivot += glm::dvec2(snap(at.x, p.d ? p.v : p.h), snap(at.y, p.d ? p.h : p.v)) - at;
+    }
     const Rectangle dest{float(p.pivot.x), float(p.pivot.y), 0, 0};
     if (!p.d) {
         Draw::Sprite(*p.tile.texture, p.tile.source,
@@ -326,7 +333,9 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
                    glm::dvec2(ts.offsetX, ts.offsetY) * scale;
         p.rotation = object.rotation;
         p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
-        p.box = p.d ? glm::dvec2(th * scale.x, tw * scale.y) : glm::dvec2(tw, th) * scale;
+        // Tiled transposes the object's own box, whatever its tile's shape.
+        p.box =
+            p.d ? glm::dvec2(object.height, object.width) : glm::dvec2(object.width, object.height);
         if (Meets(p, view))
             shown.push_back({object.y, p});
     }
@@ -358,12 +367,14 @@ void DrawImage(const Map& map, const MapTextures& textures, size_t index, const 
     // On whole pixels, as DrawPlaced puts pictures drawn pixel for pixel.
     const glm::dvec2 at = glm::floor(ShiftOf(map, layer.look, view) + 0.5);
     // A repeated picture starts where a copy of it meets the view's edge, and
-    // as many copies follow as cover the view.
+    // as many copies follow as cover the view; none of a layer moved past any
+    // number (offsets add and parallax factors multiply through groups).
     auto span = [](bool repeat, double at, double size, double from, double to) {
         if (!repeat)
             return std::pair(at, at + size > from && at < to ? 1LL : 0LL);
         const double first = at + std::floor((from - at) / size) * size;
-        return std::pair(first, (long long)std::clamp(std::ceil((to - first) / size), 0.0, 1e6));
+        const double copies = std::ceil((to - first) / size);
+        return std::pair(first, copies > 0.0 ? (long long)std::min(copies, 1e6) : 0LL);
     };
     const auto [x0, columns] = span(layer.repeatX, at.x, w, view.left, view.right);
     const auto [y0, rows] = span(layer.repeatY, at.y, h, view.top, view.bottom);
