@@ -398,6 +398,22 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
         copy.File("far.tmx"));
     const std::vector<Pixel> nowhere = Frame(far, Tiled::LoadTextures(far), {640, 360});
     EXPECT_EQ(std::count(nowhere.begin(), nowhere.end(), kBackground), 1280 * 720);
+
+    // A picture of 2 by 2 pixels repeated both ways fills the view in a few
+    // large copies, not one a picture (230,400 draws made a frame take 100 ms).
+    EngineTest::WritePng(copy.File("dots.png"), 2, 2, [](int x, int y) {
+        return (x + y) % 2 ? EngineTest::kWhite : TiledTest::kMagenta;
+    });
+    const Tiled::Map dots = Tiled::Parse(
+        R"(<map orientation="orthogonal" width="1" height="1" tilewidth="32" tileheight="32">)"
+        R"(<imagelayer name="a" offsetx="1" repeatx="1" repeaty="1"><image source="dots.png"/>)"
+        R"(</imagelayer></map>)",
+        copy.File("dots.tmx"));
+    const std::vector<Pixel> dotted = Frame(dots, Tiled::LoadTextures(dots), {640, 360});
+    EXPECT_LE(Draw::GetStats().quads, 40u);
+    const Pixel white{255, 255, 255}, magenta{255, 0, 255};
+    for (auto [x, y] : {std::pair{0, 0}, {1, 0}, {640, 359}, {1279, 719}})
+        EXPECT_EQ(At(dotted, x, y), (x + y) % 2 ? magenta : white) << x << "," << y;
 }
 
 // Text objects in the engine's own font: in their colour (times the layer's

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -115,6 +116,30 @@ void Image::ApplyColorKey(uint32_t rgb) {
     for (size_t i = 0; i < count; ++i, p += 4)
         if (p[0] == r && p[1] == g && p[2] == b)
             p[0] = p[1] = p[2] = p[3] = 0;
+}
+
+Image Image::Repeated(int across, int down) const {
+    Image out;
+    if (Empty() || across < 1 || down < 1 || across > MAX_SIDE / m_width ||
+        down > MAX_SIDE / m_height) {
+        out.m_error = Empty() ? "no picture to repeat" : "repeated picture too large";
+        return out;
+    }
+    const size_t row = size_t(m_width) * 4;
+    const int height = m_height * down;
+    auto* pixels = static_cast<unsigned char*>(std::malloc(row * size_t(across) * size_t(height)));
+    if (!pixels) {
+        out.m_error = "out of memory";
+        return out;
+    }
+    unsigned char* to = pixels;
+    for (int y = 0; y < height; ++y)
+        for (int copy = 0; copy < across; ++copy, to += row)
+            std::memcpy(to, m_pixels.get() + size_t(y % m_height) * row, row);
+    out.m_pixels.reset(pixels);
+    out.m_width = m_width * across;
+    out.m_height = height;
+    return out;
 }
 
 } // namespace Engine

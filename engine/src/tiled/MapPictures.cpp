@@ -4,6 +4,7 @@
 #include <engine/tiled/TiledTileMap.h>
 
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include <engine/core/Log.h>
@@ -112,13 +113,22 @@ MapPictures DecodePictures(const Map& map, const Limits& limits) {
     MapPictures out;
     out.tiles.resize(map.tilesets.size());
     out.layers.resize(map.imageLayers.size());
-    // A file is decoded once for each colour key it is given.
-    std::map<std::pair<std::string, std::optional<uint32_t>>, size_t> read;
+    // A file is decoded once for each colour key it is given and each way an
+    // image layer repeats it.
+    std::map<std::tuple<std::string, std::optional<uint32_t>, bool, bool>, size_t> read;
     auto picture = [&](const std::string& path, const std::optional<uint32_t>& key,
-                       const std::string& where) {
-        const auto [it, fresh] = read.try_emplace({path, key}, out.pictures.size());
+                       const std::string& where, bool repeatX = false, bool repeatY = false) {
+        const auto [it, fresh] =
+            read.try_emplace({path, key, repeatX, repeatY}, out.pictures.size());
         if (fresh) {
             Image image = ReadKeyed(reading, path, key, where);
+            // A small picture repeated over the view would cost a draw a
+            // copy: copies of it side by side, at least 256 pixels along each
+            // way it repeats, cover the view in a few.
+            const int across = repeatX ? (255 + image.Width()) / image.Width() : 1;
+            const int down = repeatY ? (255 + image.Height()) / image.Height() : 1;
+            if (across > 1 || down > 1)
+                image = image.Repeated(across, down);
             const unsigned char* p = image.Pixels();
             bool opaque = true;
             for (size_t i = 3, n = size_t(image.Width()) * size_t(image.Height()) * 4;
@@ -144,7 +154,8 @@ MapPictures DecodePictures(const Map& map, const Limits& limits) {
         const ImageLayer& layer = map.imageLayers[i];
         if (layer.visible && !layer.imagePath.empty())
             out.layers[i] = picture(layer.imagePath, layer.transparentColor,
-                                    map.path + ": image layer " + Detail::Quoted(layer.name));
+                                    map.path + ": image layer " + Detail::Quoted(layer.name),
+                                    layer.repeatX, layer.repeatY);
     }
     return out;
 }

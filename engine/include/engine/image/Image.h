@@ -41,6 +41,12 @@ public:
     /// green, blue and alpha all 0, as a colour key asks. Alpha is not compared.
     void ApplyColorKey(uint32_t rgb);
 
+    /// The picture side by side `across` times and stacked `down` times, as
+    /// a repeated picture is shown: few large copies draw faster than many
+    /// small ones. Empty, Error() saying why, when a side would pass MAX_SIDE,
+    /// a count is below 1 or this image is empty.
+    Image Repeated(int across, int down) const;
+
     bool Empty() const { return !m_pixels; }                       ///< No pixels: decoding failed.
     int Width() const { return m_width; }                          ///< Pixels.
     int Height() const { return m_height; }                        ///< Pixels.

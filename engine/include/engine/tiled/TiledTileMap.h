@@ -54,7 +54,10 @@ struct MapPictures {
         Image image;        ///< Its pixels.
         bool opaque = true; ///< No pixel of it is see-through: Tiled tints those apart.
     };
-    std::vector<Picture> pictures; ///< Each file once.
+    /// Each file once for each colour key and way an image layer repeats
+    /// it; a layer's picture is there side by side (Image::Repeated) to 256
+    /// pixels or more along the ways it repeats.
+    std::vector<Picture> pictures;
     /// One entry per tile set, in order: the picture of each collection tile
     /// shown, by local id (an index into pictures).
     std::vector<std::map<int, size_t>> tiles;
