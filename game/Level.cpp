@@ -256,9 +256,9 @@ LevelData FromMap(Tiled::Map map) {
         }
     }
     if (const Tiled::Object* start = map.FindObject(PLAYER_OBJECT)) {
-        // A tile object stands on its (x, y); any other object hangs from it.
-        const double top = start->gid ? start->y - start->height : start->y;
-        level.playerStart = glm::vec3(static_cast<float>(start->x), static_cast<float>(top), 0.0f);
+        const Tiled::ObjectPoint topLeft = map.TopLeft(*start);
+        level.playerStart =
+            glm::vec3(static_cast<float>(topLeft.x), static_cast<float>(topLeft.y), 0.0f);
     }
     level.map = std::make_shared<const Tiled::Map>(std::move(map));
     return level;

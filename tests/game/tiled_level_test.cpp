@@ -135,13 +135,17 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
     TempDir dir;
     // Tile 0 a draught (written "type", as Tiled 1.8 does), tile 1 a
     // decoration (written "class", as Tiled 1.9 does), tile 2 plain.
-    dir.Write("set.tsx", R"(<?xml version="1.0" encoding="UTF-8"?>
-<tileset version="1.8" name="set" tilewidth="32" tileheight="16" tilecount="3" columns="3">
+    auto set = [&](const std::string& alignment) {
+        dir.Write("set.tsx", R"(<?xml version="1.0" encoding="UTF-8"?>
+<tileset version="1.8" name="set" tilewidth="32" tileheight="16" tilecount="3" columns="3")" +
+                                 alignment + R"(>
  <image source="set.png" width="96" height="16"/>
  <tile id="0" type="draught"/>
  <tile id="1" class="decoration"/>
 </tileset>
 )");
+    };
+    set("");
     auto row = [](const std::string& middle) {
         return "0,0,0,0,0,0,0,0,\n" + middle + ",\n0,0,0,0,0,0,0,0";
     };
@@ -182,6 +186,10 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
     // A tile object stands on its point: the boat's top-left is a tile higher.
     ASSERT_TRUE(level.playerStart);
     EXPECT_EQ(*level.playerStart, glm::vec3(64, 32, 0));
+    // Or on whichever point of it its tile set aligns tile objects by.
+    set(R"( objectalignment="center")");
+    EXPECT_EQ(Level::Load((dir.Path() / "map.tmx").string()).playerStart, glm::vec3(48, 40, 0));
+    set("");
 
     // The cells collide on the map's own grid.
     const std::vector<Made> made =

@@ -225,20 +225,6 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
     }
 }
 
-// Which point of a tile object's box its (x, y) is, as fractions of its
-// width and height from its top-left corner.
-glm::dvec2 AlignmentOf(const std::string& alignment) {
-    static const std::pair<const char*, glm::dvec2> points[] = {
-        {"topleft", {0.0, 0.0}},    {"top", {0.5, 0.0}},    {"topright", {1.0, 0.0}},
-        {"left", {0.0, 0.5}},       {"center", {0.5, 0.5}}, {"right", {1.0, 0.5}},
-        {"bottomleft", {0.0, 1.0}}, {"bottom", {0.5, 1.0}}, {"bottomright", {1.0, 1.0}}};
-    for (const auto& [name, point] : points)
-        if (alignment == name)
-            return point;
-    // Unspecified: the bottom-left corner, on an orthogonal map.
-    return {0.0, 1.0};
-}
-
 // A visible text object; a tile object shows its tile instead.
 bool ShownText(const Object& object) {
     return object.visible && object.shape == "text" && !(object.gid & GID_MASK);
@@ -327,9 +313,9 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
             continue;
         // The tile is stretched to the object's size, its tile offset with it.
         const glm::dvec2 scale(object.width / tw, object.height / th);
-        const glm::dvec2 align = AlignmentOf(ts.objectAlignment);
+        const ObjectPoint topLeft = map.TopLeft(object);
         p.pivot = glm::dvec2(object.x, object.y) + shift;
-        p.corner = glm::dvec2(-align.x * object.width, (1.0 - align.y) * object.height) +
+        p.corner = glm::dvec2(topLeft.x - object.x, topLeft.y - object.y + object.height) +
                    glm::dvec2(ts.offsetX, ts.offsetY) * scale;
         p.rotation = object.rotation;
         p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "tiled/Reader.h"
 
@@ -71,6 +72,21 @@ const Object* Map::FindObject(std::string_view name) const {
             if (object.name == name)
                 return &object;
     return nullptr;
+}
+
+ObjectPoint Map::TopLeft(const Object& object) const {
+    // Which point of the box (x, y) is, as fractions of its size from its
+    // top-left corner; unspecified is the bottom-left on an orthogonal map.
+    ObjectPoint at{0.0, (object.gid & GID_MASK) ? 1.0 : 0.0};
+    static const std::pair<std::string_view, ObjectPoint> points[] = {
+        {"topleft", {0.0, 0.0}},    {"top", {0.5, 0.0}},    {"topright", {1.0, 0.0}},
+        {"left", {0.0, 0.5}},       {"center", {0.5, 0.5}}, {"right", {1.0, 0.5}},
+        {"bottomleft", {0.0, 1.0}}, {"bottom", {0.5, 1.0}}, {"bottomright", {1.0, 1.0}}};
+    if (const std::optional<TileRef> tile = Resolve(object.gid))
+        for (const auto& [name, point] : points)
+            if (tilesets[tile->tileset].objectAlignment == name)
+                at = point;
+    return {object.x - at.x * object.width, object.y - at.y * object.height};
 }
 
 std::vector<std::string> Map::Files() const {

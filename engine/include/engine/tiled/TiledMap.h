@@ -372,6 +372,11 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// The top-left corner of the object's box before it is turned, in
+    /// pixels: a tile object's (x, y) is the point of its box that its tile
+    /// set's objectAlignment names (bottom-left when unspecified), any other
+    /// object's is its top-left corner.
+    ObjectPoint TopLeft(const Object& object) const;
     /// Every other file it names, each once: tile set and template files, and
     /// the images of tile sets, tiles and image layers.
     std::vector<std::string> Files() const;
