@@ -37,4 +37,21 @@ TEST(FixedStep, LongStallIsNotClamped) {
     EXPECT_LT(acc, 0.01);
 }
 
+// A program may step its scene without a window, as a test of its own would:
+// the frame then draws nothing instead of reaching for the missing window.
+TEST(FixedStep, FrameWithoutAWindowStepsAndDrawsNothing) {
+    struct Counting : ::Engine::Scene {
+        void Build(::Engine::Engine&) override {}
+        void Update() override { ++steps; }
+        void Draw(const ::Engine::Uni<::Engine::Renderer>&) override { ++frames; }
+        int steps = 0, frames = 0;
+    };
+    auto scene = ::Engine::CreateRef<Counting>();
+    ::Engine::Engine engine(64, 64);
+    engine.SetScene(scene);
+    EXPECT_FALSE(engine.Frame(0.025));
+    EXPECT_EQ(scene->steps, 2);
+    EXPECT_EQ(scene->frames, 0);
+}
+
 } // namespace

@@ -49,6 +49,15 @@ TEST_F(AnimationTest, LongStepsAdvanceOneFrameAndOneFrameSheetsStay) {
         single.Update();
     EXPECT_EQ(single.m_currentFrame, 0);
     EXPECT_EQ(single.tex, single.lookup[0]);
+
+    // A frame set by hand outside the sheet is drawn as the first, not read
+    // past the frames (the sheet has no GL image: nothing reaches GL).
+    for (int32_t outside : {4, 100, -1}) {
+        a.m_currentFrame = outside;
+        a.Render(nullptr, glm::mat4(1.0f));
+        EXPECT_EQ(a.m_currentFrame, 0) << outside;
+        EXPECT_EQ(a.tex, a.lookup[0]) << outside;
+    }
 }
 
 TEST_F(AnimationTest, SheetWithoutAWholeFrameWarnsOnceAndDrawsNothing) {

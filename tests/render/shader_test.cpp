@@ -49,3 +49,21 @@ TEST(SplitShaderSource, CrlfKeepsCarriageReturns) {
     EXPECT_EQ(s.vertex, "v1\r\n");
     EXPECT_EQ(s.fragment, "f1\r\n");
 }
+
+// As a scene's member made before Engine::Run opens the window: no context
+// here, and no GL function loaded either.
+TEST(Shader, MadeWithoutAContextWarnsAndHoldsNoProgram) {
+    testing::internal::CaptureStderr();
+    const Ref<Shader> made = Shader::CreateDefault();
+    const Shader fromFile("no/such/file.shader");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(made->GetID(), 0u);
+    EXPECT_EQ(fromFile.GetID(), 0u);
+    EXPECT_NE(
+        err.find("SHADER: No OpenGL context to compile the shader into: engine default shader"),
+        std::string::npos)
+        << err;
+    EXPECT_NE(err.find("SHADER: No OpenGL context to compile the shader into: no/such/file.shader"),
+              std::string::npos)
+        << err;
+}

@@ -173,4 +173,17 @@ TEST(FreeType, UnopenableFontGivesEmptyGlyphs) {
         EXPECT_EQ(g->advance, 0);
         EXPECT_EQ(g->tex->getID(), 0u);
     }
+
+    // With the library but without a GL context (no window here), as a
+    // scene's member loads it before the window opens: a warning, no upload.
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    font = Font::loadFont("./Assets/SGK100.ttf");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::string err2 = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err2.find("FONT: No OpenGL context to load the font into"), std::string::npos)
+        << err2;
+    ASSERT_EQ(font.glyphs.size(), size_t(Font::GLYPH_COUNT));
+    EXPECT_GT(font.glyphs['H']->tex->getWidth(), 0.0f);
+    EXPECT_EQ(font.glyphs['H']->tex->getID(), 0u);
 }

@@ -167,6 +167,10 @@ void Engine::Update(double dt) {
 }
 
 void Engine::Render() {
+    // No window yet (or ever, for a program that steps its scene headless):
+    // nothing to draw on.
+    if (!m_Renderer || !m_Window)
+        return;
     FollowDrawable();
     m_Renderer->SetClearColor(CLEAR_COLOR);
     m_Renderer->Clear();

@@ -35,6 +35,10 @@ void Animation::Update() {
 void Animation::Render(const Ref<Shader>& shader, glm::mat4 model) {
     if (lookup.empty())
         return;
+    // The field is public: a frame set outside the sheet shows the first, as
+    // Update wraps it, rather than reading past the frames.
+    if (m_currentFrame < 0 || static_cast<size_t>(m_currentFrame) >= lookup.size())
+        m_currentFrame = 0;
     tex = lookup[static_cast<size_t>(m_currentFrame)];
     Mesh::Render(shader, model);
 }

@@ -10,6 +10,19 @@
 
 namespace Engine {
 
+namespace {
+
+// Made too early, as by a scene's member before Engine::Run opens the window,
+// a shader's first GL call would jump through a null pointer.
+bool ContextFor(const std::string& name) {
+    if (GLContextCurrent())
+        return true;
+    Log::Warn("SHADER", "No OpenGL context to compile the shader into: %s", name.c_str());
+    return false;
+}
+
+} // namespace
+
 ShaderSources SplitShaderSource(std::istream& in) {
     enum class ShaderType { NONE = -1, VERTEX = 0, FRAGMENT = 1 };
     ShaderSources sources;
@@ -67,6 +80,8 @@ void main() {
 }
 
 Shader::Shader(const ShaderSources& sources, std::string name) : m_FilePath(std::move(name)) {
+    if (!ContextFor(m_FilePath))
+        return;
     m_id = CreateShader(sources.vertex, sources.fragment);
     GLCall(glUseProgram(m_id));
 }
@@ -76,6 +91,8 @@ Ref<Shader> Shader::CreateDefault() {
 }
 
 Shader::Shader(const std::string& path) : m_FilePath(path) {
+    if (!ContextFor(m_FilePath))
+        return;
     std::ifstream file(path);
     // Carries on with empty stages, as before; the warning names the real cause
     // of the missing-uniform error that follows.

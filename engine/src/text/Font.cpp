@@ -221,7 +221,12 @@ Font Font::loadFontFromMemory(const unsigned char* data, size_t size) {
 }
 
 Font Font::Upload(const FontBitmap& bitmap) {
-    const uint32_t texture = bitmap.opened ? UploadAtlas(bitmap.atlas) : 0;
+    // Loaded too early, as by a scene's member before Engine::Run opens the
+    // window, the upload would call GL through a null pointer.
+    const bool context = GLContextCurrent();
+    if (bitmap.opened && !context)
+        Log::Warn("FONT", "No OpenGL context to load the font into; it draws nothing");
+    const uint32_t texture = bitmap.opened && context ? UploadAtlas(bitmap.atlas) : 0;
     Font font;
     font.ascender = bitmap.ascender;
     font.lineHeight = bitmap.lineHeight;

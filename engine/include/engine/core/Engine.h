@@ -88,7 +88,8 @@ public:
     void Update(double dt);
     /// One frame: clear, the scene's Draw, buffer swap. When the window's
     /// drawable size has changed since the last frame, the viewport and the
-    /// main camera's view follow it first, one world unit a pixel.
+    /// main camera's view follow it first, one world unit a pixel. Nothing
+    /// before InitializeGraphicsSubSystem, so Frame steps a scene without a window.
     void Render();
     /// Stops the renderer, empties the registry, releases the scene's GL
     /// objects and closes the window, in that order.

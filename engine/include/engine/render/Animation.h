@@ -19,11 +19,11 @@ class Shader;
 /// row first) at spf seconds a frame, looping. tex is the current frame.
 class Animation : public Mesh {
 public:
-    bool singleTexture = true;        ///< Every frame names one sheet texture.
-    int32_t m_currentFrame = 0;       ///< Index into lookup of the frame shown.
-    float time = 0.0f;                ///< Seconds since the frame changed.
-    float spf = 0.1f;                 ///< Seconds a frame.
-    Ref<Texture2D> mainTex;           ///< The sheet.
+    bool singleTexture = true;  ///< Every frame names one sheet texture.
+    int32_t m_currentFrame = 0; ///< Index into lookup of the frame shown; one outside it shows 0.
+    float time = 0.0f;          ///< Seconds since the frame changed.
+    float spf = 0.1f;           ///< Seconds a frame.
+    Ref<Texture2D> mainTex;     ///< The sheet.
     std::vector<Ref<Texture>> lookup; ///< The frames, in playing order.
 
     /// Loads the sheet at path and cuts it into inputWidth by inputHeight frames.

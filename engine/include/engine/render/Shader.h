@@ -29,7 +29,8 @@ ShaderSources SplitShaderSource(std::istream& in);
 const ShaderSources& DefaultShaderSources();
 
 /// A linked GL program of a vertex and a fragment stage, and its uniforms by name.
-/// Made, used and destroyed with a current GL context.
+/// Made, used and destroyed with a current GL context; one made without a
+/// context (before Engine::Run opens the window) warns and holds no program.
 class Shader {
 public:
     /// Compiles and links a combined file (see SplitShaderSource); a file that

@@ -125,8 +125,9 @@ public:
     /// As Rasterize, from the bytes of a font file; they must stay as they
     /// are until it returns.
     static FontBitmap Rasterize(const unsigned char* data, size_t size);
-    /// Rasterises and uploads; needs a current GL context. Prints
-    /// "texture font: <name>" on standard output.
+    /// Rasterises and uploads; needs a current GL context (without one it
+    /// warns and gives glyphs that draw nothing). Prints "texture font:
+    /// <name>" on standard output.
     static Font loadFont(const char* path);
     /// As loadFont, from the bytes of a font file.
     static Font loadFontFromMemory(const unsigned char* data, size_t size);
