@@ -106,7 +106,8 @@ void Sound::SetLooping(bool loop) {
 }
 
 void Sound::SetVolume(float volume) {
-    m_volume = std::clamp(volume, 0.0f, 1.0f);
+    // Not a number is no loudness at all, not whatever it would round to.
+    m_volume = std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 1.0f);
     EachVoice(this, [mix = MixVolume(m_volume)](Voice& v) { v.volume = mix; });
 }
 
