@@ -94,6 +94,11 @@ TEST(LevelFormat, TheGameFormatIsNeverTakenForAMap) {
         }
         EXPECT_EQ(outcome, c.outcome);
     }
+    // A file larger than memory, a disk image named by mistake say, ends in a
+    // message after reading only as far as the parser needs.
+    Folder::Write("huge.img", "");
+    fs::resize_file("huge.img", uintmax_t(1) << 40); // sparse: no room taken
+    EXPECT_THROW(LevelContent().LoadLevel("huge.img", true), LevelError);
 }
 
 // The game's content with no picture, font, shader or music behind it.
