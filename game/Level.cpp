@@ -108,9 +108,15 @@ LevelError Unusable(const Tiled::MapError& error, const std::string& path) {
     return LevelError(reason);
 }
 
+// A regular file larger than this is read as a stream too: no usable level is
+// that large (the map reader refuses maps over 32 MiB), and reading it whole,
+// a disk image named by mistake say, could take longer than the player waits
+// or more memory than there is.
+constexpr uintmax_t MAX_READ_WHOLE = uintmax_t(256) << 20;
+
 // The file at path in one read, or, when it is no regular file (a pipe or a
-// device could have no end), open as a stream to be parsed as far as the
-// parser needs.
+// device could have no end) or too large, open as a stream to be parsed as
+// far as the parser needs.
 struct Opened {
     std::ifstream in;
     std::optional<std::string> text;
@@ -125,7 +131,7 @@ Opened Open(const std::string& path) {
     if (!file.in)
         throw LevelError(std::string("cannot open: ") + std::strerror(errno));
     const auto size = std::filesystem::file_size(path, error);
-    if (error || !std::filesystem::is_regular_file(path, error))
+    if (error || size > MAX_READ_WHOLE || !std::filesystem::is_regular_file(path, error))
         return file;
     // Should the file be cut short meanwhile, the parser meets the end of what
     // was read, as it would on the stream.

@@ -1,5 +1,7 @@
 #include "game/LiveLevel.h"
 
+#include <filesystem>
+
 #include <engine/core/Log.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
@@ -56,6 +58,12 @@ void LiveLevel::Load(EntityID boat) {
     Place(level);
     if (Ref<Transform> place = ECS::Get().GetComponent<Transform>(m_boat))
         place->position = m_start;
+    // A level read from a pipe or a device is not saved over, and reading it
+    // again would find it empty or wait for a writer: it is played as read.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(m_path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        m_watched = false;
     if (m_watched)
         m_watch.Watch(level.files);
 }

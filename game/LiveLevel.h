@@ -18,7 +18,7 @@ public:
     // The level at path, read through content (which must outlive it): a
     // named one told apart by content, else read as the game's own format
     // (LevelContent::LoadLevel). A watched level is played again whenever one
-    // of its files is saved.
+    // of its files is saved; one read from a pipe or a device is not watched.
     LiveLevel(LevelContent& content, std::string path, bool named, bool watched);
 
     // Reads the level and places it, the boat at its start. Throws LevelError

@@ -9,8 +9,9 @@
 
 namespace {
 
+// %s: the command's name.
 constexpr const char* USAGE =
-    "usage: game [LEVEL]\n"
+    "usage: %s [LEVEL]\n"
     "Plays LEVEL: a level file of the game's own format (JSON), or a map made with\n"
     "the Tiled editor (TMX or JSON), told apart by their content. Without LEVEL it\n"
     "plays ./Assets/level1.json, in the game's own format. The game reads ./Assets\n"
@@ -20,16 +21,26 @@ constexpr const char* USAGE =
     "\n"
     "  -h, --help  show this and exit\n";
 
+// The name the program was started by, without its directory: "game" in the
+// build tree, "sailhop" installed, so that the usage names what was typed.
+const char* CommandName(const char* argv0) {
+    if (!argv0 || !*argv0)
+        return "game";
+    const char* slash = std::strrchr(argv0, '/');
+    return slash && slash[1] ? slash + 1 : argv0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const char* name = CommandName(argc > 0 ? argv[0] : nullptr);
     std::optional<std::string> level;
     bool options = true;
     int levels = 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (options && (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
-            std::fputs(USAGE, stdout);
+            std::printf(USAGE, name);
             return 0;
         }
         if (options && std::strcmp(arg, "--") == 0) {
@@ -37,14 +48,16 @@ int main(int argc, char** argv) {
             continue;
         }
         if (options && arg[0] == '-' && arg[1] != '\0') {
-            std::fprintf(stderr, "game: unknown option %s\n%s", arg, USAGE);
+            std::fprintf(stderr, "%s: unknown option %s\n", name, arg);
+            std::fprintf(stderr, USAGE, name);
             return 2;
         }
         level = arg;
         ++levels;
     }
     if (levels > 1) {
-        std::fprintf(stderr, "game: one level at a time\n%s", USAGE);
+        std::fprintf(stderr, "%s: one level at a time\n", name);
+        std::fprintf(stderr, USAGE, name);
         return 2;
     }
 

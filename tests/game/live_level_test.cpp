@@ -6,10 +6,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <chrono>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <engine/core/Engine.h>
 #include <engine/ecs/ECS.h>
@@ -89,6 +94,11 @@ TEST(LevelFormat, TheGameFormatIsNeverTakenForAMap) {
         }
         EXPECT_EQ(outcome, c.outcome);
     }
+    // A file larger than memory, a disk image named by mistake say, ends in a
+    // message after reading only as far as the parser needs.
+    Folder::Write("huge.img", "");
+    fs::resize_file("huge.img", uintmax_t(1) << 40); // sparse: no room taken
+    EXPECT_THROW(LevelContent().LoadLevel("huge.img", true), LevelError);
 }
 
 // The game's content with no picture, font, shader or music behind it.
@@ -184,6 +194,63 @@ TEST(LiveLevel, TheBoatStartsWhereTheMapSaysAndOnlyAWallAroundItSendsItBack) {
         ecs.Reset();
         ReleaseSceneHandles();
     }
+}
+
+// A pipe is never read again, since opening a named one waits for a writer,
+// the game frozen meanwhile: a level written into one, as a generator would,
+// plays but is not watched; a watched level file that turns into one is no
+// save to read, nor is a directory.
+TEST(LiveLevel, PipesAreNeverReadAgain) {
+    Folder folder;
+    const std::string text = R"({"tilemap_path": "t.png", "tile_w": 64, "tile_h": 64,
+                                 "board": [[0, 1], [-1, 2]]})";
+    Folder::Write("file.json", text);
+    Folder::Write("t.png", "watched, never decoded");
+    ASSERT_EQ(mkfifo("pipe.json", 0600), 0);
+    // The writer waits, a few seconds at most, for the game to open the pipe.
+    std::thread writer([&text] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        int fd = -1;
+        while ((fd = open("pipe.json", O_WRONLY | O_NONBLOCK)) < 0 &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (fd < 0)
+            return;
+        EXPECT_EQ(write(fd, text.data(), text.size()), ssize_t(text.size()));
+        close(fd);
+    });
+    struct Case {
+        const char* level;
+        bool watched;
+    };
+    for (const Case& c : {Case{"file.json", true}, Case{"pipe.json", false}}) {
+        SCOPED_TRACE(c.level);
+        ECS::Get().Reset();
+        ::Engine::Engine engine(1280, 720);
+        auto scene = CreateRef<GameScene>(CreateUni<NoPictures>(), c.level, true);
+        engine.SetScene(scene);
+        testing::internal::CaptureStderr(); // no pictures: warnings about them
+        scene->Build(engine);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(scene->GetLevel().Entities().size(), 1u + 3u) << "its layer and its cells";
+        EXPECT_EQ(scene->GetLevel().Watched(), c.watched);
+        if (c.watched) {
+            for (const bool pipe : {true, false}) {
+                fs::remove_all(c.level);
+                if (pipe)
+                    EXPECT_EQ(mkfifo(c.level, 0600), 0);
+                else
+                    fs::create_directory(c.level);
+                // Looked at twice, a second apart: long enough to settle.
+                FileWatch watch = scene->GetLevel().Watch();
+                watch.Poll(100.0);
+                EXPECT_FALSE(watch.Poll(101.0).changed) << (pipe ? "a pipe" : "a directory");
+            }
+        }
+        ECS::Get().Reset();
+        ReleaseSceneHandles();
+    }
+    writer.join();
 }
 
 } // namespace

@@ -13,7 +13,9 @@ FileWatch::FileWatch(Timing timing, Stamper stamper)
 
 FileWatch::Stamp FileWatch::StampOf(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    // Only a regular file is there to be read again: opening a named pipe
+    // waits for a writer that may never come, and no editor saves a device.
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
     return {true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
             static_cast<uint64_t>(st.st_size),

@@ -21,7 +21,7 @@ public:
     /// What a file looks like on disk; two differ when it was changed, replaced
     /// or removed.
     struct Stamp {
-        bool exists = false;    ///< The path names a file that could be looked at.
+        bool exists = false;    ///< The path names a regular file that could be looked at.
         uint64_t device = 0;    ///< The file system the file lies on.
         uint64_t inode = 0;     ///< The file itself on that file system.
         uint64_t size = 0;      ///< Bytes.
@@ -61,8 +61,8 @@ public:
     /// again, whether that worked or not, so that only a later change counts.
     void Take();
 
-    /// A file's stamp from the file system; a file that cannot be looked at is
-    /// missing.
+    /// A file's stamp from the file system; a file that cannot be looked at,
+    /// or that is no regular file (a directory, a pipe, a device), is missing.
     static Stamp StampOf(const std::string& path);
 
 private:
