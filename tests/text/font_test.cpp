@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include <engine/render/Draw.h>
 #include <engine/text/Font.h>
 
 #include "core/FTCheck.h"
@@ -131,6 +133,41 @@ TEST(FreeType, RasterisesTheGameFont) {
     EXPECT_GT(font.atlas.At(x0 + 2, 0), 200);
     EXPECT_GT(font.atlas.At(x0 + uint32_t(h.region.width) / 2, rows / 2), 200);
     EXPECT_EQ(font.atlas.At(x0 + 2, rows), 0);
+}
+
+// A font of bitmaps only (BDF, PCF, bitmap OpenType) has no 64-pixel size to
+// ask for: it keeps its own, with its metrics, and text scales from that.
+TEST(FreeType, BitmapFontKeepsItsOwnSize) {
+    std::string bdf =
+        "STARTFONT 2.1\nFONT -keel-test-medium-r-normal--16-160-75-75-c-80-iso10646-1\n"
+        "SIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -3\nSTARTPROPERTIES 5\nPIXEL_SIZE 16\n"
+        "FONT_ASCENT 13\nFONT_DESCENT 3\nCHARSET_REGISTRY \"ISO10646\"\n"
+        "CHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\n"
+        "ENCODING 65\nSWIDTH 500 0\nDWIDTH 9 0\nBBX 8 16 0 -3\nBITMAP\n";
+    for (int row = 0; row < 16; ++row)
+        bdf += "FF\n";
+    bdf += "ENDCHAR\nENDFONT\n";
+    Font::InitFont();
+    testing::internal::CaptureStderr();
+    FontBitmap bitmap =
+        Font::Rasterize(reinterpret_cast<const unsigned char*>(bdf.data()), bdf.size());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(bitmap.opened);
+    EXPECT_EQ(bitmap.pixelSize, 16);
+    EXPECT_EQ(bitmap.ascender, 13);
+    EXPECT_EQ(bitmap.lineHeight, 16);
+    const GlyphMetrics& a = bitmap.glyphs['A'];
+    EXPECT_EQ(a.region.width, 8.0f);
+    EXPECT_EQ(a.region.height, 16.0f);
+    EXPECT_EQ(a.top, 13);
+    EXPECT_EQ(a.advance, 9);
+    EXPECT_EQ(bitmap.atlas.At(uint32_t(a.region.glX * W), 0), 255);
+
+    testing::internal::CaptureStderr(); // no GL context here: a warning
+    const Font font = Font::Upload(bitmap);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(font.pixelSize, 16);
+    EXPECT_EQ(Draw::MeasureText(font, "AA", 32), 2 * (9.0f + 8.0f));
 }
 
 TEST(FreeType, ErrorsAreLoggedWithCallFileAndLine) {

@@ -134,7 +134,7 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
           Align align) {
     if (!font.Loaded() || !(size > 0))
         return;
-    const float scale = size / static_cast<float>(Font::PIXEL_SIZE);
+    const float scale = size / static_cast<float>(font.pixelSize);
     Lines(font, text, [&](const std::vector<Piece>& pieces, int index) {
         const glm::vec2 pen =
             position +
@@ -168,7 +168,7 @@ float MeasureText(const Font& font, const std::string& text, float size) {
     Lines(font, text, [&](const std::vector<Piece>& pieces, int) {
         widest = std::max(widest, Width(font, pieces));
     });
-    return widest * size / static_cast<float>(Font::PIXEL_SIZE);
+    return widest * size / static_cast<float>(font.pixelSize);
 }
 
 } // namespace Engine::Draw

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <unordered_map>
 #include <vector>
@@ -136,6 +137,22 @@ void Font::InitFont() {
 
 namespace {
 
+// A font of bitmaps only comes in the sizes it has: the one nearest to
+// Font::PIXEL_SIZE is taken, and its pixels to the em returned.
+int32_t SelectNearestStrike(FT_Face face) {
+    const auto ppem = [&](int i) {
+        const FT_Bitmap_Size& size = face->available_sizes[i];
+        return size.y_ppem > 0 ? static_cast<int32_t>((size.y_ppem + 32) >> 6) : size.height;
+    };
+    const auto away = [&](int i) { return std::abs(ppem(i) - int32_t(Font::PIXEL_SIZE)); };
+    int best = 0;
+    for (int i = 1; i < face->num_fixed_sizes; ++i)
+        if (away(i) < away(best))
+            best = i;
+    FTCall(FT_Select_Size(face, best));
+    return std::max(ppem(best), 1);
+}
+
 // Face 0 of a file, or of a font file's bytes when path is null.
 struct FontSource {
     const char* path = nullptr;
@@ -153,7 +170,10 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
                                                  static_cast<FT_Long>(source.size), 0, &face)))
         return out;
     out.opened = true;
-    FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    if (FT_IS_SCALABLE(face) || face->num_fixed_sizes <= 0)
+        FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    else
+        out.pixelSize = SelectNearestStrike(face);
     // 26.6 fixed point, already rounded to whole pixels by FreeType.
     out.ascender = static_cast<int32_t>(face->size->metrics.ascender >> 6);
     out.lineHeight = static_cast<int32_t>(face->size->metrics.height >> 6);
@@ -230,6 +250,7 @@ Font Font::Upload(const FontBitmap& bitmap) {
     Font font;
     font.ascender = bitmap.ascender;
     font.lineHeight = bitmap.lineHeight;
+    font.pixelSize = bitmap.pixelSize;
     font.glyphs.resize(GLYPH_COUNT);
     for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
         const GlyphMetrics& g = bitmap.glyphs[code];
