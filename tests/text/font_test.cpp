@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -133,6 +135,31 @@ TEST(FreeType, RasterisesTheGameFont) {
     EXPECT_GT(font.atlas.At(x0 + 2, 0), 200);
     EXPECT_GT(font.atlas.At(x0 + uint32_t(h.region.width) / 2, rows / 2), 200);
     EXPECT_EQ(font.atlas.At(x0 + 2, rows), 0);
+
+    // The same font with its character maps all marked as symbol ones, which
+    // FreeType does not pick by itself: it shows the same glyphs, not glyphs
+    // picked by their number.
+    std::ifstream in("./Assets/SGK100.ttf", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const auto u16 = [&](size_t at) {
+        return size_t(uint8_t(bytes[at])) << 8 | uint8_t(bytes[at + 1]);
+    };
+    const auto u32 = [&](size_t at) { return u16(at) << 16 | u16(at + 2); };
+    size_t cmap = 0;
+    for (size_t i = 0; i < u16(4); ++i)
+        if (bytes.compare(12 + 16 * i, 4, "cmap") == 0)
+            cmap = u32(12 + 16 * i + 8);
+    ASSERT_GT(cmap, 0u);
+    for (size_t i = 0; i < u16(cmap + 2); ++i)
+        bytes.replace(cmap + 4 + 8 * i, 4, std::string("\0\3\0\0", 4));
+    const FontBitmap symbol =
+        Font::Rasterize(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(symbol.opened);
+    for (unsigned char c : std::string("Ag5!~")) {
+        EXPECT_EQ(symbol.glyphs[c].advance, font.glyphs[c].advance) << c;
+        EXPECT_EQ(symbol.glyphs[c].region.height, font.glyphs[c].region.height) << c;
+        EXPECT_EQ(symbol.glyphs[c].top, font.glyphs[c].top) << c;
+    }
 }
 
 // A font of bitmaps only (BDF, PCF, bitmap OpenType) has no 64-pixel size to

@@ -153,6 +153,41 @@ int32_t SelectNearestStrike(FT_Face face) {
     return std::max(ppem(best), 1);
 }
 
+// The character code under which a symbol font keeps code: such fonts
+// (Microsoft's symbol encoding) put their 256 characters at 0xF000 and on.
+FT_ULong CharCode(FT_Face face, uint32_t code) {
+    const bool symbol = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+    return symbol && !FT_Get_Char_Index(face, code) ? 0xF000 + code : code;
+}
+
+// How many of the printable ASCII characters but space the face's character
+// map gives a glyph.
+int AsciiMapped(FT_Face face) {
+    int mapped = 0;
+    for (uint32_t code = 0x21; face->charmap && code < 0x7F; ++code)
+        mapped += FT_Get_Char_Index(face, CharCode(face, code)) != 0;
+    return mapped;
+}
+
+// FreeType picks a Unicode character map, or none when the face has only a
+// symbol one, and then codes would pick glyphs by their number. A map that
+// gives more of ASCII a glyph is taken instead: a symbol font's own, or a
+// Type 1 symbol font's built-in encoding, whose glyph names mean no
+// Unicode letters.
+void ChooseCharmap(FT_Face face) {
+    FT_CharMap best = face->charmap;
+    int most = AsciiMapped(face);
+    for (int i = 0; i < face->num_charmaps; ++i) {
+        if (FT_Set_Charmap(face, face->charmaps[i]) != 0)
+            continue;
+        if (const int mapped = AsciiMapped(face); mapped > most) {
+            best = face->charmaps[i];
+            most = mapped;
+        }
+    }
+    face->charmap = best;
+}
+
 // Face 0 of a file, or of a font file's bytes when path is null.
 struct FontSource {
     const char* path = nullptr;
@@ -174,6 +209,7 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         return out;
     }
     out.opened = true;
+    ChooseCharmap(face);
     if (FT_IS_SCALABLE(face) || face->num_fixed_sizes <= 0)
         FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
     else
@@ -191,7 +227,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
     std::unordered_map<FT_UInt, Drawn> drawn;
     for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
         GlyphMetrics& g = out.glyphs[code];
-        const FT_UInt index = face->charmap ? FT_Get_Char_Index(face, code) : code;
+        const FT_ULong charCode = CharCode(face, code);
+        const FT_UInt index = face->charmap ? FT_Get_Char_Index(face, charCode) : code;
         if (auto it = drawn.find(index); it != drawn.end()) {
             const Drawn& d = it->second;
             g = d.metrics;
@@ -200,7 +237,7 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         }
         // A failed load still gives a glyph, from whatever the slot holds;
         // such a glyph is not kept for others.
-        const bool loaded = FTCall(FT_Load_Char(face, code, FT_LOAD_RENDER));
+        const bool loaded = FTCall(FT_Load_Char(face, charCode, FT_LOAD_RENDER));
         const FT_GlyphSlot slot = face->glyph;
         GrayBitmap gray(library, slot->bitmap);
         const FT_Bitmap& bm = gray.bitmap;
