@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
+#include <engine/render/Draw.h>
 #include <engine/text/Font.h>
 
 #include "core/FTCheck.h"
@@ -131,6 +135,66 @@ TEST(FreeType, RasterisesTheGameFont) {
     EXPECT_GT(font.atlas.At(x0 + 2, 0), 200);
     EXPECT_GT(font.atlas.At(x0 + uint32_t(h.region.width) / 2, rows / 2), 200);
     EXPECT_EQ(font.atlas.At(x0 + 2, rows), 0);
+
+    // The same font with its character maps all marked as symbol ones, which
+    // FreeType does not pick by itself: it shows the same glyphs, not glyphs
+    // picked by their number.
+    std::ifstream in("./Assets/SGK100.ttf", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const auto u16 = [&](size_t at) {
+        return size_t(uint8_t(bytes[at])) << 8 | uint8_t(bytes[at + 1]);
+    };
+    const auto u32 = [&](size_t at) { return u16(at) << 16 | u16(at + 2); };
+    size_t cmap = 0;
+    for (size_t i = 0; i < u16(4); ++i)
+        if (bytes.compare(12 + 16 * i, 4, "cmap") == 0)
+            cmap = u32(12 + 16 * i + 8);
+    ASSERT_GT(cmap, 0u);
+    for (size_t i = 0; i < u16(cmap + 2); ++i)
+        bytes.replace(cmap + 4 + 8 * i, 4, std::string("\0\3\0\0", 4));
+    const FontBitmap symbol =
+        Font::Rasterize(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(symbol.opened);
+    for (unsigned char c : std::string("Ag5!~")) {
+        EXPECT_EQ(symbol.glyphs[c].advance, font.glyphs[c].advance) << c;
+        EXPECT_EQ(symbol.glyphs[c].region.height, font.glyphs[c].region.height) << c;
+        EXPECT_EQ(symbol.glyphs[c].top, font.glyphs[c].top) << c;
+    }
+}
+
+// A font of bitmaps only (BDF, PCF, bitmap OpenType) has no 64-pixel size to
+// ask for: it keeps its own, with its metrics, and text scales from that.
+TEST(FreeType, BitmapFontKeepsItsOwnSize) {
+    std::string bdf =
+        "STARTFONT 2.1\nFONT -keel-test-medium-r-normal--16-160-75-75-c-80-iso10646-1\n"
+        "SIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -3\nSTARTPROPERTIES 5\nPIXEL_SIZE 16\n"
+        "FONT_ASCENT 13\nFONT_DESCENT 3\nCHARSET_REGISTRY \"ISO10646\"\n"
+        "CHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 1\nSTARTCHAR A\n"
+        "ENCODING 65\nSWIDTH 500 0\nDWIDTH 9 0\nBBX 8 16 0 -3\nBITMAP\n";
+    for (int row = 0; row < 16; ++row)
+        bdf += "FF\n";
+    bdf += "ENDCHAR\nENDFONT\n";
+    Font::InitFont();
+    testing::internal::CaptureStderr();
+    FontBitmap bitmap =
+        Font::Rasterize(reinterpret_cast<const unsigned char*>(bdf.data()), bdf.size());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(bitmap.opened);
+    EXPECT_EQ(bitmap.pixelSize, 16);
+    EXPECT_EQ(bitmap.ascender, 13);
+    EXPECT_EQ(bitmap.lineHeight, 16);
+    const GlyphMetrics& a = bitmap.glyphs['A'];
+    EXPECT_EQ(a.region.width, 8.0f);
+    EXPECT_EQ(a.region.height, 16.0f);
+    EXPECT_EQ(a.top, 13);
+    EXPECT_EQ(a.advance, 9);
+    EXPECT_EQ(bitmap.atlas.At(uint32_t(a.region.glX * W), 0), 255);
+
+    testing::internal::CaptureStderr(); // no GL context here: a warning
+    const Font font = Font::Upload(bitmap);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(font.pixelSize, 16);
+    EXPECT_EQ(Draw::MeasureText(font, "AA", 32), 2 * (9.0f + 8.0f));
 }
 
 TEST(FreeType, ErrorsAreLoggedWithCallFileAndLine) {
@@ -156,6 +220,9 @@ TEST(FreeType, UnopenableFontGivesEmptyGlyphs) {
               std::string::npos)
         << err;
     EXPECT_NE(err.find("engine/src/text/Font.cpp:"), std::string::npos) << err;
+    EXPECT_NE(err.find("FONT: Could not load font file: ./Assets/no-such-font.ttf"),
+              std::string::npos)
+        << err;
 
     // Without the library (before InitFont) loading makes no GL texture at all.
     FT_LibraryRec_* saved = Font::FT;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <glm/vec4.hpp>
+#include <utility>
 #include <vector>
 
+#include <engine/render/Draw.h>
 #include <engine/text/Font.h>
 #include <engine/text/TextMesh.h>
 
@@ -150,4 +152,34 @@ TEST(TextMesh, CopiesShareTheirGlyphs) {
         EXPECT_EQ(a[i].glyph, b[i].glyph);
         EXPECT_EQ(a[i].quad.position, b[i].quad.position);
     }
+}
+
+TEST(TextLayout, DrawnTextIsUtf8WithoutInvisibleCharactersAndWithTabStops) {
+    Font font = MakeFont();
+    // Accents that follow their letter join it where Latin-1 has the pair;
+    // byte order marks, zero-width and control characters take no room, so a
+    // Windows line end is one line end; a stray byte still stands for itself.
+    const std::pair<const char*, const char*> texts[] = {
+        {"Cafe\xCC\x81", "Caf\xE9"},
+        {"n\xCC\x83O\xCC\x88y\xCC\x88", "\xF1\xD6\xFF"},
+        {"x\xCC\x84q\xCC\x81", "xq"},
+        {"\xEF\xBB\xBFHi\xE2\x80\x8B!", "Hi!"},
+        {"one\r\n", "one"},
+        {"a\x01\x7F"
+         "b\r",
+         "ab"},
+        {"\xC2\x85x", "x"},
+        {"\x85x\xCC", "\x85x\xCC"}};
+    for (const auto& [text, same] : texts)
+        EXPECT_EQ(Draw::MeasureText(font, text, 64), font.TextWidth(same)) << text;
+
+    // Stops every four spaces' advance (120 here), whatever stands before them.
+    const float stop = 4.0f * float(font.glyphs[' ']->advance);
+    EXPECT_EQ(Draw::MeasureText(font, "\tx", 64), stop + font.TextWidth("x"));
+    EXPECT_EQ(Draw::MeasureText(font, "ab\tx", 64), stop + font.TextWidth("x"));
+    EXPECT_EQ(Draw::MeasureText(font, "\t\tx", 64), 2 * stop + font.TextWidth("x"));
+    EXPECT_EQ(Draw::MeasureText(font, "ab\t", 64), font.TextWidth("ab"));
+    EXPECT_EQ(Draw::MeasureText(font, "ab\tx", 32), (stop + font.TextWidth("x")) / 2);
+    // Nothing is drawn at a size of 0 or less, so nothing is measured.
+    EXPECT_EQ(Draw::MeasureText(font, "ab", -64), 0.0f);
 }

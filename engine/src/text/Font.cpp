@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <unordered_map>
 #include <vector>
@@ -136,6 +137,57 @@ void Font::InitFont() {
 
 namespace {
 
+// A font of bitmaps only comes in the sizes it has: the one nearest to
+// Font::PIXEL_SIZE is taken, and its pixels to the em returned.
+int32_t SelectNearestStrike(FT_Face face) {
+    const auto ppem = [&](int i) {
+        const FT_Bitmap_Size& size = face->available_sizes[i];
+        return size.y_ppem > 0 ? static_cast<int32_t>((size.y_ppem + 32) >> 6) : size.height;
+    };
+    const auto away = [&](int i) { return std::abs(ppem(i) - int32_t(Font::PIXEL_SIZE)); };
+    int best = 0;
+    for (int i = 1; i < face->num_fixed_sizes; ++i)
+        if (away(i) < away(best))
+            best = i;
+    FTCall(FT_Select_Size(face, best));
+    return std::max(ppem(best), 1);
+}
+
+// The character code under which a symbol font keeps code: such fonts
+// (Microsoft's symbol encoding) put their 256 characters at 0xF000 and on.
+FT_ULong CharCode(FT_Face face, uint32_t code) {
+    const bool symbol = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+    return symbol && !FT_Get_Char_Index(face, code) ? 0xF000 + code : code;
+}
+
+// How many of the printable ASCII characters but space the face's character
+// map gives a glyph.
+int AsciiMapped(FT_Face face) {
+    int mapped = 0;
+    for (uint32_t code = 0x21; face->charmap && code < 0x7F; ++code)
+        mapped += FT_Get_Char_Index(face, CharCode(face, code)) != 0;
+    return mapped;
+}
+
+// FreeType picks a Unicode character map, or none when the face has only a
+// symbol one, and then codes would pick glyphs by their number. A map that
+// gives more of ASCII a glyph is taken instead: a symbol font's own, or a
+// Type 1 symbol font's built-in encoding, whose glyph names mean no
+// Unicode letters.
+void ChooseCharmap(FT_Face face) {
+    FT_CharMap best = face->charmap;
+    int most = AsciiMapped(face);
+    for (int i = 0; i < face->num_charmaps; ++i) {
+        if (FT_Set_Charmap(face, face->charmaps[i]) != 0)
+            continue;
+        if (const int mapped = AsciiMapped(face); mapped > most) {
+            best = face->charmaps[i];
+            most = mapped;
+        }
+    }
+    face->charmap = best;
+}
+
 // Face 0 of a file, or of a font file's bytes when path is null.
 struct FontSource {
     const char* path = nullptr;
@@ -150,10 +202,18 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
     FT_Face face = nullptr;
     if (source.path ? !FTCall(FT_New_Face(library, source.path, 0, &face))
                     : !FTCall(FT_New_Memory_Face(library, source.data,
-                                                 static_cast<FT_Long>(source.size), 0, &face)))
+                                                 static_cast<FT_Long>(source.size), 0, &face))) {
+        // FreeType's message does not say which file it was.
+        if (source.path)
+            Log::Warn("FONT", "Could not load font file: %s", source.path);
         return out;
+    }
     out.opened = true;
-    FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    ChooseCharmap(face);
+    if (FT_IS_SCALABLE(face) || face->num_fixed_sizes <= 0)
+        FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    else
+        out.pixelSize = SelectNearestStrike(face);
     // 26.6 fixed point, already rounded to whole pixels by FreeType.
     out.ascender = static_cast<int32_t>(face->size->metrics.ascender >> 6);
     out.lineHeight = static_cast<int32_t>(face->size->metrics.height >> 6);
@@ -167,7 +227,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
     std::unordered_map<FT_UInt, Drawn> drawn;
     for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
         GlyphMetrics& g = out.glyphs[code];
-        const FT_UInt index = face->charmap ? FT_Get_Char_Index(face, code) : code;
+        const FT_ULong charCode = CharCode(face, code);
+        const FT_UInt index = face->charmap ? FT_Get_Char_Index(face, charCode) : code;
         if (auto it = drawn.find(index); it != drawn.end()) {
             const Drawn& d = it->second;
             g = d.metrics;
@@ -176,7 +237,7 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         }
         // A failed load still gives a glyph, from whatever the slot holds;
         // such a glyph is not kept for others.
-        const bool loaded = FTCall(FT_Load_Char(face, code, FT_LOAD_RENDER));
+        const bool loaded = FTCall(FT_Load_Char(face, charCode, FT_LOAD_RENDER));
         const FT_GlyphSlot slot = face->glyph;
         GrayBitmap gray(library, slot->bitmap);
         const FT_Bitmap& bm = gray.bitmap;
@@ -230,6 +291,7 @@ Font Font::Upload(const FontBitmap& bitmap) {
     Font font;
     font.ascender = bitmap.ascender;
     font.lineHeight = bitmap.lineHeight;
+    font.pixelSize = bitmap.pixelSize;
     font.glyphs.resize(GLYPH_COUNT);
     for (uint32_t code = 0; code < GLYPH_COUNT; ++code) {
         const GlyphMetrics& g = bitmap.glyphs[code];

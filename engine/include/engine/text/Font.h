@@ -90,6 +90,9 @@ struct FontBitmap {
     bool opened = false;              ///< false when the face could not be opened
     int32_t ascender = 0;             ///< Whole pixels from the top of a line to its baseline.
     int32_t lineHeight = 0;           ///< Whole pixels from one baseline to the next.
+    /// Pixels to the em of the glyphs: Font::PIXEL_SIZE, or for a font of
+    /// bitmaps only the size of its own nearest to that.
+    int32_t pixelSize = 64;
 };
 
 /// Where one byte of a string is drawn, in the text's local space.
@@ -109,10 +112,13 @@ public:
     std::vector<Ref<Glyph>> glyphs; ///< One per code; empty for a font not loaded.
     /// All glyphs name one atlas, so a string binds one texture.
     bool singleTex = true;
-    /// Pixels at PIXEL_SIZE from the top of a line to its baseline; 0 when not loaded.
+    /// Pixels at pixelSize from the top of a line to its baseline; 0 when not loaded.
     int32_t ascender = 0;
-    /// Pixels at PIXEL_SIZE from one baseline to the next; 0 when not loaded.
+    /// Pixels at pixelSize from one baseline to the next; 0 when not loaded.
     int32_t lineHeight = 0;
+    /// Pixels to the em of the rasterised glyphs: PIXEL_SIZE, but a font of
+    /// bitmaps only keeps its own size nearest to that, and is scaled from it.
+    int32_t pixelSize = PIXEL_SIZE;
 
     Font() = default; ///< No glyphs: draws nothing.
 
