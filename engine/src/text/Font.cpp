@@ -202,12 +202,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
     FT_Face face = nullptr;
     if (source.path ? !FTCall(FT_New_Face(library, source.path, 0, &face))
                     : !FTCall(FT_New_Memory_Face(library, source.data,
-                                                 static_cast<FT_Long>(source.size), 0, &face))) {
-        // FreeType's message does not say which file it was.
-        if (source.path)
-            Log::Warn("FONT", "Could not load font file: %s", source.path);
+                                                 static_cast<FT_Long>(source.size), 0, &face)))
         return out;
-    }
     out.opened = true;
     ChooseCharmap(face);
     if (FT_IS_SCALABLE(face) || face->num_fixed_sizes <= 0)
