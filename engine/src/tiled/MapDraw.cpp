@@ -269,7 +269,7 @@ void DrawTextObject(const Object& object, glm::dvec2 shift, Color tint) {
     const std::string text =
         t.wrap && object.width > 0 ? Wrapped(t.text, font, size, object.width) : t.text;
     const double lines = double(1 + std::count(text.begin(), text.end(), '\n'));
-    const double height = lines * double(font.lineHeight) * size / Font::PIXEL_SIZE;
+    const double height = lines * double(font.lineHeight) * size / font.pixelSize;
     const glm::dvec2 box = glm::dvec2(object.x, object.y) + shift;
     const double top = t.vAlign == "center"   ? box.y + (object.height - height) / 2
                        : t.vAlign == "bottom" ? box.y + object.height - height

@@ -118,12 +118,16 @@ void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle dest, glm::
 /// (Font::Default()); see the overload with a font.
 void Text(const std::string& text, glm::vec2 position, float size, Color color,
           Align align = Align::Left);
-/// Text in font, size pixels to the em (Font::PIXEL_SIZE draws the glyphs as
+/// Text in font, size pixels to the em (font.pixelSize draws the glyphs as
 /// rasterised). position.y is the top of the first line, its baseline the
 /// font's ascender below; position.x is where align says. A font without its
 /// glyphs draws nothing. The text is UTF-8; a font holds Unicode's first 256
 /// characters, and any other shows as '?'. A byte that begins no UTF-8
 /// character shows as the character of that number, so Latin-1 text shows too.
+/// A tab moves on to the next stop, one every four spaces from the line's
+/// start; control characters other than new lines and tabs, the byte order
+/// mark and zero-width characters take no room; a combining accent joins the
+/// letter before it where Latin-1 has the pair as one character.
 void Text(const Font& font, const std::string& text, glm::vec2 position, float size, Color color,
           Align align = Align::Left);
 /// The width in pixels of the widest line of text in the engine's own font at size.
