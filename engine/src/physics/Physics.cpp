@@ -224,6 +224,9 @@ void PhysicsSystem::Run(EntityID entity) {
     Ref<Collider> collider = ecs.GetComponent<Collider>(entity);
     Ref<Transform> transform = ecs.GetComponent<Transform>(entity);
     Ref<RigidBody> rb = ecs.GetComponent<RigidBody>(entity);
+    // Called by hand for an entity that is not (or no longer) a whole body.
+    if (!collider || !transform || !rb)
+        return;
     const double dt = Time::dt;
     const glm::vec3 start = transform->position;
     bool grounded = false;

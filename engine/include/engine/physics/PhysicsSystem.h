@@ -147,7 +147,8 @@ public:
     PhysicsSystem() = default;
     ~PhysicsSystem() override = default;
 
-    /// One step of one body, Time::dt long.
+    /// One step of one body, Time::dt long; nothing for an entity that lacks
+    /// one of the three components.
     void Run(EntityID entity) override;
 
     const ColliderGrid& Grid() const { return m_grid; } ///< The still colliders.
