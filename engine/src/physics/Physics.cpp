@@ -117,6 +117,12 @@ void Rectangle(const glm::vec3& position, const Collider& collider, uint32_t (&o
 
 } // namespace
 
+bool ColliderGrid::Moved(const Watch& w) {
+    uint32_t now[4];
+    Rectangle(*w.position, *w.collider, now);
+    return std::memcmp(now, w.placed, sizeof now) != 0;
+}
+
 void ColliderGrid::Place(uint32_t index) {
     const Entry& e = m_entries[index];
     Where& w = m_where[index];
@@ -158,8 +164,8 @@ void ColliderGrid::Unplace(uint32_t index) {
 }
 
 void ColliderGrid::Add(EntityID id, const ECS& ecs) {
-    // Bodies move; the step reads them from the registry's list instead.
-    if (ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID()))
+    const bool body = ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID());
+    if (body != (m_members == Members::Bodies))
         return;
     Ref<Transform> t = ecs.GetComponent<Transform>(id);
     Ref<Collider> c = ecs.GetComponent<Collider>(id);
@@ -170,6 +176,8 @@ void ColliderGrid::Add(EntityID id, const ECS& ecs) {
     m_entries.push_back({id, std::move(t), std::move(c)});
     m_where.push_back({});
     m_stamp.push_back(0);
+    if (body)
+        m_index[id] = index;
     Place(index);
 }
 
@@ -180,13 +188,16 @@ void ColliderGrid::Clear() {
     m_cells.clear();
     m_loose.clear();
     m_stamp.clear();
+    m_index.clear();
     m_query = 0;
     m_seen = 0;
 }
 
 void ColliderGrid::Sync(const ECS& ecs) {
     const std::vector<EntityID>& colliders =
-        ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
+        m_members == Members::Bodies
+            ? ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>())
+            : ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
     if (&ecs != m_ecs || ecs.ListEpoch() != m_epoch) {
         Clear();
         m_ecs = &ecs;
@@ -208,15 +219,31 @@ void ColliderGrid::Refresh() {
     // Every step, so it is kept to a walk over one packed array and the
     // records it points at.
     const auto count = static_cast<uint32_t>(m_watch.size());
-    uint32_t now[4];
-    for (uint32_t i = 0; i < count; ++i) {
-        const Watch& w = m_watch[i];
-        Rectangle(*w.position, *w.collider, now);
-        if (std::memcmp(now, w.placed, sizeof now) != 0) {
-            Unplace(i);
-            Place(i);
-        }
+    for (uint32_t i = 0; i < count; ++i)
+        if (Moved(m_watch[i]))
+            Replace(i);
+}
+
+void ColliderGrid::Refresh(EntityID id) {
+    auto it = m_index.find(id);
+    if (it != m_index.end() && Moved(m_watch[it->second]))
+        Replace(it->second);
+}
+
+void ColliderGrid::Replace(uint32_t index) {
+    // A body moves a little each step and mostly stays in its cells.
+    const Entry& e = m_entries[index];
+    const Where& w = m_where[index];
+    glm::vec2 lo, hi;
+    Box(e.transform->position, *e.collider, lo, hi);
+    CellRange r;
+    if (!w.loose && Cells(lo, hi, r) && r.x0 == w.cells.x0 && r.y0 == w.cells.y0 &&
+        r.x1 == w.cells.x1 && r.y1 == w.cells.y1) {
+        Rectangle(e.transform->position, *e.collider, m_watch[index].placed);
+        return;
     }
+    Unplace(index);
+    Place(index);
 }
 
 void PhysicsSystem::Run(EntityID entity) {
@@ -238,16 +265,15 @@ void PhysicsSystem::Run(EntityID entity) {
         zonesExist ? ecs.GetArchetype<Transform, Collider, ForceApplier>() : Archetype();
     const IDType bodyBit = Component<RigidBody>::GetTypeID();
     m_grid.Sync(ecs);
+    m_bodyGrid.Sync(ecs);
     // Called alone, outside any run of the registry's, it looks every time.
     if (ecs.CurrentRun() == 0 || ecs.CurrentRun() != m_refreshedIn) {
         m_grid.Refresh();
+        m_bodyGrid.Refresh();
         m_refreshedIn = ecs.CurrentRun();
     }
-    const std::vector<EntityID>& bodies =
-        ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
 
-    // Every other collider that may meet the box: still ones from the grid,
-    // bodies where they are now.
+    // Every other collider that may meet the box, still or body.
     struct Near {
         EntityID id;
         Archetype arch;
@@ -264,10 +290,10 @@ void PhysicsSystem::Run(EntityID entity) {
             if (!arch.test(bodyBit))
                 found.push_back({e.id, arch, e.transform, e.collider});
         });
-        for (EntityID other : bodies)
-            if (other != entity)
-                found.push_back({other, ecs.GetArchetype(other), ecs.GetComponent<Transform>(other),
-                                 ecs.GetComponent<Collider>(other)});
+        m_bodyGrid.Query(lo, hi, [&](const ColliderGrid::Entry& e) {
+            if (e.id != entity)
+                found.push_back({e.id, ecs.GetArchetype(e.id), e.transform, e.collider});
+        });
         return found;
     };
 
@@ -345,6 +371,7 @@ void PhysicsSystem::Run(EntityID entity) {
     rb->velocity = rb->velocity - rb->velocity * (rb->drag * static_cast<float>(dt));
     rb->grounded = grounded;
     transform->position = result;
+    m_bodyGrid.Refresh(entity);
 }
 
 } // namespace Engine

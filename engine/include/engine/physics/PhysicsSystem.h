@@ -25,12 +25,11 @@ double ImpactTime(glm::vec3 start, glm::vec3 velocity, const Ref<Collider>& body
 
 class ECS;
 
-/// Where the still colliders are: a uniform grid over the rectangles of every
-/// entity with a Collider and a Transform but no RigidBody. Entities with a
-/// RigidBody are bodies, which move; the physics step takes them from the
-/// registry's list at their positions of the moment, never from here. An
-/// entity that gains a RigidBody after it was indexed is skipped here from
-/// then on.
+/// Where colliders are: a uniform grid over the rectangles of either every
+/// entity with a Collider and a Transform but no RigidBody (the still ones,
+/// the default), or every body, with all three. An entity indexed as still
+/// that gains a RigidBody is skipped by the physics step's queries from then
+/// on, and comes into the grid of bodies.
 ///
 /// Sync brings the grid's members up to date from the registry: colliders
 /// that appeared since the last call are added, and any removal or Reset
@@ -41,6 +40,14 @@ class ColliderGrid {
 public:
     /// 128 units: a 64-unit body near a 64-unit grid meets about four cells.
     static constexpr float CELL = 128.0f;
+
+    /// Which entities a grid holds.
+    enum class Members {
+        Still, ///< Colliders without a RigidBody.
+        Bodies ///< Colliders with a RigidBody.
+    };
+    /// An empty grid of those members.
+    explicit ColliderGrid(Members members = Members::Still) : m_members(members) {}
 
     /// One indexed collider and its records.
     struct Entry {
@@ -53,16 +60,18 @@ public:
     void Sync(const ECS& ecs);
     /// Re-places every member that moved or changed size (see above).
     void Refresh();
+    /// Refresh for one entity alone; nothing when it is not a member.
+    void Refresh(EntityID id);
 
     /// Every indexed entry whose rectangle may meet the box [lo, hi] (each
     /// entry once): the entries of the cells the box covers, those too large or
-    /// too far out for cells, or all entries for a box that is not finite or
-    /// covers more cells than there are entries.
+    /// too far out for cells, or all entries in a grid of a few, or for a box
+    /// that is not finite or covers more cells than there are entries.
     template <typename F> void Query(glm::vec2 lo, glm::vec2 hi, F&& visit) {
         for (uint32_t i : m_loose)
             visit(m_entries[i]);
         CellRange r;
-        if (!Cells(lo, hi, r) || r.Count() > m_entries.size() + 16) {
+        if (m_entries.size() <= 16 || !Cells(lo, hi, r) || r.Count() > m_entries.size() + 16) {
             for (const Entry& e : m_entries)
                 if (!m_where[&e - m_entries.data()].loose)
                     visit(e);
@@ -124,6 +133,10 @@ private:
     static bool Cells(glm::vec2 lo, glm::vec2 hi, CellRange& r);
     void Add(EntityID id, const ECS& ecs);
     void Place(uint32_t index);
+    /// Whether the entry's rectangle is not the one it was placed by.
+    static bool Moved(const Watch& w);
+    /// Puts a moved entry where it now is.
+    void Replace(uint32_t index);
     void Unplace(uint32_t index);
     void Clear();
 
@@ -133,6 +146,9 @@ private:
     std::unordered_map<uint64_t, std::vector<uint32_t>, KeyHash> m_cells;
     std::vector<uint32_t> m_loose;
     std::vector<uint32_t> m_stamp;
+    /// Bodies only: where each entity's entry is.
+    std::unordered_map<EntityID, uint32_t> m_index;
+    Members m_members;
     uint32_t m_query = 0;
     const ECS* m_ecs = nullptr;
     uint64_t m_epoch = 0;
@@ -140,8 +156,9 @@ private:
 };
 
 /// Moves every body one step: force zones, free motion, contacts with solid
-/// colliders, drag, and the grounded flag. Other colliders are found through a
-/// ColliderGrid (still ones) and the registry's list of bodies (moving ones).
+/// colliders, drag, and the grounded flag. Other colliders are found through
+/// two ColliderGrids, of the still ones and of the bodies, which each body's
+/// step re-places after it moves.
 class PhysicsSystem : public System<RigidBody, Transform, Collider> {
 public:
     PhysicsSystem() = default;
@@ -151,12 +168,15 @@ public:
     /// one of the three components.
     void Run(EntityID entity) override;
 
-    const ColliderGrid& Grid() const { return m_grid; } ///< The still colliders.
+    const ColliderGrid& Grid() const { return m_grid; }         ///< The still colliders.
+    const ColliderGrid& BodyGrid() const { return m_bodyGrid; } ///< The bodies.
 
 private:
     ColliderGrid m_grid;
-    /// The registry's run in which the grid was last refreshed: once per run
-    /// over all bodies is enough, as no body's step moves a still collider.
+    ColliderGrid m_bodyGrid{ColliderGrid::Members::Bodies};
+    /// The registry's run in which the grids were last refreshed: once per run
+    /// over all bodies is enough, as no body's step moves a still collider and
+    /// each re-places itself in the grid of bodies.
     uint64_t m_refreshedIn = 0;
 };
 
