@@ -193,6 +193,17 @@ void ColliderGrid::Clear() {
     m_seen = 0;
 }
 
+namespace {
+
+// Room for more, growing as push_back does: a reserve of exactly what is
+// needed would copy the whole grid for each collider added a step at a time.
+template <typename V> void Grow(V& v, size_t more) {
+    if (v.size() + more > v.capacity())
+        v.reserve(std::max(v.size() + more, 2 * v.capacity()));
+}
+
+} // namespace
+
 void ColliderGrid::Sync(const ECS& ecs) {
     const std::vector<EntityID>& colliders =
         m_members == Members::Bodies
@@ -204,10 +215,10 @@ void ColliderGrid::Sync(const ECS& ecs) {
         m_epoch = ecs.ListEpoch();
     }
     const size_t more = colliders.size() - std::min(m_seen, colliders.size());
-    m_entries.reserve(m_entries.size() + more);
-    m_where.reserve(m_where.size() + more);
-    m_watch.reserve(m_watch.size() + more);
-    m_stamp.reserve(m_stamp.size() + more);
+    Grow(m_entries, more);
+    Grow(m_where, more);
+    Grow(m_watch, more);
+    Grow(m_stamp, more);
     // A collider the size of a cell or smaller meets one to four cells, and
     // neighbours share them: about one cell each.
     m_cells.reserve(m_cells.size() + more);
