@@ -184,29 +184,37 @@ protected:
     }
 
     // What the grids promise the step: every collider whose rectangle meets a
-    // box is among those a query of the box visits. Checked against a scan of
-    // the registry, for boxes across the field, before and after the bodies
-    // are moved and re-placed one by one.
+    // box is among those a query of the box visits, with the entity's own
+    // records. Checked against a scan of the registry, for boxes across the
+    // field, as bodies move and re-place themselves one by one, and as
+    // entities and components come and go between syncs.
     static void ExpectQueriesMissNothing(unsigned seed) {
         ECS& ecs = ECS::Get();
         const float nan = std::numeric_limits<float>::quiet_NaN();
         Block(vec3(nan, 0, 0), 64, 64, true);
         Block(vec3(0, 0, 0), std::numeric_limits<float>::infinity(), 64, true);
         ColliderGrid still, bodies(ColliderGrid::Members::Bodies);
-        still.Sync(ecs);
-        bodies.Sync(ecs);
-        const std::vector<EntityID> all =
-            ecs.GetEntitiesWith(ecs.GetArchetype<Collider, Transform>());
         std::mt19937 rng(seed);
         auto uni = [&](float a, float b) {
             return std::uniform_real_distribution<float>(a, b)(rng);
         };
-        for (int round = 0; round < 2; ++round) {
+        const Archetype colliders = ecs.GetArchetype<Collider, Transform>();
+        for (int round = 0; round < 4; ++round) {
+            // As the step does; the bodies' grid is left to re-place each
+            // body alone.
+            still.Sync(ecs);
+            still.Refresh();
+            bodies.Sync(ecs);
+            const std::vector<EntityID> all = ecs.GetEntitiesWith(colliders);
             for (int q = 0; q < 200; ++q) {
                 const glm::vec2 lo(uni(-600, 4000), uni(-400, 1300));
                 const glm::vec2 hi = lo + glm::vec2(uni(0, 300), uni(0, 300));
                 std::set<EntityID> seen;
-                auto visit = [&](const ColliderGrid::Entry& e) { seen.insert(e.id); };
+                auto visit = [&](const ColliderGrid::Entry& e) {
+                    seen.insert(e.id);
+                    EXPECT_EQ(e.collider, ecs.GetComponent<Collider>(e.id)) << e.id;
+                    EXPECT_EQ(e.transform, ecs.GetComponent<Transform>(e.id)) << e.id;
+                };
                 still.Query(lo, hi, visit);
                 bodies.Query(lo, hi, visit);
                 for (EntityID e : all) {
@@ -225,6 +233,35 @@ protected:
                 ecs.GetComponent<Transform>(e)->position += vec3(uni(-500, 500), uni(-500, 500), 0);
                 bodies.Refresh(e);
             }
+            auto renew = [&](EntityID e) {
+                ecs.RemoveComponent<Collider>(e);
+                ecs.AddComponent<Collider>(e, Collider{uni(-80, 300), uni(-80, 200), true});
+            };
+            // The last of each list seen, first: it comes back where it was.
+            const EntityID lastStill = all.back();
+            renew(lastStill);
+            const std::vector<EntityID> bodyList =
+                ecs.GetEntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
+            if (!bodyList.empty() && bodyList.back() != lastStill)
+                renew(bodyList.back());
+            for (EntityID e : all)
+                switch (rng() % 40) {
+                case 0:
+                    ecs.RemoveEntity(e);
+                    break;
+                case 1:
+                    renew(e);
+                    break;
+                case 2:
+                    if (ecs.GetComponent<RigidBody>(e))
+                        ecs.RemoveComponent<RigidBody>(e);
+                    else
+                        ecs.AddComponent<RigidBody>(e, RigidBody());
+                    break;
+                default:
+                    break;
+                }
+            Block(vec3(uni(0, 3500), uni(-200, 1000), 0), 64, 64, true);
         }
     }
 

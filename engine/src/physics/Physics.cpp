@@ -163,14 +163,14 @@ void ColliderGrid::Unplace(uint32_t index) {
         }
 }
 
-void ColliderGrid::Add(EntityID id, const ECS& ecs) {
+uint32_t ColliderGrid::Add(EntityID id, const ECS& ecs) {
     const bool body = ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID());
     if (body != (m_members == Members::Bodies))
-        return;
+        return NONE;
     Ref<Transform> t = ecs.GetComponent<Transform>(id);
     Ref<Collider> c = ecs.GetComponent<Collider>(id);
     if (!t || !c)
-        return;
+        return NONE;
     const auto index = static_cast<uint32_t>(m_entries.size());
     m_watch.push_back({&t->position, c.get(), {}});
     m_entries.push_back({id, std::move(t), std::move(c)});
@@ -179,6 +179,35 @@ void ColliderGrid::Add(EntityID id, const ECS& ecs) {
     if (body)
         m_index[id] = index;
     Place(index);
+    return index;
+}
+
+namespace {
+
+// Where a dropped entry's watch points: it never changes.
+const glm::vec3 kGone(0.0f);
+const Collider kGoneCollider{};
+
+} // namespace
+
+void ColliderGrid::Drop(uint32_t index) {
+    Unplace(index);
+    m_where[index].dead = true;
+    m_where[index].loose = false;
+    Entry& e = m_entries[index];
+    if (m_members == Members::Bodies)
+        m_index.erase(e.id);
+    e.transform.reset();
+    e.collider.reset();
+    m_watch[index] = {&kGone, &kGoneCollider, {}};
+    Rectangle(kGone, kGoneCollider, m_watch[index].placed);
+    ++m_dead;
+}
+
+bool ColliderGrid::Current(uint32_t index, EntityID id, const ECS& ecs) const {
+    const Entry& e = m_entries[index];
+    return ecs.GetComponent<Transform>(id) == e.transform &&
+           ecs.GetComponent<Collider>(id) == e.collider;
 }
 
 void ColliderGrid::Clear() {
@@ -190,7 +219,9 @@ void ColliderGrid::Clear() {
     m_stamp.clear();
     m_index.clear();
     m_query = 0;
-    m_seen = 0;
+    m_ids.clear();
+    m_slots.clear();
+    m_dead = 0;
 }
 
 namespace {
@@ -209,12 +240,15 @@ void ColliderGrid::Sync(const ECS& ecs) {
         m_members == Members::Bodies
             ? ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>())
             : ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
-    if (&ecs != m_ecs || ecs.ListEpoch() != m_epoch) {
+    if (&ecs != m_ecs) {
         Clear();
         m_ecs = &ecs;
-        m_epoch = ecs.ListEpoch();
     }
-    const size_t more = colliders.size() - std::min(m_seen, colliders.size());
+    if (ecs.ListEpoch() != m_epoch) {
+        m_epoch = ecs.ListEpoch();
+        Recheck(colliders, ecs);
+    }
+    const size_t more = colliders.size() - std::min(m_ids.size(), colliders.size());
     Grow(m_entries, more);
     Grow(m_where, more);
     Grow(m_watch, more);
@@ -222,8 +256,59 @@ void ColliderGrid::Sync(const ECS& ecs) {
     // A collider the size of a cell or smaller meets one to four cells, and
     // neighbours share them: about one cell each.
     m_cells.reserve(m_cells.size() + more);
-    for (; m_seen < colliders.size(); ++m_seen)
-        Add(colliders[m_seen], ecs);
+    Grow(m_ids, more);
+    Grow(m_slots, more);
+    for (size_t k = m_ids.size(); k < colliders.size(); ++k) {
+        m_ids.push_back(colliders[k]);
+        m_slots.push_back(Add(colliders[k], ecs));
+    }
+}
+
+void ColliderGrid::Recheck(const std::vector<EntityID>& colliders, const ECS& ecs) {
+    // The registry keeps the order of those that stay and puts newcomers at
+    // the end, so one walk over both lists tells who left.
+    std::vector<EntityID> ids;
+    std::vector<uint32_t> slots;
+    std::vector<bool> added;
+    ids.reserve(colliders.size());
+    slots.reserve(colliders.size());
+    size_t j = 0;
+    for (size_t i = 0; i < m_ids.size(); ++i) {
+        const EntityID id = m_ids[i];
+        uint32_t slot = m_slots[i];
+        if (j == colliders.size() || colliders[j] != id) {
+            if (slot != NONE)
+                Drop(slot);
+            continue;
+        }
+        ++j;
+        // A body that has become still.
+        const bool fresh = slot == NONE;
+        if (fresh)
+            slot = Add(id, ecs);
+        ids.push_back(id);
+        slots.push_back(slot);
+        added.push_back(fresh);
+    }
+    // One that left and came back with new records sits after everyone who
+    // stayed, so it can only be taken for itself at the end: looking back
+    // from there, the first that still holds its own records vouches for all
+    // before it.
+    for (size_t k = ids.size(); k-- > 0;) {
+        if (added[k] || slots[k] == NONE)
+            continue;
+        if (Current(slots[k], ids[k], ecs))
+            break;
+        Drop(slots[k]);
+        slots[k] = Add(ids[k], ecs);
+    }
+    m_ids = std::move(ids);
+    m_slots = std::move(slots);
+    // Once most entries are gone, a fresh grid is smaller and quicker to walk.
+    if (m_dead > 64 && m_dead > m_entries.size() / 2) {
+        Clear();
+        m_ecs = &ecs;
+    }
 }
 
 void ColliderGrid::Refresh() {

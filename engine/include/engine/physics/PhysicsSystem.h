@@ -32,8 +32,9 @@ class ECS;
 /// on, and comes into the grid of bodies.
 ///
 /// Sync brings the grid's members up to date from the registry: colliders
-/// that appeared since the last call are added, and any removal or Reset
-/// rebuilds it. Refresh puts every member whose position or size changed since
+/// that appeared since the last call are added, and those removed, or whose
+/// records were replaced, are dropped, at a cost that follows the number of
+/// members, not their cells. Refresh puts every member whose position or size changed since
 /// it was placed where it now is, so code may move, resize or teleport still
 /// colliders and zones between steps without telling anyone.
 class ColliderGrid {
@@ -73,7 +74,7 @@ public:
         CellRange r;
         if (m_entries.size() <= 16 || !Cells(lo, hi, r) || r.Count() > m_entries.size() + 16) {
             for (const Entry& e : m_entries)
-                if (!m_where[&e - m_entries.data()].loose)
+                if (const Where& w = m_where[&e - m_entries.data()]; !w.loose && !w.dead)
                     visit(e);
             return;
         }
@@ -106,6 +107,7 @@ private:
     struct Where {
         CellRange cells;
         bool loose;
+        bool dead; ///< Dropped: in no cell, its slot unused.
     };
     /// What Refresh compares, packed apart from the rest for its walk over all
     /// entries: where the entry's records are, and the rectangle its cells were
@@ -131,7 +133,15 @@ private:
     /// The cells a box covers, half-open at its far edges; false when it has no
     /// usable cells (not finite, or beyond the 32-bit cell range).
     static bool Cells(glm::vec2 lo, glm::vec2 hi, CellRange& r);
-    void Add(EntityID id, const ECS& ecs);
+    static constexpr uint32_t NONE = ~uint32_t(0);
+    /// The new entry's index, or NONE when the entity is not a member.
+    uint32_t Add(EntityID id, const ECS& ecs);
+    /// Takes an entry out of the cells and lets go of its records.
+    void Drop(uint32_t index);
+    /// Whether the entry still holds the entity's own records.
+    bool Current(uint32_t index, EntityID id, const ECS& ecs) const;
+    /// After entities may have left the list: drops those gone or changed.
+    void Recheck(const std::vector<EntityID>& colliders, const ECS& ecs);
     void Place(uint32_t index);
     /// Whether the entry's rectangle is not the one it was placed by.
     static bool Moved(const Watch& w);
@@ -152,7 +162,10 @@ private:
     uint32_t m_query = 0;
     const ECS* m_ecs = nullptr;
     uint64_t m_epoch = 0;
-    size_t m_seen = 0;
+    /// The registry's list as last seen, and each one's entry (or NONE).
+    std::vector<EntityID> m_ids;
+    std::vector<uint32_t> m_slots;
+    size_t m_dead = 0; ///< Entries dropped since the grid was last cleared.
 };
 
 /// Moves every body one step: force zones, free motion, contacts with solid
