@@ -1,12 +1,14 @@
-// The physics step's collider grid. The reference for "exactly right" is the
+// The physics step's collider grids. The reference for "exactly right" is the
 // same scene with every still collider made a body that cannot move (zero
-// velocity, zero inverse mass): bodies are found by walking the registry's
-// list of all bodies, never through the grid.
+// velocity, zero inverse mass), found through the other grid, the one of
+// bodies; and each grid's queries are checked against a scan of the registry.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
+#include <set>
 
 #include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
@@ -181,6 +183,88 @@ protected:
         return states;
     }
 
+    // What the grids promise the step: every collider whose rectangle meets a
+    // box is among those a query of the box visits, with the entity's own
+    // records. Checked against a scan of the registry, for boxes across the
+    // field, as bodies move and re-place themselves one by one, and as
+    // entities and components come and go between syncs.
+    static void ExpectQueriesMissNothing(unsigned seed) {
+        ECS& ecs = ECS::Get();
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        Block(vec3(nan, 0, 0), 64, 64, true);
+        Block(vec3(0, 0, 0), std::numeric_limits<float>::infinity(), 64, true);
+        ColliderGrid still, bodies(ColliderGrid::Members::Bodies);
+        std::mt19937 rng(seed);
+        auto uni = [&](float a, float b) {
+            return std::uniform_real_distribution<float>(a, b)(rng);
+        };
+        const Archetype colliders = ecs.GetArchetype<Collider, Transform>();
+        for (int round = 0; round < 4; ++round) {
+            // As the step does; the bodies' grid is left to re-place each
+            // body alone.
+            still.Sync(ecs);
+            still.Refresh();
+            bodies.Sync(ecs);
+            const std::vector<EntityID> all = ecs.GetEntitiesWith(colliders);
+            for (int q = 0; q < 200; ++q) {
+                const glm::vec2 lo(uni(-600, 4000), uni(-400, 1300));
+                const glm::vec2 hi = lo + glm::vec2(uni(0, 300), uni(0, 300));
+                std::set<EntityID> seen;
+                auto visit = [&](const ColliderGrid::Entry& e) {
+                    seen.insert(e.id);
+                    EXPECT_EQ(e.collider, ecs.GetComponent<Collider>(e.id)) << e.id;
+                    EXPECT_EQ(e.transform, ecs.GetComponent<Transform>(e.id)) << e.id;
+                };
+                still.Query(lo, hi, visit);
+                bodies.Query(lo, hi, visit);
+                for (EntityID e : all) {
+                    const vec3 p = Pos(e);
+                    const Collider c = *ecs.GetComponent<Collider>(e);
+                    if (std::min(p.x, p.x + c.width) <= hi.x &&
+                        lo.x <= std::max(p.x, p.x + c.width) &&
+                        std::min(p.y, p.y + c.height) <= hi.y &&
+                        lo.y <= std::max(p.y, p.y + c.height)) {
+                        ASSERT_TRUE(seen.count(e))
+                            << "seed " << seed << " round " << round << " entity " << e;
+                    }
+                }
+            }
+            for (EntityID e : ecs.GetEntitiesWith(ecs.GetArchetype<RigidBody>())) {
+                ecs.GetComponent<Transform>(e)->position += vec3(uni(-500, 500), uni(-500, 500), 0);
+                bodies.Refresh(e);
+            }
+            auto renew = [&](EntityID e) {
+                ecs.RemoveComponent<Collider>(e);
+                ecs.AddComponent<Collider>(e, Collider{uni(-80, 300), uni(-80, 200), true});
+            };
+            // The last of each list seen, first: it comes back where it was.
+            const EntityID lastStill = all.back();
+            renew(lastStill);
+            const std::vector<EntityID> bodyList =
+                ecs.GetEntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
+            if (!bodyList.empty() && bodyList.back() != lastStill)
+                renew(bodyList.back());
+            for (EntityID e : all)
+                switch (rng() % 40) {
+                case 0:
+                    ecs.RemoveEntity(e);
+                    break;
+                case 1:
+                    renew(e);
+                    break;
+                case 2:
+                    if (ecs.GetComponent<RigidBody>(e))
+                        ecs.RemoveComponent<RigidBody>(e);
+                    else
+                        ecs.AddComponent<RigidBody>(e, RigidBody());
+                    break;
+                default:
+                    break;
+                }
+            Block(vec3(uni(0, 3500), uni(-200, 1000), 0), 64, 64, true);
+        }
+    }
+
     Ref<PhysicsSystem> physics;
 };
 
@@ -188,8 +272,12 @@ TEST_F(PhysicsIndex, BodiesMoveExactlyAsWithAScanOfEveryCollider) {
     for (unsigned seed = 1; seed <= 6; ++seed) {
         std::vector<std::vector<State>> indexed = RunField(seed, false);
         EXPECT_GT(physics->Grid().Size(), 600u);
+        EXPECT_EQ(physics->BodyGrid().Size(), 6u);
+        ExpectQueriesMissNothing(seed);
         std::vector<std::vector<State>> scanned = RunField(seed, true);
         EXPECT_EQ(physics->Grid().Size(), 0u);
+        EXPECT_GT(physics->BodyGrid().Size(), 600u);
+        ExpectQueriesMissNothing(seed);
         ASSERT_EQ(indexed.size(), scanned.size());
         for (size_t s = 0; s < indexed.size(); ++s)
             ASSERT_TRUE(indexed[s] == scanned[s]) << "seed " << seed << " step " << s;
@@ -199,7 +287,9 @@ TEST_F(PhysicsIndex, BodiesMoveExactlyAsWithAScanOfEveryCollider) {
 TEST_F(PhysicsIndex, CollidersChangedBetweenStepsAreMetWhereAndAsTheyAreNow) {
     for (unsigned seed = 11; seed <= 14; ++seed) {
         std::vector<std::vector<State>> indexed = RunField(seed, false, true);
+        ExpectQueriesMissNothing(seed);
         std::vector<std::vector<State>> scanned = RunField(seed, true, true);
+        ExpectQueriesMissNothing(seed);
         ASSERT_EQ(indexed.size(), scanned.size());
         for (size_t s = 0; s < indexed.size(); ++s)
             ASSERT_TRUE(indexed[s] == scanned[s]) << "seed " << seed << " step " << s;
@@ -264,6 +354,14 @@ TEST_F(PhysicsIndex, StillCollidersThatMoveAreFoundWhereTheyAre) {
     for (int s = 0; s < 20; ++s)
         Step();
     EXPECT_GE(Pos(body).x, -100.0f + 64.0f);
+
+    // A body is met where its own step took it earlier in the same run: here
+    // two cells on, beside one that moves into it.
+    Fresh();
+    EntityID fast = Body(vec3(0, 0, 0), vec3(20000, 0, 0));
+    EntityID slow = Body(vec3(265, 0, 0), vec3(-500, 0, 0));
+    Step();
+    EXPECT_GE(Pos(slow).x, Pos(fast).x + 64.0f);
 }
 
 // Far out, floats still resolve a 64-unit tile to a quarter unit.

@@ -112,6 +112,17 @@ TEST_F(Physics, ForceStepAddsForceTimesInverseMassTimesDt) {
     EXPECT_EQ(RB(a)->velocity, vec3(0, 19.6f, 0));
     EXPECT_EQ(RB(b)->velocity, vec3(3, 9.8f, 0));
     EXPECT_EQ(Pos(a), vec3(0, 0, 0)); // moving is the physics step's job
+
+    // Called by hand for what is not (or no longer) a body: nothing happens.
+    EntityID tile = Box({0, 64, 0});
+    ECS::Get().RemoveComponent<Collider>(a);
+    for (EntityID e : {noBody, tile, EntityID(999)}) {
+        static_cast<ForceSystem&>(*forces).Run(e);
+        physics.Run(e);
+    }
+    physics.Run(a);
+    EXPECT_EQ(RB(a)->velocity, vec3(0, 19.6f, 0));
+    EXPECT_EQ(Pos(tile), vec3(0, 64, 0));
 }
 
 TEST_F(Physics, FallingBodyStopsOnFloorKeepingHorizontalSpeed) {

@@ -117,6 +117,12 @@ void Rectangle(const glm::vec3& position, const Collider& collider, uint32_t (&o
 
 } // namespace
 
+bool ColliderGrid::Moved(const Watch& w) {
+    uint32_t now[4];
+    Rectangle(*w.position, *w.collider, now);
+    return std::memcmp(now, w.placed, sizeof now) != 0;
+}
+
 void ColliderGrid::Place(uint32_t index) {
     const Entry& e = m_entries[index];
     Where& w = m_where[index];
@@ -157,20 +163,51 @@ void ColliderGrid::Unplace(uint32_t index) {
         }
 }
 
-void ColliderGrid::Add(EntityID id, const ECS& ecs) {
-    // Bodies move; the step reads them from the registry's list instead.
-    if (ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID()))
-        return;
+uint32_t ColliderGrid::Add(EntityID id, const ECS& ecs) {
+    const bool body = ecs.GetArchetype(id).test(Component<RigidBody>::GetTypeID());
+    if (body != (m_members == Members::Bodies))
+        return NONE;
     Ref<Transform> t = ecs.GetComponent<Transform>(id);
     Ref<Collider> c = ecs.GetComponent<Collider>(id);
     if (!t || !c)
-        return;
+        return NONE;
     const auto index = static_cast<uint32_t>(m_entries.size());
     m_watch.push_back({&t->position, c.get(), {}});
     m_entries.push_back({id, std::move(t), std::move(c)});
     m_where.push_back({});
     m_stamp.push_back(0);
+    if (body)
+        m_index[id] = index;
     Place(index);
+    return index;
+}
+
+namespace {
+
+// Where a dropped entry's watch points: it never changes.
+const glm::vec3 kGone(0.0f);
+const Collider kGoneCollider{};
+
+} // namespace
+
+void ColliderGrid::Drop(uint32_t index) {
+    Unplace(index);
+    m_where[index].dead = true;
+    m_where[index].loose = false;
+    Entry& e = m_entries[index];
+    if (m_members == Members::Bodies)
+        m_index.erase(e.id);
+    e.transform.reset();
+    e.collider.reset();
+    m_watch[index] = {&kGone, &kGoneCollider, {}};
+    Rectangle(kGone, kGoneCollider, m_watch[index].placed);
+    ++m_dead;
+}
+
+bool ColliderGrid::Current(uint32_t index, EntityID id, const ECS& ecs) const {
+    const Entry& e = m_entries[index];
+    return ecs.GetComponent<Transform>(id) == e.transform &&
+           ecs.GetComponent<Collider>(id) == e.collider;
 }
 
 void ColliderGrid::Clear() {
@@ -180,43 +217,129 @@ void ColliderGrid::Clear() {
     m_cells.clear();
     m_loose.clear();
     m_stamp.clear();
+    m_index.clear();
     m_query = 0;
-    m_seen = 0;
+    m_ids.clear();
+    m_slots.clear();
+    m_dead = 0;
 }
+
+namespace {
+
+// Room for more, growing as push_back does: a reserve of exactly what is
+// needed would copy the whole grid for each collider added a step at a time.
+template <typename V> void Grow(V& v, size_t more) {
+    if (v.size() + more > v.capacity())
+        v.reserve(std::max(v.size() + more, 2 * v.capacity()));
+}
+
+} // namespace
 
 void ColliderGrid::Sync(const ECS& ecs) {
     const std::vector<EntityID>& colliders =
-        ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
-    if (&ecs != m_ecs || ecs.ListEpoch() != m_epoch) {
+        m_members == Members::Bodies
+            ? ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>())
+            : ecs.EntitiesWith(ecs.GetArchetype<Collider, Transform>());
+    if (&ecs != m_ecs) {
         Clear();
         m_ecs = &ecs;
-        m_epoch = ecs.ListEpoch();
     }
-    const size_t more = colliders.size() - std::min(m_seen, colliders.size());
-    m_entries.reserve(m_entries.size() + more);
-    m_where.reserve(m_where.size() + more);
-    m_watch.reserve(m_watch.size() + more);
-    m_stamp.reserve(m_stamp.size() + more);
+    if (ecs.ListEpoch() != m_epoch) {
+        m_epoch = ecs.ListEpoch();
+        Recheck(colliders, ecs);
+    }
+    const size_t more = colliders.size() - std::min(m_ids.size(), colliders.size());
+    Grow(m_entries, more);
+    Grow(m_where, more);
+    Grow(m_watch, more);
+    Grow(m_stamp, more);
     // A collider the size of a cell or smaller meets one to four cells, and
     // neighbours share them: about one cell each.
     m_cells.reserve(m_cells.size() + more);
-    for (; m_seen < colliders.size(); ++m_seen)
-        Add(colliders[m_seen], ecs);
+    Grow(m_ids, more);
+    Grow(m_slots, more);
+    for (size_t k = m_ids.size(); k < colliders.size(); ++k) {
+        m_ids.push_back(colliders[k]);
+        m_slots.push_back(Add(colliders[k], ecs));
+    }
+}
+
+void ColliderGrid::Recheck(const std::vector<EntityID>& colliders, const ECS& ecs) {
+    // The registry keeps the order of those that stay and puts newcomers at
+    // the end, so one walk over both lists tells who left.
+    std::vector<EntityID> ids;
+    std::vector<uint32_t> slots;
+    std::vector<bool> added;
+    ids.reserve(colliders.size());
+    slots.reserve(colliders.size());
+    size_t j = 0;
+    for (size_t i = 0; i < m_ids.size(); ++i) {
+        const EntityID id = m_ids[i];
+        uint32_t slot = m_slots[i];
+        if (j == colliders.size() || colliders[j] != id) {
+            if (slot != NONE)
+                Drop(slot);
+            continue;
+        }
+        ++j;
+        // A body that has become still.
+        const bool fresh = slot == NONE;
+        if (fresh)
+            slot = Add(id, ecs);
+        ids.push_back(id);
+        slots.push_back(slot);
+        added.push_back(fresh);
+    }
+    // One that left and came back with new records sits after everyone who
+    // stayed, so it can only be taken for itself at the end: looking back
+    // from there, the first that still holds its own records vouches for all
+    // before it.
+    for (size_t k = ids.size(); k-- > 0;) {
+        if (added[k] || slots[k] == NONE)
+            continue;
+        if (Current(slots[k], ids[k], ecs))
+            break;
+        Drop(slots[k]);
+        slots[k] = Add(ids[k], ecs);
+    }
+    m_ids = std::move(ids);
+    m_slots = std::move(slots);
+    // Once most entries are gone, a fresh grid is smaller and quicker to walk.
+    if (m_dead > 64 && m_dead > m_entries.size() / 2) {
+        Clear();
+        m_ecs = &ecs;
+    }
 }
 
 void ColliderGrid::Refresh() {
     // Every step, so it is kept to a walk over one packed array and the
     // records it points at.
     const auto count = static_cast<uint32_t>(m_watch.size());
-    uint32_t now[4];
-    for (uint32_t i = 0; i < count; ++i) {
-        const Watch& w = m_watch[i];
-        Rectangle(*w.position, *w.collider, now);
-        if (std::memcmp(now, w.placed, sizeof now) != 0) {
-            Unplace(i);
-            Place(i);
-        }
+    for (uint32_t i = 0; i < count; ++i)
+        if (Moved(m_watch[i]))
+            Replace(i);
+}
+
+void ColliderGrid::Refresh(EntityID id) {
+    auto it = m_index.find(id);
+    if (it != m_index.end() && Moved(m_watch[it->second]))
+        Replace(it->second);
+}
+
+void ColliderGrid::Replace(uint32_t index) {
+    // A body moves a little each step and mostly stays in its cells.
+    const Entry& e = m_entries[index];
+    const Where& w = m_where[index];
+    glm::vec2 lo, hi;
+    Box(e.transform->position, *e.collider, lo, hi);
+    CellRange r;
+    if (!w.loose && Cells(lo, hi, r) && r.x0 == w.cells.x0 && r.y0 == w.cells.y0 &&
+        r.x1 == w.cells.x1 && r.y1 == w.cells.y1) {
+        Rectangle(e.transform->position, *e.collider, m_watch[index].placed);
+        return;
     }
+    Unplace(index);
+    Place(index);
 }
 
 void PhysicsSystem::Run(EntityID entity) {
@@ -224,6 +347,9 @@ void PhysicsSystem::Run(EntityID entity) {
     Ref<Collider> collider = ecs.GetComponent<Collider>(entity);
     Ref<Transform> transform = ecs.GetComponent<Transform>(entity);
     Ref<RigidBody> rb = ecs.GetComponent<RigidBody>(entity);
+    // Called by hand for an entity that is not (or no longer) a whole body.
+    if (!collider || !transform || !rb)
+        return;
     const double dt = Time::dt;
     const glm::vec3 start = transform->position;
     bool grounded = false;
@@ -235,16 +361,15 @@ void PhysicsSystem::Run(EntityID entity) {
         zonesExist ? ecs.GetArchetype<Transform, Collider, ForceApplier>() : Archetype();
     const IDType bodyBit = Component<RigidBody>::GetTypeID();
     m_grid.Sync(ecs);
+    m_bodyGrid.Sync(ecs);
     // Called alone, outside any run of the registry's, it looks every time.
     if (ecs.CurrentRun() == 0 || ecs.CurrentRun() != m_refreshedIn) {
         m_grid.Refresh();
+        m_bodyGrid.Refresh();
         m_refreshedIn = ecs.CurrentRun();
     }
-    const std::vector<EntityID>& bodies =
-        ecs.EntitiesWith(ecs.GetArchetype<RigidBody, Transform, Collider>());
 
-    // Every other collider that may meet the box: still ones from the grid,
-    // bodies where they are now.
+    // Every other collider that may meet the box, still or body.
     struct Near {
         EntityID id;
         Archetype arch;
@@ -261,10 +386,10 @@ void PhysicsSystem::Run(EntityID entity) {
             if (!arch.test(bodyBit))
                 found.push_back({e.id, arch, e.transform, e.collider});
         });
-        for (EntityID other : bodies)
-            if (other != entity)
-                found.push_back({other, ecs.GetArchetype(other), ecs.GetComponent<Transform>(other),
-                                 ecs.GetComponent<Collider>(other)});
+        m_bodyGrid.Query(lo, hi, [&](const ColliderGrid::Entry& e) {
+            if (e.id != entity)
+                found.push_back({e.id, ecs.GetArchetype(e.id), e.transform, e.collider});
+        });
         return found;
     };
 
@@ -342,6 +467,7 @@ void PhysicsSystem::Run(EntityID entity) {
     rb->velocity = rb->velocity - rb->velocity * (rb->drag * static_cast<float>(dt));
     rb->grounded = grounded;
     transform->position = result;
+    m_bodyGrid.Refresh(entity);
 }
 
 } // namespace Engine

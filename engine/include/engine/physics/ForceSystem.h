@@ -12,7 +12,8 @@ public:
     ForceSystem() = default;
     ~ForceSystem() override = default;
 
-    /// Adds force * iMass * Time::dt to the body's velocity.
+    /// Adds force * iMass * Time::dt to the body's velocity; nothing for an
+    /// entity that lacks either component.
     void Run(EntityID entity) override;
 };
 
