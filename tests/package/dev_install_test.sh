@@ -4,7 +4,8 @@
 #  1. `cmake --install --component Development` into a scratch prefix lays out
 #     the public headers under include/keel, libkeel.a and libkeel-tiled.a,
 #     the CMake package, keel.pc and keel-tiled.pc, the reference and the
-#     examples, and nothing of the game;
+#     examples, and nothing of the game; the libraries link into a shared
+#     library;
 #  2. the prefix is moved elsewhere; the installed examples, configured there
 #     as a project of their own against the moved prefix (the Tiled map reader
 #     asked for as a component), all build, and one runs with its own assets
@@ -58,6 +59,10 @@ nm -A "$prefix/$libdir/libkeel.a" 2>/dev/null | grep -q ' T .*Engine.*Start' ||
     die "libkeel.a has no Engine::Start symbol"
 nm -A "$prefix/$libdir/libkeel-tiled.a" 2>/dev/null | grep -q ' T .*Tiled.*Load' ||
     die "libkeel-tiled.a has no Tiled::Load symbol"
+# Position-independent: a game built as a shared library can link the kit.
+timeout -k 5 60 c++ -shared -o "$out/plugin.so" -Wl,--whole-archive "$prefix/$libdir/libkeel.a" \
+    "$prefix/$libdir/libkeel-tiled.a" -Wl,--no-whole-archive >"$out/shared.log" 2>&1 ||
+    die "the kit's libraries do not link into a shared library" "$out/shared.log"
 echo "ok: installed ($(du -sk "$prefix" | cut -f1) KiB)"
 
 # 2. Moved, then the examples as a project of their own.
