@@ -126,7 +126,7 @@ bool Lists(const char* hint, int deviceIndex) {
 // that only looks like a pad it would hold a direction for good.
 // Returns whether it added a mapping.
 bool MapGeneric(int deviceIndex) {
-    if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER) || SDL_IsGameController(deviceIndex))
+    if (SDL_IsGameController(deviceIndex))
         return false;
     // SDL leaves out the pads these hints name only among those it knows.
     const char* except = SDL_GetHint(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES_EXCEPT);
@@ -193,6 +193,9 @@ void Gamepads::HandleEvent(const SDL_Event& event) {
 }
 
 void Gamepads::OpenArrived() {
+    // A joystick arrives without it where SDL's controller subsystem failed.
+    if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER))
+        return;
     const int count = SDL_NumJoysticks();
     for (int index = 0; index < count; ++index) {
         const bool generic = MapGeneric(index);
