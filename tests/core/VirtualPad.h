@@ -9,6 +9,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 namespace EngineTest {
 
 // Pads really plugged into the machine are left out of the tests: SDL takes
@@ -20,13 +22,18 @@ inline void OnlyVirtualPads() {
 
 class VirtualPad {
 public:
-    VirtualPad() {
+    // Unmapped: a joystick SDL has no mapping for, as many a cheap USB pad,
+    // with twelve buttons, four axes and a hat.
+    enum Kind { Mapped, Unmapped };
+
+    explicit VirtualPad(Kind kind = Mapped) {
         SDL_VirtualJoystickDesc desc{};
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        desc.name = "Test pad";
+        desc.type = kind == Mapped ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_UNKNOWN;
+        desc.naxes = kind == Mapped ? SDL_CONTROLLER_AXIS_MAX : 4;
+        desc.nbuttons = kind == Mapped ? SDL_CONTROLLER_BUTTON_MAX : 12;
+        desc.nhats = kind == Mapped ? 0 : 1;
+        desc.name = kind == Mapped ? "Test pad" : "Generic, USB Joystick";
         const int index = SDL_JoystickAttachVirtualEx(&desc);
         EXPECT_GE(index, 0) << SDL_GetError();
         m_index = index;
@@ -57,6 +64,22 @@ public:
     }
     void Axis(SDL_GameControllerAxis axis, Sint16 value) {
         SDL_JoystickSetVirtualAxis(m_joystick, axis, value);
+    }
+    // Of an unmapped pad, by the joystick's own numbering.
+    void RawButton(int button, bool down) {
+        SDL_JoystickSetVirtualButton(m_joystick, button, down ? 1 : 0);
+    }
+    void RawAxis(int axis, Sint16 value) { SDL_JoystickSetVirtualAxis(m_joystick, axis, value); }
+    void Hat(Uint8 value) { SDL_JoystickSetVirtualHat(m_joystick, 0, value); }
+    // Gives it a mapping, as SDL_GAMECONTROLLERCONFIG would: "a:b2,...".
+    void Map(const char* bindings) {
+        SDL_JoystickGUID guid = SDL_JoystickGetGUID(m_joystick);
+        guid.data[2] = guid.data[3] = 0; // SDL 2.26 matches none with the name's checksum
+        char text[33];
+        SDL_JoystickGetGUIDString(guid, text, sizeof text);
+        EXPECT_GE(SDL_GameControllerAddMapping((std::string(text) + ",Mapped," + bindings).c_str()),
+                  0)
+            << SDL_GetError();
     }
 
     // The index SDL announced it by, and the id it is known by afterwards.

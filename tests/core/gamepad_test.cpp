@@ -268,4 +268,46 @@ TEST_F(VirtualPads, APadArrivingAsAnotherLeavesIsOpened) {
     EXPECT_TRUE(Gamepads::IsHeld(DPadRight));
 }
 
+TEST_F(VirtualPads, AJoystickSDLHasNoMappingForPlaysWithTheCommonLayoutUntilGivenOne) {
+    constexpr PadInput DPadUp = PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_UP);
+    constexpr PadInput StickUp = PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTY);
+    SDL_SetHint(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES, "0x0000/0x0000");
+    {
+        VirtualPad ignored(VirtualPad::Unmapped);
+        Poll();
+        EXPECT_EQ(Gamepads::Count(), 0u) << "a pad the user has SDL leave out";
+    }
+    SDL_ResetHint(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES);
+    Poll();
+    VirtualPad pad(VirtualPad::Unmapped);
+    pad.RawAxis(1, -32768); // resting at its end, as on a device that only looks like a pad
+    pad.RawButton(0, true);
+    pad.Hat(SDL_HAT_RIGHTUP);
+    Poll();
+    ASSERT_TRUE(Gamepads::IsOpen(pad.Id())) << "plugged in, not left out";
+    EXPECT_TRUE(Gamepads::IsHeld(South)) << "its first button is A";
+    EXPECT_TRUE(Gamepads::IsHeld(DPadRight)) << "its hat is the D-pad";
+    EXPECT_TRUE(Gamepads::IsHeld(DPadUp));
+    EXPECT_FALSE(Gamepads::IsHeld(StickUp)) << "an axis resting at its end is left out";
+    pad.RawAxis(0, -20000);
+    Poll();
+    EXPECT_TRUE(Gamepads::IsHeld(StickLeft)) << "its first axis is the stick";
+
+    // A mapping of its own, given while the first button and the hat are
+    // held: SDL sends no release for what the old mapping held.
+    pad.Map("a:b2,leftx:a0,lefty:a1");
+    Poll();
+    EXPECT_FALSE(Gamepads::IsHeld(South));
+    EXPECT_FALSE(Gamepads::IsHeld(DPadRight));
+    EXPECT_TRUE(Gamepads::IsHeld(StickLeft));
+    pad.RawButton(2, true);
+    Poll();
+    EXPECT_TRUE(Gamepads::IsHeld(South));
+
+    pad.Unplug();
+    Poll();
+    EXPECT_FALSE(Gamepads::IsOpen(pad.Id()));
+    EXPECT_FALSE(Gamepads::IsHeld(South));
+}
+
 } // namespace

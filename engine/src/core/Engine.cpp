@@ -144,8 +144,10 @@ void Engine::ProcessInput(bool* quit) {
         case SDL_MOUSEWHEEL:
             Input::HandleEvent(event);
             break;
+        case SDL_JOYDEVICEADDED:
         case SDL_CONTROLLERDEVICEADDED:
         case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERDEVICEREMAPPED:
         case SDL_CONTROLLERBUTTONDOWN:
         case SDL_CONTROLLERBUTTONUP:
         case SDL_CONTROLLERAXISMOTION:

@@ -1,6 +1,9 @@
 #include <engine/core/Gamepad.h>
 
+#include <cstdlib>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -88,10 +91,82 @@ bool OnePad(SDL_JoystickID id, Inputs Pad::*which, PadInput input) {
     return pad && Holds(pad->*which, input);
 }
 
+// SDL sends no events for what is already held when a pad is opened, nor for
+// what a new mapping lets go of: the pad's state is read whole instead.
+void Sync(SDL_JoystickID id, SDL_GameController* controller) {
+    for (int button = 0; button < SDL_CONTROLLER_BUTTON_MAX; ++button)
+        Gamepads::UpdateButton(id, button,
+                               SDL_GameControllerGetButton(
+                                   controller, static_cast<SDL_GameControllerButton>(button)) != 0);
+    for (int axis = 0; axis < SDL_CONTROLLER_AXIS_MAX; ++axis)
+        Gamepads::UpdateAxis(
+            id, axis,
+            SDL_GameControllerGetAxis(controller, static_cast<SDL_GameControllerAxis>(axis)));
+}
+
+// Whether the "0xVVVV/0xPPPP" list of an SDL hint names the joystick's vendor
+// and product.
+bool Lists(const char* hint, int deviceIndex) {
+    const char* list = SDL_GetHint(hint);
+    if (!list)
+        return false;
+    char id[16];
+    SDL_snprintf(id, sizeof id, "0x%04x/0x%04x", SDL_JoystickGetDeviceVendor(deviceIndex),
+                 SDL_JoystickGetDeviceProduct(deviceIndex));
+    std::string lower(list);
+    for (char& c : lower)
+        c = static_cast<char>(SDL_tolower(c));
+    return lower.find(id) != std::string::npos;
+}
+
+// A joystick SDL has no mapping for, such as many a cheap USB pad, would be
+// left out without a word. It gets the layout most such pads share instead:
+// buttons in order from A, the first hat as the D-pad, the first two axes as
+// the left stick. An axis resting far off centre is left out: on a device
+// that only looks like a pad it would hold a direction for good.
+// Returns whether it added a mapping.
+bool MapGeneric(int deviceIndex) {
+    if (SDL_IsGameController(deviceIndex))
+        return false;
+    // SDL leaves out the pads these hints name only among those it knows.
+    const char* except = SDL_GetHint(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES_EXCEPT);
+    if (Lists(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES, deviceIndex) ||
+        (except && *except && !Lists(SDL_HINT_GAMECONTROLLER_IGNORE_DEVICES_EXCEPT, deviceIndex)))
+        return false;
+    SDL_Joystick* joystick = SDL_JoystickOpen(deviceIndex);
+    if (!joystick)
+        return false;
+    // SDL 2.26 matches no mapping whose id keeps the name's checksum.
+    SDL_JoystickGUID guid = SDL_JoystickGetGUID(joystick);
+    guid.data[2] = guid.data[3] = 0;
+    char guidText[33];
+    SDL_JoystickGetGUIDString(guid, guidText, sizeof guidText);
+    std::string name = SDL_JoystickName(joystick) ? SDL_JoystickName(joystick) : "Joystick";
+    for (char& c : name)
+        if (c == ',')
+            c = ' ';
+    std::string mapping = std::string(guidText) + "," + name + ",";
+    static const char* const buttons[] = {
+        "a",    "b",    "x", "y", "leftshoulder", "rightshoulder", "lefttrigger", "righttrigger",
+        "back", "start"};
+    for (int b = 0; b < SDL_JoystickNumButtons(joystick) && b < int(std::size(buttons)); ++b)
+        mapping += std::string(buttons[b]) + ":b" + std::to_string(b) + ",";
+    if (SDL_JoystickNumHats(joystick) > 0)
+        mapping += "dpup:h0.1,dpright:h0.2,dpdown:h0.4,dpleft:h0.8,";
+    static const char* const axes[] = {"leftx", "lefty"};
+    for (int a = 0; a < SDL_JoystickNumAxes(joystick) && a < 2; ++a) {
+        if (std::abs(SDL_JoystickGetAxis(joystick, a)) < Gamepads::RELEASE * SDL_JOYSTICK_AXIS_MAX)
+            mapping += std::string(axes[a]) + ":a" + std::to_string(a) + ",";
+    }
+    SDL_JoystickClose(joystick);
+    return SDL_GameControllerAddMapping(mapping.c_str()) >= 0;
+}
+
 } // namespace
 
 void Gamepads::HandleEvent(const SDL_Event& event) {
     switch (event.type) {
+    case SDL_JOYDEVICEADDED: // for joysticks SDL has no mapping for
     case SDL_CONTROLLERDEVICEADDED:
         OpenArrived();
         break;
@@ -100,6 +175,10 @@ void Gamepads::HandleEvent(const SDL_Event& event) {
         // SDL 2.26 drops the pending announcement of a pad that arrived just
         // before this one left.
         OpenArrived();
+        break;
+    case SDL_CONTROLLERDEVICEREMAPPED:
+        if (Pad* pad = Find(event.cdevice.which); pad && pad->controller)
+            Sync(event.cdevice.which, pad->controller.get());
         break;
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP:
@@ -114,10 +193,20 @@ void Gamepads::HandleEvent(const SDL_Event& event) {
 }
 
 void Gamepads::OpenArrived() {
+    // A joystick arrives without it where SDL's controller subsystem failed.
+    if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER))
+        return;
     const int count = SDL_NumJoysticks();
     for (int index = 0; index < count; ++index) {
-        if (SDL_IsGameController(index) && !IsOpen(SDL_JoystickGetDeviceInstanceID(index)))
-            Open(index);
+        const bool generic = MapGeneric(index);
+        if (!SDL_IsGameController(index) || IsOpen(SDL_JoystickGetDeviceInstanceID(index)))
+            continue;
+        if (Open(index) && generic)
+            Log::Log("INPUT",
+                     "SDL knows no mapping for the joystick \"%s\"; it plays with its buttons "
+                     "in order from A, its first hat as the D-pad and its first two axes as the "
+                     "left stick. SDL_GAMECONTROLLERCONFIG gives it a mapping of its own.",
+                     SDL_JoystickNameForIndex(index));
     }
 }
 
@@ -136,15 +225,7 @@ bool Gamepads::Open(int deviceIndex) {
         return true;
     }
     pad.controller.reset(controller);
-    // SDL sends no events for what is already held when a pad is opened.
-    for (int button = 0; button < SDL_CONTROLLER_BUTTON_MAX; ++button)
-        UpdateButton(id, button,
-                     SDL_GameControllerGetButton(
-                         controller, static_cast<SDL_GameControllerButton>(button)) != 0);
-    for (int axis = 0; axis < SDL_CONTROLLER_AXIS_MAX; ++axis)
-        UpdateAxis(
-            id, axis,
-            SDL_GameControllerGetAxis(controller, static_cast<SDL_GameControllerAxis>(axis)));
+    Sync(id, controller);
     return true;
 }
 

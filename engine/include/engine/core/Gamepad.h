@@ -38,6 +38,13 @@ struct PadInput {
 /// loop fills it from SDL's controller events; like the key table it is
 /// process-wide and read by the program's systems.
 ///
+/// A joystick SDL has no mapping for, as many a cheap USB pad, plays too, with
+/// the layout most such pads share: its buttons in order from A (A, B, X, Y,
+/// the shoulders, the triggers, back, start), its first hat as the D-pad and
+/// its first two axes as the left stick, unless one rests far off centre when
+/// it arrives. A mapping of the user's (SDL_GAMECONTROLLERCONFIG) comes first,
+/// and pads the user has SDL ignore stay ignored.
+///
 /// An axis direction is held once the stick passes a quarter of its travel and
 /// let go only below a fifth, so a resting or worn stick that wanders holds
 /// nothing and one held at the edge does not flicker.
@@ -51,14 +58,15 @@ public:
     static constexpr float PRESS = 0.25f;   ///< Share of an axis's travel that holds it.
     static constexpr float RELEASE = 0.20f; ///< Share of an axis's travel below which it is let go.
 
-    /// Takes a controller event (device added or removed, button, axis);
-    /// ignores any other.
+    /// Takes a controller event (device added, removed or remapped, button,
+    /// axis) or a joystick's arrival; ignores any other. A pad remapped is
+    /// read anew, since SDL lets go of nothing the old mapping held.
     static void HandleEvent(const SDL_Event& event);
 
     /// SDL announces an arriving pad by its device index, but names it by its
     /// instance id from then on, and indices shift as pads leave. So whenever
-    /// a pad arrives or leaves, every mapped pad not open yet is opened,
-    /// whatever index was announced.
+    /// a pad arrives or leaves, every pad not open yet is opened, whatever
+    /// index was announced; one without a mapping is given the common one.
     static void OpenArrived();
     /// Opens the pad at a device index; false, with a warning, if SDL cannot.
     static bool Open(int deviceIndex);
