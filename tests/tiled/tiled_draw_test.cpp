@@ -367,14 +367,21 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
 
     // Tiles drawn at the grid's size (Tiled 1.9, which tmxrasterizer 1.8
     // knows nothing of): stretched over their cell, or fitted into it and
-    // kept in its middle. Cells of 32 at the view's top-left corner.
+    // kept in its middle, their tile offset scaled with them (64 pixels of a
+    // tile of 64 are 32 in a cell of 32). A tile object of a fitted tile set
+    // is fitted into its box too. Cells of 32 at the view's top-left corner.
     const Tiled::Map grid = Tiled::Parse(
-        R"(<map orientation="orthogonal" width="2" height="1" tilewidth="32" tileheight="32">)"
+        R"(<map orientation="orthogonal" width="3" height="1" tilewidth="32" tileheight="32">)"
         R"(<tileset firstgid="1" name="a" tilewidth="64" tileheight="64" tilerendersize="grid">)"
         R"(<image source="tiles.png" width="256" height="192"/></tileset>)"
         R"(<tileset firstgid="13" name="b" tilewidth="64" tileheight="32" tilerendersize="grid" )"
         R"(fillmode="preserve-aspect-fit"><image source="tiles.png" width="256" height="192"/>)"
-        R"(</tileset><layer name="l" width="2" height="1"><data encoding="csv">5,21</data></layer></map>)",
+        R"(</tileset><tileset firstgid="37" name="c" tilewidth="64" tileheight="64" )"
+        R"(tilerendersize="grid"><tileoffset x="64" y="0"/>)"
+        R"(<image source="tiles.png" width="256" height="192"/></tileset>)"
+        R"(<layer name="l" width="3" height="1"><data encoding="csv">5,21,41</data></layer>)"
+        R"(<objectgroup name="o"><object id="1" gid="21" x="128" y="128" width="64" height="64"/>)"
+        R"(</objectgroup></map>)",
         copy.File("grid.tmx"));
     const std::vector<Pixel> fitted = Frame(grid, Tiled::LoadTextures(grid), {640, 360});
     // Brick, opaque all over: tile 4 of the one set, 8 (its top half) of the other.
@@ -384,7 +391,15 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
                                  {40, 7, false},
                                  {40, 8, true},
                                  {63, 23, true},
-                                 {40, 24, false}})
+                                 {40, 24, false},
+                                 {64, 10, false},
+                                 {100, 10, true},
+                                 {127, 31, true},
+                                 {130, 10, false},
+                                 {140, 70, false},
+                                 {140, 80, true},
+                                 {191, 111, true},
+                                 {140, 112, false}})
         EXPECT_EQ(!(At(fitted, x, y) == kBackground), covered) << x << "," << y;
 
     // Offsets and parallax factors add and multiply through groups past any

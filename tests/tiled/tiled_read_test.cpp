@@ -182,6 +182,46 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
     EXPECT_EQ(json.tilesets[1].source, kData + "marks.tsx");
     EXPECT_EQ(json.tilesets[1].margin, 2);
     EXPECT_EQ(json.tilesets[1].FindTile(4)->className, "decoration");
+
+    // Hand-written as Tiled 1.10 and 1.11 write them (Tiled 1.8 cannot): the
+    // classes of tile sets, objects' and tiles' "type" again, tiles drawn at
+    // the grid's size; and what a later Tiled may add, passed over. A JSON
+    // tile set's "type" says what it is, not its class.
+    const std::string tmx =
+        R"(<map version="1.10" tiledversion="1.11.2" class="level" orientation="orthogonal" )"
+        R"(width="1" height="1" tilewidth="16" tileheight="16" somethingnew="1">)"
+        R"(<tileset firstgid="1" name="a" class="scenery" tilewidth="32" tileheight="32" )"
+        R"(tilecount="0" columns="0" tilerendersize="grid" fillmode="preserve-aspect-fit">)"
+        R"(<tile id="3" type="crate" x="2" y="4" width="8" height="6"><image source="c.png"/></tile>)"
+        R"(</tileset><tileset firstgid="5" name="b" tilewidth="16" tileheight="16"/>)"
+        R"(<layer id="1" name="l" width="1" height="1"><data encoding="csv">0</data></layer>)"
+        R"(<objectgroup id="2" name="o"><object id="1" type="door" x="1" y="2"/></objectgroup></map>)";
+    const std::string tmj =
+        R"({"type":"map","version":"1.10","tiledversion":"1.11.2","class":"level",)"
+        R"("orientation":"orthogonal","width":1,"height":1,"tilewidth":16,"tileheight":16,)"
+        R"("somethingnew":[1],"tilesets":[{"firstgid":1,"name":"a","class":"scenery",)"
+        R"("type":"tileset","tilewidth":32,"tileheight":32,"tilecount":0,"columns":0,)"
+        R"("tilerendersize":"grid","fillmode":"preserve-aspect-fit","tiles":[{"id":3,)"
+        R"("type":"crate","x":2,"y":4,"width":8,"height":6,"image":"c.png"}]},)"
+        R"({"firstgid":5,"name":"b","type":"tileset","tilewidth":16,"tileheight":16}],)"
+        R"("layers":[{"type":"tilelayer","id":1,"name":"l","width":1,"height":1,"data":[0]},)"
+        R"({"type":"objectgroup","id":2,"name":"o","objects":[{"id":1,"type":"door","x":1,"y":2}]}]})";
+    for (const std::string* text : {&tmx, &tmj}) {
+        const Map map = Parse(*text, kData + "newer");
+        ASSERT_EQ(map.tilesets.size(), 2u);
+        const Tileset& a = map.tilesets[0];
+        EXPECT_EQ(std::tie(map.className, a.className, a.tileRenderSize, a.fillMode),
+                  std::make_tuple("level", "scenery", "grid", "preserve-aspect-fit"));
+        EXPECT_EQ(std::tie(map.tilesets[1].className, map.tilesets[1].tileRenderSize,
+                           map.tilesets[1].fillMode),
+                  std::make_tuple("", "tile", "stretch"));
+        ASSERT_NE(a.FindTile(3), nullptr);
+        const TileInfo& crate = *a.FindTile(3);
+        EXPECT_EQ(
+            std::tie(crate.className, crate.imagePath, crate.x, crate.y, crate.width, crate.height),
+            std::make_tuple("crate", kData + "c.png", 2, 4, 8, 6));
+        EXPECT_EQ(map.FindObject("")->className, "door");
+    }
 }
 
 TEST(TiledRead, SheetsAreCountedAsTiledCountsThem) {

@@ -83,6 +83,27 @@ TEST(TiledTileMap, GridsOfLayersIndexTheTilesOfAllSheets) {
     for (int k = 0; k < 6; ++k)
         EXPECT_EQ(deco.tiles[size_t(10 + k)][1], 12 + k);
     EXPECT_EQ(deco.flips[0][0], 0);
+
+    // Tiles drawn at the grid's size (Tiled 1.9) fill the cells when
+    // stretched, or fitted into cells of their own shape; fitted into cells
+    // of another shape they do not.
+    const std::string image = R"(<image source="t.png" width="16" height="16"/></tileset>)";
+    const Map grid = Parse(
+        R"(<map orientation="orthogonal" width="3" height="1" tilewidth="8" tileheight="8">)"
+        R"(<tileset firstgid="1" name="s" tilewidth="16" tileheight="16" tilerendersize="grid">)" +
+            image +
+            R"(<tileset firstgid="2" name="f" tilewidth="16" tileheight="8" tilerendersize="grid" )"
+            R"(fillmode="preserve-aspect-fit">)" +
+            image +
+            R"(<tileset firstgid="4" name="g" tilewidth="16" tileheight="16" tilerendersize="grid" )"
+            R"(fillmode="preserve-aspect-fit">)" +
+            image +
+            R"(<layer name="l" width="3" height="1"><data encoding="csv">1,2,4</data></layer></map>)",
+        "grid.tmx");
+    const LayerGrid cells = GridOf(grid, grid.layers[0]);
+    EXPECT_EQ(cells.tiles[0][0], 0);
+    EXPECT_EQ(cells.tiles[1][0], -1);
+    EXPECT_EQ(cells.tiles[2][0], 3);
 }
 
 TEST(TiledTileMap, TilesAreCutWithMarginAndSpacing) {

@@ -118,6 +118,30 @@ Draw::Flip FlipOf(bool horizontal, bool vertical) {
     return static_cast<Draw::Flip>((horizontal ? 1 : 0) | (vertical ? 2 : 0));
 }
 
+// How a tile of `tile` pixels fills a box of `box` pixels (a resized tile
+// object, or a cell of a tile set drawn at the grid's size): stretched over
+// it, or scaled alike both ways to fit and kept in its middle, as its tile
+// set asks. A transposed tile fills the box transposed.
+struct Fit {
+    glm::dvec2 box;   // the size it is drawn at, transposed with the tile
+    glm::dvec2 inset; // its bottom-left corner from the box's, y up
+    glm::dvec2 scale; // of its tile offset
+};
+
+Fit FitOf(const Tileset& ts, glm::dvec2 tile, glm::dvec2 box, bool transposed) {
+    Fit fit{box, glm::dvec2(0.0), box / tile};
+    if (ts.fillMode == "preserve-aspect-fit") {
+        fit.scale = glm::dvec2(std::min(fit.scale.x, fit.scale.y));
+        fit.box = tile * fit.scale;
+    }
+    if (transposed) {
+        box = glm::dvec2(box.y, box.x);
+        fit.box = glm::dvec2(fit.box.y, fit.box.x);
+    }
+    fit.inset = glm::dvec2(box.x - fit.box.x, fit.box.y - box.y) / 2.0;
+    return fit;
+}
+
 // A tile placed as Tiled places a cell: the box it fills (its size, already
 // transposed for a diagonal flip) has its bottom-left corner at `corner`, a
 // point of a frame with its origin at `pivot`, turned by `rotation` degrees.
@@ -180,10 +204,17 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
     const glm::dvec2 shift = ShiftOf(map, layer.look, view);
     // How far a tile may reach out of its cell, whichever way it is turned.
     double reach = 0.0;
-    for (const Tileset& ts : map.tilesets)
-        if (ts.used)
-            reach = std::max(reach, double(std::max(ts.tileWidth, ts.tileHeight)) +
-                                        std::abs(ts.offsetX) + std::abs(ts.offsetY));
+    for (const Tileset& ts : map.tilesets) {
+        if (!ts.used || ts.tileWidth <= 0 || ts.tileHeight <= 0)
+            continue;
+        // Tiles at the grid's size are scaled, their offsets with them.
+        const glm::dvec2 tile(ts.tileWidth, ts.tileHeight);
+        const glm::dvec2 scale =
+            ts.tileRenderSize == "grid" ? glm::dvec2(cw, ch) / tile : glm::dvec2(1.0);
+        reach =
+            std::max(reach, std::max(tile.x * scale.x, tile.y * scale.y) +
+                                std::abs(ts.offsetX) * scale.x + std::abs(ts.offsetY) * scale.y);
+    }
     auto cell = [](double at, int size, int count) {
         return std::clamp(std::floor(at / size), -1.0, double(count));
     };
@@ -207,19 +238,17 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
             if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
                 continue;
             const Tileset& ts = map.tilesets[ref->tileset];
-            glm::dvec2 size(p.tile.source.width, p.tile.source.height);
-            p.pivot = glm::dvec2(double(x) * cw, double(y + 1) * ch) + shift +
-                      glm::dvec2(ts.offsetX, ts.offsetY);
-            if (ts.tileRenderSize == "grid") {
-                glm::dvec2 fit(cw, ch);
-                if (ts.fillMode == "preserve-aspect-fit" && size.x > 0 && size.y > 0)
-                    fit = size * std::min(cw / size.x, ch / size.y);
-                // Kept in the middle of the cell.
-                p.corner = glm::dvec2((cw - fit.x) / 2, -(ch - fit.y) / 2);
-                size = fit;
-            }
+            const glm::dvec2 size(p.tile.source.width, p.tile.source.height);
+            if (!(size.x > 0) || !(size.y > 0))
+                continue;
             p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
-            p.box = p.d ? glm::dvec2(size.y, size.x) : size;
+            // At the grid's size a cell is filled as a tile object its size is.
+            const Fit fit =
+                FitOf(ts, size, ts.tileRenderSize == "grid" ? glm::dvec2(cw, ch) : size, p.d);
+            p.pivot = glm::dvec2(double(x) * cw, double(y + 1) * ch) + shift +
+                      glm::dvec2(ts.offsetX, ts.offsetY) * fit.scale;
+            p.corner = fit.inset;
+            p.box = fit.box;
             DrawPlaced(p, tint);
         }
     }
@@ -311,17 +340,16 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
         const double tw = p.tile.source.width, th = p.tile.source.height;
         if (!(tw > 0) || !(th > 0))
             continue;
-        // The tile is stretched to the object's size, its tile offset with it.
-        const glm::dvec2 scale(object.width / tw, object.height / th);
+        p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
+        // The tile fills the object's size, its tile offset scaled with it;
+        // Tiled transposes the object's own box, whatever its tile's shape.
+        const Fit fit = FitOf(ts, glm::dvec2(tw, th), glm::dvec2(object.width, object.height), p.d);
         const ObjectPoint topLeft = map.TopLeft(object);
         p.pivot = glm::dvec2(object.x, object.y) + shift;
         p.corner = glm::dvec2(topLeft.x - object.x, topLeft.y - object.y + object.height) +
-                   glm::dvec2(ts.offsetX, ts.offsetY) * scale;
+                   fit.inset + glm::dvec2(ts.offsetX, ts.offsetY) * fit.scale;
         p.rotation = object.rotation;
-        p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
-        // Tiled transposes the object's own box, whatever its tile's shape.
-        p.box =
-            p.d ? glm::dvec2(object.height, object.width) : glm::dvec2(object.width, object.height);
+        p.box = fit.box;
         if (Meets(p, view))
             shown.push_back({object.y, p});
     }

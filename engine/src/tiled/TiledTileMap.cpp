@@ -12,10 +12,16 @@ namespace Engine::Tiled {
 namespace {
 
 // Whether the tile maps draw a tile set's tiles: sheets in use whose tiles
-// fill the map's cells. DrawLayer anchors the others as Tiled does.
+// fill the map's cells, being their size or drawn at it (stretched, or
+// fitted where the shapes agree). DrawLayer anchors the others as Tiled does.
 bool Drawn(const Map& map, const Tileset& ts) {
-    return ts.used && !ts.collection && ts.tileWidth == map.tileWidth &&
-           ts.tileHeight == map.tileHeight;
+    if (!ts.used || ts.collection)
+        return false;
+    if (ts.tileWidth == map.tileWidth && ts.tileHeight == map.tileHeight)
+        return true;
+    return ts.tileRenderSize == "grid" &&
+           (ts.fillMode != "preserve-aspect-fit" ||
+            int64_t(ts.tileWidth) * map.tileHeight == int64_t(ts.tileHeight) * map.tileWidth);
 }
 
 // What the tile maps leave out or draw plainly, each said once, where it is

@@ -155,6 +155,8 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
     ts.source = file;
     ts.name = node.String("name", where);
     const std::string at = where + " " + Quoted(ts.name);
+    // Not ClassOf: a JSON tile set file's "type" says that it is one.
+    ts.className = node.String("class", at);
     ts.tileWidth = node.Int("tilewidth", 0, at);
     ts.tileHeight = node.Int("tileheight", 0, at);
     ts.tileCount = node.Int("tilecount", -1, at);

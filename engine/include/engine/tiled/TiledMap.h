@@ -119,7 +119,8 @@ struct TileInfo {
 /// bottom-left corner on its cell's bottom-left corner, moved by
 /// (offsetX, offsetY), overhanging the cell up and to the right when larger.
 struct Tileset {
-    std::string name; ///< As the tile set names itself.
+    std::string name;      ///< As the tile set names itself.
+    std::string className; ///< Its class (Tiled 1.9 and later).
     /// Global id of tile 0 in this map.
     uint32_t firstGid = 0;
     /// Pixels of a tile of the sheet; in a collection, of its largest image.
@@ -153,8 +154,9 @@ struct Tileset {
     /// The size a tile is drawn at: "tile" (its own) or "grid" (the map's
     /// cell), Tiled 1.9.
     std::string tileRenderSize = "tile";
-    /// How a tile drawn at the grid's size fills it: "stretch" or
-    /// "preserve-aspect-fit", Tiled 1.9.
+    /// How a tile drawn at another size than its own (at the grid's, or on a
+    /// resized tile object) fills its box: "stretch" or "preserve-aspect-fit"
+    /// (scaled alike both ways, in the box's middle), Tiled 1.9.
     std::string fillMode = "stretch";
     /// Tiles with a class, properties, an image or an animation, by local id;
     /// in a collection every tile.

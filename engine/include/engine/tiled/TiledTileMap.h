@@ -5,7 +5,7 @@
 //   (LoadTextures), then DrawMap from a scene's Draw, or one entity a layer
 //   for the registry (CreateLayerEntities, drawn by MapLayerRenderer);
 // - its tile layers alone as the engine's TileMaps (CreateTileMapEntities,
-//   drawn by TileMapRenderer): tiles of the map's cell size only, plainly.
+//   drawn by TileMapRenderer): tiles that fill the map's cells only, plainly.
 // What the tiles mean to a game is the game's business.
 
 #include <cstddef>
@@ -156,8 +156,8 @@ std::vector<EntityID> CreateLayerEntities(const std::shared_ptr<const Map>& map,
 
 /// Every tile of every tile set cut from its sheet (sheets[i] for tile set
 /// i), one tile set after another: tile k of tile set i is entry k plus the
-/// tile counts of the tile sets before i. Only tile sets whose tiles are the
-/// map's cell size are cut; a tile that the sheet's real image does not hold
+/// tile counts of the tile sets before i. Only tile sets whose tiles fill
+/// the map's cells (their size, or drawn at it) are cut; a tile that the sheet's real image does not hold
 /// is left empty, with one warning for its tile set.
 std::vector<Ref<Texture>> CutTiles(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
 
