@@ -9,6 +9,10 @@
 //       buffer each frame and draws them in one call. Both clear, swap and wait
 //       for the GPU at the end of each frame. Prints the GL driver, the medians
 //       over all rounds, their ratio and Draw's draw calls per frame.
+//       Then 1,000 and 10,000 sprites that take turns between two textures,
+//       so that every sprite needs a draw call of its own: the floor writes
+//       them into one buffer too and binds each sprite's texture before its
+//       call.
 
 #include <stb_image_write.h>
 #include <unistd.h>
@@ -20,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -128,7 +133,9 @@ void main() {
     Floor(const Floor&) = delete;
     Floor& operator=(const Floor&) = delete;
 
-    void Frame(const std::vector<Sprite>& sprites) {
+    // Sprite i is drawn with textures[i % textures.size()], one call a
+    // sprite when they differ; the floor's texture alone when none are given.
+    void Frame(const std::vector<Sprite>& sprites, const std::vector<uint32_t>& textures = {}) {
         const size_t n = sprites.size();
         if (m_indexed < n) {
             std::vector<uint32_t> indices(n * 6);
@@ -164,10 +171,18 @@ void main() {
         glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
                               reinterpret_cast<const void*>(16));
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_ibo);
-        glBindTextureUnit(0, m_texture);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(n * 6), GL_UNSIGNED_INT, nullptr);
+        if (textures.size() > 1) {
+            for (size_t i = 0; i < n; ++i) {
+                glBindTextureUnit(0, textures[i % textures.size()]);
+                glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT,
+                               reinterpret_cast<const void*>(i * 6 * sizeof(uint32_t)));
+            }
+        } else {
+            glBindTextureUnit(0, m_texture);
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(n * 6), GL_UNSIGNED_INT, nullptr);
+        }
         glDisableVertexAttribArray(2);
     }
 
@@ -189,10 +204,18 @@ public:
     void Build(::Engine::Engine&) override {}
     void Update() override {}
     void Draw(const Uni<Renderer>&) override {
-        for (const Sprite& p : *sprites)
-            Draw::Sprite(texture, {p.x, p.y, SIDE, SIDE});
+        if (!others) {
+            for (const Sprite& p : *sprites)
+                Draw::Sprite(texture, {p.x, p.y, SIDE, SIDE});
+            return;
+        }
+        for (size_t i = 0; i < sprites->size(); ++i) {
+            const Sprite& p = (*sprites)[i];
+            Draw::Sprite(i % 2 ? others : texture, {p.x, p.y, SIDE, SIDE});
+        }
     }
     Ref<Texture> texture;
+    Ref<Texture> others; // when set, every other sprite is drawn with it
     const std::vector<Sprite>* sprites = nullptr;
 };
 
@@ -220,15 +243,23 @@ int main(int argc, char** argv) {
                                       200, 200, 255, 255, 255, 255, 255, 255};
     stbi_write_png(png.c_str(), 2, 2, 4, texels, 8);
     scene->texture = Texture2D::Create(png);
+    Ref<Texture> other = Texture2D::Create(png);
     std::filesystem::remove(png);
 
     std::printf("GL: %s, %s, %s\n", glGetString(GL_VENDOR), glGetString(GL_RENDERER),
                 glGetString(GL_VERSION));
     std::printf("%d rounds of %d frames each; medians, ms a frame\n", rounds, frames);
-    std::printf("%9s %10s %10s %7s %12s\n", "sprites", "Draw", "floor", "ratio", "draw calls");
-    for (size_t n : {1000u, 10000u, 100000u}) {
+    std::printf("%12s %10s %10s %7s %12s\n", "sprites", "Draw", "floor", "ratio", "draw calls");
+    // Sprites of one texture, then of two in turn.
+    const std::pair<size_t, bool> rows[] = {
+        {1000, false}, {10000, false}, {100000, false}, {1000, true}, {10000, true}};
+    for (auto [n, turns] : rows) {
         std::vector<Sprite> drawn = MakeSprites(n), floored = drawn;
         scene->sprites = &drawn;
+        scene->others = turns ? other : nullptr;
+        std::vector<uint32_t> textures;
+        if (turns)
+            textures = {scene->texture->getID(), other->getID()};
         std::vector<double> drawTimes, floorTimes;
         uint64_t calls = 0;
         Floor floor(scene->texture->getID());
@@ -246,7 +277,7 @@ int main(int argc, char** argv) {
             Move(floored, 1.0f / 60);
             engine.GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
             engine.GetRenderer()->Clear();
-            floor.Frame(floored);
+            floor.Frame(floored, textures);
             engine.GetWindow()->SwapBuffers();
             glFinish();
             floorTimes.push_back(
@@ -265,10 +296,12 @@ int main(int argc, char** argv) {
                 }
             }
         const double d = Median(drawTimes), fl = Median(floorTimes);
-        std::printf("%9zu %10.3f %10.3f %7.3f %12llu\n", n, d, fl, d / fl,
+        std::printf("%9zu%s %10.3f %10.3f %7.3f %12llu\n", n, turns ? " x2" : "   ", d, fl, d / fl,
                     static_cast<unsigned long long>(calls));
     }
     scene->texture.reset();
+    scene->others.reset();
+    other.reset();
     engine.Shutdown();
     return 0;
 }

@@ -94,6 +94,8 @@ std::array<int, 4> Ink(const std::vector<Pixel>& img, int x0, int y0, int x1, in
 
 TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
     const Color halfRed{255, 0, 0, 128};
+    const std::string yellow = dir.File("yellow.png");
+    ASSERT_TRUE(EngineTest::WritePng(yellow, 1, 1, [](int, int) { return EngineTest::kYellow; }));
     std::vector<Pixel> img = Frame([&] {
         Draw::Rect({10, 10, 20, 10}, RED);
         Draw::RectLines({40, 10, 20, 20}, LIME, 2);
@@ -112,8 +114,8 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         Draw::Sprite(quarters, {1, 0, 1, 1}, {380, 10, 10, 10}, {0, 0}, 0);
         Draw::Sprite(CutSheetRegions(quarters, 1, 1)[3], 395, 10);
         // A texture whose only owner is the call: still drawn with its picture
-        // after the next sprite's texture takes its place.
-        Draw::Sprite(Texture2D::Create(dir.File("quarters.png")), {410, 10, 4, 4});
+        // after the next sprite's texture takes its place in the batch.
+        Draw::Sprite(Texture2D::Create(yellow), {410, 10, 4, 4});
         Draw::Sprite(quarters, {420, 10, 4, 4});
     });
     const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
@@ -143,7 +145,7 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         {349, 10, BG},
         // source rectangle and region
         {380, 10, green}, {389, 19, green}, {395, 10, white}, {396, 10, BG},
-        {410, 10, red}, {413, 13, white},
+        {410, 10, Px(YELLOW)}, {413, 13, Px(YELLOW)}, {420, 10, red},
     });
     // clang-format on
     // The half-opaque tint, allowing for the rounding of the blend.

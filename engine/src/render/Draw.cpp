@@ -37,11 +37,20 @@ struct Region {
     float left = 0, right = 0, top = 0, bottom = 0;
 };
 
+// Quads batched in a row with one texture: one draw call. The texture is
+// held, so that its GL name outlives the draw even if its owner lets go of
+// it before the batch is flushed.
+struct Run {
+    uint32_t texture = 0;
+    size_t first = 0; // quads batched before it
+    Ref<Texture> held;
+};
+
 struct Batch {
     std::unique_ptr<Vertex[]> vertices;
-    size_t count = 0;     // vertices batched
-    uint32_t texture = 0; // what they are drawn with
-    bool world = false;   // through the camera rather than in screen pixels
+    size_t count = 0;      // vertices batched
+    std::vector<Run> runs; // in drawing order; the last takes the next quads
+    bool world = false;    // through the camera rather than in screen pixels
 
     Ref<Shader> program;
     GLuint vbo = 0, ibo = 0, white = 0;
@@ -96,14 +105,16 @@ uint32_t WhiteTexture() {
     return g.white;
 }
 
-// Room for one quad drawn with texture; what is batched with another texture,
-// or a full batch, is drawn first.
+// Room for one quad drawn with texture; a full batch is drawn first. Another
+// texture than the last quad's starts a run: the batch is still sent in one
+// upload, and only the draw calls follow the texture changes.
 Vertex* Reserve(uint32_t texture) {
     if (!g.vertices)
         g.vertices = std::make_unique<Vertex[]>(BATCH_QUADS * 4);
-    if (g.count > 0 && (g.texture != texture || g.count == BATCH_QUADS * 4))
+    if (g.count == BATCH_QUADS * 4)
         Draw::Flush();
-    g.texture = texture;
+    if (g.runs.empty() || g.runs.back().texture != texture)
+        g.runs.push_back({texture, g.count / 4, texture == g.white ? nullptr : g.cached});
     Vertex* v = &g.vertices[g.count];
     g.count += 4;
     return v;
@@ -129,10 +140,8 @@ const Region* Lookup(const Ref<Texture>& texture) {
         return g.cached ? &g.cachedRegion : nullptr;
     if (!texture || texture->getID() == 0)
         return nullptr;
-    // What is batched may show the texture held until now, which could be its
-    // last owner: draw it before letting go.
-    if (g.count > 0 && texture->getID() != g.texture)
-        Draw::Flush();
+    // The texture held until now may be its last owner; a run of the batch
+    // that shows it holds it too.
     Region& r = g.cachedRegion;
     r.id = texture->getID();
     r.width = texture->getWidth();
@@ -193,6 +202,7 @@ void Release() {
     g.program.reset();
     g.cached.reset();
     g.vertices.reset();
+    g.runs.clear();
     g.count = 0;
     g.world = false;
     std::vector<void (*)()> fns;
@@ -321,8 +331,10 @@ void Flush() {
         return;
     const auto quads = static_cast<GLsizei>(g.count / 4);
     g.count = 0;
-    if (!GLContextCurrent())
+    if (!GLContextCurrent()) {
+        g.runs.clear();
         return;
+    }
     // Put back afterwards: the renderer systems bind their texture before they
     // draw, and their program holds their uniforms.
     GLint program = 0, texture = 0;
@@ -347,17 +359,26 @@ void Flush() {
     glVertexAttribPointer(COLOR, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<const void*>(offsetof(Vertex, color)));
     GLCall(glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo));
-    GLCall(glBindTextureUnit(0, g.texture));
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    GLCall(glDrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, nullptr));
-    ++g.frame.drawCalls;
+    const std::vector<Run>& runs = g.runs;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const size_t first = runs[i].first;
+        const size_t end = i + 1 < runs.size() ? runs[i + 1].first : size_t(quads);
+        GLCall(glBindTextureUnit(0, runs[i].texture));
+        GLCall(glDrawElements(GL_TRIANGLES, static_cast<GLsizei>((end - first) * 6),
+                              GL_UNSIGNED_SHORT,
+                              reinterpret_cast<const void*>(first * 6 * sizeof(uint16_t))));
+        ++g.frame.drawCalls;
+    }
     g.frame.quads += static_cast<uint64_t>(quads);
 
     glDisableVertexAttribArray(COLOR);
     GLRenderer::BindSharedQuad();
     glUseProgram(static_cast<GLuint>(program));
     glBindTextureUnit(0, static_cast<GLuint>(texture));
+    // The textures are let go of only now that their draws are issued.
+    g.runs.clear();
 }
 
 void EndFrame() {
