@@ -180,11 +180,8 @@ TEST_F(ClipTest, DeviceFormatWavIsMixedUnchanged) {
 Bytes ImaAdpcm(std::uint32_t blocks, std::uint32_t frames) {
     constexpr std::uint32_t blockAlign = 36, perBlock = 65;
     Bytes v;
-    auto put = [&](std::uint32_t x, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            v.push_back(static_cast<Uint8>(x >> (8 * i)));
-    };
-    auto tag = [&](const char* t) { v.insert(v.end(), t, t + 4); };
+    auto put = [&](std::uint32_t x, int bytes) { PutLE(v, x, bytes); };
+    auto tag = [&](const char* t) { PutTag(v, t); };
     tag("RIFF");
     put(4 + 28 + 12 + 8 + blocks * blockAlign, 4);
     tag("WAVE");
