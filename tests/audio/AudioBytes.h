@@ -51,17 +51,23 @@ inline Bytes Mix() {
     return out;
 }
 
+// Appends x as `bytes` little-endian bytes.
+inline void PutLE(Bytes& v, std::uint32_t x, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        v.push_back(static_cast<Uint8>(x >> (8 * i)));
+}
+
+// Appends a four-character chunk tag.
+inline void PutTag(Bytes& v, const char* s) {
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<Uint8>(s[i]));
+}
+
 // A PCM WAV file of the samples as they are.
 inline Bytes Wav(unsigned channels, std::uint32_t freq, unsigned bits, const Bytes& data) {
     Bytes v;
-    auto put = [&](std::uint32_t x, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            v.push_back(static_cast<Uint8>(x >> (8 * i)));
-    };
-    auto tag = [&](const char* s) {
-        for (int i = 0; i < 4; ++i)
-            v.push_back(static_cast<Uint8>(s[i]));
-    };
+    auto put = [&](std::uint32_t x, int bytes) { PutLE(v, x, bytes); };
+    auto tag = [&](const char* s) { PutTag(v, s); };
     tag("RIFF");
     put(static_cast<std::uint32_t>(36 + data.size()), 4);
     tag("WAVE");

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <engine/audio/Clip.h>
@@ -174,6 +175,35 @@ TEST_F(ClipTest, DeviceFormatWavIsMixedUnchanged) {
     EXPECT_FALSE(clip->active);
 }
 
+// Mono IMA ADPCM of `blocks` silent 65-frame blocks, of which the fact chunk
+// declares `frames`, as editors write it: the last block is padded.
+Bytes ImaAdpcm(std::uint32_t blocks, std::uint32_t frames) {
+    constexpr std::uint32_t blockAlign = 36, perBlock = 65;
+    Bytes v;
+    auto put = [&](std::uint32_t x, int bytes) { PutLE(v, x, bytes); };
+    auto tag = [&](const char* t) { PutTag(v, t); };
+    tag("RIFF");
+    put(4 + 28 + 12 + 8 + blocks * blockAlign, 4);
+    tag("WAVE");
+    tag("fmt ");
+    put(20, 4);
+    put(0x11, 2); // IMA ADPCM
+    put(1, 2);
+    put(44100, 4);
+    put(44100 * blockAlign / perBlock, 4);
+    put(blockAlign, 2);
+    put(4, 2);
+    put(2, 2); // extra bytes: frames per block
+    put(perBlock, 2);
+    tag("fact");
+    put(4, 4);
+    put(frames, 4);
+    tag("data");
+    put(blocks * blockAlign, 4);
+    v.resize(v.size() + blocks * blockAlign, 0);
+    return v;
+}
+
 TEST_F(ClipTest, OtherFormatsAreConvertedOnLoad) {
     // 0.1 s of a 441 Hz sine, mono, unsigned 8 bit, 22050 Hz.
     const int n = 2205;
@@ -198,8 +228,17 @@ TEST_F(ClipTest, OtherFormatsAreConvertedOnLoad) {
     }
     EXPECT_LT(worst, 300);
 
+    // The converter's working space, several times the sound, is given back.
+    EXPECT_LT(malloc_usable_size(clip->data), clip->clipLen + 4096u);
+
     clip->playClip();
     EXPECT_BYTES(Mix(), Bytes(clip->data, clip->data + Buffer)) << "mixes the converted data";
+
+    // ADPCM plays the frames its fact chunk declares, not the padding of its
+    // last block, which would be a gap at every loop.
+    Ref<Clip> adpcm = Clip::LoadClip(Write("ima.wav", ImaAdpcm(2, 100)));
+    ASSERT_NE(adpcm, nullptr);
+    EXPECT_EQ(adpcm->clipLen, 100u * 4);
 }
 
 // The whole path through a real device: the disk driver writes exactly what
