@@ -77,7 +77,8 @@ bool ConvertToDevice(const SDL_AudioSpec& spec, const Uint8* data, std::uint32_t
     // The converter works in a buffer several times the result (an hour of
     // 48 kHz music held 2.5 GB for 635 MB of sound); keep only the result.
     if (converted < capacity)
-        if (auto* shrunk = static_cast<Uint8*>(SDL_realloc(cvt.buf, std::max<size_t>(converted, 1))))
+        if (auto* shrunk =
+                static_cast<Uint8*>(SDL_realloc(cvt.buf, std::max<size_t>(converted, 1))))
             cvt.buf = shrunk;
     *out = cvt.buf;
     // Whole frames only, so a loop wrap never swaps the channels.

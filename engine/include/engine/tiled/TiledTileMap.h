@@ -157,8 +157,9 @@ std::vector<EntityID> CreateLayerEntities(const std::shared_ptr<const Map>& map,
 /// Every tile of every tile set cut from its sheet (sheets[i] for tile set
 /// i), one tile set after another: tile k of tile set i is entry k plus the
 /// tile counts of the tile sets before i. Only tile sets whose tiles fill
-/// the map's cells (their size, or drawn at it) are cut; a tile that the sheet's real image does not hold
-/// is left empty, with one warning for its tile set.
+/// the map's cells (their size, or drawn at it) are cut; a tile that the
+/// sheet's real image does not hold is left empty, with one warning for its
+/// tile set.
 std::vector<Ref<Texture>> CutTiles(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
 
 /// The grid of a tile layer in TileMap's terms: boardData[x][y] the index
