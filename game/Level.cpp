@@ -172,8 +172,8 @@ UnitBox Around(const Tiled::Object& object) {
     return box;
 }
 
-// Every tile set's shapes as fractions of their tiles, cut to the tile; the
-// first shape of a tile set that is not an upright rectangle warns.
+// Every tile set's shapes as fractions of their tiles, cut to the tile; a
+// tile set with shapes other than upright rectangles warns once, naming them.
 std::vector<TileShapes> ShapesOf(const Tiled::Map& map) {
     std::vector<TileShapes> sets(map.tilesets.size());
     for (size_t i = 0; i < map.tilesets.size(); ++i) {
@@ -185,6 +185,8 @@ std::vector<TileShapes> ShapesOf(const Tiled::Map& map) {
             std::vector<UnitBox>& boxes = sets[i][id];
             const double w = ts.collection ? tile.width : ts.tileWidth;
             const double h = ts.collection ? tile.height : ts.tileHeight;
+            if (!(w > 0 && h > 0))
+                continue; // a tile no cell shows
             for (const Tiled::Object& object : tile.objects) {
                 std::string shape = object.rotation != 0.0 ? "turned " + object.shape : object.shape;
                 if (shape != "rectangle")
