@@ -247,8 +247,12 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
     const Properties numbers{Prop("i", "int", "-7"), Prop("f", "float", "1e3"),
                              Prop("s", "string", "5"), Prop("bad", "int", "3x"),
                              Prop("empty", "float", "")};
-    for (const auto& [name, want] : {std::pair<const char*, double>{"i", -7}, {"f", 1000},
-                                     {"s", 9}, {"bad", 9}, {"empty", 9}, {"none", 9}})
+    for (const auto& [name, want] : {std::pair<const char*, double>{"i", -7},
+                                     {"f", 1000},
+                                     {"s", 9},
+                                     {"bad", 9},
+                                     {"empty", 9},
+                                     {"none", 9}})
         EXPECT_EQ(GetNumber(numbers, name, 9), want) << name;
 }
 
