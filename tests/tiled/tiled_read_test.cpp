@@ -242,6 +242,8 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
         EXPECT_EQ(map.PropertyOf(door, "tag"), nullptr);
         EXPECT_EQ(GetNumber(box.properties, "hp", 0), 2.5);
         EXPECT_EQ(GetNumber(crate.properties, "hp", 0), 3.0);
+        EXPECT_EQ(GetNumber(map.PropertyOf(box, "hp"), 0), 2.5);
+        EXPECT_EQ(GetNumber(map.PropertyOf(box, "none"), 4), 4.0);
     }
     // Numbers of int and float properties only, and only whole numbers.
     const Properties numbers{Prop("i", "int", "-7"), Prop("f", "float", "1e3"),

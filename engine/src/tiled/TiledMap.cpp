@@ -26,7 +26,10 @@ bool GetBool(const Properties& properties, std::string_view name, bool fallback)
 }
 
 double GetNumber(const Properties& properties, std::string_view name, double fallback) {
-    const Property* p = FindProperty(properties, name);
+    return GetNumber(FindProperty(properties, name), fallback);
+}
+
+double GetNumber(const Property* p, double fallback) {
     if (!p || (p->type != "int" && p->type != "float"))
         return fallback;
     double value = 0.0;

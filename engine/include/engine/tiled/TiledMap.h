@@ -78,6 +78,8 @@ bool GetBool(const Properties& properties, std::string_view name, bool fallback)
 /// An int or float property's value; fallback when there is none of that name,
 /// it is of another type, or its text is not a number.
 double GetNumber(const Properties& properties, std::string_view name, double fallback);
+/// The same of one property, as Map::PropertyOf finds it; fallback for null.
+double GetNumber(const Property* property, double fallback);
 
 /// One step of a tile's animation.
 struct TileFrame {
