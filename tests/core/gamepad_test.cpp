@@ -102,6 +102,35 @@ TEST_F(PadState, AnActionIsHeldWhileAnyKeyOrPadHoldsIt) {
         EXPECT_EQ(map.IsHeld(Jump), c.jump) << c.what;
     }
     EXPECT_FALSE(map.IsHeld(99)) << "an action nothing is bound to";
+
+    // Edges: each press or release of any of them, in the step after it alone.
+    auto key = [](int sym, bool down) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.sym = sym;
+        Input::HandleEvent(e);
+    };
+    struct Edge {
+        std::function<void()> apply;
+        bool jumpPressed, jumpReleased, rightPressed;
+        const char* what;
+    } edges[] = {
+        {[] {}, false, false, false, "nothing since"},
+        {[] { Gamepads::Attach(4), Gamepads::UpdateButton(4, SDL_CONTROLLER_BUTTON_A, true); },
+         true, false, false, "the south button, the key holding already"},
+        {[] {}, false, false, false, "a step later"},
+        {[&] { key(' ', false); }, false, true, false, "the key let go, the button holds"},
+        {[&] { key('d', true), key('d', false); }, false, false, true, "a tap between steps"},
+    };
+    for (const Edge& e : edges) {
+        e.apply();
+        Input::EndStep();
+        Input::BeginStep();
+        EXPECT_EQ(map.WasPressed(Jump), e.jumpPressed) << e.what;
+        EXPECT_EQ(map.WasReleased(Jump), e.jumpReleased) << e.what;
+        EXPECT_EQ(map.WasPressed(Right), e.rightPressed) << e.what;
+    }
+    Input::EndStep();
 }
 
 TEST_F(PadState, UnknownPadsAndInputsBeyondTheLayoutAreIgnored) {

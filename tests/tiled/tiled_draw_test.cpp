@@ -402,6 +402,30 @@ TEST_F(MapDraw, EveryFeatureDrawsAsTmxrasterizerDrawsIt) {
                                  {140, 112, false}})
         EXPECT_EQ(!(At(fitted, x, y) == kBackground), covered) << x << "," << y;
 
+    // One tile drawn anywhere, as its tile object is drawn: fitted where its
+    // set asks; stretched and transposed, it fills its box all the same.
+    const Tiled::MapTextures gridTextures = Tiled::LoadTextures(grid);
+    auto tiles = [&](std::vector<std::pair<uint32_t, Rectangle>> draws) {
+        renderer->Clear();
+        Draw::BeginWorld();
+        for (const auto& [gid, dest] : draws)
+            Tiled::DrawTile(grid, gridTextures, gid, dest);
+        Draw::EndFrame();
+        return ReadBack();
+    };
+    EXPECT_EQ(tiles({{21, {128, 64, 64, 64}}}),
+              Frame(grid, gridTextures, {640, 360}, grid.layerOrder.back()));
+    const uint32_t turned = 5 | Tiled::FLIPPED_DIAGONALLY | Tiled::FLIPPED_HORIZONTALLY;
+    const std::vector<Pixel> placed = tiles({{turned, {300, 200, 50, 20}}, {0, {0, 0, 9, 9}}});
+    for (auto [x, y, covered] : {std::tuple{300, 200, true},
+                                 {349, 219, true},
+                                 {299, 210, false},
+                                 {350, 210, false},
+                                 {320, 199, false},
+                                 {320, 220, false},
+                                 {4, 4, false}})
+        EXPECT_EQ(!(At(placed, x, y) == kBackground), covered) << x << "," << y;
+
     // Offsets and parallax factors add and multiply through groups past any
     // number: a repeated picture moved that far is nowhere to be seen.
     const Tiled::Map far = Tiled::Parse(

@@ -192,20 +192,28 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
         R"(width="1" height="1" tilewidth="16" tileheight="16" somethingnew="1">)"
         R"(<tileset firstgid="1" name="a" class="scenery" tilewidth="32" tileheight="32" )"
         R"(tilecount="0" columns="0" tilerendersize="grid" fillmode="preserve-aspect-fit">)"
-        R"(<tile id="3" type="crate" x="2" y="4" width="8" height="6"><image source="c.png"/></tile>)"
+        R"(<tile id="3" type="crate" x="2" y="4" width="8" height="6"><properties>)"
+        R"(<property name="hp" type="int" value="3"/><property name="tag" value="t"/>)"
+        R"(</properties><image source="c.png" width="16" height="16"/></tile>)"
         R"(</tileset><tileset firstgid="5" name="b" tilewidth="16" tileheight="16"/>)"
         R"(<layer id="1" name="l" width="1" height="1"><data encoding="csv">0</data></layer>)"
-        R"(<objectgroup id="2" name="o"><object id="1" type="door" x="1" y="2"/></objectgroup></map>)";
+        R"(<objectgroup id="2" name="o"><object id="1" type="door" x="1" y="2"/>)"
+        R"(<object id="2" name="box" gid="4" x="0" y="16"><properties>)"
+        R"(<property name="hp" type="float" value="2.5"/></properties></object></objectgroup></map>)";
     const std::string tmj =
         R"({"type":"map","version":"1.10","tiledversion":"1.11.2","class":"level",)"
         R"("orientation":"orthogonal","width":1,"height":1,"tilewidth":16,"tileheight":16,)"
         R"("somethingnew":[1],"tilesets":[{"firstgid":1,"name":"a","class":"scenery",)"
         R"("type":"tileset","tilewidth":32,"tileheight":32,"tilecount":0,"columns":0,)"
         R"("tilerendersize":"grid","fillmode":"preserve-aspect-fit","tiles":[{"id":3,)"
-        R"("type":"crate","x":2,"y":4,"width":8,"height":6,"image":"c.png"}]},)"
+        R"("type":"crate","x":2,"y":4,"width":8,"height":6,"image":"c.png","imagewidth":16,)"
+        R"("imageheight":16,"properties":[)"
+        R"({"name":"hp","type":"int","value":3},{"name":"tag","type":"string","value":"t"}]}]},)"
         R"({"firstgid":5,"name":"b","type":"tileset","tilewidth":16,"tileheight":16}],)"
         R"("layers":[{"type":"tilelayer","id":1,"name":"l","width":1,"height":1,"data":[0]},)"
-        R"({"type":"objectgroup","id":2,"name":"o","objects":[{"id":1,"type":"door","x":1,"y":2}]}]})";
+        R"({"type":"objectgroup","id":2,"name":"o","objects":[{"id":1,"type":"door","x":1,"y":2},)"
+        R"({"id":2,"name":"box","gid":4,"x":0,"y":16,"properties":[)"
+        R"({"name":"hp","type":"float","value":2.5}]}]}]})";
     for (const std::string* text : {&tmx, &tmj}) {
         const Map map = Parse(*text, kData + "newer");
         ASSERT_EQ(map.tilesets.size(), 2u);
@@ -220,8 +228,34 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
         EXPECT_EQ(
             std::tie(crate.className, crate.imagePath, crate.x, crate.y, crate.width, crate.height),
             std::make_tuple("crate", kData + "c.png", 2, 4, 8, 6));
-        EXPECT_EQ(map.FindObject("")->className, "door");
+        const Object& door = *map.FindObject("");
+        EXPECT_EQ(door.className, "door");
+        // A tile object that gives no class or property takes its tile's.
+        const Object& box = *map.FindObject("box");
+        EXPECT_EQ(std::tie(map.ClassOf(door), map.ClassOf(box)), std::make_tuple("door", "crate"));
+        EXPECT_EQ(map.ObjectsOfClass("crate"), std::vector<const Object*>{&box});
+        EXPECT_EQ(map.ObjectsOfClass("door"), std::vector<const Object*>{&door});
+        ASSERT_NE(map.PropertyOf(box, "hp"), nullptr);
+        ASSERT_NE(map.PropertyOf(box, "tag"), nullptr);
+        EXPECT_EQ(map.PropertyOf(box, "hp")->value, "2.5");
+        EXPECT_EQ(map.PropertyOf(box, "tag")->value, "t");
+        EXPECT_EQ(map.PropertyOf(door, "tag"), nullptr);
+        EXPECT_EQ(GetNumber(box.properties, "hp", 0), 2.5);
+        EXPECT_EQ(GetNumber(crate.properties, "hp", 0), 3.0);
+        EXPECT_EQ(GetNumber(map.PropertyOf(box, "hp"), 0), 2.5);
+        EXPECT_EQ(GetNumber(map.PropertyOf(box, "none"), 4), 4.0);
     }
+    // Numbers of int and float properties only, and only whole numbers.
+    const Properties numbers{Prop("i", "int", "-7"), Prop("f", "float", "1e3"),
+                             Prop("s", "string", "5"), Prop("bad", "int", "3x"),
+                             Prop("empty", "float", "")};
+    for (const auto& [name, want] : {std::pair<const char*, double>{"i", -7},
+                                     {"f", 1000},
+                                     {"s", 9},
+                                     {"bad", 9},
+                                     {"empty", 9},
+                                     {"none", 9}})
+        EXPECT_EQ(GetNumber(numbers, name, 9), want) << name;
 }
 
 TEST(TiledRead, SheetsAreCountedAsTiledCountsThem) {

@@ -152,14 +152,26 @@ void ActionMap::BindPad(int action, PadInput input) {
     m_pads.emplace_back(action, input);
 }
 
-bool ActionMap::IsHeld(int action) const {
-    for (const auto& [bound, key] : m_keys)
-        if (bound == action && Input::IsKeyPressed(key))
+bool ActionMap::Any(int action, bool (*key)(int), bool (*pad)(PadInput)) const {
+    for (const auto& [bound, k] : m_keys)
+        if (bound == action && key(k))
             return true;
     for (const auto& [bound, input] : m_pads)
-        if (bound == action && Gamepads::IsHeld(input))
+        if (bound == action && pad(input))
             return true;
     return false;
+}
+
+bool ActionMap::IsHeld(int action) const {
+    return Any(action, Input::IsKeyPressed, Gamepads::IsHeld);
+}
+
+bool ActionMap::WasPressed(int action) const {
+    return Any(action, Input::WasKeyPressed, Gamepads::WasPressed);
+}
+
+bool ActionMap::WasReleased(int action) const {
+    return Any(action, Input::WasKeyReleased, Gamepads::WasReleased);
 }
 
 } // namespace Engine

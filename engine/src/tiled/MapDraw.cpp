@@ -449,6 +449,27 @@ void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer, doub
     Draw::EndWorld();
 }
 
+void DrawTile(const Map& map, const MapTextures& textures, uint32_t gid, Rectangle dest, Color tint,
+              double seconds) {
+    const std::optional<TileRef> ref = map.Resolve(gid);
+    Placed p;
+    if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
+        return;
+    const glm::dvec2 tile(p.tile.source.width, p.tile.source.height);
+    if (!(tile.x > 0) || !(tile.y > 0))
+        return;
+    p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
+    // FitOf transposes the box it is given with the tile: a transposed tile
+    // is given dest turned, so as to fill dest itself.
+    const glm::dvec2 box(dest.width, dest.height);
+    const Fit fit =
+        FitOf(map.tilesets[ref->tileset], tile, p.d ? glm::dvec2(box.y, box.x) : box, p.d);
+    p.pivot = glm::dvec2(dest.x, dest.y);
+    p.corner = glm::dvec2(0.0, box.y) + fit.inset;
+    p.box = fit.box;
+    DrawPlaced(p, tint);
+}
+
 void DrawMap(const Map& map, const MapTextures& textures, double seconds) {
     DrawBackground(map);
     for (const LayerRef layer : map.layerOrder)

@@ -1,6 +1,7 @@
 #include <engine/tiled/TiledMap.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <utility>
 
@@ -22,6 +23,19 @@ bool GetBool(const Properties& properties, std::string_view name, bool fallback)
     if (!p || p->type != "bool")
         return fallback;
     return p->value == "true";
+}
+
+double GetNumber(const Properties& properties, std::string_view name, double fallback) {
+    return GetNumber(FindProperty(properties, name), fallback);
+}
+
+double GetNumber(const Property* p, double fallback) {
+    if (!p || (p->type != "int" && p->type != "float"))
+        return fallback;
+    double value = 0.0;
+    const char* end = p->value.data() + p->value.size();
+    const auto [at, error] = std::from_chars(p->value.data(), end, value);
+    return error == std::errc() && at == end ? value : fallback;
 }
 
 const TileInfo* Tileset::FindTile(int localId) const {
@@ -72,6 +86,32 @@ const Object* Map::FindObject(std::string_view name) const {
             if (object.name == name)
                 return &object;
     return nullptr;
+}
+
+const TileInfo* Map::TileOf(const Object& object) const {
+    const std::optional<TileRef> tile = Resolve(object.gid);
+    return tile ? tilesets[tile->tileset].FindTile(tile->localId) : nullptr;
+}
+
+const std::string& Map::ClassOf(const Object& object) const {
+    const TileInfo* tile = object.className.empty() ? TileOf(object) : nullptr;
+    return tile ? tile->className : object.className;
+}
+
+const Property* Map::PropertyOf(const Object& object, std::string_view name) const {
+    if (const Property* own = FindProperty(object.properties, name))
+        return own;
+    const TileInfo* tile = TileOf(object);
+    return tile ? FindProperty(tile->properties, name) : nullptr;
+}
+
+std::vector<const Object*> Map::ObjectsOfClass(std::string_view className) const {
+    std::vector<const Object*> found;
+    for (const ObjectGroup& group : objectGroups)
+        for (const Object& object : group.objects)
+            if (ClassOf(object) == className)
+                found.push_back(&object);
+    return found;
 }
 
 ObjectPoint Map::TopLeft(const Object& object) const {

@@ -81,8 +81,17 @@ public:
     void BindKey(int action, int key);        ///< The key (an SDL key code) performs action too.
     void BindPad(int action, PadInput input); ///< The pad input, on any pad, performs action too.
     bool IsHeld(int action) const;            ///< Whether any key or pad input of action is held.
+    /// Whether any key or pad input of action went down since the step before
+    /// this one (Input::WasKeyPressed, Gamepads::WasPressed), even while
+    /// another of them held it already: a jump on every press.
+    bool WasPressed(int action) const;
+    /// Whether any key or pad input of action went up since the step before this one.
+    bool WasReleased(int action) const;
 
 private:
+    // Whether key holds for one of action's keys, or pad for one of its pad inputs.
+    bool Any(int action, bool (*key)(int), bool (*pad)(PadInput)) const;
+
     std::vector<std::pair<int, int>> m_keys;
     std::vector<std::pair<int, PadInput>> m_pads;
 };

@@ -76,6 +76,11 @@ const Property* FindProperty(const Properties& properties, std::string_view name
 /// A bool property's value; fallback when there is none of that name or it is
 /// not a bool.
 bool GetBool(const Properties& properties, std::string_view name, bool fallback);
+/// An int or float property's value; fallback when there is none of that name,
+/// it is of another type, or its text is not a number.
+double GetNumber(const Properties& properties, std::string_view name, double fallback);
+/// The same of one property, as Map::PropertyOf finds it; fallback for null.
+double GetNumber(const Property* property, double fallback);
 
 /// One step of a tile's animation.
 struct TileFrame {
@@ -383,6 +388,17 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// What the tile set says of the tile a tile object shows; null for other
+    /// objects and for tiles it says nothing of.
+    const TileInfo* TileOf(const Object& object) const;
+    /// The object's class as Tiled takes it: its own or, when it gives none,
+    /// its tile's (a tile object's).
+    const std::string& ClassOf(const Object& object) const;
+    /// The object's property of that name as Tiled takes it: its own or, when
+    /// it has none of that name, its tile's; null when neither has one.
+    const Property* PropertyOf(const Object& object, std::string_view name) const;
+    /// Every object of that class (ClassOf), layer by layer in the map's order.
+    std::vector<const Object*> ObjectsOfClass(std::string_view className) const;
     /// The top-left corner of the object's box before it is turned, in
     /// pixels: a tile object's (x, y) is the point of its box that its tile
     /// set's objectAlignment names (bottom-left when unspecified), any other

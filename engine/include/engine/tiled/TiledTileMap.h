@@ -107,6 +107,16 @@ void DrawBackground(const Map& map);
 /// Tiled's pictures of a map do.
 void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer,
                double seconds = Time::elapsed);
+/// Draws the tile that gid names over dest, in Draw's units of the moment
+/// (screen pixels, or world units after Draw::BeginWorld): stretched, or
+/// fitted where its tile set asks, with gid's flips, showing the frame due
+/// `seconds` into its animation, multiplied by tint; its tile set's tile
+/// offset is left out. An entity made from a tile object is drawn where it
+/// moves with its object's gid (FLIPPED_HORIZONTALLY toggled to face the
+/// other way). Nothing for a gid of no tile, or a tile whose picture is
+/// missing.
+void DrawTile(const Map& map, const MapTextures& textures, uint32_t gid, Rectangle dest,
+              Color tint = WHITE, double seconds = Time::elapsed);
 /// DrawBackground, then every layer in Map::layerOrder.
 void DrawMap(const Map& map, const MapTextures& textures, double seconds = Time::elapsed);
 
