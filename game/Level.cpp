@@ -7,9 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
+#include <numbers>
+#include <set>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
+#include <engine/core/Log.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
@@ -142,6 +147,88 @@ Opened Open(const std::string& path) {
     return file;
 }
 
+// A tile's collision shape in fractions of the tile, from its top-left.
+struct UnitBox {
+    double left, top, right, bottom;
+};
+// The shapes of a tile set's tiles that have them, by local id.
+using TileShapes = std::map<int, std::vector<UnitBox>>;
+
+// The rectangle around an object in its tile's pixels, turned about its
+// (x, y) as Tiled turns it; nothing (not right of its left) for a point.
+UnitBox Around(const Tiled::Object& object) {
+    std::vector<Tiled::ObjectPoint> corners = object.points;
+    if (object.shape != "polygon" && object.shape != "polyline")
+        corners = {{0, 0}, {object.width, 0}, {0, object.height}, {object.width, object.height}};
+    const double turn = object.rotation * std::numbers::pi / 180.0;
+    const double c = std::cos(turn), s = std::sin(turn);
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    UnitBox box{inf, inf, -inf, -inf};
+    for (const Tiled::ObjectPoint& p : corners) {
+        const double x = object.x + p.x * c - p.y * s, y = object.y + p.x * s + p.y * c;
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+               std::max(box.bottom, y)};
+    }
+    return box;
+}
+
+// Every tile set's shapes as fractions of their tiles, cut to the tile; a
+// tile set with shapes other than upright rectangles warns once, naming them.
+std::vector<TileShapes> ShapesOf(const Tiled::Map& map) {
+    std::vector<TileShapes> sets(map.tilesets.size());
+    for (size_t i = 0; i < map.tilesets.size(); ++i) {
+        const Tiled::Tileset& ts = map.tilesets[i];
+        std::set<std::string> others;
+        for (const auto& [id, tile] : ts.tiles) {
+            if (tile.objects.empty())
+                continue;
+            std::vector<UnitBox>& boxes = sets[i][id];
+            const double w = ts.collection ? tile.width : ts.tileWidth;
+            const double h = ts.collection ? tile.height : ts.tileHeight;
+            if (!(w > 0 && h > 0))
+                continue; // a tile no cell shows
+            for (const Tiled::Object& object : tile.objects) {
+                std::string shape = object.rotation != 0.0 ? "turned " + object.shape : object.shape;
+                if (shape != "rectangle")
+                    others.insert(std::move(shape));
+                const UnitBox around = Around(object);
+                const UnitBox box{std::max(around.left / w, 0.0), std::max(around.top / h, 0.0),
+                                  std::min(around.right / w, 1.0),
+                                  std::min(around.bottom / h, 1.0)};
+                // Also drops what is not a number.
+                if (box.right > box.left && box.bottom > box.top)
+                    boxes.push_back(box);
+            }
+        }
+        std::string list;
+        for (const std::string& shape : others)
+            list += (list.empty() ? "" : ", ") + shape;
+        if (!others.empty())
+            Log::Warn("LEVEL",
+                      "%s: tile set \"%s\": collision shapes that are not upright rectangles (%s) "
+                      "collide as the rectangles around them, points not at all",
+                      map.path.c_str(), ts.name.c_str(), list.c_str());
+    }
+    return sets;
+}
+
+// A tile's shapes in cell (x, y), turned as the tile is.
+void PlaceShapes(const std::vector<UnitBox>& shapes, const Tiled::TileRef& tile, size_t x,
+                 size_t y, int cellW, int cellH, std::vector<CellBox>& boxes) {
+    for (UnitBox b : shapes) {
+        if (tile.flipD)
+            b = {b.top, b.left, b.bottom, b.right};
+        if (tile.flipH)
+            b = {1.0 - b.right, b.top, 1.0 - b.left, b.bottom};
+        if (tile.flipV)
+            b = {b.left, 1.0 - b.bottom, b.right, 1.0 - b.top};
+        boxes.push_back({x, y, static_cast<float>(cellW * (double(x) + b.left)),
+                         static_cast<float>(cellH * (double(y) + b.top)),
+                         static_cast<float>(cellW * (b.right - b.left)),
+                         static_cast<float>(cellH * (b.bottom - b.top))});
+    }
+}
+
 } // namespace
 
 LevelData Parse(std::istream& in) {
@@ -217,11 +304,11 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
         level.cellH = data.cellH;
         level.start = data.playerStart
                           ? *data.playerStart
-                          : DefaultStart(level.cells, level.cellW, level.cellH, boatSize);
+                          : DefaultStart(level.cells.grid, level.cellW, level.cellH, boatSize);
     } else {
         Ref<Texture2D> sheet = content.LoadTexture(data.tilemapPath);
         name(data.tilemapPath);
-        level.cells = CellsOf(data.board);
+        level.cells.grid = CellsOf(data.board);
         level.cellW = level.cellH = CELL;
         // The board is handed over, not copied: a large level's is megabytes.
         level.layers.emplace_back(std::in_place_type<TileMap>, sheet, std::move(data.board),
@@ -237,7 +324,10 @@ LevelData FromMap(Tiled::Map map) {
     level.cellH = map.tileHeight;
     const auto width = static_cast<size_t>(std::max(map.width, 0));
     const auto height = static_cast<size_t>(std::max(map.height, 0));
-    level.cells.assign(width, std::vector<Cell>(height, Cell::Empty));
+    std::vector<std::vector<Cell>>& grid = level.cells.grid;
+    std::vector<CellBox>& boxes = level.cells.boxes;
+    grid.assign(width, std::vector<Cell>(height, Cell::Empty));
+    const std::vector<TileShapes> shapes = ShapesOf(map);
     for (const Tiled::TileLayer& layer : map.layers) {
         if (!layer.visible || !Tiled::GetBool(layer.properties, COLLIDES_PROPERTY, true))
             continue;
@@ -251,16 +341,29 @@ LevelData FromMap(Tiled::Map map) {
                     continue;
                 const Tiled::TileInfo* info = map.tilesets[tile->tileset].FindTile(tile->localId);
                 const std::string_view kind = info ? info->className : std::string_view();
-                Cell& cell = level.cells[x][y];
+                Cell& cell = grid[x][y];
                 if (kind == DECORATION_CLASS)
                     continue;
-                if (kind != DRAUGHT_CLASS)
+                if (kind == DRAUGHT_CLASS) {
+                    if (cell == Cell::Empty)
+                        cell = Cell::Draught;
+                } else if (!info || info->objects.empty()) {
                     cell = Cell::Solid;
-                else if (cell == Cell::Empty)
-                    cell = Cell::Draught;
+                } else if (cell != Cell::Solid) {
+                    const size_t before = boxes.size();
+                    PlaceShapes(shapes[tile->tileset].at(tile->localId), *tile, x, y, level.cellW,
+                                level.cellH, boxes);
+                    if (boxes.size() > before)
+                        cell = Cell::Shaped;
+                }
             }
         }
     }
+    // A cell a whole tile fills later has no use for its boxes.
+    std::erase_if(boxes, [&](const CellBox& box) { return grid[box.x][box.y] != Cell::Shaped; });
+    std::stable_sort(boxes.begin(), boxes.end(), [](const CellBox& a, const CellBox& b) {
+        return std::tie(a.x, a.y) < std::tie(b.x, b.y);
+    });
     if (const Tiled::Object* start = map.FindObject(PLAYER_OBJECT)) {
         const Tiled::ObjectPoint topLeft = map.TopLeft(*start);
         level.playerStart =
@@ -285,7 +388,7 @@ glm::vec3 DefaultStart(const std::vector<std::vector<Cell>>& cells, int cellW, i
     for (const auto& column : cells)
         height = std::max(height, column.size());
     auto solid = [&](size_t x, size_t y) {
-        return y < cells[x].size() && cells[x][y] == Cell::Solid;
+        return y < cells[x].size() && (cells[x][y] == Cell::Solid || cells[x][y] == Cell::Shaped);
     };
     // run[y]: free cells up to row y in column c; wide[y]: columns side by
     // side up to c with a run of at least m there.
@@ -324,71 +427,99 @@ std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& boar
     return cells;
 }
 
-size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
-                   std::vector<EntityID>* made) {
+size_t CreateCells(const LevelCells& cells, int cellW, int cellH, std::vector<EntityID>* made) {
     ECS& ecs = ECS::Get();
     // Room for every record first: a large level would otherwise grow each
     // store many times over.
-    size_t count = 0, draughts = 0;
-    for (const auto& column : cells)
+    size_t count = cells.boxes.size(), draughts = 0;
+    for (const auto& column : cells.grid)
         for (Cell cell : column) {
-            count += cell != Cell::Empty;
+            count += cell == Cell::Solid || cell == Cell::Draught;
             draughts += cell == Cell::Draught;
         }
     ecs.ReserveEntities(count);
     ecs.ReserveComponents<Transform>(count);
     ecs.ReserveComponents<Collider>(count);
     ecs.ReserveComponents<ForceApplier>(draughts);
-    const float w = static_cast<float>(cellW), h = static_cast<float>(cellH);
     if (made)
         made->reserve(made->size() + count);
     size_t n = 0;
-    for (size_t x = 0; x < cells.size(); ++x) {
-        for (size_t y = 0; y < cells[x].size(); ++y) {
-            const Cell cell = cells[x][y];
-            if (cell == Cell::Empty)
-                continue;
-            EntityID block = ecs.CreateEntity();
+    auto block = [&](glm::vec3 position, float w, float h) {
+        EntityID e = ecs.CreateEntity();
+        ++n;
+        ecs.AddComponent<Transform>(e, position, glm::vec3(0), glm::vec3(w, h, 0));
+        if (made)
+            made->push_back(e);
+        return e;
+    };
+    const float w = static_cast<float>(cellW), h = static_cast<float>(cellH);
+    auto box = cells.boxes.begin();
+    for (size_t x = 0; x < cells.grid.size(); ++x) {
+        for (size_t y = 0; y < cells.grid[x].size(); ++y) {
             // In float: a cell size times an index past 2^25 would overflow an int.
-            glm::vec3 position(w * float(x), h * float(y), 0.0f);
-            ecs.AddComponent<Transform>(block, position, glm::vec3(0), glm::vec3(w, h, 0));
-            if (cell == Cell::Draught) {
-                ecs.AddComponent<ForceApplier>(block,
+            const glm::vec3 position(w * float(x), h * float(y), 0.0f);
+            switch (cells.grid[x][y]) {
+            case Cell::Empty:
+                break;
+            case Cell::Solid:
+                ecs.AddComponent<Collider>(block(position, w, h), Collider{w, h, true});
+                break;
+            case Cell::Draught: {
+                const EntityID zone = block(position, w, h);
+                ecs.AddComponent<ForceApplier>(zone,
                                                ForceApplier{{0.0f, Tuning::DraughtForce, 0.0f}});
-                ecs.AddComponent<Collider>(block, Collider{w, h, false});
-            } else {
-                ecs.AddComponent<Collider>(block, Collider{w, h, true});
+                ecs.AddComponent<Collider>(zone, Collider{w, h, false});
+                break;
             }
-            if (made)
-                made->push_back(block);
-            ++n;
+            case Cell::Shaped:
+                for (; box != cells.boxes.end() && std::tie(box->x, box->y) <= std::tie(x, y);
+                     ++box)
+                    if (box->x == x && box->y == y)
+                        ecs.AddComponent<Collider>(
+                            block({box->left, box->top, 0.0f}, box->width, box->height),
+                            Collider{box->width, box->height, true});
+                break;
+            }
         }
     }
     return n;
 }
 
-bool HitsSolid(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
-               glm::vec3 position, glm::vec2 size) {
+bool HitsSolid(const LevelCells& cells, int cellW, int cellH, glm::vec3 position, glm::vec2 size) {
     if (cellW <= 0 || cellH <= 0 || !(size.x > 0.0f) || !(size.y > 0.0f))
         return false;
+    auto hitsBoxes = [&](size_t x, size_t y) {
+        for (auto box = std::lower_bound(cells.boxes.begin(), cells.boxes.end(), std::tie(x, y),
+                                         [](const CellBox& b, const auto& cell) {
+                                             return std::tie(b.x, b.y) < cell;
+                                         });
+             box != cells.boxes.end() && box->x == x && box->y == y; ++box)
+            if (box->left < position.x + size.x && position.x < box->left + box->width &&
+                box->top < position.y + size.y && position.y < box->top + box->height)
+                return true;
+        return false;
+    };
     // The cells the open rectangle meets; far outside the grid there are none.
     auto first = [](double at, int cell) { return std::floor(at / cell); };
     auto last = [](double at, int cell) { return std::ceil(at / cell) - 1.0; };
     const double x0 = std::max(0.0, first(position.x, cellW));
-    const double x1 = std::min(double(cells.size()) - 1.0, last(position.x + size.x, cellW));
+    const double x1 = std::min(double(cells.grid.size()) - 1.0, last(position.x + size.x, cellW));
     for (double x = x0; x <= x1; ++x) {
-        const auto& column = cells[static_cast<size_t>(x)];
+        const auto& column = cells.grid[static_cast<size_t>(x)];
         const double y0 = std::max(0.0, first(position.y, cellH));
         const double y1 = std::min(double(column.size()) - 1.0, last(position.y + size.y, cellH));
-        for (double y = y0; y <= y1; ++y)
-            if (column[static_cast<size_t>(y)] == Cell::Solid)
+        for (double y = y0; y <= y1; ++y) {
+            const Cell cell = column[static_cast<size_t>(y)];
+            if (cell == Cell::Solid ||
+                (cell == Cell::Shaped && hitsBoxes(static_cast<size_t>(x), static_cast<size_t>(y))))
                 return true;
+        }
     }
     return false;
 }
 
 size_t CreateCells(const std::vector<std::vector<int>>& board) {
-    return CreateCells(CellsOf(board), CELL, CELL);
+    return CreateCells(LevelCells{CellsOf(board), {}}, CELL, CELL);
 }
 
 } // namespace Engine::Level

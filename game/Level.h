@@ -22,8 +22,26 @@
 
 namespace Engine {
 
-// What a cell of the level does to a body.
-enum class Cell : uint8_t { Empty, Solid, Draught };
+// What a cell of the level does to a body. A Shaped cell is solid only
+// within its boxes (LevelCells).
+enum class Cell : uint8_t { Empty, Solid, Draught, Shaped };
+
+// A solid rectangle of the Shaped cell (x, y): a tile's collision shape placed
+// in the cell, in level units.
+struct CellBox {
+    size_t x = 0, y = 0;
+    float left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const CellBox&) const = default;
+};
+
+// What collides in a level: grid[x][y], each cell cellW by cellH units, and
+// the boxes of its Shaped cells, ordered by column, then row (a cell's in the
+// order its layers and tiles give them).
+struct LevelCells {
+    std::vector<std::vector<Cell>> grid;
+    std::vector<CellBox> boxes;
+    bool operator==(const LevelCells&) const = default;
+};
 
 // A level as its file gives it: in the game's own format, a grid of tile
 // codes (a list of columns, each listed top to bottom), the tile-set image and
@@ -37,9 +55,9 @@ struct LevelData {
 
     // Set for a Tiled map (board and tilemapPath are then empty).
     std::shared_ptr<const Tiled::Map> map;
-    // A Tiled map's cells, cells[x][y], each cellW by cellH units, in its tile
-    // size (FromMap sets them).
-    std::vector<std::vector<Cell>> cells;
+    // A Tiled map's cells, each cellW by cellH units, its tile size (FromMap
+    // sets them).
+    LevelCells cells;
     int cellW = 0;
     int cellH = 0;
     // Where the boat starts, when the map has an object named "player".
@@ -54,8 +72,8 @@ using LevelLayer = std::variant<TileMap, Tiled::MapBackground, Tiled::MapLayer>;
 // A level read with everything it needs and nothing of it placed yet, the
 // same whichever format it came in.
 struct LoadedLevel {
-    // What collides: cells[x][y] at (cellW * x, cellH * y), cellW by cellH.
-    std::vector<std::vector<Cell>> cells;
+    // What collides: cell (x, y) at (cellW * x, cellH * y), cellW by cellH.
+    LevelCells cells;
     int cellW = 0;
     int cellH = 0;
     // Bottom first.
@@ -131,16 +149,22 @@ constexpr const char* DECORATION_CLASS = "decoration";
 constexpr const char* COLLIDES_PROPERTY = "collides";
 constexpr const char* PLAYER_OBJECT = "player";
 // What the game makes of a Tiled map: over its visible tile layers, a cell
-// is solid where any layer has a tile other than a draught or a decoration,
-// else a draught where any layer has a draught; layers whose bool property
-// "collides" is false are drawn only. The object named "player" sets the
-// boat's start (its top-left corner).
+// is solid where any layer has a tile other than a draught or a decoration
+// that has no collision shapes; else shaped, as the union of the shapes of
+// such tiles that have them; else a draught where any layer has a draught.
+// Layers whose bool property "collides" is false are drawn only. A tile's
+// shapes are scaled from its size to the cell's, turned as the tile is, and
+// cut to the cell; those other than rectangles collide as the rectangles
+// around them (points not at all), with one warning a tile set. The object
+// named "player" sets the boat's start (its top-left corner).
 LevelData FromMap(Tiled::Map map);
 // Where a boat of `size` starts on a map without a "player" object: standing
 // on the first solid cell, column by column from the left and each column top
 // down, with room above it, its left edge on the cell's; room is a place
 // inside the map clear of solid cells. Failing that, the first such place
-// searched the same way, on the cell grid; failing that, (0, 0).
+// searched the same way, on the cell grid; failing that, (0, 0). A shaped
+// cell counts as solid: the boat may start above its shapes and drop onto
+// them, but never inside one.
 glm::vec3 DefaultStart(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
                        glm::vec2 size);
 
@@ -150,14 +174,14 @@ std::vector<std::vector<Cell>> CellsOf(const std::vector<std::vector<int>>& boar
 
 // One collision entity per non-empty cell, column by column, each column top
 // down, cell (x, y) at (cellW * x, cellH * y) and cellW by cellH: a draught
-// gets a force zone, a solid cell a solid block. Returns the number made, and
-// appends their ids to `made` when given.
-size_t CreateCells(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
+// gets a force zone, a solid cell a solid block; a shaped cell one solid
+// block a box. Returns the number made, and appends their ids to `made` when
+// given.
+size_t CreateCells(const LevelCells& cells, int cellW, int cellH,
                    std::vector<EntityID>* made = nullptr);
-// Whether the rectangle at `position` of `size` overlaps a solid cell (by more
-// than an edge).
-bool HitsSolid(const std::vector<std::vector<Cell>>& cells, int cellW, int cellH,
-               glm::vec3 position, glm::vec2 size);
+// Whether the rectangle at `position` of `size` overlaps a solid cell or box
+// (by more than an edge).
+bool HitsSolid(const LevelCells& cells, int cellW, int cellH, glm::vec3 position, glm::vec2 size);
 // The same for a board of tile codes, on the 64-unit grid.
 size_t CreateCells(const std::vector<std::vector<int>>& board);
 

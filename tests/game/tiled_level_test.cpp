@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -92,7 +93,7 @@ void ExpectTheShippedLevel(const LevelData& map, const std::string& what) {
     ASSERT_TRUE(map.map);
     EXPECT_EQ(map.cellW, Level::CELL);
     EXPECT_EQ(map.cellH, Level::CELL);
-    EXPECT_EQ(map.cells, Level::CellsOf(json.board));
+    EXPECT_EQ(map.cells.grid, Level::CellsOf(json.board));
     EXPECT_EQ(CellsMade([&] { Level::CreateCells(map.cells, map.cellW, map.cellH); }),
               CellsMade([&] { Level::CreateCells(json.board); }));
     ASSERT_EQ(map.map->layers.size(), 1u);
@@ -177,9 +178,9 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
     using C = Cell;
     const std::vector<C> middle = {C::Solid, C::Draught, C::Empty, C::Empty,
                                    C::Empty, C::Empty,   C::Solid, C::Draught};
-    ASSERT_EQ(level.cells.size(), 8u);
+    ASSERT_EQ(level.cells.grid.size(), 8u);
     for (size_t x = 0; x < 8; ++x)
-        EXPECT_EQ(level.cells[x], (std::vector<C>{C::Empty, middle[x], C::Empty}))
+        EXPECT_EQ(level.cells.grid[x], (std::vector<C>{C::Empty, middle[x], C::Empty}))
             << "column " << x;
     EXPECT_EQ(level.cellW, 32);
     EXPECT_EQ(level.cellH, 16);
@@ -200,6 +201,69 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
               (Made{{32, 16, 0}, {32, 16, 0}, 32, 16, false, true, {0, Tuning::DraughtForce, 0}}));
     EXPECT_EQ(made[2].position, glm::vec3(192, 16, 0));
     EXPECT_EQ(made[3].zone, true);
+}
+
+// Tiles with collision shapes on cells of 32 x 16 from tiles of 16 x 16:
+// each column's lower row holds what its layers put there.
+TEST(TiledLevel, TilesWithCollisionShapesCollideAsTheirShapes) {
+    TempDir dir;
+    // Tile 0 a slab (its lower half), 1 plain, 2 an ellipse and a point, 3 a
+    // draught with a shape.
+    const std::string map = R"(<?xml version="1.0" encoding="UTF-8"?>
+<map version="1.8" orientation="orthogonal" width="7" height="2" tilewidth="32" tileheight="16" infinite="0">
+ <tileset firstgid="1" name="shapes" tilewidth="16" tileheight="16" tilecount="4" columns="4">
+  <image source="shapes.png" width="64" height="16"/>
+  <tile id="0"><objectgroup draworder="index" id="2"><object id="1" x="0" y="8" width="16" height="8"/></objectgroup></tile>
+  <tile id="2"><objectgroup draworder="index" id="2"><object id="1" x="4" y="0" width="8" height="4"><ellipse/></object><object id="2" x="3" y="3"><point/></object></objectgroup></tile>
+  <tile id="3" type="draught"><objectgroup draworder="index" id="2"><object id="1" x="0" y="0" width="4" height="4"/></objectgroup></tile>
+ </tileset>
+ <layer name="a" width="7" height="2"><data encoding="csv">0,0,0,0,0,0,0,
+1,1073741825,536870913,1,3,4,1</data></layer>
+ <layer name="b" width="7" height="2"><data encoding="csv">0,0,0,0,0,0,0,
+0,0,0,2,0,0,3</data></layer>
+</map>
+)";
+    testing::internal::CaptureStderr();
+    const LevelData level = Level::Load(dir.Write("shapes.tmx", map));
+    const std::string warned = testing::internal::GetCapturedStderr();
+    EXPECT_NE(warned.find("tile set \"shapes\": collision shapes that are not upright "
+                          "rectangles (ellipse, point)"),
+              std::string::npos)
+        << warned;
+    EXPECT_EQ(std::count(warned.begin(), warned.end(), '\n'), 1) << warned;
+
+    // The slab; flipped upside down; transposed; under a plain tile; an
+    // ellipse's box (the point left out); a draught; a slab and an ellipse.
+    using C = Cell;
+    const std::vector<C> lower = {C::Shaped, C::Shaped,  C::Shaped, C::Solid,
+                                  C::Shaped, C::Draught, C::Shaped};
+    ASSERT_EQ(level.cells.grid.size(), 7u);
+    for (size_t x = 0; x < 7; ++x)
+        EXPECT_EQ(level.cells.grid[x], (std::vector<C>{C::Empty, lower[x]})) << "column " << x;
+    EXPECT_EQ(level.cells.boxes, (std::vector<CellBox>{{0, 1, 0, 24, 32, 8},
+                                                       {1, 1, 32, 16, 32, 8},
+                                                       {2, 1, 80, 16, 16, 16},
+                                                       {4, 1, 136, 16, 16, 4},
+                                                       {6, 1, 192, 24, 32, 8},
+                                                       {6, 1, 200, 16, 16, 4}}));
+
+    // A block a box, in the cells' order; whole cells as before.
+    const std::vector<Made> made =
+        CellsMade([&] { Level::CreateCells(level.cells, level.cellW, level.cellH); });
+    ASSERT_EQ(made.size(), 8u);
+    EXPECT_EQ(made[0], (Made{{0, 24, 0}, {32, 8, 0}, 32, 8, true, false, {}}));
+    EXPECT_EQ(made[3], (Made{{96, 16, 0}, {32, 16, 0}, 32, 16, true, false, {}}));
+    EXPECT_EQ(made[4].position, glm::vec3(136, 16, 0));
+    EXPECT_EQ(made[5].zone, true);
+    EXPECT_EQ(made[7], (Made{{200, 16, 0}, {16, 4, 0}, 16, 4, true, false, {}}));
+
+    // A boat overlaps a shape, not the rest of its cell; it starts standing
+    // on the first shaped cell's top, whatever the shapes in it.
+    EXPECT_FALSE(Level::HitsSolid(level.cells, 32, 16, {0, 0, 0}, {32, 24}));
+    EXPECT_TRUE(Level::HitsSolid(level.cells, 32, 16, {0, 1, 0}, {32, 24}));
+    EXPECT_FALSE(Level::HitsSolid(level.cells, 32, 16, {64, 8, 0}, {16, 16}));
+    EXPECT_TRUE(Level::HitsSolid(level.cells, 32, 16, {64, 8, 0}, {17, 16}));
+    EXPECT_EQ(Level::DefaultStart(level.cells.grid, 32, 16, {32, 16}), glm::vec3(0, 0, 0));
 }
 
 TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {

@@ -289,6 +289,56 @@ TEST(TiledRead, SheetsAreCountedAsTiledCountsThem) {
     EXPECT_EQ(given.imagePath, "maps/img/g.png");
 }
 
+TEST(TiledRead, TileCollisionShapesInBothFormats) {
+    // As Tiled 1.8 writes them: a tile of shapes only, and one of every kind.
+    const std::string tsx =
+        R"(<tileset name="s" tilewidth="16" tileheight="16" tilecount="4" columns="4">)"
+        R"(<image source="s.png" width="64" height="16"/>)"
+        R"(<tile id="0"><objectgroup draworder="index" id="2">)"
+        R"(<object id="1" x="0" y="8" width="16" height="8"/></objectgroup></tile>)"
+        R"(<tile id="2" type="crate"><objectgroup draworder="index" id="3">)"
+        R"(<object id="1" name="top" x="2" y="0" width="12" height="4"><properties>)"
+        R"(<property name="oneway" type="bool" value="true"/></properties></object>)"
+        R"(<object id="2" x="4" y="4" width="8" height="8"><ellipse/></object>)"
+        R"(<object id="3" x="1" y="2" rotation="90"><polygon points="0,0 8,0 8,4"/></object>)"
+        R"(<object id="4" x="5" y="5"><point/></object></objectgroup></tile></tileset>)";
+    const std::string tsj =
+        R"({"type":"tileset","name":"s","tilewidth":16,"tileheight":16,"tilecount":4,)"
+        R"("columns":4,"image":"s.png","imagewidth":64,"imageheight":16,"tiles":[)"
+        R"({"id":0,"objectgroup":{"draworder":"index","id":2,"type":"objectgroup","objects":[)"
+        R"({"id":1,"x":0,"y":8,"width":16,"height":8,"rotation":0,"visible":true}]}},)"
+        R"({"id":2,"type":"crate","objectgroup":{"type":"objectgroup","objects":[)"
+        R"({"id":1,"name":"top","x":2,"y":0,"width":12,"height":4,)"
+        R"("properties":[{"name":"oneway","type":"bool","value":true}]},)"
+        R"({"id":2,"ellipse":true,"x":4,"y":4,"width":8,"height":8},)"
+        R"({"id":3,"x":1,"y":2,"rotation":90,"width":0,"height":0,)"
+        R"("polygon":[{"x":0,"y":0},{"x":8,"y":0},{"x":8,"y":4}]},)"
+        R"({"id":4,"point":true,"x":5,"y":5}]}}]})";
+    auto shape = [](int id, const char* kind, double x, double y, double w, double h) {
+        Object o;
+        o.id = id;
+        o.shape = kind;
+        std::tie(o.x, o.y, o.width, o.height) = std::tuple(x, y, w, h);
+        return o;
+    };
+    std::vector<Object> crate = {shape(1, "rectangle", 2, 0, 12, 4),
+                                 shape(2, "ellipse", 4, 4, 8, 8),
+                                 shape(3, "polygon", 1, 2, 0, 0), shape(4, "point", 5, 5, 0, 0)};
+    crate[0].name = "top";
+    crate[0].properties = {Prop("oneway", "bool", "true")};
+    crate[2].rotation = 90;
+    crate[2].points = {{0, 0}, {8, 0}, {8, 4}};
+    for (const std::string* text : {&tsx, &tsj}) {
+        const Tileset ts = ParseTileset(*text, "dir/s.tsx");
+        ASSERT_NE(ts.FindTile(0), nullptr) << *text;
+        EXPECT_EQ(ts.FindTile(0)->objects,
+                  (std::vector<Object>{shape(1, "rectangle", 0, 8, 16, 8)}));
+        ASSERT_NE(ts.FindTile(2), nullptr);
+        EXPECT_EQ(ts.FindTile(2)->className, "crate");
+        EXPECT_EQ(ts.FindTile(2)->objects, crate);
+    }
+}
+
 TEST(TiledRead, VisibilityOfNestedGroupsInBothFormats) {
     // Layer a in a shown group in a hidden one; b in a shown group; c hidden
     // itself in a shown group; d at the top.

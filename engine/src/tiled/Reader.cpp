@@ -283,7 +283,7 @@ private:
             Object object;
             if (o->Has("template"))
                 object = Template(o->String("template", at), m_map.path, at);
-            Apply(*o, object, at);
+            Apply(*o, object, at, m_reading);
             object.id = id;
             group.objects.push_back(std::move(object));
         }
@@ -305,9 +305,11 @@ private:
         Add(m_map.imageLayers, LayerKind::Image, std::move(layer));
     }
 
+public:
     // What node says of an object over what object holds already (its
-    // template's): only what it gives itself, properties by name.
-    void Apply(const Node& node, Object& object, const std::string& at) {
+    // template's): only what it gives itself, properties by name. Static, as
+    // ReadObject: a tile set's collision shapes are read without a map.
+    static void Apply(const Node& node, Object& object, const std::string& at, Reading& reading) {
         if (std::string name = node.String("name", at); !name.empty())
             object.name = std::move(name);
         if (std::string className = ClassOf(node, at); !className.empty())
@@ -321,8 +323,8 @@ private:
         object.visible = node.Bool("visible", object.visible, at);
         if (node.Has("gid"))
             object.gid = node.Gid("gid", at);
-        Shape(node, object, at);
-        for (Property& p : node.PropertiesOf(at, m_limits)) {
+        Shape(node, object, at, reading);
+        for (Property& p : node.PropertiesOf(at, reading.GetLimits())) {
             auto same = std::find_if(object.properties.begin(), object.properties.end(),
                                      [&](const Property& q) { return q.name == p.name; });
             if (same != object.properties.end())
@@ -332,7 +334,8 @@ private:
         }
     }
 
-    void Shape(const Node& node, Object& object, const std::string& at) {
+private:
+    static void Shape(const Node& node, Object& object, const std::string& at, Reading& reading) {
         std::string shape;
         std::vector<ObjectPoint> points;
         ObjectText text;
@@ -343,7 +346,7 @@ private:
             if (node.Points(
                     line,
                     [&](double x, double y) {
-                        m_reading.TakePoints(1, at);
+                        reading.TakePoints(1, at);
                         points.push_back({x, y});
                     },
                     at))
@@ -400,7 +403,7 @@ private:
         Object object;
         if (node->Has("template"))
             object = Template(node->String("template", where), path, where);
-        Apply(*node, object, where);
+        Apply(*node, object, where, m_reading);
         if ((node->Gid("gid", where) & GID_MASK) != 0)
             object.gid = Renumber(object.gid, doc->Root(), path, where);
         object.templatePath = path;
@@ -514,6 +517,10 @@ private:
 };
 
 } // namespace
+
+void ReadObject(const Node& node, Object& object, const std::string& at, Reading& reading) {
+    MapReader::Apply(node, object, at, reading);
+}
 
 Map ReadMap(const Document& doc, Reading& reading) {
     Map map;

@@ -33,6 +33,11 @@ Map ReadMap(const Document& doc, Reading& reading);
 // SettleTileset.
 Tileset ReadTileset(const Node& node, const std::string& file, const std::string& where,
                     Reading& reading);
+// What node says of an object (on an object layer, in a template or among a
+// tile's collision shapes) over what object holds already, its template's:
+// only what it gives itself, properties by name. Its id and template are
+// left to the caller.
+void ReadObject(const Node& node, Object& object, const std::string& at, Reading& reading);
 // The tile set file `source` names, relative to the file `from`; at says who
 // names it.
 Tileset LoadTileset(const std::string& source, const std::string& from, const std::string& at,

@@ -198,6 +198,18 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
         for (const NodePtr& frame : tile->Children("frame", here))
             info.animation.push_back(
                 {frame->Int("tileid", 0, here), frame->Int("duration", 0, here)});
+        if (const NodePtr shapes = tile->Child("objectgroup", here))
+            for (const NodePtr& o : shapes->Children("object", here)) {
+                reading.TakeObjects(1, here);
+                Object object;
+                object.id = o->Int("id", 0, here);
+                const std::string shape = here + ": collision shape " + Num(object.id);
+                // Templates are a map's: a tile set may be read without one.
+                if (o->Has("template"))
+                    reading.Note("templates in collision shapes", shape);
+                ReadObject(*o, object, shape, reading);
+                info.objects.push_back(std::move(object));
+            }
         // A collection knows its tiles by their entries, even bare ones.
         if (ts.collection || info != TileInfo{})
             ts.tiles[id] = std::move(info);

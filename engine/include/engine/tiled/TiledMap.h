@@ -45,7 +45,8 @@ struct Limits {
     uint64_t maxTotalBytes = uint64_t(128) << 20;
     /// Tiles of all tile sets together.
     uint64_t maxTiles = uint64_t(1) << 20;
-    /// Objects of all object layers together, templates included.
+    /// Objects of all object layers together, templates and tiles' collision
+    /// shapes included.
     uint64_t maxObjects = uint64_t(1) << 20;
     /// Groups within groups; templates made from templates.
     int maxDepth = 32;
@@ -88,6 +89,8 @@ struct TileFrame {
     bool operator==(const TileFrame&) const = default; ///< Every field alike.
 };
 
+struct Object;
+
 /// What a tile set says of one of its tiles.
 struct TileInfo {
     /// Its class: written "type" by Tiled 1.8, "class" by 1.9.
@@ -111,6 +114,10 @@ struct TileInfo {
     int height = 0; ///< See x.
     /// Its animation, in order; empty for a still tile.
     std::vector<TileFrame> animation;
+    /// Its collision shapes (Tiled's Tile Collision Editor), in order, their
+    /// positions in pixels from the tile's top-left as Tiled gives them;
+    /// empty for a tile without. Object layers' objects are read alike.
+    std::vector<Object> objects;
 
     bool operator==(const TileInfo&) const = default; ///< Every field alike.
 };
@@ -298,6 +305,8 @@ struct Object {
     /// it; empty for none. Its fields are the template's, overridden by what
     /// the object gives itself (properties by name).
     std::string templatePath;
+
+    bool operator==(const Object&) const = default; ///< Every field alike.
 };
 
 /// An object layer.
