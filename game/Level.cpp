@@ -318,7 +318,7 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
     return level;
 }
 
-LevelData FromMap(Tiled::Map map) {
+LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
     LevelData level;
     level.cellW = map.tileWidth;
     level.cellH = map.tileHeight;
@@ -351,8 +351,13 @@ LevelData FromMap(Tiled::Map map) {
                     cell = Cell::Solid;
                 } else if (cell != Cell::Solid) {
                     const size_t before = boxes.size();
-                    PlaceShapes(shapes[tile->tileset].at(tile->localId), *tile, x, y, level.cellW,
-                                level.cellH, boxes);
+                    const std::vector<UnitBox>& own = shapes[tile->tileset].at(tile->localId);
+                    // Each cell repeats its tile's shapes: a map may not
+                    // multiply them past what it may have of cells.
+                    if (before + own.size() > maxBoxes)
+                        throw Tiled::MapError("its tiles' collision shapes make more than " +
+                                              std::to_string(maxBoxes) + " boxes in its cells");
+                    PlaceShapes(own, *tile, x, y, level.cellW, level.cellH, boxes);
                     if (boxes.size() > before)
                         cell = Cell::Shaped;
                 }

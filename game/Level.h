@@ -156,8 +156,11 @@ constexpr const char* PLAYER_OBJECT = "player";
 // shapes are scaled from its size to the cell's, turned as the tile is, and
 // cut to the cell; those other than rectangles collide as the rectangles
 // around them (points not at all), with one warning a tile set. The object
-// named "player" sets the boat's start (its top-left corner).
-LevelData FromMap(Tiled::Map map);
+// named "player" sets the boat's start (its top-left corner). Each cell
+// repeats its tile's shapes, so a map whose cells would hold more than
+// maxBoxes of them (as many as a map may have cells) is refused
+// (Tiled::MapError).
+LevelData FromMap(Tiled::Map map, uint64_t maxBoxes = Tiled::Limits{}.maxCells);
 // Where a boat of `size` starts on a map without a "player" object: standing
 // on the first solid cell, column by column from the left and each column top
 // down, with room above it, its left edge on the cell's; room is a place

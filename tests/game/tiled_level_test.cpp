@@ -264,6 +264,12 @@ TEST(TiledLevel, TilesWithCollisionShapesCollideAsTheirShapes) {
     EXPECT_FALSE(Level::HitsSolid(level.cells, 32, 16, {64, 8, 0}, {16, 16}));
     EXPECT_TRUE(Level::HitsSolid(level.cells, 32, 16, {64, 8, 0}, {17, 16}));
     EXPECT_EQ(Level::DefaultStart(level.cells.grid, 32, 16, {32, 16}), glm::vec3(0, 0, 0));
+
+    // Cells repeating their tiles' shapes are held to a limit, counted as
+    // they are placed (the slab a plain tile covers later too).
+    const std::string path = dir.Write("shapes.tmx", map);
+    EXPECT_EQ(Level::FromMap(Tiled::Parse(map, path), 7).cells.boxes.size(), 6u);
+    EXPECT_THROW(Level::FromMap(Tiled::Parse(map, path), 6), Tiled::MapError);
 }
 
 TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
