@@ -270,6 +270,19 @@ TEST(TiledLevel, TilesWithCollisionShapesCollideAsTheirShapes) {
     const std::string path = dir.Write("shapes.tmx", map);
     EXPECT_EQ(Level::FromMap(Tiled::Parse(map, path), 7).cells.boxes.size(), 6u);
     EXPECT_THROW(Level::FromMap(Tiled::Parse(map, path), 6), Tiled::MapError);
+
+    // The diagonal flip comes first, as Tiled flips: with the horizontal one
+    // the slab turns a quarter clockwise, its bottom to the left. A turned
+    // rectangle collides as the box around it.
+    std::string turns = map;
+    turns.replace(turns.find("<tile id=\"3\""), 0,
+                  R"(<tile id="1"><objectgroup><object id="1" x="16" y="0" width="8" height="4" )"
+                  R"(rotation="90"/></objectgroup></tile>)");
+    turns.replace(turns.find("1,1073741825"), 12, "2684354561,2");
+    const std::vector<CellBox> turned = Level::FromMap(Tiled::Parse(turns, path)).cells.boxes;
+    ASSERT_GE(turned.size(), 2u);
+    EXPECT_EQ(turned[0], (CellBox{0, 1, 0, 16, 16, 16}));
+    EXPECT_EQ(turned[1], (CellBox{1, 1, 56, 16, 8, 8}));
 }
 
 TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {

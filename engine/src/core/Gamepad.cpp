@@ -1,6 +1,7 @@
 #include <engine/core/Gamepad.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -105,18 +106,27 @@ void Sync(SDL_JoystickID id, SDL_GameController* controller) {
 }
 
 // Whether the "0xVVVV/0xPPPP" list of an SDL hint names the joystick's vendor
-// and product.
+// and product, its numbers read as SDL reads them ("0x45e/0x28e" too).
 bool Lists(const char* hint, int deviceIndex) {
     const char* list = SDL_GetHint(hint);
     if (!list)
         return false;
-    char id[16];
-    SDL_snprintf(id, sizeof id, "0x%04x/0x%04x", SDL_JoystickGetDeviceVendor(deviceIndex),
-                 SDL_JoystickGetDeviceProduct(deviceIndex));
     std::string lower(list);
     for (char& c : lower)
         c = static_cast<char>(SDL_tolower(c));
-    return lower.find(id) != std::string::npos;
+    const char* at = std::strstr(lower.c_str(), "0x");
+    while (at) {
+        char* end = nullptr;
+        const unsigned long vendor = std::strtoul(at, &end, 16);
+        if (!(at = std::strstr(end, "0x")))
+            break;
+        const unsigned long product = std::strtoul(at, &end, 16);
+        if (vendor == SDL_JoystickGetDeviceVendor(deviceIndex) &&
+            product == SDL_JoystickGetDeviceProduct(deviceIndex))
+            return true;
+        at = std::strstr(end, "0x");
+    }
+    return false;
 }
 
 // A joystick SDL has no mapping for, such as many a cheap USB pad, would be
