@@ -246,14 +246,17 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
         EXPECT_EQ(GetNumber(map.PropertyOf(box, "none"), 4), 4.0);
     }
     // Numbers of int and float properties only, and only whole numbers.
-    const Properties numbers{Prop("i", "int", "-7"), Prop("f", "float", "1e3"),
-                             Prop("s", "string", "5"), Prop("bad", "int", "3x"),
-                             Prop("empty", "float", "")};
+    const Properties numbers{Prop("i", "int", "-7"),      Prop("f", "float", "1e3"),
+                             Prop("s", "string", "5"),    Prop("bad", "int", "3x"),
+                             Prop("empty", "float", ""),  Prop("nan", "float", "nan"),
+                             Prop("inf", "float", "-inf")};
     for (const auto& [name, want] : {std::pair<const char*, double>{"i", -7},
                                      {"f", 1000},
                                      {"s", 9},
                                      {"bad", 9},
                                      {"empty", 9},
+                                     {"nan", 9},
+                                     {"inf", 9},
                                      {"none", 9}})
         EXPECT_EQ(GetNumber(numbers, name, 9), want) << name;
 }

@@ -35,7 +35,8 @@ double GetNumber(const Property* p, double fallback) {
     double value = 0.0;
     const char* end = p->value.data() + p->value.size();
     const auto [at, error] = std::from_chars(p->value.data(), end, value);
-    return error == std::errc() && at == end ? value : fallback;
+    // "nan" and "inf" parse, but are no number a map means.
+    return error == std::errc() && at == end && std::isfinite(value) ? value : fallback;
 }
 
 const TileInfo* Tileset::FindTile(int localId) const {

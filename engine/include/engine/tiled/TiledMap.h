@@ -77,7 +77,7 @@ const Property* FindProperty(const Properties& properties, std::string_view name
 /// not a bool.
 bool GetBool(const Properties& properties, std::string_view name, bool fallback);
 /// An int or float property's value; fallback when there is none of that name,
-/// it is of another type, or its text is not a number.
+/// it is of another type, or its text is not a finite number.
 double GetNumber(const Properties& properties, std::string_view name, double fallback);
 /// The same of one property, as Map::PropertyOf finds it; fallback for null.
 double GetNumber(const Property* property, double fallback);
