@@ -367,6 +367,13 @@ TEST(TiledRead, VisibilityOfNestedGroupsInBothFormats) {
         const Map map = Parse(text, path);
         EXPECT_EQ(LayerNames(map), (std::vector<std::string>{"a", "b", "c", "d"})) << path;
         EXPECT_EQ(Visibility(map), (std::vector<bool>{false, true, false, true})) << path;
+        // The groups around each layer, outermost first.
+        ASSERT_EQ(map.layers.at(0).groups.size(), 2u) << path;
+        EXPECT_EQ(map.layers[0].groups[0].name, "off");
+        EXPECT_EQ(map.layers[0].groups[1].name, "on");
+        EXPECT_EQ(map.layers[1].groups.size(), 1u);
+        EXPECT_EQ(map.objectGroups.at(0).groups.size(), 1u);
+        EXPECT_TRUE(map.layers[3].groups.empty());
         EXPECT_TRUE(map.objectGroups.at(0).visible);
     }
 }

@@ -38,6 +38,7 @@ std::string Num(int64_t n) {
 struct Inherited {
     bool visible = true;
     LayerLook look;
+    std::vector<LayerGroup> groups; // the outermost first
 };
 
 // A chunk of an infinite map's layer, in Tiled's cells.
@@ -169,6 +170,7 @@ private:
     // A layer's or group's own visibility and looks combined with its groups'.
     static Inherited Combine(const Inherited& parent, const Node& node, const std::string& where) {
         Inherited own;
+        own.groups = parent.groups;
         own.visible = parent.visible && node.Bool("visible", true, where);
         // Tiled keeps a place in cells too that it never lets differ from 0.
         node.Int("x", 0, where);
@@ -198,7 +200,11 @@ private:
             } else if (kind == "group") {
                 const std::string where = path + ": group " + Quoted(name);
                 CheckDepth(depth + 1, m_limits, where, "groups");
-                Layers(*node, Combine(inherited, *node, where), depth + 1);
+                Inherited inner = Combine(inherited, *node, where);
+                inner.groups.push_back({node->Int("id", 0, where), name,
+                                        node->String("class", where),
+                                        node->PropertiesOf(where, m_limits)});
+                Layers(*node, inner, depth + 1);
             } else {
                 Fail(path + ": layer " + Quoted(name) + " is of the unknown type " + Quoted(kind));
             }
@@ -215,6 +221,7 @@ private:
         const Inherited own = Combine(inherited, node, where);
         layer.visible = own.visible;
         layer.look = own.look;
+        layer.groups = std::move(own.groups);
         layer.properties = node.PropertiesOf(where, m_limits);
         return where;
     }

@@ -19,10 +19,20 @@ const Property* FindProperty(const Properties& properties, std::string_view name
 }
 
 bool GetBool(const Properties& properties, std::string_view name, bool fallback) {
-    const Property* p = FindProperty(properties, name);
-    if (!p || p->type != "bool")
-        return fallback;
-    return p->value == "true";
+    return GetBool(FindProperty(properties, name), fallback);
+}
+
+bool GetBool(const Property* p, bool fallback) {
+    return p && p->type == "bool" ? p->value == "true" : fallback;
+}
+
+const Property* LayerProperty(const LayerBase& layer, std::string_view name) {
+    if (const Property* own = FindProperty(layer.properties, name))
+        return own;
+    for (auto group = layer.groups.rbegin(); group != layer.groups.rend(); ++group)
+        if (const Property* found = FindProperty(group->properties, name))
+            return found;
+    return nullptr;
 }
 
 double GetNumber(const Properties& properties, std::string_view name, double fallback) {

@@ -81,6 +81,9 @@ bool GetBool(const Properties& properties, std::string_view name, bool fallback)
 double GetNumber(const Properties& properties, std::string_view name, double fallback);
 /// The same of one property, as Map::PropertyOf finds it; fallback for null.
 double GetNumber(const Property* property, double fallback);
+/// A bool property's value, as Map::PropertyOf or LayerProperty finds it;
+/// fallback for null or another type.
+bool GetBool(const Property* property, bool fallback);
 
 /// One step of a tile's animation.
 struct TileFrame {
@@ -227,6 +230,18 @@ struct LayerLook {
     bool operator==(const LayerLook&) const = default; ///< Every field alike.
 };
 
+/// A group layer around other layers. Groups are flattened into their layers,
+/// their visibility and looks combined into each; the rest of them is kept
+/// here.
+struct LayerGroup {
+    int id = 0;            ///< Unique within the map.
+    std::string name;      ///< As the map names it.
+    std::string className; ///< Its class (Tiled 1.9 and later).
+    Properties properties; ///< Its custom properties.
+
+    bool operator==(const LayerGroup&) const = default; ///< Every field alike.
+};
+
 /// What every kind of layer has, its groups flattened into it.
 struct LayerBase {
     int id = 0;            ///< Unique within the map.
@@ -236,7 +251,14 @@ struct LayerBase {
     bool visible = true;
     Properties properties; ///< Its own custom properties, not its groups'.
     LayerLook look;        ///< Opacity, tint, offset and parallax, its groups' included.
+    /// The groups it is in, the outermost first; empty for a layer of the map's own.
+    std::vector<LayerGroup> groups;
 };
+
+/// The layer's own property of that name or, when it has none, that of the
+/// nearest group around it that has one; null when none has. A property set
+/// on a group for all the layers in it, as a game may read "collides".
+const Property* LayerProperty(const LayerBase& layer, std::string_view name);
 
 /// A tile layer.
 struct TileLayer : LayerBase {
