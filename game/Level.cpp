@@ -329,7 +329,8 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
     grid.assign(width, std::vector<Cell>(height, Cell::Empty));
     const std::vector<TileShapes> shapes = ShapesOf(map);
     for (const Tiled::TileLayer& layer : map.layers) {
-        if (!layer.visible || !Tiled::GetBool(layer.properties, COLLIDES_PROPERTY, true))
+        // A group's "collides" holds for the layers in it that do not say.
+        if (!layer.visible || !Tiled::GetBool(Tiled::LayerProperty(layer, COLLIDES_PROPERTY), true))
             continue;
         const size_t w = std::min(width, static_cast<size_t>(std::max(layer.width, 0)));
         const size_t h = std::min(height, static_cast<size_t>(std::max(layer.height, 0)));

@@ -152,7 +152,8 @@ constexpr const char* PLAYER_OBJECT = "player";
 // is solid where any layer has a tile other than a draught or a decoration
 // that has no collision shapes; else shaped, as the union of the shapes of
 // such tiles that have them; else a draught where any layer has a draught.
-// Layers whose bool property "collides" is false are drawn only. A tile's
+// Layers whose bool property "collides" is false, their own or else that of
+// the nearest group around them that has one, are drawn only. A tile's
 // shapes are scaled from its size to the cell's, turned as the tile is, and
 // cut to the cell; those other than rectangles collide as the rectangles
 // around them (points not at all), with one warning a tile set. The object

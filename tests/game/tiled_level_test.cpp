@@ -168,6 +168,13 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
         " <group name=\"off\" visible=\"0\">" +
         layer("", "0,0,0,0,0,3,0,0") + "</group>\n" + " <group name=\"on\">" +
         layer("", "0,0,0,0,0,0,3,1") + "</group>\n" +
+        // A group's "collides" holds for what it holds, down to a layer that
+        // says otherwise.
+        " <group name=\"drawn\">" + collidesFalse + " <group name=\"deeper\">" +
+        layer("", "0,0,0,0,3,0,0,0") + "</group>\n" +
+        layer("", "0,0,3,0,0,0,0,0",
+              R"(<properties><property name="collides" type="bool" value="true"/></properties>)") +
+        "</group>\n" +
         R"( <objectgroup name="marks">
   <object id="1" name="sign" x="1" y="1"/>
   <object id="2" name="player" gid="3" x="64" y="48" width="32" height="16"/>
@@ -176,7 +183,7 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
 )";
     const LevelData level = Level::Load(dir.Write("map.tmx", map));
     using C = Cell;
-    const std::vector<C> middle = {C::Solid, C::Draught, C::Empty, C::Empty,
+    const std::vector<C> middle = {C::Solid, C::Draught, C::Solid, C::Empty,
                                    C::Empty, C::Empty,   C::Solid, C::Draught};
     ASSERT_EQ(level.cells.grid.size(), 8u);
     for (size_t x = 0; x < 8; ++x)
@@ -195,12 +202,13 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
     // The cells collide on the map's own grid.
     const std::vector<Made> made =
         CellsMade([&] { Level::CreateCells(level.cells, level.cellW, level.cellH); });
-    ASSERT_EQ(made.size(), 4u);
+    ASSERT_EQ(made.size(), 5u);
     EXPECT_EQ(made[0], (Made{{0, 16, 0}, {32, 16, 0}, 32, 16, true, false, {}}));
     EXPECT_EQ(made[1],
               (Made{{32, 16, 0}, {32, 16, 0}, 32, 16, false, true, {0, Tuning::DraughtForce, 0}}));
-    EXPECT_EQ(made[2].position, glm::vec3(192, 16, 0));
-    EXPECT_EQ(made[3].zone, true);
+    EXPECT_EQ(made[2].position, glm::vec3(64, 16, 0));
+    EXPECT_EQ(made[3].position, glm::vec3(192, 16, 0));
+    EXPECT_EQ(made[4].zone, true);
 }
 
 // Tiles with collision shapes on cells of 32 x 16 from tiles of 16 x 16:
