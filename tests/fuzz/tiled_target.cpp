@@ -7,11 +7,13 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include <engine/tiled/TiledMap.h>
 #include <engine/tiled/TiledTileMap.h>
 
 #include "FuzzTargets.h"
+#include "game/Level.h"
 #include "render/GLTexture.h"
 #include "tiled/Reader.h"
 
@@ -117,6 +119,44 @@ Ref<Texture2D> SheetFor(const Tileset& ts) {
     return CreateRef<GLTexture2D>(float(w), float(h), 1.0f, 1.0f, 0.0f, 0.0f, 1);
 }
 
+// What the game makes of a map: its cells, and each box of a cell with
+// collision shapes inside that cell, in the cells' order.
+void CheckLevel(const Map& map) {
+    LevelData level;
+    try {
+        level = Level::FromMap(map, 1 << 14);
+    } catch (const MapError&) {
+        return; // too many boxes
+    }
+    const LevelCells& cells = level.cells;
+    FUZZ_CHECK(cells.grid.size() == size_t(map.width));
+    const double w = level.cellW, h = level.cellH;
+    for (size_t k = 0; k < cells.boxes.size(); ++k) {
+        const CellBox& box = cells.boxes[k];
+        FUZZ_CHECK(box.x < cells.grid.size() && box.y < cells.grid[box.x].size());
+        FUZZ_CHECK(cells.grid[box.x][box.y] == Cell::Shaped);
+        FUZZ_CHECK(box.width > 0 && box.height > 0);
+        // Within the cell, give or take float rounding.
+        const double slack = 1e-3 * std::max(w, h) * double(box.x + box.y + 1);
+        FUZZ_CHECK(box.left >= w * double(box.x) - slack && box.top >= h * double(box.y) - slack);
+        FUZZ_CHECK(box.left + box.width <= w * double(box.x + 1) + slack &&
+                   box.top + box.height <= h * double(box.y + 1) + slack);
+        FUZZ_CHECK(k == 0 ||
+                   std::tie(cells.boxes[k - 1].x, cells.boxes[k - 1].y) <= std::tie(box.x, box.y));
+    }
+    // And every such cell has a box: walked with the boxes, both in order.
+    size_t k = 0;
+    for (size_t x = 0; x < cells.grid.size(); ++x)
+        for (size_t y = 0; y < cells.grid[x].size(); ++y) {
+            if (cells.grid[x][y] != Cell::Shaped)
+                continue;
+            while (k < cells.boxes.size() &&
+                   std::tie(cells.boxes[k].x, cells.boxes[k].y) < std::tie(x, y))
+                ++k;
+            FUZZ_CHECK(k < cells.boxes.size() && cells.boxes[k].x == x && cells.boxes[k].y == y);
+        }
+}
+
 // What every map read must hold.
 void CheckMap(const Map& map, const Limits& limits) {
     FUZZ_CHECK(map.width >= 1 && map.height >= 1 && map.tileWidth >= 1 && map.tileHeight >= 1);
@@ -195,6 +235,8 @@ void CheckMap(const Map& map, const Limits& limits) {
             for (int v : column)
                 FUZZ_CHECK(v == -1 || layer.tileMap.IsDrawable(v));
     }
+
+    CheckLevel(map);
 }
 
 // A refusal names the file it is about.
