@@ -152,6 +152,18 @@ struct Placed {
     bool h = false, v = false, d = false;
 };
 
+// The tile gid shows `seconds` in, its picture and flips put into p; its tile
+// set, or null when there is nothing to draw.
+const Tileset* TileFor(const Map& map, const MapTextures& textures, uint32_t gid, double seconds,
+                       Placed& p) {
+    const std::optional<TileRef> ref = map.Resolve(gid);
+    if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile) ||
+        !(p.tile.source.width > 0) || !(p.tile.source.height > 0))
+        return nullptr;
+    p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
+    return &map.tilesets[ref->tileset];
+}
+
 void DrawPlaced(Placed p, Color tint) {
     const glm::dvec2 topLeft = p.corner - glm::dvec2(0.0, p.box.y);
     // A picture drawn pixel for pixel is put on whole pixels, as Tiled puts
@@ -233,15 +245,12 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
             const uint32_t gid = layer.At(int(x), int(y));
             if (!(gid & GID_MASK))
                 continue;
-            const std::optional<TileRef> ref = map.Resolve(gid);
             Placed p;
-            if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
+            const Tileset* set = TileFor(map, textures, gid, seconds, p);
+            if (!set)
                 continue;
-            const Tileset& ts = map.tilesets[ref->tileset];
+            const Tileset& ts = *set;
             const glm::dvec2 size(p.tile.source.width, p.tile.source.height);
-            if (!(size.x > 0) || !(size.y > 0))
-                continue;
-            p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
             // At the grid's size a cell is filled as a tile object its size is.
             const Fit fit =
                 FitOf(ts, size, ts.tileRenderSize == "grid" ? glm::dvec2(cw, ch) : size, p.d);
@@ -332,15 +341,12 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
         }
         if (!object.visible || !(object.gid & GID_MASK))
             continue;
-        const std::optional<TileRef> ref = map.Resolve(object.gid);
         Placed p;
-        if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
+        const Tileset* set = TileFor(map, textures, object.gid, seconds, p);
+        if (!set)
             continue;
-        const Tileset& ts = map.tilesets[ref->tileset];
+        const Tileset& ts = *set;
         const double tw = p.tile.source.width, th = p.tile.source.height;
-        if (!(tw > 0) || !(th > 0))
-            continue;
-        p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
         // The tile fills the object's size, its tile offset scaled with it;
         // Tiled transposes the object's own box, whatever its tile's shape.
         const Fit fit = FitOf(ts, glm::dvec2(tw, th), glm::dvec2(object.width, object.height), p.d);
@@ -451,19 +457,15 @@ void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer, doub
 
 void DrawTile(const Map& map, const MapTextures& textures, uint32_t gid, Rectangle dest, Color tint,
               double seconds) {
-    const std::optional<TileRef> ref = map.Resolve(gid);
     Placed p;
-    if (!ref || !Look(map, textures, ref->tileset, ref->localId, seconds, p.tile))
+    const Tileset* ts = TileFor(map, textures, gid, seconds, p);
+    if (!ts)
         return;
     const glm::dvec2 tile(p.tile.source.width, p.tile.source.height);
-    if (!(tile.x > 0) || !(tile.y > 0))
-        return;
-    p.h = ref->flipH, p.v = ref->flipV, p.d = ref->flipD;
     // FitOf transposes the box it is given with the tile: a transposed tile
     // is given dest turned, so as to fill dest itself.
     const glm::dvec2 box(dest.width, dest.height);
-    const Fit fit =
-        FitOf(map.tilesets[ref->tileset], tile, p.d ? glm::dvec2(box.y, box.x) : box, p.d);
+    const Fit fit = FitOf(*ts, tile, p.d ? glm::dvec2(box.y, box.x) : box, p.d);
     p.pivot = glm::dvec2(dest.x, dest.y);
     p.corner = glm::dvec2(0.0, box.y) + fit.inset;
     p.box = fit.box;
