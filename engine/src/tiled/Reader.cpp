@@ -92,6 +92,78 @@ void CheckNoOverlap(const std::vector<Chunk>& chunks, const std::string& where) 
     }
 }
 
+void Shape(const Node& node, Object& object, const std::string& at, Reading& reading) {
+    std::string shape;
+    std::vector<ObjectPoint> points;
+    ObjectText text;
+    for (const char* mark : {"ellipse", "point"})
+        if (node.Marked(mark, at))
+            shape = mark;
+    for (const char* line : {"polygon", "polyline"})
+        if (node.Points(
+                line,
+                [&](double x, double y) {
+                    reading.TakePoints(1, at);
+                    points.push_back({x, y});
+                },
+                at))
+            shape = line;
+    if (const NodePtr words = node.Child("text", at)) {
+        shape = "text";
+        text.text = words->Body(at);
+        if (std::string family = words->String("fontfamily", at); !family.empty())
+            text.fontFamily = std::move(family);
+        text.pixelSize = words->Int("pixelsize", text.pixelSize, at);
+        text.wrap = words->Bool("wrap", false, at);
+        text.color = ColorOf(*words, "color", at).value_or(text.color);
+        text.bold = words->Bool("bold", false, at);
+        text.italic = words->Bool("italic", false, at);
+        text.underline = words->Bool("underline", false, at);
+        text.strikeout = words->Bool("strikeout", false, at);
+        text.kerning = words->Bool("kerning", true, at);
+        if (std::string h = words->String("halign", at); !h.empty())
+            text.hAlign = std::move(h);
+        if (std::string v = words->String("valign", at); !v.empty())
+            text.vAlign = std::move(v);
+    }
+    // An object that gives its shape replaces its template's.
+    if (shape.empty())
+        return;
+    object.shape = shape;
+    object.points = std::move(points);
+    object.text = std::move(text);
+}
+
+} // namespace
+
+// Object layers, templates and tiles' collision shapes alike.
+void ReadObject(const Node& node, Object& object, const std::string& at, Reading& reading) {
+    if (std::string name = node.String("name", at); !name.empty())
+        object.name = std::move(name);
+    if (std::string className = ClassOf(node, at); !className.empty())
+        object.className = std::move(className);
+    for (auto [key, field] : {std::pair{"x", &object.x},
+                              {"y", &object.y},
+                              {"width", &object.width},
+                              {"height", &object.height},
+                              {"rotation", &object.rotation}})
+        *field = node.Double(key, *field, at);
+    object.visible = node.Bool("visible", object.visible, at);
+    if (node.Has("gid"))
+        object.gid = node.Gid("gid", at);
+    Shape(node, object, at, reading);
+    for (Property& p : node.PropertiesOf(at, reading.GetLimits())) {
+        auto same = std::find_if(object.properties.begin(), object.properties.end(),
+                                 [&](const Property& q) { return q.name == p.name; });
+        if (same != object.properties.end())
+            *same = std::move(p);
+        else
+            object.properties.push_back(std::move(p));
+    }
+}
+
+namespace {
+
 class MapReader {
 public:
     MapReader(Map& map, Reading& reading)
@@ -290,7 +362,7 @@ private:
             Object object;
             if (o->Has("template"))
                 object = Template(o->String("template", at), m_map.path, at);
-            Apply(*o, object, at, m_reading);
+            ReadObject(*o, object, at, m_reading);
             object.id = id;
             group.objects.push_back(std::move(object));
         }
@@ -310,78 +382,6 @@ private:
         layer.repeatX = node.Bool("repeatx", false, where);
         layer.repeatY = node.Bool("repeaty", false, where);
         Add(m_map.imageLayers, LayerKind::Image, std::move(layer));
-    }
-
-public:
-    // What node says of an object over what object holds already (its
-    // template's): only what it gives itself, properties by name. Static, as
-    // ReadObject: a tile set's collision shapes are read without a map.
-    static void Apply(const Node& node, Object& object, const std::string& at, Reading& reading) {
-        if (std::string name = node.String("name", at); !name.empty())
-            object.name = std::move(name);
-        if (std::string className = ClassOf(node, at); !className.empty())
-            object.className = std::move(className);
-        for (auto [key, field] : {std::pair{"x", &object.x},
-                                  {"y", &object.y},
-                                  {"width", &object.width},
-                                  {"height", &object.height},
-                                  {"rotation", &object.rotation}})
-            *field = node.Double(key, *field, at);
-        object.visible = node.Bool("visible", object.visible, at);
-        if (node.Has("gid"))
-            object.gid = node.Gid("gid", at);
-        Shape(node, object, at, reading);
-        for (Property& p : node.PropertiesOf(at, reading.GetLimits())) {
-            auto same = std::find_if(object.properties.begin(), object.properties.end(),
-                                     [&](const Property& q) { return q.name == p.name; });
-            if (same != object.properties.end())
-                *same = std::move(p);
-            else
-                object.properties.push_back(std::move(p));
-        }
-    }
-
-private:
-    static void Shape(const Node& node, Object& object, const std::string& at, Reading& reading) {
-        std::string shape;
-        std::vector<ObjectPoint> points;
-        ObjectText text;
-        for (const char* mark : {"ellipse", "point"})
-            if (node.Marked(mark, at))
-                shape = mark;
-        for (const char* line : {"polygon", "polyline"})
-            if (node.Points(
-                    line,
-                    [&](double x, double y) {
-                        reading.TakePoints(1, at);
-                        points.push_back({x, y});
-                    },
-                    at))
-                shape = line;
-        if (const NodePtr words = node.Child("text", at)) {
-            shape = "text";
-            text.text = words->Body(at);
-            if (std::string family = words->String("fontfamily", at); !family.empty())
-                text.fontFamily = std::move(family);
-            text.pixelSize = words->Int("pixelsize", text.pixelSize, at);
-            text.wrap = words->Bool("wrap", false, at);
-            text.color = ColorOf(*words, "color", at).value_or(text.color);
-            text.bold = words->Bool("bold", false, at);
-            text.italic = words->Bool("italic", false, at);
-            text.underline = words->Bool("underline", false, at);
-            text.strikeout = words->Bool("strikeout", false, at);
-            text.kerning = words->Bool("kerning", true, at);
-            if (std::string h = words->String("halign", at); !h.empty())
-                text.hAlign = std::move(h);
-            if (std::string v = words->String("valign", at); !v.empty())
-                text.vAlign = std::move(v);
-        }
-        // An object that gives its shape replaces its template's.
-        if (shape.empty())
-            return;
-        object.shape = shape;
-        object.points = std::move(points);
-        object.text = std::move(text);
     }
 
     // The object a template file holds, read once for the map, its tile
@@ -410,7 +410,7 @@ private:
         Object object;
         if (node->Has("template"))
             object = Template(node->String("template", where), path, where);
-        Apply(*node, object, where, m_reading);
+        ReadObject(*node, object, where, m_reading);
         if ((node->Gid("gid", where) & GID_MASK) != 0)
             object.gid = Renumber(object.gid, doc->Root(), path, where);
         object.templatePath = path;
@@ -524,10 +524,6 @@ private:
 };
 
 } // namespace
-
-void ReadObject(const Node& node, Object& object, const std::string& at, Reading& reading) {
-    MapReader::Apply(node, object, at, reading);
-}
 
 Map ReadMap(const Document& doc, Reading& reading) {
     Map map;
