@@ -336,6 +336,16 @@ TEST_F(MapDraw, TiledsExamplesDrawAsTmxrasterizerDrawsThem) {
     for (const char* map : {"isometric_grass_and_water.tmx",
                             "isometric_staggered_grass_and_water.tmx", "hexagonal-mini.tmx"})
         ExpectAsTiledDrawsIt(examples.File(map), false, 0);
+    // Tile objects on the isometric map: placed where their isometric point
+    // projects to, bottom-centred on it, one flipped and one stretched.
+    const std::string iso = TiledTest::ReadText(examples.File("isometric_grass_and_water.tmx"));
+    TiledTest::WriteText(
+        examples.File("iso-objects.tmx"),
+        iso.substr(0, iso.rfind("</map>")) +
+            R"(<objectgroup id="9" name="o"><object id="1" gid="5" x="100" y="200" width="64" )"
+            R"(height="64"/><object id="2" gid="2147483658" x="320" y="64" width="64" height="64"/>)"
+            R"(<object id="3" gid="12" x="400" y="410" width="128" height="128"/></objectgroup></map>)");
+    ExpectAsTiledDrawsIt(examples.File("iso-objects.tmx"), false, 0);
     // Eight of its hexagons of 60 pixels are turned by 60 to 300 degrees:
     // along their rims and the edges of their arrows and dots (about 400
     // pixels each) Qt and GL round the texel they show apart; the upright

@@ -241,8 +241,8 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
         const Tileset& ts = *set;
         // On hexagonal cells Tiled turns a tile by 60 degrees for the
         // diagonal flag, 120 more for its own, about its middle.
-        const double turn = hexagonal ? 60.0 * p.d + 120.0 * ((gid & ROTATED_HEXAGONAL_120) != 0)
-                                      : 0.0;
+        const double turn =
+            hexagonal ? 60.0 * p.d + 120.0 * ((gid & ROTATED_HEXAGONAL_120) != 0) : 0.0;
         if (hexagonal)
             p.d = false;
         const glm::dvec2 size(p.tile.source.width, p.tile.source.height);
@@ -269,16 +269,20 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
     auto range = [](double from, double to, double step, int count) {
         if (!(step > 0))
             return std::pair(0LL, (long long)count - 1);
-        auto cell = [&](double at) { return std::clamp(std::floor(at / step), -1.0, double(count)); };
+        auto cell = [&](double at) {
+            return std::clamp(std::floor(at / step), -1.0, double(count));
+        };
         return std::pair((long long)std::max(0.0, cell(from) - 1),
                          (long long)std::min(double(count - 1), cell(to) + 1));
     };
     if (map.orientation == "isometric") {
         // Diamonds: column - row runs across the view, column + row down it.
         const double hw = cw / 2.0, hh = ch / 2.0, across = double(map.height) * cw / 2;
-        const double lu = std::floor((left - across) / hw) - 1, hu = std::ceil((right - across) / hw) + 1;
+        const double lu = std::floor((left - across) / hw) - 1,
+                     hu = std::ceil((right - across) / hw) + 1;
         const double lv = std::max(0.0, std::floor(top / hh) - 2);
-        const double hv = std::min(double(layer.width) + layer.height - 2, std::ceil(bottom / hh) + 1);
+        const double hv =
+            std::min(double(layer.width) + layer.height - 2, std::ceil(bottom / hh) + 1);
         // Row by row of the screen, each left to right, as Tiled draws them.
         for (double sum = lv; sum <= hv; ++sum) {
             // column - row = 2 * column - sum lies within [lu, hu].
@@ -313,7 +317,8 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
     const auto [x0, x1] = range(left, right, cw, layer.width);
     const auto [y0, y1] = range(top, bottom, ch, layer.height);
     // Where large tiles overlap, the render order says which is in front.
-    const bool up = map.renderOrder.ends_with("-up"), leftward = map.renderOrder.starts_with("left");
+    const bool up = map.renderOrder.ends_with("-up"),
+               leftward = map.renderOrder.starts_with("left");
     for (long long r = 0; r <= y1 - y0; ++r)
         for (long long c = 0; c <= x1 - x0; ++c)
             place(leftward ? x1 - c : x0 + c, up ? y1 - r : y0 + r);

@@ -240,8 +240,8 @@ private:
             for (const char* v : values)
                 known += std::string(known.empty() ? "" : ", ") + Quoted(v);
             Fail(path + ": the map's " + key + " is " +
-                 (value.empty() ? std::string("not given") : Quoted(value)) + "; it must be one of " +
-                 known);
+                 (value.empty() ? std::string("not given") : Quoted(value)) +
+                 "; it must be one of " + known);
         };
         oneOf("orientation", {"orthogonal", "isometric", "staggered", "hexagonal"},
               m_map.orientation);

@@ -163,8 +163,8 @@ PixelBox Map::CellBox(int column, int row) const {
     if (orientation == "isometric") {
         // Diamonds whose top corners run down from (height * tileWidth / 2, 0);
         // Tiled rounds its halves of whole pixels down.
-        const double left = (c - r) * tileWidth / 2.0 + (int64_t(height) * tileWidth / 2) -
-                            tileWidth / 2;
+        const double left =
+            (c - r) * tileWidth / 2.0 + (int64_t(height) * tileWidth / 2) - tileWidth / 2;
         return {left, (c + r) * tileHeight / 2.0, double(tileWidth), double(tileHeight)};
     }
     if (orientation != "staggered" && orientation != "hexagonal")
@@ -173,9 +173,8 @@ PixelBox Map::CellBox(int column, int row) const {
     // lays the cells out on even sizes, and counts odd and even from its own
     // cell (0, 0), which an infinite map moved.
     const HexGrid g = HexGridOf(*this);
-    const bool shifted =
-        ((int64_t(g.staggerX ? column : row) + (g.staggerX ? originX : originY)) & 1) !=
-        (staggerIndex == "even");
+    const bool shifted = ((int64_t(g.staggerX ? column : row) + (g.staggerX ? originX : originY)) &
+                          1) != (staggerIndex == "even");
     double x = 0.0, y = 0.0;
     if (g.staggerX) {
         x = c * g.columnWidth;
