@@ -285,9 +285,15 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
             std::min(double(layer.width) + layer.height - 2, std::ceil(bottom / hh) + 1);
         // Row by row of the screen, each left to right, as Tiled draws them.
         for (double sum = lv; sum <= hv; ++sum) {
-            // column - row = 2 * column - sum lies within [lu, hu].
-            const double c0 = std::max({0.0, sum - (layer.height - 1), std::floor((sum + lu) / 2)});
-            const double c1 = std::min({layer.width - 1.0, sum, std::ceil((sum + hu) / 2)});
+            // column - row = 2 * column - sum lies within [lu, hu]; a view
+            // moved past any number (offsets, parallax) meets no column.
+            auto within = [](double v, double low, double high) {
+                return v >= low ? std::min(v, high) : low; // not a number: low
+            };
+            const double c0 = std::max(sum - (layer.height - 1),
+                                       within(std::floor((sum + lu) / 2), 0.0, layer.width));
+            const double c1 =
+                std::min(sum, within(std::ceil((sum + hu) / 2), -1.0, layer.width - 1.0));
             for (long long x = (long long)c0; x <= (long long)c1; ++x)
                 place(x, (long long)sum - x);
         }
