@@ -659,6 +659,10 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
         // ones 7 right; columns (60 - 30) / 2 + 30 = 45 apart, 60 down.
         {R"(orientation="hexagonal" staggeraxis="y" staggerindex="odd" hexsidelength="6" tilewidth="14" tileheight="12")",
          {{{0, 0}, {0, 0, 14, 12}}, {{0, 1}, {7, 9, 14, 12}}, {{3, 2}, {42, 18, 14, 12}}}},
+        // Tiled lays odd sizes out as the even ones below them, each tile
+        // standing on the even height's bottom (as tmxrasterizer draws it).
+        {R"(orientation="hexagonal" staggeraxis="y" staggerindex="odd" hexsidelength="6" tilewidth="15" tileheight="13")",
+         {{{0, 0}, {0, -1, 15, 13}}, {{0, 1}, {7, 8, 15, 13}}}},
         {R"(orientation="hexagonal" staggeraxis="x" staggerindex="odd" hexsidelength="30" tilewidth="60" tileheight="60")",
          {{{0, 0}, {0, 0, 60, 60}}, {{1, 0}, {45, 30, 60, 60}}, {{2, 1}, {90, 60, 60, 60}}}},
     };
