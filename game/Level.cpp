@@ -319,6 +319,11 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
 }
 
 LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
+    // The boat falls down the screen and stands on cells' tops: on diamonds
+    // or hexagons it would play on a grid other than the one drawn.
+    if (map.orientation != "orthogonal")
+        throw Tiled::MapError(map.path + ": the map is " + map.orientation +
+                              "; a level of this side-view game must be an orthogonal map");
     LevelData level;
     level.cellW = map.tileWidth;
     level.cellH = map.tileHeight;

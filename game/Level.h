@@ -160,7 +160,7 @@ constexpr const char* PLAYER_OBJECT = "player";
 // named "player" sets the boat's start (its top-left corner). Each cell
 // repeats its tile's shapes, so a map whose cells would hold more than
 // maxBoxes of them (as many as a map may have cells) is refused
-// (Tiled::MapError).
+// (Tiled::MapError), as is a map that is not orthogonal.
 LevelData FromMap(Tiled::Map map, uint64_t maxBoxes = Tiled::Limits{}.maxCells);
 // Where a boat of `size` starts on a map without a "player" object: standing
 // on the first solid cell, column by column from the left and each column top

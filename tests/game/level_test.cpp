@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include <engine/ecs/ECS.h>
@@ -101,6 +103,21 @@ TEST(LevelLoad, MissingFileOrDirectoryIsAnError) {
     } catch (const LevelError& error) {
         EXPECT_STREQ(error.what(), "cannot open: Is a directory");
     }
+    // A map the reader takes but the game cannot play on: one line, naming
+    // the map once (as whoever reports it names the file).
+    const std::string iso = testing::TempDir() + "iso-level.tmx";
+    std::ofstream(iso) << R"(<map orientation="isometric" width="2" height="2" tilewidth="64" )"
+                          R"(tileheight="32"><layer name="l" width="2" height="2"><data )"
+                          R"(encoding="csv">0,0,0,0</data></layer></map>)";
+    try {
+        Level::Load(iso);
+        FAIL();
+    } catch (const LevelError& error) {
+        EXPECT_STREQ(
+            error.what(),
+            "the map is isometric; a level of this side-view game must be an orthogonal map");
+    }
+    std::remove(iso.c_str());
 }
 
 class LevelCells : public ::testing::Test {

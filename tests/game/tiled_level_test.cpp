@@ -372,8 +372,8 @@ TEST(TiledLevel, TheGeneratorWritesTheCommittedLevelInBothFormats) {
 
 // Every orthogonal map of Tiled's own examples plays: the game's scene is
 // built on it in a real window and runs some frames without an error. (The
-// automapping rules are no levels; the other orientations are refused, as
-// the reader's test shows.)
+// automapping rules are no levels; the game refuses the other orientations,
+// as the level loading's test shows.)
 TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no X display";

@@ -1,8 +1,9 @@
 // A Tiled map drawn by the engine, read back from the window, against
 // tmxrasterizer's picture of it (Tiled's own renderer): the rich map through
 // the tile maps pixel for pixel, and the eight orientations of a tile as
-// Tiled defines them; six of Tiled's examples and fixtures of every feature
-// as DrawMap draws them. TILED_SHOT_DIR=dir keeps the pictures for a look.
+// Tiled defines them; ten of Tiled's examples, of every orientation, and
+// fixtures of every feature as DrawMap draws them. TILED_SHOT_DIR=dir keeps
+// the pictures for a look.
 
 #include <gtest/gtest.h>
 
@@ -320,7 +321,7 @@ protected:
     }
 };
 
-TEST_F(MapDraw, SixOfTiledsExamplesDrawAsTmxrasterizerDrawsThem) {
+TEST_F(MapDraw, TiledsExamplesDrawAsTmxrasterizerDrawsThem) {
     if (!std::filesystem::is_directory(TiledTest::TiledExamples::kDir))
         GTEST_SKIP() << TiledTest::TiledExamples::kDir << " is not installed";
     const TiledTest::TiledExamples examples;
@@ -330,6 +331,26 @@ TEST_F(MapDraw, SixOfTiledsExamplesDrawAsTmxrasterizerDrawsThem) {
     // Along the rims of its objects turned by 10 degrees or stretched by
     // sizes of no whole ratio, Qt and GL round the texel they show apart.
     ExpectAsTiledDrawsIt(examples.File("sticker-knight/map/sandbox.tmx"), false, 50);
+    // Every other orientation: diamonds, staggered rows of them (an infinite
+    // map), hexagons staggered along y and along x.
+    for (const char* map : {"isometric_grass_and_water.tmx",
+                            "isometric_staggered_grass_and_water.tmx", "hexagonal-mini.tmx"})
+        ExpectAsTiledDrawsIt(examples.File(map), false, 0);
+    // Tile objects on the isometric map: placed where their isometric point
+    // projects to, bottom-centred on it, one flipped and one stretched.
+    const std::string iso = TiledTest::ReadText(examples.File("isometric_grass_and_water.tmx"));
+    TiledTest::WriteText(
+        examples.File("iso-objects.tmx"),
+        iso.substr(0, iso.rfind("</map>")) +
+            R"(<objectgroup id="9" name="o"><object id="1" gid="5" x="100" y="200" width="64" )"
+            R"(height="64"/><object id="2" gid="2147483658" x="320" y="64" width="64" height="64"/>)"
+            R"(<object id="3" gid="12" x="400" y="410" width="128" height="128"/></objectgroup></map>)");
+    ExpectAsTiledDrawsIt(examples.File("iso-objects.tmx"), false, 0);
+    // Eight of its hexagons of 60 pixels are turned by 60 to 300 degrees:
+    // along their rims and the edges of their arrows and dots (about 400
+    // pixels each) Qt and GL round the texel they show apart; the upright
+    // and flipped ones match pixel for pixel.
+    ExpectAsTiledDrawsIt(examples.File("test_hexagonal_tile_60x60x30.tmx"), false, 3300);
 }
 
 // Maps the real Tiled wrote: tile sets of tiles larger and smaller than the

@@ -80,18 +80,24 @@ std::string Chunk(int x, int y, int w, int h, const std::string& cells) {
            std::to_string(w) + "\" height=\"" + std::to_string(h) + "\">" + cells + "</chunk>";
 }
 
-TEST_F(TiledHostile, MapsThatAreNotOrthogonalGridsAndChunksThatDoNotMakeOne) {
+TEST_F(TiledHostile, MapsOfNoKnownGridAndChunksThatDoNotMakeOne) {
     struct Case {
         std::string text;
         std::vector<std::string> parts;
     };
     const std::string map = "m.tmx";
     const std::vector<Case> cases = {
-        {R"(<map orientation="isometric" width="2" height="2" tilewidth="8" tileheight="8"/>)",
-         {"orientation is \"isometric\"", "only orthogonal"}},
+        {R"(<map orientation="octagonal" width="2" height="2" tilewidth="8" tileheight="8"/>)",
+         {"orientation is \"octagonal\"", "\"isometric\", \"staggered\", \"hexagonal\""}},
         {R"(<map width="2" height="2" tilewidth="8" tileheight="8"/>)", {"not given"}},
-        {R"({"type":"map","orientation":"hexagonal","width":2,"height":2,"tilewidth":8,"tileheight":8})",
-         {"\"hexagonal\""}},
+        {R"({"type":"map","orientation":"staggered","staggeraxis":"z","width":2,"height":2,)"
+         R"("tilewidth":8,"tileheight":8})",
+         {"staggeraxis is \"z\""}},
+        {R"(<map orientation="hexagonal" staggerindex="middle" width="2" height="2" tilewidth="8" tileheight="8"/>)",
+         {"staggerindex is \"middle\""}},
+        {R"({"type":"map","orientation":"hexagonal","hexsidelength":-4,"width":2,"height":2,)"
+         R"("tilewidth":8,"tileheight":8})",
+         {"hexsidelength", "-4"}},
         // Chunks in a map that says it is finite.
         {Tmx(kTileset +
              Layer(R"(<data encoding="csv">)" + Chunk(0, 0, 2, 2, "1,1,1,1") + "</data>")),

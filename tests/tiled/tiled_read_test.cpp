@@ -606,32 +606,102 @@ TEST(TiledRead, WhatTiledWritesOfLooksChunksTemplatesAndTileSizesReadsFieldByFie
               std::tuple(2, 1, std::vector<uint32_t>{1, 2}, std::vector<uint32_t>{0, 0}));
 }
 
-TEST(TiledRead, EveryOrthogonalExampleOfTiledIsReadTheOthersRefusedForTheirOrientation) {
+TEST(TiledRead, EveryExampleOfTiledIsReadInItsOrientation) {
     if (!std::filesystem::is_directory(TiledTest::TiledExamples::kDir))
         GTEST_SKIP() << TiledTest::TiledExamples::kDir << " is not installed";
     const TiledTest::TiledExamples examples;
     const std::vector<std::string> maps = examples.Maps();
     EXPECT_GE(maps.size(), 20u);
-    int read = 0;
     for (const std::string& path : maps) {
-        const std::string text = TiledTest::ReadText(path);
-        const bool orthogonal = TiledTest::TiledExamples::Orthogonal(text);
         try {
             testing::internal::CaptureStderr();
             const Map map = Load(path);
             const std::vector<Engine::Image> sheets = DecodeSheets(map);
             testing::internal::GetCapturedStderr();
-            EXPECT_TRUE(orthogonal) << path;
-            ++read;
+            EXPECT_EQ(map.orientation == "orthogonal",
+                      TiledTest::TiledExamples::Orthogonal(TiledTest::ReadText(path)))
+                << path;
         } catch (const MapError& error) {
             testing::internal::GetCapturedStderr();
-            EXPECT_FALSE(orthogonal) << error.what();
-            EXPECT_NE(std::string(error.what()).find("only orthogonal maps are read"),
-                      std::string::npos)
-                << error.what();
+            ADD_FAILURE() << error.what();
         }
     }
-    EXPECT_GE(read, 16);
+}
+
+// Where each orientation puts its cells, as Tiled's renderers place them,
+// read alike from TMX and JSON: the pixel box of a few cells each.
+TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
+    struct Case {
+        std::string header; // attributes of the map past its size
+        std::vector<std::pair<std::pair<int, int>, PixelBox>> cells;
+    };
+    const std::vector<Case> cases = {
+        {R"(orientation="orthogonal" tilewidth="32" tileheight="16")",
+         {{{0, 0}, {0, 0, 32, 16}}, {{2, 3}, {64, 48, 32, 16}}}},
+        // Diamonds, the top corner of (0, 0) at 3 rows of half a tile's width.
+        {R"(orientation="isometric" tilewidth="64" tileheight="32")",
+         {{{0, 0}, {64, 0, 64, 32}},
+          {{1, 0}, {96, 16, 64, 32}},
+          {{0, 1}, {32, 16, 64, 32}},
+          {{2, 2}, {64, 64, 64, 32}}}},
+        // Rows half a tile apart, the odd ones (or the even) half a tile right.
+        {R"(orientation="staggered" staggeraxis="y" staggerindex="odd" tilewidth="64" tileheight="32")",
+         {{{0, 0}, {0, 0, 64, 32}},
+          {{0, 1}, {32, 16, 64, 32}},
+          {{1, 1}, {96, 16, 64, 32}},
+          {{2, 2}, {128, 32, 64, 32}}}},
+        {R"(orientation="staggered" staggeraxis="y" staggerindex="even" tilewidth="64" tileheight="32")",
+         {{{0, 0}, {32, 0, 64, 32}}, {{0, 1}, {0, 16, 64, 32}}}},
+        // Columns half a tile apart, the even ones half a tile down.
+        {R"(orientation="staggered" staggeraxis="x" staggerindex="even" tilewidth="64" tileheight="32")",
+         {{{0, 0}, {0, 16, 64, 32}}, {{1, 0}, {32, 0, 64, 32}}, {{1, 2}, {32, 64, 64, 32}}}},
+        // Hexagons: rows (14 - 0) / 2 + 6 = 9 apart, each 14 across, the odd
+        // ones 7 right; columns (60 - 30) / 2 + 30 = 45 apart, 60 down.
+        {R"(orientation="hexagonal" staggeraxis="y" staggerindex="odd" hexsidelength="6" tilewidth="14" tileheight="12")",
+         {{{0, 0}, {0, 0, 14, 12}}, {{0, 1}, {7, 9, 14, 12}}, {{3, 2}, {42, 18, 14, 12}}}},
+        // Tiled lays odd sizes out as the even ones below them, each tile
+        // standing on the even height's bottom (as tmxrasterizer draws it).
+        {R"(orientation="hexagonal" staggeraxis="y" staggerindex="odd" hexsidelength="6" tilewidth="15" tileheight="13")",
+         {{{0, 0}, {0, -1, 15, 13}}, {{0, 1}, {7, 8, 15, 13}}}},
+        {R"(orientation="hexagonal" staggeraxis="x" staggerindex="odd" hexsidelength="30" tilewidth="60" tileheight="60")",
+         {{{0, 0}, {0, 0, 60, 60}}, {{1, 0}, {45, 30, 60, 60}}, {{2, 1}, {90, 60, 60, 60}}}},
+    };
+    for (const Case& c : cases) {
+        // The same header as JSON: key="value" becomes "key":value.
+        std::string json = c.header;
+        for (size_t at; (at = json.find("=\"")) != std::string::npos;) {
+            const size_t end = json.find('"', at + 2);
+            const std::string value = json.substr(at + 2, end - at - 2);
+            const bool number = value.find_first_not_of("0123456789") == std::string::npos;
+            json = json.substr(0, at) + "\":" + (number ? value : "\"" + value + "\"") +
+                   (end + 1 < json.size() ? "," : "") + json.substr(end + 1);
+        }
+        for (char& ch : json)
+            if (ch == ' ')
+                ch = '"';
+        json = R"({"type":"map","width":4,"height":3,")" + json + "}";
+        const std::string tmx = R"(<map width="4" height="3" )" + c.header + "/>";
+        for (const std::string& text : {tmx, json}) {
+            const Map map = Parse(text, kData + "grid");
+            for (const auto& [cell, box] : c.cells)
+                EXPECT_EQ(map.CellBox(cell.first, cell.second), box)
+                    << text << " cell " << cell.first << "," << cell.second;
+        }
+    }
+
+    // An infinite map counts odd rows from Tiled's own origin: its box starts
+    // on row -1, whose cells are shifted, and its objects move up with it by
+    // a row's step.
+    const Map infinite = Parse(
+        R"(<map orientation="staggered" staggeraxis="y" staggerindex="odd" width="4" height="4" )"
+        R"(tilewidth="64" tileheight="32" infinite="1"><layer name="l" width="4" )"
+        R"(height="4"><data encoding="csv"><chunk x="0" y="-1" width="1" height="2">0,0</chunk>)"
+        R"(</data></layer><objectgroup name="o"><object id="1" x="10" y="20"/></objectgroup></map>)",
+        kData + "infinite-staggered");
+    EXPECT_EQ(infinite.originY, -1);
+    EXPECT_EQ(infinite.CellBox(0, 0), (PixelBox{32, 0, 64, 32}));
+    EXPECT_EQ(infinite.CellBox(0, 1), (PixelBox{0, 16, 64, 32}));
+    EXPECT_EQ(infinite.objectGroups.at(0).objects.at(0).y, 36.0);
 }
 
 } // namespace

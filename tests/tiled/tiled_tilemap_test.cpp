@@ -311,6 +311,16 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
           "image layers (first on image layer \"sky\"); left out"})
         EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 7) << err;
+    // The tile maps lay every map out on square cells.
+    Map hexagonal = map;
+    hexagonal.orientation = "hexagonal";
+    testing::internal::CaptureStderr();
+    MakeTileMaps(hexagonal, {CreateRef<FakeSheet>(8.0f, 8.0f, 11), nullptr});
+    const std::string hexErr = testing::internal::GetCapturedStderr();
+    EXPECT_NE(hexErr.find("looks.tmx: not drawn yet: isometric, staggered and hexagonal grids "
+                          "(first on the map); drawn as an orthogonal one"),
+              std::string::npos)
+        << hexErr;
 
     // DrawLayer draws the rest; shapes are the game's marks, drawn by neither.
     testing::internal::CaptureStderr();

@@ -3,6 +3,7 @@
 #include <engine/tiled/TiledTileMap.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -227,40 +228,106 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
             std::max(reach, std::max(tile.x * scale.x, tile.y * scale.y) +
                                 std::abs(ts.offsetX) * scale.x + std::abs(ts.offsetY) * scale.y);
     }
-    auto cell = [](double at, int size, int count) {
-        return std::clamp(std::floor(at / size), -1.0, double(count));
-    };
-    const auto x0 = (long long)std::max(0.0, cell(view.left - shift.x - reach, cw, layer.width));
-    const auto x1 = (long long)std::min(double(layer.width - 1),
-                                        cell(view.right - shift.x + reach, cw, layer.width));
-    const auto y0 = (long long)std::max(0.0, cell(view.top - shift.y - reach, ch, layer.height));
-    const auto y1 = (long long)std::min(double(layer.height - 1),
-                                        cell(view.bottom - shift.y + reach, ch, layer.height));
-    // Where large tiles overlap, the render order says which is in front.
-    const bool up = map.renderOrder.ends_with("-up"), left = map.renderOrder.starts_with("left");
-    for (long long r = 0; r <= y1 - y0; ++r) {
-        const long long y = up ? y1 - r : y0 + r;
-        for (long long c = 0; c <= x1 - x0; ++c) {
-            const long long x = left ? x1 - c : x0 + c;
-            const uint32_t gid = layer.At(int(x), int(y));
-            if (!(gid & GID_MASK))
-                continue;
-            Placed p;
-            const Tileset* set = TileFor(map, textures, gid, seconds, p);
-            if (!set)
-                continue;
-            const Tileset& ts = *set;
-            const glm::dvec2 size(p.tile.source.width, p.tile.source.height);
-            // At the grid's size a cell is filled as a tile object its size is.
-            const Fit fit =
-                FitOf(ts, size, ts.tileRenderSize == "grid" ? glm::dvec2(cw, ch) : size, p.d);
-            p.pivot = glm::dvec2(double(x) * cw, double(y + 1) * ch) + shift +
-                      glm::dvec2(ts.offsetX, ts.offsetY) * fit.scale;
-            p.corner = fit.inset;
-            p.box = fit.box;
-            DrawPlaced(p, tint);
+    // The tile in cell (x, y), bottom-aligned on its box.
+    const bool hexagonal = map.orientation == "hexagonal";
+    auto place = [&](long long x, long long y) {
+        const uint32_t gid = layer.At(int(x), int(y));
+        if (!(gid & GID_MASK))
+            return;
+        Placed p;
+        const Tileset* set = TileFor(map, textures, gid, seconds, p);
+        if (!set)
+            return;
+        const Tileset& ts = *set;
+        // On hexagonal cells Tiled turns a tile by 60 degrees for the
+        // diagonal flag, 120 more for its own, about its middle.
+        const double turn =
+            hexagonal ? 60.0 * p.d + 120.0 * ((gid & ROTATED_HEXAGONAL_120) != 0) : 0.0;
+        if (hexagonal)
+            p.d = false;
+        const glm::dvec2 size(p.tile.source.width, p.tile.source.height);
+        // At the grid's size a cell is filled as a tile object its size is.
+        const Fit fit =
+            FitOf(ts, size, ts.tileRenderSize == "grid" ? glm::dvec2(cw, ch) : size, p.d);
+        const PixelBox box = map.CellBox(int(x), int(y));
+        p.pivot = glm::dvec2(box.x, box.y + box.height) + shift +
+                  glm::dvec2(ts.offsetX, ts.offsetY) * fit.scale;
+        p.corner = fit.inset;
+        p.box = fit.box;
+        if (turn != 0.0) {
+            const glm::dvec2 half(p.box.x / 2, -p.box.y / 2);
+            p.pivot += p.corner + half;
+            p.corner = -half;
+            p.rotation = turn;
         }
+        DrawPlaced(p, tint);
+    };
+    // The cells whose tiles may meet the view: those within reach of it,
+    // cell steps apart along each axis (0 for cells of no size: all of them).
+    const double left = view.left - shift.x - reach, right = view.right - shift.x + reach;
+    const double top = view.top - shift.y - reach, bottom = view.bottom - shift.y + reach;
+    auto range = [](double from, double to, double step, int count) {
+        if (!(step > 0))
+            return std::pair(0LL, (long long)count - 1);
+        auto cell = [&](double at) {
+            return std::clamp(std::floor(at / step), -1.0, double(count));
+        };
+        return std::pair((long long)std::max(0.0, cell(from) - 1),
+                         (long long)std::min(double(count - 1), cell(to) + 1));
+    };
+    if (map.orientation == "isometric") {
+        // Diamonds: column - row runs across the view, column + row down it.
+        const double hw = cw / 2.0, hh = ch / 2.0, across = double(map.height) * cw / 2;
+        const double lu = std::floor((left - across) / hw) - 1,
+                     hu = std::ceil((right - across) / hw) + 1;
+        const double lv = std::max(0.0, std::floor(top / hh) - 2);
+        const double hv =
+            std::min(double(layer.width) + layer.height - 2, std::ceil(bottom / hh) + 1);
+        // Row by row of the screen, each left to right, as Tiled draws them.
+        for (double sum = lv; sum <= hv; ++sum) {
+            // column - row = 2 * column - sum lies within [lu, hu]; a view
+            // moved past any number (offsets, parallax) meets no column.
+            auto within = [](double v, double low, double high) {
+                return v >= low ? std::min(v, high) : low; // not a number: low
+            };
+            const double c0 = std::max(sum - (layer.height - 1),
+                                       within(std::floor((sum + lu) / 2), 0.0, layer.width));
+            const double c1 =
+                std::min(sum, within(std::ceil((sum + hu) / 2), -1.0, layer.width - 1.0));
+            for (long long x = (long long)c0; x <= (long long)c1; ++x)
+                place(x, (long long)sum - x);
+        }
+        return;
     }
+    if (map.orientation == "staggered" || hexagonal) {
+        const Detail::HexGrid g = Detail::HexGridOf(map);
+        const double stepX = g.staggerX ? g.columnWidth : g.tileWidth + g.sideX;
+        const double stepY = g.staggerX ? g.tileHeight + g.sideY : g.rowHeight;
+        const auto [x0, x1] = range(left - stepX, right, stepX, layer.width);
+        const auto [y0, y1] = range(top - stepY, bottom, stepY, layer.height);
+        // Top to bottom on the screen: across a staggered x axis, a row's
+        // upper cells before its shifted ones.
+        for (long long y = y0; y <= y1; ++y) {
+            if (!g.staggerX) {
+                for (long long x = x0; x <= x1; ++x)
+                    place(x, y);
+                continue;
+            }
+            for (const bool lower : {false, true})
+                for (long long x = x0; x <= x1; ++x)
+                    if ((((x + map.originX) & 1) != (map.staggerIndex == "even")) == lower)
+                        place(x, y);
+        }
+        return;
+    }
+    const auto [x0, x1] = range(left, right, cw, layer.width);
+    const auto [y0, y1] = range(top, bottom, ch, layer.height);
+    // Where large tiles overlap, the render order says which is in front.
+    const bool up = map.renderOrder.ends_with("-up"),
+               leftward = map.renderOrder.starts_with("left");
+    for (long long r = 0; r <= y1 - y0; ++r)
+        for (long long c = 0; c <= x1 - x0; ++c)
+            place(leftward ? x1 - c : x0 + c, up ? y1 - r : y0 + r);
 }
 
 // A visible text object; a tile object shows its tile instead.
@@ -293,8 +360,9 @@ std::string Wrapped(const std::string& text, const Font& font, float size, doubl
 }
 
 // A text object in the engine's own font, in its colour times the layer's
-// tint, aligned in its box; upright and plain whatever it asks (warned).
-void DrawTextObject(const Object& object, glm::dvec2 shift, Color tint) {
+// tint, aligned in its box with its top-left at `at`; upright and plain
+// whatever it asks (warned).
+void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
     const ObjectText& t = object.text;
     const Font& font = Font::Default();
     const float size = float(t.pixelSize);
@@ -308,7 +376,7 @@ void DrawTextObject(const Object& object, glm::dvec2 shift, Color tint) {
         t.wrap && object.width > 0 ? Wrapped(t.text, font, size, object.width) : t.text;
     const double lines = double(1 + std::count(text.begin(), text.end(), '\n'));
     const double height = lines * double(font.lineHeight) * size / font.pixelSize;
-    const glm::dvec2 box = glm::dvec2(object.x, object.y) + shift;
+    const glm::dvec2 box = at;
     const double top = t.vAlign == "center"   ? box.y + (object.height - height) / 2
                        : t.vAlign == "bottom" ? box.y + object.height - height
                                               : box.y;
@@ -327,16 +395,28 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
     if (tint.a == 0)
         return;
     const glm::dvec2 shift = ShiftOf(map, group.look, view);
+    // Where an object's (x, y) is on screen: on an isometric map Tiled keeps
+    // it in pixels along the diamonds' sides, tileHeight a cell each.
+    const bool isometric = map.orientation == "isometric";
+    auto onScreen = [&](const Object& object) {
+        if (!isometric)
+            return glm::dvec2(object.x, object.y) + shift;
+        const double u = object.x / map.tileHeight, v = object.y / map.tileHeight;
+        return glm::dvec2((u - v) * map.tileWidth / 2 + (int64_t(map.height) * map.tileWidth / 2),
+                          (u + v) * map.tileHeight / 2) +
+               shift;
+    };
     // A tile, or the text object named.
     struct Shown {
         double y;
         Placed tile;
         const Object* text = nullptr;
+        glm::dvec2 at{0.0};
     };
     std::vector<Shown> shown;
     for (const Object& object : group.objects) {
         if (ShownText(object)) {
-            shown.push_back({object.y, {}, &object});
+            shown.push_back({object.y, {}, &object, onScreen(object)});
             continue;
         }
         if (!object.visible || !(object.gid & GID_MASK))
@@ -351,7 +431,7 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
         // Tiled transposes the object's own box, whatever its tile's shape.
         const Fit fit = FitOf(ts, glm::dvec2(tw, th), glm::dvec2(object.width, object.height), p.d);
         const ObjectPoint topLeft = map.TopLeft(object);
-        p.pivot = glm::dvec2(object.x, object.y) + shift;
+        p.pivot = onScreen(object);
         p.corner = glm::dvec2(topLeft.x - object.x, topLeft.y - object.y + object.height) +
                    fit.inset + glm::dvec2(ts.offsetX, ts.offsetY) * fit.scale;
         p.rotation = object.rotation;
@@ -365,7 +445,7 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
                          [](const Shown& a, const Shown& b) { return a.y < b.y; });
     for (const Shown& s : shown) {
         if (s.text)
-            DrawTextObject(*s.text, shift, tint);
+            DrawTextObject(*s.text, s.at, tint);
         else
             DrawPlaced(s.tile, tint);
     }

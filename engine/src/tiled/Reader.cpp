@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 #include <map>
 #include <queue>
 
@@ -203,11 +204,7 @@ private:
         m_map.height = root.Int("height", 0, path);
         m_map.tileWidth = root.Int("tilewidth", 0, path);
         m_map.tileHeight = root.Int("tileheight", 0, path);
-        const std::string orientation = root.String("orientation", path);
-        if (orientation != "orthogonal")
-            Fail(path + ": the map's orientation is " +
-                 (orientation.empty() ? std::string("not given") : Quoted(orientation)) +
-                 "; only orthogonal maps are read, not isometric, staggered or hexagonal ones");
+        Orientation(root);
         m_map.infinite = root.Bool("infinite", false, path);
         const int maxSide = Image::MAX_SIDE;
         if (m_map.tileWidth < 1 || m_map.tileHeight < 1 || m_map.tileWidth > maxSide ||
@@ -223,6 +220,37 @@ private:
         m_map.backgroundColor = ColorOf(root, "backgroundcolor", path);
         m_map.parallaxOriginX = root.Double("parallaxoriginx", 0.0, path);
         m_map.parallaxOriginY = root.Double("parallaxoriginy", 0.0, path);
+    }
+
+    // How its cells are laid out; what does not apply to its orientation is
+    // checked all the same, as Tiled would read it were the orientation changed.
+    void Orientation(const Node& root) {
+        const std::string& path = m_map.path;
+        auto oneOf = [&](const char* key, std::initializer_list<const char*> values,
+                         std::string& field) {
+            const std::string value = root.String(key, path);
+            if (value.empty() && std::string_view(key) != "orientation")
+                return;
+            for (const char* v : values)
+                if (value == v) {
+                    field = value;
+                    return;
+                }
+            std::string known;
+            for (const char* v : values)
+                known += std::string(known.empty() ? "" : ", ") + Quoted(v);
+            Fail(path + ": the map's " + key + " is " +
+                 (value.empty() ? std::string("not given") : Quoted(value)) +
+                 "; it must be one of " + known);
+        };
+        oneOf("orientation", {"orthogonal", "isometric", "staggered", "hexagonal"},
+              m_map.orientation);
+        oneOf("staggeraxis", {"x", "y"}, m_map.staggerAxis);
+        oneOf("staggerindex", {"odd", "even"}, m_map.staggerIndex);
+        m_map.hexSideLength = root.Int("hexsidelength", 0, path);
+        if (m_map.hexSideLength < 0 || m_map.hexSideLength > Image::MAX_SIDE)
+            Fail(path + ": hexagons' sides of " + Num(m_map.hexSideLength) +
+                 " pixels (hexsidelength); they must be 0 to " + Num(Image::MAX_SIDE));
     }
 
     void CheckSize(int64_t width, int64_t height, const char* what) const {
@@ -481,6 +509,7 @@ private:
         CheckSize(right - left, bottom - top, none ? "the map is" : "its chunks span");
         for (const ChunkedLayer& layer : m_chunked)
             CheckNoOverlap(layer.chunks, layer.where);
+        const int nominalHeight = m_map.height;
         m_map.width = int(right - left);
         m_map.height = int(bottom - top);
         m_map.originX = int(left);
@@ -500,19 +529,35 @@ private:
                                     (c.x - left));
             }
         }
-        // Everything placed in pixels moves with the grid's corner.
-        const double dx = double(left) * m_map.tileWidth, dy = double(top) * m_map.tileHeight;
+        // Everything placed in pixels moves with the grid's corner: a cell's
+        // step along each axis at a time.
+        double dx = double(left) * m_map.tileWidth, dy = double(top) * m_map.tileHeight;
+        double sx = dx, sy = dy; // the same on screen
+        if (m_map.orientation == "staggered" || m_map.orientation == "hexagonal") {
+            // Odd and even rows (or columns) stay so: CellBox counts them from Tiled's origin.
+            const HexGrid g = HexGridOf(m_map);
+            dx = sx = double(left) * (g.staggerX ? g.columnWidth : g.tileWidth + g.sideX);
+            dy = sy = double(top) * (g.staggerX ? g.tileHeight + g.sideY : g.rowHeight);
+        } else if (m_map.orientation == "isometric") {
+            // Objects lie in isometric pixels, tileHeight a cell both ways;
+            // pictures on screen move as the corner cell's diamond did, the
+            // diamonds' top corner now running down from the box's own height.
+            dx = double(left) * m_map.tileHeight;
+            dy = double(top) * m_map.tileHeight;
+            sx = double(left - top + int64_t(nominalHeight) - m_map.height) * m_map.tileWidth / 2;
+            sy = double(left + top) * m_map.tileHeight / 2;
+        }
         for (ObjectGroup& group : m_map.objectGroups)
             for (Object& object : group.objects) {
                 object.x -= dx;
                 object.y -= dy;
             }
         for (ImageLayer& layer : m_map.imageLayers) {
-            layer.look.offsetX -= dx;
-            layer.look.offsetY -= dy;
+            layer.look.offsetX -= sx;
+            layer.look.offsetY -= sy;
         }
-        m_map.parallaxOriginX -= dx;
-        m_map.parallaxOriginY -= dy;
+        m_map.parallaxOriginX -= sx;
+        m_map.parallaxOriginY -= sy;
     }
 
     Map& m_map;

@@ -78,4 +78,14 @@ ImageRef ReadImage(const Node& node, const std::string& file, const std::string&
 // "map.tmx: tile set "name"" or "map.tmx: tile set "name" (ext.tsx)".
 std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset);
 
+// A staggered or hexagonal map's grid as Tiled lays it out, on even sizes:
+// the flat sides along the stagger axis, and the steps between cells.
+struct HexGrid {
+    bool staggerX = false;
+    int tileWidth = 0, tileHeight = 0; // the cell's size, rounded down to even
+    int sideX = 0, sideY = 0;          // the flat side along x or y; the other is 0
+    int columnWidth = 0, rowHeight = 0;
+};
+HexGrid HexGridOf(const Map& map);
+
 } // namespace Engine::Tiled::Detail

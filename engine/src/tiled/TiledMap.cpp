@@ -127,8 +127,10 @@ std::vector<const Object*> Map::ObjectsOfClass(std::string_view className) const
 
 ObjectPoint Map::TopLeft(const Object& object) const {
     // Which point of the box (x, y) is, as fractions of its size from its
-    // top-left corner; unspecified is the bottom-left on an orthogonal map.
-    ObjectPoint at{0.0, (object.gid & GID_MASK) ? 1.0 : 0.0};
+    // top-left corner; unspecified is the bottom-left, but the bottom-centre
+    // on an isometric map.
+    const bool tile = (object.gid & GID_MASK) != 0;
+    ObjectPoint at{tile && orientation == "isometric" ? 0.5 : 0.0, tile ? 1.0 : 0.0};
     static const std::pair<std::string_view, ObjectPoint> points[] = {
         {"topleft", {0.0, 0.0}},    {"top", {0.5, 0.0}},    {"topright", {1.0, 0.0}},
         {"left", {0.0, 0.5}},       {"center", {0.5, 0.5}}, {"right", {1.0, 0.5}},
@@ -138,6 +140,51 @@ ObjectPoint Map::TopLeft(const Object& object) const {
             if (tilesets[tile->tileset].objectAlignment == name)
                 at = point;
     return {object.x - at.x * object.width, object.y - at.y * object.height};
+}
+
+namespace Detail {
+
+HexGrid HexGridOf(const Map& map) {
+    HexGrid g;
+    g.staggerX = map.staggerAxis == "x";
+    g.tileWidth = map.tileWidth & ~1;
+    g.tileHeight = map.tileHeight & ~1;
+    const int side = map.orientation == "hexagonal" ? map.hexSideLength : 0;
+    (g.staggerX ? g.sideX : g.sideY) = side;
+    g.columnWidth = (g.tileWidth - g.sideX) / 2 + g.sideX;
+    g.rowHeight = (g.tileHeight - g.sideY) / 2 + g.sideY;
+    return g;
+}
+
+} // namespace Detail
+
+PixelBox Map::CellBox(int column, int row) const {
+    const double c = column, r = row;
+    if (orientation == "isometric") {
+        // Diamonds whose top corners run down from (height * tileWidth / 2, 0);
+        // Tiled rounds its halves of whole pixels down.
+        const double left =
+            (c - r) * tileWidth / 2.0 + (int64_t(height) * tileWidth / 2) - tileWidth / 2;
+        return {left, (c + r) * tileHeight / 2.0, double(tileWidth), double(tileHeight)};
+    }
+    if (orientation != "staggered" && orientation != "hexagonal")
+        return {c * tileWidth, r * tileHeight, double(tileWidth), double(tileHeight)};
+    // A staggered map is a hexagonal one whose sides have no length. Tiled
+    // lays the cells out on even sizes, and counts odd and even from its own
+    // cell (0, 0), which an infinite map moved.
+    const HexGrid g = HexGridOf(*this);
+    const bool shifted = ((int64_t(g.staggerX ? column : row) + (g.staggerX ? originX : originY)) &
+                          1) != (staggerIndex == "even");
+    double x = 0.0, y = 0.0;
+    if (g.staggerX) {
+        x = c * g.columnWidth;
+        y = r * (g.tileHeight + g.sideY) + (shifted ? g.rowHeight : 0);
+    } else {
+        x = c * (g.tileWidth + g.sideX) + (shifted ? g.columnWidth : 0);
+        y = r * g.rowHeight;
+    }
+    // On the even height's bottom, as Tiled places a tile.
+    return {x, y + g.tileHeight - tileHeight, double(tileWidth), double(tileHeight)};
 }
 
 std::vector<std::string> Map::Files() const {

@@ -49,6 +49,8 @@ void WarnTileMapsUndrawn(const Map& map) {
         if (look.parallaxX != 1.0 || look.parallaxY != 1.0)
             note("parallax", "scrolled with the map", where);
     };
+    if (map.orientation != "orthogonal")
+        note("isometric, staggered and hexagonal grids", "drawn as an orthogonal one", "the map");
     if (map.backgroundColor)
         note("the background colour", "the game's own shows", "the map");
     const bool square = map.tileWidth == map.tileHeight;

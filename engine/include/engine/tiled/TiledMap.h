@@ -362,9 +362,20 @@ struct LayerRef {
     bool operator==(const LayerRef&) const = default; ///< Both alike.
 };
 
-/// An orthogonal map. An infinite one is read as finite: its chunks placed on
-/// the map's grid, the map the box around them, and every position in pixels
-/// (objects, image layers, the parallax origin) moved with the box's corner.
+/// A pixel box, from the map's top-left, y down.
+struct PixelBox {
+    double x = 0.0;                                   ///< Its left edge.
+    double y = 0.0;                                   ///< Its top edge.
+    double width = 0.0;                               ///< Pixels across.
+    double height = 0.0;                              ///< Pixels down.
+    bool operator==(const PixelBox&) const = default; ///< Every field alike.
+};
+
+/// A map of any of Tiled's orientations: orthogonal, isometric, staggered or
+/// hexagonal (where its cells lie: CellBox). An infinite one is read as
+/// finite: its chunks placed on the map's grid, the map the box around them,
+/// and every position in pixels (objects, image layers, the parallax origin)
+/// moved with the box's corner.
 struct Map {
     std::string path; ///< Where it was read from, as given to Parse or Load.
     int width = 0;    ///< Cells.
@@ -372,6 +383,18 @@ struct Map {
     /// One cell, for drawing and for collision alike.
     int tileWidth = 0;
     int tileHeight = 0;    ///< Pixels of one cell; see tileWidth.
+    /// "orthogonal", "isometric" (a grid of diamonds), "staggered" (every
+    /// other row or column of diamonds shifted) or "hexagonal".
+    std::string orientation = "orthogonal";
+    /// Staggered and hexagonal maps: "x" shifts every other column down by
+    /// half a cell, "y" every other row right.
+    std::string staggerAxis = "y";
+    /// Staggered and hexagonal maps: which columns or rows are shifted, the
+    /// "odd" or the "even" ones (counted as Tiled counts them, from 0).
+    std::string staggerIndex = "odd";
+    /// Hexagonal maps: pixels of the flat side of a hexagon along the
+    /// stagger axis.
+    int hexSideLength = 0;
     std::string className; ///< Its class (Tiled 1.9 and later).
     /// The order Tiled draws a layer's cells in, which shows where tiles
     /// larger than a cell overlap: "right-down", "right-up", "left-down" or
@@ -423,9 +446,17 @@ struct Map {
     std::vector<const Object*> ObjectsOfClass(std::string_view className) const;
     /// The top-left corner of the object's box before it is turned, in
     /// pixels: a tile object's (x, y) is the point of its box that its tile
-    /// set's objectAlignment names (bottom-left when unspecified), any other
-    /// object's is its top-left corner.
+    /// set's objectAlignment names (bottom-left when unspecified; on an
+    /// isometric map bottom-centre), any other object's is its top-left
+    /// corner. On an isometric map (x, y) lies in Tiled's isometric pixels,
+    /// where the box is drawn from the point (x, y) projects to.
     ObjectPoint TopLeft(const Object& object) const;
+    /// The box of the cell in column `column`, row `row`, in pixels, where
+    /// Tiled draws its tile: a tile of the cell's size fills it, a larger or
+    /// smaller one stands on its bottom-left corner. A diamond (isometric,
+    /// staggered) or hexagon fills the box it is given. Any cell, in the map
+    /// or not.
+    PixelBox CellBox(int column, int row) const;
     /// Every other file it names, each once: tile set and template files, and
     /// the images of tile sets, tiles and image layers.
     std::vector<std::string> Files() const;
