@@ -6,16 +6,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tiled/Json.h"
 #include "tiled/Node.h"
 #include "tiled/Reading.h"
 
 namespace Engine::Tiled::Detail {
 
-namespace {
-
 using json = nlohmann::json;
 
+namespace {
 struct TooDeep {};
+} // namespace
 
 json ParseJson(std::string_view text, const std::string& where, const Limits& limits) {
     // Deep nesting costs memory for every level; no Tiled file comes near
@@ -36,6 +37,8 @@ json ParseJson(std::string_view text, const std::string& where, const Limits& li
         Fail(where + ": not valid JSON: " + error.what());
     }
 }
+
+namespace {
 
 const json* Member(const json& object, const char* key) {
     if (!object.is_object())
@@ -110,7 +113,8 @@ const json& ObjectOf(const json& v, const char* what, const std::string& where) 
     return v;
 }
 
-// A value as the TMX format writes it.
+} // namespace
+
 std::string ValueText(const json& v) {
     if (v.is_string())
         return v.get<std::string>();
@@ -132,6 +136,8 @@ std::string TypeOf(const json& v) {
         return "class";
     return "string";
 }
+
+namespace {
 
 Properties Members(const json& object, const std::string& where, int depth, const Limits& limits);
 
