@@ -140,26 +140,63 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
     return types;
 }
 
-// Refuses a class that holds itself, by its members or theirs: filling in
-// its defaults would never end.
-void CheckNoCycle(const Project& project) {
-    std::map<std::string, int> state; // 1 being visited, 2 done
-    auto visit = [&](auto& self, const PropertyType& type) -> void {
-        int& s = state[type.name];
+bool Fits(const PropertyType& type, std::string_view use) {
+    return !type.isEnum && (use.empty() || type.useAs.empty() ||
+                            std::find(type.useAs.begin(), type.useAs.end(), use) !=
+                                type.useAs.end());
+}
+
+// The project's classes by name, found as Project::FindClass finds them but
+// without a walk through all of them each time.
+class ClassIndex {
+public:
+    explicit ClassIndex(const Project& project) {
+        for (const PropertyType& type : project.propertyTypes)
+            m_classes.emplace(type.name, &type);
+        for (const PropertyType& type : project.objectTypes)
+            m_objectTypes.emplace(type.name, &type);
+    }
+    const PropertyType* Find(std::string_view name, std::string_view use) const {
+        if (name.empty())
+            return nullptr;
+        // Equal names keep the project's order.
+        for (auto [it, end] = m_classes.equal_range(name); it != end; ++it)
+            if (Fits(*it->second, use))
+                return it->second;
+        if (use == "object")
+            if (auto it = m_objectTypes.lower_bound(name);
+                it != m_objectTypes.end() && it->first == name)
+                return it->second;
+        return nullptr;
+    }
+
+private:
+    std::multimap<std::string_view, const PropertyType*, std::less<>> m_classes, m_objectTypes;
+};
+
+// Refuses a class that holds itself, by its members or theirs (filling in
+// its defaults would never end), and classes nested past the depth limit.
+void CheckNesting(const Project& project, const Limits& limits) {
+    const ClassIndex index(project);
+    std::map<const PropertyType*, int> state; // 1 being visited, 2 done
+    auto visit = [&](auto& self, const PropertyType& type, int depth) -> void {
+        int& s = state[&type];
         if (s == 2)
             return;
+        const std::string where = project.path + ": class " + Quoted(type.name);
         if (s == 1)
-            Fail(project.path + ": class " + Quoted(type.name) + " contains itself");
+            Fail(where + " contains itself");
+        Detail::CheckDepth(depth, limits, where, "classes");
         s = 1;
         for (const Property& m : type.members)
             if (m.type == "class")
-                if (const PropertyType* inner = project.FindClass(m.propertyType, ""))
-                    self(self, *inner);
-        state[type.name] = 2;
+                if (const PropertyType* inner = index.Find(m.propertyType, ""))
+                    self(self, *inner, depth + 1);
+        state[&type] = 2;
     };
     for (const PropertyType& type : project.propertyTypes)
         if (!type.isEnum)
-            visit(visit, type);
+            visit(visit, type, 1);
 }
 
 Project ParseWith(std::string_view text, const std::string& path, Detail::Reading& reading) {
@@ -178,9 +215,8 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
     case Detail::Format::Other:
         Fail(path + ": neither a Tiled project (JSON) nor an object types file (XML)");
     }
+    // Sniffed as an object.
     const json root = Detail::ParseJson(text, path, limits);
-    if (!root.is_object())
-        Fail(path + ": not a Tiled project: not a JSON object");
     for (const json& entry : List(root, "propertyTypes", path))
         project.propertyTypes.push_back(ReadType(entry, path, limits));
     if (const std::string file = Text(root, "objectTypesFile", path); !file.empty()) {
@@ -189,7 +225,7 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
         project.objectTypes =
             ReadObjectTypes(reading.ReadFile(project.objectTypesFile, where), where);
     }
-    CheckNoCycle(project);
+    CheckNesting(project, limits);
     return project;
 }
 
@@ -197,13 +233,13 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
 class Resolver {
 public:
     Resolver(const Project& project, const Map& map, const Limits& limits)
-        : m_project(project), m_map(map), m_limits(limits) {}
+        : m_classes(project), m_map(map), m_limits(limits) {}
 
     // Properties of something of class className, used as `use`.
     void Resolve(Properties& properties, const std::string& className, const char* use) {
         for (Property& p : properties)
             FillValue(p, 1);
-        if (const PropertyType* type = m_project.FindClass(className, use))
+        if (const PropertyType* type = m_classes.Find(className, use))
             AddMissing(properties, type->members, 1);
     }
 
@@ -212,7 +248,7 @@ public:
             FillValue(p, 1);
         if (const TileInfo* tile = m_map.TileOf(object))
             AddMissing(object.properties, tile->properties, 1);
-        if (const PropertyType* type = m_project.FindClass(m_map.ClassOf(object), "object"))
+        if (const PropertyType* type = m_classes.Find(m_map.ClassOf(object), "object"))
             AddMissing(object.properties, type->members, 1);
     }
 
@@ -225,7 +261,7 @@ private:
                            "class values");
         for (Property& member : p.members)
             FillValue(member, depth + 1);
-        if (const PropertyType* type = m_project.FindClass(p.propertyType, ""))
+        if (const PropertyType* type = m_classes.Find(p.propertyType, ""))
             AddMissing(p.members, type->members, depth + 1);
     }
 
@@ -233,15 +269,28 @@ private:
         for (const Property& d : defaults) {
             if (FindProperty(properties, d.name))
                 continue;
+            // Classes holding classes twice over double at every level.
+            m_filled += Count(d);
+            if (m_filled > m_limits.maxFilledProperties)
+                Fail(m_map.path + ": its classes fill in more than the limit of " +
+                     std::to_string(m_limits.maxFilledProperties) + " properties");
             Property copy = d;
             FillValue(copy, depth);
             properties.push_back(std::move(copy));
         }
     }
 
-    const Project& m_project;
+    static uint64_t Count(const Property& p) {
+        uint64_t n = 1;
+        for (const Property& member : p.members)
+            n += Count(member);
+        return n;
+    }
+
+    const ClassIndex m_classes;
     const Map& m_map;
     const Limits& m_limits;
+    uint64_t m_filled = 0;
 };
 
 void ResolveTypes(Map& map, const Project& project, const Limits& limits) {
@@ -272,18 +321,7 @@ void ResolveTypes(Map& map, const Project& project, const Limits& limits) {
 } // namespace
 
 const PropertyType* Project::FindClass(std::string_view name, std::string_view use) const {
-    if (name.empty())
-        return nullptr;
-    for (const PropertyType& type : propertyTypes)
-        if (!type.isEnum && type.name == name &&
-            (use.empty() || type.useAs.empty() ||
-             std::find(type.useAs.begin(), type.useAs.end(), use) != type.useAs.end()))
-            return &type;
-    if (use == "object")
-        for (const PropertyType& type : objectTypes)
-            if (type.name == name)
-                return &type;
-    return nullptr;
+    return ClassIndex(*this).Find(name, use);
 }
 
 Project ParseProject(std::string_view text, const std::string& path, const Limits& limits) {

@@ -52,6 +52,9 @@ struct Limits {
     int maxDepth = 32;
     /// Corners of all polygons and polylines together.
     uint64_t maxPoints = uint64_t(1) << 22;
+    /// Properties a project's classes fill in, members of class values
+    /// included, all together.
+    uint64_t maxFilledProperties = uint64_t(1) << 22;
 };
 
 /// A custom property. Values are kept as text, as the TMX format writes them:
