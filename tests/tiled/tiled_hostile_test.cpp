@@ -546,7 +546,7 @@ TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
         {types(R"({"name":"E","type":"enum","values":[1]})"), {"value 1 is not text"}},
         {types(R"({"name":"E","type":"enum","storageType":"float"})"), {"neither string nor int"}},
         {types(R"({"name":"C","type":"class","useAs":"object"})"), {"useAs is not a list"}},
-        {types(R"({"name":"C","type":"class","members":[[]]})"), {"a member is not an object"}},
+        {types(R"({"name":"C","type":"class","members":[[]]})"), {"a property is not an object"}},
         {types(R"({"name":"S","type":"struct"})"), {"unknown type \"struct\""}},
         {R"({"propertyTypes":[)", {"not valid JSON"}},
         {"hello", {"neither a Tiled project"}},

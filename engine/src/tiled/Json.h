@@ -14,9 +14,9 @@ namespace Engine::Tiled::Detail {
 
 // The text parsed, nesting capped by limits; refused with where.
 nlohmann::json ParseJson(std::string_view text, const std::string& where, const Limits& limits);
-// A value as the TMX format writes it.
-std::string ValueText(const nlohmann::json& v);
-// The property type a value of no stated type has.
-std::string TypeOf(const nlohmann::json& v);
+// A property, as maps write one ("propertytype" its key) or projects a
+// class's member ("propertyType"); depth is that of the class value it is in.
+Property ReadProperty(const nlohmann::json& p, const char* propertyTypeKey,
+                      const std::string& where, int depth, const Limits& limits);
 
 } // namespace Engine::Tiled::Detail

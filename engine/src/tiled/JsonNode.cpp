@@ -113,8 +113,7 @@ const json& ObjectOf(const json& v, const char* what, const std::string& where) 
     return v;
 }
 
-} // namespace
-
+// A value as the TMX format writes it.
 std::string ValueText(const json& v) {
     if (v.is_string())
         return v.get<std::string>();
@@ -137,8 +136,6 @@ std::string TypeOf(const json& v) {
     return "string";
 }
 
-namespace {
-
 Properties Members(const json& object, const std::string& where, int depth, const Limits& limits);
 
 Properties ReadProperties(const json& list, const std::string& where, int depth,
@@ -150,23 +147,31 @@ Properties ReadProperties(const json& list, const std::string& where, int depth,
     if (!list.is_array())
         Fail(where + ": properties is not a list");
     Properties properties;
-    for (const json& p : list) {
-        if (!p.is_object())
-            Fail(where + ": a property is not an object");
-        Property property;
-        property.name = String(p, "name", where);
-        const json* value = Member(p, "value");
-        property.type = Member(p, "type") ? String(p, "type", where)
-                                          : (value ? TypeOf(*value) : std::string("string"));
-        property.propertyType = String(p, "propertytype", where);
-        if (value && value->is_object())
-            property.members = Members(*value, where, depth + 1, limits);
-        else if (value)
-            property.value = ValueText(*value);
-        properties.push_back(std::move(property));
-    }
+    for (const json& p : list)
+        properties.push_back(ReadProperty(p, "propertytype", where, depth, limits));
     return properties;
 }
+
+} // namespace
+
+Property ReadProperty(const json& p, const char* propertyTypeKey, const std::string& where,
+                      int depth, const Limits& limits) {
+    if (!p.is_object())
+        Fail(where + ": a property is not an object");
+    Property property;
+    property.name = String(p, "name", where);
+    const json* value = Member(p, "value");
+    property.type = Member(p, "type") ? String(p, "type", where)
+                                      : (value ? TypeOf(*value) : std::string("string"));
+    property.propertyType = String(p, propertyTypeKey, where);
+    if (value && value->is_object())
+        property.members = Members(*value, where, depth + 1, limits);
+    else if (value)
+        property.value = ValueText(*value);
+    return property;
+}
+
+namespace {
 
 // A class value's members, or the old form of properties: name to value.
 Properties Members(const json& object, const std::string& where, int depth, const Limits& limits) {

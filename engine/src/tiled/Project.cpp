@@ -38,24 +38,6 @@ const json& List(const json& object, const char* key, const std::string& where) 
     return v ? *v : empty;
 }
 
-// A class value as the project writes it: member name to value.
-Properties ValueMembers(const json& value, const std::string& where, int depth,
-                        const Limits& limits) {
-    Detail::CheckDepth(depth, limits, where, "class values");
-    Properties members;
-    for (const auto& [name, v] : value.items()) {
-        Property p;
-        p.name = name;
-        p.type = Detail::TypeOf(v);
-        if (v.is_object())
-            p.members = ValueMembers(v, where, depth + 1, limits);
-        else
-            p.value = Detail::ValueText(v);
-        members.push_back(std::move(p));
-    }
-    return members;
-}
-
 PropertyType ReadType(const json& entry, const std::string& project, const Limits& limits) {
     if (!entry.is_object())
         Fail(project + ": a property type is not an object");
@@ -86,21 +68,8 @@ PropertyType ReadType(const json& entry, const std::string& project, const Limit
             type.valuesAsFlags = flags->get<bool>();
         }
     } else if (kind == "class") {
-        for (const json& m : List(entry, "members", where)) {
-            if (!m.is_object())
-                Fail(where + ": a member is not an object");
-            Property p;
-            p.name = Text(m, "name", where);
-            const json* value = Member(m, "value");
-            p.type = Member(m, "type") ? Text(m, "type", where)
-                                       : (value ? Detail::TypeOf(*value) : std::string("string"));
-            p.propertyType = Text(m, "propertyType", where);
-            if (value && value->is_object())
-                p.members = ValueMembers(*value, where, 1, limits);
-            else if (value)
-                p.value = Detail::ValueText(*value);
-            type.members.push_back(std::move(p));
-        }
+        for (const json& m : List(entry, "members", where))
+            type.members.push_back(Detail::ReadProperty(m, "propertyType", where, 0, limits));
         for (const json& use : List(entry, "useAs", where)) {
             if (!use.is_string())
                 Fail(where + ": useAs " + use.dump() + " is not text");
