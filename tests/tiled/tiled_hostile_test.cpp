@@ -519,11 +519,10 @@ namespace {
 // their classes are tangled, and never looping.
 TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
     const std::string path = dir.File("p.tiled-project");
-    auto types = [](const std::string& list) {
-        return R"({"propertyTypes":[)" + list + "]}";
-    };
+    auto types = [](const std::string& list) { return R"({"propertyTypes":[)" + list + "]}"; };
     auto holding = [](const std::string& name, const std::string& inner) {
-        return R"({"name":")" + name + R"(","type":"class","members":[{"name":"m","type":"class","propertyType":")" +
+        return R"({"name":")" + name +
+               R"(","type":"class","members":[{"name":"m","type":"class","propertyType":")" +
                inner + R"("}]})";
     };
     // 40 classes each holding the next, past the depth limit.
@@ -572,7 +571,8 @@ TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
                     std::to_string(i + 1) + R"("},{"name":"b","type":"class","propertyType":"D)" +
                     std::to_string(i + 1) + R"("}]})";
     const Project project = ParseProject(types(doubling), path);
-    const std::string map = Tmx(R"(<objectgroup name="o"><object id="1" type="D0"/></objectgroup>)");
+    const std::string map =
+        Tmx(R"(<objectgroup name="o"><object id="1" type="D0"/></objectgroup>)");
     const auto start = std::chrono::steady_clock::now();
     try {
         Parse(map, dir.File("m.tmx"), project, {.maxFilledProperties = 10000});

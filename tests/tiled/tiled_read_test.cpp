@@ -670,8 +670,8 @@ TEST(TiledProject, TiledsExampleProjectAndItsObjectTypes) {
     ASSERT_EQ(project.objectTypes.size(), 4u);
     const PropertyType* fixture = project.FindClass("Fixture", "object");
     ASSERT_NE(fixture, nullptr);
-    EXPECT_EQ(fixture->members, (Properties{Prop("friction", "float", "1"),
-                                            Prop("static", "bool", "false")}));
+    EXPECT_EQ(fixture->members,
+              (Properties{Prop("friction", "float", "1"), Prop("static", "bool", "false")}));
     EXPECT_EQ(project.FindClass("Trigger", "object")->members,
               (Properties{Prop("script", "file", "")}));
     // Object types are for objects only.

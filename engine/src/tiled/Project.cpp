@@ -61,7 +61,8 @@ PropertyType ReadType(const json& entry, const std::string& project, const Limit
         if (const std::string storage = Text(entry, "storageType", where); !storage.empty())
             type.storageType = storage;
         if (type.storageType != "string" && type.storageType != "int")
-            Fail(where + ": storageType " + Quoted(type.storageType) + " is neither string nor int");
+            Fail(where + ": storageType " + Quoted(type.storageType) +
+                 " is neither string nor int");
         if (const json* flags = Member(entry, "valuesAsFlags")) {
             if (!flags->is_boolean())
                 Fail(where + ": valuesAsFlags is neither true nor false");
@@ -110,9 +111,9 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
 }
 
 bool Fits(const PropertyType& type, std::string_view use) {
-    return !type.isEnum && (use.empty() || type.useAs.empty() ||
-                            std::find(type.useAs.begin(), type.useAs.end(), use) !=
-                                type.useAs.end());
+    return !type.isEnum &&
+           (use.empty() || type.useAs.empty() ||
+            std::find(type.useAs.begin(), type.useAs.end(), use) != type.useAs.end());
 }
 
 // The project's classes by name, found as Project::FindClass finds them but

@@ -449,8 +449,8 @@ Map Load(const std::string& path, const Limits& limits = {});
 /// A custom type of a Tiled project: a class (members with their default
 /// values) or an enum (its values).
 struct PropertyType {
-    int id = 0;        ///< As the project numbers it.
-    std::string name;  ///< What properties and classes name it by.
+    int id = 0;          ///< As the project numbers it.
+    std::string name;    ///< What properties and classes name it by.
     bool isEnum = false; ///< An enum rather than a class.
     /// A class's members: their types and default values. A member of a
     /// class type holds that class's members it sets, as a property does.
@@ -472,7 +472,7 @@ struct PropertyType {
 /// Tiled saves only the properties a designer changed; a map read with its
 /// project gets the rest from here, as Tiled shows them.
 struct Project {
-    std::string path; ///< Where it was read from.
+    std::string path;                        ///< Where it was read from.
     std::vector<PropertyType> propertyTypes; ///< Classes and enums, in order.
     /// The object types file the project names, resolved against it; empty
     /// for none.
