@@ -163,7 +163,8 @@ def tiled_maps():
                                env=env, check=True, capture_output=True)
                 with open(out, "rb") as f:
                     put("tiled", f"{label}.{ext}", f.read())
-        for name in ["tpl/crate.tx", "tpl/zone.tj", "sets/pics.tsx"]:
+        for name in ["tpl/crate.tx", "tpl/zone.tj", "sets/pics.tsx", "types.tiled-project",
+                     "objecttypes.xml"]:
             with open(os.path.join(tmp, name), "rb") as f:
                 put("tiled", os.path.basename(name), f.read())
         out = os.path.join(tmp, "marks.tsj")

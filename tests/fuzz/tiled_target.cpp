@@ -35,8 +35,24 @@ Limits FuzzLimits() {
     limits.maxTotalBytes = 1 << 22;
     limits.maxTiles = 1 << 14;
     limits.maxObjects = 1 << 12;
+    limits.maxFilledProperties = 1 << 14;
     return limits;
 }
+
+// The object types the seed project names.
+const char* kObjectTypes = R"(<objecttypes><objecttype name="Fixture">
+ <property name="friction" type="float" default="1"/></objecttype></objecttypes>)";
+// Objects, a tile, a map and class values of types.tiled-project's classes.
+const char* kTyped =
+    R"(<map orientation="orthogonal" width="1" height="1" tilewidth="64" tileheight="64" class="Level">
+ <tileset firstgid="1" name="s" tilewidth="64" tileheight="64" tilecount="1" columns="1">
+  <image source="tiles.png" width="64" height="64"/><tile id="0" class="Enemy"/></tileset>
+ <layer name="l" width="1" height="1"><data encoding="csv">1</data></layer>
+ <objectgroup name="o"><object id="1" class="Enemy"/><object id="2" type="Fixture"/>
+  <object id="3" gid="1"><properties><property name="stats" type="class" propertytype="Stats">
+   <properties><property name="at" type="class" propertytype="Point"/></properties>
+  </property></properties></object></objectgroup>
+</map>)";
 
 // The tile sets the seeds name, as tests/tiled/data has them.
 const char* kMarks =
@@ -93,6 +109,7 @@ const std::string& Scratch() {
                                                              {"sets/pics.tsx", kPics},
                                                              {"tpl/crate.tx", kCrate},
                                                              {"tpl/zone.tj", kZone},
+                                                             {"objecttypes.xml", kObjectTypes},
                                                              {"tiles.png", PngHeader(256, 192)},
                                                              {"marks.png", PngHeader(200, 133)}};
         for (const auto& [name, text] : files)
@@ -292,6 +309,19 @@ int FuzzTiled(const uint8_t* data, size_t size) {
         break;
     }
     IsTiledMap(text);
+
+    // As a project, and a map of the seed project's classes read with it.
+    const std::string projectPath = dir + "input.tiled-project";
+    try {
+        const Project project = ParseProject(text, projectPath, limits);
+        try {
+            CheckMap(Parse(kTyped, map, project, limits), limits);
+        } catch (const MapError& error) {
+            CheckRefusal(error, map);
+        }
+    } catch (const MapError& error) {
+        CheckRefusal(error, projectPath);
+    }
 
     // As a template beside the seeds' own, named by a map's objects in both
     // formats.

@@ -148,4 +148,33 @@ TEST_F(TiledExport, TemplatesReadAsTheObjectsTiledDetachesFromThem) {
     }
 }
 
+// Tiled's own filling in of its 1.8 object types' defaults. Headless,
+// Tiled 1.8 loads no project (it has no option for one, and restores no
+// session when exporting), but it does read the object types file in its
+// data folder, so a folder of this test's own is given it.
+TEST_F(TiledExport, ObjectTypesFillInWhatTiledsResolvedExportFillsIn) {
+    TiledTest::DataCopy copy;
+    std::filesystem::create_directories(copy.File("home/data/tiled"));
+    std::filesystem::copy_file(copy.File("objecttypes.xml"),
+                               copy.File("home/data/tiled/objecttypes.xml"));
+    setenv("XDG_DATA_HOME", copy.File("home/data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", copy.File("home/config").c_str(), 1);
+    const std::string out = copy.File("resolved.tmj");
+    ASSERT_TRUE(TiledTest::TiledExport(copy.File("fixtures.tmx"), out, "json", "map",
+                                       "--resolve-types-and-properties"));
+    const Map tileds = Load(out);
+    const Map ours = Load(copy.File("fixtures.tmx"), LoadProject(copy.File("objecttypes.xml")));
+    const std::vector<Object>& objects = ours.objectGroups.at(0).objects;
+    ASSERT_EQ(objects.size(), tileds.objectGroups.at(0).objects.size());
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const Object& theirs = tileds.objectGroups[0].objects[i];
+        EXPECT_EQ(ours.ClassOf(objects[i]), tileds.ClassOf(theirs)) << objects[i].name;
+        ExpectSameProperties(objects[i].properties, theirs.properties, objects[i].name);
+    }
+    // Tiles keep what they give: object types are not theirs.
+    EXPECT_EQ(ours.tilesets.at(0).tiles, tileds.tilesets.at(0).tiles);
+    // Not a vacuous match.
+    EXPECT_EQ(objects[1].properties.size(), 3u);
+}
+
 } // namespace

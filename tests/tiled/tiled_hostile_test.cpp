@@ -518,3 +518,76 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
 }
 
 } // namespace
+
+namespace {
+
+// Strangers' projects: refused with a reason that names the file, however
+// their classes are tangled, and never looping.
+TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
+    const std::string path = dir.File("p.tiled-project");
+    auto types = [](const std::string& list) { return R"({"propertyTypes":[)" + list + "]}"; };
+    auto holding = [](const std::string& name, const std::string& inner) {
+        return R"({"name":")" + name +
+               R"(","type":"class","members":[{"name":"m","type":"class","propertyType":")" +
+               inner + R"("}]})";
+    };
+    // 40 classes each holding the next, past the depth limit.
+    std::string chain;
+    for (int i = 0; i < 40; ++i)
+        chain += (i ? "," : "") + holding("C" + std::to_string(i), "C" + std::to_string(i + 1));
+    struct Case {
+        std::string text;
+        std::vector<std::string> parts;
+    };
+    const std::vector<Case> cases = {
+        {types(holding("A", "A")), {"class \"A\" contains itself"}},
+        {types(holding("A", "B") + "," + holding("B", "A")), {"contains itself"}},
+        {types(chain), {"classes nest more than 32 deep"}},
+        {R"({"objectTypesFile":"none.xml"})", {"object types file", "none.xml", "cannot open"}},
+        {R"({"objectTypesFile":"map.xml"})", {"map.xml", "a <map>, not Tiled's object types"}},
+        {R"({"propertyTypes":{}})", {"propertyTypes is not a list"}},
+        {types("3"), {"a property type is not an object"}},
+        {types(R"({"name":5})"), {"name 5 is not text"}},
+        {types(R"({"name":"E","type":"enum","values":[1]})"), {"value 1 is not text"}},
+        {types(R"({"name":"E","type":"enum","storageType":"float"})"), {"neither string nor int"}},
+        {types(R"({"name":"C","type":"class","useAs":"object"})"), {"useAs is not a list"}},
+        {types(R"({"name":"C","type":"class","members":[[]]})"), {"a property is not an object"}},
+        {types(R"({"name":"S","type":"struct"})"), {"unknown type \"struct\""}},
+        {R"({"propertyTypes":[)", {"not valid JSON"}},
+        {"hello", {"neither a Tiled project"}},
+    };
+    TiledTest::WriteText(dir.File("map.xml"), "<map/>");
+    for (const Case& c : cases) {
+        try {
+            ParseProject(c.text, path);
+            ADD_FAILURE() << "accepted: " << c.text.substr(0, 200);
+        } catch (const MapError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(path), std::string::npos) << message;
+            for (const std::string& part : c.parts)
+                EXPECT_NE(message.find(part), std::string::npos) << message;
+        }
+    }
+    // Each class holding the next twice: 2^30 properties for one object
+    // (the default cap is met within a second, too slow for this test).
+    std::string doubling;
+    for (int i = 0; i < 30; ++i)
+        doubling += std::string(i ? "," : "") + R"({"name":"D)" + std::to_string(i) +
+                    R"(","type":"class","members":[{"name":"a","type":"class","propertyType":"D)" +
+                    std::to_string(i + 1) + R"("},{"name":"b","type":"class","propertyType":"D)" +
+                    std::to_string(i + 1) + R"("}]})";
+    const Project project = ParseProject(types(doubling), path);
+    const std::string map =
+        Tmx(R"(<objectgroup name="o"><object id="1" type="D0"/></objectgroup>)");
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        Parse(map, dir.File("m.tmx"), project, {.maxFilledProperties = 10000});
+        ADD_FAILURE() << "accepted";
+    } catch (const MapError& error) {
+        EXPECT_NE(std::string(error.what()).find("fill in more than the limit"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+} // namespace

@@ -705,3 +705,93 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
 }
 
 } // namespace
+
+namespace {
+
+// A property's value by path through class values: "stats.at.x".
+std::string ValueAt(const Properties& properties, const std::string& path) {
+    const Properties* level = &properties;
+    size_t start = 0;
+    for (;;) {
+        const size_t dot = path.find('.', start);
+        const Property* p = FindProperty(*level, path.substr(start, dot - start));
+        if (!p)
+            return "<none>";
+        if (dot == std::string::npos)
+            return p->value;
+        level = &p->members;
+        start = dot + 1;
+    }
+}
+
+TEST(TiledProject, TiledsExampleProjectAndItsObjectTypes) {
+    const std::string dir = TiledTest::TiledExamples::kDir;
+    const Project project = LoadProject(dir + "/examples.tiled-project");
+    EXPECT_EQ(project.objectTypesFile, dir + "/objecttypes.xml");
+    ASSERT_EQ(project.propertyTypes.size(), 3u);
+    const PropertyType& body = project.propertyTypes[0];
+    EXPECT_EQ(std::tie(body.id, body.name, body.isEnum, body.storageType),
+              std::tuple(1, "BodyType", true, "string"));
+    EXPECT_EQ(body.values, (std::vector<std::string>{"Static", "Dynamic"}));
+    EXPECT_EQ(project.FindClass("BodyType", ""), nullptr);
+    // The object types file read on its own says the same.
+    const Project types = LoadProject(dir + "/objecttypes.xml");
+    EXPECT_EQ(types.objectTypes, project.objectTypes);
+    ASSERT_EQ(project.objectTypes.size(), 4u);
+    const PropertyType* fixture = project.FindClass("Fixture", "object");
+    ASSERT_NE(fixture, nullptr);
+    EXPECT_EQ(fixture->members,
+              (Properties{Prop("friction", "float", "1"), Prop("static", "bool", "false")}));
+    EXPECT_EQ(project.FindClass("Trigger", "object")->members,
+              (Properties{Prop("script", "file", "")}));
+    // Object types are for objects only.
+    EXPECT_EQ(project.FindClass("Fixture", "layer"), nullptr);
+}
+
+TEST(TiledProject, WhatAMapLeavesOutComesFromItsClasses) {
+    const Project project = LoadProject(kData + "types.tiled-project");
+    const Map plain = Load(kData + "typed.tmx");
+    const Map map = Load(kData + "typed.tmx", project);
+    // Without the project nothing is added.
+    EXPECT_EQ(plain.FindObject("crate")->properties, Properties{});
+    EXPECT_EQ(plain.PropertyOf(*plain.FindObject("boss"), "stats")->members.size(), 1u);
+    struct Case {
+        const Properties& properties;
+        std::string path, value;
+    };
+    const TileInfo& tile = *map.tilesets[0].FindTile(0);
+    const Properties& grunt = map.FindObject("grunt")->properties;
+    const Properties& boss = map.FindObject("boss")->properties;
+    const Properties& crate = map.FindObject("crate")->properties;
+    const Case cases[] = {
+        {map.properties, "music", "calm.ogg"},
+        // A tile of a class, its own value kept.
+        {tile.properties, "speed", "50"},
+        {tile.properties, "stats.hp", "7"},
+        // An object's own values first; an enum stays as saved.
+        {grunt, "speed", "120"},
+        {grunt, "mood", "Angry"},
+        {grunt, "stats.mood", "Calm"},
+        // A member's default that is a class value set in part, filled from
+        // its own class.
+        {grunt, "stats.at.x", "3"},
+        {grunt, "stats.at.y", "0"},
+        // A tile object: its tile's values before its class's.
+        {boss, "speed", "50"},
+        {boss, "stats.hp", "99"},
+        {boss, "stats.mood", "Calm"},
+        {boss, "stats.at.x", "3"},
+        // Tiled 1.8's object types.
+        {crate, "friction", "1"},
+        {crate, "static", "false"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ValueAt(c.properties, c.path), c.value) << c.path;
+    EXPECT_EQ(FindProperty(grunt, "mood")->propertyType, "Mood");
+    EXPECT_EQ(map.PropertyOf(*map.FindObject("boss"), "stats")->propertyType, "Stats");
+    // Classes not meant for layers leave them alone; nothing is doubled.
+    EXPECT_TRUE(map.layers[0].properties.empty());
+    EXPECT_EQ(grunt.size(), 3u);
+}
+
+} // namespace

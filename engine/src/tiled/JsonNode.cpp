@@ -6,16 +6,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tiled/Json.h"
 #include "tiled/Node.h"
 #include "tiled/Reading.h"
 
 namespace Engine::Tiled::Detail {
 
-namespace {
-
 using json = nlohmann::json;
 
+namespace {
 struct TooDeep {};
+} // namespace
 
 json ParseJson(std::string_view text, const std::string& where, const Limits& limits) {
     // Deep nesting costs memory for every level; no Tiled file comes near
@@ -36,6 +37,8 @@ json ParseJson(std::string_view text, const std::string& where, const Limits& li
         Fail(where + ": not valid JSON: " + error.what());
     }
 }
+
+namespace {
 
 const json* Member(const json& object, const char* key) {
     if (!object.is_object())
@@ -144,23 +147,31 @@ Properties ReadProperties(const json& list, const std::string& where, int depth,
     if (!list.is_array())
         Fail(where + ": properties is not a list");
     Properties properties;
-    for (const json& p : list) {
-        if (!p.is_object())
-            Fail(where + ": a property is not an object");
-        Property property;
-        property.name = String(p, "name", where);
-        const json* value = Member(p, "value");
-        property.type = Member(p, "type") ? String(p, "type", where)
-                                          : (value ? TypeOf(*value) : std::string("string"));
-        property.propertyType = String(p, "propertytype", where);
-        if (value && value->is_object())
-            property.members = Members(*value, where, depth + 1, limits);
-        else if (value)
-            property.value = ValueText(*value);
-        properties.push_back(std::move(property));
-    }
+    for (const json& p : list)
+        properties.push_back(ReadProperty(p, "propertytype", where, depth, limits));
     return properties;
 }
+
+} // namespace
+
+Property ReadProperty(const json& p, const char* propertyTypeKey, const std::string& where,
+                      int depth, const Limits& limits) {
+    if (!p.is_object())
+        Fail(where + ": a property is not an object");
+    Property property;
+    property.name = String(p, "name", where);
+    const json* value = Member(p, "value");
+    property.type = Member(p, "type") ? String(p, "type", where)
+                                      : (value ? TypeOf(*value) : std::string("string"));
+    property.propertyType = String(p, propertyTypeKey, where);
+    if (value && value->is_object())
+        property.members = Members(*value, where, depth + 1, limits);
+    else if (value)
+        property.value = ValueText(*value);
+    return property;
+}
+
+namespace {
 
 // A class value's members, or the old form of properties: name to value.
 Properties Members(const json& object, const std::string& where, int depth, const Limits& limits) {

@@ -52,6 +52,9 @@ struct Limits {
     int maxDepth = 32;
     /// Corners of all polygons and polylines together.
     uint64_t maxPoints = uint64_t(1) << 22;
+    /// Properties a project's classes fill in, members of class values
+    /// included, all together.
+    uint64_t maxFilledProperties = uint64_t(1) << 22;
 };
 
 /// A custom property. Values are kept as text, as the TMX format writes them:
@@ -473,6 +476,65 @@ bool IsTiledMap(std::string_view text);
 Map Parse(std::string_view text, const std::string& path, const Limits& limits = {});
 /// Parse on the file at path, read in one go.
 Map Load(const std::string& path, const Limits& limits = {});
+
+/// A custom type of a Tiled project: a class (members with their default
+/// values) or an enum (its values).
+struct PropertyType {
+    int id = 0;          ///< As the project numbers it.
+    std::string name;    ///< What properties and classes name it by.
+    bool isEnum = false; ///< An enum rather than a class.
+    /// A class's members: their types and default values. A member of a
+    /// class type holds that class's members it sets, as a property does.
+    Properties members;
+    /// What a class may be the class of ("object", "tile", "layer", "map",
+    /// "tileset", "property"...); empty for anything, as before Tiled 1.9.
+    std::vector<std::string> useAs;
+    std::vector<std::string> values; ///< An enum's values, in order.
+    /// How an enum's value is saved: "string" (its name) or "int" (its index,
+    /// or with valuesAsFlags a bit set of them).
+    std::string storageType = "string";
+    bool valuesAsFlags = false; ///< Several values at once.
+
+    bool operator==(const PropertyType&) const = default; ///< Every field alike.
+};
+
+/// What a Tiled project (.tiled-project) says of the maps made in it: its
+/// custom types, and the object types of Tiled 1.8 (objecttypes.xml).
+/// Tiled saves only the properties a designer changed; a map read with its
+/// project gets the rest from here, as Tiled shows them.
+struct Project {
+    std::string path;                        ///< Where it was read from.
+    std::vector<PropertyType> propertyTypes; ///< Classes and enums, in order.
+    /// The object types file the project names, resolved against it; empty
+    /// for none.
+    std::string objectTypesFile;
+    /// Its object types, each a class for objects and the tiles they show.
+    std::vector<PropertyType> objectTypes;
+
+    /// The class of that name that may be used as `use` ("object",
+    /// "tile", "property"...), an object type after the classes for an
+    /// object; null for none.
+    const PropertyType* FindClass(std::string_view name, std::string_view use) const;
+};
+
+/// The project in text: a .tiled-project (JSON) with the object types file
+/// it names read too, or an object types file (XML) on its own. path is
+/// where it came from, for the file it names and for messages.
+Project ParseProject(std::string_view text, const std::string& path, const Limits& limits = {});
+/// ParseProject on the file at path.
+Project LoadProject(const std::string& path, const Limits& limits = {});
+
+/// Parse, its types resolved with the project's as Tiled's export with
+/// "resolve types and properties" resolves them: whatever has a class (an
+/// object, tile, layer, group, map or tile set) gets the members of it that
+/// it gives no property of, and a class-valued property its class's members
+/// it does not set, nested classes too. An object takes its tile's
+/// properties first, then its class's (Map::ClassOf). Enum values stay as
+/// saved.
+Map Parse(std::string_view text, const std::string& path, const Project& project,
+          const Limits& limits = {});
+/// Load with the project's types resolved, as that Parse.
+Map Load(const std::string& path, const Project& project, const Limits& limits = {});
 
 /// A tile-set file (.tsx or .tsj, told apart by content) on its own, its first
 /// global id 1, checked as a tile set in use. Its image paths are resolved

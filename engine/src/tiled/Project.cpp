@@ -1,0 +1,321 @@
+// Tiled projects: their custom types (classes with default values, enums)
+// and Tiled 1.8's object types, and maps read with them. Tiled saves only
+// what a designer changed, so the defaults come from here.
+
+#include <algorithm>
+#include <map>
+
+#include <pugixml.hpp>
+
+#include "tiled/Json.h"
+#include "tiled/Reading.h"
+
+namespace Engine::Tiled {
+
+using Detail::Fail;
+using Detail::Quoted;
+using json = nlohmann::json;
+
+namespace {
+
+const json* Member(const json& object, const char* key) {
+    const auto it = object.find(key);
+    return it == object.end() || it->is_null() ? nullptr : &*it;
+}
+
+std::string Text(const json& object, const char* key, const std::string& where) {
+    const json* v = Member(object, key);
+    if (v && !v->is_string())
+        Fail(where + ": " + key + " " + v->dump() + " is not text");
+    return v ? v->get<std::string>() : std::string();
+}
+
+const json& List(const json& object, const char* key, const std::string& where) {
+    static const json empty = json::array();
+    const json* v = Member(object, key);
+    if (v && !v->is_array())
+        Fail(where + ": " + key + " is not a list");
+    return v ? *v : empty;
+}
+
+PropertyType ReadType(const json& entry, const std::string& project, const Limits& limits) {
+    if (!entry.is_object())
+        Fail(project + ": a property type is not an object");
+    PropertyType type;
+    type.name = Text(entry, "name", project + ": a property type");
+    const std::string where = project + ": property type " + Quoted(type.name);
+    if (const json* id = Member(entry, "id"); id && !id->is_number_integer())
+        Fail(where + ": id " + id->dump() + " is not a whole number");
+    type.id = entry.value("id", 0);
+    // Tiled 1.8 wrote enums without a "type".
+    std::string kind = Text(entry, "type", where);
+    if (kind.empty())
+        kind = Member(entry, "values") ? "enum" : "class";
+    if (kind == "enum") {
+        type.isEnum = true;
+        for (const json& v : List(entry, "values", where)) {
+            if (!v.is_string())
+                Fail(where + ": value " + v.dump() + " is not text");
+            type.values.push_back(v.get<std::string>());
+        }
+        if (const std::string storage = Text(entry, "storageType", where); !storage.empty())
+            type.storageType = storage;
+        if (type.storageType != "string" && type.storageType != "int")
+            Fail(where + ": storageType " + Quoted(type.storageType) +
+                 " is neither string nor int");
+        if (const json* flags = Member(entry, "valuesAsFlags")) {
+            if (!flags->is_boolean())
+                Fail(where + ": valuesAsFlags is neither true nor false");
+            type.valuesAsFlags = flags->get<bool>();
+        }
+    } else if (kind == "class") {
+        for (const json& m : List(entry, "members", where))
+            type.members.push_back(Detail::ReadProperty(m, "propertyType", where, 0, limits));
+        for (const json& use : List(entry, "useAs", where)) {
+            if (!use.is_string())
+                Fail(where + ": useAs " + use.dump() + " is not text");
+            type.useAs.push_back(use.get<std::string>());
+        }
+    } else {
+        Fail(where + ": of the unknown type " + Quoted(kind));
+    }
+    return type;
+}
+
+// Tiled 1.8's object types file: <objecttypes>, each <objecttype> with
+// the default values of its <property> elements.
+std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::string& where) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size());
+    if (!parsed)
+        Fail(where + ": not valid XML: " + parsed.description());
+    const pugi::xml_node root = doc.document_element();
+    if (std::string_view(root.name()) != "objecttypes")
+        Fail(where + ": a <" + root.name() + ">, not Tiled's object types");
+    std::vector<PropertyType> types;
+    for (pugi::xml_node node : root.children("objecttype")) {
+        PropertyType type;
+        type.name = node.attribute("name").value();
+        for (pugi::xml_node p : node.children("property")) {
+            Property member;
+            member.name = p.attribute("name").value();
+            if (const pugi::xml_attribute t = p.attribute("type"))
+                member.type = t.value();
+            member.propertyType = p.attribute("propertytype").value();
+            member.value = p.attribute("default").value();
+            type.members.push_back(std::move(member));
+        }
+        types.push_back(std::move(type));
+    }
+    return types;
+}
+
+bool Fits(const PropertyType& type, std::string_view use) {
+    return !type.isEnum &&
+           (use.empty() || type.useAs.empty() ||
+            std::find(type.useAs.begin(), type.useAs.end(), use) != type.useAs.end());
+}
+
+// The project's classes by name, found as Project::FindClass finds them but
+// without a walk through all of them each time.
+class ClassIndex {
+public:
+    explicit ClassIndex(const Project& project) {
+        for (const PropertyType& type : project.propertyTypes)
+            m_classes.emplace(type.name, &type);
+        for (const PropertyType& type : project.objectTypes)
+            m_objectTypes.emplace(type.name, &type);
+    }
+    const PropertyType* Find(std::string_view name, std::string_view use) const {
+        if (name.empty())
+            return nullptr;
+        // Equal names keep the project's order.
+        for (auto [it, end] = m_classes.equal_range(name); it != end; ++it)
+            if (Fits(*it->second, use))
+                return it->second;
+        if (use == "object")
+            if (auto it = m_objectTypes.lower_bound(name);
+                it != m_objectTypes.end() && it->first == name)
+                return it->second;
+        return nullptr;
+    }
+
+private:
+    std::multimap<std::string_view, const PropertyType*, std::less<>> m_classes, m_objectTypes;
+};
+
+// Refuses a class that holds itself, by its members or theirs (filling in
+// its defaults would never end), and classes nested past the depth limit.
+void CheckNesting(const Project& project, const Limits& limits) {
+    const ClassIndex index(project);
+    std::map<const PropertyType*, int> state; // 1 being visited, 2 done
+    auto visit = [&](auto& self, const PropertyType& type, int depth) -> void {
+        int& s = state[&type];
+        if (s == 2)
+            return;
+        const std::string where = project.path + ": class " + Quoted(type.name);
+        if (s == 1)
+            Fail(where + " contains itself");
+        Detail::CheckDepth(depth, limits, where, "classes");
+        s = 1;
+        for (const Property& m : type.members)
+            if (m.type == "class")
+                if (const PropertyType* inner = index.Find(m.propertyType, ""))
+                    self(self, *inner, depth + 1);
+        state[&type] = 2;
+    };
+    for (const PropertyType& type : project.propertyTypes)
+        if (!type.isEnum)
+            visit(visit, type, 1);
+}
+
+Project ParseWith(std::string_view text, const std::string& path, Detail::Reading& reading) {
+    const Limits& limits = reading.GetLimits();
+    if (text.size() > limits.maxFileBytes)
+        Fail(path + ": " + std::to_string(text.size()) + " bytes, more than the limit of " +
+             std::to_string(limits.maxFileBytes));
+    Project project;
+    project.path = path;
+    switch (Detail::Sniff(text)) {
+    case Detail::Format::Xml:
+        project.objectTypes = ReadObjectTypes(text, path);
+        return project;
+    case Detail::Format::Json:
+        break;
+    case Detail::Format::Other:
+        Fail(path + ": neither a Tiled project (JSON) nor an object types file (XML)");
+    }
+    // Sniffed as an object.
+    const json root = Detail::ParseJson(text, path, limits);
+    for (const json& entry : List(root, "propertyTypes", path))
+        project.propertyTypes.push_back(ReadType(entry, path, limits));
+    if (const std::string file = Text(root, "objectTypesFile", path); !file.empty()) {
+        project.objectTypesFile = Detail::ResolvePath(path, file);
+        const std::string where = path + ": object types file " + Quoted(project.objectTypesFile);
+        project.objectTypes =
+            ReadObjectTypes(reading.ReadFile(project.objectTypesFile, where), where);
+    }
+    CheckNesting(project, limits);
+    return project;
+}
+
+// Fills in what Tiled leaves out of saved maps: the members of a class.
+class Resolver {
+public:
+    Resolver(const Project& project, const Map& map, const Limits& limits)
+        : m_classes(project), m_map(map), m_limits(limits) {}
+
+    // Properties of something of class className, used as `use`.
+    void Resolve(Properties& properties, const std::string& className, const char* use) {
+        for (Property& p : properties)
+            FillValue(p, 1);
+        if (const PropertyType* type = m_classes.Find(className, use))
+            AddMissing(properties, type->members, 1);
+    }
+
+    void ResolveObject(Object& object) {
+        for (Property& p : object.properties)
+            FillValue(p, 1);
+        if (const TileInfo* tile = m_map.TileOf(object))
+            AddMissing(object.properties, tile->properties, 1);
+        if (const PropertyType* type = m_classes.Find(m_map.ClassOf(object), "object"))
+            AddMissing(object.properties, type->members, 1);
+    }
+
+private:
+    // A class value's members it does not set, from its class, and theirs.
+    void FillValue(Property& p, int depth) {
+        if (p.type != "class")
+            return;
+        Detail::CheckDepth(depth, m_limits, m_map.path + ": property " + Quoted(p.name),
+                           "class values");
+        for (Property& member : p.members)
+            FillValue(member, depth + 1);
+        if (const PropertyType* type = m_classes.Find(p.propertyType, ""))
+            AddMissing(p.members, type->members, depth + 1);
+    }
+
+    void AddMissing(Properties& properties, const Properties& defaults, int depth) {
+        for (const Property& d : defaults) {
+            if (FindProperty(properties, d.name))
+                continue;
+            // Classes holding classes twice over double at every level.
+            m_filled += Count(d);
+            if (m_filled > m_limits.maxFilledProperties)
+                Fail(m_map.path + ": its classes fill in more than the limit of " +
+                     std::to_string(m_limits.maxFilledProperties) + " properties");
+            Property copy = d;
+            FillValue(copy, depth);
+            properties.push_back(std::move(copy));
+        }
+    }
+
+    static uint64_t Count(const Property& p) {
+        uint64_t n = 1;
+        for (const Property& member : p.members)
+            n += Count(member);
+        return n;
+    }
+
+    const ClassIndex m_classes;
+    const Map& m_map;
+    const Limits& m_limits;
+    uint64_t m_filled = 0;
+};
+
+void ResolveTypes(Map& map, const Project& project, const Limits& limits) {
+    Resolver resolver(project, map, limits);
+    resolver.Resolve(map.properties, map.className, "map");
+    for (Tileset& tileset : map.tilesets) {
+        resolver.Resolve(tileset.properties, tileset.className, "tileset");
+        for (auto& [id, tile] : tileset.tiles)
+            resolver.Resolve(tile.properties, tile.className, "tile");
+    }
+    auto layer = [&](LayerBase& base) {
+        resolver.Resolve(base.properties, base.className, "layer");
+        for (LayerGroup& group : base.groups)
+            resolver.Resolve(group.properties, group.className, "layer");
+    };
+    for (TileLayer& l : map.layers)
+        layer(l);
+    for (ImageLayer& l : map.imageLayers)
+        layer(l);
+    // Objects last: they take their tiles' properties as resolved.
+    for (ObjectGroup& group : map.objectGroups) {
+        layer(group);
+        for (Object& object : group.objects)
+            resolver.ResolveObject(object);
+    }
+}
+
+} // namespace
+
+const PropertyType* Project::FindClass(std::string_view name, std::string_view use) const {
+    return ClassIndex(*this).Find(name, use);
+}
+
+Project ParseProject(std::string_view text, const std::string& path, const Limits& limits) {
+    Detail::Reading reading(path, limits);
+    return ParseWith(text, path, reading);
+}
+
+Project LoadProject(const std::string& path, const Limits& limits) {
+    Detail::Reading reading(path, limits);
+    const std::string text = reading.ReadFile(path, path);
+    return ParseWith(text, path, reading);
+}
+
+Map Parse(std::string_view text, const std::string& path, const Project& project,
+          const Limits& limits) {
+    Map map = Parse(text, path, limits);
+    ResolveTypes(map, project, limits);
+    return map;
+}
+
+Map Load(const std::string& path, const Project& project, const Limits& limits) {
+    Map map = Load(path, limits);
+    ResolveTypes(map, project, limits);
+    return map;
+}
+
+} // namespace Engine::Tiled
