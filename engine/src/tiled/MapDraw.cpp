@@ -395,16 +395,9 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
     if (tint.a == 0)
         return;
     const glm::dvec2 shift = ShiftOf(map, group.look, view);
-    // Where an object's (x, y) is on screen: on an isometric map Tiled keeps
-    // it in pixels along the diamonds' sides, tileHeight a cell each.
-    const bool isometric = map.orientation == "isometric";
     auto onScreen = [&](const Object& object) {
-        if (!isometric)
-            return glm::dvec2(object.x, object.y) + shift;
-        const double u = object.x / map.tileHeight, v = object.y / map.tileHeight;
-        return glm::dvec2((u - v) * map.tileWidth / 2 + (int64_t(map.height) * map.tileWidth / 2),
-                          (u + v) * map.tileHeight / 2) +
-               shift;
+        const ObjectPoint at = map.DrawnAt(object.x, object.y);
+        return glm::dvec2(at.x, at.y) + shift;
     };
     // A tile, or the text object named.
     struct Shown {

@@ -142,6 +142,16 @@ ObjectPoint Map::TopLeft(const Object& object) const {
     return {object.x - at.x * object.width, object.y - at.y * object.height};
 }
 
+ObjectPoint Map::DrawnAt(double x, double y) const {
+    if (orientation != "isometric")
+        return {x, y};
+    // Diamonds whose top corners run down from (height * tileWidth / 2, 0),
+    // that half rounded down as Tiled rounds it.
+    const double u = x / tileHeight, v = y / tileHeight;
+    return {(u - v) * tileWidth / 2 + double(int64_t(height) * tileWidth / 2),
+            (u + v) * tileHeight / 2};
+}
+
 namespace Detail {
 
 HexGrid HexGridOf(const Map& map) {
@@ -161,11 +171,10 @@ HexGrid HexGridOf(const Map& map) {
 PixelBox Map::CellBox(int column, int row) const {
     const double c = column, r = row;
     if (orientation == "isometric") {
-        // Diamonds whose top corners run down from (height * tileWidth / 2, 0);
-        // Tiled rounds its halves of whole pixels down.
-        const double left =
-            (c - r) * tileWidth / 2.0 + (int64_t(height) * tileWidth / 2) - tileWidth / 2;
-        return {left, (c + r) * tileHeight / 2.0, double(tileWidth), double(tileHeight)};
+        // The diamond's top corner is where its cell's corner in objects'
+        // pixels is drawn; Tiled rounds its half of whole pixels down.
+        const ObjectPoint top = DrawnAt(c * tileHeight, r * tileHeight);
+        return {top.x - tileWidth / 2, top.y, double(tileWidth), double(tileHeight)};
     }
     if (orientation != "staggered" && orientation != "hexagonal")
         return {c * tileWidth, r * tileHeight, double(tileWidth), double(tileHeight)};
