@@ -515,6 +515,22 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                   {"nested more than"});
     ExpectRefused(Tmx("<properties>" + members + "</properties>"), "deep.tmx",
                   {"class properties nest more than 32"});
+
+    // Long lists take time in proportion to their length, not to its square
+    // (which would take ten seconds or more): a JSON array of many
+    // objects, a TMX object of many properties.
+    std::string empties, many;
+    for (int i = 0; i < 300000; ++i)
+        empties += i ? ",{}" : "{}";
+    for (int i = 0; i < 120000; ++i)
+        many += R"(<property name="p)" + std::to_string(i) + R"(" value="1"/>)";
+    const auto start = std::chrono::steady_clock::now();
+    Parse(Json("", R"(,"padding":[)" + empties + "]"), dir.File("many.tmj"));
+    const Map map = Parse(Tmx(R"(<objectgroup name="o"><object id="1"><properties>)" + many +
+                              "</properties></object></objectgroup>"),
+                          dir.File("many.tmx"));
+    EXPECT_EQ(map.objectGroups.at(0).objects.at(0).properties.size(), 120000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 } // namespace

@@ -15,24 +15,42 @@ namespace Engine::Tiled::Detail {
 using json = nlohmann::json;
 
 namespace {
-struct TooDeep {};
+
+// Whether arrays and objects nest more than maxDepth deep, text in strings
+// skipped. Counted before parsing: the parser's own depth callback makes it
+// take time growing with the square of the objects in an array.
+bool NestsDeeper(std::string_view text, int maxDepth) {
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > maxDepth)
+                return true;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 json ParseJson(std::string_view text, const std::string& where, const Limits& limits) {
     // Deep nesting costs memory for every level; no Tiled file comes near
     // this, groups included.
     const int maxDepth = 2 * limits.maxDepth + 16;
-    try {
-        return json::parse(
-            text.begin(), text.end(),
-            [maxDepth](int depth, json::parse_event_t, json&) {
-                if (depth > maxDepth)
-                    throw TooDeep{};
-                return true;
-            },
-            true, false);
-    } catch (const TooDeep&) {
+    if (NestsDeeper(text, maxDepth))
         Fail(where + ": JSON nested more than " + std::to_string(maxDepth) + " deep");
+    try {
+        return json::parse(text.begin(), text.end(), nullptr, true, false);
     } catch (const json::exception& error) {
         Fail(where + ": not valid JSON: " + error.what());
     }
