@@ -604,6 +604,25 @@ TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
             << error.what();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // A class of many members and many classes of one name take time in
+    // proportion to their number, not to its square.
+    std::string members, sameName, objects;
+    for (int i = 0; i < 100000; ++i)
+        members +=
+            std::string(i ? "," : "") + R"({"name":"m)" + std::to_string(i) + R"(","value":1})";
+    for (int i = 0; i < 50000; ++i) {
+        sameName += R"(,{"name":"X","type":"class","useAs":["tile"]})";
+        objects += R"(<object id=")" + std::to_string(i + 2) + R"(" type="X"/>)";
+    }
+    const auto bigStart = std::chrono::steady_clock::now();
+    const Project big = ParseProject(
+        types(R"({"name":"Big","type":"class","members":[)" + members + "]}" + sameName), path);
+    const Map filled = Parse(
+        Tmx(R"(<objectgroup name="o"><object id="1" type="Big"/>)" + objects + "</objectgroup>"),
+        dir.File("big.tmx"), big);
+    EXPECT_EQ(filled.objectGroups.at(0).objects.at(0).properties.size(), 100000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - bigStart, std::chrono::seconds(5));
 }
 
 } // namespace

@@ -753,6 +753,26 @@ TEST(TiledProject, TiledsExampleProjectAndItsObjectTypes) {
               (Properties{Prop("script", "file", "")}));
     // Object types are for objects only.
     EXPECT_EQ(project.FindClass("Fixture", "layer"), nullptr);
+
+    // Of types of one name, the first in the project's order that may be
+    // used so; an object type only where no class may.
+    const Project same = ParseProject(
+        R"({"propertyTypes":[{"name":"S","type":"enum"},{"name":"S","useAs":["tile"]},)"
+        R"({"name":"S"},{"name":"S","useAs":["object"]},{"name":"T","useAs":["map"]}]})",
+        "same.tiled-project");
+    Project withTypes = same;
+    withTypes.objectTypes.emplace_back().name = "T";
+    // Its name, its use, its index (object types after the classes; -1 none).
+    const std::vector<std::tuple<const char*, const char*, int>> finds = {
+        {"S", "", 1},    {"S", "tile", 1},   {"S", "object", 2}, {"S", "map", 2},
+        {"T", "map", 4}, {"T", "layer", -1}, {"T", "object", 5}, {"U", "object", -1}};
+    for (const auto& [name, use, index] : finds) {
+        const PropertyType* found = withTypes.FindClass(name, use);
+        EXPECT_EQ(found, index < 0   ? nullptr
+                         : index < 5 ? &withTypes.propertyTypes[size_t(index)]
+                                     : &withTypes.objectTypes[0])
+            << name << " as " << use;
+    }
 }
 
 TEST(TiledProject, WhatAMapLeavesOutComesFromItsClasses) {

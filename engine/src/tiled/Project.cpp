@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_set>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -110,38 +112,50 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
     return types;
 }
 
-bool Fits(const PropertyType& type, std::string_view use) {
-    return !type.isEnum &&
-           (use.empty() || type.useAs.empty() ||
-            std::find(type.useAs.begin(), type.useAs.end(), use) != type.useAs.end());
-}
-
 // The project's classes by name, found as Project::FindClass finds them but
-// without a walk through all of them each time.
+// without a walk through all of them each time, nor through all of one name:
+// each key holds the first class in the project's order that it fits.
 class ClassIndex {
 public:
     explicit ClassIndex(const Project& project) {
-        for (const PropertyType& type : project.propertyTypes)
-            m_classes.emplace(type.name, &type);
+        for (const PropertyType& type : project.propertyTypes) {
+            if (type.isEnum)
+                continue;
+            m_any.try_emplace(type.name, &type);
+            if (type.useAs.empty())
+                m_everyUse.try_emplace(type.name, &type);
+            for (const std::string& use : type.useAs)
+                m_byUse.try_emplace({type.name, use}, &type);
+        }
         for (const PropertyType& type : project.objectTypes)
-            m_objectTypes.emplace(type.name, &type);
+            m_objectTypes.try_emplace(type.name, &type);
     }
     const PropertyType* Find(std::string_view name, std::string_view use) const {
         if (name.empty())
             return nullptr;
-        // Equal names keep the project's order.
-        for (auto [it, end] = m_classes.equal_range(name); it != end; ++it)
-            if (Fits(*it->second, use))
-                return it->second;
-        if (use == "object")
-            if (auto it = m_objectTypes.lower_bound(name);
-                it != m_objectTypes.end() && it->first == name)
-                return it->second;
-        return nullptr;
+        if (use.empty())
+            return Get(m_any, name);
+        // Both point into the project's list: the lower one comes first.
+        const PropertyType* forAll = Get(m_everyUse, name);
+        const PropertyType* forUse = Get(m_byUse, std::pair(name, use));
+        const PropertyType* found = forAll ? forAll : forUse;
+        if (forAll && forUse)
+            found = std::min(forAll, forUse, std::less<>());
+        if (!found && use == "object")
+            found = Get(m_objectTypes, name);
+        return found;
     }
 
 private:
-    std::multimap<std::string_view, const PropertyType*, std::less<>> m_classes, m_objectTypes;
+    template <class Index, class Key>
+    static const PropertyType* Get(const Index& index, const Key& key) {
+        const auto it = index.find(key);
+        return it == index.end() ? nullptr : it->second;
+    }
+
+    using ByName = std::map<std::string_view, const PropertyType*, std::less<>>;
+    ByName m_any, m_everyUse, m_objectTypes;
+    std::map<std::pair<std::string_view, std::string_view>, const PropertyType*> m_byUse;
 };
 
 // Refuses a class that holds itself, by its members or theirs (filling in
@@ -236,8 +250,13 @@ private:
     }
 
     void AddMissing(Properties& properties, const Properties& defaults, int depth) {
+        // A set of the names: a walk through the list for each member of a
+        // class of many would take time growing with their square.
+        std::unordered_set<std::string> named;
+        for (const Property& p : properties)
+            named.insert(p.name);
         for (const Property& d : defaults) {
-            if (FindProperty(properties, d.name))
+            if (!named.insert(d.name).second)
                 continue;
             // Classes holding classes twice over double at every level.
             m_filled += Count(d);
