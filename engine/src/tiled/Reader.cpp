@@ -541,8 +541,8 @@ private:
         if (m_map.orientation == "staggered" || m_map.orientation == "hexagonal") {
             // Odd and even rows (or columns) stay so: CellBox counts them from Tiled's origin.
             const HexGrid g = HexGridOf(m_map);
-            dx = sx = double(left) * (g.staggerX ? g.columnWidth : g.tileWidth + g.sideX);
-            dy = sy = double(top) * (g.staggerX ? g.tileHeight + g.sideY : g.rowHeight);
+            dx = sx = double(left) * g.stepX;
+            dy = sy = double(top) * g.stepY;
         } else if (m_map.orientation == "isometric") {
             // Objects lie in isometric pixels, tileHeight a cell both ways;
             // pictures on screen move as the corner cell's diamond did, the
