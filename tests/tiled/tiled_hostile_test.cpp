@@ -564,6 +564,7 @@ TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
         {R"({"propertyTypes":{}})", {"propertyTypes is not a list"}},
         {types("3"), {"a property type is not an object"}},
         {types(R"({"name":5})"), {"name 5 is not text"}},
+        {types(R"({"name":"I","id":99999999999})"), {"id 99999999999 is not a whole number"}},
         {types(R"({"name":"E","type":"enum","values":[1]})"), {"value 1 is not text"}},
         {types(R"({"name":"E","type":"enum","storageType":"float"})"), {"neither string nor int"}},
         {types(R"({"name":"C","type":"class","useAs":"object"})"), {"useAs is not a list"}},

@@ -56,8 +56,6 @@ json ParseJson(std::string_view text, const std::string& where, const Limits& li
     }
 }
 
-namespace {
-
 const json* Member(const json& object, const char* key) {
     if (!object.is_object())
         return nullptr;
@@ -83,6 +81,8 @@ int Int(const json& object, const char* key, int fallback, const std::string& wh
     Fail(where + ": " + key + " " + v->dump() + " is not a whole number");
 }
 
+namespace {
+
 // The member, or null; refused when is() says it is not of its kind, with
 // `refusal` at the end of the message.
 const json* Typed(const json& object, const char* key, bool (json::*is)() const noexcept,
@@ -97,6 +97,9 @@ double Double(const json& object, const char* key, double fallback, const std::s
     const json* v = Typed(object, key, &json::is_number, "is not a number", where);
     return v ? v->get<double>() : fallback;
 }
+
+} // namespace
+
 bool Bool(const json& object, const char* key, bool fallback, const std::string& where) {
     const json* v = Typed(object, key, &json::is_boolean, "is neither true nor false", where);
     return v ? v->get<bool>() : fallback;
@@ -106,6 +109,8 @@ std::string String(const json& object, const char* key, const std::string& where
     return v ? v->get<std::string>() : std::string();
 }
 
+namespace {
+
 // A tile number, flag bits included, or nothing when v is not a whole
 // number from 0 up; the caller checks that it fits 32 bits.
 std::optional<uint64_t> TileNumber(const json& v) {
@@ -113,6 +118,8 @@ std::optional<uint64_t> TileNumber(const json& v) {
         return v.get<uint64_t>();
     return std::nullopt;
 }
+
+} // namespace
 
 const json& Array(const json& object, const char* key, const std::string& where) {
     static const json empty = json::array();
@@ -123,6 +130,8 @@ const json& Array(const json& object, const char* key, const std::string& where)
         Fail(where + ": " + key + " is not a list");
     return *v;
 }
+
+namespace {
 
 const json& ObjectOf(const json& v, const char* what, const std::string& where) {
     if (!v.is_object())

@@ -14,66 +14,43 @@
 
 namespace Engine::Tiled {
 
+using Detail::Array;
 using Detail::Fail;
+using Detail::Member;
 using Detail::Quoted;
+using Detail::String;
 using json = nlohmann::json;
 
 namespace {
-
-const json* Member(const json& object, const char* key) {
-    const auto it = object.find(key);
-    return it == object.end() || it->is_null() ? nullptr : &*it;
-}
-
-std::string Text(const json& object, const char* key, const std::string& where) {
-    const json* v = Member(object, key);
-    if (v && !v->is_string())
-        Fail(where + ": " + key + " " + v->dump() + " is not text");
-    return v ? v->get<std::string>() : std::string();
-}
-
-const json& List(const json& object, const char* key, const std::string& where) {
-    static const json empty = json::array();
-    const json* v = Member(object, key);
-    if (v && !v->is_array())
-        Fail(where + ": " + key + " is not a list");
-    return v ? *v : empty;
-}
 
 PropertyType ReadType(const json& entry, const std::string& project, const Limits& limits) {
     if (!entry.is_object())
         Fail(project + ": a property type is not an object");
     PropertyType type;
-    type.name = Text(entry, "name", project + ": a property type");
+    type.name = String(entry, "name", project + ": a property type");
     const std::string where = project + ": property type " + Quoted(type.name);
-    if (const json* id = Member(entry, "id"); id && !id->is_number_integer())
-        Fail(where + ": id " + id->dump() + " is not a whole number");
-    type.id = entry.value("id", 0);
+    type.id = Detail::Int(entry, "id", 0, where);
     // Tiled 1.8 wrote enums without a "type".
-    std::string kind = Text(entry, "type", where);
+    std::string kind = String(entry, "type", where);
     if (kind.empty())
         kind = Member(entry, "values") ? "enum" : "class";
     if (kind == "enum") {
         type.isEnum = true;
-        for (const json& v : List(entry, "values", where)) {
+        for (const json& v : Array(entry, "values", where)) {
             if (!v.is_string())
                 Fail(where + ": value " + v.dump() + " is not text");
             type.values.push_back(v.get<std::string>());
         }
-        if (const std::string storage = Text(entry, "storageType", where); !storage.empty())
+        if (const std::string storage = String(entry, "storageType", where); !storage.empty())
             type.storageType = storage;
         if (type.storageType != "string" && type.storageType != "int")
             Fail(where + ": storageType " + Quoted(type.storageType) +
                  " is neither string nor int");
-        if (const json* flags = Member(entry, "valuesAsFlags")) {
-            if (!flags->is_boolean())
-                Fail(where + ": valuesAsFlags is neither true nor false");
-            type.valuesAsFlags = flags->get<bool>();
-        }
+        type.valuesAsFlags = Detail::Bool(entry, "valuesAsFlags", false, where);
     } else if (kind == "class") {
-        for (const json& m : List(entry, "members", where))
+        for (const json& m : Array(entry, "members", where))
             type.members.push_back(Detail::ReadProperty(m, "propertyType", where, 0, limits));
-        for (const json& use : List(entry, "useAs", where)) {
+        for (const json& use : Array(entry, "useAs", where)) {
             if (!use.is_string())
                 Fail(where + ": useAs " + use.dump() + " is not text");
             type.useAs.push_back(use.get<std::string>());
@@ -201,9 +178,9 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
     }
     // Sniffed as an object.
     const json root = Detail::ParseJson(text, path, limits);
-    for (const json& entry : List(root, "propertyTypes", path))
+    for (const json& entry : Array(root, "propertyTypes", path))
         project.propertyTypes.push_back(ReadType(entry, path, limits));
-    if (const std::string file = Text(root, "objectTypesFile", path); !file.empty()) {
+    if (const std::string file = String(root, "objectTypesFile", path); !file.empty()) {
         project.objectTypesFile = Detail::ResolvePath(path, file);
         const std::string where = path + ": object types file " + Quoted(project.objectTypesFile);
         project.objectTypes =
