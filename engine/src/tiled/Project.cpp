@@ -227,13 +227,15 @@ private:
     }
 
     void AddMissing(Properties& properties, const Properties& defaults, int depth) {
-        // A set of the names: a walk through the list for each member of a
-        // class of many would take time growing with their square.
+        // Among many, names are looked up in a set: a walk through the list
+        // for each member of a class of many would take their square's time.
+        const bool many = properties.size() + defaults.size() > 32;
         std::unordered_set<std::string> named;
-        for (const Property& p : properties)
-            named.insert(p.name);
+        if (many)
+            for (const Property& p : properties)
+                named.insert(p.name);
         for (const Property& d : defaults) {
-            if (!named.insert(d.name).second)
+            if (many ? !named.insert(d.name).second : FindProperty(properties, d.name) != nullptr)
                 continue;
             // Classes holding classes twice over double at every level.
             m_filled += Count(d);
