@@ -85,8 +85,8 @@ public:
         const glm::vec2 size = m_engine->GetWindow()->GetDrawableSize();
         Draw::RectLines({0, 0, size.x, size.y}, SKYBLUE, 2);
         Draw::Text("Shapes and input", {20, 12}, 30, WHITE);
-        Draw::Text("resize me   F11 full screen   F12 screenshot   ESC quits", {size.x - 20, 22}, 16, LABEL,
-                   Align::Right);
+        Draw::Text("resize me   F11 full screen   F12 screenshot   ESC quits", {size.x - 20, 22},
+                   16, LABEL, Align::Right);
 
         Shapes({20, 70});
         Sprites({500, 70});

@@ -244,26 +244,27 @@ TEST_F(EdgeTest, TypedTextIsSeenInOneStepAndBounded) {
     auto text = [](const char* utf8) {
         SDL_Event e{};
         e.type = SDL_TEXTINPUT;
-        std::strncpy(e.text.text, utf8, sizeof e.text.text);
+        SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
         return e;
     };
     recorder->observe = [] { return Input::GetTypedText(); };
+    const std::string acute = "\xC3\xA9", euro = "\xE2\x82\xAC"; // "é", "€"
     auto push = [&](char c) {
-        SDL_Event e = text(c == 'D' ? "\xC3\xA9" : "a" "\xE2\x82\xAC"); // "é", "a€"
+        SDL_Event e = text((c == 'D' ? acute : "a" + euro).c_str());
         SDL_PushEvent(&e);
     };
-    EXPECT_EQ(Run("D0.01", push), "[\xC3\xA9] ");
-    EXPECT_EQ(Run("D0.004 U0.004 0.004", push), "- - [\xC3\xA9" "a\xE2\x82\xAC] ");
-    EXPECT_EQ(Run("DD0.025", push), "[\xC3\xA9\xC3\xA9][] ");
+    EXPECT_EQ(Run("D0.01", push), "[" + acute + "] ");
+    EXPECT_EQ(Run("D0.004 U0.004 0.004", push), "- - [" + acute + "a" + euro + "] ");
+    EXPECT_EQ(Run("DD0.025", push), "[" + acute + acute + "][] ");
     EXPECT_EQ(outside, "     "); // nothing between steps
 
     // A flood: whole characters up to the bound, the rest dropped.
     SDL_Event full = text("");
     std::memset(full.text.text, 'x', sizeof full.text.text); // no terminator
     for (int i = 0; i < 7; ++i)
-        Input::HandleEvent(full); // 224 bytes
+        Input::HandleEvent(full);                                // 224 bytes
     Input::HandleEvent(text("0123456789012345678901234567890")); // 255 bytes
-    Input::HandleEvent(text("\xE2\x82\xAC"));                   // no room: dropped whole
+    Input::HandleEvent(text(euro.c_str()));                      // no room: dropped whole
     Input::HandleEvent(text("yz"));                              // one byte fits
     Input::BeginStep();
     std::string kept(224, 'x');

@@ -346,8 +346,8 @@ TEST_F(ImmediateDrawTest, ScreenshotIsTheFrameBeingMade) {
 TEST(RectangleTest, ContainsOverlapsAndIntersection) {
     const Rectangle r{10, 20, 30, 40}; // x 10..40, y 20..60
     const std::pair<glm::vec2, bool> points[] = {
-        {{10, 20}, true},    {{39.9f, 59.9f}, true}, {{40, 30}, false},
-        {{20, 60}, false},   {{9.9f, 30}, false},    {{20, 19.9f}, false},
+        {{10, 20}, true},  {{39.9f, 59.9f}, true}, {{40, 30}, false},
+        {{20, 60}, false}, {{9.9f, 30}, false},    {{20, 19.9f}, false},
     };
     for (const auto& [p, in] : points)
         EXPECT_EQ(r.Contains(p), in) << p.x << "," << p.y;

@@ -41,8 +41,8 @@ const unsigned char* Buffer(const unsigned char* bytes) {
 
 Image::Image(int width, int height) {
     if (width < 1 || height < 1 || width > MAX_SIDE || height > MAX_SIDE) {
-        m_error = "no image can be " + std::to_string(width) + "x" + std::to_string(height) +
-                  " pixels";
+        m_error =
+            "no image can be " + std::to_string(width) + "x" + std::to_string(height) + " pixels";
         return;
     }
     m_pixels.reset(static_cast<unsigned char*>(std::calloc(size_t(width) * size_t(height), 4)));
