@@ -2,8 +2,9 @@
 // screen. Rectangles, outlines, lines and circles; a sprite as it is, tinted, flipped and
 // turned; text in its three alignments; the mouse's position, buttons and wheel; SPACE's
 // presses and releases counted from the latched edges, beside a count made by polling, which
-// misses taps shorter than a step; the draw calls and quads of the last frame. The window can
-// be resized, and F makes it full screen; ESC quits.
+// misses taps shorter than a step; a line of typed text; the draw calls and quads of the last
+// frame. F12 saves the frame as shapes_and_input.png. The window can be resized, and F11 makes
+// it full screen; ESC quits.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -50,8 +51,20 @@ public:
         m_seconds += Time::dt;
         if (Input::WasKeyPressed(SDLK_ESCAPE))
             m_engine->Quit();
-        if (Input::WasKeyPressed(SDLK_f))
+        if (Input::WasKeyPressed(SDLK_F11))
             m_engine->GetWindow()->ToggleFullscreen();
+        // Saved at the end of the next frame's drawing, where the frame is whole.
+        if (Input::WasKeyPressed(SDLK_F12))
+            m_shotAsked = true;
+
+        // Whatever the keyboard types, in UTF-8; BACKSPACE takes the last character off.
+        m_typed += Input::GetTypedText();
+        if (Input::WasKeyPressed(SDLK_BACKSPACE) && !m_typed.empty()) {
+            size_t last = m_typed.size() - 1;
+            while (last > 0 && (static_cast<unsigned char>(m_typed[last]) & 0xC0) == 0x80)
+                --last; // the bytes after a character's first
+            m_typed.erase(last);
+        }
 
         // A press and a release are each seen by one step, however short the tap (two taps
         // within one frame are seen as one).
@@ -72,14 +85,15 @@ public:
         const glm::vec2 size = m_engine->GetWindow()->GetDrawableSize();
         Draw::RectLines({0, 0, size.x, size.y}, SKYBLUE, 2);
         Draw::Text("Shapes and input", {20, 12}, 30, WHITE);
-        Draw::Text("resize me   F full screen   ESC quits", {size.x - 20, 22}, 16, LABEL,
-                   Align::Right);
+        Draw::Text("resize me   F11 full screen   F12 screenshot   ESC quits", {size.x - 20, 22},
+                   16, LABEL, Align::Right);
 
         Shapes({20, 70});
         Sprites({500, 70});
         Texts({20, 280});
         Mouse({500, 280});
         Keys({20, 450});
+        Typed({500, 450});
 
         const Draw::Stats stats = Draw::GetStats();
         Draw::Text(Format("last frame: %llu draw calls, %llu quads   %.0f frames a second   "
@@ -93,6 +107,11 @@ public:
         const glm::vec2 mouse = Input::GetMousePosition();
         Draw::Line(mouse - glm::vec2(12, 0), mouse + glm::vec2(13, 0), YELLOW, 2);
         Draw::Line(mouse - glm::vec2(0, 12), mouse + glm::vec2(0, 13), YELLOW, 2);
+
+        if (m_shotAsked) {
+            m_shotAsked = false;
+            m_shotSaved = m_engine->GetWindow()->TakeScreenshot("shapes_and_input.png") ? 1 : -1;
+        }
     }
 
     void Release() override { m_frames.clear(); }
@@ -154,12 +173,12 @@ private:
         Draw::Text(Format("at %.0f, %.0f", mouse.x, mouse.y), at + glm::vec2(0, 28), 20, WHITE);
         const char* names[3] = {"left", "middle", "right"};
         for (int b = 0; b < 3; ++b) {
-            // Filled while held; the count is of presses.
+            // Filled while held, outlined in white under the pointer; the count is of presses.
             const Rectangle box{at.x + 80 * float(b), at.y + 64, 70, 40};
             if (Input::IsMouseButtonDown(BUTTONS[b]))
                 Draw::Rect(box, ORANGE);
             else
-                Draw::RectLines(box, ORANGE, 2);
+                Draw::RectLines(box, box.Contains(mouse) ? WHITE : ORANGE, 2);
             Draw::Text(names[b], {box.x + 35, box.y + 10}, 16, WHITE, Align::Center);
             Draw::Text(Format("%d clicks", m_clicks[b]), {box.x + 35, box.y + 48}, 14, LABEL,
                        Align::Center);
@@ -183,6 +202,22 @@ private:
             Draw::RectLines({at.x + 440, at.y + 30, 24, 24}, LIME, 2);
     }
 
+    void Typed(glm::vec2 at) const {
+        Heading("Text typed: Input::GetTypedText", at);
+        const Rectangle field{at.x, at.y + 26, 420, 32};
+        Draw::RectLines(field, LABEL, 2);
+        // Longer than the field, the line shows its newest characters.
+        const std::string line = m_typed + "_";
+        if (Draw::MeasureText(line, 20) > field.width - 16)
+            Draw::Text(line, {field.x + field.width - 8, field.y + 6}, 20, WHITE, Align::Right);
+        else
+            Draw::Text(line, {field.x + 8, field.y + 6}, 20, WHITE);
+        if (m_shotSaved != 0)
+            Draw::Text(m_shotSaved > 0 ? "F12: saved shapes_and_input.png"
+                                       : "F12: could not save shapes_and_input.png",
+                       at + glm::vec2(0, 66), 14, m_shotSaved > 0 ? LABEL : ORANGE);
+    }
+
     ::Engine::Engine* m_engine = nullptr;
     std::vector<Ref<Texture>> m_frames;
     double m_seconds = 0;
@@ -190,6 +225,9 @@ private:
     bool m_wasDown = false;
     int m_clicks[3] = {0, 0, 0};
     float m_wheel = 0;
+    std::string m_typed;
+    bool m_shotAsked = false;
+    int m_shotSaved = 0; // 1 saved, -1 failed, 0 not asked yet
 };
 
 } // namespace

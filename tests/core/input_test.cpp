@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -234,6 +235,48 @@ TEST_F(EdgeTest, MousePositionAndWheel) {
     EXPECT_EQ(Run("U0.025 0.01", push), "[30,40 1.5][30,40 0] [30,40 0] ");
     // Between steps the position is the last one and the wheel reads 0.
     EXPECT_EQ(outside, "10,20 0 30,40 0 30,40 0 ");
+}
+
+// Typed text goes to the first step after it, as edges do; it is bounded
+// without splitting a character, and the event's array is not read past its
+// end when it lacks a terminator.
+TEST_F(EdgeTest, TypedTextIsSeenInOneStepAndBounded) {
+    auto text = [](const char* utf8) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+        return e;
+    };
+    recorder->observe = [] { return Input::GetTypedText(); };
+    const std::string acute = "\xC3\xA9", euro = "\xE2\x82\xAC"; // "é", "€"
+    auto push = [&](char c) {
+        SDL_Event e = text((c == 'D' ? acute : "a" + euro).c_str());
+        SDL_PushEvent(&e);
+    };
+    EXPECT_EQ(Run("D0.01", push), "[" + acute + "] ");
+    EXPECT_EQ(Run("D0.004 U0.004 0.004", push), "- - [" + acute + "a" + euro + "] ");
+    EXPECT_EQ(Run("DD0.025", push), "[" + acute + acute + "][] ");
+    EXPECT_EQ(outside, "     "); // nothing between steps
+
+    // A flood: whole characters up to the bound, the rest dropped.
+    SDL_Event full = text("");
+    std::memset(full.text.text, 'x', sizeof full.text.text); // no terminator
+    for (int i = 0; i < 7; ++i)
+        Input::HandleEvent(full);                                // 224 bytes
+    Input::HandleEvent(text("0123456789012345678901234567890")); // 255 bytes
+    Input::HandleEvent(text(euro.c_str()));                      // no room: dropped whole
+    Input::HandleEvent(text("yz"));                              // one byte fits
+    Input::BeginStep();
+    std::string kept(224, 'x');
+    kept += "0123456789012345678901234567890y";
+    EXPECT_EQ(Input::GetTypedText(), kept);
+    Input::EndStep();
+
+    Input::HandleEvent(text("q"));
+    Input::Clear();
+    Input::BeginStep();
+    EXPECT_EQ(Input::GetTypedText(), "");
+    Input::EndStep();
 }
 
 TEST(KeyTable, UnknownKeyReadsReleasedAndIsRemembered) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <engine/core/Window.h>
 #include <engine/ecs/ECS.h>
+#include <engine/image/Image.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Camera.h>
 #include <engine/render/Draw.h>
@@ -300,4 +302,75 @@ TEST_F(ImmediateDrawTest, BatchesKeepTheirOrderAmongRendererSystems) {
     EXPECT_EQ(Draw::GetStats().quads, 20003u);
     Frame([] {});
     EXPECT_EQ(Draw::GetStats().drawCalls, 0u);
+}
+
+// A screenshot is the frame being made, the right way up and opaque, with the
+// draws still batched; the file holds the same picture; an unwritable path
+// fails; without its context current the window reads nothing.
+TEST_F(ImmediateDrawTest, ScreenshotIsTheFrameBeingMade) {
+    renderer->SetClearColor(0x262E33);
+    renderer->Clear();
+    const Rectangle box{100, 50, 30, 20};
+    Draw::Rect(box, {255, 0, 0, 128});
+    const Image shot = window->Capture();
+    ASSERT_EQ(shot.Width(), 1280);
+    ASSERT_EQ(shot.Height(), 720);
+    const Pixel blend{147, 23, 25}; // half red over the clear colour
+    int wrong = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            const unsigned char* p = shot.Pixels() + (size_t(719 - y) * 1280 + size_t(x)) * 4;
+            const Pixel want = box.Contains({x + 0.5f, y + 0.5f}) ? blend : BG;
+            if (std::abs(p[0] - want.r) > 1 || std::abs(p[1] - want.g) > 1 ||
+                std::abs(p[2] - want.b) > 1 || p[3] != 255)
+                ++wrong;
+        }
+    EXPECT_EQ(wrong, 0);
+
+    const std::string file = dir.File("shot.png");
+    ASSERT_TRUE(window->TakeScreenshot(file));
+    const Image back = Image::Load(file);
+    ASSERT_EQ(back.Width(), 1280);
+    ASSERT_EQ(back.Height(), 720);
+    EXPECT_EQ(std::memcmp(back.Pixels(), shot.Pixels(), size_t(1280) * 720 * 4), 0);
+    EXPECT_FALSE(window->TakeScreenshot(dir.File("missing/shot.png")));
+    EXPECT_FALSE(Image().SavePng(file));
+    Draw::EndFrame();
+
+    SDL_GL_MakeCurrent(window->GetNativeWindow(), nullptr);
+    EXPECT_TRUE(window->Capture().Empty());
+    SDL_GL_MakeCurrent(window->GetNativeWindow(), window->GetContext());
+}
+
+// Half-open rectangles: edges that touch do not overlap; no size, no point.
+TEST(RectangleTest, ContainsOverlapsAndIntersection) {
+    const Rectangle r{10, 20, 30, 40}; // x 10..40, y 20..60
+    const std::pair<glm::vec2, bool> points[] = {
+        {{10, 20}, true},  {{39.9f, 59.9f}, true}, {{40, 30}, false},
+        {{20, 60}, false}, {{9.9f, 30}, false},    {{20, 19.9f}, false},
+    };
+    for (const auto& [p, in] : points)
+        EXPECT_EQ(r.Contains(p), in) << p.x << "," << p.y;
+    struct Case {
+        Rectangle other;
+        Rectangle shared; // width 0: none
+    };
+    const Case cases[] = {
+        {{0, 0, 100, 100}, r},                // around it
+        {{30, 50, 20, 20}, {30, 50, 10, 10}}, // a corner
+        {{40, 20, 10, 40}, {}},               // touching on the right
+        {{10, 0, 30, 20}, {}},                // touching on top
+        {{41, 20, 10, 10}, {}},               // apart
+        {{20, 30, 0, 10}, {}},                // no width, inside
+        {{40, 60, -20, -20}, {}},             // negative size, not mirrored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.other.x) + "," + std::to_string(c.other.y));
+        EXPECT_EQ(r.Overlaps(c.other), c.shared.width > 0);
+        EXPECT_EQ(c.other.Overlaps(r), c.shared.width > 0);
+        const Rectangle got = r.Intersection(c.other);
+        auto sides = [](const Rectangle& a) { return std::array{a.x, a.y, a.width, a.height}; };
+        EXPECT_EQ(sides(got), sides(c.shared));
+    }
+    EXPECT_FALSE((Rectangle{0, 0, -5, 5}).Contains({-1, 1}));
 }

@@ -138,6 +138,7 @@ void Engine::ProcessInput(bool* quit) {
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
+        case SDL_TEXTINPUT:
         case SDL_MOUSEMOTION:
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:

@@ -1,5 +1,8 @@
 #include <engine/core/Input.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace Engine {
 
 std::unordered_map<int, bool> Input::keyStates;
@@ -19,6 +22,22 @@ struct Mouse {
     uint32_t down = 0, pressed = 0, released = 0, stepPressed = 0, stepReleased = 0;
     float wheel = 0.0f, stepWheel = 0.0f;
 } s_mouse;
+
+// Text typed since the last step began, and that of the step running.
+std::string s_text, s_stepText;
+
+// Appends text to to, as much as fits in Input::MAX_TYPED_TEXT bytes, never
+// splitting a character.
+void AppendTyped(std::string& to, const char* text, size_t length) {
+    size_t room = Input::MAX_TYPED_TEXT - std::min(to.size(), Input::MAX_TYPED_TEXT);
+    if (length > room) {
+        length = room;
+        // Back off to the start of the character the cut falls in.
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    to.append(text, length);
+}
 
 uint32_t ButtonBit(unsigned button) {
     return button >= 1 && button <= 32 ? 1u << (button - 1) : 0u;
@@ -60,6 +79,10 @@ bool Input::WasKeyReleased(int key) {
     return it != s_stepKeyEdges.end() && (it->second & Released);
 }
 
+const std::string& Input::GetTypedText() {
+    return s_stepText;
+}
+
 glm::vec2 Input::GetMousePosition() {
     return s_mouse.position;
 }
@@ -91,6 +114,10 @@ void Input::HandleEvent(const SDL_Event& event) {
         UpdateKey(event.key.keysym.sym, false);
         s_keyEdges[event.key.keysym.sym] |= Released;
         break;
+    case SDL_TEXTINPUT:
+        // The array is not trusted to hold its terminator.
+        AppendTyped(s_text, event.text.text, strnlen(event.text.text, sizeof event.text.text));
+        break;
     case SDL_MOUSEMOTION:
         s_mouse.position = {float(event.motion.x), float(event.motion.y)};
         break;
@@ -119,6 +146,8 @@ void Input::HandleEvent(const SDL_Event& event) {
 void Input::BeginStep() {
     s_stepKeyEdges.swap(s_keyEdges);
     s_keyEdges.clear();
+    s_stepText.swap(s_text);
+    s_text.clear();
     s_mouse.stepPressed = std::exchange(s_mouse.pressed, 0);
     s_mouse.stepReleased = std::exchange(s_mouse.released, 0);
     s_mouse.stepWheel = std::exchange(s_mouse.wheel, 0.0f);
@@ -127,6 +156,7 @@ void Input::BeginStep() {
 
 void Input::EndStep() {
     s_stepKeyEdges.clear();
+    s_stepText.clear();
     s_mouse.stepPressed = s_mouse.stepReleased = 0;
     s_mouse.stepWheel = 0.0f;
     Gamepads::EndStep();
@@ -137,6 +167,8 @@ void Input::Clear() {
     mouseStates.clear();
     s_keyEdges.clear();
     s_stepKeyEdges.clear();
+    s_text.clear();
+    s_stepText.clear();
     s_mouse = Mouse{};
 }
 

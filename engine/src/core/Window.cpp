@@ -5,6 +5,9 @@
 #include <engine/core/Gamepad.h>
 #include <engine/core/Log.h>
 #include <engine/core/Renderer.h>
+#include <engine/render/Draw.h>
+
+#include "core/GLUtil.h"
 
 #include "core/Retry.h"
 
@@ -164,6 +167,46 @@ glm::ivec2 Window::GetDrawableSize() const {
     if (m_Window)
         SDL_GL_GetDrawableSize(m_Window, &size.x, &size.y);
     return size;
+}
+
+Image Window::Capture() const {
+    if (!m_Context || SDL_GL_GetCurrentContext() != m_Context) {
+        Log::Warn("WINDOW", "Cannot capture the window \"%s\": its OpenGL context is not current",
+                  m_Title.c_str());
+        return {};
+    }
+    const glm::ivec2 size = GetDrawableSize();
+    Image image(size.x, size.y);
+    if (image.Empty()) {
+        Log::Warn("WINDOW", "Cannot capture the window \"%s\": %s", m_Title.c_str(),
+                  image.Error().c_str());
+        return image;
+    }
+    Draw::Flush();
+    // The window's own back buffer, whatever framebuffer a program has bound;
+    // GL reads bottom row first, as an Image holds it.
+    GLint framebuffer = 0, readBuffer = 0, alignment = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &framebuffer);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    GLCall(glReadBuffer(GL_BACK));
+    GLCall(glPixelStorei(GL_PACK_ALIGNMENT, 4));
+    GLCall(glReadPixels(0, 0, size.x, size.y, GL_RGBA, GL_UNSIGNED_BYTE, image.Pixels()));
+    GLCall(glPixelStorei(GL_PACK_ALIGNMENT, alignment));
+    GLCall(glReadBuffer(static_cast<GLenum>(readBuffer)));
+    GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(framebuffer)));
+    // The window shows every pixel opaque, whatever alpha blending left in a
+    // buffer that has an alpha channel.
+    unsigned char* p = image.Pixels();
+    for (size_t i = 0, n = size_t(size.x) * size_t(size.y); i < n; ++i)
+        p[i * 4 + 3] = 255;
+    return image;
+}
+
+bool Window::TakeScreenshot(const std::string& path) const {
+    const Image image = Capture();
+    return !image.Empty() && image.SavePng(path);
 }
 
 } // namespace Engine

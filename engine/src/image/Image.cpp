@@ -39,6 +39,21 @@ const unsigned char* Buffer(const unsigned char* bytes) {
 
 } // namespace
 
+Image::Image(int width, int height) {
+    if (width < 1 || height < 1 || width > MAX_SIDE || height > MAX_SIDE) {
+        m_error =
+            "no image can be " + std::to_string(width) + "x" + std::to_string(height) + " pixels";
+        return;
+    }
+    m_pixels.reset(static_cast<unsigned char*>(std::calloc(size_t(width) * size_t(height), 4)));
+    if (!m_pixels) {
+        m_error = "out of memory";
+        return;
+    }
+    m_width = width;
+    m_height = height;
+}
+
 Image::Info Image::Peek(const unsigned char* bytes, size_t size) {
     Info info;
     if (size > static_cast<size_t>(INT_MAX)) {

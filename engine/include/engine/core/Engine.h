@@ -80,7 +80,7 @@ public:
     /// Quit is called; under a frame-rate cap it then sleeps until the next
     /// frame is due.
     void MainGameLoop();
-    /// Fills the key table, the mouse and the pads from SDL's pending events;
+    /// Fills the key table, the typed text, the mouse and the pads from SDL's pending events;
     /// sets *quit on a quit event.
     void ProcessInput(bool* quit);
     /// One step: sets Time::dt to dt and runs the scene's Update, with the

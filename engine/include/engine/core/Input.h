@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -54,7 +55,16 @@ public:
     /// user positive, whatever the system's scrolling direction.
     static float GetMouseWheelMove();
 
-    /// Takes a keyboard or mouse event into the key table, the mouse and the
+    /// The text typed since the step before this one, UTF-8, as the system's
+    /// keyboard layout and input method make it (shift, dead keys and
+    /// composition applied); read it in a step, as WasKeyPressed. Editing keys
+    /// type nothing: watch SDLK_BACKSPACE and SDLK_RETURN with WasKeyPressed.
+    static const std::string& GetTypedText();
+    /// Bytes of text kept between two steps; what is typed beyond them before
+    /// the next step is dropped, whole characters only.
+    static constexpr size_t MAX_TYPED_TEXT = 256;
+
+    /// Takes a keyboard, text or mouse event into the key table, the mouse and the
     /// edges; ignores any other. The main loop calls it for each event.
     static void HandleEvent(const SDL_Event& event);
     /// Hands the edges latched since the last step to the step that begins,
@@ -63,7 +73,7 @@ public:
     /// Ends a step: its edges read false again until the next one begins.
     static void EndStep();
 
-    /// Forgets every key, the mouse and the edges; for tests, which share the
+    /// Forgets every key, the mouse, the edges and the typed text; for tests, which share the
     /// process-wide table.
     static void Clear();
     static size_t KeyCount(); ///< Keys ever reported or asked for since the last Clear.

@@ -6,6 +6,8 @@
 
 #include <glm/vec2.hpp>
 
+#include <engine/image/Image.h>
+
 namespace Engine {
 
 /// The application window and its OpenGL context. Init starts SDL as a whole;
@@ -37,6 +39,19 @@ public:
     /// The size drawn to, in pixels: the window's now, which may differ from
     /// the size it was made with; (0, 0) before Init.
     glm::ivec2 GetDrawableSize() const;
+
+    /// The picture drawn so far in the frame being made, at the drawable's
+    /// size, RGBA and opaque, bottom row first as every Image: what the next
+    /// swap will show. Draws still batched (Draw's) are sent first. Call it
+    /// from a Scene's Draw after the drawing; from anywhere else it reads what
+    /// the back buffer holds after the last swap, which OpenGL leaves
+    /// undefined (Mesa's llvmpipe under Xvfb keeps the frame just shown there;
+    /// other drivers may not). Empty, with a warning, when the window's
+    /// context is not current.
+    Image Capture() const;
+    /// Capture written to a PNG file; false, with a warning, when there is
+    /// no picture or the file cannot be written.
+    bool TakeScreenshot(const std::string& path) const;
 
     unsigned int GetWidth() const { return m_Width; }        ///< Width in pixels, as made.
     unsigned int GetHeight() const { return m_Height; }      ///< Height in pixels, as made.

@@ -17,6 +17,10 @@ public:
     static constexpr int MAX_SIDE = 16384;
 
     Image() = default; ///< Empty.
+    /// A picture of width by height pixels, all clear (every byte 0), to be
+    /// filled through Pixels(). Empty, Error() saying why, when a side is
+    /// below 1 or above MAX_SIDE.
+    Image(int width, int height);
 
     /// What an image's header says of its size.
     struct Info {
@@ -47,10 +51,16 @@ public:
     /// a count is below 1 or this image is empty.
     Image Repeated(int across, int down) const;
 
+    /// Writes the picture to a PNG file, top row first as image files have
+    /// it, RGBA. False, with a warning naming the file and the reason, when
+    /// the image is empty or the file cannot be written.
+    bool SavePng(const std::string& path) const;
+
     bool Empty() const { return !m_pixels; }                       ///< No pixels: decoding failed.
     int Width() const { return m_width; }                          ///< Pixels.
     int Height() const { return m_height; }                        ///< Pixels.
     const unsigned char* Pixels() const { return m_pixels.get(); } ///< RGBA, bottom row first.
+    unsigned char* Pixels() { return m_pixels.get(); }             ///< RGBA, bottom row first.
     const std::string& Error() const { return m_error; }           ///< Why it is empty.
 
 private:
