@@ -515,6 +515,22 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                   {"nested more than"});
     ExpectRefused(Tmx("<properties>" + members + "</properties>"), "deep.tmx",
                   {"class properties nest more than 32"});
+
+    // Long lists take time in proportion to their length, not to its square
+    // (which would take ten seconds or more): a JSON array of many
+    // objects, a TMX object of many properties.
+    std::string empties, many;
+    for (int i = 0; i < 300000; ++i)
+        empties += i ? ",{}" : "{}";
+    for (int i = 0; i < 120000; ++i)
+        many += R"(<property name="p)" + std::to_string(i) + R"(" value="1"/>)";
+    const auto start = std::chrono::steady_clock::now();
+    Parse(Json("", R"(,"padding":[)" + empties + "]"), dir.File("many.tmj"));
+    const Map map = Parse(Tmx(R"(<objectgroup name="o"><object id="1"><properties>)" + many +
+                              "</properties></object></objectgroup>"),
+                          dir.File("many.tmx"));
+    EXPECT_EQ(map.objectGroups.at(0).objects.at(0).properties.size(), 120000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 } // namespace
@@ -548,6 +564,7 @@ TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
         {R"({"propertyTypes":{}})", {"propertyTypes is not a list"}},
         {types("3"), {"a property type is not an object"}},
         {types(R"({"name":5})"), {"name 5 is not text"}},
+        {types(R"({"name":"I","id":99999999999})"), {"id 99999999999 is not a whole number"}},
         {types(R"({"name":"E","type":"enum","values":[1]})"), {"value 1 is not text"}},
         {types(R"({"name":"E","type":"enum","storageType":"float"})"), {"neither string nor int"}},
         {types(R"({"name":"C","type":"class","useAs":"object"})"), {"useAs is not a list"}},
@@ -588,6 +605,25 @@ TEST_F(TiledHostile, ProjectsThatCannotBeUsed) {
             << error.what();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // A class of many members and many classes of one name take time in
+    // proportion to their number, not to its square.
+    std::string members, sameName, objects;
+    for (int i = 0; i < 100000; ++i)
+        members +=
+            std::string(i ? "," : "") + R"({"name":"m)" + std::to_string(i) + R"(","value":1})";
+    for (int i = 0; i < 50000; ++i) {
+        sameName += R"(,{"name":"X","type":"class","useAs":["tile"]})";
+        objects += R"(<object id=")" + std::to_string(i + 2) + R"(" type="X"/>)";
+    }
+    const auto bigStart = std::chrono::steady_clock::now();
+    const Project big = ParseProject(
+        types(R"({"name":"Big","type":"class","members":[)" + members + "]}" + sameName), path);
+    const Map filled = Parse(
+        Tmx(R"(<objectgroup name="o"><object id="1" type="Big"/>)" + objects + "</objectgroup>"),
+        dir.File("big.tmx"), big);
+    EXPECT_EQ(filled.objectGroups.at(0).objects.at(0).properties.size(), 100000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - bigStart, std::chrono::seconds(5));
 }
 
 } // namespace

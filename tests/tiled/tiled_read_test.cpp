@@ -629,11 +629,13 @@ TEST(TiledRead, EveryExampleOfTiledIsReadInItsOrientation) {
 }
 
 // Where each orientation puts its cells, as Tiled's renderers place them,
-// read alike from TMX and JSON: the pixel box of a few cells each.
+// read alike from TMX and JSON: the pixel box of a few cells each, and where
+// objects' points are drawn.
 TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
     struct Case {
         std::string header; // attributes of the map past its size
         std::vector<std::pair<std::pair<int, int>, PixelBox>> cells;
+        std::vector<std::pair<ObjectPoint, ObjectPoint>> drawnAt{{{10, 20}, {10, 20}}};
     };
     const std::vector<Case> cases = {
         {R"(orientation="orthogonal" tilewidth="32" tileheight="16")",
@@ -643,7 +645,9 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
          {{{0, 0}, {64, 0, 64, 32}},
           {{1, 0}, {96, 16, 64, 32}},
           {{0, 1}, {32, 16, 64, 32}},
-          {{2, 2}, {64, 64, 64, 32}}}},
+          {{2, 2}, {64, 64, 64, 32}}},
+         // Objects' pixels run along the diamonds' sides, 32 a cell.
+         {{{0, 0}, {96, 0}}, {{32, 0}, {128, 16}}, {{16, 48}, {64, 32}}, {{-32, 0}, {64, -16}}}},
         // Rows half a tile apart, the odd ones (or the even) half a tile right.
         {R"(orientation="staggered" staggeraxis="y" staggerindex="odd" tilewidth="64" tileheight="32")",
          {{{0, 0}, {0, 0, 64, 32}},
@@ -686,6 +690,9 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
             for (const auto& [cell, box] : c.cells)
                 EXPECT_EQ(map.CellBox(cell.first, cell.second), box)
                     << text << " cell " << cell.first << "," << cell.second;
+            for (const auto& [point, drawn] : c.drawnAt)
+                EXPECT_EQ(map.DrawnAt(point.x, point.y), drawn)
+                    << text << " point " << point.x << "," << point.y;
         }
     }
 
@@ -746,6 +753,26 @@ TEST(TiledProject, TiledsExampleProjectAndItsObjectTypes) {
               (Properties{Prop("script", "file", "")}));
     // Object types are for objects only.
     EXPECT_EQ(project.FindClass("Fixture", "layer"), nullptr);
+
+    // Of types of one name, the first in the project's order that may be
+    // used so; an object type only where no class may.
+    const Project same = ParseProject(
+        R"({"propertyTypes":[{"name":"S","type":"enum"},{"name":"S","useAs":["tile"]},)"
+        R"({"name":"S"},{"name":"S","useAs":["object"]},{"name":"T","useAs":["map"]}]})",
+        "same.tiled-project");
+    Project withTypes = same;
+    withTypes.objectTypes.emplace_back().name = "T";
+    // Its name, its use, its index (object types after the classes; -1 none).
+    const std::vector<std::tuple<const char*, const char*, int>> finds = {
+        {"S", "", 1},    {"S", "tile", 1},   {"S", "object", 2}, {"S", "map", 2},
+        {"T", "map", 4}, {"T", "layer", -1}, {"T", "object", 5}, {"U", "object", -1}};
+    for (const auto& [name, use, index] : finds) {
+        const PropertyType* found = withTypes.FindClass(name, use);
+        EXPECT_EQ(found, index < 0   ? nullptr
+                         : index < 5 ? &withTypes.propertyTypes[size_t(index)]
+                                     : &withTypes.objectTypes[0])
+            << name << " as " << use;
+    }
 }
 
 TEST(TiledProject, WhatAMapLeavesOutComesFromItsClasses) {

@@ -15,30 +15,46 @@ namespace Engine::Tiled::Detail {
 using json = nlohmann::json;
 
 namespace {
-struct TooDeep {};
+
+// Whether arrays and objects nest more than maxDepth deep, text in strings
+// skipped. Counted before parsing: the parser's own depth callback makes it
+// take time growing with the square of the objects in an array.
+bool NestsDeeper(std::string_view text, int maxDepth) {
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > maxDepth)
+                return true;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 json ParseJson(std::string_view text, const std::string& where, const Limits& limits) {
     // Deep nesting costs memory for every level; no Tiled file comes near
     // this, groups included.
     const int maxDepth = 2 * limits.maxDepth + 16;
-    try {
-        return json::parse(
-            text.begin(), text.end(),
-            [maxDepth](int depth, json::parse_event_t, json&) {
-                if (depth > maxDepth)
-                    throw TooDeep{};
-                return true;
-            },
-            true, false);
-    } catch (const TooDeep&) {
+    if (NestsDeeper(text, maxDepth))
         Fail(where + ": JSON nested more than " + std::to_string(maxDepth) + " deep");
+    try {
+        return json::parse(text.begin(), text.end(), nullptr, true, false);
     } catch (const json::exception& error) {
         Fail(where + ": not valid JSON: " + error.what());
     }
 }
-
-namespace {
 
 const json* Member(const json& object, const char* key) {
     if (!object.is_object())
@@ -65,6 +81,8 @@ int Int(const json& object, const char* key, int fallback, const std::string& wh
     Fail(where + ": " + key + " " + v->dump() + " is not a whole number");
 }
 
+namespace {
+
 // The member, or null; refused when is() says it is not of its kind, with
 // `refusal` at the end of the message.
 const json* Typed(const json& object, const char* key, bool (json::*is)() const noexcept,
@@ -79,6 +97,9 @@ double Double(const json& object, const char* key, double fallback, const std::s
     const json* v = Typed(object, key, &json::is_number, "is not a number", where);
     return v ? v->get<double>() : fallback;
 }
+
+} // namespace
+
 bool Bool(const json& object, const char* key, bool fallback, const std::string& where) {
     const json* v = Typed(object, key, &json::is_boolean, "is neither true nor false", where);
     return v ? v->get<bool>() : fallback;
@@ -88,6 +109,8 @@ std::string String(const json& object, const char* key, const std::string& where
     return v ? v->get<std::string>() : std::string();
 }
 
+namespace {
+
 // A tile number, flag bits included, or nothing when v is not a whole
 // number from 0 up; the caller checks that it fits 32 bits.
 std::optional<uint64_t> TileNumber(const json& v) {
@@ -95,6 +118,8 @@ std::optional<uint64_t> TileNumber(const json& v) {
         return v.get<uint64_t>();
     return std::nullopt;
 }
+
+} // namespace
 
 const json& Array(const json& object, const char* key, const std::string& where) {
     static const json empty = json::array();
@@ -105,6 +130,8 @@ const json& Array(const json& object, const char* key, const std::string& where)
         Fail(where + ": " + key + " is not a list");
     return *v;
 }
+
+namespace {
 
 const json& ObjectOf(const json& v, const char* what, const std::string& where) {
     if (!v.is_object())

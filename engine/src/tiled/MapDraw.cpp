@@ -301,10 +301,8 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
     }
     if (map.orientation == "staggered" || hexagonal) {
         const Detail::HexGrid g = Detail::HexGridOf(map);
-        const double stepX = g.staggerX ? g.columnWidth : g.tileWidth + g.sideX;
-        const double stepY = g.staggerX ? g.tileHeight + g.sideY : g.rowHeight;
-        const auto [x0, x1] = range(left - stepX, right, stepX, layer.width);
-        const auto [y0, y1] = range(top - stepY, bottom, stepY, layer.height);
+        const auto [x0, x1] = range(left - g.stepX, right, g.stepX, layer.width);
+        const auto [y0, y1] = range(top - g.stepY, bottom, g.stepY, layer.height);
         // Top to bottom on the screen: across a staggered x axis, a row's
         // upper cells before its shifted ones.
         for (long long y = y0; y <= y1; ++y) {
@@ -315,7 +313,7 @@ void DrawTiles(const Map& map, const MapTextures& textures, const TileLayer& lay
             }
             for (const bool lower : {false, true})
                 for (long long x = x0; x <= x1; ++x)
-                    if ((((x + map.originX) & 1) != (map.staggerIndex == "even")) == lower)
+                    if (g.Shifted(x) == lower)
                         place(x, y);
         }
         return;
@@ -395,16 +393,9 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
     if (tint.a == 0)
         return;
     const glm::dvec2 shift = ShiftOf(map, group.look, view);
-    // Where an object's (x, y) is on screen: on an isometric map Tiled keeps
-    // it in pixels along the diamonds' sides, tileHeight a cell each.
-    const bool isometric = map.orientation == "isometric";
     auto onScreen = [&](const Object& object) {
-        if (!isometric)
-            return glm::dvec2(object.x, object.y) + shift;
-        const double u = object.x / map.tileHeight, v = object.y / map.tileHeight;
-        return glm::dvec2((u - v) * map.tileWidth / 2 + (int64_t(map.height) * map.tileWidth / 2),
-                          (u + v) * map.tileHeight / 2) +
-               shift;
+        const ObjectPoint at = map.DrawnAt(object.x, object.y);
+        return glm::dvec2(at.x, at.y) + shift;
     };
     // A tile, or the text object named.
     struct Shown {

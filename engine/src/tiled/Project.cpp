@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_set>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -12,66 +14,43 @@
 
 namespace Engine::Tiled {
 
+using Detail::Array;
 using Detail::Fail;
+using Detail::Member;
 using Detail::Quoted;
+using Detail::String;
 using json = nlohmann::json;
 
 namespace {
-
-const json* Member(const json& object, const char* key) {
-    const auto it = object.find(key);
-    return it == object.end() || it->is_null() ? nullptr : &*it;
-}
-
-std::string Text(const json& object, const char* key, const std::string& where) {
-    const json* v = Member(object, key);
-    if (v && !v->is_string())
-        Fail(where + ": " + key + " " + v->dump() + " is not text");
-    return v ? v->get<std::string>() : std::string();
-}
-
-const json& List(const json& object, const char* key, const std::string& where) {
-    static const json empty = json::array();
-    const json* v = Member(object, key);
-    if (v && !v->is_array())
-        Fail(where + ": " + key + " is not a list");
-    return v ? *v : empty;
-}
 
 PropertyType ReadType(const json& entry, const std::string& project, const Limits& limits) {
     if (!entry.is_object())
         Fail(project + ": a property type is not an object");
     PropertyType type;
-    type.name = Text(entry, "name", project + ": a property type");
+    type.name = String(entry, "name", project + ": a property type");
     const std::string where = project + ": property type " + Quoted(type.name);
-    if (const json* id = Member(entry, "id"); id && !id->is_number_integer())
-        Fail(where + ": id " + id->dump() + " is not a whole number");
-    type.id = entry.value("id", 0);
+    type.id = Detail::Int(entry, "id", 0, where);
     // Tiled 1.8 wrote enums without a "type".
-    std::string kind = Text(entry, "type", where);
+    std::string kind = String(entry, "type", where);
     if (kind.empty())
         kind = Member(entry, "values") ? "enum" : "class";
     if (kind == "enum") {
         type.isEnum = true;
-        for (const json& v : List(entry, "values", where)) {
+        for (const json& v : Array(entry, "values", where)) {
             if (!v.is_string())
                 Fail(where + ": value " + v.dump() + " is not text");
             type.values.push_back(v.get<std::string>());
         }
-        if (const std::string storage = Text(entry, "storageType", where); !storage.empty())
+        if (const std::string storage = String(entry, "storageType", where); !storage.empty())
             type.storageType = storage;
         if (type.storageType != "string" && type.storageType != "int")
             Fail(where + ": storageType " + Quoted(type.storageType) +
                  " is neither string nor int");
-        if (const json* flags = Member(entry, "valuesAsFlags")) {
-            if (!flags->is_boolean())
-                Fail(where + ": valuesAsFlags is neither true nor false");
-            type.valuesAsFlags = flags->get<bool>();
-        }
+        type.valuesAsFlags = Detail::Bool(entry, "valuesAsFlags", false, where);
     } else if (kind == "class") {
-        for (const json& m : List(entry, "members", where))
+        for (const json& m : Array(entry, "members", where))
             type.members.push_back(Detail::ReadProperty(m, "propertyType", where, 0, limits));
-        for (const json& use : List(entry, "useAs", where)) {
+        for (const json& use : Array(entry, "useAs", where)) {
             if (!use.is_string())
                 Fail(where + ": useAs " + use.dump() + " is not text");
             type.useAs.push_back(use.get<std::string>());
@@ -110,38 +89,50 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
     return types;
 }
 
-bool Fits(const PropertyType& type, std::string_view use) {
-    return !type.isEnum &&
-           (use.empty() || type.useAs.empty() ||
-            std::find(type.useAs.begin(), type.useAs.end(), use) != type.useAs.end());
-}
-
 // The project's classes by name, found as Project::FindClass finds them but
-// without a walk through all of them each time.
+// without a walk through all of them each time, nor through all of one name:
+// each key holds the first class in the project's order that it fits.
 class ClassIndex {
 public:
     explicit ClassIndex(const Project& project) {
-        for (const PropertyType& type : project.propertyTypes)
-            m_classes.emplace(type.name, &type);
+        for (const PropertyType& type : project.propertyTypes) {
+            if (type.isEnum)
+                continue;
+            m_any.try_emplace(type.name, &type);
+            if (type.useAs.empty())
+                m_everyUse.try_emplace(type.name, &type);
+            for (const std::string& use : type.useAs)
+                m_byUse.try_emplace({type.name, use}, &type);
+        }
         for (const PropertyType& type : project.objectTypes)
-            m_objectTypes.emplace(type.name, &type);
+            m_objectTypes.try_emplace(type.name, &type);
     }
     const PropertyType* Find(std::string_view name, std::string_view use) const {
         if (name.empty())
             return nullptr;
-        // Equal names keep the project's order.
-        for (auto [it, end] = m_classes.equal_range(name); it != end; ++it)
-            if (Fits(*it->second, use))
-                return it->second;
-        if (use == "object")
-            if (auto it = m_objectTypes.lower_bound(name);
-                it != m_objectTypes.end() && it->first == name)
-                return it->second;
-        return nullptr;
+        if (use.empty())
+            return Get(m_any, name);
+        // Both point into the project's list: the lower one comes first.
+        const PropertyType* forAll = Get(m_everyUse, name);
+        const PropertyType* forUse = Get(m_byUse, std::pair(name, use));
+        const PropertyType* found = forAll ? forAll : forUse;
+        if (forAll && forUse)
+            found = std::min(forAll, forUse, std::less<>());
+        if (!found && use == "object")
+            found = Get(m_objectTypes, name);
+        return found;
     }
 
 private:
-    std::multimap<std::string_view, const PropertyType*, std::less<>> m_classes, m_objectTypes;
+    template <class Index, class Key>
+    static const PropertyType* Get(const Index& index, const Key& key) {
+        const auto it = index.find(key);
+        return it == index.end() ? nullptr : it->second;
+    }
+
+    using ByName = std::map<std::string_view, const PropertyType*, std::less<>>;
+    ByName m_any, m_everyUse, m_objectTypes;
+    std::map<std::pair<std::string_view, std::string_view>, const PropertyType*> m_byUse;
 };
 
 // Refuses a class that holds itself, by its members or theirs (filling in
@@ -187,9 +178,9 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
     }
     // Sniffed as an object.
     const json root = Detail::ParseJson(text, path, limits);
-    for (const json& entry : List(root, "propertyTypes", path))
+    for (const json& entry : Array(root, "propertyTypes", path))
         project.propertyTypes.push_back(ReadType(entry, path, limits));
-    if (const std::string file = Text(root, "objectTypesFile", path); !file.empty()) {
+    if (const std::string file = String(root, "objectTypesFile", path); !file.empty()) {
         project.objectTypesFile = Detail::ResolvePath(path, file);
         const std::string where = path + ": object types file " + Quoted(project.objectTypesFile);
         project.objectTypes =
@@ -236,8 +227,15 @@ private:
     }
 
     void AddMissing(Properties& properties, const Properties& defaults, int depth) {
+        // Among many, names are looked up in a set: a walk through the list
+        // for each member of a class of many would take their square's time.
+        const bool many = properties.size() + defaults.size() > 32;
+        std::unordered_set<std::string> named;
+        if (many)
+            for (const Property& p : properties)
+                named.insert(p.name);
         for (const Property& d : defaults) {
-            if (FindProperty(properties, d.name))
+            if (many ? !named.insert(d.name).second : FindProperty(properties, d.name) != nullptr)
                 continue;
             // Classes holding classes twice over double at every level.
             m_filled += Count(d);

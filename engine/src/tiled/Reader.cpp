@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <map>
 #include <queue>
+#include <unordered_map>
 
 #include <engine/image/Image.h>
 
@@ -153,13 +154,17 @@ void ReadObject(const Node& node, Object& object, const std::string& at, Reading
     if (node.Has("gid"))
         object.gid = node.Gid("gid", at);
     Shape(node, object, at, reading);
+    // Its own replace its template's of the same name; found by an index, as
+    // a walk through the list for each of many would take their square's time.
+    std::unordered_map<std::string, size_t> named;
+    for (size_t i = 0; i < object.properties.size(); ++i)
+        named.try_emplace(object.properties[i].name, i);
     for (Property& p : node.PropertiesOf(at, reading.GetLimits())) {
-        auto same = std::find_if(object.properties.begin(), object.properties.end(),
-                                 [&](const Property& q) { return q.name == p.name; });
-        if (same != object.properties.end())
-            *same = std::move(p);
-        else
+        const auto [same, added] = named.try_emplace(p.name, object.properties.size());
+        if (added)
             object.properties.push_back(std::move(p));
+        else
+            object.properties[same->second] = std::move(p);
     }
 }
 
@@ -536,8 +541,8 @@ private:
         if (m_map.orientation == "staggered" || m_map.orientation == "hexagonal") {
             // Odd and even rows (or columns) stay so: CellBox counts them from Tiled's origin.
             const HexGrid g = HexGridOf(m_map);
-            dx = sx = double(left) * (g.staggerX ? g.columnWidth : g.tileWidth + g.sideX);
-            dy = sy = double(top) * (g.staggerX ? g.tileHeight + g.sideY : g.rowHeight);
+            dx = sx = double(left) * g.stepX;
+            dy = sy = double(top) * g.stepY;
         } else if (m_map.orientation == "isometric") {
             // Objects lie in isometric pixels, tileHeight a cell both ways;
             // pictures on screen move as the corner cell's diamond did, the

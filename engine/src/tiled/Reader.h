@@ -79,12 +79,18 @@ ImageRef ReadImage(const Node& node, const std::string& file, const std::string&
 std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset);
 
 // A staggered or hexagonal map's grid as Tiled lays it out, on even sizes:
-// the flat sides along the stagger axis, and the steps between cells.
+// the flat sides along the stagger axis, the steps between cells, and which
+// columns (stagger axis x) or rows (y) are shifted.
 struct HexGrid {
     bool staggerX = false;
-    int tileWidth = 0, tileHeight = 0; // the cell's size, rounded down to even
-    int sideX = 0, sideY = 0;          // the flat side along x or y; the other is 0
-    int columnWidth = 0, rowHeight = 0;
+    int tileWidth = 0, tileHeight = 0;  // the cell's size, rounded down to even
+    int sideX = 0, sideY = 0;           // the flat side along x or y; the other is 0
+    int columnWidth = 0, rowHeight = 0; // how far a shifted row, or column, moves
+    double stepX = 0.0, stepY = 0.0;    // from one column, and one row, to the next
+    int64_t origin = 0;                 // Tiled's column or row 0, which an infinite map moved
+    bool evenShifted = false;
+
+    bool Shifted(int64_t index) const { return ((index + origin) & 1) != evenShifted; }
 };
 HexGrid HexGridOf(const Map& map);
 

@@ -142,6 +142,16 @@ ObjectPoint Map::TopLeft(const Object& object) const {
     return {object.x - at.x * object.width, object.y - at.y * object.height};
 }
 
+ObjectPoint Map::DrawnAt(double x, double y) const {
+    if (orientation != "isometric")
+        return {x, y};
+    // Diamonds whose top corners run down from (height * tileWidth / 2, 0),
+    // that half rounded down as Tiled rounds it.
+    const double u = x / tileHeight, v = y / tileHeight;
+    return {(u - v) * tileWidth / 2 + double(int64_t(height) * tileWidth / 2),
+            (u + v) * tileHeight / 2};
+}
+
 namespace Detail {
 
 HexGrid HexGridOf(const Map& map) {
@@ -153,6 +163,10 @@ HexGrid HexGridOf(const Map& map) {
     (g.staggerX ? g.sideX : g.sideY) = side;
     g.columnWidth = (g.tileWidth - g.sideX) / 2 + g.sideX;
     g.rowHeight = (g.tileHeight - g.sideY) / 2 + g.sideY;
+    g.stepX = g.staggerX ? g.columnWidth : g.tileWidth + g.sideX;
+    g.stepY = g.staggerX ? g.tileHeight + g.sideY : g.rowHeight;
+    g.origin = g.staggerX ? map.originX : map.originY;
+    g.evenShifted = map.staggerIndex == "even";
     return g;
 }
 
@@ -161,11 +175,10 @@ HexGrid HexGridOf(const Map& map) {
 PixelBox Map::CellBox(int column, int row) const {
     const double c = column, r = row;
     if (orientation == "isometric") {
-        // Diamonds whose top corners run down from (height * tileWidth / 2, 0);
-        // Tiled rounds its halves of whole pixels down.
-        const double left =
-            (c - r) * tileWidth / 2.0 + (int64_t(height) * tileWidth / 2) - tileWidth / 2;
-        return {left, (c + r) * tileHeight / 2.0, double(tileWidth), double(tileHeight)};
+        // The diamond's top corner is where its cell's corner in objects'
+        // pixels is drawn; Tiled rounds its half of whole pixels down.
+        const ObjectPoint top = DrawnAt(c * tileHeight, r * tileHeight);
+        return {top.x - tileWidth / 2, top.y, double(tileWidth), double(tileHeight)};
     }
     if (orientation != "staggered" && orientation != "hexagonal")
         return {c * tileWidth, r * tileHeight, double(tileWidth), double(tileHeight)};
@@ -173,16 +186,9 @@ PixelBox Map::CellBox(int column, int row) const {
     // lays the cells out on even sizes, and counts odd and even from its own
     // cell (0, 0), which an infinite map moved.
     const HexGrid g = HexGridOf(*this);
-    const bool shifted = ((int64_t(g.staggerX ? column : row) + (g.staggerX ? originX : originY)) &
-                          1) != (staggerIndex == "even");
-    double x = 0.0, y = 0.0;
-    if (g.staggerX) {
-        x = c * g.columnWidth;
-        y = r * (g.tileHeight + g.sideY) + (shifted ? g.rowHeight : 0);
-    } else {
-        x = c * (g.tileWidth + g.sideX) + (shifted ? g.columnWidth : 0);
-        y = r * g.rowHeight;
-    }
+    const bool shifted = g.Shifted(g.staggerX ? column : row);
+    const double x = c * g.stepX + (shifted && !g.staggerX ? g.columnWidth : 0);
+    const double y = r * g.stepY + (shifted && g.staggerX ? g.rowHeight : 0);
     // On the even height's bottom, as Tiled places a tile.
     return {x, y + g.tileHeight - tileHeight, double(tileWidth), double(tileHeight)};
 }

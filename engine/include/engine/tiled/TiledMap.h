@@ -454,6 +454,12 @@ struct Map {
     /// corner. On an isometric map (x, y) lies in Tiled's isometric pixels,
     /// where the box is drawn from the point (x, y) projects to.
     ObjectPoint TopLeft(const Object& object) const;
+    /// Where an object's point (x, y) is drawn, in the pixels CellBox uses:
+    /// on an isometric map, where Tiled keeps objects in pixels along the
+    /// diamonds' sides (tileHeight of them a cell), the point it projects
+    /// to; on any other map (x, y) itself. An object's box is drawn from
+    /// DrawnAt(x, y) moved by TopLeft(object) - (x, y).
+    ObjectPoint DrawnAt(double x, double y) const;
     /// The box of the cell in column `column`, row `row`, in pixels, where
     /// Tiled draws its tile: a tile of the cell's size fills it, a larger or
     /// smaller one stands on its bottom-left corner. A diamond (isometric,
