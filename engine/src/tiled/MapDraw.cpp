@@ -3,7 +3,6 @@
 #include <engine/tiled/TiledTileMap.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
