@@ -196,21 +196,16 @@ public:
     Resolver(const Project& project, const Map& map, const Limits& limits)
         : m_classes(project), m_map(map), m_limits(limits) {}
 
-    // Properties of something of class className, used as `use`.
-    void Resolve(Properties& properties, const std::string& className, const char* use) {
+    // Properties of something of class className, used as `use`; those it
+    // inherits (a tile object's tile's) come before its class's.
+    void Resolve(Properties& properties, const std::string& className, const char* use,
+                 const Properties* inherited = nullptr) {
         for (Property& p : properties)
             FillValue(p, 1);
+        if (inherited)
+            AddMissing(properties, *inherited, 1);
         if (const PropertyType* type = m_classes.Find(className, use))
             AddMissing(properties, type->members, 1);
-    }
-
-    void ResolveObject(Object& object) {
-        for (Property& p : object.properties)
-            FillValue(p, 1);
-        if (const TileInfo* tile = m_map.TileOf(object))
-            AddMissing(object.properties, tile->properties, 1);
-        if (const PropertyType* type = m_classes.Find(m_map.ClassOf(object), "object"))
-            AddMissing(object.properties, type->members, 1);
     }
 
 private:
@@ -281,8 +276,11 @@ void ResolveTypes(Map& map, const Project& project, const Limits& limits) {
     // Objects last: they take their tiles' properties as resolved.
     for (ObjectGroup& group : map.objectGroups) {
         layer(group);
-        for (Object& object : group.objects)
-            resolver.ResolveObject(object);
+        for (Object& object : group.objects) {
+            const TileInfo* tile = map.TileOf(object);
+            resolver.Resolve(object.properties, map.ClassOf(object), "object",
+                             tile ? &tile->properties : nullptr);
+        }
     }
 }
 
