@@ -227,7 +227,7 @@ public:
         }
     }
     Ref<Texture> texture;
-    Ref<Texture> others; // when set, every other sprite is drawn with it
+    Ref<Texture> others;      // when set, every other sprite is drawn with it
     Ref<RenderTarget> target; // when set, the sprites are drawn into it, and it to the window
     const std::vector<Sprite>* sprites = nullptr;
 };

@@ -22,7 +22,7 @@ namespace {
 using namespace Engine;
 
 constexpr int WIDTH = 1280, HEIGHT = 720;
-constexpr int ART_W = 320, ART_H = 180, SCALE = WIDTH / ART_W;
+constexpr int ART_W = 320, ART_H = 180;
 constexpr int GROUND = 150; // the path's top row, in the picture's pixels
 
 // A colour between a and b, t from 0 to 1.
@@ -51,8 +51,9 @@ public:
             m_engine->Quit();
         if (Input::WasKeyPressed(SDLK_l)) {
             m_linear = !m_linear;
-            m_canvas = RenderTarget::Create(ART_W, ART_H, m_linear ? RenderTarget::Filter::Linear
-                                                                   : RenderTarget::Filter::Nearest);
+            m_canvas = RenderTarget::Create(ART_W, ART_H,
+                                            m_linear ? RenderTarget::Filter::Linear
+                                                     : RenderTarget::Filter::Nearest);
         }
     }
 
@@ -78,8 +79,8 @@ public:
                    {16, 12}, 24, WHITE);
         // The picture as drawn, at its own size, framed.
         const Rectangle corner{WIDTH - ART_W - 16.0f, HEIGHT - ART_H - 16.0f, ART_W, ART_H};
-        Draw::RectLines({corner.x - 2, corner.y - 2, corner.width + 4, corner.height + 4},
-                        WHITE, 2);
+        Draw::RectLines({corner.x - 2, corner.y - 2, corner.width + 4, corner.height + 4}, WHITE,
+                        2);
         Draw::Sprite(m_canvas, corner);
     }
 

@@ -352,7 +352,8 @@ TEST_F(ImmediateDrawTest, TargetsHoldTheirDrawsAndPutTheWindowBack) {
     // Pixel (x, y) from the top of a capture, which holds the bottom row first.
     auto in = [](const Image& image, int x, int y) {
         const unsigned char* p =
-            image.Pixels() + (size_t(image.Height() - 1 - y) * size_t(image.Width()) + size_t(x)) * 4;
+            image.Pixels() +
+            (size_t(image.Height() - 1 - y) * size_t(image.Width()) + size_t(x)) * 4;
         return Pixel{p[0], p[1], p[2], p[3]};
     };
     Ref<RenderTarget> target = RenderTarget::Create(64, 32);
@@ -376,17 +377,35 @@ TEST_F(ImmediateDrawTest, TargetsHoldTheirDrawsAndPutTheWindowBack) {
         Draw::Sprite(target, {100, 100, 128, 64});
     });
     const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
-    Check(img, {{0, 0, red}, {3, 3, red}, {4, 0, blue}, {7, 3, blue}, {8, 0, BG}, {0, 4, BG},
+    Check(img, {{0, 0, red},
+                {3, 3, red},
+                {4, 0, blue},
+                {7, 3, blue},
+                {8, 0, BG},
+                {0, 4, BG},
                 // the target twice its size, its top row on top, texels hard-edged
-                {100, 100, green}, {115, 107, green}, {116, 100, BG}, {100, 108, BG},
-                {212, 156, Px(YELLOW)}, {227, 163, Px(YELLOW)}, {211, 163, BG},
-                {164, 132, white}, {167, 135, white}, {163, 132, BG}, {168, 132, BG}});
+                {100, 100, green},
+                {115, 107, green},
+                {116, 100, BG},
+                {100, 108, BG},
+                {212, 156, Px(YELLOW)},
+                {227, 163, Px(YELLOW)},
+                {211, 163, BG},
+                {164, 132, white},
+                {167, 135, white},
+                {163, 132, BG},
+                {168, 132, BG}});
     const Image held = target->Capture();
     ASSERT_EQ(held.Width(), 64);
     ASSERT_EQ(held.Height(), 32);
     const Pixel clear{0, 0, 0, 0};
-    for (auto [x, y, want] : {std::tuple{0, 0, green}, {7, 3, green}, {8, 0, clear},
-                              {63, 31, Px(YELLOW)}, {32, 16, white}, {33, 17, white}, {31, 16, clear}}) {
+    for (auto [x, y, want] : {std::tuple{0, 0, green},
+                              {7, 3, green},
+                              {8, 0, clear},
+                              {63, 31, Px(YELLOW)},
+                              {32, 16, white},
+                              {33, 17, white},
+                              {31, 16, clear}}) {
         const Pixel got = in(held, x, y);
         EXPECT_EQ(got, want) << x << "," << y;
         EXPECT_EQ(got.a, want == clear ? 0 : 255) << x << "," << y;

@@ -423,9 +423,9 @@ void Flush() {
 bool BeginTarget(const Ref<RenderTarget>& target) {
     if (!target || !target->Ready()) {
         Log::Warn("DRAW", "Cannot draw into %s: later draws go where they went before",
-                  !target                      ? "no target"
-                  : target->GetFramebuffer()   ? "a target whose OpenGL context is not current"
-                                               : "a target that was never made");
+                  !target                    ? "no target"
+                  : target->GetFramebuffer() ? "a target whose OpenGL context is not current"
+                                             : "a target that was never made");
         return false;
     }
     Flush();

@@ -80,8 +80,7 @@ Image RenderTarget::Capture() const {
     if (image.Empty())
         return image;
     Draw::Flush();
-    GLRenderer::ReadPixels(m_Framebuffer, GL_COLOR_ATTACHMENT0, m_Width, m_Height,
-                           image.Pixels());
+    GLRenderer::ReadPixels(m_Framebuffer, GL_COLOR_ATTACHMENT0, m_Width, m_Height, image.Pixels());
     return image;
 }
 

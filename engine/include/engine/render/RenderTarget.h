@@ -36,14 +36,14 @@ public:
     RenderTarget& operator=(const RenderTarget&) = delete;
     ~RenderTarget() override;
 
-    uint32_t getID() const override { return m_Texture; }           ///< GL texture name.
-    float getWidth() const override { return float(m_Width); }      ///< Pixels.
-    float getHeight() const override { return float(m_Height); }    ///< Pixels.
-    float getInternalWidth() const override { return 1.0f; }        ///< The whole texture.
-    float getInternalHeight() const override { return 1.0f; }       ///< The whole texture.
-    float getInternalX() const override { return 0.0f; }            ///< The whole texture.
-    float getInternalY() const override { return 0.0f; }            ///< The whole texture.
-    void Bind(uint32_t slot) const override;                        ///< Binds the picture.
+    uint32_t getID() const override { return m_Texture; }        ///< GL texture name.
+    float getWidth() const override { return float(m_Width); }   ///< Pixels.
+    float getHeight() const override { return float(m_Height); } ///< Pixels.
+    float getInternalWidth() const override { return 1.0f; }     ///< The whole texture.
+    float getInternalHeight() const override { return 1.0f; }    ///< The whole texture.
+    float getInternalX() const override { return 0.0f; }         ///< The whole texture.
+    float getInternalY() const override { return 0.0f; }         ///< The whole texture.
+    void Bind(uint32_t slot) const override;                     ///< Binds the picture.
     /// GL framebuffer name; 0 for a target that could not be made.
     uint32_t GetFramebuffer() const { return m_Framebuffer; }
     /// Whether it can be drawn into or read now: it was made, and the GL
