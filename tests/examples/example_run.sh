@@ -29,6 +29,7 @@ gamepad_sprite) title='Gamepad' size=800x450 animated=yes keys=Right ;;
 breakout) title='Breakout' size=800x600 animated=yes keys=space ;;
 shapes_and_input) title='Shapes and input' size=960x600 animated=yes keys=space ;;
 many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
+pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -167,6 +168,10 @@ case_shows() {
         # The counter on its dark band, a thousand balls thrown about below it.
         need "$img" 400x40+0+0 "$white" above 0.02 "no counter text" &&
             need "$img" 400x100+440+230 "!($clear)" above 0.05 "no balls" ;;
+    pixel_art)
+        # The grass of the path four window pixels a picture pixel, the caption.
+        need "$img" 900x12+0+600 "$green" above 0.9 "no grass along the path, scaled" &&
+            need "$img" 600x40+0+0 "$white" above 0.02 "no caption text" ;;
     esac
 }
 

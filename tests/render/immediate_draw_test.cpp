@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <engine/core/Window.h>
@@ -17,6 +18,7 @@
 #include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
+#include <engine/render/RenderTarget.h>
 #include <engine/render/Shader.h>
 #include <engine/render/TileMap.h>
 #include <engine/text/Font.h>
@@ -340,6 +342,126 @@ TEST_F(ImmediateDrawTest, ScreenshotIsTheFrameBeingMade) {
     SDL_GL_MakeCurrent(window->GetNativeWindow(), nullptr);
     EXPECT_TRUE(window->Capture().Empty());
     SDL_GL_MakeCurrent(window->GetNativeWindow(), window->GetContext());
+}
+
+// A target holds what is drawn into it at its own pixels, in screen and world
+// mode, and shows it upright and crisp when drawn; the window's drawing goes
+// on where it would have, in whatever framebuffer and viewport it had; targets
+// nest; a target left open is ended at the frame's end with a warning.
+TEST_F(ImmediateDrawTest, TargetsHoldTheirDrawsAndPutTheWindowBack) {
+    // Pixel (x, y) from the top of a capture, which holds the bottom row first.
+    auto in = [](const Image& image, int x, int y) {
+        const unsigned char* p =
+            image.Pixels() +
+            (size_t(image.Height() - 1 - y) * size_t(image.Width()) + size_t(x)) * 4;
+        return Pixel{p[0], p[1], p[2], p[3]};
+    };
+    Ref<RenderTarget> target = RenderTarget::Create(64, 32);
+    Ref<RenderTarget> inner = RenderTarget::Create(4, 4);
+    ASSERT_NE(target->getID(), 0u);
+    Camera::Main().transform.position = {100, 100, 0};
+    std::vector<Pixel> img = Frame([&] {
+        Draw::Rect({0, 0, 4, 4}, RED); // batched for the window when the target begins
+        ASSERT_TRUE(Draw::BeginTarget(target, BLANK));
+        Draw::Rect({0, 0, 8, 4}, LIME);
+        Draw::Rect({56, 28, 8, 4}, YELLOW);
+        Draw::Rect({20, 0, 4, 4}, {255, 0, 0, 128});
+        ASSERT_TRUE(Draw::BeginTarget(inner, BLUE));
+        Draw::Rect({3, 3, 1, 1}, WHITE);
+        Draw::EndTarget();
+        Draw::BeginWorld(); // the camera's position at the target's centre
+        Draw::Rect({100, 100, 2, 2}, WHITE);
+        Draw::EndWorld();
+        Draw::EndTarget();
+        Draw::Rect({4, 0, 4, 4}, BLUE);
+        Draw::Sprite(target, {100, 100, 128, 64});
+    });
+    const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
+    Check(img, {{0, 0, red},
+                {3, 3, red},
+                {4, 0, blue},
+                {7, 3, blue},
+                {8, 0, BG},
+                {0, 4, BG},
+                // the target twice its size, its top row on top, texels hard-edged
+                {100, 100, green},
+                {115, 107, green},
+                {116, 100, BG},
+                {100, 108, BG},
+                {212, 156, Px(YELLOW)},
+                {227, 163, Px(YELLOW)},
+                {211, 163, BG},
+                {164, 132, white},
+                {167, 135, white},
+                {163, 132, BG},
+                {168, 132, BG}});
+    const Image held = target->Capture();
+    ASSERT_EQ(held.Width(), 64);
+    ASSERT_EQ(held.Height(), 32);
+    const Pixel clear{0, 0, 0, 0};
+    for (auto [x, y, want] : {std::tuple{0, 0, green},
+                              {7, 3, green},
+                              {8, 0, clear},
+                              {63, 31, Px(YELLOW)},
+                              {32, 16, white},
+                              {33, 17, white},
+                              {31, 16, clear}}) {
+        const Pixel got = in(held, x, y);
+        EXPECT_EQ(got, want) << x << "," << y;
+        EXPECT_EQ(got.a, want == clear ? 0 : 255) << x << "," << y;
+    }
+    // Half see-through over a clear target stays half see-through.
+    EXPECT_NEAR(in(held, 20, 0).a, 128, 1);
+    const Image small = inner->Capture();
+    ASSERT_FALSE(small.Empty());
+    EXPECT_EQ(in(small, 0, 0), blue);
+    EXPECT_EQ(in(small, 3, 3), white);
+
+    // Begun on a framebuffer and viewport of the program's own, ended back there.
+    GLuint own = 0;
+    glCreateFramebuffers(1, &own);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, own);
+    glViewport(10, 20, 600, 300);
+    ASSERT_TRUE(Draw::BeginTarget(target));
+    Draw::EndTarget();
+    GLint bound = 0, viewport[4] = {};
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(GLuint(bound), own);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{10, 20, 600, 300}));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &own);
+    glViewport(0, 0, 1280, 720);
+
+    // Left open, and its last owner gone: drawn into all the same, ended by
+    // the frame with a warning; the window's drawing is the window's again.
+    testing::internal::CaptureStderr();
+    img = Frame([&] {
+        ASSERT_TRUE(Draw::BeginTarget(target, RED));
+        target.reset();
+        Draw::Rect({0, 0, 2, 2}, WHITE);
+    });
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("still open"), std::string::npos);
+    img = Frame([&] { Draw::Rect({0, 0, 2, 2}, WHITE); });
+    EXPECT_EQ(At(img, 1, 1), white);
+    testing::internal::CaptureStderr();
+    Draw::EndTarget();
+    EXPECT_FALSE(Draw::BeginTarget(nullptr));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("without a target"), std::string::npos);
+
+    // Once the window is gone, a target neither draws nor reads, and goes
+    // without a GL call.
+    target = RenderTarget::Create(8, 8);
+    quarters.reset();
+    Mesh::ReleaseQuad();
+    window->Shutdown();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Draw::BeginTarget(target));
+    EXPECT_TRUE(target->Capture().Empty());
+    EXPECT_EQ(RenderTarget::Create(8, 8)->getID(), 0u);
+    testing::internal::GetCapturedStderr();
+    target.reset();
+    inner.reset();
 }
 
 // Half-open rectangles: edges that touch do not overlap; no size, no point.

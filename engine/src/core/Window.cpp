@@ -10,6 +10,7 @@
 #include "core/GLUtil.h"
 
 #include "core/Retry.h"
+#include "render/GLRenderer.h"
 
 namespace Engine {
 
@@ -185,17 +186,7 @@ Image Window::Capture() const {
     Draw::Flush();
     // The window's own back buffer, whatever framebuffer a program has bound;
     // GL reads bottom row first, as an Image holds it.
-    GLint framebuffer = 0, readBuffer = 0, alignment = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &framebuffer);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));
-    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
-    GLCall(glReadBuffer(GL_BACK));
-    GLCall(glPixelStorei(GL_PACK_ALIGNMENT, 4));
-    GLCall(glReadPixels(0, 0, size.x, size.y, GL_RGBA, GL_UNSIGNED_BYTE, image.Pixels()));
-    GLCall(glPixelStorei(GL_PACK_ALIGNMENT, alignment));
-    GLCall(glReadBuffer(static_cast<GLenum>(readBuffer)));
-    GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(framebuffer)));
+    GLRenderer::ReadPixels(0, GL_BACK, size.x, size.y, image.Pixels());
     // The window shows every pixel opaque, whatever alpha blending left in a
     // buffer that has an alpha channel.
     unsigned char* p = image.Pixels();

@@ -8,6 +8,8 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include <engine/core/Log.h>
+#include <engine/render/RenderTarget.h>
 #include <engine/render/Shader.h>
 
 #include "core/GLUtil.h"
@@ -46,6 +48,14 @@ struct Run {
     Ref<Texture> held;
 };
 
+// A target drawn into, and what its BeginTarget found, to be put back.
+struct OpenTarget {
+    Ref<RenderTarget> target;
+    GLint framebuffer = 0;
+    GLint viewport[4] = {0, 0, 0, 0};
+    bool world = false;
+};
+
 struct Batch {
     std::unique_ptr<Vertex[]> vertices;
     size_t count = 0;      // vertices batched
@@ -62,6 +72,7 @@ struct Batch {
 
     Draw::Stats frame, last;
     std::vector<void (*)()> atRelease;
+    std::vector<OpenTarget> targets; // the innermost last
 };
 
 Batch g;
@@ -71,6 +82,31 @@ glm::mat4 ScreenProjection() {
     glGetIntegerv(GL_VIEWPORT, viewport);
     return glm::ortho(0.0f, static_cast<float>(viewport[2]), static_cast<float>(viewport[3]), 0.0f,
                       -1.0f, 1.0f);
+}
+
+// What the batch is drawn through: screen pixels or the camera, of the
+// innermost target open or else of the window's viewport.
+glm::mat4 Projection() {
+    if (g.targets.empty())
+        return g.world ? GLRenderer::ViewProjection() : ScreenProjection();
+    const RenderTarget& t = *g.targets.back().target;
+    if (g.world)
+        return GLRenderer::ViewProjection(t.getWidth(), t.getHeight());
+    return glm::ortho(0.0f, t.getWidth(), t.getHeight(), 0.0f, -1.0f, 1.0f);
+}
+
+// Ends the innermost target: its draws are sent, and the framebuffer,
+// viewport and mode from before it are back (in the target's own context
+// only: with another one current, there is nothing of it to put back).
+void CloseTarget() {
+    Draw::Flush();
+    const OpenTarget open = std::move(g.targets.back());
+    g.targets.pop_back();
+    g.world = open.world;
+    if (!open.target->Ready())
+        return;
+    GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(open.framebuffer)));
+    GLCall(glViewport(open.viewport[0], open.viewport[1], open.viewport[2], open.viewport[3]));
 }
 
 void MakeObjects() {
@@ -190,6 +226,8 @@ void BeforeSharedQuad() {
 }
 
 void Release() {
+    while (!g.targets.empty())
+        CloseTarget();
     if (GLContextCurrent()) {
         if (g.vbo)
             glDeleteBuffers(1, &g.vbo);
@@ -343,8 +381,7 @@ void Flush() {
     MakeObjects();
 
     g.program->Bind();
-    g.program->SetUniformMat4("u_ViewProjection",
-                              g.world ? GLRenderer::ViewProjection() : ScreenProjection());
+    g.program->SetUniformMat4("u_ViewProjection", Projection());
     GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.vbo));
     GLCall(glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads) * 4 * sizeof(Vertex),
                         g.vertices.get(), GL_STREAM_DRAW));
@@ -360,7 +397,9 @@ void Flush() {
                           reinterpret_cast<const void*>(offsetof(Vertex, color)));
     GLCall(glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo));
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Alpha adds up as coverage, so that a target drawn into keeps what it
+    // shows as see-through as it was drawn; the colours blend as always.
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     const std::vector<Run>& runs = g.runs;
     for (size_t i = 0; i < runs.size(); ++i) {
         const size_t first = runs[i].first;
@@ -381,7 +420,50 @@ void Flush() {
     g.runs.clear();
 }
 
+bool BeginTarget(const Ref<RenderTarget>& target) {
+    if (!target || !target->Ready()) {
+        Log::Warn("DRAW", "Cannot draw into %s: later draws go where they went before",
+                  !target                    ? "no target"
+                  : target->GetFramebuffer() ? "a target whose OpenGL context is not current"
+                                             : "a target that was never made");
+        return false;
+    }
+    Flush();
+    OpenTarget open{target, 0, {}, g.world};
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &open.framebuffer);
+    glGetIntegerv(GL_VIEWPORT, open.viewport);
+    GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target->GetFramebuffer()));
+    GLCall(glViewport(0, 0, static_cast<GLsizei>(target->getWidth()),
+                      static_cast<GLsizei>(target->getHeight())));
+    g.targets.push_back(std::move(open));
+    g.world = false;
+    return true;
+}
+
+bool BeginTarget(const Ref<RenderTarget>& target, Color color) {
+    if (!BeginTarget(target))
+        return false;
+    const GLfloat rgba[4] = {color.r / 255.0f, color.g / 255.0f, color.b / 255.0f,
+                             color.a / 255.0f};
+    GLCall(glClearNamedFramebufferfv(target->GetFramebuffer(), GL_COLOR, 0, rgba));
+    return true;
+}
+
+void EndTarget() {
+    if (g.targets.empty()) {
+        Log::Warn("DRAW", "EndTarget without a target open: nothing to end");
+        return;
+    }
+    CloseTarget();
+}
+
 void EndFrame() {
+    if (!g.targets.empty()) {
+        Log::Warn("DRAW", "%zu target(s) still open at the end of the frame: ended there",
+                  g.targets.size());
+        while (!g.targets.empty())
+            CloseTarget();
+    }
     Flush();
     g.last = g.frame;
     g.frame = {};

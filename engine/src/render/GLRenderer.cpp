@@ -116,14 +116,36 @@ void GLRenderer::Clear() {
 glm::mat4 GLRenderer::ViewProjection() {
     // The camera's view is the window's size, so a pixel of the world at
     // scale 1 is a pixel on screen.
-    glm::mat4 proj = Camera::Main().GetProjection();
-    glm::mat4 view = Camera::Main().GetView();
+    return ViewProjection(Camera::Main().w, Camera::Main().h);
+}
+
+glm::mat4 GLRenderer::ViewProjection(float width, float height) {
+    Camera camera = Camera::Main();
+    camera.w = width;
+    camera.h = height;
+    glm::mat4 proj = camera.GetProjection();
+    glm::mat4 view = camera.GetView();
     // The eased camera sits between pixels; drawn from there, the shared edges
     // of neighbouring tiles fall on pixel centres and are blended twice or not
     // at all, which shows as seams through see-through tiles. Whole pixels only.
     view[3].x = std::round(view[3].x);
     view[3].y = std::round(view[3].y);
     return proj * view;
+}
+
+void GLRenderer::ReadPixels(uint32_t framebuffer, uint32_t buffer, int width, int height,
+                            unsigned char* rgba) {
+    GLint bound = 0, readBuffer = 0, alignment = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &bound);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer));
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    GLCall(glReadBuffer(buffer));
+    GLCall(glPixelStorei(GL_PACK_ALIGNMENT, 4));
+    GLCall(glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba));
+    GLCall(glPixelStorei(GL_PACK_ALIGNMENT, alignment));
+    GLCall(glReadBuffer(static_cast<GLenum>(readBuffer)));
+    GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(bound)));
 }
 
 void GLRenderer::BindSharedQuad() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+
+#include <glm/mat4x4.hpp>
 #include <glm/vec4.hpp>
 
 #include <engine/core/Renderer.h>
@@ -26,6 +29,14 @@ public:
     // Binds the shared quad's buffers and points the attributes at them, as
     // every draw of the renderer systems expects; nothing without the quad.
     static void BindSharedQuad();
+    // The same for a view of width by height pixels: the camera's position at
+    // its centre, a world unit a pixel, as a render target shows the world.
+    static glm::mat4 ViewProjection(float width, float height);
+    // width by height pixels from the bottom-left corner of buffer (GL_BACK,
+    // or a colour attachment) of framebuffer (0: the window's) into rgba,
+    // bottom row first; the read state is put back afterwards.
+    static void ReadPixels(uint32_t framebuffer, uint32_t buffer, int width, int height,
+                           unsigned char* rgba);
 
     // Where the engine's own shader takes a colour per vertex.
     static constexpr unsigned DRAW_COLOR_ATTRIBUTE = 2;

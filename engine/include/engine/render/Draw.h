@@ -11,6 +11,7 @@
 namespace Engine {
 
 class Font;
+class RenderTarget;
 
 /// A colour of four 8-bit channels; alpha 255 is opaque, 0 invisible.
 struct Color {
@@ -168,6 +169,23 @@ float MeasureText(const Font& font, const std::string& text, float size);
 void BeginWorld();
 /// Later draws are in screen pixels again (as at the start of every frame).
 void EndWorld();
+
+/// Later draws go into target instead of where they went (the window, or the
+/// target begun before: targets nest), until EndTarget. In it, screen pixels
+/// are the target's, from its top-left corner, and BeginWorld shows the world
+/// through Camera::Main() at a world unit a pixel, the camera's position at
+/// the target's centre. What target holds is kept: draws go over it. Drawing
+/// a target into itself shows undefined pixels. False, with a warning and
+/// nothing changed, for a null target or one that cannot be drawn into now
+/// (RenderTarget::Ready); no EndTarget is due then.
+bool BeginTarget(const Ref<RenderTarget>& target);
+/// The same, first making the whole target color.
+bool BeginTarget(const Ref<RenderTarget>& target, Color color);
+/// Sends the target's draws and puts back the framebuffer, viewport and mode
+/// (screen or world) that were in use at its BeginTarget. Without a target
+/// open, a warning. A target still open when the frame ends (EndFrame) is
+/// ended there, with a warning.
+void EndTarget();
 
 /// Sends what is batched to the GPU now; needed only before GL drawing of the
 /// program's own. The renderer systems and the engine's frame end flush by
