@@ -173,6 +173,30 @@ def tiled_maps():
                        capture_output=True)
         with open(out, "rb") as f:
             put("tiled", "marks.tsj", f.read())
+    tiled_worlds()
+
+
+def tiled_worlds():
+    """Worlds as Tiled writes them: maps listed, and maps found by a pattern
+    among the fuzz target's own files (map.tmx, 0_1.tmx, 2_-1.tmx)."""
+    put("tiled", "listed.world", b'''{
+    "maps": [
+        {"fileName": "map.tmx", "height": 640, "width": 960, "x": 0, "y": 0},
+        {"fileName": "sets/big.tsx", "height": 640, "width": 960, "x": 960, "y": -64}
+    ],
+    "onlyShowAdjacentMaps": false,
+    "type": "world"
+}
+''')
+    put("tiled", "patterns.world", b'''{
+    "patterns": [
+        {"regexp": "(\\\\d)_(\\\\d)\\\\.tmx", "multiplierX": 640, "multiplierY": 480, "offsetX": -32,
+         "offsetY": 16, "mapWidth": 640, "mapHeight": 480},
+        {"regexp": "^(\\\\d+)_(-?\\\\d+)\\\\.tmx$", "multiplierX": 64, "multiplierY": 64}
+    ],
+    "type": "world"
+}
+''')
 
 
 if __name__ == "__main__":

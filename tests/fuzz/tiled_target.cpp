@@ -11,6 +11,7 @@
 
 #include <engine/tiled/TiledMap.h>
 #include <engine/tiled/TiledTileMap.h>
+#include <engine/tiled/TiledWorld.h>
 
 #include "FuzzTargets.h"
 #include "game/Level.h"
@@ -36,6 +37,8 @@ Limits FuzzLimits() {
     limits.maxTiles = 1 << 14;
     limits.maxObjects = 1 << 12;
     limits.maxFilledProperties = 1 << 14;
+    limits.maxWorldMaps = 64;
+    limits.maxWorldNames = 256;
     return limits;
 }
 
@@ -110,6 +113,8 @@ const std::string& Scratch() {
                                                              {"tpl/crate.tx", kCrate},
                                                              {"tpl/zone.tj", kZone},
                                                              {"objecttypes.xml", kObjectTypes},
+                                                             {"0_1.tmx", kTyped},
+                                                             {"2_-1.tmx", kTyped},
                                                              {"tiles.png", PngHeader(256, 192)},
                                                              {"marks.png", PngHeader(200, 133)}};
         for (const auto& [name, text] : files)
@@ -321,6 +326,25 @@ int FuzzTiled(const uint8_t* data, size_t size) {
         }
     } catch (const MapError& error) {
         CheckRefusal(error, projectPath);
+    }
+
+    // As a world beside the seeds' files, which its patterns may find: every
+    // map placed within the limits, and found where it lies.
+    const std::string worldPath = dir + "input.world";
+    try {
+        const World world = ParseWorld(text, worldPath, limits);
+        FUZZ_CHECK(world.maps.size() <= limits.maxWorldMaps);
+        for (const WorldMap& m : world.maps) {
+            FUZZ_CHECK(m.width >= 1 && m.height >= 1 && !m.path.empty());
+            FUZZ_CHECK(std::abs(int64_t(m.x) + m.width) <= (int64_t(1) << 30) &&
+                       std::abs(int64_t(m.y) + m.height) <= (int64_t(1) << 30));
+            if (std::abs(m.x) < (1 << 24) && std::abs(m.y) < (1 << 24)) {
+                FUZZ_CHECK(world.MapAt({float(m.x), float(m.y)}) != nullptr);
+                FUZZ_CHECK(!world.MapsIn(m.Bounds()).empty());
+            }
+        }
+    } catch (const MapError& error) {
+        CheckRefusal(error, worldPath);
     }
 
     // As a template beside the seeds' own, named by a map's objects in both

@@ -548,6 +548,33 @@ void DrawMap(const Map& map, const MapTextures& textures, double seconds) {
         DrawLayer(map, textures, layer, seconds);
 }
 
+void DrawMapAt(const Map& map, const MapTextures& textures, glm::vec2 at, double seconds) {
+    // Seen through the camera moved the other way, the map lies at `at`,
+    // and parallax scrolls about the map's own origin there. Each layer
+    // flushes what it drew before the camera is put back.
+    Draw::Flush();
+    Camera& camera = Camera::Main();
+    struct Restore {
+        Camera& camera;
+        glm::vec3 position;
+        ~Restore() {
+            Draw::Flush();
+            camera.transform.position = position;
+        }
+    } restore{camera, camera.transform.position};
+    camera.transform.position -= glm::vec3(at, 0.0f);
+    // Its background over its own cells only: the maps around it have theirs.
+    if (const std::optional<MapBackground> background = BackgroundOf(map)) {
+        const PixelBox box = map.Extent();
+        Draw::BeginWorld();
+        Draw::Rect({float(box.x), float(box.y), float(box.width), float(box.height)},
+                   background->color);
+        Draw::EndWorld();
+    }
+    for (const LayerRef layer : map.layerOrder)
+        DrawLayer(map, textures, layer, seconds);
+}
+
 void WarnUndrawn(const Map& map) {
     struct Note {
         const char* feature;

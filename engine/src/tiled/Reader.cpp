@@ -175,15 +175,20 @@ public:
     MapReader(Map& map, Reading& reading)
         : m_map(map), m_reading(reading), m_limits(reading.GetLimits()) {}
 
-    void Read(const Document& doc) {
-        const std::string& path = m_map.path;
+    // The map's own attributes: its size, grid and looks.
+    void ReadHeader(const Document& doc) {
         const std::string kind = doc.Kind();
         // Tiled before 1.2 wrote JSON maps without a "type".
         if (kind != "map" && !(kind.empty() && doc.Root().Has("orientation")))
-            Fail(path + ": " + (kind.empty() ? "it says of no type" : "a " + Quoted(kind)) +
+            Fail(m_map.path + ": " + (kind.empty() ? "it says of no type" : "a " + Quoted(kind)) +
                  ", not a Tiled map");
+        Header(doc.Root());
+    }
+
+    void Read(const Document& doc) {
+        const std::string& path = m_map.path;
+        ReadHeader(doc);
         const Node& root = doc.Root();
-        Header(root);
         m_map.properties = root.PropertiesOf(path, m_limits);
         for (const NodePtr& node : root.Children("tileset", path)) {
             const int firstGid = node->Int("firstgid", 0, path + ": a tile set");
@@ -574,6 +579,13 @@ private:
 };
 
 } // namespace
+
+Map ReadHeader(const Document& doc, Reading& reading) {
+    Map map;
+    map.path = reading.MapPath();
+    MapReader(map, reading).ReadHeader(doc);
+    return map;
+}
 
 Map ReadMap(const Document& doc, Reading& reading) {
     Map map;

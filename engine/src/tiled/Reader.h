@@ -23,6 +23,9 @@ namespace Engine::Tiled::Detail {
 std::unique_ptr<Document> Open(std::string_view text, const std::string& where,
                                const Limits& limits, const char* what);
 
+// Only the map's own attributes (its size, grid, looks), checked; nothing
+// it names is read.
+Map ReadHeader(const Document& doc, Reading& reading);
 // The whole map in doc, its files resolved, checked as far as drawing the
 // tiles it shows needs; warns of what it does not read.
 Map ReadMap(const Document& doc, Reading& reading);

@@ -193,6 +193,21 @@ PixelBox Map::CellBox(int column, int row) const {
     return {x, y + g.tileHeight - tileHeight, double(tileWidth), double(tileHeight)};
 }
 
+PixelBox Map::Extent() const {
+    // The outermost cells reach furthest: the first and last two rows and
+    // columns, the second of each for the staggered ones shifted.
+    std::vector<int> columns{0, 1, width - 2, width - 1}, rows{0, 1, height - 2, height - 1};
+    double right = 0.0, bottom = 0.0;
+    for (const int c : columns)
+        for (const int r : rows)
+            if (c >= 0 && c < width && r >= 0 && r < height) {
+                const PixelBox box = CellBox(c, r);
+                right = std::max(right, box.x + box.width);
+                bottom = std::max(bottom, box.y + box.height);
+            }
+    return {0.0, 0.0, right, bottom};
+}
+
 std::vector<std::string> Map::Files() const {
     std::vector<std::string> files;
     auto add = [&](const std::string& file) {

@@ -55,6 +55,11 @@ struct Limits {
     /// Properties a project's classes fill in, members of class values
     /// included, all together.
     uint64_t maxFilledProperties = uint64_t(1) << 22;
+    /// Maps of a world, listed and matched together.
+    uint64_t maxWorldMaps = uint64_t(1) << 14;
+    /// Names a world's patterns try: each entry of its directory once for
+    /// each pattern.
+    uint64_t maxWorldNames = uint64_t(1) << 12;
 };
 
 /// A custom property. Values are kept as text, as the TMX format writes them:
@@ -466,6 +471,11 @@ struct Map {
     /// staggered) or hexagon fills the box it is given. Any cell, in the map
     /// or not.
     PixelBox CellBox(int column, int row) const;
+    /// How far its cells reach right and down from its top-left corner, in
+    /// pixels: its size as Tiled gives it in a world (an isometric map's
+    /// (width + height) * tileWidth / 2 across, say). Larger tiles, offsets
+    /// and objects may draw past it.
+    PixelBox Extent() const;
     /// Every other file it names, each once: tile set and template files, and
     /// the images of tile sets, tiles and image layers.
     std::vector<std::string> Files() const;

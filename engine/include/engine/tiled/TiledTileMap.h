@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <glm/vec2.hpp>
+
 #include <engine/core/Base.h>
 #include <engine/core/Time.h>
 #include <engine/ecs/System.h>
@@ -119,6 +121,12 @@ void DrawTile(const Map& map, const MapTextures& textures, uint32_t gid, Rectang
               Color tint = WHITE, double seconds = Time::elapsed);
 /// DrawBackground, then every layer in Map::layerOrder.
 void DrawMap(const Map& map, const MapTextures& textures, double seconds = Time::elapsed);
+/// DrawMap with the map's top-left corner at `at` in world units, as a
+/// world places its maps (WorldMap): its background fills only its own
+/// Extent, so that the maps drawn before it stay seen. Call it outside
+/// Draw::BeginWorld and EndWorld, as DrawMap.
+void DrawMapAt(const Map& map, const MapTextures& textures, glm::vec2 at,
+               double seconds = Time::elapsed);
 
 /// Warns once of each feature the map shows in Tiled that DrawLayer does not
 /// draw as Tiled does (text turned, styled or in another font, which is drawn
