@@ -1,5 +1,6 @@
 #include "render/GLRenderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <dlfcn.h>
@@ -75,6 +76,8 @@ void GLRenderer::Init() {
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     }
+    // A new context starts on the whole window, whatever an earlier one was set to.
+    std::fill(s_viewport, s_viewport + 4, 0);
     glewExperimental = GL_TRUE;
     GLenum status = glewInit();
     if (status != GLEW_OK) {
@@ -167,8 +170,21 @@ void GLRenderer::Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) 
     mesh.Render(shader, model);
 }
 
-void GLRenderer::SetViewport(int width, int height) {
-    GLCall(glViewport(0, 0, width, height));
+void GLRenderer::SetViewport(int x, int y, int width, int height, int screenWidth,
+                             int screenHeight) {
+    GLCall(glViewport(x, y, width, height));
+    s_viewport[0] = x;
+    s_viewport[1] = y;
+    s_viewport[2] = width;
+    s_viewport[3] = height;
+    s_screen[0] = screenWidth;
+    s_screen[1] = screenHeight;
+}
+
+glm::vec2 GLRenderer::ScreenSize(const GLint viewport[4]) {
+    if (std::equal(viewport, viewport + 4, s_viewport))
+        return {static_cast<float>(s_screen[0]), static_cast<float>(s_screen[1])};
+    return {static_cast<float>(viewport[2]), static_cast<float>(viewport[3])};
 }
 
 } // namespace Engine

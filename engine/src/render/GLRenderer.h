@@ -1,5 +1,7 @@
 #pragma once
 
+#include <GL/glew.h>
+#include <glm/vec2.hpp>
 #include <glm/vec4.hpp>
 
 #include <engine/core/Renderer.h>
@@ -15,7 +17,8 @@ public:
     void RenderInit(const Ref<Shader>& shader) override;
     void RenderEnd() override;
     void Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) override;
-    void SetViewport(int width, int height) override;
+    void SetViewport(int x, int y, int width, int height, int screenWidth,
+                     int screenHeight) override;
 
     // 0x00RRGGBB to (r, g, b, 1); the top byte is ignored.
     static glm::vec4 UnpackColor(uint32_t color);
@@ -27,8 +30,18 @@ public:
     // every draw of the renderer systems expects; nothing without the quad.
     static void BindSharedQuad();
 
+    // The units screen-space drawing spans on viewport (x, y, width, height):
+    // the screen size set with it by SetViewport, or for any other viewport
+    // (drawing into something else) its own size, one unit a pixel.
+    static glm::vec2 ScreenSize(const GLint viewport[4]);
+
     // Where the engine's own shader takes a colour per vertex.
     static constexpr unsigned DRAW_COLOR_ATTRIBUTE = 2;
+
+private:
+    // The viewport last set and the screen size that goes with it.
+    static inline GLint s_viewport[4] = {0, 0, 0, 0};
+    static inline int s_screen[2] = {0, 0};
 };
 
 } // namespace Engine
