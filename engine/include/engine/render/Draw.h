@@ -86,7 +86,9 @@ struct Rectangle {
 
 /// Immediate 2D drawing: call these from a Scene's Draw, between the engine's
 /// clear and its buffer swap. Coordinates are screen pixels of the current
-/// viewport, origin at the top-left corner, y down; between BeginWorld and
+/// viewport (of the view, when the window keeps one: Window::SetViewSize; of
+/// the target, between BeginTarget and EndTarget), origin at the top-left
+/// corner, y down; between BeginWorld and
 /// EndWorld they are world units seen through Camera::Main(), as the renderer
 /// systems draw. Draws that share a texture are sent to the GPU together;
 /// everything keeps the order in which it was called, also against the
