@@ -1,7 +1,7 @@
 // Sprites in the manner of the classic bunnymark, under the current X display.
 // Run from anywhere:
 //
-//   sprite_bench [--rounds R] [--frames F]
+//   sprite_bench [--rounds R] [--frames F] [--text]
 //       N textured 2 x 2-pixel sprites move and bounce in a 1280 x 720 window,
 //       for N = 1,000, 10,000 and 100,000. Each round times F frames drawn
 //       through Draw::Sprite, each next to a frame of the floor: a minimal GL
@@ -13,6 +13,12 @@
 //       so that every sprite needs a draw call of its own: the floor writes
 //       them into one buffer too and binds each sprite's texture before its
 //       call.
+//       Then text: 1,000 strings of 20 Latin-1 characters a frame through
+//       Draw::Text against the yardstick, the same glyph quads through
+//       Draw::Sprite, in the same run (the time of the calls on the CPU, and
+//       whole frames); and 1,000 strings of Greek and Cyrillic, whose glyphs
+//       the font rasterises on first use, timed once cold and then cached.
+//       --text runs the text rows alone.
 
 #include <stb_image_write.h>
 #include <unistd.h>
@@ -23,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +39,7 @@
 #include <engine/core/Engine.h>
 #include <engine/render/Draw.h>
 #include <engine/render/Texture.h>
+#include <engine/text/Font.h>
 
 #include "core/GLUtil.h"
 
@@ -204,6 +212,12 @@ public:
     void Build(::Engine::Engine&) override {}
     void Update() override {}
     void Draw(const Uni<Renderer>&) override {
+        if (text) {
+            const auto t0 = Clock::now();
+            text();
+            calls.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            return;
+        }
         if (!others) {
             for (const Sprite& p : *sprites)
                 Draw::Sprite(texture, {p.x, p.y, SIDE, SIDE});
@@ -217,17 +231,51 @@ public:
     Ref<Texture> texture;
     Ref<Texture> others; // when set, every other sprite is drawn with it
     const std::vector<Sprite>* sprites = nullptr;
+    std::function<void()> text; // when set, drawn instead of the sprites
+    std::vector<double> calls;  // ms the text's calls took, a frame each
 };
+
+// 1,000 lines of 20 characters, UTF-8, at 16 pixels over the window.
+constexpr float TEXT_SIZE = 16.0f;
+glm::vec2 TextAt(size_t i) {
+    return {float(i % 40) * 32.0f, float(i / 40) * 28.0f};
+}
+std::vector<std::string> Lines(const char* const (&words)[4]) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < 1000; ++i)
+        out.push_back(std::string(words[i % 4]) + " " + std::to_string(100000 + i));
+    return out;
+}
+
+// The yardstick of a line of ASCII: its glyphs as Draw::Text places them,
+// each through Draw::Sprite.
+void GlyphSprites(const Font& font, const std::string& line, glm::vec2 at) {
+    const float scale = TEXT_SIZE / float(font.pixelSize);
+    float x = 0;
+    const float base = at.y + float(font.ascender) * scale;
+    for (unsigned char c : line) {
+        const Glyph& g = *font.glyphs[c];
+        if (g.tex->getWidth() > 0)
+            Draw::Sprite(g.tex,
+                         Rectangle{at.x + (x + float(g.left)) * scale, base - float(g.top) * scale,
+                                   g.tex->getWidth() * scale, g.tex->getHeight() * scale},
+                         WHITE);
+        x += float(g.advance);
+    }
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     int rounds = 5, frames = 60;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--rounds"))
-            rounds = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--frames"))
-            frames = std::max(1, std::atoi(argv[i + 1]));
+    bool textOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--text"))
+            textOnly = true;
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--rounds"))
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--frames"))
+            frames = std::max(1, std::atoi(argv[++i]));
     }
 
     ::Engine::Engine engine(WIDTH, HEIGHT, "Sprites");
@@ -254,6 +302,8 @@ int main(int argc, char** argv) {
     const std::pair<size_t, bool> rows[] = {
         {1000, false}, {10000, false}, {100000, false}, {1000, true}, {10000, true}};
     for (auto [n, turns] : rows) {
+        if (textOnly)
+            break;
         std::vector<Sprite> drawn = MakeSprites(n), floored = drawn;
         scene->sprites = &drawn;
         scene->others = turns ? other : nullptr;
@@ -299,6 +349,68 @@ int main(int argc, char** argv) {
         std::printf("%9zu%s %10.3f %10.3f %7.3f %12llu\n", n, turns ? " x2" : "   ", d, fl, d / fl,
                     static_cast<unsigned long long>(calls));
     }
+
+    // Text: the first use of each non-Latin glyph, then cached, then Latin-1
+    // against its glyphs as sprites, frame by frame in turn.
+    const std::vector<std::string> latin = Lines({"Score: caf\xC3\xA9 ", "Ni\xC3\xB1o \xC3\xA0 la",
+                                                  "Gr\xC3\xB6\xC3\x9F""e 12", "Hello, you"});
+    const std::vector<std::string> foreign =
+        Lines({"\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1 ", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+               "\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82", "\xD0\xB4\xD0\xBE\xD0\xBC \xE2\x82\xAC"});
+    const Font& font = Font::Default();
+    std::vector<double> times;
+    const auto textFrame = [&](const std::function<void()>& text) {
+        scene->text = text;
+        const auto t0 = Clock::now();
+        engine.Render();
+        glFinish();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    };
+    const auto drawLines = [&](const std::vector<std::string>& lines) {
+        return [&lines] {
+            for (size_t i = 0; i < lines.size(); ++i)
+                Draw::Text(lines[i], TextAt(i), TEXT_SIZE, WHITE);
+        };
+    };
+    textFrame(drawLines(foreign));
+    std::printf("first frame of Greek and Cyrillic (glyphs rasterised on first use): %.3f ms of "
+                "calls\n",
+                scene->calls.back());
+    std::vector<double> latinCalls, spriteCalls, otherCalls, latinFrames, spriteFrames;
+    const auto take = [&](std::vector<double>& c, std::vector<double>& f) {
+        c.push_back(scene->calls.back());
+        f.push_back(times.back());
+    };
+    std::vector<double> otherFrames;
+    for (int round = 0; round < rounds; ++round)
+        for (int f = 0; f < frames; ++f) {
+            const bool first = (round + f) % 2;
+            if (first) {
+                textFrame(drawLines(latin));
+                take(latinCalls, latinFrames);
+            }
+            textFrame([&] {
+                for (size_t i = 0; i < latin.size(); ++i)
+                    GlyphSprites(font, latin[i], TextAt(i));
+            });
+            take(spriteCalls, spriteFrames);
+            if (!first) {
+                textFrame(drawLines(latin));
+                take(latinCalls, latinFrames);
+            }
+            textFrame(drawLines(foreign));
+            take(otherCalls, otherFrames);
+        }
+    scene->text = nullptr;
+    std::printf("%28s %10s %10s %7s\n", "1,000 strings, ms", "calls", "frame", "ratio");
+    const double ys = Median(spriteCalls);
+    std::printf("%28s %10.3f %10.3f %7s\n", "yardstick (glyph sprites)", ys, Median(spriteFrames),
+                "1");
+    std::printf("%28s %10.3f %10.3f %7.3f\n", "Draw::Text Latin-1", Median(latinCalls),
+                Median(latinFrames), Median(latinCalls) / ys);
+    std::printf("%28s %10.3f %10.3f %7.3f\n", "Draw::Text Greek, Cyrillic", Median(otherCalls),
+                Median(otherFrames), Median(otherCalls) / ys);
+
     scene->texture.reset();
     scene->others.reset();
     other.reset();
