@@ -18,7 +18,9 @@
 //       Draw::Sprite, in the same run (the time of the calls on the CPU, and
 //       whole frames); and 1,000 strings of Greek and Cyrillic, whose glyphs
 //       the font rasterises on first use, timed once cold and then cached.
-//       --text runs the text rows alone.
+//       --text runs the text rows alone. Last, a hostile string: 100,000
+//       distinct characters from U+3400 on, twice, in the engine's font and,
+//       with --font PATH, in a font that has them.
 
 #include <stb_image_write.h>
 #include <unistd.h>
@@ -42,6 +44,7 @@
 #include <engine/text/Font.h>
 
 #include "core/GLUtil.h"
+#include "text/ExtraGlyphs.h"
 
 namespace {
 
@@ -269,9 +272,12 @@ void GlyphSprites(const Font& font, const std::string& line, glm::vec2 at) {
 int main(int argc, char** argv) {
     int rounds = 5, frames = 60;
     bool textOnly = false;
+    const char* wideFont = nullptr; // a font with CJK glyphs, for the hostile string
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--text"))
             textOnly = true;
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--font"))
+            wideFont = argv[++i];
         else if (i + 1 < argc && !std::strcmp(argv[i], "--rounds"))
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (i + 1 < argc && !std::strcmp(argv[i], "--frames"))
@@ -355,8 +361,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> latin = Lines({"Score: caf\xC3\xA9 ", "Ni\xC3\xB1o \xC3\xA0 la",
                                                   "Gr\xC3\xB6\xC3\x9F""e 12", "Hello, you"});
     const std::vector<std::string> foreign =
-        Lines({"\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1 ", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
-               "\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82", "\xD0\xB4\xD0\xBE\xD0\xBC \xE2\x82\xAC"});
+        Lines({"\xCE\xA3\xCE\xBA\xCE\xBF\xCF\x81: \xCE\xBA\xCE\xB1\xCF\x86\xCE\xAD\xCF\x82 ", "\xD0\x9D\xD0\xB8\xD0\xBD\xD1\x91 \xC3\xA0 \xD0\xBB\xD0\xB0", "\xCE\x93\xCF\x81\xCE\xAD\xCF\x83\xCE\xB5 12", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD1\x82\xD1\x8B"});
     const Font& font = Font::Default();
     std::vector<double> times;
     const auto textFrame = [&](const std::function<void()>& text) {
@@ -372,9 +377,25 @@ int main(int argc, char** argv) {
                 Draw::Text(lines[i], TextAt(i), TEXT_SIZE, WHITE);
         };
     };
+    // First use: the face opened with one glyph, then 1,000 glyphs new to
+    // the font (U+0100 on, the combining accents left out), in one string.
+    textFrame([] { Draw::Text("\xE2\x86\x92", {0, 0}, TEXT_SIZE, WHITE); });
+    std::printf("first character past the first 256 (the face opened): %.3f ms\n",
+                scene->calls.back());
+    std::string fresh;
+    for (char32_t c = 0x100, n = 0; n < 1000; ++c)
+        if (c < 0x300 || c >= 0x370) {
+            fresh += char(0xC0 | (c >> 6));
+            fresh += char(0x80 | (c & 0x3F));
+            ++n;
+        }
+    textFrame([&] { Draw::Text(fresh, {0, 0}, TEXT_SIZE, WHITE); });
+    std::printf("1,000 characters new to the font, U+0100 on: %.3f ms, %.1f us each; the font "
+                "now keeps %zu glyphs past the first 256 on %zu pages\n",
+                scene->calls.back(), scene->calls.back(), font.extra ? font.extra->Count() : 0,
+                font.extra ? font.extra->Pages() : 0);
     textFrame(drawLines(foreign));
-    std::printf("first frame of Greek and Cyrillic (glyphs rasterised on first use): %.3f ms of "
-                "calls\n",
+    std::printf("first frame of Greek and Cyrillic strings: %.3f ms of calls\n",
                 scene->calls.back());
     std::vector<double> latinCalls, spriteCalls, otherCalls, latinFrames, spriteFrames;
     const auto take = [&](std::vector<double>& c, std::vector<double>& f) {
@@ -401,6 +422,38 @@ int main(int argc, char** argv) {
             textFrame(drawLines(foreign));
             take(otherCalls, otherFrames);
         }
+    // 100,000 distinct characters from U+3400 on (CJK, Hangul, then the
+    // planes past the first), drawn twice.
+    std::string hostile;
+    for (char32_t c = 0x3400, n = 0; n < 100000; ++c) {
+        if (c >= 0xD800 && c < 0xE000)
+            continue;
+        if (c < 0x10000) {
+            hostile += char(0xE0 | (c >> 12));
+        } else {
+            hostile += char(0xF0 | (c >> 18));
+            hostile += char(0x80 | ((c >> 12) & 0x3F));
+        }
+        hostile += char(0x80 | ((c >> 6) & 0x3F));
+        hostile += char(0x80 | (c & 0x3F));
+        ++n;
+    }
+    Font wide;
+    if (wideFont)
+        wide = Font::loadFont(wideFont);
+    for (const Font* f : {&font, static_cast<const Font*>(&wide)}) {
+        if (!f->Loaded())
+            continue;
+        for (int pass = 0; pass < 2; ++pass) {
+            textFrame([&] { Draw::Text(*f, hostile, {0, 0}, TEXT_SIZE, WHITE); });
+            std::printf("100,000 distinct characters, %s, pass %d: %.1f ms; %zu glyphs kept on "
+                        "%zu pages\n",
+                        f == &font ? "engine's font" : wideFont, pass + 1, scene->calls.back(),
+                        f->extra ? f->extra->Count() : 0, f->extra ? f->extra->Pages() : 0);
+        }
+    }
+    wide = Font();
+
     scene->text = nullptr;
     std::printf("%28s %10s %10s %7s\n", "1,000 strings, ms", "calls", "frame", "ratio");
     const double ys = Median(spriteCalls);
