@@ -225,3 +225,33 @@ TEST_F(TextDrawTest, MissingFontDrawsNothing) {
     std::vector<Pixel> image = ReadBack();
     EXPECT_EQ(std::count(image.begin(), image.end(), CLEAR_PIXEL), 1280 * 720);
 }
+
+// A font kept past its window (a second Engine in the process) makes its new
+// glyphs on the page of the context gone: under that page's number the next
+// context has a texture of its own, which they must not be written into.
+TEST_F(TextDrawTest, GlyphsMadeAfterTheirContextWentWriteNothingOfTheNext) {
+    Font font = Load();
+    const uint32_t page = font.GlyphOf(0x416).tex->getID(); // Cyrillic Zhe
+    ASSERT_NE(page, 0u);
+    renderer.reset();
+    window->Shutdown();
+    window = std::make_unique<Window>("Game", 1280, 720);
+    ASSERT_TRUE(window->Init());
+    renderer = std::make_unique<GLRenderer>();
+    renderer->Init();
+    std::vector<GLuint> made;
+    while (made.size() < 64 && (made.empty() || made.back() != page)) {
+        made.push_back(0);
+        glCreateTextures(GL_TEXTURE_2D, 1, &made.back());
+    }
+    ASSERT_EQ(made.back(), page);
+    const GLubyte grey = 0x7F;
+    glTextureStorage2D(page, 1, GL_R8, 1024, 1024);
+    glClearTexImage(page, 0, GL_RED, GL_UNSIGNED_BYTE, &grey);
+    font.GlyphOf(0x3C9); // omega, new
+    std::vector<GLubyte> texels(1024 * 1024);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTextureImage(page, 0, GL_RED, GL_UNSIGNED_BYTE, GLsizei(texels.size()), texels.data());
+    EXPECT_EQ(size_t(std::count(texels.begin(), texels.end(), grey)), texels.size());
+    glDeleteTextures(GLsizei(made.size()), made.data());
+}

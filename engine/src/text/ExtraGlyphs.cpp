@@ -172,8 +172,14 @@ void ExtraGlyphs::Upload(Entry& e) {
     if (!GLContextCurrent())
         return;
     Page& p = m_pages[e.page];
-    if (p.name == 0)
+    if (p.name == 0 && !p.context) {
         p.name = CreatePage();
+        p.context = SDL_GL_GetCurrentContext();
+    }
+    // In another context (a font kept past its window) the page's name is
+    // nothing of the page's, or another texture: the glyph waits, unseen.
+    if (p.context != SDL_GL_GetCurrentContext())
+        return;
     e.uploaded = true;
     if (p.name == 0)
         return;

@@ -47,9 +47,11 @@ private:
         int x = 0, y = 0, width = 0, rows = 0;
         bool uploaded = false;
     };
-    // A page's texture name and the shelf being filled.
+    // A page's texture name, the GL context it belongs to, and the shelf
+    // being filled.
     struct Page {
         uint32_t name = 0;
+        void* context = nullptr;
         int x = 0, y = 0, shelf = 0;
     };
 
