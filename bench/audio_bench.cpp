@@ -51,6 +51,8 @@ void BM_Mix32Voices(benchmark::State& state) {
     const std::vector<Uint8> wav = NoiseWav();
     Ref<Sound> sound = Sound::LoadFromMemory(wav.data(), wav.size());
     sound->SetLooping(true);
+    sound->SetPitch(float(state.range(0)) / 100);
+    sound->SetPan(float(state.range(1)) / 100);
     std::vector<Uint8> buffer(BufferBytes);
     for (int v = 0; v < Sound::VOICES; ++v) {
         sound->Play();
@@ -63,7 +65,7 @@ void BM_Mix32Voices(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * Sound::VOICES * Frames);
 }
-BENCHMARK(BM_Mix32Voices)->Args({100, 0});
+BENCHMARK(BM_Mix32Voices)->Args({100, 0})->Args({150, 50});
 
 // The yardstick: 32 arrays of a buffer's samples summed into it, each sum
 // clamped to 16 bits, in a plain loop.
