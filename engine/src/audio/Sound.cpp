@@ -88,6 +88,7 @@ Sint16 ReadS16(const Uint8* at) {
 // fixed work per output frame whatever the pitch. False when a voice that
 // does not loop reached its end.
 bool MixStepped(Uint8* stream, std::uint32_t len, Voice& v, Balance balance) {
+    static_assert(Clip::DeviceChannels == 2, "a gain for the left and one for the right");
     const std::uint32_t frames = v.len / DeviceFrame;
     const std::uint64_t end = std::uint64_t(frames) << 32;
     const float volume = float(v.volume) / SDL_MIX_MAXVOLUME;
