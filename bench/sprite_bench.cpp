@@ -1,7 +1,7 @@
 // Sprites in the manner of the classic bunnymark, under the current X display.
 // Run from anywhere:
 //
-//   sprite_bench [--rounds R] [--frames F]
+//   sprite_bench [--rounds R] [--frames F] [--text]
 //       N textured 2 x 2-pixel sprites move and bounce in a 1280 x 720 window,
 //       for N = 1,000, 10,000 and 100,000. Each round times F frames drawn
 //       through Draw::Sprite, each next to a frame of the floor: a minimal GL
@@ -13,9 +13,17 @@
 //       so that every sprite needs a draw call of its own: the floor writes
 //       them into one buffer too and binds each sprite's texture before its
 //       call.
-//       Last, 1,000 and 10,000 sprites of one texture drawn into a 1280 x 720
+//       Then 1,000 and 10,000 sprites of one texture drawn into a 1280 x 720
 //       RenderTarget that is then drawn over the window, against the same
 //       sprites drawn straight to the window, frame by frame in turn.
+//       Then text: 1,000 strings of 20 Latin-1 characters a frame through
+//       Draw::Text against the yardstick, the same glyph quads through
+//       Draw::Sprite, in the same run (the time of the calls on the CPU, and
+//       whole frames); and 1,000 strings of Greek and Cyrillic, whose glyphs
+//       the font rasterises on first use, timed once cold and then cached.
+//       --text runs the text rows alone. Last, a hostile string: 100,000
+//       distinct characters from U+3400 on, twice, in the engine's font and,
+//       with --font PATH, in a font that has them.
 
 #include <stb_image_write.h>
 #include <unistd.h>
@@ -26,6 +34,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,8 +45,10 @@
 #include <engine/render/Draw.h>
 #include <engine/render/RenderTarget.h>
 #include <engine/render/Texture.h>
+#include <engine/text/Font.h>
 
 #include "core/GLUtil.h"
+#include "text/ExtraGlyphs.h"
 
 namespace {
 
@@ -208,6 +219,12 @@ public:
     void Build(::Engine::Engine&) override {}
     void Update() override {}
     void Draw(const Uni<Renderer>&) override {
+        if (text) {
+            const auto t0 = Clock::now();
+            text();
+            calls.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            return;
+        }
         if (target) {
             Draw::BeginTarget(target, BLANK);
             for (const Sprite& p : *sprites)
@@ -230,17 +247,54 @@ public:
     Ref<Texture> others;      // when set, every other sprite is drawn with it
     Ref<RenderTarget> target; // when set, the sprites are drawn into it, and it to the window
     const std::vector<Sprite>* sprites = nullptr;
+    std::function<void()> text; // when set, drawn instead of the sprites
+    std::vector<double> calls;  // ms the text's calls took, a frame each
 };
+
+// 1,000 lines of 20 characters, UTF-8, at 16 pixels over the window.
+constexpr float TEXT_SIZE = 16.0f;
+glm::vec2 TextAt(size_t i) {
+    return {float(i % 40) * 32.0f, float(i / 40) * 28.0f};
+}
+std::vector<std::string> Lines(const char* const (&words)[4]) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < 1000; ++i)
+        out.push_back(std::string(words[i % 4]) + " " + std::to_string(100000 + i));
+    return out;
+}
+
+// The yardstick of a line of ASCII: its glyphs as Draw::Text places them,
+// each through Draw::Sprite.
+void GlyphSprites(const Font& font, const std::string& line, glm::vec2 at) {
+    const float scale = TEXT_SIZE / float(font.pixelSize);
+    float x = 0;
+    const float base = at.y + float(font.ascender) * scale;
+    for (unsigned char c : line) {
+        const Glyph& g = *font.glyphs[c];
+        if (g.tex->getWidth() > 0)
+            Draw::Sprite(g.tex,
+                         Rectangle{at.x + (x + float(g.left)) * scale, base - float(g.top) * scale,
+                                   g.tex->getWidth() * scale, g.tex->getHeight() * scale},
+                         WHITE);
+        x += float(g.advance);
+    }
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     int rounds = 5, frames = 60;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--rounds"))
-            rounds = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--frames"))
-            frames = std::max(1, std::atoi(argv[i + 1]));
+    bool textOnly = false;
+    const char* wideFont = nullptr; // a font with CJK glyphs, for the hostile string
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--text"))
+            textOnly = true;
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--font"))
+            wideFont = argv[++i];
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--rounds"))
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (i + 1 < argc && !std::strcmp(argv[i], "--frames"))
+            frames = std::max(1, std::atoi(argv[++i]));
     }
 
     ::Engine::Engine engine(WIDTH, HEIGHT, "Sprites");
@@ -267,6 +321,8 @@ int main(int argc, char** argv) {
     const std::pair<size_t, bool> rows[] = {
         {1000, false}, {10000, false}, {100000, false}, {1000, true}, {10000, true}};
     for (auto [n, turns] : rows) {
+        if (textOnly)
+            break;
         std::vector<Sprite> drawn = MakeSprites(n), floored = drawn;
         scene->sprites = &drawn;
         scene->others = turns ? other : nullptr;
@@ -314,10 +370,13 @@ int main(int argc, char** argv) {
     }
 
     // Through a target of the window's size, against straight to the window.
-    std::printf("%12s %10s %10s %7s\n", "sprites", "target", "direct", "ratio");
+    if (!textOnly)
+        std::printf("%12s %10s %10s %7s\n", "sprites", "target", "direct", "ratio");
     scene->others = nullptr;
     const Ref<RenderTarget> target = RenderTarget::Create(WIDTH, HEIGHT);
     for (size_t n : {size_t(1000), size_t(10000)}) {
+        if (textOnly)
+            break;
         std::vector<Sprite> sprites = MakeSprites(n);
         scene->sprites = &sprites;
         std::vector<double> times[2]; // through the target, straight
@@ -337,6 +396,120 @@ int main(int argc, char** argv) {
         std::printf("%12zu %10.3f %10.3f %7.3f\n", n, via, direct, via / direct);
     }
     scene->target.reset();
+
+    // Text: the first use of each non-Latin glyph, then cached, then Latin-1
+    // against its glyphs as sprites, frame by frame in turn.
+    const std::vector<std::string> latin = Lines({"Score: caf\xC3\xA9 ", "Ni\xC3\xB1o \xC3\xA0 la",
+                                                  "Gr\xC3\xB6\xC3\x9F"
+                                                  "e 12",
+                                                  "Hello, you"});
+    const std::vector<std::string> foreign =
+        Lines({"\xCE\xA3\xCE\xBA\xCE\xBF\xCF\x81: \xCE\xBA\xCE\xB1\xCF\x86\xCE\xAD\xCF\x82 ",
+               "\xD0\x9D\xD0\xB8\xD0\xBD\xD1\x91 \xC3\xA0 \xD0\xBB\xD0\xB0",
+               "\xCE\x93\xCF\x81\xCE\xAD\xCF\x83\xCE\xB5 12",
+               "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD1\x82\xD1\x8B"});
+    const Font& font = Font::Default();
+    std::vector<double> times;
+    const auto textFrame = [&](const std::function<void()>& text) {
+        scene->text = text;
+        const auto t0 = Clock::now();
+        engine.Render();
+        glFinish();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    };
+    const auto drawLines = [&](const std::vector<std::string>& lines) {
+        return [&lines] {
+            for (size_t i = 0; i < lines.size(); ++i)
+                Draw::Text(lines[i], TextAt(i), TEXT_SIZE, WHITE);
+        };
+    };
+    // First use: the face opened with one glyph, then 1,000 glyphs new to
+    // the font (U+0100 on, the combining accents left out), in one string.
+    textFrame([] { Draw::Text("\xE2\x86\x92", {0, 0}, TEXT_SIZE, WHITE); });
+    std::printf("first character past the first 256 (the face opened): %.3f ms\n",
+                scene->calls.back());
+    std::string fresh;
+    for (char32_t c = 0x100, n = 0; n < 1000; ++c)
+        if (c < 0x300 || c >= 0x370) {
+            fresh += char(0xC0 | (c >> 6));
+            fresh += char(0x80 | (c & 0x3F));
+            ++n;
+        }
+    textFrame([&] { Draw::Text(fresh, {0, 0}, TEXT_SIZE, WHITE); });
+    std::printf("1,000 characters new to the font, U+0100 on: %.3f ms, %.1f us each; the font "
+                "now keeps %zu glyphs past the first 256 on %zu pages\n",
+                scene->calls.back(), scene->calls.back(), font.extra ? font.extra->Count() : 0,
+                font.extra ? font.extra->Pages() : 0);
+    textFrame(drawLines(foreign));
+    std::printf("first frame of Greek and Cyrillic strings: %.3f ms of calls\n",
+                scene->calls.back());
+    std::vector<double> latinCalls, spriteCalls, otherCalls, latinFrames, spriteFrames;
+    const auto take = [&](std::vector<double>& c, std::vector<double>& f) {
+        c.push_back(scene->calls.back());
+        f.push_back(times.back());
+    };
+    std::vector<double> otherFrames;
+    for (int round = 0; round < rounds; ++round)
+        for (int f = 0; f < frames; ++f) {
+            const bool first = (round + f) % 2;
+            if (first) {
+                textFrame(drawLines(latin));
+                take(latinCalls, latinFrames);
+            }
+            textFrame([&] {
+                for (size_t i = 0; i < latin.size(); ++i)
+                    GlyphSprites(font, latin[i], TextAt(i));
+            });
+            take(spriteCalls, spriteFrames);
+            if (!first) {
+                textFrame(drawLines(latin));
+                take(latinCalls, latinFrames);
+            }
+            textFrame(drawLines(foreign));
+            take(otherCalls, otherFrames);
+        }
+    // 100,000 distinct characters from U+3400 on (CJK, Hangul, then the
+    // planes past the first), drawn twice.
+    std::string hostile;
+    for (char32_t c = 0x3400, n = 0; n < 100000; ++c) {
+        if (c >= 0xD800 && c < 0xE000)
+            continue;
+        if (c < 0x10000) {
+            hostile += char(0xE0 | (c >> 12));
+        } else {
+            hostile += char(0xF0 | (c >> 18));
+            hostile += char(0x80 | ((c >> 12) & 0x3F));
+        }
+        hostile += char(0x80 | ((c >> 6) & 0x3F));
+        hostile += char(0x80 | (c & 0x3F));
+        ++n;
+    }
+    Font wide;
+    if (wideFont)
+        wide = Font::loadFont(wideFont);
+    for (const Font* f : {&font, static_cast<const Font*>(&wide)}) {
+        if (!f->Loaded())
+            continue;
+        for (int pass = 0; pass < 2; ++pass) {
+            textFrame([&] { Draw::Text(*f, hostile, {0, 0}, TEXT_SIZE, WHITE); });
+            std::printf("100,000 distinct characters, %s, pass %d: %.1f ms; %zu glyphs kept on "
+                        "%zu pages\n",
+                        f == &font ? "engine's font" : wideFont, pass + 1, scene->calls.back(),
+                        f->extra ? f->extra->Count() : 0, f->extra ? f->extra->Pages() : 0);
+        }
+    }
+    wide = Font();
+
+    scene->text = nullptr;
+    std::printf("%28s %10s %10s %7s\n", "1,000 strings, ms", "calls", "frame", "ratio");
+    const double ys = Median(spriteCalls);
+    std::printf("%28s %10.3f %10.3f %7s\n", "yardstick (glyph sprites)", ys, Median(spriteFrames),
+                "1");
+    std::printf("%28s %10.3f %10.3f %7.3f\n", "Draw::Text Latin-1", Median(latinCalls),
+                Median(latinFrames), Median(latinCalls) / ys);
+    std::printf("%28s %10.3f %10.3f %7.3f\n", "Draw::Text Greek, Cyrillic", Median(otherCalls),
+                Median(otherFrames), Median(otherCalls) / ys);
+
     scene->texture.reset();
     scene->others.reset();
     other.reset();

@@ -46,6 +46,13 @@ public:
             y += size + 8;
         }
 
+        // Past Latin-1 each character comes from the font's own glyph, made on
+        // first use: the euro, Greek, Cyrillic, Polish, an arrow.
+        Draw::Text(m_font, "\u20AC 12,50 \u2192 \u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC, "
+                           "\u0420\u0443\u0441\u0441\u043A\u0438\u0439, Za\u017C\u00F3\u0142\u0107 "
+                           "g\u0119\u015Bl\u0105 ja\u017A\u0144",
+                   {40, 262}, 24, WHITE);
+
         // The alignments, each against the vertical guide at the view's centre.
         const float guide = WIDTH / 2.0f;
         Draw::Rect({guide - 1, 320, 2, 140}, WHITE);

@@ -19,7 +19,10 @@ constexpr const char* USAGE =
     "file that names them.\n"
     "A LEVEL named here is played again as soon as it, or a file it names, is saved.\n"
     "\n"
-    "  -h, --help  show this and exit\n";
+    "F11 or Alt+Enter switches to full screen and back; Esc leaves full screen.\n"
+    "\n"
+    "  --fullscreen  start full screen\n"
+    "  -h, --help    show this and exit\n";
 
 // The name the program was started by, without its directory: "game" in the
 // build tree, "sailhop" installed, so that the usage names what was typed.
@@ -36,12 +39,17 @@ int main(int argc, char** argv) {
     const char* name = CommandName(argc > 0 ? argv[0] : nullptr);
     std::optional<std::string> level;
     bool options = true;
+    bool fullscreen = false;
     int levels = 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (options && (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0)) {
             std::printf(USAGE, name);
             return 0;
+        }
+        if (options && std::strcmp(arg, "--fullscreen") == 0) {
+            fullscreen = true;
+            continue;
         }
         if (options && std::strcmp(arg, "--") == 0) {
             options = false;
@@ -68,6 +76,10 @@ int main(int argc, char** argv) {
     engine.SetScene(Engine::CreateRef<Engine::GameScene>(Engine::CreateUni<Engine::SceneContent>(),
                                                           level, live));
     engine.InitializeGraphicsSubSystem();
+    // Full screen shows the window's picture scaled up, not more of the world.
+    engine.GetWindow()->SetViewSize({1280, 720});
+    if (fullscreen)
+        engine.GetWindow()->ToggleFullscreen();
     engine.Start();
     engine.MainGameLoop();
     engine.Shutdown();

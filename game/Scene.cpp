@@ -3,7 +3,9 @@
 #include <chrono>
 
 #include <engine/audio/Clip.h>
+#include <engine/core/Input.h>
 #include <engine/core/Log.h>
+#include <engine/core/Window.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
@@ -184,9 +186,23 @@ void GameScene::Build(Engine& engine) {
 
     if (shader)
         shader->Bind();
+    m_window = engine.GetWindow();
+}
+
+void ToggleFullscreenOnKeys(Window& window) {
+    // Alt pressed in this step counts too: a quick chord may have let it go
+    // again before the step runs.
+    auto down = [](int key) { return Input::IsKeyPressed(key) || Input::WasKeyPressed(key); };
+    const bool alt = down(SDLK_LALT) || down(SDLK_RALT);
+    const bool enter = Input::WasKeyPressed(SDLK_RETURN) || Input::WasKeyPressed(SDLK_KP_ENTER);
+    if (Input::WasKeyPressed(SDLK_F11) || (alt && enter) ||
+        (Input::WasKeyPressed(SDLK_ESCAPE) && window.IsFullscreen()))
+        window.ToggleFullscreen();
 }
 
 void GameScene::Update() {
+    if (m_window)
+        ToggleFullscreenOnKeys(*m_window);
     if (m_level.Watched())
         m_level.Poll(m_clock());
     RunUpdateSchedule();

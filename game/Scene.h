@@ -65,6 +65,9 @@ void RunUpdateSchedule();
 void RunFrameSchedule(const Uni<Renderer>& renderer);
 // Empties the handles above, dropping the shader and the systems they hold.
 void ReleaseSceneHandles();
+// F11 and Alt+Enter switch the window to full screen and back; Esc only
+// leaves full screen. Reads the key edges of the step running.
+void ToggleFullscreenOnKeys(Window& window);
 
 // The boat, the fish, the hint text, the music and the level.
 class GameScene : public Scene {
@@ -96,6 +99,8 @@ private:
     Uni<SceneContent> m_content;
     LiveLevel m_level;
     std::function<double()> m_clock;
+    // Null without a window: the keys for full screen do nothing then.
+    Window* m_window = nullptr;
 };
 
 } // namespace Engine

@@ -10,6 +10,7 @@
 #include <engine/core/Input.h>
 #include <engine/core/Time.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/Shader.h>
 
@@ -174,6 +175,65 @@ TEST(WindowRetry, ADisplayThatRefusesIsAskedAgainUntilTheLastTry) {
     }
 }
 
+// A kept view fitted to drawables of any shape, and points mapped back from
+// the drawable (and from the mouse's window coordinates) to the view.
+TEST(Letterbox, FitsCentredWithTheAspectKeptAndMapsPointsBack) {
+    using Engine::Letterbox;
+    using glm::ivec2;
+    struct Case {
+        ivec2 drawable, view, origin, size;
+    };
+    const Case cases[] = {
+        {{1280, 720}, {1280, 720}, {0, 0}, {1280, 720}},
+        {{1920, 1080}, {1280, 720}, {0, 0}, {1920, 1080}},
+        {{1440, 900}, {1280, 720}, {0, 45}, {1440, 810}},   // 16:10: bars above and below
+        {{2560, 1080}, {1280, 720}, {320, 0}, {1920, 1080}}, // 21:9: bars left and right
+        {{1281, 721}, {1280, 720}, {0, 0}, {1281, 721}},
+        {{1001, 1000}, {1280, 720}, {0, 218}, {1001, 563}},  // odd: the extra pixel below
+        {{10000, 1}, {1280, 720}, {4999, 0}, {2, 1}},
+        {{1, 10000}, {1280, 720}, {0, 4999}, {1, 1}},        // never thinner than a pixel
+        {{3, 2}, {1, 1000}, {1, 0}, {1, 2}},
+        {{0, 0}, {1280, 720}, {0, 0}, {0, 0}},               // minimised
+        {{1280, 0}, {1280, 720}, {0, 0}, {0, 0}},
+        {{1280, 720}, {0, 720}, {0, 0}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        const Letterbox box = Letterbox::Fit(c.drawable, c.view);
+        SCOPED_TRACE(std::to_string(c.drawable.x) + "x" + std::to_string(c.drawable.y));
+        EXPECT_EQ(box.origin, c.origin);
+        EXPECT_EQ(box.size, c.size);
+        if (box.Empty()) {
+            EXPECT_EQ(box.ToView({5, 5}), glm::vec2(-1, -1));
+            continue;
+        }
+        // The view's corners land on the letterbox's, whatever the rounding.
+        EXPECT_EQ(box.ToView(glm::vec2(box.origin)), glm::vec2(0, 0));
+        EXPECT_EQ(box.ToView(glm::vec2(box.origin + box.size)), glm::vec2(c.view));
+    }
+
+    // On a bar, outside the view, never clamped onto its edge.
+    const Letterbox wide = Letterbox::Fit({1440, 900}, {1280, 720});
+    EXPECT_LT(wide.ToView({700, 44}).y, 0.0f);
+    EXPECT_GT(wide.ToView({700, 856}).y, 720.0f);
+    const Letterbox tall = Letterbox::Fit({2560, 1080}, {1280, 720});
+    EXPECT_LT(tall.ToView({319, 500}).x, 0.0f);
+    EXPECT_GT(tall.ToView({2241, 500}).x, 1280.0f);
+
+    // The mouse, in window coordinates of half the drawable's pixels.
+    using Engine::Input;
+    Input::Clear();
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 360;
+    motion.motion.y = 225;
+    Input::HandleEvent(motion);
+    Input::SetMouseLetterbox(wide, {2, 2});
+    EXPECT_EQ(Input::GetMousePosition(), glm::vec2(640, 360));
+    Input::SetMouseLetterbox({});
+    EXPECT_EQ(Input::GetMousePosition(), glm::vec2(360, 225));
+    Input::Clear();
+}
+
 namespace {
 
 // Squares of red, green and blue at the centre and the top-left and
@@ -247,7 +307,47 @@ TEST(WindowSize, TheWholePictureFollowsTheDrawablesSize) {
         EXPECT_EQ(at(size.x - 8, size.y - 8), blue);
         EXPECT_EQ(at(size.x - 1, size.y - 1), blue);
     }
+
+    // A view kept at 400x300 on a 1600x600 drawable: shown twice as large
+    // between bars of the clear colour, screen-space drawing, the capture and
+    // the mouse all in the view's pixels.
+    const glm::ivec2 view{400, 300}, drawable{1600, 600};
+    engine.GetWindow()->SetViewSize(view);
+    SDL_SetWindowSize(engine.GetWindow()->GetNativeWindow(), drawable.x, drawable.y);
+    engine.Frame(0.0);
+    ASSERT_EQ(engine.GetWindow()->GetDrawableSize(), drawable);
+    EXPECT_EQ(Engine::Camera::Main().w, float(view.x));
+    EXPECT_EQ(Engine::Camera::Main().h, float(view.y));
+    scene->size = view;
+    engine.GetRenderer()->SetClearColor(0x000000);
+    engine.GetRenderer()->Clear();
+    scene->Draw(engine.RendererOwner());
+    Engine::Draw::Rect({392, 0, 8, 8}, {255, 255, 0, 255});
+    Engine::Draw::Flush();
+    const std::vector<EngineTest::Pixel> img = EngineTest::ReadBack(drawable.x, drawable.y);
+    auto at = [&](int x, int y) { return img[size_t(y) * size_t(drawable.x) + size_t(x)]; };
+    const EngineTest::Pixel black{0, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, yellow{255, 255, 0};
+    EXPECT_EQ(at(399, 0), black);
+    EXPECT_EQ(at(400, 0), green);
+    EXPECT_EQ(at(415, 15), green);
+    EXPECT_EQ(at(1184, 584), blue);
+    EXPECT_EQ(at(1199, 599), blue);
+    EXPECT_EQ(at(1200, 599), black);
+    EXPECT_EQ(at(1184, 0), yellow);
+    EXPECT_EQ(at(1199, 15), yellow);
+    const Engine::Image shot = engine.GetWindow()->Capture();
+    ASSERT_EQ(shot.Width(), 800);
+    ASSERT_EQ(shot.Height(), 600);
+    const unsigned char* topLeft = shot.Pixels() + size_t(599) * 800 * 4;
+    EXPECT_EQ(EngineTest::Pixel({topLeft[0], topLeft[1], topLeft[2]}), green);
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 800;
+    motion.motion.y = 100;
+    Engine::Input::HandleEvent(motion);
+    EXPECT_EQ(Engine::Input::GetMousePosition(), glm::vec2(200, 50));
     engine.Shutdown();
+    Engine::Input::Clear();
 }
 
 // A capped loop sleeps: over 3 s at a cap of 60 it draws no more than 10 %

@@ -30,6 +30,7 @@ breakout) title='Breakout' size=800x600 animated=yes keys=space ;;
 shapes_and_input) title='Shapes and input' size=960x600 animated=yes keys=space ;;
 many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
+tiled_world) title='Tiled world' size=960x540 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -172,6 +173,11 @@ case_shows() {
         # The grass of the path four window pixels a picture pixel, the caption.
         need "$img" 900x12+0+600 "$green" above 0.9 "no grass along the path, scaled" &&
             need "$img" 600x40+0+0 "$white" above 0.02 "no caption text" ;;
+    tiled_world)
+        # The maps' sky and grass where the view starts, the caption on its band.
+        need "$img" 960x200+0+60 "$clear" below 0.05 "no map's sky at the top of the view" &&
+            need "$img" 960x80+0+320 "$green" above 0.04 "no grass along the ground" &&
+            need "$img" 600x30+0+0 "$white" above 0.02 "no caption text" ;;
     esac
 }
 

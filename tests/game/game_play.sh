@@ -61,3 +61,12 @@ for (( offset = start + length; offset < captured; offset += length )); do
     loops=$(( loops + 1 ))
 done
 echo "ok: music from byte $start, then $loops more times"
+
+# Full screen needs a window manager, which this display has none of (and
+# must not get: other tests place windows on it): a display of its own.
+if command -v openbox >/dev/null; then
+    timeout -k 2 60 xvfb-run -a -s "-screen 0 1440x900x24 -noreset" \
+        "$(dirname "$0")/fullscreen_game.sh" "$game" || fail "full screen (above)"
+else
+    echo "skipped full screen: no openbox to grant it"
+fi

@@ -195,13 +195,16 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
     // A stem of the unscaled H is fully covered: the colour itself.
     EXPECT_EQ(At(img, 100 + h.left + 2, 100 + top + hh / 2), Px(MAGENTA));
 
-    // Text is UTF-8: "é" is one glyph, as its Latin-1 byte alone is; what the
-    // font has no glyph for is one '?'; a broken sequence is its bytes.
-    const std::pair<const char*, const char*> texts[] = {
-        {"Caf\xC3\xA9", "Caf\xE9"}, {"\xE2\x82\xAC!", "?!"},  {"\xF0\x9F\x99\x82.", "?."},
-        {"\xC3(", "\xC3("},         {"\xE2\x82", "\xE2\x82"}, {"\xC0\xAF", "\xC0\xAF"}};
+    // Text is UTF-8: "é" is one glyph, as its Latin-1 byte alone is; past the
+    // first 256 a character is the font's own glyph (the box where it has
+    // none); a broken sequence is its bytes.
+    const std::pair<const char*, std::u32string> texts[] = {
+        {"Caf\xC3\xA9", U"Caf\u00E9"}, {"\xE2\x82\xAC!", U"\u20AC!"},
+        {"\xF0\x9F\x99\x82.", U"\U0001F642."}, {"\xC3(", U"\u00C3("},
+        {"\xE2\x82", U"\u00E2\u0082"}, {"\xC0\xAF", U"\u00C0\u00AF"}};
     for (const auto& [text, same] : texts)
         EXPECT_EQ(Draw::MeasureText(text, 64), font.TextWidth(same)) << text;
+    EXPECT_NE(font.GlyphOf(0x20AC).advance, font.glyphs['?']->advance);
 
     // Screen pixels follow the viewport: a 640 x 360 one at the bottom left.
     glViewport(0, 0, 640, 360);

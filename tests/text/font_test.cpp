@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include <engine/text/Font.h>
 
 #include "core/FTCheck.h"
+#include "text/ExtraGlyphs.h"
 
 using namespace Engine;
 
@@ -250,4 +252,63 @@ TEST(FreeType, UnopenableFontGivesEmptyGlyphs) {
     ASSERT_EQ(font.glyphs.size(), size_t(Font::GLYPH_COUNT));
     EXPECT_GT(font.glyphs['H']->tex->getWidth(), 0.0f);
     EXPECT_EQ(font.glyphs['H']->tex->getID(), 0u);
+}
+
+// Past the first 256 a character is drawn with the face's own glyph, made on
+// first use (here without a GL context: metrics only), shared by copies.
+TEST(FreeType, CharactersPast255UseTheFacesOwnGlyphsUpToTheCap) {
+    Font::InitFont();
+    const char* path = "./Assets/SGK100.ttf";
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Face(Font::FT, path, 0, &face), 0);
+    FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE);
+    const auto advance = [&](FT_UInt index) {
+        FT_Load_Glyph(face, index, FT_LOAD_DEFAULT);
+        return int32_t(face->glyph->advance.x >> 6);
+    };
+    // From bytes the caller frees at once: the font keeps its own copy.
+    std::ifstream in(path, std::ios::binary);
+    auto bytes = std::make_unique<std::vector<unsigned char>>(std::istreambuf_iterator<char>(in),
+                                                              std::istreambuf_iterator<char>());
+    testing::internal::CaptureStderr();
+    Font font = Font::Upload(Font::Rasterize(bytes->data(), bytes->size()));
+    bytes.reset();
+    Font copy = font;
+    // Euro, Cyrillic Zhe, omega, Polish l with stroke, right arrow.
+    for (char32_t c : {0x20AC, 0x416, 0x3C9, 0x142, 0x2192}) {
+        const Glyph& g = font.GlyphOf(c);
+        EXPECT_EQ(g.advance, advance(FT_Get_Char_Index(face, c))) << uint32_t(c);
+        EXPECT_GT(g.tex->getWidth(), 0.0f) << uint32_t(c);
+        EXPECT_EQ(&copy.GlyphOf(c), &g) << uint32_t(c);
+    }
+    // Draw reads UTF-8: "Ж€x" is three characters.
+    const float zhe = float(font.GlyphOf(0x416).advance), euro = float(font.GlyphOf(0x20AC).advance);
+    EXPECT_EQ(Draw::MeasureText(font, "\xD0\x96\xE2\x82\xAC" "x", 64),
+              zhe + euro + font.TextWidth("x"));
+    // A character the face lacks (CJK) is its missing-glyph box, drawn and
+    // measured alike.
+    const Glyph& box = font.GlyphOf(0x4E00);
+    EXPECT_EQ(&font.GlyphOf(0x9FA5), &box);
+    EXPECT_EQ(box.advance, advance(0));
+    EXPECT_GT(box.tex->getWidth(), 0.0f);
+    EXPECT_EQ(Draw::MeasureText(font, "\xE4\xB8\x80" "x", 64),
+              float(box.advance) + font.TextWidth("x"));
+
+    // New glyphs past the cap are the box; those kept stay.
+    char32_t last = 0;
+    for (char32_t c = 0x100, made = 0; made < Font::EXTRA_GLYPHS + 50; ++c)
+        if (FT_Get_Char_Index(face, c) != 0) {
+            font.GlyphOf(c);
+            last = c;
+            ++made;
+        }
+    EXPECT_EQ(font.extra->Count(), size_t(Font::EXTRA_GLYPHS));
+    EXPECT_EQ(&font.GlyphOf(last), &box);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("characters past the first 256: the rest show as the missing-glyph box"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(&font.GlyphOf(0x416), &copy.GlyphOf(0x416));
+    EXPECT_EQ(font.GlyphOf(0x416).advance, advance(FT_Get_Char_Index(face, 0x416)));
+    FT_Done_Face(face);
 }

@@ -166,6 +166,35 @@ TEST_F(TextDrawTest, TextRendererDrawsWhiteGlyphsWhereTheyAreLaidOut) {
     EXPECT_EQ(wrong, 0) << "glyph pixels off the expected blend";
     EXPECT_GT(white, 2000) << "solid white glyph pixels";
 
+    // Characters past the first 256 come from pages of their own: a Cyrillic
+    // letter and the euro, between Latin ones, each inks its own quad.
+    const std::string wide = "A\xD0\x96\xE2\x82\xAC" "A";
+    ren->Clear();
+    ren->RenderInit(shader);
+    font.renderText(shader, TextAlignment::CENTER, wide, glm::translate(glm::mat4(1.0f), at));
+    ren->RenderEnd();
+    image = ReadBack();
+    std::vector<int> inked;
+    std::vector<bool> inQuad(1280 * 720, false);
+    font.Layout(TextAlignment::CENTER, wide, [&](const PlacedGlyph& p) {
+        const int x0 = int(at.x + p.quad.position.x), y0 = int(at.y + p.quad.position.y);
+        int n = 0;
+        for (int j = 0; j < int(p.quad.scale.y); ++j)
+            for (int i = 0; i < int(p.quad.scale.x); ++i) {
+                inQuad[size_t(y0 + j) * 1280 + size_t(x0 + i)] = true;
+                n += !(At(image, x0 + i, y0 + j) == CLEAR_PIXEL);
+            }
+        inked.push_back(n);
+    });
+    ASSERT_EQ(inked.size(), 4u);
+    for (int n : inked)
+        EXPECT_GT(n, 300);
+    int outside = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x)
+            outside += !inQuad[size_t(y) * 1280 + size_t(x)] && !(At(image, x, y) == CLEAR_PIXEL);
+    EXPECT_EQ(outside, 0);
+
     if (const char* shot = std::getenv("TEXT_SHOT")) {
         window->SwapBuffers();
         std::string cmd = std::string("import -window root ") + shot;

@@ -19,6 +19,7 @@
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
 #include <engine/tiled/TiledTileMap.h>
+#include <engine/tiled/TiledWorld.h>
 
 #include "support/GLContext.h"
 #include "tiled/TiledTestData.h"
@@ -255,32 +256,23 @@ protected:
         return ReadBack();
     }
 
-    // The pixels of the map, drawn in views of the window side by side from
-    // the world's origin (or in the one view centred on its parallax origin,
-    // where parallax moves nothing), that differ from Tiled's picture of it
-    // put over the map's background colour over the clear colour, as the
-    // engine draws them: their count, and the first few. Tiled keeps its
-    // picture premultiplied in 8 bits and the engine blends in 8 bits; where
+    // The pixels drawn by view(centre), in views of the window side by side
+    // from `from` (in the picture's pixels, whose top-left corner lies at
+    // `origin` in the world), that differ from Tiled's picture put over
+    // under(x, y), the colour beneath its pixel (x, y), as the engine draws
+    // them: their count, and the first few. Tiled keeps its picture
+    // premultiplied in 8 bits and the engine blends in 8 bits; where
     // translucent layers stack each rounds on its own, so a channel may be 3 off.
-    std::pair<int, std::string> Wrong(const Tiled::Map& map, const Tiled::MapTextures& textures,
-                                      const Image& tiled, bool atParallaxOrigin,
+    template <class View, class Under>
+    std::pair<int, std::string> Wrong(const Image& tiled, glm::ivec2 origin, glm::ivec2 from,
+                                      glm::ivec2 step, View view, Under under,
                                       const std::string& name) {
-        const uint32_t bg = map.backgroundColor.value_or(0);
-        auto over = [](int c, int a, int under) { return (c * a + under * (255 - a) + 127) / 255; };
-        const int ba = int(bg >> 24);
-        const int back[3] = {over(int(bg >> 16) & 255, ba, 38), over(int(bg >> 8) & 255, ba, 46),
-                             over(int(bg) & 255, ba, 51)};
         const int w = tiled.Width(), h = tiled.Height();
-        const glm::ivec2 from =
-            atParallaxOrigin ? glm::ivec2(map.parallaxOriginX - 640, map.parallaxOriginY - 360)
-                             : glm::ivec2(0);
-        const glm::ivec2 step =
-            atParallaxOrigin ? glm::ivec2(w + 1280, h + 720) : glm::ivec2(1280, 720);
         int wrong = 0;
         std::string first;
         for (int vy = from.y; vy < h; vy += step.y)
             for (int vx = from.x; vx < w; vx += step.x) {
-                const std::vector<Pixel> drawn = Frame(map, textures, {vx + 640, vy + 360});
+                const std::vector<Pixel> drawn = view(origin + glm::ivec2(vx + 640, vy + 360));
                 Keep(drawn, name + "-" + std::to_string(vx) + "-" + std::to_string(vy) + ".png");
                 for (int y = std::max(0, -vy); y < 720 && vy + y < h; ++y)
                     for (int x = std::max(0, -vx); x < 1280 && vx + x < w; ++x) {
@@ -288,10 +280,9 @@ protected:
                         const unsigned char* p =
                             tiled.Pixels() +
                             (size_t(h - 1 - vy - y) * size_t(w) + size_t(vx + x)) * 4;
-                        const Pixel a = At(drawn, x, y);
-                        const Pixel want{(unsigned char)over(p[0], p[3], back[0]),
-                                         (unsigned char)over(p[1], p[3], back[1]),
-                                         (unsigned char)over(p[2], p[3], back[2])};
+                        const Pixel a = At(drawn, x, y), back = under(vx + x, vy + y);
+                        const Pixel want{Over(p[0], p[3], back.r), Over(p[1], p[3], back.g),
+                                         Over(p[2], p[3], back.b)};
                         if (std::abs(a.r - want.r) <= 3 && std::abs(a.g - want.g) <= 3 &&
                             std::abs(a.b - want.b) <= 3)
                             continue;
@@ -303,6 +294,87 @@ protected:
                     }
             }
         return {wrong, first};
+    }
+
+    static unsigned char Over(int c, int a, int under) {
+        return static_cast<unsigned char>((c * a + under * (255 - a) + 127) / 255);
+    }
+    // A map's background colour over the clear colour; the clear colour for none.
+    static Pixel Back(const Tiled::Map& map) {
+        const uint32_t bg = map.backgroundColor.value_or(0);
+        const int a = int(bg >> 24);
+        return {Over(int(bg >> 16) & 255, a, 38), Over(int(bg >> 8) & 255, a, 46),
+                Over(int(bg) & 255, a, 51), 255};
+    }
+
+    // The map drawn in views side by side from the world's origin (or in the
+    // one view centred on its parallax origin, where parallax moves nothing),
+    // against Tiled's picture of it over its background colour.
+    std::pair<int, std::string> Wrong(const Tiled::Map& map, const Tiled::MapTextures& textures,
+                                      const Image& tiled, bool atParallaxOrigin,
+                                      const std::string& name) {
+        const Pixel back = Back(map);
+        const glm::ivec2 from =
+            atParallaxOrigin ? glm::ivec2(map.parallaxOriginX - 640, map.parallaxOriginY - 360)
+                             : glm::ivec2(0);
+        const glm::ivec2 step = atParallaxOrigin
+                                    ? glm::ivec2(tiled.Width() + 1280, tiled.Height() + 720)
+                                    : glm::ivec2(1280, 720);
+        return Wrong(
+            tiled, glm::ivec2(0), from, step,
+            [&](glm::ivec2 centre) { return Frame(map, textures, centre); },
+            [&](int, int) { return back; }, name);
+    }
+
+    // The world at path drawn map by map at their places, each over its own
+    // background, as Tiled draws the world; the views frame it as
+    // tmxrasterizer does, from the top-left corner of its maps' rectangles.
+    void ExpectWorldAsTiledDrawsIt(const std::string& path) {
+        SCOPED_TRACE(path);
+        const Image tiled = Rasterize(path, path + ".png");
+        ASSERT_FALSE(tiled.Empty()) << tiled.Error();
+        testing::internal::CaptureStderr();
+        const Tiled::World world = Tiled::LoadWorld(path);
+        std::vector<Tiled::Map> maps;
+        std::vector<Tiled::MapTextures> textures;
+        for (const Tiled::WorldMap& placed : world.maps) {
+            maps.push_back(Tiled::Load(placed.path));
+            textures.push_back(Tiled::LoadTextures(maps.back()));
+        }
+        const std::string warnings = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(maps.size(), 4u) << warnings;
+        glm::ivec2 low(1 << 30), high(-(1 << 30));
+        for (const Tiled::WorldMap& placed : world.maps) {
+            // Its size as Tiled gives it: that of Tiled's picture of it alone.
+            const Image alone = Rasterize(placed.path, placed.path + ".png");
+            EXPECT_EQ(glm::ivec2(placed.width, placed.height),
+                      glm::ivec2(alone.Width(), alone.Height()))
+                << placed.fileName;
+            low = glm::min(low, glm::ivec2(placed.x, placed.y));
+            high = glm::max(high, glm::ivec2(placed.x + placed.width, placed.y + placed.height));
+        }
+        ASSERT_EQ(high - low, glm::ivec2(tiled.Width(), tiled.Height()));
+        // Beneath a pixel, the background of the last map over it that has one.
+        auto under = [&](int x, int y) {
+            for (size_t i = maps.size(); i-- > 0;)
+                if (maps[i].backgroundColor &&
+                    world.maps[i].Bounds().Contains(glm::vec2(low + glm::ivec2(x, y))))
+                    return Back(maps[i]);
+            return kBackground;
+        };
+        auto view = [&](glm::ivec2 centre) {
+            Camera::Main().transform.position = {centre.x, centre.y, 0};
+            renderer->SetClearColor(kClear);
+            renderer->Clear();
+            for (size_t i = 0; i < maps.size(); ++i)
+                Tiled::DrawMapAt(maps[i], textures[i],
+                                 glm::vec2(world.maps[i].x, world.maps[i].y), 0.0);
+            Draw::EndFrame();
+            return ReadBack();
+        };
+        const auto [wrong, first] = Wrong(tiled, low, glm::ivec2(0), glm::ivec2(1280, 720), view,
+                                          under, "world");
+        EXPECT_EQ(wrong, 0) << first;
     }
 
     // The map at path drawn as Tiled draws it, but for at most `allowed` pixels.
@@ -321,7 +393,7 @@ protected:
     }
 };
 
-TEST_F(MapDraw, TiledsExamplesDrawAsTmxrasterizerDrawsThem) {
+TEST_F(MapDraw, TiledsExamplesAndAWorldDrawAsTmxrasterizerDrawsThem) {
     if (!std::filesystem::is_directory(TiledTest::TiledExamples::kDir))
         GTEST_SKIP() << TiledTest::TiledExamples::kDir << " is not installed";
     const TiledTest::TiledExamples examples;
@@ -351,6 +423,41 @@ TEST_F(MapDraw, TiledsExamplesDrawAsTmxrasterizerDrawsThem) {
     // pixels each) Qt and GL round the texel they show apart; the upright
     // and flipped ones match pixel for pixel.
     ExpectAsTiledDrawsIt(examples.File("test_hexagonal_tile_60x60x30.tmx"), false, 3300);
+
+    // A world of their tile sets: a map listed with a translucent background,
+    // an isometric one sized by its own header whose tiles overhang it
+    // upwards, and two found by a pattern, the later one over the isometric
+    // map's corner; gaps between them.
+    const std::string dir = examples.File("world/");
+    std::filesystem::create_directory(dir);
+    auto map = [&](const std::string& name, const std::string& attributes,
+                   const std::string& tileset, int w, int h, const std::string& csv) {
+        TiledTest::WriteText(dir + name,
+                             "<map version=\"1.8\" renderorder=\"right-down\" " + attributes +
+                                 " width=\"" + std::to_string(w) + "\" height=\"" +
+                                 std::to_string(h) + "\">" + tileset +
+                                 "<layer id=\"1\" name=\"l\" width=\"" + std::to_string(w) +
+                                 "\" height=\"" + std::to_string(h) +
+                                 "\"><data encoding=\"csv\">" + csv + "</data></layer></map>");
+    };
+    const std::string desert = R"(<tileset firstgid="1" source="../desert.tsx"/>)";
+    const std::string orthogonal = R"(orientation="orthogonal" tilewidth="32" tileheight="32")";
+    map("sand.tmx", orthogonal + R"( backgroundcolor="#a0306090")", desert, 6, 3,
+        "30,30,2,3,0,30,9,10,11,30,30,0,17,18,19,0,30,46");
+    map("grass.tmx",
+        R"(orientation="isometric" tilewidth="64" tileheight="32" backgroundcolor="#304020")",
+        R"(<tileset firstgid="1" name="iso" tilewidth="64" tileheight="64" tilecount="24" )"
+        R"(columns="4"><image source="../isometric_grass_and_water.png" width="256" )"
+        R"(height="384"/></tileset>)",
+        4, 4, "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,0");
+    map("part_0_0.tmx", orthogonal, desert, 3, 2, "1,2,3,9,0,11");
+    map("part_1_0.tmx", orthogonal, desert, 3, 2, "25,0,27,33,34,35");
+    TiledTest::WriteText(dir + "parts.world", R"({"type":"world","maps":[
+        {"fileName":"sand.tmx","x":-260,"y":-140,"width":192,"height":96},
+        {"fileName":"grass.tmx","x":40,"y":20}],
+      "patterns":[{"regexp":"^part_(\\d+)_(\\d+)\\.tmx$","multiplierX":150,"multiplierY":1,
+                   "offsetX":20,"offsetY":120}]})");
+    ExpectWorldAsTiledDrawsIt(dir + "parts.world");
 }
 
 // Maps the real Tiled wrote: tile sets of tiles larger and smaller than the

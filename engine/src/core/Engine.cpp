@@ -16,7 +16,8 @@
 namespace Engine {
 
 Engine::Engine(int w, int h, std::string title)
-    : sWidth(w), sHeight(h), m_Title(std::move(title)), m_View(w, h) {
+    : sWidth(w), sHeight(h), m_Title(std::move(title)),
+      m_Shown{{0, 0}, {w, h}, {w, h}} {
     // The view is the window: one world unit a pixel, the camera at its centre.
     Camera::Main().w = static_cast<float>(w);
     Camera::Main().h = static_cast<float>(h);
@@ -30,6 +31,8 @@ int Engine::Run(Ref<Scene> scene, int width, int height, std::string title,
     engine.InitializeGraphicsSubSystem();
     if (options.resizable)
         engine.m_Window->SetResizable(true);
+    if (options.letterbox)
+        engine.m_Window->SetViewSize({width, height});
     if (options.vsync && !engine.SetVSync(true))
         Log::Warn("ENGINE", "The driver would not swap in step with the display: %s",
                   SDL_GetError());
@@ -185,14 +188,28 @@ void Engine::Render() {
 }
 
 void Engine::FollowDrawable() {
-    const glm::ivec2 size = m_Window->GetDrawableSize();
+    const Letterbox shown = m_Window->GetLetterbox();
     // A minimised window has no pixels; the view stays as it was.
-    if (size == m_View || size.x <= 0 || size.y <= 0)
+    if (shown == m_Shown || shown.Empty())
         return;
-    m_View = size;
-    m_Renderer->SetViewport(size.x, size.y);
-    Camera::Main().w = static_cast<float>(size.x);
-    Camera::Main().h = static_cast<float>(size.y);
+    m_Shown = shown;
+    const glm::ivec2 drawable = m_Window->GetDrawableSize();
+    // GL counts the viewport's rows from the bottom.
+    m_Renderer->SetViewport(shown.origin.x, drawable.y - shown.origin.y - shown.size.y,
+                            shown.size.x, shown.size.y, shown.view.x, shown.view.y);
+    Camera::Main().w = static_cast<float>(shown.view.x);
+    Camera::Main().h = static_cast<float>(shown.view.y);
+    if (m_Window->GetViewSize() == glm::ivec2(0, 0)) {
+        Input::SetMouseLetterbox({});
+        return;
+    }
+    // SDL reports the mouse in window coordinates, which are fewer than the
+    // drawable's pixels on a high-density screen.
+    int w = 0, h = 0;
+    SDL_GetWindowSize(m_Window->GetNativeWindow(), &w, &h);
+    const glm::vec2 pixelsPerPoint =
+        w > 0 && h > 0 ? glm::vec2(drawable) / glm::vec2(w, h) : glm::vec2(1.0f, 1.0f);
+    Input::SetMouseLetterbox(shown, pixelsPerPoint);
 }
 
 void Engine::CountFrame() {
@@ -224,6 +241,7 @@ void Engine::Shutdown() {
     ReleaseScene();
     if (m_Window)
         m_Window->Shutdown();
+    Input::SetMouseLetterbox({});
 }
 
 } // namespace Engine

@@ -23,6 +23,10 @@ struct Mouse {
     float wheel = 0.0f, stepWheel = 0.0f;
 } s_mouse;
 
+// Where the engine shows a view of a kept size; empty when it does not.
+Letterbox s_shown;
+glm::vec2 s_pixelsPerPoint{1.0f, 1.0f};
+
 // Text typed since the last step began, and that of the step running.
 std::string s_text, s_stepText;
 
@@ -84,7 +88,14 @@ const std::string& Input::GetTypedText() {
 }
 
 glm::vec2 Input::GetMousePosition() {
-    return s_mouse.position;
+    if (s_shown.Empty())
+        return s_mouse.position;
+    return s_shown.ToView(s_mouse.position * s_pixelsPerPoint);
+}
+
+void Input::SetMouseLetterbox(const Letterbox& shown, glm::vec2 pixelsPerPoint) {
+    s_shown = shown;
+    s_pixelsPerPoint = pixelsPerPoint;
 }
 
 bool Input::IsMouseButtonDown(uint8_t button) {
@@ -170,6 +181,7 @@ void Input::Clear() {
     s_text.clear();
     s_stepText.clear();
     s_mouse = Mouse{};
+    SetMouseLetterbox({});
 }
 
 size_t Input::KeyCount() {

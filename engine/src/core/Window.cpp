@@ -1,5 +1,7 @@
 #include <engine/core/Window.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include <engine/core/Gamepad.h>
@@ -23,6 +25,24 @@ bool ShowsNoWindow(const char* driver) {
 }
 
 } // namespace
+
+Letterbox Letterbox::Fit(glm::ivec2 drawable, glm::ivec2 view) {
+    if (drawable.x <= 0 || drawable.y <= 0 || view.x <= 0 || view.y <= 0)
+        return {{0, 0}, {0, 0}, view};
+    const double scale = std::min(double(drawable.x) / view.x, double(drawable.y) / view.y);
+    // Rounded, the side that fits exactly comes out as the drawable's own.
+    const glm::ivec2 size{std::clamp(int(std::lround(view.x * scale)), 1, drawable.x),
+                          std::clamp(int(std::lround(view.y * scale)), 1, drawable.y)};
+    return {(drawable - size) / 2, size, view};
+}
+
+glm::vec2 Letterbox::ToView(glm::vec2 point) const {
+    if (Empty())
+        return {-1.0f, -1.0f};
+    // Per axis, so that the view's edges land on the letterbox's exactly even
+    // where rounding made its aspect a hair off the view's.
+    return (point - glm::vec2(origin)) * glm::vec2(view) / glm::vec2(size);
+}
 
 bool Window::StartVideoOnADisplay() {
     // A driver the user asked for is taken as it is.
@@ -66,7 +86,8 @@ Window::Window(std::string title, int w, int h)
 Window::Window(Window&& other) noexcept
     : m_Width(other.m_Width), m_Height(other.m_Height), m_Window(other.m_Window),
       m_Context(other.m_Context), m_Title(std::move(other.m_Title)),
-      m_SdlStarted(other.m_SdlStarted), m_Resizable(other.m_Resizable) {
+      m_SdlStarted(other.m_SdlStarted), m_Resizable(other.m_Resizable),
+      m_ViewSize(other.m_ViewSize) {
     other.m_Window = nullptr;
     other.m_Context = nullptr;
     other.m_SdlStarted = false;
@@ -170,13 +191,25 @@ glm::ivec2 Window::GetDrawableSize() const {
     return size;
 }
 
+void Window::SetViewSize(glm::ivec2 size) {
+    m_ViewSize = size.x > 0 && size.y > 0 ? size : glm::ivec2(0, 0);
+}
+
+Letterbox Window::GetLetterbox() const {
+    const glm::ivec2 drawable = GetDrawableSize();
+    if (m_ViewSize == glm::ivec2(0, 0))
+        return Letterbox::Fit(drawable, drawable);
+    return Letterbox::Fit(drawable, m_ViewSize);
+}
+
 Image Window::Capture() const {
     if (!m_Context || SDL_GL_GetCurrentContext() != m_Context) {
         Log::Warn("WINDOW", "Cannot capture the window \"%s\": its OpenGL context is not current",
                   m_Title.c_str());
         return {};
     }
-    const glm::ivec2 size = GetDrawableSize();
+    const Letterbox shown = GetLetterbox();
+    const glm::ivec2 size = shown.size;
     Image image(size.x, size.y);
     if (image.Empty()) {
         Log::Warn("WINDOW", "Cannot capture the window \"%s\": %s", m_Title.c_str(),
@@ -185,8 +218,10 @@ Image Window::Capture() const {
     }
     Draw::Flush();
     // The window's own back buffer, whatever framebuffer a program has bound;
-    // GL reads bottom row first, as an Image holds it.
-    GLRenderer::ReadPixels(0, GL_BACK, size.x, size.y, image.Pixels());
+    // GL counts rows from the bottom and reads bottom row first, as an Image
+    // holds it.
+    const int bottom = GetDrawableSize().y - shown.origin.y - size.y;
+    GLRenderer::ReadPixels(0, GL_BACK, shown.origin.x, bottom, size.x, size.y, image.Pixels());
     // The window shows every pixel opaque, whatever alpha blending left in a
     // buffer that has an alpha channel.
     unsigned char* p = image.Pixels();

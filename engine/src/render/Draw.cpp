@@ -80,8 +80,8 @@ Batch g;
 glm::mat4 ScreenProjection() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    return glm::ortho(0.0f, static_cast<float>(viewport[2]), static_cast<float>(viewport[3]), 0.0f,
-                      -1.0f, 1.0f);
+    const glm::vec2 size = GLRenderer::ScreenSize(viewport);
+    return glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f);
 }
 
 // What the batch is drawn through: screen pixels or the camera, of the

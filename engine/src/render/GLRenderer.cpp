@@ -1,5 +1,6 @@
 #include "render/GLRenderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <dlfcn.h>
@@ -75,6 +76,8 @@ void GLRenderer::Init() {
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     }
+    // A new context starts on the whole window, whatever an earlier one was set to.
+    std::fill(s_viewport, s_viewport + 4, 0);
     glewExperimental = GL_TRUE;
     GLenum status = glewInit();
     if (status != GLEW_OK) {
@@ -133,8 +136,8 @@ glm::mat4 GLRenderer::ViewProjection(float width, float height) {
     return proj * view;
 }
 
-void GLRenderer::ReadPixels(uint32_t framebuffer, uint32_t buffer, int width, int height,
-                            unsigned char* rgba) {
+void GLRenderer::ReadPixels(uint32_t framebuffer, uint32_t buffer, int x, int y, int width,
+                            int height, unsigned char* rgba) {
     GLint bound = 0, readBuffer = 0, alignment = 0;
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &bound);
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
@@ -142,7 +145,7 @@ void GLRenderer::ReadPixels(uint32_t framebuffer, uint32_t buffer, int width, in
     glGetIntegerv(GL_READ_BUFFER, &readBuffer);
     GLCall(glReadBuffer(buffer));
     GLCall(glPixelStorei(GL_PACK_ALIGNMENT, 4));
-    GLCall(glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba));
+    GLCall(glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba));
     GLCall(glPixelStorei(GL_PACK_ALIGNMENT, alignment));
     GLCall(glReadBuffer(static_cast<GLenum>(readBuffer)));
     GLCall(glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(bound)));
@@ -189,8 +192,21 @@ void GLRenderer::Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) 
     mesh.Render(shader, model);
 }
 
-void GLRenderer::SetViewport(int width, int height) {
-    GLCall(glViewport(0, 0, width, height));
+void GLRenderer::SetViewport(int x, int y, int width, int height, int screenWidth,
+                             int screenHeight) {
+    GLCall(glViewport(x, y, width, height));
+    s_viewport[0] = x;
+    s_viewport[1] = y;
+    s_viewport[2] = width;
+    s_viewport[3] = height;
+    s_screen[0] = screenWidth;
+    s_screen[1] = screenHeight;
+}
+
+glm::vec2 GLRenderer::ScreenSize(const GLint viewport[4]) {
+    if (std::equal(viewport, viewport + 4, s_viewport))
+        return {static_cast<float>(s_screen[0]), static_cast<float>(s_screen[1])};
+    return {static_cast<float>(viewport[2]), static_cast<float>(viewport[3])};
 }
 
 } // namespace Engine

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include <GL/glew.h>
 #include <glm/mat4x4.hpp>
+#include <glm/vec2.hpp>
 #include <glm/vec4.hpp>
 
 #include <engine/core/Renderer.h>
@@ -18,7 +20,8 @@ public:
     void RenderInit(const Ref<Shader>& shader) override;
     void RenderEnd() override;
     void Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) override;
-    void SetViewport(int width, int height) override;
+    void SetViewport(int x, int y, int width, int height, int screenWidth,
+                     int screenHeight) override;
 
     // 0x00RRGGBB to (r, g, b, 1); the top byte is ignored.
     static glm::vec4 UnpackColor(uint32_t color);
@@ -32,14 +35,24 @@ public:
     // The same for a view of width by height pixels: the camera's position at
     // its centre, a world unit a pixel, as a render target shows the world.
     static glm::mat4 ViewProjection(float width, float height);
-    // width by height pixels from the bottom-left corner of buffer (GL_BACK,
-    // or a colour attachment) of framebuffer (0: the window's) into rgba,
-    // bottom row first; the read state is put back afterwards.
-    static void ReadPixels(uint32_t framebuffer, uint32_t buffer, int width, int height,
-                           unsigned char* rgba);
+    // width by height pixels from (x, y), counted from the bottom-left corner,
+    // of buffer (GL_BACK, or a colour attachment) of framebuffer (0: the
+    // window's) into rgba, bottom row first; the read state is put back.
+    static void ReadPixels(uint32_t framebuffer, uint32_t buffer, int x, int y, int width,
+                           int height, unsigned char* rgba);
+
+    // The units screen-space drawing spans on viewport (x, y, width, height):
+    // the screen size set with it by SetViewport, or for any other viewport
+    // (drawing into something else) its own size, one unit a pixel.
+    static glm::vec2 ScreenSize(const GLint viewport[4]);
 
     // Where the engine's own shader takes a colour per vertex.
     static constexpr unsigned DRAW_COLOR_ATTRIBUTE = 2;
+
+private:
+    // The viewport last set and the screen size that goes with it.
+    static inline GLint s_viewport[4] = {0, 0, 0, 0};
+    static inline int s_screen[2] = {0, 0};
 };
 
 } // namespace Engine

@@ -80,7 +80,8 @@ Image RenderTarget::Capture() const {
     if (image.Empty())
         return image;
     Draw::Flush();
-    GLRenderer::ReadPixels(m_Framebuffer, GL_COLOR_ATTACHMENT0, m_Width, m_Height, image.Pixels());
+    GLRenderer::ReadPixels(m_Framebuffer, GL_COLOR_ATTACHMENT0, 0, 0, m_Width, m_Height,
+                           image.Pixels());
     return image;
 }
 

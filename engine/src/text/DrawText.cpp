@@ -9,48 +9,31 @@
 #include <engine/text/Font.h>
 #include <engine/text/TextMesh.h>
 
+#include "text/Utf8.h"
+
 namespace Engine::Draw {
 
 namespace {
 
-// The font's 256 codes are Unicode's first 256. Text is read as UTF-8, a
-// character past them shown as '?'; a byte that starts no well-formed
-// sequence stands for itself, so that text already in Latin-1 still shows.
-// A combining accent joins the letter before it where Latin-1 has the pair
-// as one character and is dropped where not; a byte order mark, zero-width
-// characters and control codes but '\n' and '\t' draw nothing, so that a
-// Windows line end is one line end.
-std::string FontCodes(const std::string& text) {
-    const auto plain = [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\t'; };
-    if (std::all_of(text.begin(), text.end(), plain))
-        return text;
+// Text is read as UTF-8, each character drawn with the font's own glyph (see
+// Font::GlyphOf); a byte that starts no well-formed sequence stands for
+// itself, so that text already in Latin-1 still shows. A combining accent
+// joins the letter before it where Latin-1 has the pair as one character and
+// is dropped where not; a byte order mark, zero-width characters and control
+// codes but '\n' and '\t' draw nothing, so that a Windows line end is one
+// line end.
+std::u32string FontCodes(const std::string& text) {
     // Latin-1's accented letters from 0xC0 on, as letter and accent.
     static constexpr std::string_view LETTER =
         "AAAAAA CEEEEIIII NOOOOO  UUUUY  aaaaaa ceeeeiiii nooooo  uuuuy y";
     static constexpr std::string_view ACCENT =
         "`'^~:o ,`'^:`'^: ~`'^~:  `'^:'  `'^~:o ,`'^:`'^: ~`'^~:  `'^:' :";
-    std::string out;
+    const auto plain = [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\t'; };
+    if (std::all_of(text.begin(), text.end(), plain))
+        return std::u32string(text.begin(), text.end());
+    std::u32string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const auto byte = [&](size_t k) { return (unsigned char)text[k]; };
-        const unsigned char c = byte(i);
-        size_t more = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
-        char32_t code = c & (0x3F >> more);
-        bool whole = more > 0 && c < 0xF5 && i + more < text.size();
-        for (size_t k = 1; whole && k <= more; ++k) {
-            whole = (byte(i + k) & 0xC0) == 0x80;
-            code = (code << 6) | (byte(i + k) & 0x3F);
-        }
-        // Not overlong, not a surrogate, within Unicode.
-        const char32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
-        whole = whole && code >= least && (code < 0xD800 || code > 0xDFFF) && code <= 0x10FFFF;
-        // A stray byte shows as it is, whatever its number.
-        const bool stray = !whole && c >= 0x80;
-        if (!whole) {
-            code = c;
-            more = 0;
-        }
-        i += more + 1;
+    ForEachCode(text, [&](char32_t code, bool stray) {
         if (!stray && code >= 0x300 && code < 0x370) {
             const char accent = code == 0x300   ? '`'
                                 : code == 0x301 ? '\''
@@ -61,40 +44,40 @@ std::string FontCodes(const std::string& text) {
                                 : code == 0x327 ? ','
                                                 : 0;
             for (size_t k = 0; accent && !out.empty() && k < LETTER.size(); ++k)
-                if (LETTER[k] == out.back() && ACCENT[k] == accent) {
-                    out.back() = char(0xC0 + k);
+                if (char32_t(LETTER[k]) == out.back() && ACCENT[k] == accent) {
+                    out.back() = char32_t(0xC0 + k);
                     break;
                 }
-            continue;
+            return;
         }
         const bool invisible = !stray && ((code < 0x20 && code != '\n' && code != '\t') ||
                                           (code >= 0x7F && code < 0xA0) || code == 0xFEFF ||
                                           (code >= 0x200B && code <= 0x200F) || code == 0x2060);
         if (!invisible)
-            out += code < 256 ? char(code) : '?';
-    }
+            out += code;
+    });
     return out;
 }
 
 // A stretch of a line between tabs, and where its pen starts.
 struct Piece {
     float x;
-    std::string_view text;
+    std::u32string_view text;
 };
 
 // A line cut at its tabs: each tab moves the pen on to the next stop, one
 // every four spaces' advance from the line's start.
-std::vector<Piece> Pieces(const Font& font, std::string_view line) {
+std::vector<Piece> Pieces(const Font& font, std::u32string_view line) {
     std::vector<Piece> out;
     const int64_t stop = 4 * int64_t(font.glyphs[' ']->advance);
     int64_t pen = 0;
     for (;;) {
         const size_t end = line.find('\t');
         out.push_back({float(pen), line.substr(0, end)});
-        if (end == std::string_view::npos)
+        if (end == std::u32string_view::npos)
             return out;
-        for (unsigned char c : line.substr(0, end))
-            pen += font.glyphs[c]->advance;
+        for (char32_t c : line.substr(0, end))
+            pen += font.GlyphOf(c).advance;
         if (stop > 0)
             pen = (pen >= 0 ? pen / stop + 1 : 0) * stop;
         line.remove_prefix(end + 1);
@@ -106,19 +89,19 @@ float Width(const Font& font, const std::vector<Piece>& pieces) {
     float width = 0.0f;
     for (const Piece& piece : pieces)
         if (!piece.text.empty())
-            width = std::max(width, piece.x + font.TextWidth(std::string(piece.text)));
+            width = std::max(width, piece.x + font.TextWidth(piece.text));
     return width;
 }
 
 // Calls fn(pieces, index) for each line of text, split at '\n', in the
 // font's codes.
 template <typename Fn> void Lines(const Font& font, const std::string& text, Fn&& fn) {
-    const std::string codes = FontCodes(text);
-    std::string_view rest(codes);
+    const std::u32string codes = FontCodes(text);
+    std::u32string_view rest(codes);
     for (int index = 0;; ++index) {
         const size_t end = rest.find('\n');
         fn(Pieces(font, rest.substr(0, end)), index);
-        if (end == std::string_view::npos)
+        if (end == std::u32string_view::npos)
             return;
         rest.remove_prefix(end + 1);
     }
@@ -143,7 +126,7 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
                             : align == Align::Right ? -Width(font, pieces)
                                                     : 0.0f;
         for (const Piece& piece : pieces)
-            font.Layout(TextAlignment::CENTER, std::string(piece.text),
+            font.Layout(TextAlignment::CENTER, piece.text,
                         [&](const PlacedGlyph& placed) {
                             const Transform& q = placed.quad;
                             if (q.scale.x <= 0.0f || q.scale.y <= 0.0f)

@@ -18,41 +18,13 @@
 #include "core/FTCheck.h"
 #include "core/GLUtil.h"
 #include "render/GLTexture.h"
+#include "text/ExtraGlyphs.h"
+#include "text/Face.h"
+#include "text/Utf8.h"
 
 namespace Engine {
 
 namespace {
-
-// An 8-bit coverage copy of a bitmap in any other pixel mode (a bitmap font's
-// 1-bit strike, say), so the atlas copy can read one byte per pixel.
-struct GrayBitmap {
-    FT_Library library;
-    FT_Bitmap bitmap;
-    bool owned = false;
-
-    GrayBitmap(FT_Library lib, const FT_Bitmap& src) : library(lib), bitmap(src) {
-        if (src.pixel_mode == FT_PIXEL_MODE_GRAY || !library)
-            return;
-        FT_Bitmap_Init(&bitmap);
-        owned = true;
-        if (!FTCall(FT_Bitmap_Convert(library, &src, &bitmap, 1))) {
-            bitmap.width = bitmap.rows = 0;
-            return;
-        }
-        const int levels = std::max(2, static_cast<int>(bitmap.num_grays));
-        for (unsigned r = 0; r < bitmap.rows; ++r)
-            for (unsigned c = 0; c < bitmap.width; ++c) {
-                unsigned char& v = bitmap.buffer[r * static_cast<unsigned>(bitmap.pitch) + c];
-                v = static_cast<unsigned char>(std::min(255, v * 255 / (levels - 1)));
-            }
-    }
-    GrayBitmap(const GrayBitmap&) = delete;
-    GrayBitmap& operator=(const GrayBitmap&) = delete;
-    ~GrayBitmap() {
-        if (owned)
-            FT_Bitmap_Done(library, &bitmap);
-    }
-};
 
 // Creates the atlas texture: white texels whose alpha is the coverage, since
 // the shared shader outputs the sampled colour as it is.
@@ -78,6 +50,28 @@ uint32_t UploadAtlas(const GlyphAtlas& atlas) {
 }
 
 } // namespace
+
+GrayBitmap::GrayBitmap(FT_Library lib, const FT_Bitmap& src) : library(lib), bitmap(src) {
+    if (src.pixel_mode == FT_PIXEL_MODE_GRAY || !library)
+        return;
+    FT_Bitmap_Init(&bitmap);
+    owned = true;
+    if (!FTCall(FT_Bitmap_Convert(library, &src, &bitmap, 1))) {
+        bitmap.width = bitmap.rows = 0;
+        return;
+    }
+    const int levels = std::max(2, static_cast<int>(bitmap.num_grays));
+    for (unsigned r = 0; r < bitmap.rows; ++r)
+        for (unsigned c = 0; c < bitmap.width; ++c) {
+            unsigned char& v = bitmap.buffer[r * static_cast<unsigned>(bitmap.pitch) + c];
+            v = static_cast<unsigned char>(std::min(255, v * 255 / (levels - 1)));
+        }
+}
+
+GrayBitmap::~GrayBitmap() {
+    if (owned)
+        FT_Bitmap_Done(library, &bitmap);
+}
 
 AtlasRegion GlyphAtlas::Add(const uint8_t* bitmap, int bW, int bH, int pitch, int advance) {
     const uint32_t off = m_next;
@@ -153,13 +147,6 @@ int32_t SelectNearestStrike(FT_Face face) {
     return std::max(ppem(best), 1);
 }
 
-// The character code under which a symbol font keeps code: such fonts
-// (Microsoft's symbol encoding) put their 256 characters at 0xF000 and on.
-FT_ULong CharCode(FT_Face face, uint32_t code) {
-    const bool symbol = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
-    return symbol && !FT_Get_Char_Index(face, code) ? 0xF000 + code : code;
-}
-
 // How many of the printable ASCII characters but space the face's character
 // map gives a glyph.
 int AsciiMapped(FT_Face face) {
@@ -188,28 +175,46 @@ void ChooseCharmap(FT_Face face) {
     face->charmap = best;
 }
 
-// Face 0 of a file, or of a font file's bytes when path is null.
-struct FontSource {
-    const char* path = nullptr;
-    const unsigned char* data = nullptr;
-    size_t size = 0;
-};
+} // namespace
+
+// Microsoft's symbol encoding puts a font's 256 characters at 0xF000 and on.
+FT_ULong CharCode(FT_Face face, uint32_t code) {
+    const bool symbol = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+    return symbol && !FT_Get_Char_Index(face, code) ? 0xF000 + code : code;
+}
+
+FacePtr OpenFace(FT_Library library, FontSource source, int32_t* pixelSize) {
+    FT_Face face = nullptr;
+    if (source.path ? !FTCall(FT_New_Face(library, source.path, 0, &face))
+                    : !FTCall(FT_New_Memory_Face(library, source.data,
+                                                 static_cast<FT_Long>(source.size), 0, &face)))
+        return nullptr;
+    ChooseCharmap(face);
+    *pixelSize = Font::PIXEL_SIZE;
+    if (FT_IS_SCALABLE(face) || face->num_fixed_sizes <= 0)
+        FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    else
+        *pixelSize = SelectNearestStrike(face);
+    return FacePtr(face);
+}
+
+namespace {
 
 FontBitmap RasterizeWith(FT_Library library, FontSource source) {
     constexpr uint32_t GLYPH_COUNT = Font::GLYPH_COUNT;
     FontBitmap out;
     out.glyphs.resize(GLYPH_COUNT);
-    FT_Face face = nullptr;
-    if (source.path ? !FTCall(FT_New_Face(library, source.path, 0, &face))
-                    : !FTCall(FT_New_Memory_Face(library, source.data,
-                                                 static_cast<FT_Long>(source.size), 0, &face)))
+    const FacePtr owned = OpenFace(library, source, &out.pixelSize);
+    if (!owned)
         return out;
+    FT_Face face = owned.get();
     out.opened = true;
-    ChooseCharmap(face);
-    if (FT_IS_SCALABLE(face) || face->num_fixed_sizes <= 0)
-        FTCall(FT_Set_Pixel_Sizes(face, Font::PIXEL_SIZE, Font::PIXEL_SIZE));
+    // Kept for the characters past the first 256, drawn on first use.
+    if (source.path)
+        out.path = source.path;
     else
-        out.pixelSize = SelectNearestStrike(face);
+        out.bytes = CreateRef<const std::vector<unsigned char>>(source.data,
+                                                                source.data + source.size);
     // 26.6 fixed point, already rounded to whole pixels by FreeType.
     out.ascender = static_cast<int32_t>(face->size->metrics.ascender >> 6);
     out.lineHeight = static_cast<int32_t>(face->size->metrics.height >> 6);
@@ -254,7 +259,6 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
             d.metrics = g;
         }
     }
-    FT_Done_Face(face);
     TrimOverwritten(out.glyphs);
     return out;
 }
@@ -297,6 +301,8 @@ Font Font::Upload(const FontBitmap& bitmap) {
         font.glyphs[code] =
             CreateRef<Glyph>(region, g.left, g.top, static_cast<uint32_t>(g.advance));
     }
+    if (bitmap.opened)
+        font.extra = CreateRef<ExtraGlyphs>(bitmap.path, bitmap.bytes, font.glyphs['?']);
     // The glyph regions hold the atlas name from here on.
     if (texture)
         GLTextureNames::Release(texture);
@@ -318,22 +324,37 @@ FontBitmap FontRasterizer::Rasterize(const char* path) const {
     return RasterizeWith(m_library, {path});
 }
 
+std::u32string Font::Codes(std::string_view text) {
+    std::u32string codes;
+    codes.reserve(text.size());
+    ForEachCode(text, [&](char32_t code, bool) { codes += code; });
+    return codes;
+}
+
+const Glyph& Font::Extra(char32_t code) const {
+    return extra ? extra->Get(code) : *glyphs['?'];
+}
+
 float Font::TextWidth(const std::string& text) const {
-    if (!Loaded() || text.empty())
+    return TextWidth(std::u32string_view(Codes(text)));
+}
+
+float Font::TextWidth(std::u32string_view codes) const {
+    if (!Loaded() || codes.empty())
         return 0.0f;
     float width = 0.0f;
-    for (size_t i = 0; i + 1 < text.size(); ++i)
-        width += static_cast<float>(glyphs[static_cast<unsigned char>(text[i])]->advance);
-    const Glyph& last = *glyphs[static_cast<unsigned char>(text.back())];
+    for (size_t i = 0; i + 1 < codes.size(); ++i)
+        width += static_cast<float>(GlyphOf(codes[i]).advance);
+    const Glyph& last = GlyphOf(codes.back());
     return width + static_cast<float>(last.left) + last.tex->getWidth();
 }
 
-float Font::Shift(TextAlignment alignment, const std::string& text) const {
+float Font::Shift(TextAlignment alignment, std::u32string_view codes) const {
     switch (alignment) {
     case TextAlignment::LEFT:
-        return -TextWidth(text) / 2.0f;
+        return -TextWidth(codes) / 2.0f;
     case TextAlignment::RIGHT:
-        return -TextWidth(text);
+        return -TextWidth(codes);
     default:
         return 0.0f;
     }
@@ -343,12 +364,17 @@ void Font::renderText(const Ref<Shader>& shader, TextAlignment alignment, const 
                       glm::mat4 model) const {
     if (!Loaded())
         return;
+    // The first 256 share the atlas; a glyph made on first use sits on a
+    // page of its own, bound when the texture changes.
+    uint32_t bound = glyphs[0]->tex->getID();
     if (singleTex)
         glyphs[0]->tex->Bind(0);
     Layout(alignment, text, [&](const PlacedGlyph& placed) {
         const Texture& tex = *placed.glyph->tex;
-        if (!singleTex)
+        if (!singleTex || tex.getID() != bound) {
             tex.Bind(0);
+            bound = tex.getID();
+        }
         Mesh::DrawQuad(shader, model * placed.quad.GetMatrix(), tex);
     });
 }

@@ -39,6 +39,9 @@ public:
 /// an engine set up by hand.
 struct RunOptions {
     bool resizable = false;  ///< The user may resize the window.
+    /// Keep the view at the window's size as made, scaled to fit with bars
+    /// when the window is resized or full screen (Window::SetViewSize).
+    bool letterbox = false;
     bool vsync = false;      ///< Swap in step with the display (see Engine::SetVSync).
     int targetFrameRate = 0; ///< A frame-rate cap (see Engine::SetTargetFrameRate); 0 for none.
 };
@@ -88,8 +91,11 @@ public:
     void Update(double dt);
     /// One frame: clear, the scene's Draw, buffer swap. When the window's
     /// drawable size has changed since the last frame, the viewport and the
-    /// main camera's view follow it first, one world unit a pixel. Nothing
-    /// before InitializeGraphicsSubSystem, so Frame steps a scene without a window.
+    /// main camera's view follow it first, one world unit a pixel; or, when
+    /// the window keeps its view's size (Window::SetViewSize), the viewport
+    /// is the view's letterbox on the drawable and the camera's view keeps
+    /// the view's size (the clear colour shows on the bars). Nothing before
+    /// InitializeGraphicsSubSystem, so Frame steps a scene without a window.
     void Render();
     /// Stops the renderer, empties the registry, releases the scene's GL
     /// objects and closes the window, in that order.
@@ -132,7 +138,8 @@ private:
 
     /// Drops every GPU-holding object of the scene while the context is current.
     void ReleaseScene();
-    /// The viewport and the camera's view to the drawable's size, when it changed.
+    /// The viewport, the camera's view and the mouse to the window's
+    /// letterbox, when it changed.
     void FollowDrawable();
     /// Counts a frame drawn and measures the rate.
     void CountFrame();
@@ -147,8 +154,8 @@ private:
     double m_Acc = 0.0;
     Ref<Scene> m_Scene;
     bool m_QuitAsked = false;
-    /// The drawable size the viewport and the camera's view were last set to.
-    glm::ivec2 m_View;
+    /// What the viewport and the camera's view were last set to.
+    Letterbox m_Shown;
     int m_TargetFps = 0;
     Clock::time_point m_Due;
     uint64_t m_FrameCount = 0;

@@ -9,6 +9,7 @@
 #include <glm/vec2.hpp>
 
 #include <engine/core/Gamepad.h>
+#include <engine/core/Window.h>
 
 namespace Engine {
 
@@ -43,8 +44,16 @@ public:
     static bool WasKeyReleased(int key);
 
     /// The pointer in window coordinates (pixels from the top-left corner),
-    /// as the last mouse event left it.
+    /// as the last mouse event left it. When the window keeps its view's size
+    /// (Window::SetViewSize), in the view's pixels instead, wherever the view
+    /// is shown: over a bar the position lies outside the view (negative on
+    /// the left and top bars, beyond its size on the others).
     static glm::vec2 GetMousePosition();
+    /// Where the engine shows a view of a kept size, and how many drawable
+    /// pixels make a window coordinate; GetMousePosition maps through it from
+    /// now on. An empty letterbox maps nothing (the default). The engine
+    /// calls it when the view's place changes.
+    static void SetMouseLetterbox(const Letterbox& shown, glm::vec2 pixelsPerPoint = {1, 1});
     /// Whether the button (SDL_BUTTON_LEFT, _MIDDLE, _RIGHT, _X1, _X2) is held.
     static bool IsMouseButtonDown(uint8_t button);
     /// Whether the button went down since the step before this one.

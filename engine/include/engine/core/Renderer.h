@@ -33,8 +33,11 @@ public:
     virtual void RenderEnd() = 0;
     /// Draws one mesh with the model matrix.
     virtual void Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) = 0;
-    /// Draws to the whole drawable of width by height pixels from now on.
-    virtual void SetViewport(int width, int height) = 0;
+    /// Draws to the rectangle of width by height pixels whose lower-left
+    /// corner is (x, y) pixels from the drawable's, from now on; screen-space
+    /// drawing (Draw) spans it with screenWidth by screenHeight units.
+    virtual void SetViewport(int x, int y, int width, int height, int screenWidth,
+                             int screenHeight) = 0;
 
     static API GetAPI() { return s_API; } ///< The interface in use.
     /// A renderer for the interface in use; ends the process for API::None.

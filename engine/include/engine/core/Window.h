@@ -10,6 +10,27 @@
 
 namespace Engine {
 
+/// Where a view of a fixed size is shown on a drawable: as large as fits with
+/// its aspect kept, centred, the rest left to bars. Pure arithmetic; Window
+/// keeps one for what it shows.
+struct Letterbox {
+    glm::ivec2 origin{0, 0}; ///< The view's top-left corner, drawable pixels from the drawable's.
+    glm::ivec2 size{0, 0};   ///< Drawable pixels the view covers; (0, 0) when nothing is shown.
+    glm::ivec2 view{0, 0};   ///< The view's own size, in its pixels.
+
+    /// The view fitted to the drawable. A side is at least one pixel, so that
+    /// extreme aspects still show something; an empty drawable or view (a
+    /// minimised window) gives an empty letterbox.
+    static Letterbox Fit(glm::ivec2 drawable, glm::ivec2 view);
+    /// A point in drawable pixels (from the top-left corner, y down) in the
+    /// view's pixels. A point on a bar maps outside 0..view (negative on the
+    /// left and top bars), never onto the view's edge; an empty letterbox maps
+    /// every point to (-1, -1).
+    glm::vec2 ToView(glm::vec2 point) const;
+    bool Empty() const { return size.x <= 0 || size.y <= 0; } ///< Whether nothing is shown.
+    bool operator==(const Letterbox&) const = default;        ///< Same place, same view.
+};
+
 /// The application window and its OpenGL context. Init starts SDL as a whole;
 /// Shutdown (or destruction) stops it again.
 class Window {
@@ -39,9 +60,24 @@ public:
     /// The size drawn to, in pixels: the window's now, which may differ from
     /// the size it was made with; (0, 0) before Init.
     glm::ivec2 GetDrawableSize() const;
+    /// Keeps the view at size pixels whatever the drawable's size: the engine
+    /// shows it scaled to fit, aspect kept and centred, with bars of the clear
+    /// colour around (a Letterbox), so that a full-screen or resized window
+    /// shows what the view shows and no more. The camera's view, Draw's screen
+    /// pixels and Input's mouse position are in the view's pixels then;
+    /// Capture leaves the bars out. (0, 0), the default, lets the view follow
+    /// the drawable, one pixel a unit. Takes effect at the next frame.
+    void SetViewSize(glm::ivec2 size);
+    /// The size set by SetViewSize; (0, 0) when the view follows the drawable.
+    glm::ivec2 GetViewSize() const { return m_ViewSize; }
+    /// Where the view is shown on the drawable now: the whole drawable when
+    /// the view follows it; empty before Init or while minimised.
+    Letterbox GetLetterbox() const;
 
-    /// The picture drawn so far in the frame being made, at the drawable's
-    /// size, RGBA and opaque, bottom row first as every Image: what the next
+    /// The picture drawn so far in the frame being made, RGBA and opaque,
+    /// of the view's rectangle on the drawable (GetLetterbox: the whole
+    /// drawable, unless SetViewSize keeps the view's size, when the bars are
+    /// left out and the view comes at the size it is shown at), bottom row first as every Image: what the next
     /// swap will show. Draws still batched (Draw's) are sent first. Call it
     /// from a Scene's Draw after the drawing; from anywhere else it reads what
     /// the back buffer holds after the last swap, which OpenGL leaves
@@ -75,6 +111,7 @@ private:
     std::string m_Title;
     bool m_SdlStarted = false;
     bool m_Resizable = false;
+    glm::ivec2 m_ViewSize{0, 0};
 };
 
 } // namespace Engine

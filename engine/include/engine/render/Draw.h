@@ -86,7 +86,9 @@ struct Rectangle {
 
 /// Immediate 2D drawing: call these from a Scene's Draw, between the engine's
 /// clear and its buffer swap. Coordinates are screen pixels of the current
-/// viewport, origin at the top-left corner, y down; between BeginWorld and
+/// viewport (of the view, when the window keeps one: Window::SetViewSize; of
+/// the target, between BeginTarget and EndTarget), origin at the top-left
+/// corner, y down; between BeginWorld and
 /// EndWorld they are world units seen through Camera::Main(), as the renderer
 /// systems draw. Draws that share a texture are sent to the GPU together;
 /// everything keeps the order in which it was called, also against the
@@ -150,9 +152,11 @@ void Text(const std::string& text, glm::vec2 position, float size, Color color,
 /// Text in font, size pixels to the em (font.pixelSize draws the glyphs as
 /// rasterised). position.y is the top of the first line, its baseline the
 /// font's ascender below; position.x is where align says. A font without its
-/// glyphs draws nothing. The text is UTF-8; a font holds Unicode's first 256
-/// characters, and any other shows as '?'. A byte that begins no UTF-8
-/// character shows as the character of that number, so Latin-1 text shows too.
+/// glyphs draws nothing. The text is UTF-8, each character drawn with the
+/// font's own glyph (see Font::GlyphOf: past the first 256 made on first use,
+/// the missing-glyph box where the font has none). A byte that begins no
+/// UTF-8 character shows as the character of that number, so Latin-1 text
+/// shows too.
 /// A tab moves on to the next stop, one every four spaces from the line's
 /// start; control characters other than new lines and tabs, the byte order
 /// mark and zero-width characters take no room; a combining accent joins the

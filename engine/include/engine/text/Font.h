@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <glm/mat4x4.hpp>
@@ -14,6 +15,7 @@ struct FT_LibraryRec_;
 
 namespace Engine {
 
+class ExtraGlyphs;
 class Shader;
 enum class TextAlignment : uint32_t;
 
@@ -93,23 +95,37 @@ struct FontBitmap {
     /// Pixels to the em of the glyphs: Font::PIXEL_SIZE, or for a font of
     /// bitmaps only the size of its own nearest to that.
     int32_t pixelSize = 64;
+    /// The file the face was read from, for the characters past the first
+    /// 256; empty when it came from bytes.
+    std::string path;
+    /// A copy of the font file's bytes when it came from memory, else null.
+    Ref<const std::vector<unsigned char>> bytes;
 };
 
-/// Where one byte of a string is drawn, in the text's local space.
+/// Where one character of a string is drawn, in the text's local space.
 struct PlacedGlyph {
-    const Glyph* glyph; ///< The byte's glyph.
+    const Glyph* glyph; ///< The character's glyph.
     Transform quad;     ///< top-left corner and bitmap size; z and rotation 0
 };
 
-/// 256 glyphs, codes 0 to 255, rasterised at 64 pixels into one atlas texture.
-/// Copies share their glyphs.
+/// 256 glyphs, codes 0 to 255, rasterised at 64 pixels into one atlas texture;
+/// any other character is rasterised from the font's face on first use.
+/// Copies share their glyphs, those made on first use too.
 class Font {
 public:
     static constexpr uint32_t GLYPH_COUNT = 256; ///< Codes 0 to 255.
     static constexpr uint32_t PIXEL_SIZE = 64;   ///< Pixel size of the rasterised glyphs.
+    /// Glyphs past the first 256 a font keeps at most (its missing-glyph box
+    /// among them); characters new after that show as the box. They take
+    /// pages of 1024 by 1024 texels, 1 MB each, at most 8.
+    static constexpr uint32_t EXTRA_GLYPHS = 2048;
     static FT_LibraryRec_* FT;                   ///< The process-wide FreeType library.
 
     std::vector<Ref<Glyph>> glyphs; ///< One per code; empty for a font not loaded.
+    /// The characters past the first 256, made on first use from the font's
+    /// face with Font::FT, so on the thread that uses it; null for a font
+    /// not loaded from a face.
+    Ref<ExtraGlyphs> extra;
     /// All glyphs name one atlas, so a string binds one texture.
     bool singleTex = true;
     /// Pixels at pixelSize from the top of a line to its baseline; 0 when not loaded.
@@ -146,17 +162,39 @@ public:
     /// Nothing to do: the library stays open until the process ends.
     static void FinalizeFonts() {}
 
-    /// Whole pixels from the pen origin to the right end of the string: the
-    /// advances of all bytes but the last, plus the last glyph's left bearing
-    /// and bitmap width, so RIGHT puts the last glyph's ink right at the origin.
+    /// The characters of UTF-8 text; a byte that starts no well-formed
+    /// sequence stands for the character of its number, so Latin-1 reads too.
+    static std::u32string Codes(std::string_view text);
+
+    /// The glyph of a character. Past the first 256 it is rasterised on first
+    /// use (and uploaded, given a current GL context); a character the face
+    /// lacks, or any new one past EXTRA_GLYPHS, shows the face's
+    /// missing-glyph box, and a font without its face shows '?'. Needs a
+    /// loaded font.
+    const Glyph& GlyphOf(char32_t code) const {
+        return code < GLYPH_COUNT ? *glyphs[code] : Extra(code);
+    }
+
+    /// Whole pixels from the pen origin to the right end of the UTF-8 string:
+    /// the advances of all characters but the last, plus the last glyph's
+    /// left bearing and bitmap width, so RIGHT puts the last glyph's ink right
+    /// at the origin.
     float TextWidth(const std::string& text) const;
+    /// As above, for a string of characters.
+    float TextWidth(std::u32string_view codes) const;
 
-    /// Lays text out along the baseline y = 0 and calls fn(const PlacedGlyph&)
-    /// once per byte, in order. Draws nothing for a font without its glyphs.
+    /// Lays UTF-8 text out along the baseline y = 0 and calls
+    /// fn(const PlacedGlyph&) once per character, in order. Draws nothing for
+    /// a font without its glyphs.
     template <typename Fn>
-    void Layout(TextAlignment alignment, const std::string& text, Fn&& fn) const;
+    void Layout(TextAlignment alignment, const std::string& text, Fn&& fn) const {
+        Layout(alignment, std::u32string_view(Codes(text)), fn);
+    }
+    /// As above, for a string of characters.
+    template <typename Fn>
+    void Layout(TextAlignment alignment, std::u32string_view codes, Fn&& fn) const;
 
-    /// One quad per byte with the shared quad and the given shader; relies on
+    /// One quad per character with the shared quad and the given shader; relies on
     /// the frame's draw state (shader bound, quad buffers, view-projection).
     void renderText(const Ref<Shader>& shader, TextAlignment alignment, const std::string& text,
                     glm::mat4 model) const;
@@ -164,7 +202,8 @@ public:
     bool Loaded() const { return glyphs.size() >= GLYPH_COUNT; } ///< Whether it has its glyphs.
 
 private:
-    float Shift(TextAlignment alignment, const std::string& text) const;
+    float Shift(TextAlignment alignment, std::u32string_view codes) const;
+    const Glyph& Extra(char32_t code) const;
 };
 
 /// Rasterises like Font::Rasterize with a FreeType library of its own, so it
@@ -185,15 +224,15 @@ private:
 };
 
 template <typename Fn>
-void Font::Layout(TextAlignment alignment, const std::string& text, Fn&& fn) const {
+void Font::Layout(TextAlignment alignment, std::u32string_view codes, Fn&& fn) const {
     if (!Loaded())
         return;
-    const float shift = Shift(alignment, text);
+    const float shift = Shift(alignment, codes);
     float x = 0.0f;
     const float y = 0.0f;
     PlacedGlyph placed{nullptr, Transform({0, 0, 0}, {0, 0, 0}, {0, 0, 0})};
-    for (unsigned char byte : text) {
-        const Glyph& ch = *glyphs[byte];
+    for (char32_t code : codes) {
+        const Glyph& ch = GlyphOf(code);
         placed.glyph = &ch;
         placed.quad.position.x = x + static_cast<float>(ch.left) + shift;
         placed.quad.position.y = y - static_cast<float>(ch.top);
