@@ -1,8 +1,11 @@
 // Audio: a two-second tune loops from the start, and keys play short effects over it: J a
 // jump, C a coin, H a hit. Each press is a voice of its own, so quick presses overlap rather
-// than cut each other off. M stops the tune and starts it again. A bar shows where the tune is,
+// than cut each other off. UP and DOWN play the effects a semitone higher or lower, LEFT and
+// RIGHT move them across. M stops the tune and starts it again. A bar shows where the tune is,
 // and each effect's ball lights up while it sounds.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -55,9 +58,22 @@ public:
                 m_played = 0;
             }
         }
-        for (Effect& e : m_effects)
-            if (e.sound && Input::WasKeyPressed(e.key))
+        // Pitch and pan reach the voices sounding too, not just the next ones.
+        const int semitones =
+            m_semitones + Input::WasKeyPressed(SDLK_UP) - Input::WasKeyPressed(SDLK_DOWN);
+        const float pan = m_pan + 0.5f * float(Input::WasKeyPressed(SDLK_RIGHT) -
+                                               Input::WasKeyPressed(SDLK_LEFT));
+        m_semitones = std::clamp(semitones, -12, 12);
+        m_pan = std::clamp(pan, -1.0f, 1.0f);
+        for (Effect& e : m_effects) {
+            if (!e.sound)
+                continue;
+            // Twelve semitones make an octave, which doubles the pitch.
+            e.sound->SetPitch(std::exp2(float(m_semitones) / 12));
+            e.sound->SetPan(m_pan);
+            if (Input::WasKeyPressed(e.key))
                 e.sound->Play();
+        }
         // A sound tells whether it plays, not where it is: the program counts the time.
         if (m_tune && m_tune->IsPlaying())
             m_played += Time::dt;
@@ -66,6 +82,13 @@ public:
     void Draw(const Uni<Renderer>&) override {
         Draw::Text("Audio", {40, 26}, 48, WHITE);
         Draw::Text("M stops the tune and starts it again", {40, 112}, 19, WHITE);
+        char line[64];
+        std::snprintf(line, sizeof line, "UP/DOWN pitch: %+d semitones", m_semitones);
+        Draw::Text(line, {40, 140}, 19, WHITE);
+        // Where the effects sit, left to right.
+        Draw::Text("LEFT/RIGHT pan", {420, 140}, 19, WHITE);
+        Draw::Rect({580, 149, 160, 2}, GRAY);
+        Draw::Circle({660 + 80 * m_pan, 150}, 7, GOLD);
         for (size_t i = 0; i < m_effects.size(); ++i) {
             const Effect& e = m_effects[i];
             const float y = 200 + 60 * float(i);
@@ -85,6 +108,8 @@ public:
 private:
     Ref<Sound> m_tune;
     double m_played = 0; // seconds the tune has played since it last started
+    int m_semitones = 0; // the effects' pitch
+    float m_pan = 0;     // the effects' place, -1 left to 1 right
     std::vector<Effect> m_effects{{SDLK_j, "jump.wav", "J: jump", nullptr},
                                   {SDLK_c, "coin.wav", "C: coin", nullptr},
                                   {SDLK_h, "hit.wav", "H: hit", nullptr}};

@@ -2,6 +2,7 @@
 
 #include <glm/geometric.hpp>
 
+#include <engine/core/Gamepad.h>
 #include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/RigidBody.h>
@@ -21,8 +22,11 @@ void EnemySystem::Run(EntityID entity) {
         glm::vec3 a = p->position - p->scale / 2.0f;
         glm::vec3 c = t->position - t->scale / 2.0f;
         float d = glm::distance(a, c);
-        if (t->scale.x > d && t->position.y + Tuning::ContactMargin > p->position.y)
+        if (t->scale.x > d && t->position.y + Tuning::ContactMargin > p->position.y) {
             b->velocity = Tuning::KnockBack;
+            // Felt on a pad; a keyboard player has none open.
+            Gamepads::Rumble(Tuning::KnockRumble, Tuning::KnockRumble, Tuning::KnockRumbleSeconds);
+        }
     }
 
     double s = e->dir ? -Tuning::PatrolSpeed : Tuning::PatrolSpeed;

@@ -26,5 +26,8 @@ constexpr float PatrolMax = 800.0f;
 constexpr double PatrolSpeed = 100.0;
 constexpr float ContactMargin = 5.0f;
 constexpr glm::vec3 KnockBack{-500.0f, 500.0f, 0.0f};
+// Each knock-back shakes every pad, both motors at this strength, briefly.
+constexpr float KnockRumble = 0.5f;
+constexpr double KnockRumbleSeconds = 0.15;
 
 } // namespace Engine::Tuning

@@ -1,15 +1,18 @@
-// Sounds: voices of one sound mixed over each other, at their volume, after
-// the clips, through the callback and through a real (disk) device.
+// Sounds: voices of one sound mixed over each other, at their volume, pitch
+// and pan, after the clips, through the callback and through a real (disk)
+// device.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -135,6 +138,99 @@ TEST_F(SoundTest, VoicesOfOneSoundOverlap) {
         << err;
     EXPECT_NE(err.find("AUDIO: Could not load the sound in memory: "), std::string::npos) << err;
     EXPECT_TRUE(Clip::sounds.size() == 1) << "sounds are not clips";
+}
+
+// Pitch and pan, each case a fresh play of a ramp mixed into one buffer:
+// frame i holds 8(i+1) on the left and its negative on the right, so every
+// value a pitch in powers of two reads between two frames is whole.
+TEST_F(SoundTest, PitchResamplesAndPanBalances) {
+    constexpr size_t Frames = Samples / 2; // output frames in a buffer
+    auto left = [](size_t i) { return 8 * int(i + 1); };
+    struct Case {
+        const char* what;
+        float pitch, pan;
+        bool loop;
+        size_t frames; // of the sound
+        // What output frame k must hold, left and right.
+        std::function<std::pair<int, int>(size_t k, size_t n)> expect;
+        bool playingAfter;
+        double lengthFrames; // GetLength in frames of the device
+    } cases[] = {
+        {"as recorded", 1, 0, false, 3000,
+         [&](size_t k, size_t n) {
+             return k < n ? std::pair{left(k), -left(k)} : std::pair{0, 0};
+         },
+         false, 3000},
+        {"not a number is as recorded", NAN, NAN, false, 3000,
+         [&](size_t k, size_t n) {
+             return k < n ? std::pair{left(k), -left(k)} : std::pair{0, 0};
+         },
+         false, 3000},
+        {"an octave up plays half the frames", 2, 0, false, 3001,
+         [&](size_t k, size_t n) {
+             return 2 * k < n ? std::pair{left(2 * k), -left(2 * k)} : std::pair{0, 0};
+         },
+         false, 1500.5},
+        {"an octave down, looping, reads between frames and from the last to the first", 0.5f, 0,
+         true, 1000,
+         [&](size_t k, size_t n) {
+             const size_t i = k / 2 % n, next = (i + 1) % n;
+             const int l = k % 2 ? (left(i) + left(next)) / 2 : left(i);
+             return std::pair{l, -l};
+         },
+         true, 2000},
+        {"infinity is the highest pitch", INFINITY, 0, false, 3000,
+         [&](size_t k, size_t n) {
+             return 8 * k < n ? std::pair{left(8 * k), -left(8 * k)} : std::pair{0, 0};
+         },
+         false, 375},
+        {"below zero is the lowest pitch", -5, 0, false, 3000,
+         [&](size_t k, size_t) {
+             return std::pair{int(k) + 8, -int(k) - 8};
+         },
+         true, 24000},
+        {"full left silences the right", 1, -1, false, 3000,
+         [&](size_t k, size_t n) {
+             return k < n ? std::pair{left(k), 0} : std::pair{0, 0};
+         },
+         false, 3000},
+        {"half right halves the left", 1, 0.5f, false, 3000,
+         [&](size_t k, size_t n) {
+             return k < n ? std::pair{left(k) / 2, -left(k)} : std::pair{0, 0};
+         },
+         false, 3000},
+        {"beyond the right is full right, at any pitch", 2, INFINITY, false, 3000,
+         [&](size_t k, size_t n) {
+             return 2 * k < n ? std::pair{0, -left(2 * k)} : std::pair{0, 0};
+         },
+         false, 1500},
+    };
+    for (const Case& c : cases) {
+        Ref<Sound> sound =
+            Make(S16(2 * c.frames, [&](size_t i) { return i % 2 ? -left(i / 2) : left(i / 2); }));
+        sound->SetPitch(c.pitch);
+        sound->SetPan(c.pan);
+        sound->SetLooping(c.loop);
+        sound->Play();
+        EXPECT_BYTES(Mix(), S16(Samples,
+                                [&](size_t i) {
+                                    const auto [l, r] = c.expect(i / 2, c.frames);
+                                    return i % 2 ? r : l;
+                                }))
+            << c.what;
+        EXPECT_EQ(sound->IsPlaying(), c.playingAfter) << c.what;
+        EXPECT_DOUBLE_EQ(sound->GetLength() * 44100, c.lengthFrames) << c.what;
+    }
+
+    // A voice playing takes a new pitch and pan from where it is.
+    const Bytes ramp = S16(6 * Samples, [](size_t i) { return int(i / 2 % 1000); });
+    Ref<Sound> sound = Make(ramp);
+    sound->Play();
+    EXPECT_BYTES(Mix(), Expected(ramp, {0}, 0, Samples));
+    sound->SetPitch(2);
+    sound->SetPan(-1);
+    EXPECT_BYTES(Mix(),
+                 S16(Samples, [](size_t i) { return i % 2 ? 0 : int((Frames + i) % 1000); }));
 }
 
 // Through a real device: a second play of a sound joins the first, mixed,

@@ -10,6 +10,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <utility>
 
 namespace EngineTest {
 
@@ -26,8 +27,16 @@ public:
     // with twelve buttons, four axes and a hat.
     enum Kind { Mapped, Unmapped };
 
-    explicit VirtualPad(Kind kind = Mapped) {
+    // With motors, it keeps the strengths SDL last set them to.
+    explicit VirtualPad(Kind kind = Mapped, bool motors = false) {
         SDL_VirtualJoystickDesc desc{};
+        if (motors) {
+            desc.userdata = this;
+            desc.Rumble = [](void* self, Uint16 low, Uint16 high) {
+                static_cast<VirtualPad*>(self)->m_rumble = {low, high};
+                return 0;
+            };
+        }
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
         desc.type = kind == Mapped ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_UNKNOWN;
         desc.naxes = kind == Mapped ? SDL_CONTROLLER_AXIS_MAX : 4;
@@ -85,11 +94,14 @@ public:
     // The index SDL announced it by, and the id it is known by afterwards.
     int Index() const { return m_index; }
     SDL_JoystickID Id() const { return m_id; }
+    // The motors' strengths, heavy and light, as SDL last set them.
+    std::pair<int, int> Rumbling() const { return m_rumble; }
 
 private:
     SDL_Joystick* m_joystick = nullptr;
     int m_index = -1;
     SDL_JoystickID m_id = -1;
+    std::pair<int, int> m_rumble{0, 0};
 };
 
 } // namespace EngineTest

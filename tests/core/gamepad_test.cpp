@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <cmath>
 #include <functional>
+#include <thread>
+#include <utility>
 
 #include <engine/core/Engine.h>
 #include <engine/core/Gamepad.h>
@@ -338,6 +342,60 @@ TEST_F(VirtualPads, AJoystickSDLHasNoMappingForPlaysWithTheCommonLayoutUntilGive
     Poll();
     EXPECT_FALSE(Gamepads::IsOpen(pad.Id()));
     EXPECT_FALSE(Gamepads::IsHeld(South));
+}
+
+// A rumble reaches the motors at its strengths and stops when its time is
+// up; pads that cannot rumble, and pads gone, say so and take no harm.
+TEST_F(VirtualPads, RumbleReachesThePadsThatHaveMotors) {
+    VirtualPad shaker(VirtualPad::Mapped, true), still;
+    Poll();
+    constexpr SDL_JoystickID Gone = 12345;
+    struct Call {
+        std::function<bool()> rumble;
+        bool can;
+        std::pair<int, int> motors;
+        const char* what;
+    } calls[] = {
+        {[&] { return Gamepads::Rumble(shaker.Id(), 0.5f, 1, 10); },
+         true,
+         {32768, 65535},
+         "half heavy, full light"},
+        {[&] { return Gamepads::Rumble(still.Id(), 1, 1, 10); },
+         false,
+         {32768, 65535},
+         "a pad without motors"},
+        {[&] { return Gamepads::Rumble(Gone, 1, 1, 10); }, false, {32768, 65535}, "a pad not open"},
+        {[] { return Gamepads::Rumble(NAN, 7, INFINITY); },
+         true,
+         {0, 65535},
+         "every pad, out of range: one can"},
+        {[&] { return Gamepads::Rumble(shaker.Id(), 1, 1, 0); }, true, {0, 0}, "no time stops"},
+        {[&] { return Gamepads::Rumble(shaker.Id(), 0.25f, -1, NAN); },
+         true,
+         {0, 0},
+         "not a number of seconds stops"},
+        {[&] { return Gamepads::Rumble(shaker.Id(), 0.25f, -1, 1e-6); },
+         true,
+         {16384, 0},
+         "a moment"},
+    };
+    for (const Call& c : calls) {
+        EXPECT_EQ(c.rumble(), c.can) << c.what;
+        EXPECT_EQ(shaker.Rumbling(), c.motors) << c.what;
+    }
+    // The moment, rounded up to a millisecond rather than down to SDL's
+    // rumble without end, is over at a later poll.
+    for (int i = 0; i < 100 && shaker.Rumbling() != std::pair{0, 0}; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        Poll();
+    }
+    EXPECT_EQ(shaker.Rumbling(), (std::pair{0, 0}));
+
+    Gamepads::Attach(Gone);
+    EXPECT_FALSE(Gamepads::Rumble(Gone, 1, 1, 1)) << "a pad without a device";
+    Gamepads::CloseAll();
+    SDL_Quit();
+    EXPECT_FALSE(Gamepads::Rumble(1, 1, 1)) << "no pads, no SDL";
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include <engine/core/Gamepad.h>
 #include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/RigidBody.h>
 
+#include "core/VirtualPad.h"
 #include "game/EnemySystem.h"
 
 using namespace Engine;
@@ -75,6 +79,20 @@ TEST_F(EnemyTest, ContactNeedsDistanceBelowWidthAndPlayerNotFiveBelow) {
     B().velocity = {10, -10, 0};
     system.Run(enemy);
     EXPECT_EQ(B().velocity, KnockBack);
+
+    // A knock-back shakes the player's pad, at half strength; a miss does not.
+    EngineTest::OnlyVirtualPads();
+    ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+    {
+        EngineTest::VirtualPad pad(EngineTest::VirtualPad::Mapped, true);
+        Gamepads::OpenArrived();
+        EXPECT_FALSE(Hit({564, 250, 0}));
+        EXPECT_EQ(pad.Rumbling(), (std::pair{0, 0}));
+        EXPECT_TRUE(Hit({563, 250, 0}));
+        EXPECT_EQ(pad.Rumbling(), (std::pair{32768, 32768}));
+        Gamepads::CloseAll();
+    }
+    SDL_Quit();
 }
 
 TEST_F(EnemyTest, PatrolsOneUnitPerStepTurningAtBoundsInclusive) {

@@ -30,10 +30,6 @@ void Mix(Uint8* dst, const Uint8* src, std::uint32_t len, int volume) {
         SDL_MixAudioFormat(dst, src, Clip::DeviceFormat, len, volume);
 }
 
-// Bytes of one sample frame in the device format.
-constexpr std::uint32_t DeviceFrame =
-    Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
-
 bool InDeviceFormat(const SDL_AudioSpec& spec) {
     return spec.freq == Clip::DeviceFreq && spec.format == Clip::DeviceFormat &&
            spec.channels == Clip::DeviceChannels;
@@ -170,6 +166,10 @@ void Clip::InitAudio() {
     // callback always sees exactly this format.
     if (SDL_OpenAudio(&want, nullptr) < 0)
         std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+    // That conversion hides a mono device; SDL tells its channels apart
+    // only where the system names a default device.
+    SDL_AudioSpec device{};
+    SetMonoOutput(SDL_GetDefaultAudioInfo(nullptr, &device, 0) == 0 && device.channels == 1);
     SDL_PauseAudio(0);
 }
 

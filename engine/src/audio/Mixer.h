@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include <engine/audio/Clip.h>
+
 namespace Engine {
 
 // Lock guard for SDL's audio device lock; a no-op while no device is open.
@@ -13,6 +15,10 @@ struct AudioLock {
     AudioLock(const AudioLock&) = delete;
     AudioLock& operator=(const AudioLock&) = delete;
 };
+
+// Bytes of one sample frame in the device format.
+inline constexpr std::uint32_t DeviceFrame =
+    Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
 
 // Adds `len` bytes of samples in the device format at `pos` of data (dataLen
 // bytes) onto stream at volume (0 to SDL_MIX_MAXVOLUME), advancing pos and
@@ -24,5 +30,9 @@ bool MixFrom(Uint8* stream, std::uint32_t len, const Uint8* data, std::uint32_t 
 // Adds every voice of every Sound onto stream. Runs on the audio thread under
 // the device lock.
 void MixVoices(Uint8* stream, std::uint32_t len);
+
+// Whether the device is known to end in one channel, where panning would only
+// change loudness; voices then ignore their pan. Set as the device opens.
+void SetMonoOutput(bool mono);
 
 } // namespace Engine

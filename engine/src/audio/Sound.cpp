@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include <engine/audio/Clip.h>
 #include <engine/core/Log.h>
@@ -13,20 +14,36 @@ namespace Engine {
 
 namespace {
 
+// Positions and steps count frames in 32.32 fixed point: a pitch is a
+// fractional step, exact for the pitches that are powers of two.
+constexpr std::uint64_t OneFrame = std::uint64_t(1) << 32;
+constexpr std::uint64_t Fraction = OneFrame - 1;
+
+// Each side's share at a pan, the side it moves away from fading linearly.
+struct Balance {
+    float left = 1.0f, right = 1.0f;
+};
+Balance BalanceOf(float pan) {
+    return {pan > 0 ? 1 - pan : 1.0f, pan < 0 ? 1 + pan : 1.0f};
+}
+
 // What the audio thread reads of a play. The samples belong to the sound,
 // which stops its voices under the device lock before it frees them, so the
 // callback only follows pointers into live data, and frees nothing.
 struct Voice {
     const Sound* owner = nullptr; // null: free
     const Uint8* data = nullptr;
-    std::uint32_t len = 0;
-    std::uint32_t pos = 0;
+    std::uint32_t len = 0;         // bytes, whole frames
+    std::uint64_t pos = 0;         // frames, fixed point
+    std::uint64_t step = OneFrame; // frames a frame of output, fixed point
     int volume = SDL_MIX_MAXVOLUME;
+    Balance balance;
     bool loop = false;
 };
 
 // Shared with the audio thread: touched only under the device lock.
 Voice s_voices[Sound::VOICES];
+bool s_monoOutput = false;
 
 // A free voice, or else the one furthest into a sound that does not loop;
 // null when every voice loops.
@@ -49,17 +66,85 @@ template <typename F> void EachVoice(const Sound* sound, F f) {
             f(v);
 }
 
+// The fixed-point step of a pitch.
+std::uint64_t StepOf(float pitch) {
+    return static_cast<std::uint64_t>(std::llround(double(pitch) * double(OneFrame)));
+}
+
 // The device's mixing volume for a loudness from 0 to 1.
 int MixVolume(float volume) {
     return static_cast<int>(std::lround(volume * SDL_MIX_MAXVOLUME));
+}
+
+Sint16 ReadS16(const Uint8* at) {
+    Uint16 s;
+    std::memcpy(&s, at, sizeof s);
+    return static_cast<Sint16>(SDL_SwapLE16(s));
+}
+
+// Adds a voice at a pitch other than 1, or panned, onto stream: each output
+// frame read at the voice's fractional position, between the two frames
+// around it, the last one leading back to the first when looping. The same
+// fixed work per output frame whatever the pitch. False when a voice that
+// does not loop reached its end.
+bool MixStepped(Uint8* stream, std::uint32_t len, Voice& v, Balance balance) {
+    static_assert(Clip::DeviceChannels == 2, "a gain for the left and one for the right");
+    const std::uint32_t frames = v.len / DeviceFrame;
+    const std::uint64_t end = std::uint64_t(frames) << 32;
+    const float volume = float(v.volume) / SDL_MIX_MAXVOLUME;
+    const float gain[2] = {volume * balance.left, volume * balance.right};
+    const std::uint32_t out = len / DeviceFrame;
+    for (std::uint32_t k = 0; k < out; ++k) {
+        if (v.pos >= end) {
+            if (!v.loop)
+                return false;
+            v.pos %= end;
+        }
+        const auto i = std::uint32_t(v.pos >> 32);
+        const std::uint32_t next = i + 1 < frames ? i + 1 : v.loop ? 0 : i;
+        const float f = float(v.pos & Fraction) * (1.0f / float(OneFrame));
+        for (std::uint32_t c = 0; c < Clip::DeviceChannels; ++c) {
+            const float a = ReadS16(v.data + i * DeviceFrame + 2 * c);
+            const float b = ReadS16(v.data + next * DeviceFrame + 2 * c);
+            Uint8* at = stream + k * DeviceFrame + 2 * c;
+            const long sum = ReadS16(at) + std::lrint((a + (b - a) * f) * gain[c]);
+            const auto mixed = static_cast<Uint16>(std::clamp<long>(sum, -32768, 32767));
+            const Uint16 le = SDL_SwapLE16(mixed);
+            std::memcpy(at, &le, sizeof le);
+        }
+        v.pos += v.step;
+    }
+    if (v.pos >= end) {
+        if (!v.loop)
+            return false;
+        v.pos %= end;
+    }
+    return true;
+}
+
+// False when the voice reached its end.
+bool MixVoice(Uint8* stream, std::uint32_t len, Voice& v) {
+    const Balance balance = s_monoOutput ? Balance{} : v.balance;
+    if (v.step != OneFrame || (v.pos & Fraction) || balance.left != 1 || balance.right != 1)
+        return MixStepped(stream, len, v, balance);
+    // As recorded: the clips' own mixing, sample for sample.
+    std::uint32_t bytes = std::uint32_t(v.pos >> 32) * DeviceFrame;
+    const bool on = MixFrom(stream, len, v.data, v.len, bytes, v.loop, v.volume);
+    v.pos = std::uint64_t(bytes / DeviceFrame) << 32;
+    return on;
 }
 
 } // namespace
 
 void MixVoices(Uint8* stream, std::uint32_t len) {
     for (Voice& v : s_voices)
-        if (v.owner && !MixFrom(stream, len, v.data, v.len, v.pos, v.loop, v.volume))
+        if (v.owner && !MixVoice(stream, len, v))
             v = Voice{};
+}
+
+void SetMonoOutput(bool mono) {
+    AudioLock lock;
+    s_monoOutput = mono;
 }
 
 Ref<Sound> Sound::Load(const std::string& path) {
@@ -93,7 +178,14 @@ void Sound::Play() {
         return;
     AudioLock lock;
     if (Voice* v = FreeVoice())
-        *v = Voice{this, m_samples->data, m_samples->clipLen, 0, MixVolume(m_volume), m_loop};
+        *v = Voice{this,
+                   m_samples->data,
+                   m_samples->clipLen,
+                   0,
+                   StepOf(m_pitch),
+                   MixVolume(m_volume),
+                   BalanceOf(m_pan),
+                   m_loop};
 }
 
 void Sound::Stop() {
@@ -111,11 +203,20 @@ void Sound::SetVolume(float volume) {
     EachVoice(this, [mix = MixVolume(m_volume)](Voice& v) { v.volume = mix; });
 }
 
+void Sound::SetPitch(float pitch) {
+    m_pitch = std::isnan(pitch) ? 1.0f : std::clamp(pitch, MIN_PITCH, MAX_PITCH);
+    EachVoice(this, [step = StepOf(m_pitch)](Voice& v) { v.step = step; });
+}
+
+void Sound::SetPan(float pan) {
+    m_pan = std::isnan(pan) ? 0.0f : std::clamp(pan, -1.0f, 1.0f);
+    EachVoice(this, [balance = BalanceOf(m_pan)](Voice& v) { v.balance = balance; });
+}
+
 double Sound::GetLength() const {
     // The samples are in the device's format whatever the file's was.
-    constexpr double bytesPerSecond =
-        double(Clip::DeviceFreq) * Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
-    return m_samples->clipLen / bytesPerSecond;
+    constexpr double bytesPerSecond = double(Clip::DeviceFreq) * DeviceFrame;
+    return m_samples->clipLen / bytesPerSecond / m_pitch;
 }
 
 bool Sound::IsPlaying() const {

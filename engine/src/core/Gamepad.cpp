@@ -1,5 +1,7 @@
 #include <engine/core/Gamepad.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -307,6 +309,31 @@ void Gamepads::BeginStep() {
 void Gamepads::EndStep() {
     for (auto& [id, pad] : Pads())
         pad.stepPressed = pad.stepReleased = Inputs{};
+}
+
+bool Gamepads::Rumble(SDL_JoystickID id, float low, float high, double seconds) {
+    const Pad* pad = Find(id);
+    // Once SDL's controller subsystem is down it has freed the controller.
+    if (!pad || !pad->controller || !SDL_WasInit(SDL_INIT_GAMECONTROLLER))
+        return false;
+    auto strength = [](float s) {
+        return static_cast<Uint16>(
+            std::lround(std::isnan(s) ? 0.0f : std::clamp(s, 0.0f, 1.0f) * SDL_MAX_UINT16));
+    };
+    // SDL takes 0 ms for a rumble without end: a time that rounds to it
+    // takes a millisecond, and no time at all stops the motors.
+    constexpr double MaxMs = 65535;
+    const bool stop = !(seconds > 0);
+    const auto ms = stop ? 0u : static_cast<Uint32>(std::clamp(seconds * 1000, 1.0, MaxMs));
+    return SDL_GameControllerRumble(pad->controller.get(), stop ? 0 : strength(low),
+                                    stop ? 0 : strength(high), ms) == 0;
+}
+
+bool Gamepads::Rumble(float low, float high, double seconds) {
+    bool any = false;
+    for (const auto& [id, pad] : Pads())
+        any |= Rumble(id, low, high, seconds);
+    return any;
 }
 
 bool Gamepads::IsOpen(SDL_JoystickID id) {

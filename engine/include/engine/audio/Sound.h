@@ -24,6 +24,9 @@ public:
     /// Voices playing at once, over all sounds. When all are busy, a new play
     /// takes the one that has played longest among those that do not loop.
     static constexpr int VOICES = 32;
+    /// The pitch range, three octaves each way; SetPitch clamps to it.
+    static constexpr float MIN_PITCH = 0.125f;
+    static constexpr float MAX_PITCH = 8.0f; ///< See MIN_PITCH.
 
     /// A WAV file in any format SDL reads, converted to the device's; null,
     /// with a warning, when it cannot be read.
@@ -44,9 +47,21 @@ public:
     /// Loudness from 0 (silent) to 1 (as recorded, the default); also for
     /// the voices playing. Values outside are clamped.
     void SetVolume(float volume);
+    /// Speed of play, which moves the pitch with it: 1 as recorded (the
+    /// default), 0.5 an octave down and twice as long, 2 an octave up and half
+    /// as long. Clamped to MIN_PITCH..MAX_PITCH; not a number is 1. Also for
+    /// the voices playing, which go on from where they are.
+    void SetPitch(float pitch);
+    /// Where the sound sits, from -1 (left) through 0 (centre, as recorded,
+    /// the default) to 1 (right); clamped, and not a number is the centre.
+    /// A balance: the side it moves away from fades linearly, silent at -1 or
+    /// 1, while the near side stays as recorded, so nothing gets louder. A
+    /// stereo file keeps its two sides (a mono one plays the same on both).
+    /// A mono output device ignores it. Also for the voices playing.
+    void SetPan(float pan);
     /// Whether any voice of this sound is playing.
     bool IsPlaying() const;
-    /// How long one play lasts, in seconds.
+    /// How long one play lasts at the current pitch, in seconds.
     double GetLength() const;
 
 private:
@@ -57,6 +72,8 @@ private:
     Ref<Clip> m_samples; // read by the clip reader, not in Clip::sounds
     bool m_loop = false;
     float m_volume = 1.0f;
+    float m_pitch = 1.0f;
+    float m_pan = 0.0f;
 };
 
 } // namespace Engine

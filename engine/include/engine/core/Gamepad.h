@@ -97,6 +97,15 @@ public:
     static void BeginStep();
     /// Ends a step: its changes read false again (Input::EndStep calls it).
     static void EndStep();
+    /// Shakes a pad: its heavy (low-frequency) and light (high-frequency)
+    /// motors at strengths from 0 to 1, for `seconds` (at most 65, as SDL
+    /// allows), in place of any rumble it had; no strength, or no time, stops
+    /// it. Out-of-range values are clamped, and not a number is 0. Whether
+    /// the pad can rumble: false, and nothing done, for a pad without motors,
+    /// one not open or attached without a device, or before SDL starts.
+    static bool Rumble(SDL_JoystickID id, float low, float high, double seconds);
+    /// Rumble on every open pad; whether any of them can.
+    static bool Rumble(float low, float high, double seconds);
     static bool IsOpen(SDL_JoystickID id); ///< Whether the pad of that instance id is open.
     static size_t Count();                 ///< Pads open now, attached ones included.
 };

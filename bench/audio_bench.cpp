@@ -1,0 +1,89 @@
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include <engine/audio/Clip.h>
+#include <engine/audio/Sound.h>
+
+using namespace Engine;
+
+namespace {
+
+constexpr int Frames = Clip::DeviceSamples;
+constexpr int Samples = Frames * Clip::DeviceChannels;
+constexpr int BufferBytes = Samples * 2;
+
+// Quiet noise, so 32 voices sum without clipping most of the time.
+std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
+    std::vector<std::int16_t> out(count);
+    for (auto& s : out) {
+        seed = seed * 1664525u + 1013904223u;
+        s = static_cast<std::int16_t>(int(seed >> 16) % 2001 - 1000);
+    }
+    return out;
+}
+
+// A WAV file of a second of stereo noise in the device format.
+std::vector<Uint8> NoiseWav() {
+    const std::vector<std::int16_t> s = Noise(size_t(Clip::DeviceFreq) * 2, 7);
+    const auto bytes = std::uint32_t(s.size() * 2);
+    std::vector<Uint8> v;
+    auto put = [&](std::uint32_t x, int n) {
+        for (int i = 0; i < n; ++i)
+            v.push_back(Uint8(x >> (8 * i)));
+    };
+    auto tag = [&](const char* t) { v.insert(v.end(), t, t + 4); };
+    tag("RIFF"), put(36 + bytes, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(2, 2);
+    put(Clip::DeviceFreq, 4), put(Clip::DeviceFreq * 4, 4), put(4, 2), put(16, 2);
+    tag("data"), put(bytes, 4);
+    const auto* raw = reinterpret_cast<const Uint8*>(s.data());
+    v.insert(v.end(), raw, raw + bytes);
+    return v;
+}
+
+// One device buffer of the mixing callback with 32 looping voices playing,
+// each started a little later than the last. Arguments: pitch and pan, in
+// hundredths.
+void BM_Mix32Voices(benchmark::State& state) {
+    Clip::ClearSounds();
+    const std::vector<Uint8> wav = NoiseWav();
+    Ref<Sound> sound = Sound::LoadFromMemory(wav.data(), wav.size());
+    sound->SetLooping(true);
+    sound->SetPitch(float(state.range(0)) / 100);
+    sound->SetPan(float(state.range(1)) / 100);
+    std::vector<Uint8> buffer(BufferBytes);
+    for (int v = 0; v < Sound::VOICES; ++v) {
+        sound->Play();
+        Clip::callback(nullptr, buffer.data(), 256);
+    }
+    for (auto _ : state) {
+        Clip::callback(nullptr, buffer.data(), BufferBytes);
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * Sound::VOICES * Frames);
+}
+BENCHMARK(BM_Mix32Voices)->Args({100, 0})->Args({150, 50});
+
+// The yardstick: 32 arrays of a buffer's samples summed into it, each sum
+// clamped to 16 bits, in a plain loop.
+void BM_Sum32Arrays(benchmark::State& state) {
+    std::vector<std::vector<std::int16_t>> voices;
+    for (int v = 0; v < Sound::VOICES; ++v)
+        voices.push_back(Noise(Samples, std::uint32_t(v + 1)));
+    std::vector<std::int16_t> buffer(Samples);
+    for (auto _ : state) {
+        std::fill(buffer.begin(), buffer.end(), std::int16_t(0));
+        for (const auto& voice : voices)
+            for (int i = 0; i < Samples; ++i)
+                buffer[i] = std::int16_t(std::clamp(buffer[i] + voice[i], -32768, 32767));
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * Sound::VOICES * Frames);
+}
+BENCHMARK(BM_Sum32Arrays);
+
+} // namespace
