@@ -4,7 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include <cstdio>
+#include <string>
+
 #include <engine/audio/Clip.h>
+#include <engine/audio/Music.h>
 #include <engine/audio/Sound.h>
 
 using namespace Engine;
@@ -25,18 +29,22 @@ std::vector<std::int16_t> Noise(size_t count, std::uint32_t seed) {
     return out;
 }
 
-// A WAV file of a second of stereo noise in the device format.
-std::vector<Uint8> NoiseWav() {
-    const std::vector<std::int16_t> s = Noise(size_t(Clip::DeviceFreq) * 2, 7);
+// A WAV file of a second of stereo noise, by default in the device format.
+std::vector<Uint8> NoiseWav(std::uint32_t rate = Clip::DeviceFreq) {
+    const std::vector<std::int16_t> s = Noise(size_t(rate) * 2, 7);
     const auto bytes = std::uint32_t(s.size() * 2);
     std::vector<Uint8> v;
+    v.reserve(44 + bytes);
     auto put = [&](std::uint32_t x, int n) {
         for (int i = 0; i < n; ++i)
             v.push_back(Uint8(x >> (8 * i)));
     };
-    auto tag = [&](const char* t) { v.insert(v.end(), t, t + 4); };
+    auto tag = [&](const char* t) {
+        for (int i = 0; i < 4; ++i)
+            v.push_back(Uint8(t[i]));
+    };
     tag("RIFF"), put(36 + bytes, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(2, 2);
-    put(Clip::DeviceFreq, 4), put(Clip::DeviceFreq * 4, 4), put(4, 2), put(16, 2);
+    put(rate, 4), put(rate * 4, 4), put(4, 2), put(16, 2);
     tag("data"), put(bytes, 4);
     const auto* raw = reinterpret_cast<const Uint8*>(s.data());
     v.insert(v.end(), raw, raw + bytes);
@@ -85,5 +93,44 @@ void BM_Sum32Arrays(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * Sound::VOICES * Frames);
 }
 BENCHMARK(BM_Sum32Arrays);
+
+// One device buffer of music streamed from a 48 kHz file: the callback's mix
+// and the loop's refill of what it took, read and resampled.
+void BM_MixMusic48k(benchmark::State& state) {
+    Clip::ClearSounds();
+    const std::string path = "/tmp/keel_bench_music.wav";
+    const std::vector<Uint8> wav = NoiseWav(48000);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(wav.data(), 1, wav.size(), f);
+    std::fclose(f);
+    Ref<Music> music = Music::Load(path);
+    music->SetLooping(true);
+    music->Play();
+    std::vector<Uint8> buffer(BufferBytes);
+    for (auto _ : state) {
+        Clip::callback(nullptr, buffer.data(), BufferBytes);
+        Music::UpdateAll();
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * Frames);
+    music.reset();
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_MixMusic48k);
+
+// Its yardstick: a buffer's samples copied in a plain loop.
+void BM_CopyBuffer(benchmark::State& state) {
+    const std::vector<std::int16_t> from = Noise(Samples, 3);
+    std::vector<std::int16_t> buffer(Samples);
+    for (auto _ : state) {
+        for (int i = 0; i < Samples; ++i)
+            buffer[i] = from[i];
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * Frames);
+}
+BENCHMARK(BM_CopyBuffer);
 
 } // namespace

@@ -1,4 +1,4 @@
-// Audio: a two-second tune loops from the start, and keys play short effects over it: J a
+// Audio: a two-second tune streams from its file and loops from the start, and keys play short effects over it: J a
 // jump, C a coin, H a hit. Each press is a voice of its own, so quick presses overlap rather
 // than cut each other off. UP and DOWN play the effects a semitone higher or lower, LEFT and
 // RIGHT move them across. M stops the tune and starts it again. A bar shows where the tune is,
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <engine/audio/Music.h>
 #include <engine/audio/Sound.h>
 #include <engine/core/Engine.h>
 #include <engine/core/Input.h>
@@ -37,9 +38,9 @@ class AudioKeys : public Scene {
 public:
     void Build(::Engine::Engine&) override {
         // Engine::Start has opened the device; sounds are converted to its format as they
-        // load. One that cannot be read is null, with a warning, and the program goes on
-        // without it.
-        m_tune = Sound::Load(EXAMPLE_ASSETS "loop.wav");
+        // load, while music is read a piece at a time as it plays, however long it is. One
+        // that cannot be read is null, with a warning, and the program goes on without it.
+        m_tune = Music::Load(EXAMPLE_ASSETS "loop.wav");
         if (m_tune) {
             m_tune->SetLooping(true);
             m_tune->Play();
@@ -51,12 +52,10 @@ public:
     void Update() override {
         // Keys act when they go down, not for as long as they are held.
         if (m_tune && Input::WasKeyPressed(SDLK_m)) {
-            if (m_tune->IsPlaying()) {
+            if (m_tune->IsPlaying())
                 m_tune->Stop();
-            } else {
+            else
                 m_tune->Play();
-                m_played = 0;
-            }
         }
         // Pitch and pan reach the voices sounding too, not just the next ones.
         const int semitones =
@@ -74,9 +73,6 @@ public:
             if (Input::WasKeyPressed(e.key))
                 e.sound->Play();
         }
-        // A sound tells whether it plays, not where it is: the program counts the time.
-        if (m_tune && m_tune->IsPlaying())
-            m_played += Time::dt;
     }
 
     void Draw(const Uni<Renderer>&) override {
@@ -99,15 +95,13 @@ public:
         }
         // The tune's position: a white bar along the bottom, its full width the whole tune.
         if (m_tune && m_tune->GetLength() > 0) {
-            const double length = m_tune->GetLength();
-            const double done = std::fmod(m_played, length) / length;
+            const double done = m_tune->GetTimePlayed() / m_tune->GetLength();
             Draw::Rect({40, 400, float(done) * (WIDTH - 80), 12}, WHITE);
         }
     }
 
 private:
-    Ref<Sound> m_tune;
-    double m_played = 0; // seconds the tune has played since it last started
+    Ref<Music> m_tune;
     int m_semitones = 0; // the effects' pitch
     float m_pan = 0;     // the effects' place, -1 left to 1 right
     std::vector<Effect> m_effects{{SDLK_j, "jump.wav", "J: jump", nullptr},

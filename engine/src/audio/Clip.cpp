@@ -262,6 +262,7 @@ void Clip::callback(void* /*userdata*/, Uint8* stream, int len) {
                                      clip->loop, SDL_MIX_MAXVOLUME))
             clip->active = false;
     MixVoices(stream, n);
+    MixMusic(stream, n);
 }
 
 } // namespace Engine

@@ -31,6 +31,11 @@ bool MixFrom(Uint8* stream, std::uint32_t len, const Uint8* data, std::uint32_t 
 // the device lock.
 void MixVoices(Uint8* stream, std::uint32_t len);
 
+// Adds every Music playing onto stream, from what its buffer holds; a buffer
+// short of sound leaves the rest silent and counts an underrun. Runs on the
+// audio thread under the device lock.
+void MixMusic(Uint8* stream, std::uint32_t len);
+
 // Whether the device is known to end in one channel, where panning would only
 // change loudness; voices then ignore their pan. Set as the device opens.
 void SetMonoOutput(bool mono);

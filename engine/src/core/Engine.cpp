@@ -3,6 +3,7 @@
 #include <thread>
 
 #include <engine/audio/Clip.h>
+#include <engine/audio/Music.h>
 #include <engine/core/Gamepad.h>
 #include <engine/core/Input.h>
 #include <engine/core/Log.h>
@@ -82,6 +83,7 @@ bool Engine::Frame(double frameTime) {
     ProcessInput(&quit);
     Advance(m_Acc, frameTime, STEP, [this](double dt) { Update(dt); });
     Render();
+    Music::UpdateAll();
     return quit || m_QuitAsked;
 }
 
@@ -98,6 +100,7 @@ void Engine::MainGameLoop() {
         currTime = newTime;
         Advance(m_Acc, frameTime, STEP, [this](double dt) { Update(dt); });
         Render();
+        Music::UpdateAll();
         quit = quit || m_QuitAsked;
         Pace();
     }

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <engine/core/Base.h>
+
+namespace Engine {
+
+/// A long piece of music played from its file a piece at a time: loading it
+/// reads only the header, and however long the file, the music holds about
+/// `BUFFERED_SECONDS` of sound in the device's format plus a small read buffer.
+/// Mixed into the one audio device after the clips and sounds.
+///
+/// The engine's loop tops the buffer up once a frame (UpdateAll), so the audio
+/// thread never reads the file. A stall of the loop longer than the buffer is
+/// heard as a gap of silence and counted (GetUnderruns); the music then goes on
+/// where it was. Every call is safe while the device runs.
+///
+/// Held through Ref: the music is silent from the moment its last owner lets go.
+class Music {
+public:
+    /// Sound kept ready ahead of the device, in seconds: the longest stall of
+    /// the loop the music plays through.
+    static constexpr double BUFFERED_SECONDS = 0.5;
+
+    /// A WAV file SDL reads. Integer and float samples are read from the file
+    /// as they play; other encodings (A-law, mu-law, ADPCM, 24-bit) are decoded
+    /// whole as they load and then played the same way. Null, with a warning,
+    /// when the file cannot be read or its header makes no sense.
+    static Ref<Music> Load(const std::string& path);
+
+    Music(const Music&) = delete;            ///< Held through Ref.
+    Music& operator=(const Music&) = delete; ///< Held through Ref.
+    ~Music();                                ///< Silent at once, then closes the file.
+
+    /// Plays from the start, also when already playing.
+    void Play();
+    /// Stops and goes back to the start.
+    void Stop();
+    /// Holds the music where it is; Resume goes on from there.
+    void Pause();
+    void Resume(); ///< See Pause.
+    /// Whether it starts over at the end, seamlessly. Off by default. Up to
+    /// `BUFFERED_SECONDS` before the end is already read, so a change that late
+    /// counts from the next end.
+    void SetLooping(bool loop);
+    /// Loudness from 0 (silent) to 1 (as recorded, the default); clamped, and
+    /// not a number is silent.
+    void SetVolume(float volume);
+    /// Plays from `seconds` into the music, clamped to its length; also while
+    /// stopped or paused, for the next Resume. Play still starts from the start.
+    void Seek(double seconds);
+
+    /// Playing and not paused.
+    bool IsPlaying() const;
+    /// The music's length in seconds.
+    double GetLength() const;
+    /// Where the music is, in seconds from its start, as heard.
+    double GetTimePlayed() const;
+    /// Device buffers that found the music's buffer short, since it loaded.
+    std::uint64_t GetUnderruns() const;
+
+    /// Tops up the buffer of every music playing. Engine's loop calls it each
+    /// frame; call it yourself only from a loop of your own.
+    static void UpdateAll();
+
+private:
+    struct Source; // the file, its format and the converter
+    explicit Music(Uni<Source> source);
+    // Reads and converts until the buffer is full or the music's end is in it.
+    void Refill();
+    // Back to `frame` of the file, with an empty buffer.
+    void Restart(std::uint64_t frame);
+
+    Uni<Source> m_source;
+    // Every music loaded, linked through themselves so that the audio thread
+    // walks them without the list ever allocating or being torn down.
+    Music* m_prev = nullptr;
+    Music* m_next = nullptr;
+
+    // The buffer: a ring of device-format bytes the audio thread mixes from,
+    // allocated once. These and the play state are shared with the audio
+    // thread, under the device lock.
+    std::vector<Uint8> m_ring;
+    std::uint32_t m_ringStart = 0, m_ringFilled = 0;
+    bool m_playing = false, m_paused = false;
+    bool m_endBuffered = false; // the last of the music is in the ring
+    bool m_primed = false;      // filled since the last Restart: a short ring is then an underrun
+    int m_volume = SDL_MIX_MAXVOLUME;
+    std::uint64_t m_framesHeard = 0; // device frames mixed since the last Restart
+    std::uint64_t m_underruns = 0;
+
+    // The main thread's alone.
+    double m_startSeconds = 0;    // where the last Restart put the music
+    bool m_warnedUnderrun = false;
+
+    /// The audio thread's side: mixes every music playing from its buffer.
+    friend void MixMusic(Uint8* stream, std::uint32_t len);
+};
+
+} // namespace Engine

@@ -1,0 +1,474 @@
+#include <engine/audio/Music.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+#include <engine/audio/Clip.h>
+#include <engine/core/Log.h>
+
+#include "audio/Mixer.h"
+
+namespace Engine {
+
+namespace {
+
+// Touched only under the device lock.
+Music* s_first = nullptr;
+
+// Rates outside these are no real recording; a rate of a few hertz would
+// turn each frame read into seconds of device sound.
+constexpr int MinRate = 1000, MaxRate = 768000;
+// Bytes of the file read at a time, at most, but for the resampler's margins.
+constexpr std::uint32_t MaxPiece = 64 << 10;
+
+struct CloseRW {
+    void operator()(SDL_RWops* rw) const { SDL_RWclose(rw); }
+};
+struct FreeWav {
+    void operator()(Uint8* data) const { SDL_FreeWAV(data); }
+};
+
+std::uint32_t ReadLE(const Uint8* at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | at[i];
+    return v;
+}
+
+} // namespace
+
+// Converting piece by piece gives the samples the whole file would: each
+// piece is converted with the frames around it that the resampler reaches,
+// and starts on a frame that falls on a whole device frame.
+struct Music::Source {
+    static constexpr std::uint64_t NoEnd = UINT64_MAX;
+
+    std::string name;
+    std::unique_ptr<SDL_RWops, CloseRW> file;
+    std::unique_ptr<Uint8, FreeWav> decoded; // the samples, for encodings decoded whole
+    SDL_AudioFormat format = 0;
+    int channels = 0, rate = 0;
+    std::uint32_t frameBytes = 0;
+    Sint64 dataStart = 0;
+    std::uint64_t frames = 0; // of the file's samples
+    bool loop = false;
+
+    SDL_AudioCVT cvt{};
+    // In the file's frames: pieces start on multiples of `grid`, which turn
+    // into a whole number of device frames; `pad` frames either side of a
+    // piece cover the resampler's reach.
+    std::uint64_t grid = 1, piece = 0, pad = 0;
+    std::vector<Uint8> tape;      // file frames [at - pad, at + piece + pad), as read
+    std::vector<Uint8> converted; // the tape in the device format
+    std::uint64_t next = 0;       // the file's frame read next
+    std::uint64_t readAt = 0;     // where it goes, in frames since Start
+    std::uint64_t at = 0;         // the piece's first frame, counted the same way
+    std::uint64_t endAt = NoEnd;  // where the music ends, counted the same way
+    std::uint32_t outPos = 0, outEnd = 0; // converted bytes not yet taken
+    bool first = true, last = false;
+    Uint8 silence = 0;
+
+    // The header's format, checked, or an error.
+    std::string ReadHeader();
+    // SDL's loader decodes the whole file, which is then read from memory.
+    std::string DecodeWhole();
+    // The converter and the pieces' sizes, or an error.
+    std::string Prepare();
+    // Starts again at `frame`, which moves back onto the grid; returns it.
+    std::uint64_t Start(std::uint64_t frame);
+    // `count` frames onto the tape, silence past the end.
+    void Read(Uint8* dst, std::uint64_t count);
+    // Converts the next piece.
+    void Convert();
+    // Up to `bytes` of the music converted, fewer only at its end.
+    std::uint32_t Take(Uint8* dst, std::uint32_t bytes);
+    // Ends the music early with one warning.
+    void Fail(const std::string& why);
+};
+
+std::string Music::Source::ReadHeader() {
+    SDL_RWops* rw = file.get();
+    Uint8 head[12];
+    if (SDL_RWread(rw, head, sizeof head, 1) != 1 || std::memcmp(head, "RIFF", 4) ||
+        std::memcmp(head + 8, "WAVE", 4))
+        return "not a WAV file";
+    const Sint64 size = SDL_RWsize(rw);
+    Uint8 fmt[40] = {};
+    bool haveFmt = false;
+    std::uint32_t dataBytes = 0;
+    Sint64 pos = 12;
+    // Real files put a handful of chunks before the samples; the bound keeps
+    // a file of tiny chunks from costing a seek each.
+    for (int i = 0;; ++i) {
+        Uint8 chunk[8];
+        if (i == 64 || SDL_RWseek(rw, pos, RW_SEEK_SET) != pos ||
+            SDL_RWread(rw, chunk, sizeof chunk, 1) != 1)
+            return "no data chunk";
+        const std::uint32_t bytes = ReadLE(chunk + 4, 4);
+        if (!std::memcmp(chunk, "fmt ", 4)) {
+            if (bytes < 16 || SDL_RWread(rw, fmt, std::min<std::uint32_t>(bytes, 40), 1) != 1)
+                return "a format chunk too short";
+            haveFmt = true;
+        } else if (!std::memcmp(chunk, "data", 4)) {
+            dataStart = pos + 8;
+            dataBytes = bytes;
+            break;
+        }
+        pos += 8 + Sint64(bytes) + (bytes & 1);
+    }
+    if (!haveFmt)
+        return "no format chunk before the data";
+
+    std::uint32_t tag = ReadLE(fmt, 2);
+    constexpr std::uint32_t Pcm = 1, Float = 3, Extensible = 0xFFFE;
+    if (tag == Extensible)
+        tag = ReadLE(fmt + 24, 2); // the sub-format's first two bytes
+    channels = int(ReadLE(fmt + 2, 2));
+    rate = int(std::min<std::uint32_t>(ReadLE(fmt + 4, 4), INT32_MAX));
+    const std::uint32_t blockAlign = ReadLE(fmt + 12, 2), bits = ReadLE(fmt + 14, 2);
+    if (channels < 1 || channels > 8)
+        return std::to_string(channels) + " channels";
+    if (rate < MinRate || rate > MaxRate)
+        return "a rate of " + std::to_string(rate) + " Hz";
+
+    format = tag == Pcm && bits == 8     ? AUDIO_U8
+             : tag == Pcm && bits == 16  ? AUDIO_S16LSB
+             : tag == Pcm && bits == 32  ? AUDIO_S32LSB
+             : tag == Float && bits == 32 ? AUDIO_F32LSB
+                                          : 0;
+    if (!format || blockAlign != channels * bits / 8)
+        return DecodeWhole();
+    frameBytes = blockAlign;
+    // A data chunk may claim more than the file holds: play what it holds.
+    const std::uint64_t held = size > dataStart ? std::uint64_t(size - dataStart) : 0;
+    frames = std::min<std::uint64_t>(dataBytes, held) / frameBytes;
+    return "";
+}
+
+std::string Music::Source::DecodeWhole() {
+    SDL_AudioSpec spec{};
+    Uint8* data = nullptr;
+    Uint32 len = 0;
+    if (SDL_RWseek(file.get(), 0, RW_SEEK_SET) != 0 ||
+        !SDL_LoadWAV_RW(file.get(), 0, &spec, &data, &len))
+        return SDL_GetError();
+    decoded.reset(data);
+    if (len > INT_MAX)
+        return "over 2 GB of samples once decoded";
+    file.reset(SDL_RWFromConstMem(data, int(len)));
+    if (!file)
+        return SDL_GetError();
+    format = spec.format;
+    channels = spec.channels;
+    rate = spec.freq;
+    frameBytes = std::uint32_t(channels) * SDL_AUDIO_BITSIZE(format) / 8;
+    dataStart = 0;
+    frames = len / frameBytes;
+    return "";
+}
+
+std::string Music::Source::Prepare() {
+    if (SDL_BuildAudioCVT(&cvt, format, Uint8(channels), rate, Clip::DeviceFormat,
+                          Clip::DeviceChannels, Clip::DeviceFreq) < 0)
+        return SDL_GetError();
+    grid = std::uint64_t(rate) / std::gcd(rate, Clip::DeviceFreq);
+    if (grid * frameBytes > MaxPiece)
+        return "a rate of " + std::to_string(rate) + " Hz, which has no short pieces that " +
+               "make whole frames at " + std::to_string(Clip::DeviceFreq) + " Hz";
+    // About a device buffer's worth a piece.
+    const std::uint64_t want = std::uint64_t(Clip::DeviceSamples) * rate / Clip::DeviceFreq;
+    piece = std::max<std::uint64_t>(1, (want + grid / 2) / grid) * grid;
+    if (rate != Clip::DeviceFreq) {
+        // Twice the resampler's reach at the lowest output rate it filters to.
+        const std::uint64_t reach = 16 + 16 * (std::uint64_t(rate) / Clip::DeviceFreq + 1);
+        pad = (reach + grid - 1) / grid * grid;
+    }
+    tape.resize((piece + 2 * pad) * frameBytes);
+    converted.resize(tape.size() * std::size_t(cvt.len_mult));
+    silence = format == AUDIO_U8 ? 0x80 : 0;
+    return "";
+}
+
+std::uint64_t Music::Source::Start(std::uint64_t frame) {
+    const std::uint64_t from = std::min(frame, frames) / grid * grid;
+    next = from;
+    readAt = at = 0;
+    endAt = NoEnd;
+    outPos = outEnd = 0;
+    first = true;
+    last = false;
+    const Sint64 pos = dataStart + Sint64(from * frameBytes);
+    if (SDL_RWseek(file.get(), pos, RW_SEEK_SET) != pos)
+        Fail(std::string("its file could not be read again: ") + SDL_GetError());
+    std::memset(tape.data(), silence, pad * frameBytes);
+    Read(tape.data() + pad * frameBytes, piece + pad);
+    return from;
+}
+
+void Music::Source::Read(Uint8* dst, std::uint64_t count) {
+    while (count) {
+        if (next >= frames && endAt == NoEnd) {
+            if (!loop || frames == 0)
+                endAt = readAt;
+            else if (SDL_RWseek(file.get(), dataStart, RW_SEEK_SET) == dataStart)
+                next = 0;
+            else
+                Fail(std::string("its file could not be read again: ") + SDL_GetError());
+        }
+        if (endAt != NoEnd) {
+            std::memset(dst, silence, count * frameBytes);
+            readAt += count;
+            return;
+        }
+        const std::uint64_t want = std::min(count, frames - next);
+        const size_t got = SDL_RWread(file.get(), dst, frameBytes, size_t(want));
+        if (got == 0) {
+            Fail("its file ends before its data does");
+            continue;
+        }
+        next += got;
+        readAt += got;
+        dst += got * frameBytes;
+        count -= got;
+    }
+}
+
+void Music::Source::Convert() {
+    if (!first) {
+        const std::size_t kept = 2 * pad * frameBytes;
+        std::memmove(tape.data(), tape.data() + piece * frameBytes, kept);
+        Read(tape.data() + kept, piece);
+        at += piece;
+    }
+    first = false;
+    std::memcpy(converted.data(), tape.data(), tape.size());
+    std::uint64_t bytes = tape.size();
+    if (cvt.needed) {
+        cvt.buf = converted.data();
+        cvt.len = int(tape.size());
+        if (SDL_ConvertAudio(&cvt) < 0) {
+            Fail(std::string("its samples could not be converted: ") + SDL_GetError());
+            last = true;
+            return;
+        }
+        bytes = std::uint64_t(cvt.len_cvt);
+    }
+    // Device frames of the frames before x; whole on the grid.
+    auto out = [this](std::uint64_t x) { return x * Clip::DeviceFreq / std::uint64_t(rate); };
+    std::uint64_t count = out(piece);
+    if (endAt < at + piece) {
+        count = out(endAt - at);
+        last = true;
+    }
+    const std::uint64_t start = std::min<std::uint64_t>(out(pad) * DeviceFrame, bytes);
+    outPos = std::uint32_t(start);
+    outEnd = std::uint32_t(std::min(start + count * DeviceFrame, bytes - bytes % DeviceFrame));
+}
+
+std::uint32_t Music::Source::Take(Uint8* dst, std::uint32_t bytes) {
+    std::uint32_t got = 0;
+    while (got < bytes) {
+        if (outPos == outEnd) {
+            if (last)
+                break;
+            Convert();
+            continue;
+        }
+        const std::uint32_t n = std::min(bytes - got, outEnd - outPos);
+        std::memcpy(dst + got, converted.data() + outPos, n);
+        outPos += n;
+        got += n;
+    }
+    return got;
+}
+
+void Music::Source::Fail(const std::string& why) {
+    Log::Warn("AUDIO", "The music %s stopped early: %s", name.c_str(), why.c_str());
+    if (endAt == NoEnd)
+        endAt = readAt;
+}
+
+Ref<Music> Music::Load(const std::string& path) {
+    auto source = CreateUni<Source>();
+    source->name = path;
+    source->file.reset(SDL_RWFromFile(path.c_str(), "rb"));
+    std::string error = source->file ? source->ReadHeader() : SDL_GetError();
+    if (error.empty())
+        error = source->Prepare();
+    if (!error.empty()) {
+        Log::Warn("AUDIO", "Could not load the music %s: %s", path.c_str(), error.c_str());
+        return nullptr;
+    }
+    Ref<Music> music(new Music(std::move(source)));
+    AudioLock lock;
+    music->m_next = s_first;
+    if (s_first)
+        s_first->m_prev = music.get();
+    s_first = music.get();
+    return music;
+}
+
+Music::Music(Uni<Source> source)
+    : m_source(std::move(source)),
+      m_ring(std::size_t(BUFFERED_SECONDS * Clip::DeviceFreq) * DeviceFrame) {
+    static_assert(BUFFERED_SECONDS * Clip::DeviceFreq > 2 * Clip::DeviceSamples,
+                  "the buffer holds a device buffer with room to refill");
+}
+
+Music::~Music() {
+    AudioLock lock;
+    (m_prev ? m_prev->m_next : s_first) = m_next;
+    if (m_next)
+        m_next->m_prev = m_prev;
+}
+
+void Music::Restart(std::uint64_t frame) {
+    m_startSeconds = double(m_source->Start(frame)) / m_source->rate;
+    AudioLock lock;
+    m_ringStart = m_ringFilled = 0;
+    m_endBuffered = false;
+    m_primed = false;
+    m_framesHeard = 0;
+}
+
+void Music::Refill() {
+    Source& s = *m_source;
+    const auto size = std::uint32_t(m_ring.size());
+    std::uint32_t from = 0, space = 0;
+    {
+        AudioLock lock;
+        if (!m_playing || m_endBuffered)
+            return;
+        from = (m_ringStart + m_ringFilled) % size;
+        space = size - m_ringFilled;
+    }
+    // The free part of the ring is this thread's until it is handed over under
+    // the lock: the audio thread reads only what is filled.
+    std::uint32_t got = 0;
+    bool end = false;
+    while (got < space && !end) {
+        const std::uint32_t at = (from + got) % size;
+        const std::uint32_t room = std::min(space - got, size - at);
+        const std::uint32_t n = s.Take(m_ring.data() + at, room);
+        got += n;
+        end = n < room;
+    }
+    std::uint64_t underruns = 0;
+    {
+        AudioLock lock;
+        m_ringFilled += got;
+        m_endBuffered = end;
+        m_primed = true;
+        underruns = m_underruns;
+    }
+    if (underruns && !m_warnedUnderrun) {
+        m_warnedUnderrun = true;
+        Log::Warn("AUDIO", "The music %s ran short: the loop stalled for over %.1f s",
+                  s.name.c_str(), BUFFERED_SECONDS);
+    }
+}
+
+void Music::UpdateAll() {
+    // Only this thread links and unlinks musics, so walking them needs no lock.
+    for (Music* m = s_first; m; m = m->m_next)
+        m->Refill();
+}
+
+void MixMusic(Uint8* stream, std::uint32_t len) {
+    for (Music* m = s_first; m; m = m->m_next) {
+        if (!m->m_playing || m->m_paused || !m->m_primed)
+            continue;
+        const auto size = std::uint32_t(m->m_ring.size());
+        const std::uint32_t take = std::min(len, m->m_ringFilled);
+        const std::uint32_t first = std::min(take, size - m->m_ringStart);
+        SDL_MixAudioFormat(stream, m->m_ring.data() + m->m_ringStart, Clip::DeviceFormat, first,
+                           m->m_volume);
+        SDL_MixAudioFormat(stream + first, m->m_ring.data(), Clip::DeviceFormat, take - first,
+                           m->m_volume);
+        m->m_ringStart = (m->m_ringStart + take) % size;
+        m->m_ringFilled -= take;
+        m->m_framesHeard += take / DeviceFrame;
+        // What is missing stays silent.
+        if (take < len) {
+            if (m->m_endBuffered)
+                m->m_playing = false;
+            else
+                ++m->m_underruns;
+        }
+    }
+}
+
+void Music::Play() {
+    Restart(0);
+    {
+        AudioLock lock;
+        m_playing = true;
+        m_paused = false;
+    }
+    Refill();
+}
+
+void Music::Stop() {
+    {
+        AudioLock lock;
+        m_playing = m_paused = false;
+    }
+    Restart(0);
+}
+
+void Music::Pause() {
+    AudioLock lock;
+    m_paused = true;
+}
+
+void Music::Resume() {
+    AudioLock lock;
+    m_paused = false;
+}
+
+void Music::SetLooping(bool loop) {
+    m_source->loop = loop;
+}
+
+void Music::SetVolume(float volume) {
+    const float v = std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 1.0f);
+    AudioLock lock;
+    m_volume = int(std::lround(v * SDL_MIX_MAXVOLUME));
+}
+
+void Music::Seek(double seconds) {
+    const double at = std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, GetLength());
+    Restart(std::uint64_t(at * m_source->rate));
+    Refill();
+}
+
+bool Music::IsPlaying() const {
+    AudioLock lock;
+    return m_playing && !m_paused;
+}
+
+double Music::GetLength() const {
+    return double(m_source->frames) / m_source->rate;
+}
+
+double Music::GetTimePlayed() const {
+    std::uint64_t heard = 0;
+    {
+        AudioLock lock;
+        heard = m_framesHeard;
+    }
+    const double length = GetLength(), t = m_startSeconds + double(heard) / Clip::DeviceFreq;
+    if (length <= 0)
+        return 0;
+    return m_source->loop ? std::fmod(t, length) : std::min(t, length);
+}
+
+std::uint64_t Music::GetUnderruns() const {
+    AudioLock lock;
+    return m_underruns;
+}
+
+} // namespace Engine

@@ -1,0 +1,239 @@
+// Music streamed from its file: the same sound as a whole-file conversion,
+// seamless loops, underruns heard as silence and counted, hostile files, and
+// a real (disk) device mixing while the loop refills.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include <engine/audio/Clip.h>
+#include <engine/audio/Music.h>
+#include <engine/audio/Sound.h>
+
+#include "audio/AudioBytes.h"
+
+using Engine::Clip;
+using Engine::Music;
+using Engine::Ref;
+using Engine::Sound;
+using namespace EngineTest;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t Frame = 4; // device bytes a frame
+
+// Stereo 16-bit samples of a sine, right the negative of left; never 0 at the
+// start, where a capture's silence ends.
+Bytes Tone(size_t frames, int period) {
+    Bytes out;
+    for (size_t i = 0; i < frames; ++i) {
+        const int v = int(9000 * std::sin(6.2831853 * (double(i % size_t(period)) + 0.5) / period));
+        PutLE(out, std::uint16_t(std::int16_t(v)), 2);
+        PutLE(out, std::uint16_t(std::int16_t(-v)), 2);
+    }
+    return out;
+}
+
+int Sample(const Bytes& b, size_t i) {
+    return std::int16_t(b[2 * i] | b[2 * i + 1] << 8);
+}
+
+class MusicTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clip::ClearSounds();
+        dir = fs::temp_directory_path() / ("music_test_" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        Clip::ClearSounds();
+        fs::remove_all(dir);
+    }
+    fs::path Write(const std::string& name, const Bytes& bytes) {
+        const fs::path path = dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path;
+    }
+    // `buffers` device buffers of what plays, the loop refilling after each.
+    static Bytes Play(int buffers) {
+        Bytes out;
+        for (int i = 0; i < buffers; ++i) {
+            const Bytes b = Mix();
+            out.insert(out.end(), b.begin(), b.end());
+            Music::UpdateAll();
+        }
+        return out;
+    }
+    fs::path dir;
+};
+
+// At other rates, music comes out as the whole file converted at once, and a
+// loop sounds as the file converted twice over: no click, no gap at the seam.
+TEST_F(MusicTest, StreamsAsWholeConversionAndLoopsSeamlessly) {
+    for (const std::uint32_t rate : {48000u, 22050u, 96000u, 32000u}) {
+        SCOPED_TRACE(rate);
+        const Bytes tone = Tone(rate * 3 / 4, 97); // 0.75 s, longer than the buffer
+        Bytes twice = tone;
+        twice.insert(twice.end(), tone.begin(), tone.end());
+        const fs::path once = Write("once.wav", Wav(2, rate, 16, tone));
+
+        Ref<Sound> whole = Sound::Load(Write("twice.wav", Wav(2, rate, 16, twice)).string());
+        ASSERT_NE(whole, nullptr);
+        whole->Play();
+        const Bytes expected = Play(16); // 1.49 s, most of the two plays
+        whole->Stop();
+
+        Ref<Music> music = Music::Load(once.string());
+        ASSERT_NE(music, nullptr);
+        const double length = double(rate * 3 / 4) / rate;
+        EXPECT_DOUBLE_EQ(music->GetLength(), length);
+        music->SetLooping(true);
+        music->Play();
+        const Bytes streamed = Play(16);
+        ASSERT_EQ(streamed.size(), expected.size());
+        int worst = 0;
+        for (size_t i = 0; i < streamed.size() / 2; ++i)
+            worst = std::max(worst, std::abs(Sample(streamed, i) - Sample(expected, i)));
+        EXPECT_LE(worst, 1);
+        EXPECT_EQ(music->GetUnderruns(), 0u);
+        EXPECT_NEAR(music->GetTimePlayed(), std::fmod(16 * 4096 / 44100.0, length), 1e-9);
+    }
+}
+
+// A loop that stalls past the buffer: the rest of the device buffer is
+// silent, the stall counted, and the music goes on where it was. Then it ends.
+TEST_F(MusicTest, UnderrunIsSilenceAndCounted) {
+    // At the device's rate the stream is the file's own bytes.
+    const Bytes tone = Tone(40000, 101);
+    Ref<Music> music = Music::Load(Write("tone.wav", Wav(2, 44100, 16, tone)).string());
+    ASSERT_NE(music, nullptr);
+    music->Play();
+    Bytes out;
+    for (int i = 0; i < 6; ++i) { // no refill: 6 x 4096 frames over 22050 buffered
+        const Bytes b = Mix();
+        out.insert(out.end(), b.begin(), b.end());
+    }
+    const size_t buffered = 22050 * Frame;
+    EXPECT_BYTES(Bytes(out.begin(), out.begin() + long(buffered)),
+                 Bytes(tone.begin(), tone.begin() + long(buffered)));
+    EXPECT_BYTES(Bytes(out.begin() + long(buffered), out.end()),
+                 Bytes(out.size() - buffered, 0));
+    EXPECT_EQ(music->GetUnderruns(), 1u);
+    EXPECT_TRUE(music->IsPlaying());
+
+    ::testing::internal::CaptureStderr();
+    Music::UpdateAll();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("ran short"), std::string::npos);
+    const Bytes rest = Play(5);
+    EXPECT_BYTES(Bytes(rest.begin(), rest.begin() + long(tone.size() - buffered)),
+                 Bytes(tone.begin() + long(buffered), tone.end()));
+    EXPECT_FALSE(music->IsPlaying());
+    EXPECT_EQ(music->GetUnderruns(), 1u) << "the end is no underrun";
+    EXPECT_DOUBLE_EQ(music->GetTimePlayed(), music->GetLength());
+}
+
+// Files that lie or break: nothing read past what the file holds, no music
+// from a header that makes no sense, one warning when the file goes bad
+// while playing.
+TEST_F(MusicTest, HostileFiles) {
+    const Bytes tone = Tone(30000, 50);
+    Bytes lying = Wav(2, 44100, 16, tone);
+    lying[40] = lying[41] = lying[42] = 0xFF; // the data chunk claims 16 MB
+    lying[43] = 0x00;
+    Ref<Music> music = Music::Load(Write("lying.wav", lying).string());
+    ASSERT_NE(music, nullptr);
+    EXPECT_DOUBLE_EQ(music->GetLength(), 30000 / 44100.0);
+
+    struct Case {
+        const char* name;
+        Bytes file;
+    };
+    Bytes truncated = Wav(2, 44100, 16, tone);
+    truncated.resize(30);
+    auto withRate = [&](std::uint32_t rate, unsigned channels) {
+        return Wav(channels, rate, 16, Bytes(64, 1));
+    };
+    const std::vector<Case> bad = {{"truncated", truncated},      {"rate0", withRate(0, 2)},
+                                   {"rate5", withRate(5, 2)},     {"rate1G", withRate(1u << 30, 2)},
+                                   {"channels0", withRate(44100, 0)},
+                                   {"channels200", withRate(44100, 200)},
+                                   {"noise", Pattern(500)}};
+    ::testing::internal::CaptureStderr();
+    for (const Case& c : bad)
+        EXPECT_EQ(Music::Load(Write(c.name, c.file).string()), nullptr) << c.name;
+    EXPECT_EQ(Music::Load((dir / "missing.wav").string()), nullptr);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Could not load the music " + (dir / "rate5").string() + ": a rate of 5 Hz"),
+              std::string::npos)
+        << err;
+
+    // Cut short while it plays: what was read plays, then it ends, once warned.
+    const fs::path path = Write("shrinks.wav", Wav(2, 44100, 16, Tone(80000, 50)));
+    Ref<Music> shrinks = Music::Load(path.string());
+    ASSERT_NE(shrinks, nullptr);
+    shrinks->SetLooping(true);
+    shrinks->Play();
+    fs::resize_file(path, 1000);
+    ::testing::internal::CaptureStderr();
+    Play(12);
+    const std::string stopped = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(shrinks->IsPlaying());
+    EXPECT_EQ(stopped.find("stopped early"), stopped.rfind("stopped early")) << stopped;
+    EXPECT_NE(stopped.find("stopped early"), std::string::npos) << stopped;
+}
+
+// Through a real device: the music starts with what Play buffered, while the
+// loop refills, pauses, seeks and lets go of it; under ThreadSanitizer that
+// shows the locking.
+TEST_F(MusicTest, DiskDevicePlaysWhileTheLoopRefills) {
+    const fs::path capture = dir / "capture.raw";
+    StartDiskAudio(capture, 5);
+    Clip::InitAudio();
+    ASSERT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_PLAYING);
+
+    const Bytes tone = Tone(44100, 77);
+    Ref<Music> music = Music::Load(Write("tone.wav", Wav(2, 44100, 16, tone)).string());
+    ASSERT_NE(music, nullptr);
+    const size_t before = Written(capture);
+    music->SetLooping(true);
+    music->Play();
+    AwaitCapture(capture, before + 4 * Buffer);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    for (int i = 0; std::chrono::steady_clock::now() < until; ++i) {
+        Music::UpdateAll();
+        if (i % 7 == 0)
+            music->Pause();
+        if (i % 7 == 1)
+            music->Resume();
+        if (i % 11 == 0)
+            music->Seek(0.25);
+        music->SetVolume(i % 2 ? 1.0f : 0.5f);
+        (void)music->GetTimePlayed();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    music.reset();
+    SDL_CloseAudio();
+    SDL_Quit();
+
+    const Bytes out = ReadAll(capture);
+    const size_t start = FirstSound(out);
+    ASSERT_LE(start + Buffer, out.size()) << "the music never played";
+    EXPECT_BYTES(Bytes(out.begin() + long(start), out.begin() + long(start + Buffer)),
+                 Bytes(tone.begin(), tone.begin() + long(Buffer)));
+}
+
+} // namespace
