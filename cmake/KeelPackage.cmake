@@ -12,9 +12,12 @@
 #   lib/<arch>/pkgconfig/keel.pc       pkg-config keel, and keel-tiled
 #   share/doc/libkeel-dev/             copyright, changelog, the reference (html/) and the
 #                                      examples with their assets (examples/)
+#   share/keel/sanitizers/             what a game's own sanitizer build needs to see only
+#                                      its own leaks: the suppressions and the dlclose
 
 set(KEEL_VERSION 0.1.0)
 set(keel_doc share/doc/libkeel-dev)
+set(KEEL_SANITIZER_DIR share/keel/sanitizers)
 if(CMAKE_LIBRARY_ARCHITECTURE)
     set(keel_libdir lib/${CMAKE_LIBRARY_ARCHITECTURE})
 else()
@@ -87,7 +90,8 @@ install(EXPORT KeelTiledTargets NAMESPACE Keel:: DESTINATION ${keel_libdir}/cmak
 
 include(CMakePackageConfigHelpers)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KeelConfig.cmake.in
-    ${keel_out}/KeelConfig.cmake INSTALL_DESTINATION ${keel_libdir}/cmake/Keel)
+    ${keel_out}/KeelConfig.cmake INSTALL_DESTINATION ${keel_libdir}/cmake/Keel
+    PATH_VARS KEEL_SANITIZER_DIR)
 write_basic_package_version_file(${keel_out}/KeelConfigVersion.cmake VERSION ${KEEL_VERSION}
     COMPATIBILITY SameMinorVersion)
 install(FILES ${keel_out}/KeelConfig.cmake ${keel_out}/KeelConfigVersion.cmake
@@ -100,6 +104,14 @@ foreach(pc keel keel-tiled)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${keel_out}/${pc}.pc @ONLY)
     install(FILES ${keel_out}/${pc}.pc DESTINATION ${keel_libdir}/pkgconfig COMPONENT Development)
 endforeach()
+
+# A game built with -fsanitize=address meets the same leak reports of SDL, D-Bus and Mesa as
+# this tree's tests; the same two files answer them. The dlclose as C++, which every user of
+# the kit compiles (the source is valid in both).
+install(FILES ${PROJECT_SOURCE_DIR}/tests/support/lsan.supp DESTINATION ${KEEL_SANITIZER_DIR}
+    COMPONENT Development)
+install(FILES ${PROJECT_SOURCE_DIR}/tests/support/lsan_keep_libraries.c
+    DESTINATION ${KEEL_SANITIZER_DIR} RENAME lsan_keep_libraries.cpp COMPONENT Development)
 
 # The examples as a project of their own, with their assets and pictures.
 install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt ${PROJECT_SOURCE_DIR}/examples/README.md

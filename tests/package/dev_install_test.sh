@@ -3,8 +3,8 @@
 # only argument, under the current X display:
 #  1. `cmake --install --component Development` into a scratch prefix lays out
 #     the public headers under include/keel, libkeel.a and libkeel-tiled.a,
-#     the CMake package, keel.pc and keel-tiled.pc, the reference and the
-#     examples, and nothing of the game; the libraries link into a shared
+#     the CMake package, keel.pc and keel-tiled.pc, the reference, the
+#     examples and the sanitizer files, and nothing of the game; the libraries link into a shared
 #     library;
 #  2. the prefix is moved elsewhere; the installed examples, configured there
 #     as a project of their own against the moved prefix (the Tiled map reader
@@ -13,8 +13,9 @@
 #     looks for none of the map reader's libraries, and with them missing
 #     leaves an optional component out and names them for a required one;
 #  3. a short program built with `pkg-config --cflags --libs keel-tiled` (which
-#     brings keel) and one plain compiler call reads a Tiled map, opens the
-#     engine's window, draws a frame and ends 0;
+#     brings keel) and one plain compiler call, with the sanitizer builds'
+#     dlclose that pkg-config's sanitizerdir names, reads a Tiled map, opens
+#     the engine's window, draws a frame and ends 0;
 #  4. a project that adds this tree with add_subdirectory gets Keel::engine and
 #     Keel::tiled and none of the game, examples, tests or tools (configured
 #     only).
@@ -44,7 +45,8 @@ for file in "$libdir/libkeel.a" "$libdir/libkeel-tiled.a" "$libdir/cmake/Keel/Ke
     include/keel/engine/tiled/TiledMap.h share/doc/libkeel-dev/examples/assets/platformer.tmx \
     share/doc/libkeel-dev/copyright share/doc/libkeel-dev/changelog.gz \
     share/doc/libkeel-dev/html/index.html share/doc/libkeel-dev/examples/CMakeLists.txt \
-    share/doc/libkeel-dev/examples/assets/sans.ttf; do
+    share/doc/libkeel-dev/examples/assets/sans.ttf share/keel/sanitizers/lsan.supp \
+    share/keel/sanitizers/lsan_keep_libraries.cpp; do
     [ -f "$prefix/$file" ] || die "the install has no $file"
 done
 # The public headers and only they: what engine/include holds.
@@ -52,7 +54,7 @@ diff <(cd "$repo/engine/include" && find engine -name '*.h' | sort) \
     <(cd "$prefix/include/keel" && find . -type f | sed 's|^\./||' | sort) >"$out/headers" ||
     die "the installed headers are not the public ones (< public, > installed): $(cat "$out/headers")"
 # Nothing generic in the prefix's shared folders, nothing of the game.
-stray=$(cd "$prefix" && find . -type f | grep -vE "^\./(include/keel/|$libdir/(libkeel(-tiled)?\.a|cmake/Keel/|pkgconfig/keel(-tiled)?\.pc)|share/doc/libkeel-dev/)")
+stray=$(cd "$prefix" && find . -type f | grep -vE "^\./(include/keel/|$libdir/(libkeel(-tiled)?\.a|cmake/Keel/|pkgconfig/keel(-tiled)?\.pc)|share/doc/libkeel-dev/|share/keel/sanitizers/)")
 [ -z "$stray" ] || die "files outside the engine's own places: $stray"
 # Debug information stripped, symbols kept: the library still links below.
 nm -A "$prefix/$libdir/libkeel.a" 2>/dev/null | grep -q ' T .*Engine.*Start' ||
@@ -83,6 +85,9 @@ cat >"$out/probe/CMakeLists.txt" <<'CMAKE'
 cmake_minimum_required(VERSION 3.20)
 project(probe CXX)
 find_package(Keel CONFIG REQUIRED)
+if(NOT EXISTS "${Keel_SANITIZER_DIR}/lsan_keep_libraries.cpp")
+    message(FATAL_ERROR "Keel_SANITIZER_DIR is not where the sanitizer files went")
+endif()
 if(TARGET Keel::tiled OR TARGET pugixml::pugixml)
     message(FATAL_ERROR "find_package(Keel) without components loads the map reader")
 endif()
@@ -130,8 +135,12 @@ int main() {
 CPP
 flags=$(PKG_CONFIG_PATH="$moved/$libdir/pkgconfig" pkg-config --cflags --libs keel-tiled) ||
     die "pkg-config does not know keel-tiled from $moved/$libdir/pkgconfig"
+sanitizers=$(PKG_CONFIG_PATH="$moved/$libdir/pkgconfig" pkg-config --variable=sanitizerdir keel)
+[ -f "$sanitizers/lsan.supp" ] || die "pkg-config's sanitizerdir ($sanitizers) holds no lsan.supp"
+# With the dlclose a sanitizer build takes, which must compile as C++ (and does nothing else).
 # shellcheck disable=SC2086
-timeout -k 5 120 c++ "$out/hello.cpp" -o "$out/hello" $flags >"$out/cc.log" 2>&1 ||
+timeout -k 5 120 c++ "$out/hello.cpp" "$sanitizers/lsan_keep_libraries.cpp" -o "$out/hello" \
+    $flags -Wall -Wextra -Werror >"$out/cc.log" 2>&1 ||
     die "c++ hello.cpp \$(pkg-config --cflags --libs keel-tiled) failed" "$out/cc.log"
 timeout -k 5 20 "$out/hello" >"$out/hello.log" 2>&1 || die "the pkg-config program failed" "$out/hello.log"
 grep -q "map of 3 x 1 cells" "$out/hello.log" || die "the pkg-config program read no map" "$out/hello.log"

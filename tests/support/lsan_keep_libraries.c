@@ -5,6 +5,10 @@
    keeps the names. */
 #include <stddef.h>
 
+/* Installed with the kit as C++, for programs built with the kit. */
+#ifdef __cplusplus
+extern "C"
+#endif
 int dlclose(void* handle) {
     (void)handle;
     return 0;

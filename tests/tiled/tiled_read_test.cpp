@@ -240,6 +240,11 @@ TEST(TiledRead, ClassesWrittenAsClassOrTypeAndJsonTileSets) {
         EXPECT_EQ(map.PropertyOf(box, "hp")->value, "2.5");
         EXPECT_EQ(map.PropertyOf(box, "tag")->value, "t");
         EXPECT_EQ(map.PropertyOf(door, "tag"), nullptr);
+        // A cell's tile by its number, flipped or not; nothing for empty cells
+        // and tiles the tile set says nothing of.
+        EXPECT_EQ(map.TileOf(4 | FLIPPED_HORIZONTALLY | FLIPPED_DIAGONALLY), &crate);
+        EXPECT_EQ(std::make_tuple(map.TileOf(0u), map.TileOf(3u), map.TileOf(5u)),
+                  std::make_tuple(nullptr, nullptr, nullptr));
         EXPECT_EQ(GetNumber(box.properties, "hp", 0), 2.5);
         EXPECT_EQ(GetNumber(crate.properties, "hp", 0), 3.0);
         EXPECT_EQ(GetNumber(map.PropertyOf(box, "hp"), 0), 2.5);

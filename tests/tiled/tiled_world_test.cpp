@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 #include <engine/tiled/TiledWorld.h>
 
@@ -103,6 +104,11 @@ TEST_F(TiledWorld, MapsPlacedAsListedAndByTheirNames) {
     EXPECT_EQ(at(1599.5f, 1799.5f), "iso.tmx");
     EXPECT_EQ(at(1600, 1000), "none");
     EXPECT_EQ(at(2914, 1229), "hex.tmj");
+    // Around every map, a.tmx's left edge and map_1_-1's top included.
+    const Rectangle all = world.Bounds();
+    EXPECT_EQ(std::tie(all.x, all.y, all.width, all.height),
+              std::make_tuple(-64.0f, -75.0f, 2979.0f, 1875.0f));
+    EXPECT_TRUE(World{}.Bounds().Empty());
 }
 
 TEST_F(TiledWorld, WorldsThatCannotBeUsedAreRefused) {

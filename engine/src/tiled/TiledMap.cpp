@@ -99,9 +99,13 @@ const Object* Map::FindObject(std::string_view name) const {
     return nullptr;
 }
 
-const TileInfo* Map::TileOf(const Object& object) const {
-    const std::optional<TileRef> tile = Resolve(object.gid);
+const TileInfo* Map::TileOf(uint32_t gid) const {
+    const std::optional<TileRef> tile = Resolve(gid);
     return tile ? tilesets[tile->tileset].FindTile(tile->localId) : nullptr;
+}
+
+const TileInfo* Map::TileOf(const Object& object) const {
+    return TileOf(object.gid);
 }
 
 const std::string& Map::ClassOf(const Object& object) const {

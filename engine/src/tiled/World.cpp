@@ -372,6 +372,23 @@ const WorldMap* World::MapAt(glm::vec2 point) const {
     return nullptr;
 }
 
+Rectangle World::Bounds() const {
+    // In doubles, as MapsIn: the far edges may lie past float's whole numbers.
+    bool any = false;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    for (const WorldMap& map : maps) {
+        if (map.width <= 0 || map.height <= 0)
+            continue;
+        const double r = double(map.x) + map.width, b = double(map.y) + map.height;
+        left = any ? std::min(left, double(map.x)) : map.x;
+        top = any ? std::min(top, double(map.y)) : map.y;
+        right = any ? std::max(right, r) : r;
+        bottom = any ? std::max(bottom, b) : b;
+        any = true;
+    }
+    return {float(left), float(top), float(right - left), float(bottom - top)};
+}
+
 World ParseWorld(std::string_view text, const std::string& path, const Limits& limits) {
     World world;
     world.path = path;

@@ -51,6 +51,11 @@ struct RunOptions {
 ///
 /// By default the loop never waits: it draws as fast as swapping the buffers
 /// lets it. A program can ask for vsync or a frame-rate cap instead.
+///
+/// The class shares its namespace's name: after `using namespace Engine;`
+/// call it `::Engine::Engine`, since a bare `Engine::Engine` names both the
+/// namespace and the class, which clang refuses as ambiguous (GCC lets it
+/// pass, so the error shows only when the compiler changes).
 class Engine {
 public:
     static constexpr double STEP = 0.01;              ///< Length of a simulation step, seconds.

@@ -441,6 +441,11 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// What the tile set says of the tile gid names (flag bits ignored): its
+    /// class and properties, as a game reads "solid" off a layer's cell
+    /// (TileLayer::At); null for an empty cell, a number no tile set holds
+    /// and tiles it says nothing of.
+    const TileInfo* TileOf(uint32_t gid) const;
     /// What the tile set says of the tile a tile object shows; null for other
     /// objects and for tiles it says nothing of.
     const TileInfo* TileOf(const Object& object) const;

@@ -54,12 +54,18 @@ struct World {
 
     /// The maps whose rectangles overlap view (as Rectangle::Overlaps: half
     /// open, so touching edges do not), in the order of maps; pointers into
-    /// maps. To load a camera's neighbours, pass its view widened by a margin.
+    /// maps (`found - maps.data()` is the index, for maps loaded in the
+    /// order of maps). To load a camera's neighbours, pass its view widened
+    /// by a margin.
     std::vector<const WorldMap*> MapsIn(const Rectangle& view) const;
     /// The map that holds point (as Rectangle::Contains); of overlapping
     /// ones the last, which is drawn over the others when drawn in order.
     /// Null for a point in no map.
     const WorldMap* MapAt(glm::vec2 point) const;
+    /// The rectangle around every map that has a size, as far as a camera
+    /// may go; maps may lie left of or above (0, 0). Empty, (0, 0, 0, 0),
+    /// for a world of no such map.
+    Rectangle Bounds() const;
 };
 
 /// The world in text (Tiled's JSON .world). path is where it came from: maps
