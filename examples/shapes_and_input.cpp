@@ -94,9 +94,9 @@ public:
         Sprites({500, 70});
         Mouse({20, 280});
         MoreShapes({500, 280});
-        Keys({20, 460});
-        Texts({500, 460});
-        Typed({20, 580});
+        Keys({20, 450});
+        Texts({500, 450});
+        Typed({20, 560});
 
         const Draw::Stats stats = Draw::GetStats();
         Draw::Text(Format("last frame: %llu draw calls, %llu quads   %.0f frames a second   "
