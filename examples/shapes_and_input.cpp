@@ -1,6 +1,7 @@
 // Shapes and input: what the immediate drawing calls draw and what the input calls report, on
-// screen. Rectangles, outlines, lines and circles; a sprite as it is, tinted, flipped and
-// turned; text in its three alignments; the mouse's position, buttons and wheel; SPACE's
+// screen. Rectangles, outlines, lines and circles; triangles, polygons, polylines, rounded and
+// gradient rectangles, outlined under the pointer as the overlap tests find them; a sprite as it
+// is, tinted, flipped and turned; text in its three alignments; the mouse's position, buttons and wheel; SPACE's
 // presses and releases counted from the latched edges, beside a count made by polling, which
 // misses taps shorter than a step; a line of typed text; the draw calls and quads of the last
 // frame. F12 saves the frame as shapes_and_input.png. The window can be resized, and F11 makes
@@ -18,6 +19,7 @@
 #include <engine/core/Time.h>
 #include <engine/core/Window.h>
 #include <engine/render/Draw.h>
+#include <engine/render/Overlap.h>
 #include <engine/render/Texture.h>
 
 #ifndef EXAMPLE_ASSETS
@@ -29,7 +31,7 @@ namespace {
 using namespace Engine;
 using Draw::Align;
 
-constexpr int WIDTH = 960, HEIGHT = 600;
+constexpr int WIDTH = 960, HEIGHT = 700;
 constexpr Color LABEL{150, 160, 170, 255};
 
 // printf into a string, for the lines that show numbers.
@@ -90,10 +92,11 @@ public:
 
         Shapes({20, 70});
         Sprites({500, 70});
-        Texts({20, 280});
-        Mouse({500, 280});
+        Mouse({20, 280});
+        MoreShapes({500, 280});
         Keys({20, 450});
-        Typed({500, 450});
+        Texts({500, 450});
+        Typed({20, 560});
 
         const Draw::Stats stats = Draw::GetStats();
         Draw::Text(Format("last frame: %llu draw calls, %llu quads   %.0f frames a second   "
@@ -107,6 +110,7 @@ public:
         const glm::vec2 mouse = Input::GetMousePosition();
         Draw::Line(mouse - glm::vec2(12, 0), mouse + glm::vec2(13, 0), YELLOW, 2);
         Draw::Line(mouse - glm::vec2(0, 12), mouse + glm::vec2(0, 13), YELLOW, 2);
+        Draw::CircleLines(mouse, RING, YELLOW);
 
         if (m_shotAsked) {
             m_shotAsked = false;
@@ -118,6 +122,7 @@ public:
 
 private:
     static constexpr uint8_t BUTTONS[3] = {SDL_BUTTON_LEFT, SDL_BUTTON_MIDDLE, SDL_BUTTON_RIGHT};
+    static constexpr float RING = 14; // the radius of the ring about the pointer
 
     static void Heading(const char* text, glm::vec2 at) { Draw::Text(text, at, 16, LABEL); }
 
@@ -127,11 +132,66 @@ private:
         Draw::RectLines({at.x + 140, at.y + 28, 120, 70}, GOLD, 4);
         Draw::Line(at + glm::vec2(280, 28), at + glm::vec2(420, 98), ORANGE, 4);
         Draw::Line(at + glm::vec2(280, 98), at + glm::vec2(420, 28), LIME);
+        // Where the two lines cross.
+        if (const auto cross = Overlap::Segments(at + glm::vec2(280, 28), at + glm::vec2(420, 98),
+                                                 at + glm::vec2(280, 98), at + glm::vec2(420, 28)))
+            Draw::CircleLines(*cross, 6, WHITE, 2);
         Draw::Circle(at + glm::vec2(60, 150), 40, RED);
         Draw::CircleLines(at + glm::vec2(200, 150), 40, PINK, 5);
         // Colours blend by their alpha: a half-transparent band over a disc.
         Draw::Circle(at + glm::vec2(350, 150), 40, BLUE);
         Draw::Rect({at.x + 290, at.y + 135, 120, 30}, Color{255, 255, 255, 128});
+    }
+
+    // Each shape outlined in white while the pointer is in it, or its ring about the pointer
+    // touches it; the zigzag marks where the pointer's cross meets it.
+    static void MoreShapes(glm::vec2 at) {
+        Heading("Triangle, Polygon, PolygonLines, RectRounded, -Gradient", at);
+        const glm::vec2 mouse = Input::GetMousePosition();
+        constexpr Color LIT = WHITE;
+
+        const glm::vec2 a = at + glm::vec2(0, 110), b = at + glm::vec2(45, 30),
+                        c = at + glm::vec2(90, 110);
+        Draw::Triangle(a, b, c, GOLD);
+        if (Overlap::PointInTriangle(mouse, a, b, c))
+            Draw::TriangleLines(a, b, c, LIT, 3);
+
+        // A star: concave, filled by cutting it into triangles.
+        glm::vec2 star[10];
+        for (int i = 0; i < 10; ++i) {
+            const float angle = float(i) * 0.6283185f - 1.5707963f, r = i % 2 ? 17.0f : 42.0f;
+            star[i] = at + glm::vec2(155, 70) + r * glm::vec2(std::cos(angle), std::sin(angle));
+        }
+        Draw::Polygon(star, VIOLET);
+        if (Overlap::PointInPolygon(mouse, star))
+            Draw::PolygonLines(star, LIT, 3);
+
+        const glm::vec2 disc = at + glm::vec2(250, 70);
+        Draw::Circle(disc, 38, DARKGREEN);
+        if (Overlap::Circles(mouse, RING, disc, 38))
+            Draw::CircleLines(disc, 38, LIT, 3);
+
+        const Rectangle rounded{at.x + 310, at.y + 30, 130, 80};
+        Draw::RectRounded(rounded, 18, MAROON);
+        if (Overlap::CircleRect(mouse, RING, rounded))
+            Draw::RectLines(rounded, LIT, 3);
+
+        const glm::vec2 zigzag[] = {at + glm::vec2(0, 170),  at + glm::vec2(30, 125),
+                                    at + glm::vec2(60, 170), at + glm::vec2(90, 125),
+                                    at + glm::vec2(120, 170)};
+        Draw::PolygonLines(zigzag, PINK, 3, false);
+        for (size_t i = 0; i + 1 < std::size(zigzag); ++i)
+            for (const glm::vec2 arm : {glm::vec2(13, 0), glm::vec2(0, 13)})
+                if (const auto hit =
+                        Overlap::Segments(zigzag[i], zigzag[i + 1], mouse - arm, mouse + arm))
+                    Draw::Circle(*hit, 4, LIT);
+
+        const Rectangle gradient{at.x + 150, at.y + 125, 130, 45};
+        Draw::RectGradient(gradient, SKYBLUE, PURPLE, ORANGE, DARKBLUE);
+        if (gradient.Contains(mouse))
+            Draw::RectLines(gradient, LIT, 3);
+        Draw::Text("Overlap: outlined", at + glm::vec2(300, 130), 14, LABEL);
+        Draw::Text("under the pointer", at + glm::vec2(300, 150), 14, LABEL);
     }
 
     void Sprites(glm::vec2 at) const {

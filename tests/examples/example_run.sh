@@ -27,7 +27,7 @@ custom_system) title='Custom system' size=800x600 animated=yes ;;
 tiled_platformer) title='Tiled platformer' size=960x540 animated=yes keys=Right ;;
 gamepad_sprite) title='Gamepad' size=800x450 animated=yes keys=Right ;;
 breakout) title='Breakout' size=800x600 animated=yes keys=space ;;
-shapes_and_input) title='Shapes and input' size=960x600 animated=yes keys=space ;;
+shapes_and_input) title='Shapes and input' size=960x700 animated=yes keys=space ;;
 many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 tiled_world) title='Tiled world' size=960x540 animated=yes ;;

@@ -18,6 +18,7 @@
 #include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
+#include <engine/render/Overlap.h>
 #include <engine/render/RenderTarget.h>
 #include <engine/render/Shader.h>
 #include <engine/render/TileMap.h>
@@ -121,6 +122,28 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         // after the next sprite's texture takes its place in the batch.
         Draw::Sprite(Texture2D::Create(yellow), {410, 10, 4, 4});
         Draw::Sprite(quarters, {420, 10, 4, 4});
+        // Triangles of either winding; a polygon with a notch; a bow tie, whose
+        // edges cross; a polygon past the cap, refused.
+        Draw::Triangle({500, 10}, {540, 10}, {500, 50}, RED);
+        Draw::Triangle({560, 10}, {560, 50}, {600, 10}, LIME);
+        const glm::vec2 arch[] = {{620, 10}, {680, 10}, {680, 50}, {660, 50},
+                                  {660, 30}, {640, 30}, {640, 50}, {620, 50}};
+        Draw::Polygon(arch, BLUE);
+        const glm::vec2 bowTie[] = {{700, 10}, {740, 50}, {740, 10}, {700, 50}};
+        Draw::Polygon(bowTie, WHITE);
+        std::vector<glm::vec2> many(Draw::MAX_POLYGON_POINTS + 1);
+        for (size_t i = 0; i < many.size(); ++i)
+            many[i] = glm::vec2(720, 100) + 20.0f * glm::vec2(std::cos(0.1f * float(i)),
+                                                              std::sin(0.1f * float(i)));
+        Draw::Polygon(many, WHITE);
+        Draw::RectGradient({760, 10, 40, 40}, RED, LIME, BLUE, WHITE);
+        Draw::RectRounded({820, 10, 40, 40}, 10, ORANGE);
+        Draw::TriangleLines({880, 10}, {940, 10}, {880, 70}, SKYBLUE, 3);
+        // A polyline ends before its last point, as Line does; closed, it does not.
+        const glm::vec2 corner[] = {{500, 70}, {540, 70}, {540, 100}};
+        Draw::PolygonLines(corner, YELLOW, 1, false);
+        const glm::vec2 square[] = {{560, 70}, {600, 70}, {600, 100}, {560, 100}};
+        Draw::PolygonLines(square, PINK);
     });
     const Pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
     // clang-format off
@@ -150,8 +173,39 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         // source rectangle and region
         {380, 10, green}, {389, 19, green}, {395, 10, white}, {396, 10, BG},
         {410, 10, Px(YELLOW)}, {413, 13, Px(YELLOW)}, {420, 10, red},
+        // triangles: pixel centres up to the slanted edge, either winding
+        {500, 10, red}, {530, 15, red}, {535, 15, BG}, {499, 20, BG}, {500, 50, BG},
+        {560, 10, green}, {570, 15, green}, {595, 15, BG}, {559, 20, BG},
+        // the arch's legs and top filled, its notch left empty
+        {630, 40, blue}, {670, 40, blue}, {650, 20, blue}, {650, 40, BG}, {640, 30, BG},
+        {681, 20, BG}, {720, 100, BG},
+        // rounded corners cut off, the bands whole
+        {820, 10, BG}, {821, 11, BG}, {823, 13, Px(ORANGE)}, {840, 10, Px(ORANGE)},
+        {820, 30, Px(ORANGE)}, {859, 49, BG},
+        // a triangle's outline inside its edges
+        {890, 12, Px(SKYBLUE)}, {890, 13, BG}, {882, 30, Px(SKYBLUE)}, {883, 30, BG},
+        {895, 25, BG}, {879, 30, BG},
+        // polylines through their pixels, the corner once
+        {500, 70, Px(YELLOW)}, {540, 70, Px(YELLOW)}, {540, 99, Px(YELLOW)}, {540, 100, BG},
+        {541, 70, BG}, {499, 70, BG}, {520, 71, BG},
+        {560, 70, Px(PINK)}, {600, 70, Px(PINK)}, {600, 100, Px(PINK)}, {560, 100, Px(PINK)},
+        {601, 85, BG}, {580, 85, BG},
     });
     // clang-format on
+    // The bow tie draws within its box; the gradient's corners are their own
+    // colours (half a pixel in), its centre their mean.
+    const auto tie = Ink(img, 695, 5, 745, 55);
+    EXPECT_TRUE(tie[0] >= 700 && tie[1] >= 10 && tie[2] <= 739 && tie[3] <= 49) << tie[0];
+    const std::pair<Pixel, Pixel> shades[] = {{At(img, 760, 10), red},
+                                              {At(img, 799, 10), green},
+                                              {At(img, 799, 49), blue},
+                                              {At(img, 760, 49), white},
+                                              {At(img, 780, 30), {128, 128, 128}}};
+    for (const auto& [got, want] : shades) {
+        EXPECT_NEAR(got.r, want.r, 16);
+        EXPECT_NEAR(got.g, want.g, 16);
+        EXPECT_NEAR(got.b, want.b, 16);
+    }
     // The half-opaque tint, allowing for the rounding of the blend.
     const Pixel half = At(img, 335, 25);
     EXPECT_NEAR(half.r, 147, 1);
@@ -498,4 +552,93 @@ TEST(RectangleTest, ContainsOverlapsAndIntersection) {
         EXPECT_EQ(sides(got), sides(c.shared));
     }
     EXPECT_FALSE((Rectangle{0, 0, -5, 5}).Contains({-1, 1}));
+}
+
+// The overlap tests at their edges: touching is not overlapping, triangles
+// and polygons are half-open as a rectangle is, segments include their ends,
+// and degenerate shapes answer without a NaN.
+TEST(OverlapTest, ShapesMeetAtTheirEdges) {
+    using namespace Overlap;
+    struct Case {
+        const char* what;
+        bool got, expected;
+    };
+    const glm::vec2 arch[] = {{0, 0}, {60, 0}, {60, 40}, {40, 40}, {40, 20}, {20, 20}, {20, 40},
+                              {0, 40}};
+    const glm::vec2 bowTie[] = {{0, 0}, {40, 40}, {40, 0}, {0, 40}};
+    const Rectangle r{10, 20, 30, 40};
+    const Case cases[] = {
+        {"point on a rim", PointInCircle({3, 4}, {0, 0}, 5), false},
+        {"point just in", PointInCircle({3, 3.99f}, {0, 0}, 5), true},
+        {"radius 0", PointInCircle({0, 0}, {0, 0}, 0), false},
+        {"circles touching", Circles({0, 0}, 3, {5, 0}, 2), false},
+        {"circles just in", Circles({0, 0}, 3, {5, 0}, 2.01f), true},
+        {"one circle of radius 0", Circles({0, 0}, 0, {0, 0}, 2), false},
+        {"circle touching a right edge", CircleRect({45, 30}, 5, r), false},
+        {"circle past a right edge", CircleRect({45, 30}, 5.01f, r), true},
+        {"circle short of a corner", CircleRect({5, 15}, 7.07f, r), false},
+        {"circle past a corner", CircleRect({5, 15}, 7.08f, r), true},
+        {"circle inside", CircleRect({20, 30}, 0.1f, r), true},
+        {"empty rectangle", CircleRect({0, 0}, 10, {0, 0, 0, 5}), false},
+        {"triangle, left edge", PointInTriangle({0, 5}, {0, 0}, {10, 0}, {0, 10}), true},
+        {"triangle, top edge", PointInTriangle({5, 0}, {0, 0}, {0, 10}, {10, 0}), true},
+        {"triangle, slanted right edge", PointInTriangle({5, 5}, {0, 0}, {10, 0}, {0, 10}), false},
+        {"triangle, corner away", PointInTriangle({10, 0}, {0, 0}, {0, 10}, {10, 0}), false},
+        {"triangle in a line", PointInTriangle({5, 5}, {0, 0}, {5, 5}, {10, 10}), false},
+        {"arch's leg", PointInPolygon({10, 30}, arch), true},
+        {"arch's notch", PointInPolygon({30, 30}, arch), false},
+        {"notch's top edge", PointInPolygon({30, 20}, arch), false},
+        {"bow tie's lobe", PointInPolygon({5, 20}, bowTie), true},
+        {"bow tie's waist, below", PointInPolygon({20, 25}, bowTie), false},
+        {"two points", PointInPolygon({0, 0}, std::span(bowTie, 2)), false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.got, c.expected) << c.what;
+
+    // A rectangle as a polygon of either winding holds what Contains holds; a
+    // square cut along its diagonal puts every point of it in one half.
+    const glm::vec2 box[] = {{10, 20}, {40, 20}, {40, 60}, {10, 60}};
+    const glm::vec2 xob[] = {{10, 20}, {10, 60}, {40, 60}, {40, 20}};
+    for (float y = 18; y <= 62; y += 0.5f)
+        for (float x = 8; x <= 42; x += 0.5f) {
+            EXPECT_EQ(PointInPolygon({x, y}, box), r.Contains({x, y})) << x << "," << y;
+            EXPECT_EQ(PointInPolygon({x, y}, xob), r.Contains({x, y})) << x << "," << y;
+            const glm::vec2 p = glm::vec2(x, y) - glm::vec2(10, 20);
+            if (p.x < 20 && p.y < 20 && p.x >= 0 && p.y >= 0) {
+                EXPECT_NE(PointInTriangle(p, {0, 0}, {20, 0}, {20, 20}),
+                          PointInTriangle(p, {0, 0}, {20, 20}, {0, 20}))
+                    << p.x << "," << p.y;
+            }
+        }
+
+    struct Cut {
+        const char* what;
+        glm::vec2 a1, a2, b1, b2;
+        std::optional<glm::vec2> at;
+    };
+    const Cut cuts[] = {
+        {"crossing", {0, 0}, {10, 10}, {0, 10}, {10, 0}, glm::vec2(5, 5)},
+        {"crossing off the grid", {0, 0}, {7, 3}, {0, 3}, {7, 0}, glm::vec2(3.5f, 1.5f)},
+        {"an end on the other", {0, 0}, {10, 0}, {5, 0}, {5, 5}, glm::vec2(5, 0)},
+        {"apart", {0, 0}, {10, 0}, {5, 1}, {5, 5}, std::nullopt},
+        {"parallel", {0, 0}, {10, 0}, {0, 1}, {10, 1}, std::nullopt},
+        {"along, overlapping", {0, 0}, {10, 0}, {15, 0}, {5, 0}, glm::vec2(5, 0)},
+        {"along, start inside", {6, 0}, {10, 0}, {15, 0}, {5, 0}, glm::vec2(6, 0)},
+        {"along, end to end", {0, 0}, {5, 0}, {5, 0}, {9, 0}, glm::vec2(5, 0)},
+        {"along, apart", {0, 0}, {4, 0}, {5, 0}, {9, 0}, std::nullopt},
+        {"a point on it", {3, 3}, {3, 3}, {0, 0}, {6, 6}, glm::vec2(3, 3)},
+        {"a point off it", {0, 0}, {6, 6}, {3, 4}, {3, 4}, std::nullopt},
+        {"one point twice", {2, 2}, {2, 2}, {2, 2}, {2, 2}, glm::vec2(2, 2)},
+        {"two points", {2, 2}, {2, 2}, {2, 3}, {2, 3}, std::nullopt},
+    };
+    for (const Cut& c : cuts) {
+        SCOPED_TRACE(c.what);
+        const auto got = Segments(c.a1, c.a2, c.b1, c.b2);
+        ASSERT_EQ(got.has_value(), c.at.has_value());
+        if (got) {
+            EXPECT_EQ(*got, *c.at);
+        }
+        // Either way round, the same answer where there is one point.
+        EXPECT_EQ(Segments(c.b1, c.b2, c.a1, c.a2).has_value(), c.at.has_value());
+    }
 }

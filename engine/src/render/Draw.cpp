@@ -4,8 +4,11 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <numeric>
+#include <optional>
 #include <vector>
 
+#include <glm/geometric.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <engine/core/Log.h>
@@ -164,10 +167,41 @@ void Quad(uint32_t texture, const glm::vec2 (&p)[4], const Region& r, Color colo
     v[3] = {p[3].x, p[3].y, r.left, r.bottom, color};
 }
 
-void Solid(const glm::vec2 (&p)[4], Color color) {
+// A quad of colours that run between its corners.
+void Solid(const glm::vec2 (&p)[4], const Color (&colors)[4]) {
     const uint32_t white = WhiteTexture();
-    if (white)
-        Quad(white, p, Region{white, 1, 1, 0, 1, 1, 0}, color);
+    if (!white)
+        return;
+    Vertex* v = Reserve(white);
+    for (int i = 0; i < 4; ++i)
+        v[i] = {p[i].x, p[i].y, 0.5f, 0.5f, colors[i]};
+}
+
+void Solid(const glm::vec2 (&p)[4], Color color) {
+    Solid(p, {color, color, color, color});
+}
+
+// A triangle is a quad whose last two corners are one: the batch's second
+// triangle of it has no area.
+void Solid(glm::vec2 a, glm::vec2 b, glm::vec2 c, Color color) {
+    Solid({a, b, c, c}, color);
+}
+
+double Cross(glm::vec2 a, glm::vec2 b) {
+    return double(a.x) * b.y - double(a.y) * b.x;
+}
+
+// The points without repeats in a row (nor a last one that repeats the first
+// when closed): repeated corners make edges of no length and no direction.
+std::vector<glm::vec2> Distinct(std::span<const glm::vec2> points, bool closed) {
+    std::vector<glm::vec2> out;
+    out.reserve(points.size());
+    for (glm::vec2 p : points)
+        if (out.empty() || p != out.back())
+            out.push_back(p);
+    if (closed && out.size() > 1 && out.back() == out.front())
+        out.pop_back();
+    return out;
 }
 
 // Null for nothing to draw: no texture, or one without a GL image.
@@ -307,6 +341,185 @@ void CircleLines(glm::vec2 center, float radius, Color color, float thickness) {
         Solid({OnCircle(center, radius, i, slices), OnCircle(center, radius, i + 1, slices),
                OnCircle(center, inner, i + 1, slices), OnCircle(center, inner, i, slices)},
               color);
+}
+
+void Triangle(glm::vec2 a, glm::vec2 b, glm::vec2 c, Color color) {
+    Solid(a, b, c, color);
+}
+
+void TriangleLines(glm::vec2 a, glm::vec2 b, glm::vec2 c, Color color, float thickness) {
+    const double twiceArea = std::abs(Cross(b - a, c - a));
+    const double ab = glm::length(b - a), bc = glm::length(c - b), ca = glm::length(a - c);
+    if (!(twiceArea > 0) || !(thickness > 0))
+        return;
+    // The inner edge is the triangle shrunk about its incentre, whose distance
+    // to every edge is the inradius: thickness less of it leaves the band.
+    const double inradius = twiceArea / (ab + bc + ca);
+    if (thickness >= inradius)
+        return Solid(a, b, c, color);
+    const glm::dvec2 centre =
+        (glm::dvec2(a) * bc + glm::dvec2(b) * ca + glm::dvec2(c) * ab) / (ab + bc + ca);
+    const double keep = (inradius - thickness) / inradius;
+    auto inner = [&](glm::vec2 p) { return glm::vec2(centre + (glm::dvec2(p) - centre) * keep); };
+    const glm::vec2 ia = inner(a), ib = inner(b), ic = inner(c);
+    // Three bands that do not overlap, so a see-through colour stays even.
+    Solid({a, b, ib, ia}, color);
+    Solid({b, c, ic, ib}, color);
+    Solid({c, a, ia, ic}, color);
+}
+
+void Polygon(std::span<const glm::vec2> points, Color color) {
+    if (points.size() > MAX_POLYGON_POINTS) {
+        static bool warned = false;
+        if (!warned)
+            Log::Warn("DRAW", "A polygon of %zu points is not drawn: %zu at most", points.size(),
+                      MAX_POLYGON_POINTS);
+        warned = true;
+        return;
+    }
+    const std::vector<glm::vec2> v = Distinct(points, true);
+    if (v.size() < 3)
+        return;
+    double twiceArea = 0;
+    for (size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
+        twiceArea += Cross(v[j], v[i]);
+    // The winding: convex corners turn this way. Edges that cross can enclose
+    // no area in sum (a bow tie), which still draws unless all is one line.
+    const double turn = twiceArea < 0 ? -1 : 1;
+    bool line = true;
+    for (size_t k = 2; k < v.size(); ++k)
+        line = line && Cross(v[k - 1] - v[k - 2], v[k] - v[k - 1]) == 0;
+    if (line)
+        return;
+    // Ear clipping: a convex corner with no other corner in its triangle is
+    // cut off and drawn, until a triangle is left.
+    std::vector<size_t> ring(v.size());
+    std::iota(ring.begin(), ring.end(), size_t(0));
+    size_t i = 0, misses = 0;
+    while (ring.size() > 3) {
+        const size_t m = ring.size();
+        const glm::vec2 a = v[ring[(i + m - 1) % m]], b = v[ring[i]], c = v[ring[(i + 1) % m]];
+        const double corner = turn * Cross(b - a, c - b);
+        bool ear = corner > 0;
+        for (size_t k = 0; ear && k < m; ++k) {
+            const glm::vec2 p = v[ring[k]];
+            ear = p == a || p == b || p == c || turn * Cross(b - a, p - a) < 0 ||
+                  turn * Cross(c - b, p - b) < 0 || turn * Cross(a - c, p - c) < 0;
+        }
+        // A corner in a line with its neighbours goes without a triangle. A
+        // whole round without an ear means edges that cross: the corner is cut
+        // off all the same, so that the work ends.
+        if (ear || corner == 0 || misses >= m) {
+            if (corner != 0)
+                Solid(a, b, c, color);
+            ring.erase(ring.begin() + static_cast<ptrdiff_t>(i));
+            i %= ring.size();
+            misses = 0;
+        } else {
+            i = (i + 1) % m;
+            ++misses;
+        }
+    }
+    Solid(v[ring[0]], v[ring[1]], v[ring[2]], color);
+}
+
+void PolygonLines(std::span<const glm::vec2> points, Color color, float thickness, bool closed) {
+    std::vector<glm::vec2> p = Distinct(points, closed);
+    closed = closed && p.size() > 2;
+    if (p.size() < 2 || !(thickness > 0))
+        return;
+    const size_t n = p.size(), segments = closed ? n : n - 1;
+    const float half = thickness / 2;
+    // Per segment: its direction, length and the offset of its sides.
+    std::vector<glm::vec2> along(segments), side(segments);
+    std::vector<float> length(segments);
+    for (size_t s = 0; s < segments; ++s) {
+        const glm::vec2 d = p[(s + 1) % n] - p[s];
+        length[s] = glm::length(d);
+        along[s] = d / length[s];
+        side[s] = glm::vec2(-along[s].y, along[s].x) * half;
+    }
+    // Where the sides of segments in and out of corner k meet: their mitre,
+    // or nothing where that would reach far past the corner (a sharp turn, or
+    // segments too short for it), and the two are then left unjoined.
+    auto mitre = [&](size_t in, size_t out) -> std::optional<glm::vec2> {
+        const glm::vec2 sum = side[in] + side[out];
+        const float across = glm::dot(sum, side[in]); // of the mitre, times half
+        if (!(across > half * half / 8)) // longer than 4 half thicknesses
+            return std::nullopt;
+        const glm::vec2 m = sum * (half * half / across);
+        const float reach = std::abs(glm::dot(m, along[in]));
+        if (reach > length[in] / 2 || reach > length[out] / 2)
+            return std::nullopt;
+        return m;
+    };
+    // Through the pixels' centres, as Line; an open end starts at the start
+    // pixel's near edge and stops at the end pixel's.
+    for (size_t s = 0; s < segments; ++s) {
+        const glm::vec2 a = p[s] + 0.5f, b = p[(s + 1) % n] + 0.5f;
+        glm::vec2 a1 = a + side[s], a2 = a - side[s], b1 = b + side[s], b2 = b - side[s];
+        if (closed || s > 0) {
+            if (const auto m = mitre(s == 0 ? segments - 1 : s - 1, s))
+                a1 = a + *m, a2 = a - *m;
+        } else {
+            a1 -= along[s] * 0.5f, a2 -= along[s] * 0.5f;
+        }
+        if (closed || s + 1 < segments) {
+            if (const auto m = mitre(s, (s + 1) % segments))
+                b1 = b + *m, b2 = b - *m;
+        } else {
+            b1 -= along[s] * 0.5f, b2 -= along[s] * 0.5f;
+        }
+        Solid({a1, b1, b2, a2}, color);
+    }
+}
+
+void RectRounded(Rectangle r, float radius, Color color) {
+    radius = std::min({radius, r.width / 2, r.height / 2});
+    if (r.Empty())
+        return;
+    if (!(radius > 0))
+        return Rect(r, color);
+    // A cross of three bands and a quarter disc in each corner, none over
+    // another, so a see-through colour stays even.
+    if (r.width > 2 * radius)
+        Rect({r.x + radius, r.y, r.width - 2 * radius, r.height}, color);
+    if (r.height > 2 * radius) {
+        Rect({r.x, r.y + radius, radius, r.height - 2 * radius}, color);
+        Rect({r.x + r.width - radius, r.y + radius, radius, r.height - 2 * radius}, color);
+    }
+    const int quarter = CircleSlices(radius) / 4;
+    const int slices = 4 * quarter;
+    const float x0 = r.x + radius, x1 = r.x + r.width - radius;
+    const float y0 = r.y + radius, y1 = r.y + r.height - radius;
+    // Clockwise on screen from +x: bottom right, bottom left, top left, top right.
+    const glm::vec2 centres[4] = {{x1, y1}, {x0, y1}, {x0, y0}, {x1, y0}};
+    for (int k = 0; k < 4; ++k)
+        for (int i = k * quarter; i < (k + 1) * quarter; i += 2) {
+            const int last = std::min(i + 2, (k + 1) * quarter);
+            const glm::vec2 c = centres[k];
+            Solid({c, OnCircle(c, radius, i, slices), OnCircle(c, radius, i + 1, slices),
+                   OnCircle(c, radius, last, slices)},
+                  color);
+        }
+}
+
+void RectGradient(Rectangle r, Color topLeft, Color topRight, Color bottomRight,
+                  Color bottomLeft) {
+    if (r.Empty())
+        return;
+    // Four triangles about the centre, which takes the corners' mean: a
+    // gradient along either axis is exact, and no diagonal is favoured.
+    auto mean = [&](uint8_t Color::*channel) {
+        return uint8_t((topLeft.*channel + topRight.*channel + bottomRight.*channel +
+                        bottomLeft.*channel + 2) /
+                       4);
+    };
+    const Color centre{mean(&Color::r), mean(&Color::g), mean(&Color::b), mean(&Color::a)};
+    const glm::vec2 c{r.x + r.width / 2, r.y + r.height / 2}, tl{r.x, r.y},
+        tr{r.x + r.width, r.y}, br{r.x + r.width, r.y + r.height}, bl{r.x, r.y + r.height};
+    Solid({c, tl, tr, br}, {centre, topLeft, topRight, bottomRight});
+    Solid({c, br, bl, tl}, {centre, bottomRight, bottomLeft, topLeft});
 }
 
 void Sprite(const Ref<Texture>& texture, float x, float y, Color tint) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include <glm/vec2.hpp>
@@ -54,7 +55,8 @@ inline constexpr Color BEIGE{210, 190, 150, 255};     ///< Beige.
 /// from x up to but not including x + width, so a rectangle and the one
 /// whose left edge is its right edge touch without overlapping. A rectangle
 /// whose width or height is 0 or negative holds no point: it overlaps nothing
-/// and is not mirrored into a positive one.
+/// and is not mirrored into a positive one. Circles, triangles, polygons and
+/// segments have their tests in Overlap.h, under the same rules.
 struct Rectangle {
     float x = 0;      ///< Left edge.
     float y = 0;      ///< Top edge.
@@ -114,7 +116,8 @@ enum class Align : uint8_t {
 /// renderer systems' included.
 struct Stats {
     uint64_t drawCalls = 0; ///< Draw calls.
-    uint64_t quads = 0;     ///< Quads (a circle counts one per two of its slices).
+    uint64_t quads = 0;     ///< Quads (a circle counts one per two of its slices, a
+                            ///< triangle one).
 };
 
 /// A filled rectangle: pixels rect.x to rect.x + rect.width - 1 across.
@@ -130,6 +133,34 @@ void Line(glm::vec2 from, glm::vec2 to, Color color, float thickness = 1.0f);
 void Circle(glm::vec2 center, float radius, Color color);
 /// A ring thickness wide inside the circle's edge.
 void CircleLines(glm::vec2 center, float radius, Color color, float thickness = 1.0f);
+/// A filled triangle, its corners in either order: the pixels whose centres
+/// lie inside it, as Rect fills.
+void Triangle(glm::vec2 a, glm::vec2 b, glm::vec2 c, Color color);
+/// The outline of a triangle, thickness pixels wide inside its edges (the
+/// whole triangle where it is thinner than that).
+void TriangleLines(glm::vec2 a, glm::vec2 b, glm::vec2 c, Color color, float thickness = 1.0f);
+/// Up to this many corners a polygon is drawn; beyond, nothing is, with a
+/// warning (once): its filling costs up to the cube of the count.
+inline constexpr size_t MAX_POLYGON_POINTS = 256;
+/// A filled polygon with corners points in order, of either winding, convex
+/// or not (the last corner joins the first): the pixels whose centres lie
+/// inside it, as Rect fills. Where its edges cross, it fills some of the area
+/// they enclose. Fewer than three corners, or all of them in a line, draw
+/// nothing.
+void Polygon(std::span<const glm::vec2> points, Color color);
+/// Lines through points in order, as Line draws them (from pixel to pixel,
+/// thickness wide) but joined at their corners without a gap; with closed,
+/// the last point joins the first, otherwise the last point is left out as
+/// Line leaves out its end. A Tiled polyline is points with closed false.
+void PolygonLines(std::span<const glm::vec2> points, Color color, float thickness = 1.0f,
+                  bool closed = true);
+/// A filled rectangle with its corners rounded to radius (at most half its
+/// shorter side); with radius 0 it is Rect.
+void RectRounded(Rectangle rect, float radius, Color color);
+/// A filled rectangle whose colour runs between the colours of its corners.
+/// Two corners alike on each side make an even gradient across or down.
+void RectGradient(Rectangle rect, Color topLeft, Color topRight, Color bottomRight,
+                  Color bottomLeft);
 
 /// A texture, or a region of one (as CutSheetRegions makes them), at its own
 /// size in pixels with its top-left corner at (x, y), multiplied by tint.
