@@ -144,6 +144,13 @@ TEST_F(MusicTest, UnderrunIsSilenceAndCounted) {
     EXPECT_FALSE(music->IsPlaying());
     EXPECT_EQ(music->GetUnderruns(), 1u) << "the end is no underrun";
     EXPECT_DOUBLE_EQ(music->GetTimePlayed(), music->GetLength());
+
+    // Stopped, moved, and resumed: it plays on from there.
+    music->Stop();
+    music->Seek(0.5);
+    music->Resume();
+    EXPECT_TRUE(music->IsPlaying());
+    EXPECT_BYTES(Mix(), Bytes(tone.begin() + 22050 * Frame, tone.begin() + (22050 + 4096) * Frame));
 }
 
 // Files that lie or break: nothing read past what the file holds, no music

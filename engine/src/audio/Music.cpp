@@ -435,8 +435,13 @@ void Music::Pause() {
 }
 
 void Music::Resume() {
-    AudioLock lock;
-    m_paused = false;
+    {
+        AudioLock lock;
+        // Also after Stop, from the start or where a Seek put it.
+        m_playing = true;
+        m_paused = false;
+    }
+    Refill();
 }
 
 void Music::SetLooping(bool loop) {
