@@ -413,12 +413,7 @@ void MixMusic(Uint8* stream, std::uint32_t len) {
 
 void Music::Play() {
     Restart(0);
-    {
-        AudioLock lock;
-        m_playing = true;
-        m_paused = false;
-    }
-    Refill();
+    Resume();
 }
 
 void Music::Stop() {
