@@ -144,6 +144,13 @@ TEST_F(MusicTest, UnderrunIsSilenceAndCounted) {
     EXPECT_FALSE(music->IsPlaying());
     EXPECT_EQ(music->GetUnderruns(), 1u) << "the end is no underrun";
     EXPECT_DOUBLE_EQ(music->GetTimePlayed(), music->GetLength());
+
+    // Stopped, moved, and resumed: it plays on from there.
+    music->Stop();
+    music->Seek(0.5);
+    music->Resume();
+    EXPECT_TRUE(music->IsPlaying());
+    EXPECT_BYTES(Mix(), Bytes(tone.begin() + 22050 * Frame, tone.begin() + (22050 + 4096) * Frame));
 }
 
 // Files that lie or break: nothing read past what the file holds, no music
@@ -167,11 +174,16 @@ TEST_F(MusicTest, HostileFiles) {
     auto withRate = [&](std::uint32_t rate, unsigned channels) {
         return Wav(channels, rate, 16, Bytes(64, 1));
     };
+    // A second format chunk, of 24-bit samples, sends the file to SDL's
+    // loader, which reads the first.
+    Bytes twoFormats = withRate(5, 2);
+    const Bytes second = Wav(2, 44100, 24, {});
+    twoFormats.insert(twoFormats.begin() + 36, second.begin() + 12, second.begin() + 36);
     const std::vector<Case> bad = {{"truncated", truncated},      {"rate0", withRate(0, 2)},
                                    {"rate5", withRate(5, 2)},     {"rate1G", withRate(1u << 30, 2)},
                                    {"channels0", withRate(44100, 0)},
                                    {"channels200", withRate(44100, 200)},
-                                   {"noise", Pattern(500)}};
+                                   {"twoFormats", twoFormats},    {"noise", Pattern(500)}};
     ::testing::internal::CaptureStderr();
     for (const Case& c : bad)
         EXPECT_EQ(Music::Load(Write(c.name, c.file).string()), nullptr) << c.name;
@@ -180,6 +192,7 @@ TEST_F(MusicTest, HostileFiles) {
     EXPECT_NE(err.find("Could not load the music " + (dir / "rate5").string() + ": a rate of 5 Hz"),
               std::string::npos)
         << err;
+    EXPECT_NE(err.find((dir / "twoFormats").string() + ": a rate of 5 Hz"), std::string::npos) << err;
 
     // Cut short while it plays: what was read plays, then it ends, once warned.
     const fs::path path = Write("shrinks.wav", Wav(2, 44100, 16, Tone(80000, 50)));

@@ -630,6 +630,7 @@ TEST(OverlapTest, ShapesMeetAtTheirEdges) {
         {"a point off it", {0, 0}, {6, 6}, {3, 4}, {3, 4}, std::nullopt},
         {"one point twice", {2, 2}, {2, 2}, {2, 2}, {2, 2}, glm::vec2(2, 2)},
         {"two points", {2, 2}, {2, 2}, {2, 3}, {2, 3}, std::nullopt},
+        {"an end at infinity", {0, 0}, {INFINITY, 0}, {5, -5}, {5, 5}, std::nullopt},
     };
     for (const Cut& c : cuts) {
         SCOPED_TRACE(c.what);

@@ -38,6 +38,15 @@ std::uint32_t ReadLE(const Uint8* at, int bytes) {
     return v;
 }
 
+// Why music of that shape is not played, or nothing.
+std::string Unplayable(int channels, int rate) {
+    if (channels < 1 || channels > 8)
+        return std::to_string(channels) + " channels";
+    if (rate < MinRate || rate > MaxRate)
+        return "a rate of " + std::to_string(rate) + " Hz";
+    return "";
+}
+
 } // namespace
 
 // Converting piece by piece gives the samples the whole file would: each
@@ -129,10 +138,8 @@ std::string Music::Source::ReadHeader() {
     channels = int(ReadLE(fmt + 2, 2));
     rate = int(std::min<std::uint32_t>(ReadLE(fmt + 4, 4), INT32_MAX));
     const std::uint32_t blockAlign = ReadLE(fmt + 12, 2), bits = ReadLE(fmt + 14, 2);
-    if (channels < 1 || channels > 8)
-        return std::to_string(channels) + " channels";
-    if (rate < MinRate || rate > MaxRate)
-        return "a rate of " + std::to_string(rate) + " Hz";
+    if (std::string odd = Unplayable(channels, rate); !odd.empty())
+        return odd;
 
     format = tag == Pcm && bits == 8     ? AUDIO_U8
              : tag == Pcm && bits == 16  ? AUDIO_S16LSB
@@ -164,6 +171,9 @@ std::string Music::Source::DecodeWhole() {
     format = spec.format;
     channels = spec.channels;
     rate = spec.freq;
+    // SDL's loader takes the first format chunk, the header reader the last.
+    if (std::string odd = Unplayable(channels, rate); !odd.empty())
+        return odd;
     frameBytes = std::uint32_t(channels) * SDL_AUDIO_BITSIZE(format) / 8;
     dataStart = 0;
     frames = len / frameBytes;
@@ -403,12 +413,7 @@ void MixMusic(Uint8* stream, std::uint32_t len) {
 
 void Music::Play() {
     Restart(0);
-    {
-        AudioLock lock;
-        m_playing = true;
-        m_paused = false;
-    }
-    Refill();
+    Resume();
 }
 
 void Music::Stop() {
@@ -425,8 +430,13 @@ void Music::Pause() {
 }
 
 void Music::Resume() {
-    AudioLock lock;
-    m_paused = false;
+    {
+        AudioLock lock;
+        // Also after Stop, from the start or where a Seek put it.
+        m_playing = true;
+        m_paused = false;
+    }
+    Refill();
 }
 
 void Music::SetLooping(bool loop) {

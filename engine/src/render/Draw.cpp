@@ -395,12 +395,18 @@ void Polygon(std::span<const glm::vec2> points, Color color) {
     // cut off and drawn, until a triangle is left.
     std::vector<size_t> ring(v.size());
     std::iota(ring.begin(), ring.end(), size_t(0));
+    // A corner that is no ear has in its triangle a corner turning the other
+    // way, which is not cut off while it does: only losing a neighbour makes
+    // it an ear (where edges do not cross). Not testing it again till then
+    // keeps a polygon's work to n^2 point tests, not n^3.
+    std::vector<bool> noEar(v.size());
     size_t i = 0, misses = 0;
     while (ring.size() > 3) {
         const size_t m = ring.size();
-        const glm::vec2 a = v[ring[(i + m - 1) % m]], b = v[ring[i]], c = v[ring[(i + 1) % m]];
+        const size_t before = (i + m - 1) % m, after = (i + 1) % m;
+        const glm::vec2 a = v[ring[before]], b = v[ring[i]], c = v[ring[after]];
         const double corner = turn * Cross(b - a, c - b);
-        bool ear = corner > 0;
+        bool ear = corner > 0 && !noEar[ring[i]];
         for (size_t k = 0; ear && k < m; ++k) {
             const glm::vec2 p = v[ring[k]];
             ear = p == a || p == b || p == c || turn * Cross(b - a, p - a) < 0 ||
@@ -412,11 +418,13 @@ void Polygon(std::span<const glm::vec2> points, Color color) {
         if (ear || corner == 0 || misses >= m) {
             if (corner != 0)
                 Solid(a, b, c, color);
+            noEar[ring[before]] = noEar[ring[after]] = false;
             ring.erase(ring.begin() + static_cast<ptrdiff_t>(i));
             i %= ring.size();
             misses = 0;
         } else {
-            i = (i + 1) % m;
+            noEar[ring[i]] = true;
+            i = after;
             ++misses;
         }
     }

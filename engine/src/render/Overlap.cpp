@@ -1,6 +1,7 @@
 #include <engine/render/Overlap.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Engine::Overlap {
 
@@ -85,6 +86,10 @@ bool PointInPolygon(glm::vec2 point, std::span<const glm::vec2> points) {
 }
 
 std::optional<glm::vec2> Segments(glm::vec2 a1, glm::vec2 a2, glm::vec2 b1, glm::vec2 b2) {
+    // An end at infinity would make the point infinity over infinity.
+    for (glm::vec2 p : {a1, a2, b1, b2})
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return std::nullopt;
     const D r = Sub(a2, a1), s = Sub(b2, b1), q = Sub(b1, a1);
     const double den = Cross(r, s);
     if (den != 0) {

@@ -43,7 +43,7 @@ public:
     void Stop();
     /// Holds the music where it is; Resume goes on from there.
     void Pause();
-    void Resume(); ///< See Pause.
+    void Resume(); ///< See Pause; a stopped music starts where Seek put it.
     /// Whether it starts over at the end, seamlessly. Off by default. Up to
     /// `BUFFERED_SECONDS` before the end is already read, so a change that late
     /// counts from the next end.

@@ -42,7 +42,8 @@ bool PointInTriangle(glm::vec2 point, glm::vec2 a, glm::vec2 b, glm::vec2 c);
 bool PointInPolygon(glm::vec2 point, std::span<const glm::vec2> points);
 /// Where segment a1-a2 meets segment b1-b2, or nothing. Segments lying along
 /// each other give the shared point nearest a1. A segment of length 0 is a
-/// point, found where it lies on the other.
+/// point, found where it lies on the other. An end that is not a finite
+/// number meets nothing.
 std::optional<glm::vec2> Segments(glm::vec2 a1, glm::vec2 a2, glm::vec2 b1, glm::vec2 b2);
 
 } // namespace Engine::Overlap
