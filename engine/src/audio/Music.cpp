@@ -273,9 +273,12 @@ void Music::Source::Convert() {
         count = out(endAt - at);
         last = true;
     }
-    const std::uint64_t start = std::min<std::uint64_t>(out(pad) * DeviceFrame, bytes);
+    // Whole frames only, and never past what the converter gave: should it
+    // give less than the margin, the piece is empty rather than read beyond.
+    const std::uint64_t whole = bytes - bytes % DeviceFrame;
+    const std::uint64_t start = std::min<std::uint64_t>(out(pad) * DeviceFrame, whole);
     outPos = std::uint32_t(start);
-    outEnd = std::uint32_t(std::min(start + count * DeviceFrame, bytes - bytes % DeviceFrame));
+    outEnd = std::uint32_t(std::min(start + count * DeviceFrame, whole));
 }
 
 std::uint32_t Music::Source::Take(Uint8* dst, std::uint32_t bytes) {
