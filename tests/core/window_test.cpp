@@ -182,23 +182,28 @@ TEST(Letterbox, FitsCentredWithTheAspectKeptAndMapsPointsBack) {
     using glm::ivec2;
     struct Case {
         ivec2 drawable, view, origin, size;
+        bool whole = false;
     };
     const Case cases[] = {
         {{1280, 720}, {1280, 720}, {0, 0}, {1280, 720}},
         {{1920, 1080}, {1280, 720}, {0, 0}, {1920, 1080}},
-        {{1440, 900}, {1280, 720}, {0, 45}, {1440, 810}},   // 16:10: bars above and below
+        {{1440, 900}, {1280, 720}, {0, 45}, {1440, 810}},    // 16:10: bars above and below
         {{2560, 1080}, {1280, 720}, {320, 0}, {1920, 1080}}, // 21:9: bars left and right
         {{1281, 721}, {1280, 720}, {0, 0}, {1281, 721}},
-        {{1001, 1000}, {1280, 720}, {0, 218}, {1001, 563}},  // odd: the extra pixel below
+        {{1001, 1000}, {1280, 720}, {0, 218}, {1001, 563}}, // odd: the extra pixel below
         {{10000, 1}, {1280, 720}, {4999, 0}, {2, 1}},
-        {{1, 10000}, {1280, 720}, {0, 4999}, {1, 1}},        // never thinner than a pixel
+        {{1, 10000}, {1280, 720}, {0, 4999}, {1, 1}}, // never thinner than a pixel
         {{3, 2}, {1, 1000}, {1, 0}, {1, 2}},
-        {{0, 0}, {1280, 720}, {0, 0}, {0, 0}},               // minimised
+        {{0, 0}, {1280, 720}, {0, 0}, {0, 0}}, // minimised
         {{1280, 0}, {1280, 720}, {0, 0}, {0, 0}},
         {{1280, 720}, {0, 720}, {0, 0}, {0, 0}},
+        // Whole multiples: 4 times, not 4.27; once, not 1.5; below the view, to fit.
+        {{1366, 768}, {320, 180}, {43, 24}, {1280, 720}, true},
+        {{1920, 1080}, {1280, 720}, {320, 180}, {1280, 720}, true},
+        {{200, 100}, {320, 180}, {11, 0}, {178, 100}, true},
     };
     for (const Case& c : cases) {
-        const Letterbox box = Letterbox::Fit(c.drawable, c.view);
+        const Letterbox box = Letterbox::Fit(c.drawable, c.view, c.whole);
         SCOPED_TRACE(std::to_string(c.drawable.x) + "x" + std::to_string(c.drawable.y));
         EXPECT_EQ(box.origin, c.origin);
         EXPECT_EQ(box.size, c.size);

@@ -33,7 +33,7 @@ int Engine::Run(Ref<Scene> scene, int width, int height, std::string title,
     if (options.resizable)
         engine.m_Window->SetResizable(true);
     if (options.letterbox)
-        engine.m_Window->SetViewSize({width, height});
+        engine.m_Window->SetViewSize({width, height}, options.wholeMultiples);
     if (options.vsync && !engine.SetVSync(true))
         Log::Warn("ENGINE", "The driver would not swap in step with the display: %s",
                   SDL_GetError());

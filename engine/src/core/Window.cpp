@@ -26,10 +26,12 @@ bool ShowsNoWindow(const char* driver) {
 
 } // namespace
 
-Letterbox Letterbox::Fit(glm::ivec2 drawable, glm::ivec2 view) {
+Letterbox Letterbox::Fit(glm::ivec2 drawable, glm::ivec2 view, bool whole) {
     if (drawable.x <= 0 || drawable.y <= 0 || view.x <= 0 || view.y <= 0)
         return {{0, 0}, {0, 0}, view};
-    const double scale = std::min(double(drawable.x) / view.x, double(drawable.y) / view.y);
+    double scale = std::min(double(drawable.x) / view.x, double(drawable.y) / view.y);
+    if (whole && scale >= 1.0)
+        scale = std::floor(scale);
     // Rounded, the side that fits exactly comes out as the drawable's own.
     const glm::ivec2 size{std::clamp(int(std::lround(view.x * scale)), 1, drawable.x),
                           std::clamp(int(std::lround(view.y * scale)), 1, drawable.y)};
@@ -87,7 +89,7 @@ Window::Window(Window&& other) noexcept
     : m_Width(other.m_Width), m_Height(other.m_Height), m_Window(other.m_Window),
       m_Context(other.m_Context), m_Title(std::move(other.m_Title)),
       m_SdlStarted(other.m_SdlStarted), m_Resizable(other.m_Resizable),
-      m_ViewSize(other.m_ViewSize) {
+      m_ViewSize(other.m_ViewSize), m_WholeMultiples(other.m_WholeMultiples) {
     other.m_Window = nullptr;
     other.m_Context = nullptr;
     other.m_SdlStarted = false;
@@ -191,15 +193,16 @@ glm::ivec2 Window::GetDrawableSize() const {
     return size;
 }
 
-void Window::SetViewSize(glm::ivec2 size) {
+void Window::SetViewSize(glm::ivec2 size, bool wholeMultiples) {
     m_ViewSize = size.x > 0 && size.y > 0 ? size : glm::ivec2(0, 0);
+    m_WholeMultiples = wholeMultiples;
 }
 
 Letterbox Window::GetLetterbox() const {
     const glm::ivec2 drawable = GetDrawableSize();
     if (m_ViewSize == glm::ivec2(0, 0))
         return Letterbox::Fit(drawable, drawable);
-    return Letterbox::Fit(drawable, m_ViewSize);
+    return Letterbox::Fit(drawable, m_ViewSize, m_WholeMultiples);
 }
 
 Image Window::Capture() const {

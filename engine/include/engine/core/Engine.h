@@ -42,6 +42,9 @@ struct RunOptions {
     /// Keep the view at the window's size as made, scaled to fit with bars
     /// when the window is resized or full screen (Window::SetViewSize).
     bool letterbox = false;
+    /// With letterbox, scale the view by whole numbers only, for crisp pixel
+    /// art (Window::SetViewSize's wholeMultiples).
+    bool wholeMultiples = false;
     bool vsync = false;      ///< Swap in step with the display (see Engine::SetVSync).
     int targetFrameRate = 0; ///< A frame-rate cap (see Engine::SetTargetFrameRate); 0 for none.
 };

@@ -20,8 +20,11 @@ struct Letterbox {
 
     /// The view fitted to the drawable. A side is at least one pixel, so that
     /// extreme aspects still show something; an empty drawable or view (a
-    /// minimised window) gives an empty letterbox.
-    static Letterbox Fit(glm::ivec2 drawable, glm::ivec2 view);
+    /// minimised window) gives an empty letterbox. With whole, the view is
+    /// scaled by the largest whole number that fits, so that every pixel of
+    /// it covers the same square of the drawable (crisp pixel art), and only
+    /// a drawable smaller than the view scales it down to fit.
+    static Letterbox Fit(glm::ivec2 drawable, glm::ivec2 view, bool whole = false);
     /// A point in drawable pixels (from the top-left corner, y down) in the
     /// view's pixels. A point on a bar maps outside 0..view (negative on the
     /// left and top bars), never onto the view's edge; an empty letterbox maps
@@ -66,8 +69,10 @@ public:
     /// shows what the view shows and no more. The camera's view, Draw's screen
     /// pixels and Input's mouse position are in the view's pixels then;
     /// Capture leaves the bars out. (0, 0), the default, lets the view follow
-    /// the drawable, one pixel a unit. Takes effect at the next frame.
-    void SetViewSize(glm::ivec2 size);
+    /// the drawable, one pixel a unit. With wholeMultiples the view is scaled
+    /// only by whole numbers (see Letterbox::Fit), the bars wider for it.
+    /// Takes effect at the next frame.
+    void SetViewSize(glm::ivec2 size, bool wholeMultiples = false);
     /// The size set by SetViewSize; (0, 0) when the view follows the drawable.
     glm::ivec2 GetViewSize() const { return m_ViewSize; }
     /// Where the view is shown on the drawable now: the whole drawable when
@@ -112,6 +117,7 @@ private:
     bool m_SdlStarted = false;
     bool m_Resizable = false;
     glm::ivec2 m_ViewSize{0, 0};
+    bool m_WholeMultiples = false;
 };
 
 } // namespace Engine
