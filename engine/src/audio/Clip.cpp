@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "audio/Mixer.h"
+#include "audio/WavChunks.h"
 
 namespace Engine {
 
@@ -90,28 +91,15 @@ std::uint32_t AdpcmFrames(SDL_RWops* source) {
     const Sint64 start = source ? SDL_RWtell(source) : -1;
     if (start < 0)
         return 0;
-    Uint8 head[12];
     Uint16 tag = 0;
     std::uint32_t frames = 0;
-    if (SDL_RWread(source, head, sizeof head, 1) == 1 && !std::memcmp(head, "RIFF", 4) &&
-        !std::memcmp(head + 8, "WAVE", 4)) {
-        // A handful of chunks precede the sound in real files; the bound keeps
-        // a file of tiny chunks from costing a seek each.
-        Sint64 pos = start + 12;
-        for (int i = 0; i < 64 && SDL_RWseek(source, pos, RW_SEEK_SET) == pos; ++i) {
-            Uint8 chunk[8];
-            if (SDL_RWread(source, chunk, sizeof chunk, 1) != 1)
-                break;
-            Uint32 size;
-            std::memcpy(&size, chunk + 4, sizeof size);
-            size = SDL_SwapLE32(size);
-            if (!std::memcmp(chunk, "fmt ", 4) && size >= 2)
-                tag = SDL_ReadLE16(source);
-            else if (!std::memcmp(chunk, "fact", 4) && size >= 4)
-                frames = SDL_ReadLE32(source);
-            pos += 8 + Sint64(size) + (size & 1);
-        }
-    }
+    WalkWavChunks(source, start, [&](const Uint8* id, Uint32 size, Sint64) {
+        if (!std::memcmp(id, "fmt ", 4) && size >= 2)
+            tag = SDL_ReadLE16(source);
+        else if (!std::memcmp(id, "fact", 4) && size >= 4)
+            frames = SDL_ReadLE32(source);
+        return true;
+    });
     SDL_RWseek(source, start, RW_SEEK_SET);
     constexpr Uint16 MsAdpcm = 0x0002, ImaAdpcm = 0x0011;
     return tag == MsAdpcm || tag == ImaAdpcm ? frames : 0;

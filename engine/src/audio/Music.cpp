@@ -10,6 +10,7 @@
 #include <engine/core/Log.h>
 
 #include "audio/Mixer.h"
+#include "audio/WavChunks.h"
 
 namespace Engine {
 
@@ -100,34 +101,32 @@ struct Music::Source {
 
 std::string Music::Source::ReadHeader() {
     SDL_RWops* rw = file.get();
-    Uint8 head[12];
-    if (SDL_RWread(rw, head, sizeof head, 1) != 1 || std::memcmp(head, "RIFF", 4) ||
-        std::memcmp(head + 8, "WAVE", 4))
-        return "not a WAV file";
     const Sint64 size = SDL_RWsize(rw);
     Uint8 fmt[40] = {};
-    bool haveFmt = false;
+    bool haveFmt = false, haveData = false;
     std::uint32_t dataBytes = 0;
-    Sint64 pos = 12;
-    // Real files put a handful of chunks before the samples; the bound keeps
-    // a file of tiny chunks from costing a seek each.
-    for (int i = 0;; ++i) {
-        Uint8 chunk[8];
-        if (i == 64 || SDL_RWseek(rw, pos, RW_SEEK_SET) != pos ||
-            SDL_RWread(rw, chunk, sizeof chunk, 1) != 1)
-            return "no data chunk";
-        const std::uint32_t bytes = ReadLE(chunk + 4, 4);
-        if (!std::memcmp(chunk, "fmt ", 4)) {
-            if (bytes < 16 || SDL_RWread(rw, fmt, std::min<std::uint32_t>(bytes, 40), 1) != 1)
-                return "a format chunk too short";
+    std::string error;
+    const bool wav = WalkWavChunks(rw, 0, [&](const Uint8* id, Uint32 bytes, Sint64 next) {
+        if (!std::memcmp(id, "fmt ", 4)) {
+            if (bytes < 16 || SDL_RWread(rw, fmt, std::min<std::uint32_t>(bytes, 40), 1) != 1) {
+                error = "a format chunk too short";
+                return false;
+            }
             haveFmt = true;
-        } else if (!std::memcmp(chunk, "data", 4)) {
-            dataStart = pos + 8;
+        } else if (!std::memcmp(id, "data", 4)) {
+            dataStart = next - Sint64(bytes) - (bytes & 1);
             dataBytes = bytes;
-            break;
+            haveData = true;
+            return false;
         }
-        pos += 8 + Sint64(bytes) + (bytes & 1);
-    }
+        return true;
+    });
+    if (!wav)
+        return "not a WAV file";
+    if (!error.empty())
+        return error;
+    if (!haveData)
+        return "no data chunk";
     if (!haveFmt)
         return "no format chunk before the data";
 
