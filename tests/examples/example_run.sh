@@ -31,6 +31,7 @@ shapes_and_input) title='Shapes and input' size=960x700 animated=yes keys=space 
 many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 tiled_world) title='Tiled world' size=960x540 animated=yes ;;
+effects) title='Effects' size=1280x720 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -178,6 +179,13 @@ case_shows() {
         need "$img" 960x200+0+60 "$clear" below 0.05 "no map's sky at the top of the view" &&
             need "$img" 960x80+0+320 "$green" above 0.04 "no grass along the ground" &&
             need "$img" 600x30+0+0 "$white" above 0.02 "no caption text" ;;
+    effects)
+        # The harbour's water, bright sparks in their dark panel, the list's
+        # lines in theirs and none of them below it, where the scissor ends.
+        need "$img" 600x80+40+330 'b>0.35&&r<0.3' above 0.5 "no harbour drawn through the shader" &&
+            need "$img" 580x360+680+50 'r>0.8&&g>0.6' above 0.001 "no glowing sparks" &&
+            need "$img" 560x200+690+450 "$white" above 0.02 "no lines in the list" &&
+            need "$img" 580x14+680+673 "$clear" above 0.99 "the list reaches past its panel" ;;
     esac
 }
 
