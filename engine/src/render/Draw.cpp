@@ -591,7 +591,8 @@ void BeginWorld() {
 }
 
 void BeginWorld(const Camera& camera) {
-    // Copied: the draws batched so far go through the camera as it was.
+    // Copied: a camera changed or gone before the batch is sent must not move
+    // what was drawn through it.
     Flush();
     g.world = true;
     g.camera = camera;
