@@ -31,6 +31,12 @@ public:
     // running one as it was, with a warning naming the file and the reason.
     // Returns whether it reloaded.
     bool Reload();
+    // Plays the level at path in place of the running one, as if it had been
+    // named on the command line: told apart by content, watched unless read
+    // from a pipe or a device, the boat at its start, still. A level that
+    // cannot be used leaves the running one as it was, still watched, with a
+    // warning naming the file and the reason. Returns whether it plays.
+    bool Open(const std::string& path);
     // Looks at the level's files, `now` in seconds on a steady clock, and
     // reloads once a saved change has settled; warns once of a file gone.
     // Does nothing for a level that is not watched.
@@ -45,8 +51,10 @@ public:
     const std::vector<EntityID>& Entities() const { return m_entities; }
 
 private:
-    LoadedLevel Read();
+    LoadedLevel Read(const std::string& path, bool named);
     void Place(LoadedLevel& level);
+    // Whether the file at path is one a save can change: not a pipe or a device.
+    static bool Saveable(const std::string& path);
 
     LevelContent& m_content;
     std::string m_path;
