@@ -72,43 +72,15 @@ bool LiveLevel::Saveable(const std::string& path) {
     return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
 }
 
-bool LiveLevel::Open(const std::string& path) {
+std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& path, bool named,
+                                                           const char* doing, bool keepBoat) {
     LoadedLevel level;
     try {
-        level = Read(path, true);
+        level = Read(path, named);
     } catch (const LevelError& error) {
-        Log::Warn("LEVEL", "Could not play level file %s: %s; the level plays on as it was",
+        Log::Warn("LEVEL", "Could not %s level file %s: %s; the level plays on as it was", doing,
                   path.c_str(), error.what());
-        return false;
-    }
-    ECS& ecs = ECS::Get();
-    ecs.RemoveEntities(m_entities);
-    m_entities.clear();
-    Place(level);
-    if (Ref<Transform> boat = ecs.GetComponent<Transform>(m_boat))
-        boat->position = m_start;
-    if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(m_boat))
-        body->velocity = glm::vec3(0);
-    m_path = path;
-    m_named = true;
-    m_watched = Saveable(path);
-    // Files of the old level that the new one shares are taken afresh too.
-    m_watch = FileWatch();
-    if (m_watched)
-        m_watch.Watch(level.files);
-    Log::Log("LEVEL", "Playing level file %s", m_path.c_str());
-    return true;
-}
-
-bool LiveLevel::Reload() {
-    LoadedLevel level;
-    try {
-        level = Read(m_path, m_named);
-    } catch (const LevelError& error) {
-        Log::Warn("LEVEL", "Could not reload level file %s: %s; the level plays on as it was",
-                  m_path.c_str(), error.what());
-        m_watch.Take();
-        return false;
+        return std::nullopt;
     }
     // Everything is read before the running level goes, and all of it goes
     // between two steps: no frame shows half a level, and the collider grid
@@ -119,15 +91,37 @@ bool LiveLevel::Reload() {
     Place(level);
     Ref<Transform> boat = ecs.GetComponent<Transform>(m_boat);
     Ref<Collider> hull = ecs.GetComponent<Collider>(m_boat);
-    if (boat && hull &&
-        Level::HitsSolid(level.cells, level.cellW, level.cellH, boat->position,
-                         glm::vec2(hull->width, hull->height))) {
+    if (boat && (!keepBoat || (hull && Level::HitsSolid(level.cells, level.cellW, level.cellH,
+                                                        boat->position,
+                                                        glm::vec2(hull->width, hull->height))))) {
         boat->position = m_start;
         if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(m_boat))
             body->velocity = glm::vec3(0);
     }
+    return std::move(level.files);
+}
+
+bool LiveLevel::Open(const std::string& path) {
+    const std::optional<std::vector<std::string>> files = Replace(path, true, "play", false);
+    if (!files)
+        return false;
+    m_path = path;
+    m_named = true;
+    m_watched = Saveable(path);
+    // Files of the old level that the new one shares are taken afresh too.
+    m_watch = FileWatch();
+    if (m_watched)
+        m_watch.Watch(*files);
+    Log::Log("LEVEL", "Playing level file %s", m_path.c_str());
+    return true;
+}
+
+bool LiveLevel::Reload() {
+    const std::optional<std::vector<std::string>> files = Replace(m_path, m_named, "reload", true);
     m_watch.Take();
-    m_watch.Watch(level.files);
+    if (!files)
+        return false;
+    m_watch.Watch(*files);
     Log::Log("LEVEL", "Reloaded level file %s", m_path.c_str());
     return true;
 }

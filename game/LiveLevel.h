@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,13 @@ public:
 private:
     LoadedLevel Read(const std::string& path, bool named);
     void Place(LoadedLevel& level);
+    // Reads the level at path and puts it in place of the running one. The
+    // boat goes back to the new start, still, unless keepBoat and it has
+    // room where it is. A level that cannot be used leaves everything as it
+    // was, with a warning that it could not <doing> it. The files the level
+    // is read from, or nothing.
+    std::optional<std::vector<std::string>> Replace(const std::string& path, bool named,
+                                                    const char* doing, bool keepBoat);
     // Whether the file at path is one a save can change: not a pipe or a device.
     static bool Saveable(const std::string& path);
 
