@@ -31,6 +31,7 @@ shapes_and_input) title='Shapes and input' size=960x700 animated=yes keys=space 
 many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 tiled_world) title='Tiled world' size=960x540 animated=yes ;;
+life) title='Life' size=1280x720 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -178,6 +179,10 @@ case_shows() {
         need "$img" 960x200+0+60 "$clear" below 0.05 "no map's sky at the top of the view" &&
             need "$img" 960x80+0+320 "$green" above 0.04 "no grass along the ground" &&
             need "$img" 600x30+0+0 "$white" above 0.02 "no caption text" ;;
+    life)
+        # Living cells over the whole field, four window pixels a cell, the caption.
+        need "$img" 1280x640+0+60 "$green" above 0.03 "no living cells" &&
+            need "$img" 600x40+0+0 "$white" above 0.02 "no caption text" ;;
     esac
 }
 
