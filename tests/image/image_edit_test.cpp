@@ -144,7 +144,10 @@ TEST(ImageEdit, ClipsAtEveryEdgeBlendsAndTurnsAboutToItself) {
         EXPECT_TRUE(e.Empty());
         EXPECT_FALSE(e.Error().empty());
     }
-    Image empty;
+    Image moved = Numbered(2, 2), empty = std::move(moved);
+    moved.SetPixel(0, 0, RED); // left 0 by 0, not pointing at nothing
+    EXPECT_EQ(moved.Width(), 0);
+    empty = Image();
     empty.FillRect({0, 0, 5, 5}, RED);
     empty.Draw(Numbered(2, 2), 0, 0);
     EXPECT_EQ(empty.GetPixel(0, 0), Rgba(0, 0, 0, 0));

@@ -43,20 +43,6 @@ Image::Image(int width, int height, Rgba fill) : Image(width, height) {
     FillRect({0, 0, width, height}, fill);
 }
 
-Image::Rgba Image::GetPixel(int x, int y) const {
-    if (Empty() || x < 0 || y < 0 || x >= m_width || y >= m_height)
-        return {0, 0, 0, 0};
-    const unsigned char* p = At(x, y);
-    return {p[0], p[1], p[2], p[3]};
-}
-
-void Image::SetPixel(int x, int y, Rgba color) {
-    if (Empty() || x < 0 || y < 0 || x >= m_width || y >= m_height)
-        return;
-    unsigned char* p = At(x, y);
-    p[0] = color.r, p[1] = color.g, p[2] = color.b, p[3] = color.a;
-}
-
 void Image::FillRect(Area area, Rgba color) {
     const Span xs = Clip(area.x, area.width, m_width), ys = Clip(area.y, area.height, m_height);
     if (Empty() || xs.Empty() || ys.Empty())

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace Engine {
 
@@ -68,6 +69,18 @@ public:
     static constexpr int MAX_SIDE = 16384;
 
     Image() = default; ///< Empty.
+    /// Takes other's pixels, leaving it empty (0 by 0).
+    Image(Image&& other) noexcept
+        : m_width(std::exchange(other.m_width, 0)), m_height(std::exchange(other.m_height, 0)),
+          m_pixels(std::move(other.m_pixels)), m_error(std::move(other.m_error)) {}
+    /// Takes other's pixels, leaving it empty (0 by 0).
+    Image& operator=(Image&& other) noexcept {
+        m_width = std::exchange(other.m_width, 0);
+        m_height = std::exchange(other.m_height, 0);
+        m_pixels = std::move(other.m_pixels);
+        m_error = std::move(other.m_error);
+        return *this;
+    }
     /// A picture of width by height pixels, all clear (every byte 0), to be
     /// filled through Pixels(). Empty, Error() saying why, when a side is
     /// below 1 or above MAX_SIDE.
@@ -106,10 +119,20 @@ public:
     Image Repeated(int across, int down) const;
 
     /// The pixel at column x, row y from the top; clear (all 0) outside.
-    Rgba GetPixel(int x, int y) const;
+    Rgba GetPixel(int x, int y) const {
+        if (!Holds(x, y))
+            return {0, 0, 0, 0};
+        const unsigned char* p = At(x, y);
+        return {p[0], p[1], p[2], p[3]};
+    }
     /// Sets the pixel at column x, row y from the top, replacing it, alpha
     /// and all; nothing outside the picture.
-    void SetPixel(int x, int y, Rgba color);
+    void SetPixel(int x, int y, Rgba color) {
+        if (!Holds(x, y))
+            return;
+        unsigned char* p = At(x, y);
+        p[0] = color.r, p[1] = color.g, p[2] = color.b, p[3] = color.a;
+    }
     /// Sets every pixel of area that lies in the picture to color, replacing
     /// them as SetPixel does.
     void FillRect(Area area, Rgba color);
@@ -147,6 +170,10 @@ public:
     const std::string& Error() const { return m_error; }           ///< Why it is empty.
 
 private:
+    // Inline, as a loop over every pixel calls it for each. An empty image is 0 by 0.
+    bool Holds(int x, int y) const {
+        return unsigned(x) < unsigned(m_width) && unsigned(y) < unsigned(m_height);
+    }
     // The pixel at (x, y) from the top-left, which must lie in the picture.
     unsigned char* At(int x, int y) const {
         return m_pixels.get() + (size_t(m_height - 1 - y) * size_t(m_width) + size_t(x)) * 4;
