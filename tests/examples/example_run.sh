@@ -32,6 +32,7 @@ many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 tiled_world) title='Tiled world' size=960x540 animated=yes ;;
 camera_2d) title='Camera 2D' size=1280x720 animated=yes ;;
+life) title='Life' size=1280x720 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -185,6 +186,10 @@ case_shows() {
             above 0.3 "no world ground through the camera" &&
             need "$img" 700x56+8+4 "$white" above 0.03 "no help text" &&
             need "$img" 260x196+1006+14 'r>0.9&&g>0.7&&b<0.1' above 0.03 "no minimap" ;;
+    life)
+        # Living cells over the whole field, four window pixels a cell, the caption.
+        need "$img" 1280x640+0+60 "$green" above 0.03 "no living cells" &&
+            need "$img" 600x40+0+0 "$white" above 0.02 "no caption text" ;;
     esac
 }
 
