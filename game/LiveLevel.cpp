@@ -14,11 +14,11 @@ namespace Engine {
 LiveLevel::LiveLevel(LevelContent& content, std::string path, bool named, bool watched)
     : m_content(content), m_path(std::move(path)), m_named(named), m_watched(watched) {}
 
-LoadedLevel LiveLevel::Read() {
+LoadedLevel LiveLevel::Read(const std::string& path, bool named) {
     glm::vec2 boatSize(0.0f);
     if (Ref<Collider> hull = ECS::Get().GetComponent<Collider>(m_boat))
         boatSize = glm::vec2(hull->width, hull->height);
-    return Level::Prepare(m_content.LoadLevel(m_path, m_named), m_path, m_content, boatSize);
+    return Level::Prepare(m_content.LoadLevel(path, named), path, m_content, boatSize);
 }
 
 void LiveLevel::Place(LoadedLevel& level) {
@@ -54,29 +54,33 @@ void LiveLevel::Place(LoadedLevel& level) {
 
 void LiveLevel::Load(EntityID boat) {
     m_boat = boat;
-    LoadedLevel level = Read();
+    LoadedLevel level = Read(m_path, m_named);
     Place(level);
     if (Ref<Transform> place = ECS::Get().GetComponent<Transform>(m_boat))
         place->position = m_start;
-    // A level read from a pipe or a device is not saved over, and reading it
-    // again would find it empty or wait for a writer: it is played as read.
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(m_path, error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    if (!Saveable(m_path))
         m_watched = false;
     if (m_watched)
         m_watch.Watch(level.files);
 }
 
-bool LiveLevel::Reload() {
+bool LiveLevel::Saveable(const std::string& path) {
+    // A level read from a pipe or a device is not saved over, and reading it
+    // again would find it empty or wait for a writer: it is played as read.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}
+
+std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& path, bool named,
+                                                           const char* doing, bool keepBoat) {
     LoadedLevel level;
     try {
-        level = Read();
+        level = Read(path, named);
     } catch (const LevelError& error) {
-        Log::Warn("LEVEL", "Could not reload level file %s: %s; the level plays on as it was",
-                  m_path.c_str(), error.what());
-        m_watch.Take();
-        return false;
+        Log::Warn("LEVEL", "Could not %s level file %s: %s; the level plays on as it was", doing,
+                  path.c_str(), error.what());
+        return std::nullopt;
     }
     // Everything is read before the running level goes, and all of it goes
     // between two steps: no frame shows half a level, and the collider grid
@@ -87,15 +91,37 @@ bool LiveLevel::Reload() {
     Place(level);
     Ref<Transform> boat = ecs.GetComponent<Transform>(m_boat);
     Ref<Collider> hull = ecs.GetComponent<Collider>(m_boat);
-    if (boat && hull &&
-        Level::HitsSolid(level.cells, level.cellW, level.cellH, boat->position,
-                         glm::vec2(hull->width, hull->height))) {
+    if (boat && (!keepBoat || (hull && Level::HitsSolid(level.cells, level.cellW, level.cellH,
+                                                        boat->position,
+                                                        glm::vec2(hull->width, hull->height))))) {
         boat->position = m_start;
         if (Ref<RigidBody> body = ecs.GetComponent<RigidBody>(m_boat))
             body->velocity = glm::vec3(0);
     }
+    return std::move(level.files);
+}
+
+bool LiveLevel::Open(const std::string& path) {
+    const std::optional<std::vector<std::string>> files = Replace(path, true, "play", false);
+    if (!files)
+        return false;
+    m_path = path;
+    m_named = true;
+    m_watched = Saveable(path);
+    // Files of the old level that the new one shares are taken afresh too.
+    m_watch = FileWatch();
+    if (m_watched)
+        m_watch.Watch(*files);
+    Log::Log("LEVEL", "Playing level file %s", m_path.c_str());
+    return true;
+}
+
+bool LiveLevel::Reload() {
+    const std::optional<std::vector<std::string>> files = Replace(m_path, m_named, "reload", true);
     m_watch.Take();
-    m_watch.Watch(level.files);
+    if (!files)
+        return false;
+    m_watch.Watch(*files);
     Log::Log("LEVEL", "Reloaded level file %s", m_path.c_str());
     return true;
 }

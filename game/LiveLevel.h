@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ public:
     // running one as it was, with a warning naming the file and the reason.
     // Returns whether it reloaded.
     bool Reload();
+    // Plays the level at path in place of the running one, as if it had been
+    // named on the command line: told apart by content, watched unless read
+    // from a pipe or a device, the boat at its start, still. A level that
+    // cannot be used leaves the running one as it was, still watched, with a
+    // warning naming the file and the reason. Returns whether it plays.
+    bool Open(const std::string& path);
     // Looks at the level's files, `now` in seconds on a steady clock, and
     // reloads once a saved change has settled; warns once of a file gone.
     // Does nothing for a level that is not watched.
@@ -45,8 +52,17 @@ public:
     const std::vector<EntityID>& Entities() const { return m_entities; }
 
 private:
-    LoadedLevel Read();
+    LoadedLevel Read(const std::string& path, bool named);
     void Place(LoadedLevel& level);
+    // Reads the level at path and puts it in place of the running one. The
+    // boat goes back to the new start, still, unless keepBoat and it has
+    // room where it is. A level that cannot be used leaves everything as it
+    // was, with a warning that it could not <doing> it. The files the level
+    // is read from, or nothing.
+    std::optional<std::vector<std::string>> Replace(const std::string& path, bool named,
+                                                    const char* doing, bool keepBoat);
+    // Whether the file at path is one a save can change: not a pipe or a device.
+    static bool Saveable(const std::string& path);
 
     LevelContent& m_content;
     std::string m_path;

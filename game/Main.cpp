@@ -4,7 +4,9 @@
 #include <string>
 
 #include <engine/core/Engine.h>
+#include <engine/image/Image.h>
 
+#include "game/BoatFrame.h"
 #include "game/Scene.h"
 
 namespace {
@@ -18,6 +20,8 @@ constexpr const char* USAGE =
     "below the working directory; paths inside a Tiled map are relative to the\n"
     "file that names them.\n"
     "A LEVEL named here is played again as soon as it, or a file it names, is saved.\n"
+    "A level file dropped on the window is played in place of the running level,\n"
+    "live the same way (of several dropped at once, the last).\n"
     "\n"
     "F11 or Alt+Enter switches to full screen and back; Esc leaves full screen.\n"
     "\n"
@@ -76,6 +80,10 @@ int main(int argc, char** argv) {
     engine.SetScene(Engine::CreateRef<Engine::GameScene>(Engine::CreateUni<Engine::SceneContent>(),
                                                           level, live));
     engine.InitializeGraphicsSubSystem();
+    // The boat, as the desktop's icons show it; a sheet that cannot be read
+    // leaves the system's icon (the scene says why when it loads the sheet).
+    engine.GetWindow()->SetIcon(
+        Engine::BoatFrame(Engine::Image::Load(Engine::SceneFiles::BOAT_SHEET)));
     // Full screen shows the window's picture scaled up, not more of the world.
     engine.GetWindow()->SetViewSize({1280, 720});
     if (fullscreen)

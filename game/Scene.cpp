@@ -24,6 +24,7 @@
 #include <engine/text/TextMesh.h>
 #include <engine/tiled/TiledTileMap.h>
 
+#include "game/BoatFrame.h"
 #include "game/Controller.h"
 #include "game/ControllerSystem.h"
 #include "game/Enemy.h"
@@ -44,7 +45,6 @@ Ref<SystemBase> enemySystem;
 
 namespace {
 using namespace SceneFiles;
-constexpr int BOAT_FRAME = 64;
 constexpr const char* HINT = "AD to move, SPACE to jump, get over the vvv fish.";
 } // namespace
 
@@ -203,6 +203,11 @@ void ToggleFullscreenOnKeys(Window& window) {
 void GameScene::Update() {
     if (m_window)
         ToggleFullscreenOnKeys(*m_window);
+    // Of several files dropped at once, the last is played, as if they had
+    // been dropped one after another.
+    const std::vector<std::string>& dropped = Input::GetDroppedFiles();
+    if (!dropped.empty())
+        m_level.Open(dropped.back());
     if (m_level.Watched())
         m_level.Poll(m_clock());
     RunUpdateSchedule();

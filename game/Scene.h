@@ -76,14 +76,17 @@ public:
     // map, told apart by content; without one, the game's own level
     // (Level::PATH) in its own format. When live, the level's files are
     // watched, and the level is played again in place of the running one as
-    // soon as one of them is saved.
+    // soon as one of them is saved. A level dropped on the window is played
+    // in its place, live.
     explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>(),
                        std::optional<std::string> levelPath = std::nullopt, bool live = false);
 
     // A level file that cannot be used shuts the engine down and ends the
     // program with the reason.
     void Build(Engine& engine) override;
-    // A live scene looks at its level's files first (LiveLevel::Poll).
+    // A level file dropped on the window is played first (LiveLevel::Open;
+    // of several, the last); a live scene then looks at its level's files
+    // (LiveLevel::Poll).
     void Update() override;
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;

@@ -9,18 +9,21 @@
 // keeps the sprite's edges sharp. Integer arithmetic only, so the files are the same on every
 // machine.
 
-#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include <engine/image/Image.h>
+
+#include "game/BoatFrame.h"
+
 namespace {
 
-constexpr int kFrame = 64;
 constexpr int kSizes[] = {48, 64, 128, 256};
 
 struct Image {
@@ -71,25 +74,26 @@ Image Resample(const Image& src, int to) {
     return out;
 }
 
+// The boat's first frame, cut as the game cuts its window icon; top row first, as the files
+// have it.
 bool LoadFrame(const std::string& path, Image& frame) {
-    int w = 0, h = 0, channels = 0;
-    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 4);
-    if (!data) {
-        std::fprintf(stderr, "gen_icons: cannot read %s: %s\n", path.c_str(), stbi_failure_reason());
+    const Engine::Image sheet = Engine::Image::Load(path);
+    if (sheet.Empty()) {
+        std::fprintf(stderr, "gen_icons: cannot read %s: %s\n", path.c_str(), sheet.Error().c_str());
         return false;
     }
-    if (w < kFrame || h < kFrame) {
+    const Engine::Image cut = Engine::BoatFrame(sheet);
+    if (cut.Empty()) {
         std::fprintf(stderr, "gen_icons: %s is %dx%d, smaller than one %dx%d frame\n", path.c_str(),
-                     w, h, kFrame, kFrame);
-        stbi_image_free(data);
+                     sheet.Width(), sheet.Height(), Engine::BOAT_FRAME, Engine::BOAT_FRAME);
         return false;
     }
-    frame.size = kFrame;
-    frame.rgba.resize(size_t(kFrame) * kFrame * 4);
-    for (int y = 0; y < kFrame; ++y)
-        for (int x = 0; x < kFrame * 4; ++x)
-            frame.rgba[size_t(y * kFrame * 4 + x)] = data[size_t(y) * w * 4 + x];
-    stbi_image_free(data);
+    const size_t row = size_t(cut.Width()) * 4;
+    frame.size = cut.Width();
+    frame.rgba.resize(row * size_t(cut.Height()));
+    for (int y = 0; y < cut.Height(); ++y)
+        std::memcpy(&frame.rgba[size_t(y) * row], cut.Pixels() + size_t(cut.Height() - 1 - y) * row,
+                    row);
     return true;
 }
 

@@ -393,3 +393,81 @@ TEST(EngineLoop, AFrameRateCapSleeps) {
     EXPECT_LE(scene->frames, 198u);
     EXPECT_LT(scene->used, scene->wall / 2) << "CPU seconds over " << scene->wall << " s";
 }
+
+// What the desktop sees of the window: its icon (read back from the X
+// server, top row first), the clipboard, the pointer; and files and text
+// dropped on it, each seen in the one step after the drop.
+TEST(WindowDesktop, IconClipboardPointerAndDrops) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    Engine::Image icon(2, 2); // bottom row first: red, green; then blue, half-clear white
+    const unsigned char pixels[] = {255, 0, 0,   255, 0,   255, 0,   255,
+                                    0,   0, 255, 255, 255, 255, 255, 128};
+    std::memcpy(icon.Pixels(), pixels, sizeof pixels);
+    Engine::Engine engine(320, 240, "DesktopKit");
+    Engine::Window closed("Closed", 32, 32);
+    EXPECT_FALSE(closed.SetIcon(icon));
+    EXPECT_FALSE(closed.SetCursor(Engine::Cursor::Hand));
+    EXPECT_FALSE(closed.SetClipboardText("x"));
+    EXPECT_EQ(closed.GetClipboardText(), "");
+    engine.InitializeGraphicsSubSystem();
+    Engine::Window& window = *engine.GetWindow();
+
+    EXPECT_FALSE(window.SetIcon(Engine::Image()));
+    ASSERT_TRUE(window.SetIcon(icon));
+    SDL_PumpEvents();
+    std::string property;
+    if (FILE* xprop = popen("timeout -k 1 5 xprop -name DesktopKit -f _NET_WM_ICON 32x "
+                            "_NET_WM_ICON 2>&1",
+                            "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, xprop))
+            property += buffer;
+        pclose(xprop);
+    }
+    EXPECT_EQ(property, "_NET_WM_ICON(CARDINAL) = 0x2, 0x2, 0xff0000ff, 0x80ffffff, 0xffff0000, "
+                        "0xff00ff00\n");
+
+    const std::string text = "ankern \xE2\x9A\x93"; // an anchor
+    ASSERT_TRUE(window.SetClipboardText(text));
+    EXPECT_EQ(window.GetClipboardText(), text);
+
+    window.ShowCursor(false);
+    EXPECT_FALSE(window.IsCursorShown());
+    window.ShowCursor(true);
+    EXPECT_TRUE(window.IsCursorShown());
+    EXPECT_TRUE(window.SetCursor(Engine::Cursor::IBeam));
+    EXPECT_TRUE(window.SetCursor(Engine::Cursor::Crosshair));
+    EXPECT_TRUE(window.SetCursor(Engine::Cursor::IBeam)); // the one made before
+
+    // SDL hands over a copy the engine's loop frees.
+    auto drop = [&](Uint32 type, const char* what) {
+        SDL_Event event{};
+        event.type = type;
+        event.drop.file = SDL_strdup(what);
+        event.drop.windowID = SDL_GetWindowID(window.GetNativeWindow());
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    };
+    using Engine::Input;
+    using Files = std::vector<std::string>;
+    drop(SDL_DROPFILE, "/tmp/one.tmx");
+    drop(SDL_DROPTEXT, "some text");
+    drop(SDL_DROPFILE, "/tmp/tw\xC3\xB6 words.json");
+    bool quit = false;
+    engine.ProcessInput(&quit);
+    EXPECT_EQ(Input::GetDroppedFiles(), Files()) << "not before a step";
+    Input::BeginStep();
+    EXPECT_EQ(Input::GetDroppedFiles(), Files({"/tmp/one.tmx", "/tmp/tw\xC3\xB6 words.json"}));
+    EXPECT_EQ(Input::GetDroppedText(), Files({"some text"}));
+    Input::EndStep();
+    EXPECT_EQ(Input::GetDroppedFiles(), Files());
+    drop(SDL_DROPFILE, "/tmp/three.tmx");
+    engine.ProcessInput(&quit);
+    Input::BeginStep();
+    Input::EndStep();
+    Input::BeginStep();
+    EXPECT_EQ(Input::GetDroppedFiles(), Files()) << "seen in one step only";
+    EXPECT_EQ(Input::GetDroppedText(), Files());
+    Input::EndStep();
+    engine.Shutdown();
+}

@@ -31,6 +31,8 @@ shapes_and_input) title='Shapes and input' size=960x700 animated=yes keys=space 
 many_sprites) title='Many sprites' size=1280x720 animated=yes keys=space ;;
 pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 tiled_world) title='Tiled world' size=960x540 animated=yes ;;
+camera_2d) title='Camera 2D' size=1280x720 animated=yes ;;
+life) title='Life' size=1280x720 animated=yes ;;
 effects) title='Effects' size=1280x720 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
@@ -179,6 +181,16 @@ case_shows() {
         need "$img" 960x200+0+60 "$clear" below 0.05 "no map's sky at the top of the view" &&
             need "$img" 960x80+0+320 "$green" above 0.04 "no grass along the ground" &&
             need "$img" 600x30+0+0 "$white" above 0.02 "no caption text" ;;
+    camera_2d)
+        # The world's ground, the help text, the world's gold border on the minimap.
+        need "$img" 300x120+40+560 'abs(r-44/255)<0.01&&abs(g-62/255)<0.01&&abs(b-58/255)<0.01' \
+            above 0.3 "no world ground through the camera" &&
+            need "$img" 700x56+8+4 "$white" above 0.03 "no help text" &&
+            need "$img" 260x196+1006+14 'r>0.9&&g>0.7&&b<0.1' above 0.03 "no minimap" ;;
+    life)
+        # Living cells over the whole field, four window pixels a cell, the caption.
+        need "$img" 1280x640+0+60 "$green" above 0.03 "no living cells" &&
+            need "$img" 600x40+0+0 "$white" above 0.02 "no caption text" ;;
     effects)
         # The harbour's water, bright sparks in their dark panel, the list's
         # lines in theirs and none of them below it, where the scissor ends.

@@ -28,10 +28,11 @@ for bar in 1440x45+0+0 1440x45+0+855; do
     [ "$colours" = 1 ] && [ "$total" = 1 ] || fail "the bar $bar is not all the clear colour"
 done
 # Between them the window's picture, scaled: only the boat's and the fish's
-# moves since tell them apart.
+# moves since tell them apart (about 13,000 pixels on a quiet machine, 31,000
+# under load); a picture shifted or not scaled differs in most of them.
 bounded convert "$out/full.png" -crop 1440x810+0+45 +repage -resize 1280x720! "$out/scaled.png"
 differ=$(bounded compare -metric AE -fuzz 20% "$out/window.png" "$out/scaled.png" null: 2>&1)
-[ "${differ%%.*}" -lt 30000 ] || fail "$differ of 921600 pixels differ from the window's picture"
+[ "${differ%%.*}" -lt 90000 ] || fail "$differ of 921600 pixels differ from the window's picture"
 
 bounded xdotool key Escape
 sleep 1.5

@@ -11,12 +11,18 @@ sleep 1
 alive "its size was read"
 geometry=$(bounded xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "1280x720" ] || fail "window is $geometry"
+# The boat as the window's icon: 64 by 64 pixels, as the desktop icons.
+icon=$(bounded xprop -id "$wid" _NET_WM_ICON | head -c 60)
 on_window "the screenshot" import -window "$wid" "$out/shot.png"
 pixel=$(bounded convert "$out/shot.png" -format '%[pixel:p{5,710}]' info:)
 stop_cleanly
 grep -qx 'WINDOW: Window created!' "$out/err" || fail "no window line"
 grep -qx 'GL RENDERER: No SDL errors Detected in during init!' "$out/err" || fail "no renderer line"
 grep -qx 'GL RENDERER: Shutting down the renderer' "$out/err" || fail "no shutdown line"
+case "$icon" in
+    *"Icon (64 x 64)"*) ;;
+    *) fail "window icon is '$icon'" ;;
+esac
 case "$pixel" in
     "srgb(38,46,51)") ;;
     *) fail "background pixel is $pixel" ;;

@@ -247,11 +247,48 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
         // The boat keeps its place (it rides no changed cell).
         EXPECT_EQ(ECS::Get().GetComponent<Transform>(player)->position.x, boat.x);
     }
+
+    // Files dropped on the window: one that cannot be played changes nothing;
+    // of several, the last is played from its start, and is live from then on.
+    auto drop = [](const std::vector<fs::path>& files) {
+        for (const fs::path& file : files) {
+            SDL_Event event{};
+            event.type = SDL_DROPFILE;
+            event.drop.file = SDL_strdup(file.c_str());
+            SDL_PushEvent(&event);
+        }
+    };
+    const fs::path dropped = dir / "dropped.tmx", garbage = dir / "garbage.tmx";
+    Write(dropped, planks);
+    Write(garbage, "<map this is no map");
+    testing::internal::CaptureStderr();
+    drop({garbage});
+    Run(0.02, [] { return false; });
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Could not play level file " + garbage.string() + ": "), std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(Scan(), after.back());
+    testing::internal::CaptureStderr();
+    drop({garbage, dropped});
+    Run(0.02, [] { return false; });
+    Ref<Transform> place = ECS::Get().GetComponent<Transform>(player);
+    EXPECT_EQ(place->position.x, Tuning::PlayerStart.x);
+    after.push_back(Scan());
+    const size_t cells = scene->GetLevel().Entities().size();
+    Write(dropped, draughts);
+    Run(2.0, [&] { return scene->GetLevel().Entities().size() != cells; });
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "LEVEL: Playing level file " + dropped.string() + "\nLEVEL: Reloaded level file " +
+                       dropped.string() + "\n");
+    after.push_back(Scan());
     Stop();
-    ASSERT_EQ(after.size(), 3u);
+    ASSERT_EQ(after.size(), 5u);
     EXPECT_EQ(after[0], Fresh(planks));
     EXPECT_EQ(after[1], Fresh(draughts));
     EXPECT_EQ(after[2], Fresh(crates));
+    EXPECT_EQ(after[3], after[0]);
+    EXPECT_EQ(after[4], after[1]);
     EXPECT_NE(after[0], after[1]);
 }
 

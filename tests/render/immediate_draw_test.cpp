@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -672,6 +673,92 @@ void main() { color = vec4(v_Color.bgr * u_Gain, v_Color.a); }
     for (const char* what : {"EndScissor without", "EndBlend without", "EndShader without",
                              "Cannot draw through no shader", "Cannot make"})
         EXPECT_NE(refused.find(what), std::string::npos) << what;
+}
+
+// Through a zoomed and turned camera, a sprite entity and a world-mode sprite
+// at the same place cover the same pixels; a marker drawn at ScreenToWorld of
+// a pixel's centre lights that pixel alone, through the main camera, a
+// camera of the program's own (put back after a target) and, in a target, a
+// minimap's camera.
+TEST_F(ImmediateDrawTest, ZoomedTurnedCamerasPutTheWorldUnderItsPixels) {
+    ECS& ecs = ECS::Get();
+    ecs.RegisterComponent<Transform>();
+    ecs.RegisterComponent<Mesh>();
+    Uni<Renderer> owner = CreateUni<GLRenderer>();
+    Ref<Shader> shader = CreateRef<Shader>("Assets/Shaders/basic.shader");
+    auto meshes = CreateRef<MeshRenderer>(owner, shader);
+    ecs.RegisterSystem(meshes);
+    Camera& main = Camera::Main();
+    main = Camera();
+    main.transform.position = {310.1f, 200.6f, 0}; // the view rounded by half a pixel
+    main.zoom = 2;
+    main.rotation = 30;
+    const EntityID sprite = ecs.CreateEntity();
+    ecs.AddComponent<Transform>(sprite, glm::vec3(280, 190, 0), glm::vec3(0), glm::vec3(40, 40, 0));
+    ecs.AddComponent<Mesh>(sprite, Mesh::CreateMesh(quarters));
+    const std::vector<Pixel> byEntity = Frame([&] {
+        meshes->RenderInit(owner);
+        ecs.RunSystemArch(ecs.GetArchetype<Mesh, Transform>());
+        meshes->RenderEnd(owner);
+    });
+    const std::vector<Pixel> byDraw = Frame([&] {
+        Draw::BeginWorld();
+        Draw::Sprite(quarters, {280, 190, 40, 40});
+        Draw::EndWorld();
+    });
+    const std::array<int, 4> box = Ink(byDraw, 0, 0, 1279, 719);
+    EXPECT_EQ(Ink(byEntity, 0, 0, 1279, 719), box);
+    EXPECT_GT(box[2] - box[0], 80); // 40 units at zoom 2, turned
+    int differ = 0;
+    for (size_t i = 0; i < byDraw.size(); ++i)
+        differ += !(byEntity[i] == byDraw[i]);
+    EXPECT_EQ(differ, 0);
+
+    Camera own;
+    own.transform.position = {-50, 20, 0};
+    own.zoom = 3.5f;
+    own.rotation = -45;
+    Camera mini;
+    mini.w = 64;
+    mini.h = 32;
+    mini.zoom = 0.5f;
+    mini.rotation = 90;
+    mini.transform.position = {10, 10, 0};
+    Ref<RenderTarget> map = RenderTarget::Create(64, 32);
+    auto marker = [](const Camera& camera, glm::vec2 pixel) {
+        Draw::Circle(camera.ScreenToWorld(pixel + 0.5f), 0.6f / camera.zoom, WHITE);
+    };
+    const glm::vec2 viaMain[] = {{100, 100}, {640, 360}, {1000, 650}};
+    const glm::vec2 viaOwn[] = {{7, 713}, {1272, 5}, {400, 500}};
+    const std::vector<Pixel> img = Frame([&] {
+        Draw::BeginWorld();
+        for (glm::vec2 p : viaMain)
+            marker(main, p);
+        Draw::BeginWorld(own);
+        ASSERT_TRUE(Draw::BeginTarget(map, BLANK));
+        Draw::BeginWorld(mini);
+        marker(mini, {5, 20});
+        Draw::EndTarget();
+        for (glm::vec2 p : viaOwn)
+            marker(own, p);
+        Draw::EndWorld();
+    });
+    for (const auto& set : {std::span<const glm::vec2>(viaMain), std::span<const glm::vec2>(viaOwn)})
+        for (glm::vec2 p : set) {
+            const int x = int(p.x), y = int(p.y);
+            EXPECT_EQ(Ink(img, std::max(0, x - 4), std::max(0, y - 4), std::min(1279, x + 4),
+                          std::min(719, y + 4)),
+                      (std::array<int, 4>{x, y, x, y}))
+                << x << "," << y;
+        }
+    const Image held = map->Capture();
+    ASSERT_EQ(held.Width(), 64);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            EXPECT_EQ(held.Pixels()[(size_t(31 - y) * 64 + size_t(x)) * 4 + 3],
+                      x == 5 && y == 20 ? 255 : 0)
+                << x << "," << y;
+    map.reset();
 }
 
 // Half-open rectangles: edges that touch do not overlap; no size, no point.

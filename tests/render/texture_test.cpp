@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <engine/image/Image.h>
 #include <engine/render/Texture.h>
 
+#include "support/GLContext.h"
+
 using namespace Engine;
+using EngineTest::GLTest;
 
 namespace {
 void ExpectCell(const SheetCell& c, float glW, float glH, float glX, float glY) {
@@ -61,4 +65,37 @@ TEST(GLTexture2D, UnreadableImageIsEmptyAndBindsNothing) {
     EXPECT_EQ(tex->getID(), 0u);
     tex->Bind(0); // no context here: it must not touch GL
     EXPECT_TRUE(CutSheetRegions(tex, 64, 64).empty());
+}
+
+// An image edited in memory reaches its texture right side up; what cannot be
+// updated is refused, leaving the pixels as they were.
+TEST_F(GLTest, UpdateReplacesTheTexturesPixelsOrRefuses) {
+    Image image(3, 2, Image::Rgba(0, 0, 255));
+    auto tex = Texture2D::Create(image);
+    ASSERT_NE(tex->getID(), 0u);
+    image.SetPixel(0, 0, {255, 0, 0}); // the top-left
+    image.SetPixel(2, 1, {0, 255, 0}); // the bottom-right
+    EXPECT_TRUE(tex->Update(image));
+    auto texels = [&] {
+        std::vector<unsigned char> t(3 * 2 * 4);
+        glGetTextureImage(tex->getID(), 0, GL_RGBA, GL_UNSIGNED_BYTE, GLsizei(t.size()), t.data());
+        return t;
+    };
+    // Texture rows run from the bottom: the top-left is the first texel of the last row.
+    const std::vector<unsigned char> expected = {0, 0, 255, 255, 0, 0, 255, 255, 0, 255, 0, 255,
+                                                 255, 0, 0, 255, 0, 0, 255, 255, 0, 0, 255, 255};
+    EXPECT_EQ(texels(), expected);
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(tex->Update(Image(2, 3)));
+    EXPECT_FALSE(tex->Update(Image()));
+    auto regions = CutSheetRegions(tex, 3, 2);
+    ASSERT_EQ(regions.size(), 1u);
+    EXPECT_FALSE(std::static_pointer_cast<Texture2D>(regions[0])->Update(image));
+    SDL_GL_MakeCurrent(window->GetNativeWindow(), nullptr);
+    EXPECT_FALSE(tex->Update(image));
+    SDL_GL_MakeCurrent(window->GetNativeWindow(), window->GetContext());
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Cannot update a texture of 3x2 with an image of 2x3"), std::string::npos)
+        << err;
 }

@@ -151,6 +151,11 @@ void Engine::ProcessInput(bool* quit) {
         case SDL_MOUSEWHEEL:
             Input::HandleEvent(event);
             break;
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+            Input::HandleEvent(event);
+            SDL_free(event.drop.file);
+            break;
         case SDL_JOYDEVICEADDED:
         case SDL_CONTROLLERDEVICEADDED:
         case SDL_CONTROLLERDEVICEREMOVED:

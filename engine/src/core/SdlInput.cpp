@@ -30,6 +30,12 @@ glm::vec2 s_pixelsPerPoint{1.0f, 1.0f};
 // Text typed since the last step began, and that of the step running.
 std::string s_text, s_stepText;
 
+// Files and texts dropped since the last step began, and those of the step
+// running.
+struct Drops {
+    std::vector<std::string> files, texts;
+} s_drops, s_stepDrops;
+
 // Appends text to to, as much as fits in Input::MAX_TYPED_TEXT bytes, never
 // splitting a character.
 void AppendTyped(std::string& to, const char* text, size_t length) {
@@ -85,6 +91,14 @@ bool Input::WasKeyReleased(int key) {
 
 const std::string& Input::GetTypedText() {
     return s_stepText;
+}
+
+const std::vector<std::string>& Input::GetDroppedFiles() {
+    return s_stepDrops.files;
+}
+
+const std::vector<std::string>& Input::GetDroppedText() {
+    return s_stepDrops.texts;
 }
 
 glm::vec2 Input::GetMousePosition() {
@@ -149,6 +163,12 @@ void Input::HandleEvent(const SDL_Event& event) {
         s_mouse.wheel += event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.preciseY
                                                                          : event.wheel.preciseY;
         break;
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+        if (event.drop.file)
+            (event.type == SDL_DROPFILE ? s_drops.files : s_drops.texts)
+                .emplace_back(event.drop.file);
+        break;
     default:
         break;
     }
@@ -159,6 +179,7 @@ void Input::BeginStep() {
     s_keyEdges.clear();
     s_stepText.swap(s_text);
     s_text.clear();
+    s_stepDrops = std::exchange(s_drops, Drops{});
     s_mouse.stepPressed = std::exchange(s_mouse.pressed, 0);
     s_mouse.stepReleased = std::exchange(s_mouse.released, 0);
     s_mouse.stepWheel = std::exchange(s_mouse.wheel, 0.0f);
@@ -168,6 +189,7 @@ void Input::BeginStep() {
 void Input::EndStep() {
     s_stepKeyEdges.clear();
     s_stepText.clear();
+    s_stepDrops = Drops{};
     s_mouse.stepPressed = s_mouse.stepReleased = 0;
     s_mouse.stepWheel = 0.0f;
     Gamepads::EndStep();
@@ -180,6 +202,7 @@ void Input::Clear() {
     s_stepKeyEdges.clear();
     s_text.clear();
     s_stepText.clear();
+    s_drops = s_stepDrops = Drops{};
     s_mouse = Mouse{};
     SetMouseLetterbox({});
 }

@@ -89,7 +89,8 @@ Window::Window(Window&& other) noexcept
     : m_Width(other.m_Width), m_Height(other.m_Height), m_Window(other.m_Window),
       m_Context(other.m_Context), m_Title(std::move(other.m_Title)),
       m_SdlStarted(other.m_SdlStarted), m_Resizable(other.m_Resizable),
-      m_ViewSize(other.m_ViewSize), m_WholeMultiples(other.m_WholeMultiples) {
+      m_ViewSize(other.m_ViewSize), m_WholeMultiples(other.m_WholeMultiples),
+      m_Cursors(std::move(other.m_Cursors)) {
     other.m_Window = nullptr;
     other.m_Context = nullptr;
     other.m_SdlStarted = false;
@@ -148,6 +149,8 @@ bool Window::Init() {
 }
 
 void Window::Shutdown() {
+    for (auto& cursor : m_Cursors)
+        cursor.reset();
     if (m_Context) {
         SDL_GL_DeleteContext(m_Context);
         m_Context = nullptr;
@@ -231,6 +234,67 @@ Image Window::Capture() const {
     for (size_t i = 0, n = size_t(size.x) * size_t(size.y); i < n; ++i)
         p[i * 4 + 3] = 255;
     return image;
+}
+
+bool Window::SetIcon(const Image& icon) {
+    if (!m_Window || icon.Empty())
+        return false;
+    struct FreeSurface {
+        void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+    };
+    const std::unique_ptr<SDL_Surface, FreeSurface> surface(SDL_CreateRGBSurfaceWithFormat(
+        0, icon.Width(), icon.Height(), 32, SDL_PIXELFORMAT_RGBA32));
+    if (!surface)
+        return false;
+    // A surface holds its top row first.
+    const size_t row = size_t(icon.Width()) * 4;
+    for (int y = 0; y < icon.Height(); ++y)
+        std::memcpy(static_cast<unsigned char*>(surface->pixels) + size_t(y) * surface->pitch,
+                    icon.Pixels() + size_t(icon.Height() - 1 - y) * row, row);
+    // SDL keeps a copy of its own.
+    SDL_SetWindowIcon(m_Window, surface.get());
+    return true;
+}
+
+void Window::ShowCursor(bool shown) {
+    if (m_Window)
+        SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool Window::IsCursorShown() const {
+    return m_Window && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+}
+
+bool Window::SetCursor(Cursor shape) {
+    if (!m_Window)
+        return false;
+    static constexpr SDL_SystemCursor SYSTEM[] = {SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_IBEAM,
+                                                  SDL_SYSTEM_CURSOR_HAND,
+                                                  SDL_SYSTEM_CURSOR_CROSSHAIR};
+    const size_t i = static_cast<size_t>(shape);
+    if (i >= m_Cursors.size())
+        return false;
+    if (!m_Cursors[i])
+        m_Cursors[i].reset(SDL_CreateSystemCursor(SYSTEM[i]));
+    if (!m_Cursors[i]) {
+        Log::Warn("WINDOW", "The system has no pointer of shape %zu: %s", i, SDL_GetError());
+        return false;
+    }
+    SDL_SetCursor(m_Cursors[i].get());
+    return true;
+}
+
+bool Window::SetClipboardText(const std::string& text) {
+    return m_Window && SDL_SetClipboardText(text.c_str()) == 0;
+}
+
+std::string Window::GetClipboardText() const {
+    if (!m_Window)
+        return {};
+    char* text = SDL_GetClipboardText();
+    std::string copy = text ? text : "";
+    SDL_free(text);
+    return copy;
 }
 
 bool Window::TakeScreenshot(const std::string& path) const {

@@ -1,18 +1,64 @@
 #include <engine/render/Camera.h>
 
+#include <cmath>
+
 #include <glm/gtc/matrix_inverse.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 
 namespace Engine {
 
+namespace {
+
+// A zoom of 0 would fold the world into a point and leave nothing to invert.
+float UsableZoom(float zoom) {
+    return std::isfinite(zoom) && zoom > 0.0f ? zoom : 1.0f;
+}
+
+// The view as drawn: the eased camera sits between pixels; drawn from there,
+// the shared edges of neighbouring tiles fall on pixel centres and are blended
+// twice or not at all, which shows as seams through see-through tiles. Whole
+// pixels only.
+glm::mat4 DrawnView(const Camera& camera) {
+    glm::mat4 view = camera.GetView();
+    view[3].x = std::round(view[3].x);
+    view[3].y = std::round(view[3].y);
+    return view;
+}
+
+} // namespace
+
 glm::mat4 Camera::GetView() const {
     Transform centred = transform;
     centred.position -= glm::vec3(w, h, 0.0f) / 2.0f;
-    return glm::inverse(centred.GetMatrix());
+    const glm::mat4 view = glm::inverse(centred.GetMatrix());
+    const float z = UsableZoom(zoom);
+    if (z == 1.0f && rotation == 0.0f)
+        return view;
+    // About the view's centre, where the camera's position is.
+    const glm::vec3 centre(w / 2.0f, h / 2.0f, 0.0f);
+    glm::mat4 turn = glm::translate(glm::mat4(1.0f), centre);
+    turn = glm::rotate(turn, glm::radians(rotation), glm::vec3(0.0f, 0.0f, 1.0f));
+    turn = glm::scale(turn, glm::vec3(z, z, 1.0f));
+    turn = glm::translate(turn, -centre);
+    return turn * view;
 }
 
 glm::mat4 Camera::GetProjection() const {
     return glm::ortho(0.0f, w, h, 0.0f, -1.0f, 1.0f);
+}
+
+glm::mat4 Camera::GetViewProjection() const {
+    return GetProjection() * DrawnView(*this);
+}
+
+glm::vec2 Camera::ScreenToWorld(glm::vec2 screenPixel) const {
+    const glm::vec4 world = glm::inverse(DrawnView(*this)) * glm::vec4(screenPixel, 0.0f, 1.0f);
+    return {world.x, world.y};
+}
+
+glm::vec2 Camera::WorldToScreen(glm::vec2 world) const {
+    const glm::vec4 screen = DrawnView(*this) * glm::vec4(world, 0.0f, 1.0f);
+    return {screen.x, screen.y};
 }
 
 Camera& Camera::Main() {

@@ -13,6 +13,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <engine/core/Log.h>
+#include <engine/render/Camera.h>
 #include <engine/render/RenderTarget.h>
 #include <engine/render/Shader.h>
 
@@ -58,6 +59,7 @@ struct OpenTarget {
     GLint framebuffer = 0;
     GLint viewport[4] = {0, 0, 0, 0};
     bool world = false;
+    std::optional<Camera> camera;
 };
 
 struct Batch {
@@ -65,6 +67,7 @@ struct Batch {
     size_t count = 0;      // vertices batched
     std::vector<Run> runs; // in drawing order; the last takes the next quads
     bool world = false;    // through the camera rather than in screen pixels
+    std::optional<Camera> camera; // the program's own, else Camera::Main()
 
     Ref<Shader> program;
     GLuint vbo = 0, ibo = 0, white = 0;
@@ -100,11 +103,18 @@ glm::mat4 ScreenProjection() {
 // What the batch is drawn through: screen pixels or the camera, of the
 // innermost target open or else of the window's viewport.
 glm::mat4 Projection() {
+    if (g.targets.empty() && g.world)
+        return g.camera ? g.camera->GetViewProjection() : GLRenderer::ViewProjection();
     if (g.targets.empty())
-        return g.world ? GLRenderer::ViewProjection() : ScreenProjection();
+        return ScreenProjection();
     const RenderTarget& t = *g.targets.back().target;
-    if (g.world)
-        return GLRenderer::ViewProjection(t.getWidth(), t.getHeight());
+    if (g.world) {
+        // A target shows the camera's view at the target's size.
+        Camera camera = g.camera ? *g.camera : Camera::Main();
+        camera.w = t.getWidth();
+        camera.h = t.getHeight();
+        return camera.GetViewProjection();
+    }
     return glm::ortho(0.0f, t.getWidth(), t.getHeight(), 0.0f, -1.0f, 1.0f);
 }
 
@@ -117,6 +127,7 @@ void CloseTarget() {
     const OpenTarget open = std::move(g.targets.back());
     g.targets.pop_back();
     g.world = open.world;
+    g.camera = std::move(open.camera);
     if (!open.target->Ready())
         return;
     GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(open.framebuffer)));
@@ -594,10 +605,19 @@ void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle d, glm::vec
 }
 
 void BeginWorld() {
-    if (!g.world) {
+    if (!g.world || g.camera) {
         Flush();
         g.world = true;
+        g.camera.reset();
     }
+}
+
+void BeginWorld(const Camera& camera) {
+    // Copied: a camera changed or gone before the batch is sent must not move
+    // what was drawn through it.
+    Flush();
+    g.world = true;
+    g.camera = camera;
 }
 
 void EndWorld() {
@@ -671,7 +691,7 @@ bool BeginTarget(const Ref<RenderTarget>& target) {
         return false;
     }
     Flush();
-    OpenTarget open{target, 0, {}, g.world};
+    OpenTarget open{target, 0, {}, g.world, g.camera};
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &open.framebuffer);
     glGetIntegerv(GL_VIEWPORT, open.viewport);
     GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target->GetFramebuffer()));

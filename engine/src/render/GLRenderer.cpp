@@ -1,7 +1,6 @@
 #include "render/GLRenderer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <dlfcn.h>
 #include <string>
@@ -117,23 +116,7 @@ void GLRenderer::Clear() {
 }
 
 glm::mat4 GLRenderer::ViewProjection() {
-    // The camera's view is the window's size, so a pixel of the world at
-    // scale 1 is a pixel on screen.
-    return ViewProjection(Camera::Main().w, Camera::Main().h);
-}
-
-glm::mat4 GLRenderer::ViewProjection(float width, float height) {
-    Camera camera = Camera::Main();
-    camera.w = width;
-    camera.h = height;
-    glm::mat4 proj = camera.GetProjection();
-    glm::mat4 view = camera.GetView();
-    // The eased camera sits between pixels; drawn from there, the shared edges
-    // of neighbouring tiles fall on pixel centres and are blended twice or not
-    // at all, which shows as seams through see-through tiles. Whole pixels only.
-    view[3].x = std::round(view[3].x);
-    view[3].y = std::round(view[3].y);
-    return proj * view;
+    return Camera::Main().GetViewProjection();
 }
 
 void GLRenderer::ReadPixels(uint32_t framebuffer, uint32_t buffer, int x, int y, int width,

@@ -32,9 +32,6 @@ public:
     // Binds the shared quad's buffers and points the attributes at them, as
     // every draw of the renderer systems expects; nothing without the quad.
     static void BindSharedQuad();
-    // The same for a view of width by height pixels: the camera's position at
-    // its centre, a world unit a pixel, as a render target shows the world.
-    static glm::mat4 ViewProjection(float width, float height);
     // width by height pixels from (x, y), counted from the bottom-left corner,
     // of buffer (GL_BACK, or a colour attachment) of framebuffer (0: the
     // window's) into rgba, bottom row first; the read state is put back.

@@ -58,6 +58,12 @@ int Users(uint32_t id) {
     return it == Names().end() ? 0 : it->second.users;
 }
 
+bool ContextCurrent(uint32_t id) {
+    auto it = Names().find(id);
+    return it != Names().end() && it->second.context &&
+           SDL_GL_GetCurrentContext() == it->second.context;
+}
+
 } // namespace GLTextureNames
 
 GLTexture2D::GLTexture2D(const std::string& path, const Image& image) {
@@ -92,12 +98,32 @@ GLTexture2D::GLTexture2D(const std::string& path, const Image& image) {
 GLTexture2D::GLTexture2D(float width, float height, float glWidth, float glHeight, float glX,
                          float glY, uint32_t id)
     : m_Width(width), m_Height(height), gl_Width(glWidth), gl_Height(glHeight), gl_xOff(glX),
-      gl_yOff(glY), m_ID(id) {
+      gl_yOff(glY), m_ID(id), m_Region(true) {
     GLTextureNames::Acquire(m_ID);
 }
 
 GLTexture2D::~GLTexture2D() {
     GLTextureNames::Release(m_ID);
+}
+
+bool GLTexture2D::Update(const Image& image) {
+    const int w = static_cast<int>(m_Width), h = static_cast<int>(m_Height);
+    if (m_Region) {
+        Log::Warn("GL TEXTURE2D", "A region of a sheet cannot be updated; update the sheet");
+        return false;
+    }
+    if (image.Width() != w || image.Height() != h || image.Empty()) {
+        Log::Warn("GL TEXTURE2D", "Cannot update a texture of %dx%d with an image of %dx%d", w, h,
+                  image.Width(), image.Height());
+        return false;
+    }
+    if (!GLTextureNames::ContextCurrent(m_ID)) {
+        Log::Warn("GL TEXTURE2D", m_ID ? "Cannot update a texture outside its OpenGL context"
+                                       : "Cannot update a texture that has no OpenGL pixels");
+        return false;
+    }
+    GLCall(glTextureSubImage2D(m_ID, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image.Pixels()));
+    return true;
 }
 
 void GLTexture2D::Bind(uint32_t slot) const {

@@ -21,6 +21,8 @@ void Acquire(uint32_t id);
 void Release(uint32_t id);
 // Users of an adopted name, 0 when none.
 int Users(uint32_t id);
+// Whether the context an adopted name belongs to is the current one.
+bool ContextCurrent(uint32_t id);
 } // namespace GLTextureNames
 
 class GLTexture2D : public Texture2D {
@@ -44,6 +46,7 @@ public:
     float getInternalX() const override { return gl_xOff; }
     float getInternalY() const override { return gl_yOff; }
     void Bind(uint32_t slot) const override;
+    bool Update(const Image& image) override;
 
 private:
     float m_Width = 0.0f;
@@ -53,6 +56,8 @@ private:
     float gl_xOff = 0.0f;
     float gl_yOff = 0.0f;
     uint32_t m_ID = 0;
+    // A region shares its sheet's pixels, so it may not replace them.
+    bool m_Region = false;
 };
 
 } // namespace Engine

@@ -24,6 +24,10 @@ Ref<Texture2D> Texture2D::Create(const std::string& path, const Image& image) {
     return nullptr;
 }
 
+Ref<Texture2D> Texture2D::Create(const Image& image) {
+    return Create("image in memory", image);
+}
+
 std::vector<SheetCell> CutSheet(int sheetWidth, int sheetHeight, int cellWidth, int cellHeight) {
     std::vector<SheetCell> cells;
     if (cellWidth <= 0 || cellHeight <= 0 || sheetWidth < cellWidth || sheetHeight < cellHeight)

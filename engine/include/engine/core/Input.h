@@ -73,8 +73,17 @@ public:
     /// the next step is dropped, whole characters only.
     static constexpr size_t MAX_TYPED_TEXT = 256;
 
-    /// Takes a keyboard, text or mouse event into the key table, the mouse and the
-    /// edges; ignores any other. The main loop calls it for each event.
+    /// The paths of the files dropped on the window since the step before
+    /// this one, in the order they were dropped (a drop of several files
+    /// gives them all); read it in a step, as GetTypedText.
+    static const std::vector<std::string>& GetDroppedFiles();
+    /// The texts dropped on the window since the step before this one (a
+    /// selection dragged from another program), UTF-8, in order.
+    static const std::vector<std::string>& GetDroppedText();
+
+    /// Takes a keyboard, text, mouse or drop event into the key table, the mouse and the
+    /// edges; ignores any other. The main loop calls it for each event. A drop's
+    /// path or text is copied: freeing it stays with the caller, as SDL asks.
     static void HandleEvent(const SDL_Event& event);
     /// Hands the edges latched since the last step to the step that begins,
     /// the pads' included; the engine calls it before each step.
@@ -82,7 +91,7 @@ public:
     /// Ends a step: its edges read false again until the next one begins.
     static void EndStep();
 
-    /// Forgets every key, the mouse, the edges and the typed text; for tests, which share the
+    /// Forgets every key, the mouse, the edges, the typed text and the drops; for tests, which share the
     /// process-wide table.
     static void Clear();
     static size_t KeyCount(); ///< Keys ever reported or asked for since the last Clear.

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <array>
+#include <memory>
 #include <string>
 
 #include <glm/vec2.hpp>
@@ -33,6 +35,9 @@ struct Letterbox {
     bool Empty() const { return size.x <= 0 || size.y <= 0; } ///< Whether nothing is shown.
     bool operator==(const Letterbox&) const = default;        ///< Same place, same view.
 };
+
+/// The shapes the mouse pointer takes over the window: the system's own.
+enum class Cursor { Arrow, IBeam, Hand, Crosshair };
 
 /// The application window and its OpenGL context. Init starts SDL as a whole;
 /// Shutdown (or destruction) stops it again.
@@ -94,6 +99,27 @@ public:
     /// no picture or the file cannot be written.
     bool TakeScreenshot(const std::string& path) const;
 
+    /// The picture the desktop shows for the window (its title bar, the task
+    /// bar), RGBA, bottom row first as every Image. False, changing nothing,
+    /// before Init or for an empty image.
+    bool SetIcon(const Image& icon);
+    /// Shows the mouse pointer over the window (the default), or hides it.
+    /// Nothing before Init.
+    void ShowCursor(bool shown);
+    bool IsCursorShown() const; ///< False before Init.
+    /// The pointer's shape over the window, one of the system's; the arrow
+    /// by default. False before Init, and, with a warning, when the system
+    /// has no such pointer.
+    bool SetCursor(Cursor shape);
+
+    /// Puts UTF-8 text on the desktop's clipboard, for other programs to
+    /// paste; false before Init or when the desktop refuses it. The
+    /// clipboard belongs to the desktop session the window lives in, so
+    /// it is reached through the window, as the pointer is.
+    bool SetClipboardText(const std::string& text);
+    /// The clipboard's text, UTF-8; empty when it holds none, or before Init.
+    std::string GetClipboardText() const;
+
     unsigned int GetWidth() const { return m_Width; }        ///< Width in pixels, as made.
     unsigned int GetHeight() const { return m_Height; }      ///< Height in pixels, as made.
     const std::string& GetTitle() const { return m_Title; }  ///< The window's title.
@@ -118,6 +144,11 @@ private:
     bool m_Resizable = false;
     glm::ivec2 m_ViewSize{0, 0};
     bool m_WholeMultiples = false;
+    struct FreeCursor {
+        void operator()(SDL_Cursor* cursor) const { SDL_FreeCursor(cursor); }
+    };
+    // The system pointers asked for so far, by Cursor; freed before SDL stops.
+    std::array<std::unique_ptr<SDL_Cursor, FreeCursor>, 4> m_Cursors;
 };
 
 } // namespace Engine

@@ -11,6 +11,7 @@
 
 namespace Engine {
 
+class Camera;
 class Font;
 class RenderTarget;
 class Shader;
@@ -203,13 +204,17 @@ float MeasureText(const Font& font, const std::string& text, float size);
 /// Later draws go through Camera::Main() in world units, lined up with the
 /// renderer systems' sprites and tiles, until EndWorld.
 void BeginWorld();
+/// Later draws go through camera, a copy of it taken now, in world units until
+/// EndWorld: a minimap or a player's half of a split screen. On the window
+/// its w by h view fills the viewport; in a target, see BeginTarget.
+void BeginWorld(const Camera& camera);
 /// Later draws are in screen pixels again (as at the start of every frame).
 void EndWorld();
 
 /// Later draws go into target instead of where they went (the window, or the
 /// target begun before: targets nest), until EndTarget. In it, screen pixels
 /// are the target's, from its top-left corner, and BeginWorld shows the world
-/// through Camera::Main() at a world unit a pixel, the camera's position at
+/// through its camera at a view of the target's size, the camera's position at
 /// the target's centre. What target holds is kept: draws go over it. Drawing
 /// a target into itself shows undefined pixels. False, with a warning and
 /// nothing changed, for a null target or one that cannot be drawn into now

@@ -40,6 +40,15 @@ public:
     /// The same from the file's image decoded beforehand (Image::Load(path)),
     /// perhaps on another thread; path names it in messages.
     static Ref<Texture2D> Create(const std::string& path, const Image& image);
+    /// A texture of an image made or edited by the program; messages call it
+    /// "image in memory".
+    static Ref<Texture2D> Create(const Image& image);
+
+    /// Replaces the texture's pixels by image's, which must be of the
+    /// texture's size: cheap enough for every frame. False, with a warning,
+    /// for an image of another size, a region of a sheet, a texture without
+    /// GL pixels, or when the GL context it was made in is not current.
+    virtual bool Update(const Image& /*image*/) { return false; }
 };
 
 /// One cell of a sheet: its size in pixels and its rectangle in normalised
