@@ -64,9 +64,10 @@ struct BoxMove {
 /// floor is on the ground each step. delta 0 along an axis hits nothing.
 ///
 /// Only cells a move enters stop it: a box that already overlaps solid cells
-/// is not pushed out, but moves out of them where the cells ahead are open.
-/// An empty box (Rectangle::Empty) overlaps nothing and moves freely; a
-/// non-finite delta, box or result moves nothing.
+/// is not pushed out; it moves on until it would enter another solid cell,
+/// and so out of them where the cells ahead are open. An empty box
+/// (Rectangle::Empty) overlaps nothing and moves freely. A NaN or infinite
+/// delta or box moves nothing, nor does an axis whose result would overflow.
 BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta);
 
 } // namespace Engine
