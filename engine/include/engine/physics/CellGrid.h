@@ -22,8 +22,10 @@ namespace Engine {
 struct CellGrid {
     int columns = 0;                 ///< Cells across.
     int rows = 0;                    ///< Cells down.
-    float cellWidth = 1.0f;          ///< World units; must be above 0.
-    float cellHeight = 1.0f;         ///< World units; must be above 0.
+    /// World units. In a grid whose cells are not of a finite size above 0,
+    /// MoveBox and Solid(box) find nothing solid.
+    float cellWidth = 1.0f;
+    float cellHeight = 1.0f;         ///< World units; see cellWidth.
     glm::vec2 origin{0.0f, 0.0f};    ///< The top-left corner of cell (0, 0).
     bool solidLeft = true;           ///< Everything left of column 0 is solid.
     bool solidRight = true;          ///< Everything right of the last column is solid.
