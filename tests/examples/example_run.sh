@@ -33,6 +33,7 @@ pixel_art) title='Pixel art' size=1280x720 animated=yes ;;
 tiled_world) title='Tiled world' size=960x540 animated=yes ;;
 camera_2d) title='Camera 2D' size=1280x720 animated=yes ;;
 life) title='Life' size=1280x720 animated=yes ;;
+effects) title='Effects' size=1280x720 animated=yes ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -190,6 +191,13 @@ case_shows() {
         # Living cells over the whole field, four window pixels a cell, the caption.
         need "$img" 1280x640+0+60 "$green" above 0.03 "no living cells" &&
             need "$img" 600x40+0+0 "$white" above 0.02 "no caption text" ;;
+    effects)
+        # The harbour's water, bright sparks in their dark panel, the list's
+        # lines in theirs and none of them below it, where the scissor ends.
+        need "$img" 600x80+40+330 'b>0.35&&r<0.3' above 0.5 "no harbour drawn through the shader" &&
+            need "$img" 580x360+680+50 'r>0.8&&g>0.6' above 0.001 "no glowing sparks" &&
+            need "$img" 560x200+690+450 "$white" above 0.02 "no lines in the list" &&
+            need "$img" 580x14+680+673 "$clear" above 0.99 "the list reaches past its panel" ;;
     esac
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <glm/gtc/matrix_transform.hpp>
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -520,6 +522,157 @@ TEST_F(ImmediateDrawTest, TargetsHoldTheirDrawsAndPutTheWindowBack) {
     testing::internal::GetCapturedStderr();
     target.reset();
     inner.reset();
+}
+
+// Scissors clip to their box in the window, in a scaled view and in a target,
+// and nest as intersections; blend modes give their sums over a known pixel;
+// a shader of a fragment stage takes its uniforms after BeginShader, and the
+// renderer systems keep theirs; each ends back at the default, also when the
+// frame ends it; a bad source gives no shader.
+TEST_F(ImmediateDrawTest, ScissorsBlendsAndShadersEndWhereTheyBegan) {
+    const Pixel red{255, 0, 0}, blue{0, 0, 255};
+    Ref<RenderTarget> target = RenderTarget::Create(16, 16);
+    std::vector<Pixel> img = Frame([&] {
+        Draw::BeginScissor({100, 100, 50, 40});
+        Draw::Rect({0, 0, 400, 400}, RED);
+        Draw::BeginScissor({120, 110, 100, 100}); // shares (120, 110) to (150, 140)
+        Draw::Rect({0, 0, 400, 400}, BLUE);
+        ASSERT_TRUE(Draw::BeginTarget(target, BLANK)); // not clipped by the window's
+        Draw::Rect({0, 0, 16, 16}, LIME);
+        Draw::BeginScissor({2, 3, 4, 5});
+        Draw::Rect({0, 0, 16, 16}, RED);
+        Draw::EndTarget(); // ends the target's scissor, with a warning
+        Draw::EndScissor();
+        Draw::Rect({0, 0, 400, 400}, WHITE); // back in the outer box only
+        Draw::EndScissor();
+        Draw::Rect({300, 300, 4, 4}, RED);
+    });
+    Check(img, {{100, 100, Px(WHITE)},
+                {149, 139, Px(WHITE)},
+                {99, 100, BG},
+                {150, 120, BG},
+                {120, 140, BG},
+                {302, 302, red}});
+    const Image held = target->Capture();
+    auto in = [&](int x, int y) {
+        const unsigned char* p = held.Pixels() + (size_t(15 - y) * 16 + size_t(x)) * 4;
+        return Pixel{p[0], p[1], p[2]};
+    };
+    EXPECT_EQ(in(0, 0), Px(LIME));
+    EXPECT_EQ(in(15, 15), Px(LIME));
+    EXPECT_EQ(in(2, 3), red);
+    EXPECT_EQ(in(5, 7), red);
+    EXPECT_EQ(in(6, 7), Px(LIME));
+    EXPECT_EQ(in(5, 8), Px(LIME));
+
+    // A 320 x 240 view shown three times over from x = 160.
+    renderer->SetViewport(160, 0, 960, 720, 320, 240);
+    img = Frame([&] {
+        Draw::BeginScissor({10, 20, 30, 40});
+        Draw::Rect({0, 0, 320, 240}, RED);
+        Draw::EndScissor();
+    });
+    renderer->SetViewport(0, 0, 1280, 720, 1280, 720);
+    Check(img, {{190, 60, red},
+                {279, 179, red},
+                {189, 60, BG},
+                {280, 100, BG},
+                {200, 59, BG},
+                {200, 180, BG}});
+
+    // Over the background (38, 46, 51).
+    img = Frame([&] {
+        Draw::BeginBlend(Draw::Blend::Additive);
+        Draw::Rect({0, 0, 10, 10}, {100, 100, 100, 255});
+        Draw::Rect({10, 0, 10, 10}, {200, 200, 200, 128});
+        Draw::BeginBlend(Draw::Blend::Multiply);
+        Draw::Rect({20, 0, 10, 10}, {255, 0, 128, 0});
+        Draw::EndBlend();
+        Draw::BeginBlend(Draw::Blend::Premultiplied);
+        Draw::Rect({30, 0, 10, 10}, {50, 0, 0, 128});
+        Draw::EndBlend();
+        Draw::EndBlend();
+        Draw::Rect({40, 0, 10, 10}, {255, 0, 0, 128});
+    });
+    for (auto [x, want] : {std::pair{5, Pixel{138, 146, 151}},
+                           {15, Pixel{138, 146, 151}},
+                           {25, Pixel{38, 0, 26}},
+                           {35, Pixel{69, 23, 25}},
+                           {45, Pixel{147, 23, 25}}}) {
+        const Pixel got = At(img, x, 5);
+        EXPECT_TRUE(std::abs(got.r - want.r) <= 1 && std::abs(got.g - want.g) <= 1 &&
+                    std::abs(got.b - want.b) <= 1)
+            << x << ": " << testing::PrintToString(got);
+    }
+
+    // Red and blue swapped, times a gain of the program's own.
+    Ref<Shader> swap = Draw::MakeShader(R"(#version 330 core
+in vec4 v_Color;
+uniform float u_Gain;
+out vec4 color;
+void main() { color = vec4(v_Color.bgr * u_Gain, v_Color.a); }
+)");
+    ASSERT_TRUE(swap);
+    Ref<Shader> own = Shader::CreateDefault();
+    Mesh mesh = Mesh::CreateMesh(quarters);
+    Camera::Main().w = 1280;
+    Camera::Main().h = 720;
+    Camera::Main().transform.position = {640, 360, 0};
+    auto at = [](float x) {
+        return glm::scale(glm::translate(glm::mat4(1.0f), glm::vec3(x, 25, 0)),
+                          glm::vec3(10, 10, 1));
+    };
+    img = Frame([&] {
+        renderer->RenderInit(own);
+        ASSERT_TRUE(Draw::BeginShader(swap));
+        swap->SetUniformFloat1("u_Gain", 1.0f);
+        Draw::Rect({0, 0, 10, 10}, RED);
+        ASSERT_TRUE(Draw::BeginShader(swap)); // a batch break: 0.5 must not reach the first
+        swap->SetUniformFloat1("u_Gain", 0.5f);
+        Draw::Rect({30, 0, 10, 10}, RED);
+        Draw::EndShader();
+        // A renderer system's quad amid them is drawn with its own program.
+        renderer->Render(mesh, own, at(20));
+        Draw::EndShader();
+        Draw::Rect({40, 0, 10, 10}, RED);
+        renderer->Render(mesh, own, at(120));
+        renderer->RenderEnd();
+    });
+    Check(img, {{5, 5, blue}, {45, 5, red}});
+    EXPECT_EQ(At(img, 35, 5).r, 0);
+    EXPECT_NEAR(At(img, 35, 5).b, 128, 1);
+    for (int y = 25; y < 35; ++y)
+        for (int x = 20; x < 30; ++x) {
+            ASSERT_EQ(At(img, x, y), At(img, x + 100, y)) << x << "," << y;
+            ASSERT_NE(At(img, x, y), BG) << x << "," << y;
+        }
+
+    // Left open: ended with the frame, so the next one is drawn as ever and
+    // its clear reaches every pixel.
+    testing::internal::CaptureStderr();
+    Frame([&] {
+        Draw::BeginScissor({0, 0, 1, 1});
+        Draw::BeginBlend(Draw::Blend::Additive);
+        ASSERT_TRUE(Draw::BeginShader(swap));
+        Draw::Rect({0, 0, 10, 10}, RED);
+    });
+    const std::string warned = testing::internal::GetCapturedStderr();
+    for (const char* kind : {"scissor", "blend mode", "shader"})
+        EXPECT_NE(warned.find(std::string(kind) + "(s) still open"), std::string::npos) << kind;
+    img = Frame([&] { Draw::Rect({10, 10, 10, 10}, RED); });
+    Check(img, {{15, 15, red}, {5, 5, BG}});
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+
+    testing::internal::CaptureStderr();
+    Draw::EndScissor();
+    Draw::EndBlend();
+    Draw::EndShader();
+    EXPECT_FALSE(Draw::BeginShader(nullptr));
+    EXPECT_FALSE(Draw::MakeShader("#version 330 core\nvoid main() { nonsense; }\n"));
+    const std::string refused = testing::internal::GetCapturedStderr();
+    for (const char* what : {"EndScissor without", "EndBlend without", "EndShader without",
+                             "Cannot draw through no shader", "Cannot make"})
+        EXPECT_NE(refused.find(what), std::string::npos) << what;
 }
 
 // Through a zoomed and turned camera, a sprite entity and a world-mode sprite

@@ -1,6 +1,7 @@
 #include <engine/render/Draw.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -83,6 +84,15 @@ struct Batch {
 
 Batch g;
 
+// Clipping, blending and the program's own shader: their section is below.
+void ApplyScissor();
+void EndTargetScissors();
+void ApplyBlend();
+Shader& BatchProgram();
+void CloseModes();
+void DropModes();
+void RendererProgramBack();
+
 glm::mat4 ScreenProjection() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -113,6 +123,7 @@ glm::mat4 Projection() {
 // only: with another one current, there is nothing of it to put back).
 void CloseTarget() {
     Draw::Flush();
+    EndTargetScissors();
     const OpenTarget open = std::move(g.targets.back());
     g.targets.pop_back();
     g.world = open.world;
@@ -121,16 +132,25 @@ void CloseTarget() {
         return;
     GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(open.framebuffer)));
     GLCall(glViewport(open.viewport[0], open.viewport[1], open.viewport[2], open.viewport[3]));
+    ApplyScissor();
+}
+
+// For a bound program with the engine's own vertex stage: the vertices are
+// already where they are drawn, and name their texels. A fragment stage of
+// the program's own may not read the texels, and GL then drops their uniforms.
+void PlaceAsGiven(Shader& program) {
+    program.SetUniformMat4("u_Transform", glm::mat4(1.0f));
+    if (glGetUniformLocation(program.GetID(), "u_texPos") == -1)
+        return;
+    program.SetUniformFloat2("u_texPos", 0.0f, 0.0f);
+    program.SetUniformFloat2("u_texScale", 1.0f, 1.0f);
 }
 
 void MakeObjects() {
     if (g.program)
         return;
     g.program = Shader::CreateDefault();
-    // The vertices are already where they are drawn, and name their texels.
-    g.program->SetUniformMat4("u_Transform", glm::mat4(1.0f));
-    g.program->SetUniformFloat2("u_texPos", 0.0f, 0.0f);
-    g.program->SetUniformFloat2("u_texScale", 1.0f, 1.0f);
+    PlaceAsGiven(*g.program);
 
     std::vector<uint16_t> indices(BATCH_QUADS * 6);
     for (size_t q = 0; q < BATCH_QUADS; ++q) {
@@ -266,6 +286,7 @@ namespace DrawBatch {
 void BeforeSharedQuad() {
     if (g.count > 0)
         Draw::Flush();
+    RendererProgramBack();
     ++g.frame.drawCalls;
     ++g.frame.quads;
 }
@@ -273,6 +294,7 @@ void BeforeSharedQuad() {
 void Release() {
     while (!g.targets.empty())
         CloseTarget();
+    DropModes();
     if (GLContextCurrent()) {
         if (g.vbo)
             glDeleteBuffers(1, &g.vbo);
@@ -621,8 +643,9 @@ void Flush() {
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
     MakeObjects();
 
-    g.program->Bind();
-    g.program->SetUniformMat4("u_ViewProjection", Projection());
+    Shader& drawn = BatchProgram();
+    drawn.Bind();
+    drawn.SetUniformMat4("u_ViewProjection", Projection());
     GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.vbo));
     GLCall(glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads) * 4 * sizeof(Vertex),
                         g.vertices.get(), GL_STREAM_DRAW));
@@ -638,9 +661,7 @@ void Flush() {
                           reinterpret_cast<const void*>(offsetof(Vertex, color)));
     GLCall(glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo));
     glEnable(GL_BLEND);
-    // Alpha adds up as coverage, so that a target drawn into keeps what it
-    // shows as see-through as it was drawn; the colours blend as always.
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    ApplyBlend();
     const std::vector<Run>& runs = g.runs;
     for (size_t i = 0; i < runs.size(); ++i) {
         const size_t first = runs[i].first;
@@ -678,6 +699,7 @@ bool BeginTarget(const Ref<RenderTarget>& target) {
                       static_cast<GLsizei>(target->getHeight())));
     g.targets.push_back(std::move(open));
     g.world = false;
+    ApplyScissor();
     return true;
 }
 
@@ -705,6 +727,7 @@ void EndFrame() {
         while (!g.targets.empty())
             CloseTarget();
     }
+    CloseModes();
     Flush();
     g.last = g.frame;
     g.frame = {};
@@ -714,6 +737,261 @@ void EndFrame() {
 
 Stats GetStats() {
     return g.last;
+}
+
+} // namespace Draw
+
+// ---------------------------------------------------------------------------
+// Clipping, blend modes and a program's own shader for Draw's batches.
+
+namespace {
+
+struct Scissor {
+    std::array<GLint, 4> box; // as glScissor takes it: x, y from the bottom, size
+    size_t level;             // the targets open when it began: 0 is the window
+};
+
+struct OpenShader {
+    Ref<Shader> shader;
+    GLint previous = 0; // the program current at its BeginShader
+};
+
+struct Modes {
+    std::vector<Scissor> scissors; // the innermost last
+    bool scissorOn = false;        // as left in GL
+    std::vector<Draw::Blend> blends;
+    std::vector<OpenShader> shaders;
+};
+
+Modes m;
+
+// The box that clips the window or target drawn into now, if any.
+std::optional<std::array<GLint, 4>> ScissorBox(const std::vector<Scissor>& scissors) {
+    if (scissors.empty() || scissors.back().level != g.targets.size())
+        return std::nullopt;
+    return scissors.back().box;
+}
+
+void ApplyScissor() {
+    const auto box = ScissorBox(m.scissors);
+    if ((!box && !m.scissorOn) || !GLContextCurrent())
+        return;
+    m.scissorOn = box.has_value();
+    if (!box) {
+        glDisable(GL_SCISSOR_TEST);
+        return;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    GLCall(glScissor((*box)[0], (*box)[1], (*box)[2], (*box)[3]));
+}
+
+// Scissors begun inside the target being ended end with it.
+void EndTargetScissors() {
+    size_t open = 0;
+    while (!m.scissors.empty() && m.scissors.back().level == g.targets.size()) {
+        m.scissors.pop_back();
+        ++open;
+    }
+    if (open)
+        Log::Warn("DRAW", "%zu scissor(s) still open at EndTarget: ended there", open);
+}
+
+// The colour's factors, then the alpha's. Alpha adds up as coverage, so that
+// a target drawn into keeps what it shows as see-through as it was drawn.
+constexpr GLenum BLEND_FACTORS[][4] = {
+    {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA}, // Alpha
+    {GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA},                 // Additive
+    {GL_DST_COLOR, GL_ZERO, GL_ZERO, GL_ONE},                               // Multiply
+    {GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA},       // Premultiplied
+};
+
+Draw::Blend CurrentBlend() {
+    return m.blends.empty() ? Draw::Blend::Alpha : m.blends.back();
+}
+
+void ApplyBlend() {
+    const GLenum* f = BLEND_FACTORS[static_cast<size_t>(CurrentBlend())];
+    glBlendFuncSeparate(f[0], f[1], f[2], f[3]);
+}
+
+// From blend mode before to the current one, drawing what was batched in
+// the old one first.
+void BlendChanged(Draw::Blend before) {
+    if (before == CurrentBlend() || !GLContextCurrent())
+        return;
+    glEnable(GL_BLEND);
+    ApplyBlend();
+}
+
+Shader& BatchProgram() {
+    return m.shaders.empty() ? *g.program : *m.shaders.back().shader;
+}
+
+// BeginShader left the program's shader current for its uniforms; a quad of
+// the renderer systems wants theirs.
+void RendererProgramBack() {
+    if (m.shaders.empty())
+        return;
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    for (const OpenShader& open : m.shaders)
+        if (static_cast<GLuint>(current) == open.shader->GetID()) {
+            glUseProgram(static_cast<GLuint>(m.shaders.front().previous));
+            return;
+        }
+}
+
+void EndShaders(size_t keep) {
+    Draw::Flush();
+    const GLint previous = m.shaders[keep].previous;
+    m.shaders.resize(keep);
+    if (GLContextCurrent())
+        glUseProgram(static_cast<GLuint>(previous));
+}
+
+// At the frame's end, so that the next frame and the renderer systems start
+// from none of them.
+void CloseModes() {
+    if (!m.scissors.empty()) {
+        Log::Warn("DRAW", "%zu scissor(s) still open at the end of the frame: ended there",
+                  m.scissors.size());
+        Draw::Flush();
+        m.scissors.clear();
+        ApplyScissor();
+    }
+    if (!m.blends.empty()) {
+        Log::Warn("DRAW", "%zu blend mode(s) still open at the end of the frame: ended there",
+                  m.blends.size());
+        const Draw::Blend before = CurrentBlend();
+        Draw::Flush();
+        m.blends.clear();
+        BlendChanged(before);
+    }
+    if (!m.shaders.empty()) {
+        Log::Warn("DRAW", "%zu shader(s) still open at the end of the frame: ended there",
+                  m.shaders.size());
+        EndShaders(0);
+    }
+}
+
+// With the context about to go: nothing is drawn any more.
+void DropModes() {
+    m.scissors.clear();
+    if (m.scissorOn && GLContextCurrent())
+        glDisable(GL_SCISSOR_TEST);
+    m.scissorOn = false;
+    m.blends.clear();
+    m.shaders.clear();
+}
+
+// v rounded to a whole pixel within lo to hi (NaN to lo).
+GLint Within(double v, GLint lo, GLint hi) {
+    if (!(v > lo))
+        return lo;
+    if (!(v < hi))
+        return hi;
+    return static_cast<GLint>(std::lround(v));
+}
+
+} // namespace
+
+namespace Draw {
+
+void BeginScissor(Rectangle r) {
+    GLint vp[4] = {0, 0, 0, 0};
+    if (GLContextCurrent())
+        glGetIntegerv(GL_VIEWPORT, vp);
+    const glm::vec2 size = g.targets.empty() ? GLRenderer::ScreenSize(vp)
+                                             : glm::vec2(g.targets.back().target->getWidth(),
+                                                         g.targets.back().target->getHeight());
+    // Draw's pixels run down from the viewport's top, GL's up from its bottom;
+    // a view may be scaled to the window.
+    const double sx = size.x > 0 ? vp[2] / double(size.x) : 0;
+    const double sy = size.y > 0 ? vp[3] / double(size.y) : 0;
+    const auto outer = ScissorBox(m.scissors);
+    const std::array<GLint, 4> bounds =
+        outer.value_or(std::array<GLint, 4>{vp[0], vp[1], vp[2], vp[3]});
+    const GLint right = bounds[0] + bounds[2], top = bounds[1] + bounds[3];
+    const double viewTop = double(vp[1]) + vp[3];
+    const GLint x0 = Within(vp[0] + r.x * sx, bounds[0], right);
+    const GLint x1 = Within(vp[0] + (double(r.x) + r.width) * sx, x0, right);
+    const GLint y0 = Within(viewTop - (double(r.y) + r.height) * sy, bounds[1], top);
+    const GLint y1 = Within(viewTop - r.y * sy, y0, top);
+    const std::array<GLint, 4> box{x0, y0, x1 - x0, y1 - y0};
+    if (box != outer)
+        Flush();
+    m.scissors.push_back({box, g.targets.size()});
+    ApplyScissor();
+}
+
+void EndScissor() {
+    const auto box = ScissorBox(m.scissors);
+    if (!box) {
+        Log::Warn("DRAW", "EndScissor without a scissor open: nothing to end");
+        return;
+    }
+    std::vector<Scissor> after(m.scissors.begin(), m.scissors.end() - 1);
+    if (ScissorBox(after) != box)
+        Flush();
+    m.scissors.pop_back();
+    ApplyScissor();
+}
+
+void BeginBlend(Blend mode) {
+    const Blend before = CurrentBlend();
+    if (mode != before)
+        Flush();
+    m.blends.push_back(mode);
+    BlendChanged(before);
+}
+
+void EndBlend() {
+    if (m.blends.empty()) {
+        Log::Warn("DRAW", "EndBlend without a blend mode open: nothing to end");
+        return;
+    }
+    const Blend before = CurrentBlend();
+    if ((m.blends.size() < 2 ? Blend::Alpha : m.blends[m.blends.size() - 2]) != before)
+        Flush();
+    m.blends.pop_back();
+    BlendChanged(before);
+}
+
+bool BeginShader(const Ref<Shader>& shader) {
+    if (!shader || shader->GetID() == 0 || !GLContextCurrent()) {
+        Log::Warn("DRAW", "Cannot draw through %s: later draws go through the shader before",
+                  !shader ? "no shader" : "a shader without a program or OpenGL context");
+        return false;
+    }
+    // Always a batch break, even for the same shader: the uniforms set next
+    // must not reach the draws before.
+    Flush();
+    GLint previous = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
+    m.shaders.push_back({shader, previous});
+    shader->Bind();
+    return true;
+}
+
+void EndShader() {
+    if (m.shaders.empty()) {
+        Log::Warn("DRAW", "EndShader without a shader open: nothing to end");
+        return;
+    }
+    EndShaders(m.shaders.size() - 1);
+}
+
+Ref<Shader> MakeShader(const std::string& fragmentSource) {
+    Ref<Shader> shader = Shader::Create({DefaultShaderSources().vertex, fragmentSource},
+                                        "Draw's shader of a fragment stage");
+    if (!shader)
+        return nullptr;
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    shader->Bind();
+    PlaceAsGiven(*shader);
+    glUseProgram(static_cast<GLuint>(current));
+    return shader;
 }
 
 } // namespace Draw

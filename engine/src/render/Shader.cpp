@@ -90,6 +90,21 @@ Ref<Shader> Shader::CreateDefault() {
     return CreateRef<Shader>(DefaultShaderSources(), "engine default shader");
 }
 
+Ref<Shader> Shader::Create(const ShaderSources& sources, std::string name) {
+    GLint current = 0;
+    if (GLContextCurrent())
+        glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    auto shader = CreateRef<Shader>(sources, std::move(name));
+    if (shader->m_id)
+        glUseProgram(static_cast<GLuint>(current));
+    if (shader->m_id && shader->m_failures.empty())
+        return shader;
+    if (shader->m_id)
+        Log::Warn("SHADER", "Cannot make %s: %s", shader->m_FilePath.c_str(),
+                  shader->m_failures.c_str());
+    return nullptr;
+}
+
 Shader::Shader(const std::string& path) : m_FilePath(path) {
     if (!ContextFor(m_FilePath))
         return;
@@ -120,6 +135,14 @@ unsigned int Shader::CreateShader(const std::string& vert, const std::string& fr
     glValidateProgram(program);
     glDeleteShader(vs);
     glDeleteShader(fs);
+    // Kept for Create, which refuses what the constructors carry on with.
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked && m_failures.empty()) {
+        std::vector<char> log(1024, '\0');
+        glGetProgramInfoLog(program, static_cast<GLsizei>(log.size()), nullptr, log.data());
+        m_failures = std::string("the stages do not link: ") + log.data();
+    }
     return program;
 }
 
@@ -145,6 +168,7 @@ unsigned int Shader::CompileShader(unsigned int type, const std::string& source)
     if (!log.empty() && log.back() == '\n')
         log.pop_back();
     std::printf("Failed to compile %sshader\n%s\n", stage, log.c_str());
+    m_failures += std::string(m_failures.empty() ? "" : "; ") + stage + " stage: " + log;
     std::fflush(stdout);
     GLCall(glDeleteShader(id));
     return 0;

@@ -14,6 +14,7 @@ namespace Engine {
 class Camera;
 class Font;
 class RenderTarget;
+class Shader;
 
 /// A colour of four 8-bit channels; alpha 255 is opaque, 0 invisible.
 struct Color {
@@ -226,6 +227,72 @@ bool BeginTarget(const Ref<RenderTarget>& target, Color color);
 /// open, a warning. A target still open when the frame ends (EndFrame) is
 /// ended there, with a warning.
 void EndTarget();
+
+/// Later draws land only inside rect, in screen pixels of the current
+/// viewport (of the view, of the target between BeginTarget and EndTarget),
+/// y down, also between BeginWorld and EndWorld; until EndScissor. A scissor
+/// begun inside another clips to the part the two share, as a list inside a
+/// panel wants. It clips everything drawn meanwhile, the renderer systems'
+/// quads included. Each target has its own: one begun on the window does not
+/// clip a target's draws, and is back at the target's EndTarget.
+void BeginScissor(Rectangle rect);
+/// Ends the innermost scissor of the window or target being drawn into.
+/// Without one open, a warning. A scissor still open at its target's
+/// EndTarget or at EndFrame is ended there, with a warning.
+void EndScissor();
+
+/// How a draw's colour c (of alpha a) is mixed with the pixel d under it.
+enum class Blend : uint8_t {
+    Alpha,         ///< c * a + d * (1 - a): the default, see-through by alpha.
+    Additive,      ///< d + c * a: light adds up, for glows and sparks.
+    Multiply,      ///< d * c, whatever a: darkens by the colour, for shadows
+                   ///< and tints (a grey of 128 halves what is under it).
+    Premultiplied, ///< c + d * (1 - a), for colours already times their alpha,
+                   ///< as a RenderTarget's picture holds them.
+};
+/// Later draws blend by mode until EndBlend; blends nest, and EndBlend goes
+/// back to the one before. The renderer systems' quads drawn meanwhile blend
+/// so too. The alpha a target keeps adds up as coverage in every mode but
+/// Multiply, which leaves it as it is.
+void BeginBlend(Blend mode);
+/// Back to the blend before BeginBlend. Without one open, a warning; one
+/// still open at EndFrame is ended there, with a warning.
+void EndBlend();
+
+/// Later draws of Draw (not the renderer systems') go through shader until
+/// EndShader; shaders nest. The shader gets Draw's vertices: attribute 0 the
+/// position (vec2 in pixels, or world units, as given to Draw), 1 the texture
+/// coordinate (vec2), 2 the colour or tint (vec4, 0 to 1); its texture is
+/// bound to unit 0, where a sampler uniform left unset reads. Draw sets
+/// "u_ViewProjection" (mat4, to clip space) at every batch: a shader of the
+/// program's own must have it. MakeShader makes one from a fragment stage.
+///
+/// BeginShader ends the batch and makes shader the current GL program, so
+/// its uniforms are set with Shader's setters right after it, before the
+/// draws they are meant for: they apply to every draw up to the next batch
+/// break. To change them between draws, call Flush (or BeginShader again)
+/// first. False, with a warning and nothing changed, for a null shader or
+/// one that holds no program; no EndShader is due then.
+bool BeginShader(const Ref<Shader>& shader);
+/// Back to the shader before BeginShader. Without one open, a warning; one
+/// still open at EndFrame is ended there, with a warning.
+void EndShader();
+/// A shader for BeginShader from the GLSL of its fragment stage alone, put
+/// after Draw's own vertex stage, which hands it `in vec2 v_TexCoord;` and
+/// `in vec4 v_Color;` (the texture's coordinate and the draw's colour):
+///
+///     #version 330 core
+///     in vec2 v_TexCoord;
+///     in vec4 v_Color;
+///     uniform sampler2D u_Texture;
+///     uniform float u_Time; // the program's own, set after BeginShader
+///     out vec4 color;
+///     void main() { color = texture(u_Texture, v_TexCoord) * v_Color; }
+///
+/// Null, with the compiler's log in a warning, for a source that does not
+/// compile or link, or without a current GL context. The current program
+/// stays current.
+Ref<Shader> MakeShader(const std::string& fragmentSource);
 
 /// Sends what is batched to the GPU now; needed only before GL drawing of the
 /// program's own. The renderer systems and the engine's frame end flush by

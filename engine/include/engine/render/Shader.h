@@ -62,6 +62,11 @@ public:
 
     /// A new program of the engine's own shader; needs a current GL context.
     static Ref<Shader> CreateDefault();
+    /// A new program of the two stages, or null, with the compiler's or the
+    /// linker's log in a warning, when a stage does not compile, the stages do
+    /// not link or no GL context is current. Unlike the constructors, it
+    /// leaves the current program current.
+    static Ref<Shader> Create(const ShaderSources& sources, std::string name);
 
     unsigned int GetID() const { return m_id; }               ///< The GL program.
     const std::string& GetPath() const { return m_FilePath; } ///< Where it came from.
@@ -75,6 +80,7 @@ private:
     unsigned int m_id = 0;
     std::string m_FilePath;
     std::unordered_map<std::string, int> m_locations;
+    std::string m_failures; // the logs of stages that did not compile or link
 };
 
 } // namespace Engine
