@@ -102,16 +102,22 @@ std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& pa
 }
 
 bool LiveLevel::Open(const std::string& path) {
+    // A pipe or a device dropped by mistake could hold the game waiting for
+    // a writer, or for an end that never comes.
+    if (!Saveable(path)) {
+        Log::Warn("LEVEL", "Could not play level file %s: not a regular file; the level plays on "
+                  "as it was", path.c_str());
+        return false;
+    }
     const std::optional<std::vector<std::string>> files = Replace(path, true, "play", false);
     if (!files)
         return false;
     m_path = path;
     m_named = true;
-    m_watched = Saveable(path);
+    m_watched = true;
     // Files of the old level that the new one shares are taken afresh too.
     m_watch = FileWatch();
-    if (m_watched)
-        m_watch.Watch(*files);
+    m_watch.Watch(*files);
     Log::Log("LEVEL", "Playing level file %s", m_path.c_str());
     return true;
 }

@@ -33,9 +33,9 @@ public:
     // Returns whether it reloaded.
     bool Reload();
     // Plays the level at path in place of the running one, as if it had been
-    // named on the command line: told apart by content, watched unless read
-    // from a pipe or a device, the boat at its start, still. A level that
-    // cannot be used leaves the running one as it was, still watched, with a
+    // named on the command line: told apart by content, watched, the boat at
+    // its start, still. A level that cannot be used, a pipe or a device
+    // among them, leaves the running one as it was, still watched, with a
     // warning naming the file and the reason. Returns whether it plays.
     bool Open(const std::string& path);
     // Looks at the level's files, `now` in seconds on a steady clock, and
