@@ -107,6 +107,13 @@ std::uint32_t AdpcmFrames(SDL_RWops* source) {
 
 } // namespace
 
+void AppendCleanSamples(std::vector<float>& out, std::span<const float> samples) {
+    // SDL's converter turns a NaN into whatever its cast to an integer gives.
+    out.reserve(out.size() + samples.size());
+    for (const float v : samples)
+        out.push_back(v == v ? std::clamp(v, -1.0f, 1.0f) : 0.0f);
+}
+
 bool MixFrom(Uint8* stream, std::uint32_t len, const Uint8* data, std::uint32_t dataLen,
              std::uint32_t& pos, bool loop, int volume) {
     if (pos > dataLen)
@@ -212,10 +219,8 @@ Ref<Clip> Clip::FromSamples(std::span<const float> samples, int rate, int channe
         error = "too many samples";
         return nullptr;
     }
-    // SDL's converter turns a NaN into whatever its cast to an integer gives.
-    std::vector<float> clean(samples.begin(), samples.end());
-    for (float& v : clean)
-        v = v == v ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
+    std::vector<float> clean;
+    AppendCleanSamples(clean, samples);
     Ref<Clip> clip = CreateRef<Clip>();
     clip->spec.freq = rate;
     clip->spec.format = AUDIO_F32SYS;
