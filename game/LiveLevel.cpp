@@ -78,8 +78,9 @@ std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& pa
     try {
         level = Read(path, named);
     } catch (const LevelError& error) {
-        Log::Warn("LEVEL", "Could not %s level file %s: %s; the level plays on as it was", doing,
-                  path.c_str(), error.what());
+        Tell(std::string("Could not ") + doing + " level file " + path + ": " + error.what() +
+                 "; the level plays on as it was",
+             true);
         return std::nullopt;
     }
     // Everything is read before the running level goes, and all of it goes
@@ -112,7 +113,7 @@ bool LiveLevel::Open(const std::string& path) {
     m_watch = FileWatch();
     if (m_watched)
         m_watch.Watch(*files);
-    Log::Log("LEVEL", "Playing level file %s", m_path.c_str());
+    Tell("Playing level file " + m_path, false);
     return true;
 }
 
@@ -122,8 +123,16 @@ bool LiveLevel::Reload() {
     if (!files)
         return false;
     m_watch.Watch(*files);
-    Log::Log("LEVEL", "Reloaded level file %s", m_path.c_str());
+    Tell("Reloaded level file " + m_path, false);
     return true;
+}
+
+void LiveLevel::Tell(std::string message, bool failed) {
+    if (failed)
+        Log::Warn("LEVEL", "%s", message.c_str());
+    else
+        Log::Log("LEVEL", "%s", message.c_str());
+    m_news = News{std::move(message), failed};
 }
 
 void LiveLevel::Poll(double now) {
@@ -131,7 +140,7 @@ void LiveLevel::Poll(double now) {
         return;
     const FileWatch::Report report = m_watch.Poll(now);
     for (const std::string& gone : report.missing)
-        Log::Warn("LEVEL", "%s is gone; the level plays on as it was", gone.c_str());
+        Tell(gone + " is gone; the level plays on as it was", true);
     if (report.changed)
         Reload();
 }
