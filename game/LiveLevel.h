@@ -34,9 +34,9 @@ public:
     // Returns whether it reloaded.
     bool Reload();
     // Plays the level at path in place of the running one, as if it had been
-    // named on the command line: told apart by content, watched unless read
-    // from a pipe or a device, the boat at its start, still. A level that
-    // cannot be used leaves the running one as it was, still watched, with a
+    // named on the command line: told apart by content, watched, the boat at
+    // its start, still. A level that cannot be used, a pipe or a device
+    // among them, leaves the running one as it was, still watched, with a
     // warning naming the file and the reason. Returns whether it plays.
     bool Open(const std::string& path);
     // What a reload or Open since the last call said, in its log line's
@@ -72,6 +72,8 @@ private:
                                                     const char* doing, bool keepBoat);
     // Logs message under "LEVEL", a warning when failed, and keeps it as news.
     void Tell(std::string message, bool failed);
+    // The warning that the level at path could not be <doing>: its reason.
+    void Refuse(const std::string& path, const char* doing, const std::string& reason);
     // Whether the file at path is one a save can change: not a pipe or a device.
     static bool Saveable(const std::string& path);
 

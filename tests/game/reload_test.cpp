@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -14,6 +15,10 @@
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <engine/core/Engine.h>
 #include <engine/ecs/ECS.h>
@@ -263,21 +268,41 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
             SDL_PushEvent(&event);
         }
     };
-    const fs::path dropped = dir / "dropped.tmx", garbage = dir / "garbage.tmx";
+    const fs::path dropped = dir / "dropped.tmx", garbage = dir / "garbage.tmx",
+                   pipe = dir / "pipe.tmx";
     Write(dropped, planks);
     Write(garbage, "<map this is no map");
-    testing::internal::CaptureStderr();
-    drop({garbage});
-    Run(0.02, [] { return false; });
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Could not play level file " + garbage.string() + ": "), std::string::npos)
-        << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    EXPECT_EQ(Scan(), after.back());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A pipe is refused unread. Should the game wait on it, a writer coming
+    // and going lets it on, so that the fault fails rather than hangs.
+    std::atomic<bool> dropsDone{false};
+    std::thread writer([&] {
+        while (!dropsDone) {
+            if (const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::string err;
+    for (auto [file, why] : {std::pair{garbage, ""}, {pipe, "not a regular file"}}) {
+        testing::internal::CaptureStderr();
+        drop({file});
+        Run(0.02, [] { return false; });
+        err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("Could not play level file " + file.string() + ": " + why),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        // The window says what the terminal says.
+        EXPECT_NE(err.find("LEVEL: " + scene->GetNotice().Text()), std::string::npos) << err;
+        EXPECT_EQ(scene->GetNotice().Text().rfind("Could not play level file " + file.string(), 0),
+                  0u);
+        EXPECT_EQ(Scan(), after.back());
+    }
+    dropsDone = true;
+    writer.join();
     // It is drawn: the failure's dark red box, over whatever the level shows
     // there, at the bottom left inside the box's edge and left of its text.
-    EXPECT_EQ(scene->GetNotice().Text().rfind("Could not play level file " + garbage.string(), 0),
-              0u);
     auto boxed = [this] {
         game->GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
         game->GetRenderer()->Clear();

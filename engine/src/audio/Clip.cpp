@@ -202,6 +202,33 @@ Ref<Clip> Clip::ReadClipRW(SDL_RWops* source, std::string& error) {
     return clip;
 }
 
+Ref<Clip> Clip::FromSamples(std::span<const float> samples, int rate, int channels,
+                            std::string& error) {
+    if (rate <= 0 || channels < 1 || channels > 8 || samples.size() % size_t(channels)) {
+        error = "samples need a rate above 0, 1 to 8 channels and whole frames";
+        return nullptr;
+    }
+    if (samples.size_bytes() > UINT32_MAX) {
+        error = "too many samples";
+        return nullptr;
+    }
+    // SDL's converter turns a NaN into whatever its cast to an integer gives.
+    std::vector<float> clean(samples.begin(), samples.end());
+    for (float& v : clean)
+        v = v == v ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
+    Ref<Clip> clip = CreateRef<Clip>();
+    clip->spec.freq = rate;
+    clip->spec.format = AUDIO_F32SYS;
+    clip->spec.channels = Uint8(channels);
+    if (!ConvertToDevice(clip->spec, reinterpret_cast<const Uint8*>(clean.data()),
+                         std::uint32_t(clean.size() * sizeof(float)), &clip->data, &clip->clipLen)) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    clip->m_converted = true;
+    return clip;
+}
+
 Ref<Clip> Clip::AddClip(Ref<Clip> clip, const std::string& error) {
     if (!clip) {
         std::fprintf(stderr, "Could not open audio file: %s\n", error.c_str());
