@@ -1,14 +1,16 @@
 // Audio: a two-second tune streams from its file and loops from the start, and keys play short effects over it: J a
 // jump, C a coin, H a hit. Each press is a voice of its own, so quick presses overlap rather
 // than cut each other off. UP and DOWN play the effects a semitone higher or lower, LEFT and
-// RIGHT move them across. M stops the tune and starts it again. A bar shows where the tune is,
-// and each effect's ball lights up while it sounds.
+// RIGHT move them across. M stops the tune and starts it again. T, held, sounds a tone the
+// program makes as it plays. A bar shows where the tune is, and each effect's ball lights up
+// while it sounds.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <engine/audio/AudioStream.h>
 #include <engine/audio/Music.h>
 #include <engine/audio/Sound.h>
 #include <engine/core/Engine.h>
@@ -47,9 +49,19 @@ public:
         }
         for (Effect& e : m_effects)
             e.sound = Sound::Load(std::string(EXAMPLE_ASSETS) + e.file);
+        m_tone = AudioStream::Create(22050);
+        if (m_tone)
+            m_tone->Play();
     }
 
     void Update() override {
+        // Made as it plays, kept a tenth of a second ahead of the device: 330 Hz while T is held.
+        while (m_tone && Input::IsKeyPressed(SDLK_t) && m_tone->GetQueued() < 0.1) {
+            float wave[441];
+            for (float& v : wave)
+                v = 0.3f * float(std::sin(6.2831853 * 330 * double(m_toneAt++) / 22050));
+            m_tone->Push(wave);
+        }
         // Keys act when they go down, not for as long as they are held.
         if (m_tune && Input::WasKeyPressed(SDLK_m)) {
             if (m_tune->IsPlaying())
@@ -102,6 +114,8 @@ public:
 
 private:
     Ref<Music> m_tune;
+    Ref<AudioStream> m_tone;
+    long m_toneAt = 0;   // samples of the tone made so far
     int m_semitones = 0; // the effects' pitch
     float m_pan = 0;     // the effects' place, -1 left to 1 right
     std::vector<Effect> m_effects{{SDLK_j, "jump.wav", "J: jump", nullptr},

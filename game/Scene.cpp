@@ -5,6 +5,7 @@
 #include <engine/audio/Clip.h>
 #include <engine/core/Input.h>
 #include <engine/core/Log.h>
+#include <engine/core/Time.h>
 #include <engine/core/Window.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
@@ -210,11 +211,16 @@ void GameScene::Update() {
         m_level.Open(dropped.back());
     if (m_level.Watched())
         m_level.Poll(m_clock());
+    m_notice.Step(Time::dt);
+    if (std::optional<LiveLevel::News> news = m_level.TakeNews())
+        m_notice.Show(std::move(news->message), news->failed);
     RunUpdateSchedule();
 }
 
 void GameScene::Draw(const Uni<Renderer>& renderer) {
     RunFrameSchedule(renderer);
+    if (m_window)
+        m_notice.Draw(m_window->GetLetterbox().view);
 }
 
 void GameScene::Release() {

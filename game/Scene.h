@@ -12,6 +12,7 @@
 
 #include "game/Level.h"
 #include "game/LiveLevel.h"
+#include "game/Notice.h"
 
 namespace Engine {
 
@@ -86,12 +87,15 @@ public:
     void Build(Engine& engine) override;
     // A level file dropped on the window is played first (LiveLevel::Open;
     // of several, the last); a live scene then looks at its level's files
-    // (LiveLevel::Poll).
+    // (LiveLevel::Poll). What came of either is shown in the notice.
     void Update() override;
+    // The frame schedule, then the notice over it.
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;
 
     LiveLevel& GetLevel() { return m_level; }
+    // What the window shows of a level saved or dropped.
+    const Notice& GetNotice() const { return m_notice; }
     // LiveLevel::Reload.
     bool ReloadLevel() { return m_level.Reload(); }
     // The clock Update hands LiveLevel::Poll: seconds on a steady clock,
@@ -101,6 +105,7 @@ public:
 private:
     Uni<SceneContent> m_content;
     LiveLevel m_level;
+    Notice m_notice;
     std::function<double()> m_clock;
     // Null without a window: the keys for full screen do nothing then.
     Window* m_window = nullptr;

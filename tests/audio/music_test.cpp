@@ -1,6 +1,7 @@
-// Music streamed from its file: the same sound as a whole-file conversion,
-// seamless loops, underruns heard as silence and counted, hostile files, and
-// a real (disk) device mixing while the loop refills.
+// Music streamed from its file or memory: the same sound as a whole-file
+// conversion, seamless loops, underruns heard as silence and counted, hostile
+// files, and a real (disk) device mixing while the loop refills. Streams the
+// program feeds, which are musics of pushed samples.
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,14 @@
 
 #include <unistd.h>
 
+#include <engine/audio/AudioStream.h>
 #include <engine/audio/Clip.h>
 #include <engine/audio/Music.h>
 #include <engine/audio/Sound.h>
 
 #include "audio/AudioBytes.h"
 
+using Engine::AudioStream;
 using Engine::Clip;
 using Engine::Music;
 using Engine::Ref;
@@ -49,6 +52,16 @@ Bytes Tone(size_t frames, int period) {
 
 int Sample(const Bytes& b, size_t i) {
     return std::int16_t(b[2 * i] | b[2 * i + 1] << 8);
+}
+
+// The largest difference of two samples; -1 when the lengths differ.
+int Worst(const Bytes& a, const Bytes& b) {
+    if (a.size() != b.size())
+        return -1;
+    int worst = 0;
+    for (size_t i = 0; i < a.size() / 2; ++i)
+        worst = std::max(worst, std::abs(Sample(a, i) - Sample(b, i)));
+    return worst;
 }
 
 class MusicTest : public ::testing::Test {
@@ -89,7 +102,8 @@ TEST_F(MusicTest, StreamsAsWholeConversionAndLoopsSeamlessly) {
         const Bytes tone = Tone(rate * 3 / 4, 97); // 0.75 s, longer than the buffer
         Bytes twice = tone;
         twice.insert(twice.end(), tone.begin(), tone.end());
-        const fs::path once = Write("once.wav", Wav(2, rate, 16, tone));
+        const Bytes onceFile = Wav(2, rate, 16, tone);
+        const fs::path once = Write("once.wav", onceFile);
 
         Ref<Sound> whole = Sound::Load(Write("twice.wav", Wav(2, rate, 16, twice)).string());
         ASSERT_NE(whole, nullptr);
@@ -105,13 +119,30 @@ TEST_F(MusicTest, StreamsAsWholeConversionAndLoopsSeamlessly) {
         music->Play();
         const Bytes streamed = Play(16);
         ASSERT_EQ(streamed.size(), expected.size());
-        int worst = 0;
-        for (size_t i = 0; i < streamed.size() / 2; ++i)
-            worst = std::max(worst, std::abs(Sample(streamed, i) - Sample(expected, i)));
-        EXPECT_LE(worst, 1);
+        EXPECT_LE(Worst(streamed, expected), 1);
         EXPECT_EQ(music->GetUnderruns(), 0u);
         EXPECT_NEAR(music->GetTimePlayed(), std::fmod(16 * 4096 / 44100.0, length), 1e-9);
+        music.reset();
+
+        // From memory, the bytes are the file's: the same sound.
+        Ref<Music> held = Music::LoadFromMemory(onceFile.data(), onceFile.size());
+        ASSERT_NE(held, nullptr);
+        held->SetLooping(true);
+        held->Play();
+        EXPECT_BYTES(Play(16), streamed);
     }
+    // Decoded whole as it loads, from memory too.
+    const Bytes deep = Wav(2, 44100, 24, Pattern(6 * 30000));
+    const fs::path deepPath = Write("deep.wav", deep);
+    Ref<Music> fromFile = Music::Load(deepPath.string());
+    ASSERT_NE(fromFile, nullptr);
+    fromFile->Play();
+    const Bytes expected = Play(3);
+    fromFile.reset();
+    Ref<Music> fromMemory = Music::LoadFromMemory(deep.data(), deep.size());
+    ASSERT_NE(fromMemory, nullptr);
+    fromMemory->Play();
+    EXPECT_BYTES(Play(3), expected);
 }
 
 // A loop that stalls past the buffer: the rest of the device buffer is
@@ -209,6 +240,101 @@ TEST_F(MusicTest, HostileFiles) {
     EXPECT_NE(stopped.find("stopped early"), std::string::npos) << stopped;
 }
 
+// A stream fed as it plays sounds as its samples converted whole; running dry is silence and counted; pushes stop at the
+// cap; Pause holds and Stop drops what is queued.
+TEST_F(MusicTest, FedStreamPlaysAsItsSamplesConverted) {
+    struct Case {
+        int rate, channels;
+    };
+    for (const Case c : {Case{44100, 2}, Case{48000, 2}, Case{22050, 1}}) {
+        SCOPED_TRACE(c.rate);
+        std::vector<float> signal(size_t(c.rate * c.channels));
+        for (size_t i = 0; i < signal.size(); ++i)
+            signal[i] = 0.7f * float(std::sin(0.05 * double(i))) * (i % 2 ? -1.0f : 1.0f);
+        signal[101] = NAN; // cleaned as FromSamples cleans
+        signal[202] = 1.5f;
+        Ref<Sound> whole = Sound::FromSamples(signal, c.rate, c.channels);
+        ASSERT_NE(whole, nullptr);
+        whole->Play();
+        const Bytes expected = Play(8);
+        whole->Stop();
+
+        Ref<AudioStream> stream = AudioStream::Create(c.rate, c.channels);
+        ASSERT_NE(stream, nullptr);
+        stream->Play();
+        size_t pushed = 0;
+        Bytes out;
+        for (int i = 0; i < 8; ++i) {
+            // Odd pieces, kept a little ahead of the device.
+            while (stream->GetQueued() < 0.15) {
+                const size_t n = std::min<size_t>(997 * size_t(c.channels), signal.size() - pushed);
+                ASSERT_EQ(stream->Push({signal.data() + pushed, n}), n / size_t(c.channels));
+                pushed += n;
+            }
+            const Bytes b = Mix();
+            out.insert(out.end(), b.begin(), b.end());
+        }
+        EXPECT_EQ(stream->GetUnderruns(), 0u);
+        // SDL rounds floats to 16 bits in its vector loop but truncates at a
+        // buffer's ends, so a piece may end one step away from the whole.
+        EXPECT_LE(Worst(out, expected), 1);
+    }
+
+    // At the device's rate nothing waits: the rest plays, then silence, counted.
+    std::vector<float> ramp(2 * 10000);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = float(i % 2000) / 2000.0f - 0.5f;
+    Ref<Sound> whole = Sound::FromSamples(ramp, 44100, 2);
+    whole->Play();
+    const Bytes expected = Play(3);
+    whole->Stop();
+    Ref<AudioStream> stream = AudioStream::Create(44100, 2);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->Push(ramp), 10000u);
+    stream->Play();
+    const Bytes out = Play(3);
+    EXPECT_LE(Worst(Bytes(out.begin(), out.begin() + 10000 * Frame),
+                    Bytes(expected.begin(), expected.begin() + 10000 * Frame)),
+              1);
+    EXPECT_BYTES(Bytes(out.begin() + 10000 * Frame, out.end()), Bytes(out.size() - 10000 * Frame, 0));
+    EXPECT_EQ(stream->GetUnderruns(), 1u);
+    EXPECT_TRUE(stream->IsPlaying());
+
+    // Paused, it holds its place; resumed, it goes on; stopped, it drops all.
+    EXPECT_EQ(stream->Push(std::span(ramp).first(2 * 8192)), 8192u);
+    EXPECT_LE(Worst(Mix(), Bytes(expected.begin(), expected.begin() + long(Buffer))), 1);
+    stream->Pause();
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    EXPECT_DOUBLE_EQ(stream->GetQueued(), 4096 / 44100.0);
+    stream->Resume();
+    EXPECT_LE(Worst(Mix(), Bytes(expected.begin() + long(Buffer), expected.begin() + long(2 * Buffer))),
+              1);
+    EXPECT_EQ(stream->Push(ramp), 10000u);
+    stream->Stop();
+    EXPECT_EQ(stream->GetQueued(), 0.0);
+    stream->Play();
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+
+    // The cap: two seconds queued, taken as far as they fit, also while stopped.
+    const std::vector<float> long3s(3 * 22050, 0.25f);
+    Ref<AudioStream> capped = AudioStream::Create(22050);
+    ASSERT_NE(capped, nullptr);
+    EXPECT_EQ(capped->Push(long3s), 44100u);
+    EXPECT_DOUBLE_EQ(capped->GetQueued(), AudioStream::MAX_QUEUED_SECONDS);
+    EXPECT_EQ(capped->Push(long3s), 0u);
+    capped->Play();
+    EXPECT_NEAR(capped->GetQueued(), 2.0, 1e-3);
+    Mix();
+    EXPECT_NEAR(double(capped->Push(long3s)), 2048.0, 2.0);
+    EXPECT_EQ(capped->GetUnderruns(), 0u);
+
+    ::testing::internal::CaptureStderr();
+    for (const Case c : {Case{500, 1}, Case{44100, 0}, Case{44100, 9}, Case{44101, 1}})
+        EXPECT_EQ(AudioStream::Create(c.rate, c.channels), nullptr) << c.rate << " " << c.channels;
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Could not make an audio stream: a rate of 500 Hz"),
+              std::string::npos);
+}
+
 // Through a real device: the music starts with what Play buffered, while the
 // loop refills, pauses, seeks and lets go of it; under ThreadSanitizer that
 // shows the locking.
@@ -225,6 +351,11 @@ TEST_F(MusicTest, DiskDevicePlaysWhileTheLoopRefills) {
     music->SetLooping(true);
     music->Play();
     AwaitCapture(capture, before + 4 * Buffer);
+    // And a stream fed meanwhile, quietly, from this thread.
+    Ref<AudioStream> stream = AudioStream::Create(22050, 1);
+    ASSERT_NE(stream, nullptr);
+    stream->Play();
+    const std::vector<float> hum(300, 0.01f);
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
     for (int i = 0; std::chrono::steady_clock::now() < until; ++i) {
         Music::UpdateAll();
@@ -235,10 +366,17 @@ TEST_F(MusicTest, DiskDevicePlaysWhileTheLoopRefills) {
         if (i % 11 == 0)
             music->Seek(0.25);
         music->SetVolume(i % 2 ? 1.0f : 0.5f);
+        if (stream->GetQueued() < 0.2)
+            stream->Push(hum);
+        if (i % 13 == 0)
+            stream->Pause();
+        if (i % 13 == 2)
+            stream->Resume();
         (void)music->GetTimePlayed();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     music.reset();
+    stream.reset();
     SDL_CloseAudio();
     SDL_Quit();
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -138,6 +139,34 @@ TEST_F(SoundTest, VoicesOfOneSoundOverlap) {
         << err;
     EXPECT_NE(err.find("AUDIO: Could not load the sound in memory: "), std::string::npos) << err;
     EXPECT_TRUE(Clip::sounds.size() == 1) << "sounds are not clips";
+
+    // Samples of the program's own: mono on both channels, clipped past -1
+    // and 1, silent where no number; part frames or no rate make no sound.
+    sound.reset();
+    other.reset();
+    const float made[] = {0.5f, -0.25f, 2.0f, -3.0f, NAN, 0.25f};
+    Ref<Sound> own = Sound::FromSamples(made, 44100);
+    ASSERT_NE(own, nullptr);
+    EXPECT_DOUBLE_EQ(own->GetLength(), 6.0 / 44100);
+    own->Play();
+    const Bytes mixed = Mix();
+    const int want[] = {16383, -8191, 32767, -32767, 0, 8191};
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_NEAR(SampleAt(mixed, 2 * i + 1), want[i], 1) << i; // the right channel
+    own.reset();
+    // Resampled, a NaN would spread over its neighbours.
+    std::vector<float> holed(2000, 0.0f);
+    holed[1000] = NAN;
+    own = Sound::FromSamples(holed, 22050);
+    ASSERT_NE(own, nullptr);
+    own->Play();
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Sound::FromSamples(std::span(made, 5), 44100, 2), nullptr);
+    EXPECT_EQ(Sound::FromSamples(made, 0), nullptr);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                  "AUDIO: Could not make a sound of samples: "),
+              std::string::npos);
 }
 
 // Pitch and pan, each case a fresh play of a ramp mixed into one buffer:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -15,6 +16,10 @@
 #include <tuple>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <engine/core/Engine.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
@@ -23,6 +28,7 @@
 #include <engine/physics/RigidBody.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/TileMap.h>
 #include <engine/tiled/TiledTileMap.h>
 
@@ -235,6 +241,7 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
         const std::string err = testing::internal::GetCapturedStderr();
         if (step.good) {
             EXPECT_EQ(err, "LEVEL: Reloaded level file " + Map().string() + "\n");
+            EXPECT_EQ(scene->GetNotice().Text(), "Reloaded level file " + Map().string());
             after.push_back(Scan());
             ExpectTheGridHoldsTheLevel();
         } else {
@@ -242,6 +249,9 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
                       std::string::npos)
                 << err;
             EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            // The window says what the terminal says.
+            EXPECT_NE(err.find("LEVEL: " + scene->GetNotice().Text()), std::string::npos) << err;
+            EXPECT_TRUE(scene->GetNotice().Failed());
             EXPECT_EQ(Scan(), after.back()) << "the level plays on as it was";
         }
         // The boat keeps its place (it rides no changed cell).
@@ -258,17 +268,59 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
             SDL_PushEvent(&event);
         }
     };
-    const fs::path dropped = dir / "dropped.tmx", garbage = dir / "garbage.tmx";
+    const fs::path dropped = dir / "dropped.tmx", garbage = dir / "garbage.tmx",
+                   pipe = dir / "pipe.tmx";
     Write(dropped, planks);
     Write(garbage, "<map this is no map");
-    testing::internal::CaptureStderr();
-    drop({garbage});
-    Run(0.02, [] { return false; });
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Could not play level file " + garbage.string() + ": "), std::string::npos)
-        << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    EXPECT_EQ(Scan(), after.back());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A pipe is refused unread. Should the game wait on it, a writer coming
+    // and going lets it on, so that the fault fails rather than hangs.
+    std::atomic<bool> dropsDone{false};
+    std::thread writer([&] {
+        while (!dropsDone) {
+            if (const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::string err;
+    for (auto [file, why] : {std::pair{garbage, ""}, {pipe, "not a regular file"}}) {
+        testing::internal::CaptureStderr();
+        drop({file});
+        Run(0.02, [] { return false; });
+        err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("Could not play level file " + file.string() + ": " + why),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        // The window says what the terminal says.
+        EXPECT_NE(err.find("LEVEL: " + scene->GetNotice().Text()), std::string::npos) << err;
+        EXPECT_EQ(scene->GetNotice().Text().rfind("Could not play level file " + file.string(), 0),
+                  0u);
+        EXPECT_EQ(Scan(), after.back());
+    }
+    dropsDone = true;
+    writer.join();
+    // It is drawn: the failure's dark red box, over whatever the level shows
+    // there, at the bottom left inside the box's edge and left of its text.
+    auto boxed = [this] {
+        game->GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
+        game->GetRenderer()->Clear();
+        scene->Draw(game->RendererOwner());
+        Draw::Flush();
+        unsigned char p[4] = {};
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(20, 20, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return p[0] >= 75 && p[0] <= 110 && p[1] >= 15 && p[1] <= 45 && p[2] >= 15 && p[2] <= 45;
+    };
+    EXPECT_TRUE(boxed());
+    // Gone after its seconds of game time, and not before.
+    game->Frame(5.9);
+    EXPECT_FALSE(scene->GetNotice().Text().empty());
+    game->Frame(0.2);
+    EXPECT_EQ(scene->GetNotice().Text(), "");
+    EXPECT_FALSE(boxed());
     testing::internal::CaptureStderr();
     drop({garbage, dropped});
     Run(0.02, [] { return false; });

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <utility>
+
 #include <glm/gtc/matrix_inverse.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -63,24 +67,36 @@ TEST_F(CameraTest, ViewPutsCameraPositionAtScreenCentre) {
 }
 
 // Unzoomed and unturned, the view and what is drawn through it are the
-// plain camera's, bit for bit, wherever the camera stands.
+// plain camera's, bit for bit, wherever the camera stands; so too with a zoom
+// or a turn that cannot be used.
 TEST_F(CameraTest, DefaultsKeepThePlainViewExactly) {
     Camera& cam = Camera::Main();
     EXPECT_EQ(cam.zoom, 1.0f);
     EXPECT_EQ(cam.rotation, 0.0f);
-    for (vec3 p : {vec3(0, 0, 0), vec3(640.6f, 360.7f, 0), vec3(-1234.25f, 98765.5f, 0)})
-        for (glm::vec2 size : {glm::vec2(1280, 720), glm::vec2(333, 201)}) {
-            cam.transform.position = p;
-            cam.w = size.x;
-            cam.h = size.y;
-            const vec3 centre(size.x / 2, size.y / 2, 0);
-            glm::mat4 plain = glm::inverse(glm::translate(glm::mat4(1.0f), p - centre));
-            EXPECT_EQ(cam.GetView(), plain);
-            plain[3].x = std::round(plain[3].x);
-            plain[3].y = std::round(plain[3].y);
-            EXPECT_EQ(cam.GetViewProjection(),
-                      glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f) * plain);
-        }
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
+    for (auto [zoom, turn] : {std::pair{1.0f, 0.0f},
+                              {nan, 0.0f},
+                              {-2.0f, 0.0f},
+                              {inf, 0.0f},
+                              {1.0f, nan},
+                              {1.0f, inf},
+                              {1.0f, -inf}})
+        for (vec3 p : {vec3(0, 0, 0), vec3(640.6f, 360.7f, 0), vec3(-1234.25f, 98765.5f, 0)})
+            for (glm::vec2 size : {glm::vec2(1280, 720), glm::vec2(333, 201)}) {
+                cam.zoom = zoom;
+                cam.rotation = turn;
+                cam.transform.position = p;
+                cam.w = size.x;
+                cam.h = size.y;
+                const vec3 centre(size.x / 2, size.y / 2, 0);
+                glm::mat4 plain = glm::inverse(glm::translate(glm::mat4(1.0f), p - centre));
+                EXPECT_EQ(cam.GetView(), plain) << zoom << " " << turn;
+                plain[3].x = std::round(plain[3].x);
+                plain[3].y = std::round(plain[3].y);
+                EXPECT_EQ(cam.GetViewProjection(),
+                          glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f) * plain)
+                    << zoom << " " << turn;
+            }
 }
 
 // ScreenToWorld undoes WorldToScreen at any zoom, turn and view size, the

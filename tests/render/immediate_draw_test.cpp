@@ -639,6 +639,22 @@ void main() { color = vec4(v_Color.bgr * u_Gain, v_Color.a); }
         renderer->RenderEnd();
     });
     Check(img, {{5, 5, blue}, {45, 5, red}});
+    // A renderer system's opaque quad in an additive blend adds to what is under it.
+    const std::vector<Pixel> added = Frame([&] {
+        Draw::BeginBlend(Draw::Blend::Additive);
+        renderer->RenderInit(own);
+        renderer->Render(mesh, own, at(20));
+        renderer->RenderEnd();
+        Draw::EndBlend();
+    });
+    for (int y = 25; y < 35; ++y)
+        for (int x = 20; x < 30; ++x) {
+            const Pixel alone = At(img, x, y), sum = At(added, x, y);
+            ASSERT_EQ(sum, (Pixel{uint8_t(std::min(alone.r + BG.r, 255)),
+                                  uint8_t(std::min(alone.g + BG.g, 255)),
+                                  uint8_t(std::min(alone.b + BG.b, 255))}))
+                << x << "," << y;
+        }
     EXPECT_EQ(At(img, 35, 5).r, 0);
     EXPECT_NEAR(At(img, 35, 5).b, 128, 1);
     for (int y = 25; y < 35; ++y)

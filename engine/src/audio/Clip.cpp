@@ -107,6 +107,13 @@ std::uint32_t AdpcmFrames(SDL_RWops* source) {
 
 } // namespace
 
+void AppendCleanSamples(std::vector<float>& out, std::span<const float> samples) {
+    // SDL's converter turns a NaN into whatever its cast to an integer gives.
+    out.reserve(out.size() + samples.size());
+    for (const float v : samples)
+        out.push_back(v == v ? std::clamp(v, -1.0f, 1.0f) : 0.0f);
+}
+
 bool MixFrom(Uint8* stream, std::uint32_t len, const Uint8* data, std::uint32_t dataLen,
              std::uint32_t& pos, bool loop, int volume) {
     if (pos > dataLen)
@@ -199,6 +206,31 @@ Ref<Clip> Clip::ReadClipRW(SDL_RWops* source, std::string& error) {
         error = SDL_GetError();
         return nullptr;
     }
+    return clip;
+}
+
+Ref<Clip> Clip::FromSamples(std::span<const float> samples, int rate, int channels,
+                            std::string& error) {
+    if (rate <= 0 || channels < 1 || channels > 8 || samples.size() % size_t(channels)) {
+        error = "samples need a rate above 0, 1 to 8 channels and whole frames";
+        return nullptr;
+    }
+    if (samples.size_bytes() > UINT32_MAX) {
+        error = "too many samples";
+        return nullptr;
+    }
+    std::vector<float> clean;
+    AppendCleanSamples(clean, samples);
+    Ref<Clip> clip = CreateRef<Clip>();
+    clip->spec.freq = rate;
+    clip->spec.format = AUDIO_F32SYS;
+    clip->spec.channels = Uint8(channels);
+    if (!ConvertToDevice(clip->spec, reinterpret_cast<const Uint8*>(clean.data()),
+                         std::uint32_t(clean.size() * sizeof(float)), &clip->data, &clip->clipLen)) {
+        error = SDL_GetError();
+        return nullptr;
+    }
+    clip->m_converted = true;
     return clip;
 }
 

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include <engine/audio/Clip.h>
 
@@ -19,6 +21,10 @@ struct AudioLock {
 // Bytes of one sample frame in the device format.
 inline constexpr std::uint32_t DeviceFrame =
     Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;
+
+// Appends samples a program made, clipped to -1..1 and with a NaN made 0,
+// ready for SDL's converter.
+void AppendCleanSamples(std::vector<float>& out, std::span<const float> samples);
 
 // Adds `len` bytes of samples in the device format at `pos` of data (dataLen
 // bytes) onto stream at volume (0 to SDL_MIX_MAXVOLUME), advancing pos and

@@ -57,6 +57,7 @@ struct Music::Source {
     static constexpr std::uint64_t NoEnd = UINT64_MAX;
 
     std::string name;
+    std::vector<Uint8> memory; // a file held in memory, which `file` reads
     std::unique_ptr<SDL_RWops, CloseRW> file;
     std::unique_ptr<Uint8, FreeWav> decoded; // the samples, for encodings decoded whole
     SDL_AudioFormat format = 0;
@@ -65,13 +66,19 @@ struct Music::Source {
     Sint64 dataStart = 0;
     std::uint64_t frames = 0; // of the file's samples
     bool loop = false;
+    // No file: the program pushes float samples, cleaned, which wait here
+    // from `pendingAt` on until a piece of them can be converted.
+    bool fed = false;
+    std::vector<float> pending;
+    std::size_t pendingAt = 0;
 
     SDL_AudioCVT cvt{};
     // In the file's frames: pieces start on multiples of `grid`, which turn
     // into a whole number of device frames; `pad` frames either side of a
-    // piece cover the resampler's reach.
-    std::uint64_t grid = 1, piece = 0, pad = 0;
-    std::vector<Uint8> tape;      // file frames [at - pad, at + piece + pad), as read
+    // piece cover the resampler's reach. Pieces are `piece` frames long, or
+    // shorter when fed, to convert what came without waiting for more.
+    std::uint64_t grid = 1, piece = 0, pad = 0, length = 0;
+    std::vector<Uint8> tape;      // file frames [at - pad, at + length + pad), as read
     std::vector<Uint8> converted; // the tape in the device format
     std::uint64_t next = 0;       // the file's frame read next
     std::uint64_t readAt = 0;     // where it goes, in frames since Start
@@ -85,14 +92,19 @@ struct Music::Source {
     std::string ReadHeader();
     // SDL's loader decodes the whole file, which is then read from memory.
     std::string DecodeWhole();
-    // The converter and the pieces' sizes, or an error.
-    std::string Prepare();
+    // The converter and the pieces' sizes, about `deviceFrames` a piece, or an error.
+    std::string Prepare(std::uint64_t deviceFrames);
     // Starts again at `frame`, which moves back onto the grid; returns it.
     std::uint64_t Start(std::uint64_t frame);
     // `count` frames onto the tape, silence past the end.
     void Read(Uint8* dst, std::uint64_t count);
-    // Converts the next piece.
-    void Convert();
+    // Frames of the next piece: `piece`, or when fed as many whole grids as
+    // have come, 0 when none has.
+    std::uint64_t NextPiece() const;
+    // Converts the next piece, of `frames`.
+    void Convert(std::uint64_t frames);
+    // The fed frames taken but not yet heard, counted in the pushed frames.
+    std::uint64_t Held() const;
     // Up to `bytes` of the music converted, fewer only at its end.
     std::uint32_t Take(Uint8* dst, std::uint32_t bytes);
     // Ends the music early with one warning.
@@ -179,7 +191,7 @@ std::string Music::Source::DecodeWhole() {
     return "";
 }
 
-std::string Music::Source::Prepare() {
+std::string Music::Source::Prepare(std::uint64_t deviceFrames) {
     if (SDL_BuildAudioCVT(&cvt, format, Uint8(channels), rate, Clip::DeviceFormat,
                           Clip::DeviceChannels, Clip::DeviceFreq) < 0)
         return SDL_GetError();
@@ -187,8 +199,7 @@ std::string Music::Source::Prepare() {
     if (grid * frameBytes > MaxPiece)
         return "a rate of " + std::to_string(rate) + " Hz, which has no short pieces that " +
                "make whole frames at " + std::to_string(Clip::DeviceFreq) + " Hz";
-    // About a device buffer's worth a piece.
-    const std::uint64_t want = std::uint64_t(Clip::DeviceSamples) * rate / Clip::DeviceFreq;
+    const std::uint64_t want = deviceFrames * std::uint64_t(rate) / Clip::DeviceFreq;
     piece = std::max<std::uint64_t>(1, (want + grid / 2) / grid) * grid;
     if (rate != Clip::DeviceFreq) {
         // Twice the resampler's reach at the lowest output rate it filters to.
@@ -204,20 +215,30 @@ std::string Music::Source::Prepare() {
 std::uint64_t Music::Source::Start(std::uint64_t frame) {
     const std::uint64_t from = std::min(frame, frames) / grid * grid;
     next = from;
-    readAt = at = 0;
+    readAt = at = length = 0;
     endAt = NoEnd;
     outPos = outEnd = 0;
     first = true;
     last = false;
+    if (fed) {
+        pending.clear();
+        pendingAt = 0;
+        return from;
+    }
     const Sint64 pos = dataStart + Sint64(from * frameBytes);
     if (SDL_RWseek(file.get(), pos, RW_SEEK_SET) != pos)
         Fail(std::string("its file could not be read again: ") + SDL_GetError());
-    std::memset(tape.data(), silence, pad * frameBytes);
-    Read(tape.data() + pad * frameBytes, piece + pad);
     return from;
 }
 
 void Music::Source::Read(Uint8* dst, std::uint64_t count) {
+    if (fed) { // NextPiece saw them come
+        const std::size_t n = count * std::size_t(channels);
+        std::memcpy(dst, pending.data() + pendingAt, n * sizeof(float));
+        pendingAt += n;
+        readAt += count;
+        return;
+    }
     while (count) {
         if (next >= frames && endAt == NoEnd) {
             if (!loop || frames == 0)
@@ -245,19 +266,40 @@ void Music::Source::Read(Uint8* dst, std::uint64_t count) {
     }
 }
 
-void Music::Source::Convert() {
-    if (!first) {
+std::uint64_t Music::Source::NextPiece() const {
+    if (!fed)
+        return piece;
+    const std::uint64_t came = (pending.size() - pendingAt) / std::size_t(channels);
+    const std::uint64_t ahead = first ? pad : 0; // the first piece reads its margin too
+    return came > ahead ? std::min(piece, (came - ahead) / grid * grid) : 0;
+}
+
+std::uint64_t Music::Source::Held() const {
+    const std::uint64_t waiting = (pending.size() - pendingAt) / std::size_t(channels);
+    const std::uint64_t unheard = (outEnd - outPos) / DeviceFrame;
+    // The margin read past the last piece, and what of the piece is not taken.
+    return waiting + (first ? 0 : pad) + (unheard * std::uint64_t(rate) + Clip::DeviceFreq - 1) /
+                                             Clip::DeviceFreq;
+}
+
+void Music::Source::Convert(std::uint64_t frames) {
+    if (first) {
+        std::memset(tape.data(), silence, pad * frameBytes);
+        Read(tape.data() + pad * frameBytes, frames + pad);
+    } else {
         const std::size_t kept = 2 * pad * frameBytes;
-        std::memmove(tape.data(), tape.data() + piece * frameBytes, kept);
-        Read(tape.data() + kept, piece);
-        at += piece;
+        std::memmove(tape.data(), tape.data() + length * frameBytes, kept);
+        Read(tape.data() + kept, frames);
+        at += length;
     }
     first = false;
-    std::memcpy(converted.data(), tape.data(), tape.size());
-    std::uint64_t bytes = tape.size();
+    length = frames;
+    const std::uint64_t used = (frames + 2 * pad) * frameBytes;
+    std::memcpy(converted.data(), tape.data(), used);
+    std::uint64_t bytes = used;
     if (cvt.needed) {
         cvt.buf = converted.data();
-        cvt.len = int(tape.size());
+        cvt.len = int(used);
         if (SDL_ConvertAudio(&cvt) < 0) {
             Fail(std::string("its samples could not be converted: ") + SDL_GetError());
             last = true;
@@ -267,8 +309,8 @@ void Music::Source::Convert() {
     }
     // Device frames of the frames before x; whole on the grid.
     auto out = [this](std::uint64_t x) { return x * Clip::DeviceFreq / std::uint64_t(rate); };
-    std::uint64_t count = out(piece);
-    if (endAt < at + piece) {
+    std::uint64_t count = out(frames);
+    if (endAt < at + frames) {
         count = out(endAt - at);
         last = true;
     }
@@ -284,9 +326,10 @@ std::uint32_t Music::Source::Take(Uint8* dst, std::uint32_t bytes) {
     std::uint32_t got = 0;
     while (got < bytes) {
         if (outPos == outEnd) {
-            if (last)
+            const std::uint64_t frames = last ? 0 : NextPiece();
+            if (!frames)
                 break;
-            Convert();
+            Convert(frames);
             continue;
         }
         const std::uint32_t n = std::min(bytes - got, outEnd - outPos);
@@ -307,14 +350,39 @@ Ref<Music> Music::Load(const std::string& path) {
     auto source = CreateUni<Source>();
     source->name = path;
     source->file.reset(SDL_RWFromFile(path.c_str(), "rb"));
+    return Open(std::move(source));
+}
+
+Ref<Music> Music::LoadFromMemory(const void* data, size_t size) {
+    auto source = CreateUni<Source>();
+    source->name = "in memory";
+    if (data && size <= INT_MAX) {
+        const auto* bytes = static_cast<const Uint8*>(data);
+        source->memory.assign(bytes, bytes + size);
+        source->file.reset(SDL_RWFromConstMem(source->memory.data(), int(size)));
+    } else {
+        SDL_SetError(data ? "over 2 GB" : "no data");
+    }
+    return Open(std::move(source));
+}
+
+Ref<Music> Music::Open(Uni<Source> source) {
     std::string error = source->file ? source->ReadHeader() : SDL_GetError();
+    // A file decoded whole is read from the decoded samples from then on.
+    if (source->decoded)
+        source->memory = {};
     if (error.empty())
-        error = source->Prepare();
+        error = source->Prepare(Clip::DeviceSamples);
     if (!error.empty()) {
-        Log::Warn("AUDIO", "Could not load the music %s: %s", path.c_str(), error.c_str());
+        Log::Warn("AUDIO", "Could not load the music %s: %s", source->name.c_str(),
+                  error.c_str());
         return nullptr;
     }
-    Ref<Music> music(new Music(std::move(source)));
+    return Link(std::move(source), BUFFERED_SECONDS);
+}
+
+Ref<Music> Music::Link(Uni<Source> source, double seconds) {
+    Ref<Music> music(new Music(std::move(source), seconds));
     AudioLock lock;
     music->m_next = s_first;
     if (s_first)
@@ -323,9 +391,50 @@ Ref<Music> Music::Load(const std::string& path) {
     return music;
 }
 
-Music::Music(Uni<Source> source)
+Ref<Music> Music::Fed(int rate, int channels, std::string& error) {
+    auto source = CreateUni<Source>();
+    source->name = "fed by the program";
+    source->fed = true;
+    source->format = AUDIO_F32SYS;
+    source->channels = channels;
+    source->rate = rate;
+    source->frameBytes = std::uint32_t(channels) * sizeof(float);
+    error = Unplayable(channels, rate);
+    // Short pieces: what is pushed is heard after a few milliseconds.
+    if (error.empty())
+        error = source->Prepare(Clip::DeviceSamples / 8);
+    if (!error.empty())
+        return nullptr;
+    // Room for all that may be queued, and the piece being converted.
+    return Link(std::move(source), FED_SECONDS + double(Clip::DeviceSamples) / Clip::DeviceFreq);
+}
+
+std::size_t Music::Feed(std::span<const float> samples) {
+    Source& s = *m_source;
+    const auto channels = std::size_t(s.channels);
+    const auto cap = std::uint64_t(FED_SECONDS * s.rate), queued = QueuedFrames();
+    const std::size_t frames =
+        std::min<std::uint64_t>(samples.size() / channels, cap > queued ? cap - queued : 0);
+    s.pending.erase(s.pending.begin(), s.pending.begin() + long(s.pendingAt));
+    s.pendingAt = 0;
+    AppendCleanSamples(s.pending, samples.first(frames * channels));
+    Refill();
+    return frames;
+}
+
+std::uint64_t Music::QueuedFrames() const {
+    std::uint64_t ring = 0;
+    {
+        AudioLock lock;
+        ring = m_ringFilled / DeviceFrame;
+    }
+    const auto rate = std::uint64_t(m_source->rate);
+    return m_source->Held() + (ring * rate + Clip::DeviceFreq - 1) / Clip::DeviceFreq;
+}
+
+Music::Music(Uni<Source> source, double seconds)
     : m_source(std::move(source)),
-      m_ring(std::size_t(BUFFERED_SECONDS * Clip::DeviceFreq) * DeviceFrame) {
+      m_ring(std::size_t(seconds * Clip::DeviceFreq) * DeviceFrame) {
     static_assert(BUFFERED_SECONDS * Clip::DeviceFreq > 2 * Clip::DeviceSamples,
                   "the buffer holds a device buffer with room to refill");
 }
@@ -372,11 +481,12 @@ void Music::Refill() {
     {
         AudioLock lock;
         m_ringFilled += got;
-        m_endBuffered = end;
+        m_endBuffered = end && !s.fed; // a fed music ends only when let go
         m_primed = true;
         underruns = m_underruns;
     }
-    if (underruns && !m_warnedUnderrun) {
+    // A program may well stop feeding for a while: that is no stalled loop.
+    if (underruns && !m_warnedUnderrun && !s.fed) {
         m_warnedUnderrun = true;
         Log::Warn("AUDIO", "The music %s ran short: the loop stalled for over %.1f s",
                   s.name.c_str(), BUFFERED_SECONDS);
@@ -385,8 +495,10 @@ void Music::Refill() {
 
 void Music::UpdateAll() {
     // Only this thread links and unlinks musics, so walking them needs no lock.
+    // A fed music is converted by the thread that feeds it, as it pushes.
     for (Music* m = s_first; m; m = m->m_next)
-        m->Refill();
+        if (!m->m_source->fed)
+            m->Refill();
 }
 
 void MixMusic(Uint8* stream, std::uint32_t len) {

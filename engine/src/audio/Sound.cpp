@@ -156,6 +156,16 @@ Ref<Sound> Sound::LoadFromMemory(const void* data, size_t size) {
                 "in memory");
 }
 
+Ref<Sound> Sound::FromSamples(std::span<const float> samples, int rate, int channels) {
+    std::string error;
+    Ref<Clip> clip = Clip::FromSamples(samples, rate, channels, error);
+    if (!clip) {
+        Log::Warn("AUDIO", "Could not make a sound of samples: %s", error.c_str());
+        return nullptr;
+    }
+    return Ref<Sound>(new Sound(std::move(clip)));
+}
+
 Ref<Sound> Sound::Read(SDL_RWops* source, const std::string& name) {
     std::string error;
     Ref<Clip> samples = Clip::ReadClipRW(source, error);

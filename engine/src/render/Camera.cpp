@@ -32,15 +32,17 @@ glm::mat4 Camera::GetView() const {
     centred.position -= glm::vec3(w, h, 0.0f) / 2.0f;
     const glm::mat4 view = glm::inverse(centred.GetMatrix());
     const float z = UsableZoom(zoom);
-    if (z == 1.0f && rotation == 0.0f)
+    // A turn that is no number would leave nothing of the world to see.
+    const float turn = std::isfinite(rotation) ? rotation : 0.0f;
+    if (z == 1.0f && turn == 0.0f)
         return view;
     // About the view's centre, where the camera's position is.
     const glm::vec3 centre(w / 2.0f, h / 2.0f, 0.0f);
-    glm::mat4 turn = glm::translate(glm::mat4(1.0f), centre);
-    turn = glm::rotate(turn, glm::radians(rotation), glm::vec3(0.0f, 0.0f, 1.0f));
-    turn = glm::scale(turn, glm::vec3(z, z, 1.0f));
-    turn = glm::translate(turn, -centre);
-    return turn * view;
+    glm::mat4 about = glm::translate(glm::mat4(1.0f), centre);
+    about = glm::rotate(about, glm::radians(turn), glm::vec3(0.0f, 0.0f, 1.0f));
+    about = glm::scale(about, glm::vec3(z, z, 1.0f));
+    about = glm::translate(about, -centre);
+    return about * view;
 }
 
 glm::mat4 Camera::GetProjection() const {

@@ -92,6 +92,7 @@ Shader& BatchProgram();
 void CloseModes();
 void DropModes();
 void RendererProgramBack();
+void RendererBlend();
 
 glm::mat4 ScreenProjection() {
     GLint viewport[4] = {0, 0, 0, 0};
@@ -287,6 +288,7 @@ void BeforeSharedQuad() {
     if (g.count > 0)
         Draw::Flush();
     RendererProgramBack();
+    RendererBlend();
     ++g.frame.drawCalls;
     ++g.frame.quads;
 }
@@ -839,6 +841,13 @@ void RendererProgramBack() {
             glUseProgram(static_cast<GLuint>(m.shaders.front().previous));
             return;
         }
+}
+
+// The renderer systems set the plain alpha blend as they begin; a blend mode
+// open is theirs too.
+void RendererBlend() {
+    if (!m.blends.empty())
+        ApplyBlend();
 }
 
 void EndShaders(size_t keep) {

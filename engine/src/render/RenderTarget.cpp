@@ -49,8 +49,13 @@ RenderTarget::RenderTarget(int width, int height, Filter filter)
         return;
     }
     // Made clear, as the documentation promises; GL leaves new storage undefined.
+    // A clear obeys the scissor test, which a clipped Draw may have left on.
+    const GLboolean scissored = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
     const GLfloat clear[4] = {0, 0, 0, 0};
     GLCall(glClearNamedFramebufferfv(m_Framebuffer, GL_COLOR, 0, clear));
+    if (scissored)
+        glEnable(GL_SCISSOR_TEST);
 }
 
 RenderTarget::~RenderTarget() {

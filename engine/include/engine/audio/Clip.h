@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,13 @@ public:
     /// or, given null, prints the failure as LoadClip does.
     static Ref<Clip> ReadClipRW(SDL_RWops* source, std::string& error);
     static Ref<Clip> AddClip(Ref<Clip> clip, const std::string& error); ///< See ReadClipRW.
+    /// Samples a program made, -1 to 1, interleaved by channel, at rate hertz,
+    /// converted to the device format as ReadClipRW converts a file; values
+    /// past -1 and 1 are clipped and ones that are no number are silence.
+    /// Null, with the reason in `error`, for a rate not above 0, channels
+    /// outside 1 to 8 or a count that is not whole frames. Leaves `sounds` alone.
+    static Ref<Clip> FromSamples(std::span<const float> samples, int rate, int channels,
+                                 std::string& error);
 
     /// None of these moves the play position.
     void playClip(); ///< Plays once, from the current position.

@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,9 @@ public:
     /// whole as they load and then played the same way. Null, with a warning,
     /// when the file cannot be read or its header makes no sense.
     static Ref<Music> Load(const std::string& path);
+    /// The same from a WAV file's bytes in memory, of which the music keeps a
+    /// copy: a tune the program made plays without being written to a file.
+    static Ref<Music> LoadFromMemory(const void* data, size_t size);
 
     Music(const Music&) = delete;            ///< Held through Ref.
     Music& operator=(const Music&) = delete; ///< Held through Ref.
@@ -69,8 +74,23 @@ public:
     static void UpdateAll();
 
 private:
+    friend class AudioStream; // a music fed samples rather than read from a file
+
     struct Source; // the file, its format and the converter
-    explicit Music(Uni<Source> source);
+    // Longest a fed music queues, in seconds.
+    static constexpr double FED_SECONDS = 2.0;
+    Music(Uni<Source> source, double bufferedSeconds);
+    // Load's and LoadFromMemory's checks and warning, for a source with its file open.
+    static Ref<Music> Open(Uni<Source> source);
+    // Puts a music into the list the audio thread mixes.
+    static Ref<Music> Link(Uni<Source> source, double bufferedSeconds);
+    // A music of samples pushed at rate, or null with the reason.
+    static Ref<Music> Fed(int rate, int channels, std::string& error);
+    // Takes the whole frames of samples that keep it under FED_SECONDS queued,
+    // converts what it can; returns the frames taken.
+    std::size_t Feed(std::span<const float> samples);
+    // Frames pushed and not yet heard.
+    std::uint64_t QueuedFrames() const;
     // Reads and converts until the buffer is full or the music's end is in it.
     void Refill();
     // Back to `frame` of the file, with an empty buffer.

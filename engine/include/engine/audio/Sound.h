@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstddef>
+#include <span>
 #include <string>
 
 #include <engine/core/Base.h>
@@ -33,6 +34,13 @@ public:
     static Ref<Sound> Load(const std::string& path);
     /// The same from a WAV file's bytes in memory, which are not kept.
     static Ref<Sound> LoadFromMemory(const void* data, size_t size);
+    /// A sound made by the program: samples from -1 to 1, interleaved by
+    /// channel (left first), at rate hertz, copied and converted as a file's
+    /// are; values past -1 and 1 are clipped, ones that are no number silent.
+    /// A beep: a vector of sin(2 pi 440 t) for t in steps of 1 / 22050,
+    /// FromSamples(beep, 22050). Null, with a warning, for a rate not above
+    /// 0, channels outside 1 to 8 or a count that is not whole frames.
+    static Ref<Sound> FromSamples(std::span<const float> samples, int rate, int channels = 1);
 
     Sound(const Sound&) = delete;            ///< Held through Ref.
     Sound& operator=(const Sound&) = delete; ///< Held through Ref.

@@ -30,7 +30,7 @@ public:
     float zoom = 1.0f;
     /// Degrees the world is seen turned clockwise about the view's centre (as
     /// Draw::Sprite turns clockwise): with 90, what lay right of the camera's
-    /// position shows below it.
+    /// position shows below it. One that is not a number, or infinite, is taken as 0.
     float rotation = 0.0f;
 
     Camera() = default;
