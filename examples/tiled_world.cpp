@@ -159,7 +159,7 @@ private:
         if (!m || !m_loaded[i])
             return;
         const Tiled::Map& map = m_loaded[i]->map;
-        const Tiled::Cell cell = map.CellAt(at.x - m->x, at.y - m->y);
+        const Tiled::MapCell cell = map.CellAt(at.x - m->x, at.y - m->y);
         if (cell.column < 0 || cell.column >= map.width || cell.row < 0 || cell.row >= map.height)
             return;
         const Tiled::PixelBox box = map.CellBox(cell.column, cell.row);

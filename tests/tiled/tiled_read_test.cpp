@@ -765,7 +765,7 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
         // columns) leaves; staggered and hexagonal cells on even sizes.
         const bool hex = map.orientation == "staggered" || map.orientation == "hexagonal";
         const bool staggerX = hex && map.staggerAxis == "x";
-        auto shape = [&](Cell cell) {
+        auto shape = [&](MapCell cell) {
             const PixelBox box = map.CellBox(cell.column, cell.row);
             const double w = hex ? c.tileWidth & ~1 : c.tileWidth,
                          h = hex ? c.tileHeight & ~1 : c.tileHeight;
@@ -791,7 +791,7 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
         };
         for (int row = -1; row <= map.height; ++row)
             for (int column = -1; column <= map.width; ++column) {
-                const Cell cell{column, row};
+                const MapCell cell{column, row};
                 const std::vector<Point> s = shape(cell);
                 const Point mid{(s[0].x + s[4].x) / 2, (s[2].y + s[6].y) / 2};
                 for (size_t i = 0; i < s.size(); ++i) {
@@ -809,7 +809,7 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
                             continue;
                         // Just past a slanted side: the neighbour's shape holds it.
                         const Point out{p.x - (mid.x - p.x) / 100, p.y - (mid.y - p.y) / 100};
-                        const Cell next = map.CellAt(out.x, out.y);
+                        const MapCell next = map.CellAt(out.x, out.y);
                         EXPECT_NE(next, cell) << at << " just outside";
                         EXPECT_TRUE(inside(shape(next), out)) << at << " just outside";
                     }
@@ -818,7 +818,7 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
         // Anywhere, on and off the map: the cell given holds the point.
         for (double y = -40.3; y < 200; y += 1.7)
             for (double x = -40.1; x < 300; x += 2.3) {
-                const Cell cell = map.CellAt(x, y);
+                const MapCell cell = map.CellAt(x, y);
                 EXPECT_TRUE(inside(shape(cell), {x, y}))
                     << name << " point " << x << "," << y << " cell " << cell.column << ","
                     << cell.row;
@@ -826,7 +826,7 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
         // Points past what an int counts, or not numbers, give cells far off.
         const double far = 1e300, nan = std::nan("");
         for (const auto [x, y] : {Point{far, far}, {-far, -far}, {nan, 0}, {0, nan}}) {
-            const Cell cell = map.CellAt(x, y);
+            const MapCell cell = map.CellAt(x, y);
             EXPECT_TRUE(cell.column == INT_MAX || cell.column == INT_MIN ||
                         cell.row == INT_MAX || cell.row == INT_MIN)
                 << name << " " << x << "," << y;

@@ -26,7 +26,7 @@ int ToInt(int64_t v) {
 
 } // namespace
 
-Cell Map::CellAt(double x, double y) const {
+MapCell Map::CellAt(double x, double y) const {
     if (orientation == "isometric") {
         // In cells along the diamonds' sides from the top corner of cell
         // (0, 0), the column grows down-right and the row down-left; taking
@@ -66,7 +66,7 @@ Cell Map::CellAt(double x, double y) const {
         if (!inside)
             index = Floor(along_(--line));
     }
-    return turned ? Cell{ToInt(line), ToInt(index)} : Cell{ToInt(index), ToInt(line)};
+    return turned ? MapCell{ToInt(line), ToInt(index)} : MapCell{ToInt(index), ToInt(line)};
 }
 
 } // namespace Engine::Tiled

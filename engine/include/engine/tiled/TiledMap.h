@@ -380,10 +380,10 @@ struct PixelBox {
 };
 
 /// A cell of a map by its column and row, as Tiled counts them.
-struct Cell {
+struct MapCell {
     int column = 0;                               ///< From the left, from 0.
     int row = 0;                                  ///< From the top, from 0.
-    bool operator==(const Cell&) const = default; ///< Both alike.
+    bool operator==(const MapCell&) const = default; ///< Both alike.
 };
 
 /// A map of any of Tiled's orientations: orthogonal, isometric, staggered or
@@ -493,7 +493,7 @@ struct Map {
     /// though it were nudged down and a hair right. Where odd sizes make
     /// tiles overlap by a pixel (staggered, hexagonal), the cells are those
     /// of the even-sized grid Tiled lays them out on.
-    Cell CellAt(double x, double y) const;
+    MapCell CellAt(double x, double y) const;
     /// How far its cells reach right and down from its top-left corner, in
     /// pixels: its size as Tiled gives it in a world (an isometric map's
     /// (width + height) * tileWidth / 2 across, say). Larger tiles, offsets
