@@ -3,7 +3,8 @@
 // the file names of its folder, which give their columns. The camera drifts across the world by
 // itself, or goes where the arrow keys send it; only the maps near the view are loaded, and those
 // far from it dropped again, as a game too large to hold at once would do. Each map is drawn at
-// its place with its own background; each one's rectangle is outlined and named.
+// its place with its own background; each one's rectangle is outlined and named, and the cell under
+// the mouse pointer is outlined and named on top.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -85,6 +86,7 @@ public:
                 m_drift = 1;
         }
         Stream();
+        Point();
     }
 
     void Draw(const Uni<Renderer>&) override {
@@ -101,6 +103,8 @@ public:
             Draw::RectLines(m.Bounds(), color, 2);
             Draw::Text(m.fileName, {float(m.x) + 8, float(m.y) + 6}, 16, color);
         }
+        if (!m_pointed.empty())
+            Draw::RectLines(m_cell, YELLOW, 2);
         Draw::EndWorld();
         // In window pixels, where the camera does not move it.
         int count = 0;
@@ -108,7 +112,8 @@ public:
             count += loaded != nullptr;
         Draw::Rect({0, 0, float(WIDTH), 30}, {0, 0, 0, 150});
         Draw::Text("arrow keys move the view, else it drifts     maps loaded: " +
-                       std::to_string(count) + " of " + std::to_string(m_world.maps.size()),
+                       std::to_string(count) + " of " + std::to_string(m_world.maps.size()) +
+                       m_pointed,
                    {12, 7}, 17, WHITE);
     }
 
@@ -141,11 +146,36 @@ private:
         }
     }
 
+    // Finds the cell under the pointer on the topmost map there. CellAt works on a map of any
+    // orientation (on an isometric or hexagonal one, the diamond or hexagon the pointer is on),
+    // and CellBox gives back where that cell is drawn.
+    void Point() {
+        m_pointed.clear();
+        if (!SDL_GetMouseFocus())
+            return;
+        const glm::vec2 at = Camera::Main().ScreenToWorld(Input::GetMousePosition());
+        const Tiled::WorldMap* m = m_world.MapAt(at);
+        const size_t i = m ? size_t(m - m_world.maps.data()) : 0;
+        if (!m || !m_loaded[i])
+            return;
+        const Tiled::Map& map = m_loaded[i]->map;
+        const Tiled::MapCell cell = map.CellAt(at.x - m->x, at.y - m->y);
+        if (cell.column < 0 || cell.column >= map.width || cell.row < 0 || cell.row >= map.height)
+            return;
+        const Tiled::PixelBox box = map.CellBox(cell.column, cell.row);
+        m_cell = {float(m->x + box.x), float(m->y + box.y), float(box.width), float(box.height)};
+        m_pointed = "     pointer: " + m->fileName + " cell " + std::to_string(cell.column) +
+                    "," + std::to_string(cell.row);
+    }
+
     Tiled::World m_world;
     // By the index of the world's map: null while it is not loaded.
     std::vector<std::unique_ptr<Loaded>> m_loaded;
     std::vector<bool> m_failed;
     float m_left = 0, m_right = 0, m_drift = 1;
+    // The cell under the pointer and its caption; no caption while it is on no map's cell.
+    Rectangle m_cell;
+    std::string m_pointed;
 };
 
 } // namespace

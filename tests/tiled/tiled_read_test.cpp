@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <tuple>
 
+#include <engine/image/Image.h>
 #include <engine/tiled/TiledTileMap.h>
 
 #include "tiled/TiledTestData.h"
@@ -714,6 +720,180 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
     EXPECT_EQ(infinite.CellBox(0, 0), (PixelBox{32, 0, 64, 32}));
     EXPECT_EQ(infinite.CellBox(0, 1), (PixelBox{0, 16, 64, 32}));
     EXPECT_EQ(infinite.objectGroups.at(0).objects.at(0).y, 36.0);
+}
+
+// The way back from a point to its cell, on every orientation: any point lies
+// in the shape (not the box) of the cell it is given, points just inside a
+// cell's corners and sides give that cell, and a point on a side or corner
+// cells share goes to the cell just below it (right of an upright side).
+TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
+    struct Case {
+        const char* orientation;
+        int tileWidth, tileHeight, side;
+        const char* axis;
+        const char* index;
+        int originX = 0, originY = 0; // an infinite map's, which moves odd and even
+    };
+    const Case cases[] = {
+        {"orthogonal", 32, 16, 0, "y", "odd"},
+        {"isometric", 64, 32, 0, "y", "odd"},
+        {"isometric", 63, 31, 0, "y", "odd"},
+        {"staggered", 64, 32, 0, "y", "odd"},
+        {"staggered", 64, 32, 0, "y", "even", 0, -1},
+        {"staggered", 64, 32, 0, "x", "odd"},
+        {"staggered", 64, 32, 0, "x", "even"},
+        {"hexagonal", 14, 12, 6, "y", "odd"},
+        {"hexagonal", 15, 13, 5, "y", "even"},
+        {"hexagonal", 60, 60, 30, "x", "odd"},
+        {"hexagonal", 40, 24, 7, "x", "even", 1, 0},
+    };
+    struct Point {
+        double x, y;
+    };
+    for (const Case& c : cases) {
+        Map map;
+        map.width = 4;
+        map.height = 3;
+        map.orientation = c.orientation;
+        map.tileWidth = c.tileWidth;
+        map.tileHeight = c.tileHeight;
+        map.hexSideLength = c.side;
+        map.staggerAxis = c.axis;
+        map.staggerIndex = c.index;
+        map.originX = c.originX;
+        map.originY = c.originY;
+        const std::string name = std::string(c.orientation) + " " + c.axis + " " + c.index + " " +
+                                 std::to_string(c.tileWidth) + "x" + std::to_string(c.tileHeight);
+        // The cell's shape, corners clockwise, from where CellBox puts it: a
+        // box with its corners cut, as deep as the step between rows (or
+        // columns) leaves; staggered and hexagonal cells on even sizes.
+        const bool hex = map.orientation == "staggered" || map.orientation == "hexagonal";
+        const bool staggerX = hex && map.staggerAxis == "x";
+        auto shape = [&](MapCell cell) {
+            const PixelBox box = map.CellBox(cell.column, cell.row);
+            const double w = hex ? c.tileWidth & ~1 : c.tileWidth,
+                         h = hex ? c.tileHeight & ~1 : c.tileHeight;
+            const double x = box.x, y = box.y + box.height - h;
+            double cx = 0, cy = 0;
+            if (map.orientation == "isometric")
+                cx = w / 2, cy = h / 2;
+            if (hex && staggerX)
+                cx = w - (map.CellBox(1, 0).x - map.CellBox(0, 0).x), cy = h / 2;
+            if (hex && !staggerX)
+                cx = w / 2, cy = h - (map.CellBox(0, 1).y - map.CellBox(0, 0).y);
+            return std::vector<Point>{{x + cx, y},         {x + w - cx, y}, {x + w, y + cy},
+                                      {x + w, y + h - cy}, {x + w - cx, y + h},
+                                      {x + cx, y + h},     {x, y + h - cy}, {x, y + cy}};
+        };
+        auto inside = [](const std::vector<Point>& s, Point p) {
+            for (size_t i = 0; i < s.size(); ++i) {
+                const Point a = s[i], b = s[(i + 1) % s.size()];
+                if ((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x) < -1e-9)
+                    return false;
+            }
+            return true;
+        };
+        for (int row = -1; row <= map.height; ++row)
+            for (int column = -1; column <= map.width; ++column) {
+                const MapCell cell{column, row};
+                const std::vector<Point> s = shape(cell);
+                const Point mid{(s[0].x + s[4].x) / 2, (s[2].y + s[6].y) / 2};
+                for (size_t i = 0; i < s.size(); ++i) {
+                    const Point a = s[i], b = s[(i + 1) % s.size()];
+                    const Point half{(a.x + b.x) / 2, (a.y + b.y) / 2};
+                    for (const Point p : {a, half}) {
+                        const std::string at = name + " cell " + std::to_string(column) + "," +
+                                               std::to_string(row) + " point " +
+                                               std::to_string(p.x) + "," + std::to_string(p.y);
+                        const Point in{p.x + (mid.x - p.x) / 100, p.y + (mid.y - p.y) / 100};
+                        EXPECT_EQ(map.CellAt(in.x, in.y), cell) << at << " just inside";
+                        EXPECT_EQ(map.CellAt(p.x, p.y), map.CellAt(p.x + 1e-6, p.y + 1e-3))
+                            << at << " on the edge";
+                        if (p.x == a.x || a.y == b.y) // a corner, or a side upright or level
+                            continue;
+                        // Just past a slanted side: the neighbour's shape holds it.
+                        const Point out{p.x - (mid.x - p.x) / 100, p.y - (mid.y - p.y) / 100};
+                        const MapCell next = map.CellAt(out.x, out.y);
+                        EXPECT_NE(next, cell) << at << " just outside";
+                        EXPECT_TRUE(inside(shape(next), out)) << at << " just outside";
+                    }
+                }
+            }
+        // Anywhere, on and off the map: the cell given holds the point.
+        for (double y = -40.3; y < 200; y += 1.7)
+            for (double x = -40.1; x < 300; x += 2.3) {
+                const MapCell cell = map.CellAt(x, y);
+                EXPECT_TRUE(inside(shape(cell), {x, y}))
+                    << name << " point " << x << "," << y << " cell " << cell.column << ","
+                    << cell.row;
+            }
+        // Points past what an int counts, or not numbers, give cells far off.
+        const double far = 1e300, nan = std::nan("");
+        for (const auto [x, y] : {Point{far, far}, {-far, -far}, {nan, 0}, {0, nan}}) {
+            const MapCell cell = map.CellAt(x, y);
+            EXPECT_TRUE(cell.column == INT_MAX || cell.column == INT_MIN ||
+                        cell.row == INT_MAX || cell.row == INT_MIN)
+                << name << " " << x << "," << y;
+        }
+    }
+}
+
+// Tiled's own picture as the judge: its example hexagon (60 by 60, sides of
+// 30; turned over its diagonal for stagger axis y) in a colour of its own
+// for each cell, drawn by tmxrasterizer. Wherever a tile is opaque in it,
+// CellAt names that tile's cell.
+TEST(TiledRead, CellAtAgreesWithTmxrasterizersHexagons) {
+    const std::string hexagon = "/usr/share/doc/tiled/examples/test_hexagonal_tile_60x60x30.png";
+    if (std::system("command -v tmxrasterizer >/dev/null 2>&1") != 0 ||
+        !std::filesystem::exists(hexagon))
+        GTEST_SKIP() << "tmxrasterizer and Tiled's examples (Debian package tiled) not installed";
+    const Engine::Image tile = Engine::Image::Load(hexagon);
+    ASSERT_EQ(tile.Width(), 60) << tile.Error();
+    EngineTest::TempDir dir;
+    constexpr int COLUMNS = 6, ROWS = 5, CELLS = COLUMNS * ROWS;
+    auto colour = [](int k) { return Engine::Image::Rgba(uint8_t(8 * k), uint8_t(255 - 8 * k), 128); };
+    for (const char* axis : {"x", "y"})
+        for (const char* index : {"odd", "even"}) {
+            const std::string name = std::string(axis) + "-" + index;
+            EngineTest::WritePng(dir.File(name + ".png"), 60 * CELLS, 60, [&](int x, int y) {
+                const bool turned = *axis == 'y';
+                const uint8_t a = tile.GetPixel(turned ? y : x % 60, turned ? x % 60 : y).a;
+                const Engine::Image::Rgba c = colour(x / 60);
+                return EngineTest::Rgba{c.r, c.g, c.b, a};
+            });
+            std::string data = "1";
+            for (int k = 2; k <= CELLS; ++k)
+                data += "," + std::to_string(k);
+            const std::string text =
+                R"(<map orientation="hexagonal" width="6" height="5" tilewidth="60" tileheight="60" )"
+                R"(hexsidelength="30" staggeraxis=")" + std::string(axis) + R"(" staggerindex=")" +
+                index + R"("><tileset firstgid="1" name="c" tilewidth="60" tileheight="60" )"
+                R"(tilecount="30" columns="30"><image source=")" + name +
+                R"(.png" width="1800" height="60"/></tileset><layer name="l" width="6" height="5">)"
+                R"(<data encoding="csv">)" + data + "</data></layer></map>";
+            std::ofstream(dir.File(name + ".tmx")) << text;
+            const std::string command = "QT_QPA_PLATFORM=offscreen timeout -k 5 30 tmxrasterizer "
+                                        "--no-smoothing '" + dir.File(name + ".tmx") + "' '" +
+                                        dir.File(name + "-tiled.png") + "' >/dev/null 2>&1";
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            const Engine::Image tiled = Engine::Image::Load(dir.File(name + "-tiled.png"));
+            const Map map = Parse(text, dir.File(name + ".tmx"));
+            ASSERT_EQ(tiled.Width(), int(map.Extent().width)) << tiled.Error();
+            int judged = 0;
+            for (int y = 0; y < tiled.Height(); ++y)
+                for (int x = 0; x < tiled.Width(); ++x) {
+                    const Engine::Image::Rgba p = tiled.GetPixel(x, y);
+                    const int k = p.r / 8;
+                    const Engine::Image::Rgba c = colour(k);
+                    // Rims, where Tiled blends the hexagon's edge, judge nothing.
+                    if (p.a < 250 || k >= CELLS || c.r != p.r || c.g != p.g || c.b != p.b)
+                        continue;
+                    ++judged;
+                    ASSERT_EQ(map.CellAt(x + 0.5, y + 0.5), (MapCell{k % COLUMNS, k / COLUMNS}))
+                        << name << " pixel " << x << "," << y;
+                }
+            EXPECT_GT(judged, 60000) << name;
+        }
 }
 
 } // namespace

@@ -381,6 +381,13 @@ struct PixelBox {
     bool operator==(const PixelBox&) const = default; ///< Every field alike.
 };
 
+/// A cell of a map by its column and row, as Tiled counts them.
+struct MapCell {
+    int column = 0;                               ///< From the left, from 0.
+    int row = 0;                                  ///< From the top, from 0.
+    bool operator==(const MapCell&) const = default; ///< Both alike.
+};
+
 /// A map of any of Tiled's orientations: orthogonal, isometric, staggered or
 /// hexagonal (where its cells lie: CellBox). An infinite one is read as
 /// finite: its chunks placed on the map's grid, the map the box around them,
@@ -478,6 +485,17 @@ struct Map {
     /// staggered) or hexagon fills the box it is given. Any cell, in the map
     /// or not.
     PixelBox CellBox(int column, int row) const;
+    /// The cell whose shape holds the point (x, y), in the pixels CellBox
+    /// uses: the square, the diamond or the hexagon itself, not its box, as
+    /// under the mouse or under a unit. Any point gives a cell, in the map or
+    /// not (check it against width and height); a point beyond what an int
+    /// counts gives the furthest one, and one that is not a number a cell far
+    /// up and left. A point on an edge two cells share belongs to the one
+    /// just below it, or, on an upright edge, the one on its right, as
+    /// though it were nudged down and a hair right. Where odd sizes make
+    /// tiles overlap by a pixel (staggered, hexagonal), the cells are those
+    /// of the even-sized grid Tiled lays them out on.
+    MapCell CellAt(double x, double y) const;
     /// How far its cells reach right and down from its top-left corner, in
     /// pixels: its size as Tiled gives it in a world (an isometric map's
     /// (width + height) * tileWidth / 2 across, say). Larger tiles, offsets
