@@ -14,6 +14,22 @@ constexpr size_t MAX_LINES = 6;
 constexpr Color FAILURE_BOX{90, 20, 20, 230};
 constexpr Color SUCCESS_BOX{20, 40, 60, 220};
 
+// The text with every byte that begins no UTF-8 character (a Latin-1 path,
+// say) written as the character the font shows for it, so that each
+// character below is a lead byte and its continuation bytes, as drawn.
+std::string WellFormed(const std::string& text) {
+    constexpr unsigned LEAD[] = {0x00, 0xC0, 0xE0, 0xF0};
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t c : Font::Codes(text)) {
+        const int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out += char(LEAD[more] | c >> 6 * more);
+        for (int k = more - 1; k >= 0; --k)
+            out += char(0x80 | (c >> 6 * k & 0x3F));
+    }
+    return out;
+}
+
 // The byte after the UTF-8 character that starts at i.
 size_t NextChar(const std::string& text, size_t i) {
     ++i;
@@ -67,8 +83,9 @@ void Notice::Draw(glm::ivec2 view) {
     Draw::Text(shown, {box.x + PADDING, box.y + PADDING}, SIZE, WHITE);
 }
 
-std::vector<std::string> WrapText(const std::string& text, float size, float width,
+std::vector<std::string> WrapText(const std::string& input, float size, float width,
                                   size_t maxLines) {
+    const std::string text = WellFormed(input);
     auto fits = [&](const std::string& line) {
         return Draw::MeasureText(TrimEnd(line), size) <= width;
     };

@@ -30,6 +30,7 @@
 #include <engine/render/Camera.h>
 #include <engine/render/Draw.h>
 #include <engine/render/TileMap.h>
+#include <engine/text/Font.h>
 #include <engine/tiled/TiledTileMap.h>
 
 #include "game/Scene.h"
@@ -315,6 +316,21 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
         return p[0] >= 75 && p[0] <= 110 && p[1] >= 15 && p[1] <= 45 && p[2] >= 15 && p[2] <= 45;
     };
     EXPECT_TRUE(boxed());
+    // A path named in Latin-1 wraps as it is drawn, a character a byte: each
+    // line fits, none is lost, and the cut-off line ends in "...".
+    const std::string latin1 = "/old/" + std::string(60, '\xB5') + "\xE9\xC3.tmx";
+    for (const size_t most : {size_t(50), size_t(2)}) {
+        const std::vector<std::string> lines = WrapText(latin1, Notice::SIZE, 100.0f, most);
+        std::string joined;
+        for (const std::string& line : lines) {
+            EXPECT_LE(Draw::MeasureText(line, Notice::SIZE), 100.0f) << line;
+            joined += line;
+        }
+        if (most == 2)
+            EXPECT_EQ(lines.back().substr(lines.back().size() - 3), "...");
+        else
+            EXPECT_EQ(Font::Codes(joined), Font::Codes(latin1));
+    }
     // Gone after its seconds of game time, and not before.
     game->Frame(5.9);
     EXPECT_FALSE(scene->GetNotice().Text().empty());
