@@ -746,6 +746,10 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
         {"hexagonal", 15, 13, 5, "y", "even"},
         {"hexagonal", 60, 60, 30, "x", "odd"},
         {"hexagonal", 40, 24, 7, "x", "even", 1, 0},
+        // Sizes whose reciprocals round: a whole pixel on a side still lands on it.
+        {"isometric", 10, 15, 0, "y", "odd", 1, -1},
+        {"staggered", 24, 7, 0, "y", "even"},
+        {"hexagonal", 28, 36, 5, "x", "even", -1, 0},
     };
     struct Point {
         double x, y;
@@ -827,6 +831,12 @@ TEST(TiledRead, CellAtFindsTheCellWhoseShapeHoldsThePoint) {
                     << name << " point " << x << "," << y << " cell " << cell.column << ","
                     << cell.row;
             }
+        // Every whole pixel, the mouse's, goes where the tie rule sends it,
+        // sides included.
+        for (double y = -20; y < 100; ++y)
+            for (double x = -20; x < 160; ++x)
+                ASSERT_EQ(map.CellAt(x, y), map.CellAt(x + 1e-6, y + 1e-3))
+                    << name << " pixel " << x << "," << y;
         // Points past what an int counts, or not numbers, give cells far off.
         const double far = 1e300, nan = std::nan("");
         for (const auto [x, y] : {Point{far, far}, {-far, -far}, {nan, 0}, {0, nan}}) {

@@ -30,11 +30,13 @@ MapCell Map::CellAt(double x, double y) const {
     if (orientation == "isometric") {
         // In cells along the diamonds' sides from the top corner of cell
         // (0, 0), the column grows down-right and the row down-left; taking
-        // the corner from CellBox keeps Tiled's rounding of it.
+        // the corner from CellBox keeps Tiled's rounding of it. Both are
+        // scaled by tileWidth * tileHeight, and divided only at the end, so
+        // that a whole pixel on a side lands on it exactly.
         const PixelBox first = CellBox(0, 0);
-        const double across = (x - first.x - tileWidth / 2.0) / tileWidth,
-                     down = (y - first.y) / tileHeight;
-        return {ToInt(Floor(down + across)), ToInt(Floor(down - across))};
+        const double across = (x - first.x - tileWidth / 2.0) * tileHeight,
+                     down = (y - first.y) * tileWidth, cell = double(tileWidth) * tileHeight;
+        return {ToInt(Floor((down + across) / cell)), ToInt(Floor((down - across) / cell))};
     }
     if (orientation != "staggered" && orientation != "hexagonal")
         return {ToInt(Floor(x / tileWidth)), ToInt(Floor(y / tileHeight))};
@@ -50,21 +52,23 @@ MapCell Map::CellAt(double x, double y) const {
     // How deep the slanted sides reach: what the step between lines leaves
     // of a cell, so that neighbouring lines' sides meet.
     const double slant = (turned ? g.tileWidth : g.tileHeight) - pitch;
-    auto along_ = [&](int64_t line) { return (along - (g.Shifted(line) ? shift : 0)) / step; };
+    auto from = [&](int64_t line) { return along - (g.Shifted(line) ? shift : 0); };
 
     int64_t line = Floor(across / pitch);
-    int64_t index = Floor(along_(line));
+    int64_t index = Floor(from(line) / step);
     const double into = across - double(line) * pitch;
     if (into < slant) {
         // Between this line's corners pointing up and the line before's
         // pointing down. A point on a slanted side goes to the cell below it:
         // this line's on staggered rows; across columns, the upper side of
-        // a corner is this column's and the lower the one before's.
-        const double p = along_(line) - double(index);
-        const bool inside = turned && p >= 0.5 ? into > slant * (2 * p - 1)
-                                               : into >= slant * std::abs(1 - 2 * p);
+        // a corner is this column's and the lower the one before's. Where
+        // along the cell the point lies, from -step to step, is kept in
+        // pixels, so that a whole pixel on a side is found on it exactly.
+        const double q = 2 * (from(line) - double(index) * step) - step;
+        const bool inside = turned && q >= 0 ? into * step > slant * q
+                                             : into * step >= slant * std::abs(q);
         if (!inside)
-            index = Floor(along_(--line));
+            index = Floor(from(--line) / step);
     }
     return turned ? MapCell{ToInt(line), ToInt(index)} : MapCell{ToInt(index), ToInt(line)};
 }
