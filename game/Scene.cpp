@@ -16,6 +16,7 @@
 #include <engine/physics/Transform.h>
 #include <engine/render/Animation.h>
 #include <engine/render/CameraSystem.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
@@ -168,8 +169,9 @@ void GameScene::Build(Engine& engine) {
     ecs.RegisterSystem(enemySystem);
 
     // Music that fails to load leaves the game silent.
-    if (Ref<Clip> clip = m_content->LoadMusic(MUSIC))
-        clip->loopClip();
+    m_music = m_content->LoadMusic(MUSIC);
+    if (m_music)
+        m_music->loopClip();
 
     EntityID e2 = ecs.CreateEntity();
     ecs.AddComponent<Transform>(e2, glm::vec3(10, 100, 0), glm::vec3(0), glm::vec3(1, 1, 0));
@@ -210,11 +212,31 @@ void GameScene::Update() {
         m_level.Open(dropped.back());
     if (m_level.Watched())
         m_level.Poll(m_clock());
-    RunUpdateSchedule();
+    const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
+    // The music stops where it is and goes on from there.
+    if (m_pause.Changed() && m_music) {
+        if (m_pause.IsPaused())
+            m_music->endClip();
+        else
+            m_music->loopClip();
+    }
+    if (runs)
+        RunUpdateSchedule();
 }
 
 void GameScene::Draw(const Uni<Renderer>& renderer) {
     RunFrameSchedule(renderer);
+    if (m_pause.IsPaused() && m_window) {
+        // In the window's pixels: those of the view it keeps, if it keeps one.
+        glm::ivec2 size = m_window->GetViewSize();
+        if (size.x <= 0 || size.y <= 0)
+            size = m_window->GetDrawableSize();
+        const glm::vec2 middle = glm::vec2(size) / 2.0f;
+        Draw::Rect({0, 0, float(size.x), float(size.y)}, {0, 0, 0, 160});
+        Draw::Text("Paused", {middle.x, middle.y - 64}, 64, WHITE, Draw::Align::Center);
+        Draw::Text("P or Start to resume", {middle.x, middle.y + 16}, 24, LIGHTGRAY,
+                   Draw::Align::Center);
+    }
 }
 
 void GameScene::Release() {

@@ -12,6 +12,7 @@
 
 #include "game/Level.h"
 #include "game/LiveLevel.h"
+#include "game/Pause.h"
 
 namespace Engine {
 
@@ -86,12 +87,16 @@ public:
     void Build(Engine& engine) override;
     // A level file dropped on the window is played first (LiveLevel::Open;
     // of several, the last); a live scene then looks at its level's files
-    // (LiveLevel::Poll).
+    // (LiveLevel::Poll). These and the full-screen keys work while the game
+    // is paused (P or a pad's Start), which holds the simulation and the
+    // music.
     void Update() override;
+    // Paused, the picture is dimmed and says how to resume.
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;
 
     LiveLevel& GetLevel() { return m_level; }
+    bool IsPaused() const { return m_pause.IsPaused(); }
     // LiveLevel::Reload.
     bool ReloadLevel() { return m_level.Reload(); }
     // The clock Update hands LiveLevel::Poll: seconds on a steady clock,
@@ -102,6 +107,9 @@ private:
     Uni<SceneContent> m_content;
     LiveLevel m_level;
     std::function<double()> m_clock;
+    Pause m_pause;
+    // Null when the music could not be loaded.
+    Ref<Clip> m_music;
     // Null without a window: the keys for full screen do nothing then.
     Window* m_window = nullptr;
 };

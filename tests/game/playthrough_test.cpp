@@ -23,7 +23,8 @@ protected:
             GTEST_SKIP() << "no X display";
         game = std::make_unique<::Engine::Engine>(1280, 720);
         game->InitializeGraphicsSubSystem();
-        game->SetScene(::Engine::CreateRef<::Engine::GameScene>());
+        scene = ::Engine::CreateRef<::Engine::GameScene>();
+        game->SetScene(scene);
         game->Start();
         body = ECS::Get().GetComponent<RigidBody>(player);
         place = ECS::Get().GetComponent<Transform>(player);
@@ -54,6 +55,7 @@ protected:
     }
 
     std::unique_ptr<::Engine::Engine> game;
+    Ref<GameScene> scene;
     Ref<RigidBody> body;
     Ref<Transform> place;
     Ref<Animation> boat;
@@ -77,9 +79,29 @@ TEST_F(Playthrough, LandRunJumpGetKnockedBackAndGetOver) {
     ASSERT_FALSE(boat->lookup.empty());
     EXPECT_EQ(boat->m_currentFrame, int(14 % boat->lookup.size()));
 
-    // A runs left, until the wall.
+    // P pauses: nothing moves or turns to its next frame, whatever is pressed.
+    const glm::vec3 at = place->position, aimed = Camera::Main().transform.position;
+    const int frame = boat->m_currentFrame;
+    Key(SDLK_p, true);
+    Run(1);
+    Key(SDLK_p, false);
+    Key(SDLK_SPACE, true);
     Key(SDLK_a, true);
-    Run(60);
+    Run(50);
+    EXPECT_TRUE(scene->IsPaused());
+    EXPECT_EQ(place->position, at);
+    EXPECT_EQ(body->velocity, glm::vec3(0));
+    EXPECT_EQ(Camera::Main().transform.position, aimed);
+    EXPECT_EQ(boat->m_currentFrame, frame);
+    // P again goes on: A, held, runs left until the wall; SPACE, pressed
+    // while paused, waits for its release.
+    Key(SDLK_p, true);
+    Run(1);
+    Key(SDLK_p, false);
+    EXPECT_FALSE(scene->IsPaused());
+    EXPECT_FALSE(RunUntil(20, [&] { return body->velocity.y < 0.0f; })) << "jumped on resuming";
+    Key(SDLK_SPACE, false);
+    Run(39);
     Key(SDLK_a, false);
     EXPECT_LT(place->position.x, 200.0f);
     EXPECT_GE(place->position.x, 64.0f);
