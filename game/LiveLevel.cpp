@@ -78,8 +78,7 @@ std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& pa
     try {
         level = Read(path, named);
     } catch (const LevelError& error) {
-        Log::Warn("LEVEL", "Could not %s level file %s: %s; the level plays on as it was", doing,
-                  path.c_str(), error.what());
+        Refuse(path, doing, error.what());
         return std::nullopt;
     }
     // Everything is read before the running level goes, and all of it goes
@@ -105,8 +104,7 @@ bool LiveLevel::Open(const std::string& path) {
     // A pipe or a device dropped by mistake could hold the game waiting for
     // a writer, or for an end that never comes.
     if (!Saveable(path)) {
-        Log::Warn("LEVEL", "Could not play level file %s: not a regular file; the level plays on "
-                  "as it was", path.c_str());
+        Refuse(path, "play", "not a regular file");
         return false;
     }
     const std::optional<std::vector<std::string>> files = Replace(path, true, "play", false);
@@ -118,7 +116,7 @@ bool LiveLevel::Open(const std::string& path) {
     // Files of the old level that the new one shares are taken afresh too.
     m_watch = FileWatch();
     m_watch.Watch(*files);
-    Log::Log("LEVEL", "Playing level file %s", m_path.c_str());
+    Tell("Playing level file " + m_path, false);
     return true;
 }
 
@@ -128,8 +126,22 @@ bool LiveLevel::Reload() {
     if (!files)
         return false;
     m_watch.Watch(*files);
-    Log::Log("LEVEL", "Reloaded level file %s", m_path.c_str());
+    Tell("Reloaded level file " + m_path, false);
     return true;
+}
+
+void LiveLevel::Tell(std::string message, bool failed) {
+    if (failed)
+        Log::Warn("LEVEL", "%s", message.c_str());
+    else
+        Log::Log("LEVEL", "%s", message.c_str());
+    m_news = News{std::move(message), failed};
+}
+
+void LiveLevel::Refuse(const std::string& path, const char* doing, const std::string& reason) {
+    Tell(std::string("Could not ") + doing + " level file " + path + ": " + reason +
+             "; the level plays on as it was",
+         true);
 }
 
 void LiveLevel::Poll(double now) {
@@ -137,7 +149,7 @@ void LiveLevel::Poll(double now) {
         return;
     const FileWatch::Report report = m_watch.Poll(now);
     for (const std::string& gone : report.missing)
-        Log::Warn("LEVEL", "%s is gone; the level plays on as it was", gone.c_str());
+        Tell(gone + " is gone; the level plays on as it was", true);
     if (report.changed)
         Reload();
 }

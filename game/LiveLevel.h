@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <engine/core/FileWatch.h>
@@ -38,6 +39,14 @@ public:
     // among them, leaves the running one as it was, still watched, with a
     // warning naming the file and the reason. Returns whether it plays.
     bool Open(const std::string& path);
+    // What a reload or Open since the last call said, in its log line's
+    // words: why a level could not be used, or which now plays. Empty when
+    // nothing happened; the latest when several did.
+    struct News {
+        std::string message;
+        bool failed = false;
+    };
+    std::optional<News> TakeNews() { return std::exchange(m_news, std::nullopt); }
     // Looks at the level's files, `now` in seconds on a steady clock, and
     // reloads once a saved change has settled; warns once of a file gone.
     // Does nothing for a level that is not watched.
@@ -61,6 +70,10 @@ private:
     // is read from, or nothing.
     std::optional<std::vector<std::string>> Replace(const std::string& path, bool named,
                                                     const char* doing, bool keepBoat);
+    // Logs message under "LEVEL", a warning when failed, and keeps it as news.
+    void Tell(std::string message, bool failed);
+    // The warning that the level at path could not be <doing>: its reason.
+    void Refuse(const std::string& path, const char* doing, const std::string& reason);
     // Whether the file at path is one a save can change: not a pipe or a device.
     static bool Saveable(const std::string& path);
 
@@ -72,6 +85,7 @@ private:
     FileWatch m_watch;
     std::vector<EntityID> m_entities;
     glm::vec3 m_start{0.0f};
+    std::optional<News> m_news;
 };
 
 } // namespace Engine

@@ -1,6 +1,7 @@
 #include "game/Pause.h"
 
 #include <engine/core/Time.h>
+#include <engine/render/Draw.h>
 
 #include "game/ControllerSystem.h"
 
@@ -33,6 +34,16 @@ bool Pause::Step(ControllerSystem* controller) {
     }
     m_elapsed = Time::elapsed;
     return true;
+}
+
+void Pause::Draw(glm::ivec2 view) const {
+    if (!m_paused)
+        return;
+    const glm::vec2 middle = glm::vec2(view) / 2.0f;
+    Draw::Rect({0, 0, float(view.x), float(view.y)}, {0, 0, 0, 160});
+    Draw::Text("Paused", {middle.x, middle.y - 64}, 64, WHITE, Draw::Align::Center);
+    Draw::Text("P or Start to resume", {middle.x, middle.y + 16}, 24, LIGHTGRAY,
+               Draw::Align::Center);
 }
 
 } // namespace Engine

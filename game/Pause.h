@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include <glm/vec2.hpp>
+
 #include <engine/core/Input.h>
 
 namespace Engine {
@@ -28,6 +30,8 @@ public:
     bool IsPaused() const { return m_paused; }
     // Whether the step running paused or resumed the game.
     bool Changed() const { return m_changed; }
+    // Paused, dims a view of view pixels and says in its middle how to resume.
+    void Draw(glm::ivec2 view) const;
 
 private:
     ActionMap m_keys;

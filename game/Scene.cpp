@@ -5,6 +5,7 @@
 #include <engine/audio/Clip.h>
 #include <engine/core/Input.h>
 #include <engine/core/Log.h>
+#include <engine/core/Time.h>
 #include <engine/core/Window.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
@@ -16,7 +17,6 @@
 #include <engine/physics/Transform.h>
 #include <engine/render/Animation.h>
 #include <engine/render/CameraSystem.h>
-#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
@@ -212,6 +212,10 @@ void GameScene::Update() {
         m_level.Open(dropped.back());
     if (m_level.Watched())
         m_level.Poll(m_clock());
+    // The notice counts down while paused too: it is read, not played.
+    m_notice.Step(Time::dt);
+    if (std::optional<LiveLevel::News> news = m_level.TakeNews())
+        m_notice.Show(std::move(news->message), news->failed);
     const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
     // The music stops where it is and goes on from there.
     if (m_pause.Changed() && m_music) {
@@ -226,16 +230,10 @@ void GameScene::Update() {
 
 void GameScene::Draw(const Uni<Renderer>& renderer) {
     RunFrameSchedule(renderer);
-    if (m_pause.IsPaused() && m_window) {
-        // In the window's pixels: those of the view it keeps, if it keeps one.
-        glm::ivec2 size = m_window->GetViewSize();
-        if (size.x <= 0 || size.y <= 0)
-            size = m_window->GetDrawableSize();
-        const glm::vec2 middle = glm::vec2(size) / 2.0f;
-        Draw::Rect({0, 0, float(size.x), float(size.y)}, {0, 0, 0, 160});
-        Draw::Text("Paused", {middle.x, middle.y - 64}, 64, WHITE, Draw::Align::Center);
-        Draw::Text("P or Start to resume", {middle.x, middle.y + 16}, 24, LIGHTGRAY,
-                   Draw::Align::Center);
+    if (m_window) {
+        const glm::ivec2 view = m_window->GetLetterbox().view;
+        m_pause.Draw(view);
+        m_notice.Draw(view);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "game/Level.h"
 #include "game/LiveLevel.h"
+#include "game/Notice.h"
 #include "game/Pause.h"
 
 namespace Engine {
@@ -87,15 +88,18 @@ public:
     void Build(Engine& engine) override;
     // A level file dropped on the window is played first (LiveLevel::Open;
     // of several, the last); a live scene then looks at its level's files
-    // (LiveLevel::Poll). These and the full-screen keys work while the game
-    // is paused (P or a pad's Start), which holds the simulation and the
-    // music.
+    // (LiveLevel::Poll). What came of either is shown in the notice. These
+    // and the full-screen keys work while the game is paused (P or a pad's
+    // Start), which holds the simulation and the music.
     void Update() override;
-    // Paused, the picture is dimmed and says how to resume.
+    // The frame schedule, then, paused, the picture dimmed with how to
+    // resume, and the notice over all.
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;
 
     LiveLevel& GetLevel() { return m_level; }
+    // What the window shows of a level saved or dropped.
+    const Notice& GetNotice() const { return m_notice; }
     bool IsPaused() const { return m_pause.IsPaused(); }
     // LiveLevel::Reload.
     bool ReloadLevel() { return m_level.Reload(); }
@@ -106,6 +110,7 @@ public:
 private:
     Uni<SceneContent> m_content;
     LiveLevel m_level;
+    Notice m_notice;
     std::function<double()> m_clock;
     Pause m_pause;
     // Null when the music could not be loaded.

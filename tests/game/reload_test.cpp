@@ -28,6 +28,7 @@
 #include <engine/physics/RigidBody.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/TileMap.h>
 #include <engine/tiled/TiledTileMap.h>
 
@@ -240,6 +241,7 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
         const std::string err = testing::internal::GetCapturedStderr();
         if (step.good) {
             EXPECT_EQ(err, "LEVEL: Reloaded level file " + Map().string() + "\n");
+            EXPECT_EQ(scene->GetNotice().Text(), "Reloaded level file " + Map().string());
             after.push_back(Scan());
             ExpectTheGridHoldsTheLevel();
         } else {
@@ -247,6 +249,9 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
                       std::string::npos)
                 << err;
             EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+            // The window says what the terminal says.
+            EXPECT_NE(err.find("LEVEL: " + scene->GetNotice().Text()), std::string::npos) << err;
+            EXPECT_TRUE(scene->GetNotice().Failed());
             EXPECT_EQ(Scan(), after.back()) << "the level plays on as it was";
         }
         // The boat keeps its place (it rides no changed cell).
@@ -288,10 +293,34 @@ TEST_F(Reload, EverySaveIsTheLevelAFreshStartOnItMakes) {
                   std::string::npos)
             << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        // The window says what the terminal says.
+        EXPECT_NE(err.find("LEVEL: " + scene->GetNotice().Text()), std::string::npos) << err;
+        EXPECT_EQ(scene->GetNotice().Text().rfind("Could not play level file " + file.string(), 0),
+                  0u);
         EXPECT_EQ(Scan(), after.back());
     }
     dropsDone = true;
     writer.join();
+    // It is drawn: the failure's dark red box, over whatever the level shows
+    // there, at the bottom left inside the box's edge and left of its text.
+    auto boxed = [this] {
+        game->GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
+        game->GetRenderer()->Clear();
+        scene->Draw(game->RendererOwner());
+        Draw::Flush();
+        unsigned char p[4] = {};
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(20, 20, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return p[0] >= 75 && p[0] <= 110 && p[1] >= 15 && p[1] <= 45 && p[2] >= 15 && p[2] <= 45;
+    };
+    EXPECT_TRUE(boxed());
+    // Gone after its seconds of game time, and not before.
+    game->Frame(5.9);
+    EXPECT_FALSE(scene->GetNotice().Text().empty());
+    game->Frame(0.2);
+    EXPECT_EQ(scene->GetNotice().Text(), "");
+    EXPECT_FALSE(boxed());
     testing::internal::CaptureStderr();
     drop({garbage, dropped});
     Run(0.02, [] { return false; });
