@@ -1,12 +1,11 @@
 // Tiled platformer: a map made with the Tiled editor (assets/platformer.tmx, with its tile set
 // platformer.tsx and sheet platformer.png) drawn layer by layer, and a walker that runs and
 // jumps across it under a small controller of this program's own: its own gravity, and its box
-// tested against the map's cells. Which cells stop it, the map says: the tile set gives those
-// tiles the class "solid". The camera follows. Arrow keys or A/D run, SPACE jumps.
+// moved against the map's cells with MoveBox. Which cells stop it, the map says: the tile set
+// gives those tiles the class "solid". The camera follows. Arrow keys or A/D run, SPACE jumps.
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include <SDL.h>
 #include <glm/glm.hpp>
@@ -16,6 +15,7 @@
 #include <engine/core/Log.h>
 #include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
+#include <engine/physics/CellGrid.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Animation.h>
 #include <engine/render/Camera.h>
@@ -68,20 +68,12 @@ public:
             m_map = Tiled::Load(EXAMPLE_ASSETS "platformer.tmx");
             // One entity for each visible tile layer, bottom first: drawn in that order.
             Tiled::CreateTileMapEntities(m_map, Tiled::LoadSheets(m_map));
+            // Which cells are solid is the map's to say: a tile of the class "solid", on any
+            // layer shown. The map's sides are walls; above and below it is open.
+            m_solid = Tiled::SolidCells(m_map, {.tileClass = "solid"});
         } catch (const Tiled::MapError& e) {
             Log::Err("EXAMPLE", "%s", e.what());
         }
-        // Which cells are solid is the map's to say: a tile of the class "solid", on any layer.
-        m_solid.assign(size_t(m_map.width) * size_t(m_map.height), false);
-        for (const Tiled::TileLayer& layer : m_map.layers)
-            for (int y = 0; y < std::min(layer.height, m_map.height); ++y)
-                for (int x = 0; x < std::min(layer.width, m_map.width); ++x)
-                    if (const auto ref = m_map.Resolve(layer.At(x, y))) {
-                        const Tiled::TileInfo* tile =
-                            m_map.tilesets[ref->tileset].FindTile(ref->localId);
-                        if (tile && tile->className == "solid")
-                            m_solid[size_t(y) * size_t(m_map.width) + size_t(x)] = true;
-                    }
         // The map marks where the walker starts: a point at the middle of its feet.
         const Tiled::Object* start = m_map.FindObject("start");
         m_startX = (start ? float(start->x) : 2.5f * float(m_map.tileWidth)) - BOX_W / 2;
@@ -113,22 +105,15 @@ public:
             r.vy = -JUMP;
         r.vy = std::min(r.vy + GRAVITY * dt, FALL_MAX);
 
-        // One axis at a time: move, and if the box now meets a solid cell, put it back
-        // against that cell's edge. A step is far shorter than a cell, so nothing is skipped.
-        r.x += r.vx * dt;
-        if (Hits(r.x, r.y)) {
-            r.x = r.vx > 0 ? std::floor((r.x + BOX_W) / tw) * tw - BOX_W
-                           : (std::floor(r.x / tw) + 1) * tw;
+        // The box moved as far as the solid cells let it; what it meets stops it.
+        const BoxMove move = MoveBox(m_solid, {r.x, r.y, BOX_W, BOX_H}, {r.vx * dt, r.vy * dt});
+        r.x = move.box.x;
+        r.y = move.box.y;
+        if (move.hitLeft || move.hitRight)
             r.vx = 0;
-        }
-        r.y += r.vy * dt;
-        r.onGround = false;
-        if (Hits(r.x, r.y)) {
-            r.onGround = r.vy > 0;
-            r.y = r.vy > 0 ? std::floor((r.y + BOX_H) / th) * th - BOX_H
-                           : (std::floor(r.y / th) + 1) * th;
+        if (move.hitTop || move.hitBottom)
             r.vy = 0;
-        }
+        r.onGround = move.hitBottom;
         // Fallen into a gap: back to the start.
         if (r.y > float(m_map.height) * th + 200)
             r = Runner{m_startX, m_startY};
@@ -169,25 +154,10 @@ public:
     }
 
 private:
-    // Whether the box with its top-left corner at (x, y) overlaps a solid cell. The map's sides
-    // are walls; above and below it is open.
-    bool Hits(float x, float y) const {
-        const float tw = float(m_map.tileWidth), th = float(m_map.tileHeight);
-        const int x0 = int(std::floor(x / tw)), x1 = int(std::floor((x + BOX_W - 0.01f) / tw));
-        const int y0 = int(std::floor(y / th)), y1 = int(std::floor((y + BOX_H - 0.01f) / th));
-        for (int cy = y0; cy <= y1; ++cy)
-            for (int cx = x0; cx <= x1; ++cx)
-                if (cx < 0 || cx >= m_map.width ||
-                    (cy >= 0 && cy < m_map.height &&
-                     m_solid[size_t(cy) * size_t(m_map.width) + size_t(cx)]))
-                    return true;
-        return false;
-    }
-
     Ref<Shader> m_shader;
     Ref<MeshRenderer> m_meshes;
     Tiled::Map m_map;
-    std::vector<bool> m_solid;
+    CellGrid m_solid;
     float m_startX = 0, m_startY = 0;
     EntityID m_player = 0;
 };

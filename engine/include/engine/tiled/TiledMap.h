@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include <engine/physics/CellGrid.h>
+
 /// Maps made with the Tiled editor: reading them into plain data, and their
 /// tile layers as the engine's tile maps.
 namespace Engine::Tiled {
@@ -561,5 +563,25 @@ Map Load(const std::string& path, const Project& project, const Limits& limits =
 /// global id 1, checked as a tile set in use. Its image paths are resolved
 /// against path.
 Tileset ParseTileset(std::string_view text, const std::string& path, const Limits& limits = {});
+
+/// Which of a map's tiles SolidCells takes as solid.
+struct SolidTiles {
+    /// Tiles of this class (TileInfo::className) are solid.
+    std::string tileClass = {};
+    /// So are tiles whose bool property of this name is true. With neither
+    /// this nor tileClass given, every tile is.
+    std::string property = {};
+    /// Only the tile layers of this name count, shown or hidden (a layer of
+    /// walls may be hidden); empty: every tile layer that is shown.
+    std::string layer = {};
+};
+
+/// The map's cells as a grid for MoveBox, in the map's pixels (its cells'
+/// size, cell (0, 0) at (0, 0)): a cell is solid when any layer that counts
+/// holds a tile there that `which` names, flipped or not. Beyond the map,
+/// CellGrid's defaults: its sides are walls, above and below is open.
+/// Orthogonal maps only; another orientation, or a layer name that no tile
+/// layer has, throws MapError.
+CellGrid SolidCells(const Map& map, const SolidTiles& which);
 
 } // namespace Engine::Tiled
