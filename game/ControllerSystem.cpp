@@ -29,9 +29,11 @@ void ControllerSystem::Run(EntityID entity) {
     if (m_moves.IsHeld(MoveRight) && ctl->maxSpeed > rb->velocity.x)
         rb->velocity += glm::vec3(ctl->acceleration * dt, 0.0f, 0.0f);
 
+    if (m_jumpWaits && !m_moves.IsHeld(MoveJump))
+        m_jumpWaits = false;
     // Kept in this unsimplified form: single-precision rounding at the boundary
     // must decide as it always has.
-    if (m_moves.IsHeld(MoveJump) && rb->grounded) {
+    if (!m_jumpWaits && m_moves.IsHeld(MoveJump) && rb->grounded) {
         float s = (-rb->velocity.y) + ctl->jumpVelocity;
         if (s < 1.1f * ctl->jumpVelocity)
             rb->velocity += glm::vec3(0.0f, -ctl->jumpVelocity, 0.0f);

@@ -27,10 +27,16 @@ public:
 
     void Run(EntityID entity) override;
 
+    // The jump, if held now, jumps again only once let go and pressed anew:
+    // a press made while the game did not step must not act when it steps
+    // again.
+    void WaitForJumpRelease() { m_jumpWaits = true; }
+
     const ActionMap& Moves() const { return m_moves; }
 
 private:
     ActionMap m_moves;
+    bool m_jumpWaits = false;
 };
 
 } // namespace Engine

@@ -23,6 +23,7 @@ constexpr const char* USAGE =
     "A level file dropped on the window is played in place of the running level,\n"
     "live the same way (of several dropped at once, the last).\n"
     "\n"
+    "P, or Start on a pad, pauses the game and goes on again.\n"
     "F11 or Alt+Enter switches to full screen and back; Esc leaves full screen.\n"
     "\n"
     "  --fullscreen  start full screen\n"

@@ -169,8 +169,9 @@ void GameScene::Build(Engine& engine) {
     ecs.RegisterSystem(enemySystem);
 
     // Music that fails to load leaves the game silent.
-    if (Ref<Clip> clip = m_content->LoadMusic(MUSIC))
-        clip->loopClip();
+    m_music = m_content->LoadMusic(MUSIC);
+    if (m_music)
+        m_music->loopClip();
 
     EntityID e2 = ecs.CreateEntity();
     ecs.AddComponent<Transform>(e2, glm::vec3(10, 100, 0), glm::vec3(0), glm::vec3(1, 1, 0));
@@ -211,16 +212,29 @@ void GameScene::Update() {
         m_level.Open(dropped.back());
     if (m_level.Watched())
         m_level.Poll(m_clock());
+    // The notice counts down while paused too: it is read, not played.
     m_notice.Step(Time::dt);
     if (std::optional<LiveLevel::News> news = m_level.TakeNews())
         m_notice.Show(std::move(news->message), news->failed);
-    RunUpdateSchedule();
+    const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
+    // The music stops where it is and goes on from there.
+    if (m_pause.Changed() && m_music) {
+        if (m_pause.IsPaused())
+            m_music->endClip();
+        else
+            m_music->loopClip();
+    }
+    if (runs)
+        RunUpdateSchedule();
 }
 
 void GameScene::Draw(const Uni<Renderer>& renderer) {
     RunFrameSchedule(renderer);
-    if (m_window)
-        m_notice.Draw(m_window->GetLetterbox().view);
+    if (m_window) {
+        const glm::ivec2 view = m_window->GetLetterbox().view;
+        m_pause.Draw(view);
+        m_notice.Draw(view);
+    }
 }
 
 void GameScene::Release() {

@@ -13,6 +13,7 @@
 #include "game/Level.h"
 #include "game/LiveLevel.h"
 #include "game/Notice.h"
+#include "game/Pause.h"
 
 namespace Engine {
 
@@ -87,15 +88,19 @@ public:
     void Build(Engine& engine) override;
     // A level file dropped on the window is played first (LiveLevel::Open;
     // of several, the last); a live scene then looks at its level's files
-    // (LiveLevel::Poll). What came of either is shown in the notice.
+    // (LiveLevel::Poll). What came of either is shown in the notice. These
+    // and the full-screen keys work while the game is paused (P or a pad's
+    // Start), which holds the simulation and the music.
     void Update() override;
-    // The frame schedule, then the notice over it.
+    // The frame schedule, then, paused, the picture dimmed with how to
+    // resume, and the notice over all.
     void Draw(const Uni<Renderer>& renderer) override;
     void Release() override;
 
     LiveLevel& GetLevel() { return m_level; }
     // What the window shows of a level saved or dropped.
     const Notice& GetNotice() const { return m_notice; }
+    bool IsPaused() const { return m_pause.IsPaused(); }
     // LiveLevel::Reload.
     bool ReloadLevel() { return m_level.Reload(); }
     // The clock Update hands LiveLevel::Poll: seconds on a steady clock,
@@ -107,6 +112,9 @@ private:
     LiveLevel m_level;
     Notice m_notice;
     std::function<double()> m_clock;
+    Pause m_pause;
+    // Null when the music could not be loaded.
+    Ref<Clip> m_music;
     // Null without a window: the keys for full screen do nothing then.
     Window* m_window = nullptr;
 };

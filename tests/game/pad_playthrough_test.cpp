@@ -28,7 +28,8 @@ TEST(PadPlaythrough, APadPluggedInWhileTheGameRunsRunsAndJumps) {
     EngineTest::OnlyVirtualPads();
     ::Engine::Engine game(1280, 720);
     game.InitializeGraphicsSubSystem();
-    game.SetScene(CreateRef<GameScene>());
+    Ref<GameScene> scene = CreateRef<GameScene>();
+    game.SetScene(scene);
     game.Start();
     Ref<RigidBody> body = ECS::Get().GetComponent<RigidBody>(player);
     Ref<Transform> place = ECS::Get().GetComponent<Transform>(player);
@@ -52,6 +53,20 @@ TEST(PadPlaythrough, APadPluggedInWhileTheGameRunsRunsAndJumps) {
     pad.Button(SDL_CONTROLLER_BUTTON_A, true);
     run(1);
     EXPECT_LT(body->velocity.y, -800.0f) << "the south button jumps";
+
+    // Start pauses in mid-air, and goes on again.
+    const glm::vec3 at = place->position, speed = body->velocity;
+    pad.Button(SDL_CONTROLLER_BUTTON_START, true);
+    run(20);
+    EXPECT_TRUE(scene->IsPaused()) << "Start pauses";
+    EXPECT_EQ(place->position, at);
+    EXPECT_EQ(body->velocity, speed);
+    pad.Button(SDL_CONTROLLER_BUTTON_START, false);
+    run(1);
+    pad.Button(SDL_CONTROLLER_BUTTON_START, true);
+    run(1);
+    EXPECT_FALSE(scene->IsPaused()) << "Start again goes on";
+    EXPECT_NE(place->position, at);
 
     // Still held as the game shuts down: the window closes the pad before
     // SDL quits and frees it.

@@ -23,7 +23,8 @@ protected:
             GTEST_SKIP() << "no X display";
         game = std::make_unique<::Engine::Engine>(1280, 720);
         game->InitializeGraphicsSubSystem();
-        game->SetScene(::Engine::CreateRef<::Engine::GameScene>());
+        scene = ::Engine::CreateRef<::Engine::GameScene>();
+        game->SetScene(scene);
         game->Start();
         body = ECS::Get().GetComponent<RigidBody>(player);
         place = ECS::Get().GetComponent<Transform>(player);
@@ -54,6 +55,7 @@ protected:
     }
 
     std::unique_ptr<::Engine::Engine> game;
+    Ref<GameScene> scene;
     Ref<RigidBody> body;
     Ref<Transform> place;
     Ref<Animation> boat;
@@ -121,6 +123,32 @@ TEST_F(Playthrough, LandRunJumpGetKnockedBackAndGetOver) {
     EXPECT_TRUE(body->grounded);
     EXPECT_NEAR(place->position.y, 192.0f, 0.5f);
     EXPECT_GT(place->position.x, 960.0f);
+
+    // P pauses: nothing moves or turns to its next frame, whatever is pressed.
+    const glm::vec3 at = place->position, speed = body->velocity,
+                    aimed = Camera::Main().transform.position;
+    const int frame = boat->m_currentFrame;
+    Key(SDLK_p, true);
+    Run(1);
+    Key(SDLK_p, false);
+    Key(SDLK_SPACE, true);
+    Key(SDLK_a, true);
+    Run(50);
+    EXPECT_TRUE(scene->IsPaused());
+    EXPECT_EQ(place->position, at);
+    EXPECT_EQ(body->velocity, speed);
+    EXPECT_EQ(Camera::Main().transform.position, aimed);
+    EXPECT_EQ(boat->m_currentFrame, frame);
+    // P again goes on: A, held, runs left at once; SPACE, pressed while
+    // paused, waits for its release.
+    Key(SDLK_p, true);
+    Run(1);
+    Key(SDLK_p, false);
+    EXPECT_FALSE(scene->IsPaused());
+    EXPECT_FALSE(RunUntil(20, [&] { return body->velocity.y < 0.0f; })) << "jumped on resuming";
+    EXPECT_LT(place->position.x, at.x);
+    Key(SDLK_SPACE, false);
+    Key(SDLK_a, false);
 }
 
 } // namespace

@@ -369,6 +369,16 @@ TEST_F(Reload, ABoatThatWouldBeInsideAWallGoesBackToItsStart) {
     Ref<Transform> boat = ecs.GetComponent<Transform>(player);
     boat->position.x = 700; // over the water, falling
     Run(0.2, [] { return false; });
+    // Paused with P, as a designer would before editing: the save still
+    // shows.
+    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        SDL_Event key{};
+        key.type = type;
+        key.key.keysym.sym = SDLK_p;
+        SDL_PushEvent(&key);
+        Run(0.01, [] { return false; });
+    }
+    ASSERT_TRUE(scene->IsPaused());
     const glm::vec3 at = boat->position;
     // Stone in every cell the boat covers, nothing at the start.
     const int x0 = int(at.x) / 64, y0 = int(at.y) / 64;
@@ -379,6 +389,7 @@ TEST_F(Reload, ABoatThatWouldBeInsideAWallGoesBackToItsStart) {
     ASSERT_TRUE(Run(2.0, [&] { return boat->position.x == Tuning::PlayerStart.x; }));
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(ecs.GetComponent<RigidBody>(player)->velocity.x, 0.0f);
+    EXPECT_TRUE(scene->IsPaused());
 }
 
 // The real clock this time: from a save to the new level on screen, read

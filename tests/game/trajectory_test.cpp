@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <ostream>
 #include <vector>
 
 #include <engine/core/Input.h>
@@ -13,6 +15,7 @@
 
 #include "game/ControllerSystem.h"
 #include "game/EnemySystem.h"
+#include "game/Pause.h"
 
 using namespace Engine;
 using glm::vec3;
@@ -29,8 +32,22 @@ namespace {
 //   step 121: jump, vy -1000 + 19.6, y -9.804, drag leaves -951.184; not grounded.
 //   step 316: knock-back (-500, 500): the floor removes the y part, x -= 5,
 //             drag leaves vx -485.1.
-// The run is made in two entity creation orders and must not differ.
-class Trajectory : public ::testing::TestWithParam<bool> {
+// The run is made in two entity creation orders and must not differ, and once
+// paused with P for a while, which must only shift it by the steps paused.
+struct Script {
+    bool reversed;
+    // Steps after which P pauses, and for how many engine steps.
+    int pauseAfter = 0;
+    int pausedFor = 0;
+};
+
+void PrintTo(const Script& s, std::ostream* os) {
+    *os << (s.reversed ? "reversed" : "in order");
+    if (s.pausedFor > 0)
+        *os << ", paused after " << s.pauseAfter << " for " << s.pausedFor;
+}
+
+class Trajectory : public ::testing::TestWithParam<Script> {
 protected:
     void SetUp() override {
         ECS& ecs = ECS::Get();
@@ -44,15 +61,17 @@ protected:
         ecs.RegisterComponent<Enemy>();
         Input::Clear();
         Camera::Main().transform.position = {0, 0, 0};
+        Time::elapsed = 0.0;
 
-        std::vector<Ref<SystemBase>> systems = {CreateRef<ControllerSystem>(),
+        controller = CreateRef<ControllerSystem>();
+        std::vector<Ref<SystemBase>> systems = {controller,
                                                 CreateRef<PhysicsSystem>(),
                                                 CreateRef<CameraSystem<Controller>>(),
                                                 CreateRef<ForceSystem>(), CreateRef<EnemySystem>()};
         for (Ref<SystemBase>& s : systems)
             ecs.RegisterSystem(s);
 
-        bool reversed = GetParam();
+        bool reversed = GetParam().reversed;
         if (reversed)
             AddPlayer();
         for (int i = 0; i < 30; ++i) {
@@ -63,7 +82,7 @@ protected:
         }
         if (!reversed)
             AddPlayer();
-        EntityID enemy = ecs.CreateEntity();
+        enemy = ecs.CreateEntity();
         ecs.AddComponent<Transform>(enemy, vec3(700, 0, 0), vec3(0), vec3(64, 64, 0));
         ecs.AddComponent<Enemy>(enemy, player);
     }
@@ -82,18 +101,37 @@ protected:
         ecs.AddComponent<ForceGenerator>(player, ForceGenerator{{0, 1960, 0}});
     }
 
-    // The game's update order.
-    static void Update() {
-        ECS& ecs = ECS::Get();
+    // One engine step: the clock and the input edges as the engine moves them,
+    // the pause, and the game's update order unless paused. Whether it ran.
+    bool Update() {
         Time::dt = 0.01;
+        Time::elapsed += Time::dt;
+        Input::BeginStep();
+        const bool runs = pause.Step(controller.get());
+        if (runs)
+            Simulate();
+        Input::EndStep();
+        return runs;
+    }
+    static void Simulate() {
+        ECS& ecs = ECS::Get();
         ecs.RunSystemArch(ecs.GetArchetype<Controller, RigidBody>());
         ecs.RunSystemArch(ecs.GetArchetype<Enemy, Transform>());
         ecs.RunSystemArch(ecs.GetArchetype<Controller, Transform>());
         ecs.RunSystemArch(ecs.GetArchetype<ForceGenerator, RigidBody>());
         ecs.RunSystemArch(ecs.GetArchetype<RigidBody, Transform, Collider>());
     }
+    static void Key(SDL_Keycode key, bool down) {
+        SDL_Event event{};
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.keysym.sym = key;
+        Input::HandleEvent(event);
+    }
 
     EntityID player = 0;
+    EntityID enemy = 0;
+    Ref<ControllerSystem> controller;
+    Pause pause;
 };
 
 struct Checkpoint {
@@ -120,13 +158,36 @@ TEST_P(Trajectory, ScriptedRunHitsRecordedStates) {
         {321, 501.255219f, -1.58805924e-05f, -188.483078f, 0, true},
         {400, 423.825226f, -1.58805924e-05f, -134.356277f, 0, true},
     };
+    const Script script = GetParam();
     Ref<Transform> t = ECS::Get().GetComponent<Transform>(player);
     Ref<RigidBody> rb = ECS::Get().GetComponent<RigidBody>(player);
+    Ref<Transform> fish = ECS::Get().GetComponent<Transform>(enemy);
     const Checkpoint* next = expected;
+    // What the last step run left, which a paused step must not change.
+    std::array<vec3, 4> held;
+    double heldClock = 0.0, clock = 0.0;
+    int ticks = 0;
     for (int step = 1; step <= 400; ++step) {
+        ++ticks;
+        const int resumeAt = script.pauseAfter + script.pausedFor + 1;
+        Key(SDLK_p, script.pausedFor > 0 && (ticks == script.pauseAfter + 1 || ticks == resumeAt));
+        // Pressed halfway through the pause and held into the first steps
+        // after it: it must wait for its release, or the run would change.
+        const bool space = script.pausedFor > 0 && ticks > script.pauseAfter + script.pausedFor / 2 &&
+                           step <= script.pauseAfter + 5;
         Input::UpdateKey(100, step > 50);
-        Input::UpdateKey(32, step > 120 && step <= 125);
-        Update();
+        Input::UpdateKey(32, (step > 120 && step <= 125) || space);
+        if (!Update()) {
+            EXPECT_EQ(held, (std::array<vec3, 4>{t->position, rb->velocity, fish->position,
+                                                 Camera::Main().transform.position}))
+                << "tick " << ticks;
+            EXPECT_EQ(Time::elapsed, heldClock);
+            --step;
+            continue;
+        }
+        held = {t->position, rb->velocity, fish->position, Camera::Main().transform.position};
+        heldClock = Time::elapsed;
+        clock += 0.01;
         if (step == 1) {
             EXPECT_EQ(Camera::Main().transform.position, vec3(2.28f, 1, 0));
         }
@@ -140,10 +201,14 @@ TEST_P(Trajectory, ScriptedRunHitsRecordedStates) {
         ++next;
     }
     EXPECT_EQ(next, std::end(expected));
+    EXPECT_EQ(ticks, 400 + script.pausedFor);
+    // The clock, held while paused, goes on exactly as if never stopped.
+    EXPECT_EQ(Time::elapsed, clock);
     EXPECT_NEAR(Camera::Main().transform.position.x, 505.31723f, 1e-4);
     EXPECT_NEAR(Camera::Main().transform.position.y, 49.0019493f, 1e-4);
 }
 
-INSTANTIATE_TEST_SUITE_P(CreationOrder, Trajectory, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(CreationOrder, Trajectory, ::testing::Values(Script{false}, Script{true}));
+INSTANTIATE_TEST_SUITE_P(PausedWithP, Trajectory, ::testing::Values(Script{false, 100, 37}));
 
 } // namespace

@@ -1,0 +1,49 @@
+#include "game/Pause.h"
+
+#include <engine/core/Time.h>
+#include <engine/render/Draw.h>
+
+#include "game/ControllerSystem.h"
+
+namespace Engine {
+
+namespace {
+constexpr int Toggle = 0;
+} // namespace
+
+Pause::Pause() {
+    m_keys.BindKey(Toggle, Key);
+    m_keys.BindPad(Toggle, Button);
+}
+
+bool Pause::Step(ControllerSystem* controller) {
+    m_changed = m_keys.WasPressed(Toggle);
+    if (m_changed) {
+        m_paused = !m_paused;
+        // A SPACE pressed to jump while nothing moved must not jump now; a
+        // held direction runs on, as it is still meant.
+        if (!m_paused && controller)
+            controller->WaitForJumpRelease();
+    }
+    if (m_paused) {
+        // Restored rather than wound back by dt, which could round differently.
+        if (!m_elapsed)
+            m_elapsed = Time::elapsed - Time::dt;
+        Time::elapsed = *m_elapsed;
+        return false;
+    }
+    m_elapsed = Time::elapsed;
+    return true;
+}
+
+void Pause::Draw(glm::ivec2 view) const {
+    if (!m_paused)
+        return;
+    const glm::vec2 middle = glm::vec2(view) / 2.0f;
+    Draw::Rect({0, 0, float(view.x), float(view.y)}, {0, 0, 0, 160});
+    Draw::Text("Paused", {middle.x, middle.y - 64}, 64, WHITE, Draw::Align::Center);
+    Draw::Text("P or Start to resume", {middle.x, middle.y + 16}, 24, LIGHTGRAY,
+               Draw::Align::Center);
+}
+
+} // namespace Engine

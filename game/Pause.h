@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+
+#include <glm/vec2.hpp>
+
+#include <engine/core/Input.h>
+
+namespace Engine {
+
+class ControllerSystem;
+
+// The player's pause: P, or Start on any pad, holds the game's simulation and
+// lets it go again.
+class Pause {
+public:
+    static constexpr int Key = SDLK_p;
+    static constexpr PadInput Button = PadInput::Button(SDL_CONTROLLER_BUTTON_START);
+
+    Pause();
+
+    // Reads the step's presses of P and Start; returns whether the simulation
+    // runs in this step. While paused the simulation clock (Time::elapsed)
+    // stands where the last step that ran left it, so that what it drives,
+    // such as a map's animated tiles, holds and resumes as if never stopped.
+    // On the step that resumes, a jump still held waits for its release
+    // (ControllerSystem::WaitForJumpRelease; controller may be null).
+    bool Step(ControllerSystem* controller);
+
+    bool IsPaused() const { return m_paused; }
+    // Whether the step running paused or resumed the game.
+    bool Changed() const { return m_changed; }
+    // Paused, dims a view of view pixels and says in its middle how to resume.
+    void Draw(glm::ivec2 view) const;
+
+private:
+    ActionMap m_keys;
+    bool m_paused = false;
+    bool m_changed = false;
+    // Time::elapsed as the last step that ran left it.
+    std::optional<double> m_elapsed;
+};
+
+} // namespace Engine
