@@ -90,11 +90,13 @@ std::vector<std::string> WrapText(const std::string& input, float size, float wi
         return Draw::MeasureText(TrimEnd(line), size) <= width;
     };
     std::vector<std::string> lines;
+    // Past the lines kept the rest is cut anyway: a huge message costs no more.
+    auto full = [&] { return lines.size() > maxLines; };
     size_t start = 0;
-    while (start <= text.size()) {
+    while (start <= text.size() && !full()) {
         const size_t end = std::min(text.find('\n', start), text.size());
         std::string line;
-        for (size_t i = start; i < end;) {
+        for (size_t i = start; i < end && !full();) {
             // A word with the spaces after it.
             size_t next = text.find(' ', i);
             next = next == std::string::npos || next > end ? end : next;
