@@ -252,6 +252,18 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
     // A stem of the unscaled H is fully covered: the colour itself.
     EXPECT_EQ(At(img, 100 + h.left + 2, 100 + top + hh / 2), Px(MAGENTA));
 
+    // Scaled text takes nothing from the glyphs beside it in the atlas: the
+    // right edge of "A" halfway up is empty, though "B", whose stem is its
+    // first column, lies next to it there.
+    const Glyph& a = *font.glyphs['A'];
+    for (float x : {100.0f, 100.3f, 100.5f, 100.8f}) {
+        img = Frame([&] { Draw::Text("A", {x, 100}, 40, WHITE); });
+        const float s = 40.0f / 64.0f;
+        const int edge = int(std::floor(x + (float(a.left) + a.tex->getWidth()) * s - 0.5f));
+        const int mid = 100 + int(float(font.ascender - a.top) * s + a.tex->getHeight() * s / 2);
+        EXPECT_EQ(At(img, edge, mid), BG) << "A drawn at " << x;
+    }
+
     // Text is UTF-8: "é" is one glyph, as its Latin-1 byte alone is; past the
     // first 256 a character is the font's own glyph (the box where it has
     // none); a broken sequence is its bytes.

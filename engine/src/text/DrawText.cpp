@@ -132,10 +132,25 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
                             if (q.scale.x <= 0.0f || q.scale.y <= 0.0f)
                                 return;
                             const float x = q.position.x + piece.x + shift;
-                            Sprite(placed.glyph->tex,
-                                   Rectangle{pen.x + x * scale, pen.y + q.position.y * scale,
-                                             q.scale.x * scale, q.scale.y * scale},
-                                   color);
+                            const Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale,
+                                                 q.scale.x * scale, q.scale.y * scale};
+                            if (scale == 1.0f) {
+                                Sprite(placed.glyph->tex, dest, color);
+                                return;
+                            }
+                            // Scaled, the edge pixels would be filtered with the glyphs
+                            // beside it in the atlas: the outer half texel is left out,
+                            // the rest drawn at the same place and size (all of a glyph
+                            // one texel across).
+                            const Ref<Texture>& tex = placed.glyph->tex;
+                            const float w = float(tex->getWidth()), h = float(tex->getHeight());
+                            const float sx = w > 1 ? 0.5f : 0.0f, sy = h > 1 ? 0.5f : 0.0f;
+                            const float ix = q.scale.x * scale * sx / w,
+                                        iy = q.scale.y * scale * sy / h;
+                            Sprite(tex, {sx, sy, w - 2 * sx, h - 2 * sy},
+                                   {dest.x + ix, dest.y + iy, dest.width - 2 * ix,
+                                    dest.height - 2 * iy},
+                                   {0, 0}, 0, color);
                         });
     });
 }

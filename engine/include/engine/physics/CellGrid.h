@@ -67,8 +67,10 @@ struct BoxMove {
 ///
 /// Only cells a move enters stop it: a box that already overlaps solid cells
 /// is not pushed out; it moves on until it would enter another solid cell,
-/// and so out of them where the cells ahead are open. An empty box
-/// (Rectangle::Empty) overlaps nothing and moves freely. A NaN or infinite
+/// and so out of them where the cells ahead are open. That makes one-way
+/// platforms a grid of their own, moved against along y only while falling:
+/// a box that jumped up into them falls on through, one from above lands.
+/// An empty box (Rectangle::Empty) overlaps nothing and moves freely. A NaN or infinite
 /// delta or box moves nothing, nor does an axis whose result would overflow.
 BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta);
 
