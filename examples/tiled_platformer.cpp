@@ -127,12 +127,7 @@ public:
             ecs.RunSystemArch(ecs.GetArchetype<Animation>());
         ecs.RunSystemArch(ecs.GetArchetype<Transform, Runner>());
         // The camera stays over the map.
-        Camera& cam = Camera::Main();
-        const glm::vec2 half(cam.w / 2, cam.h / 2),
-            map(float(m_map.width) * tw, float(m_map.height) * th);
-        const glm::vec2 at =
-            glm::clamp(glm::vec2(cam.transform.position), half, glm::max(half, map - half));
-        cam.transform.position = glm::vec3(at, 0);
+        Camera::Main().ClampTo({0, 0, float(m_map.width) * tw, float(m_map.height) * th});
     }
 
     void Draw(const Uni<Renderer>& renderer) override {

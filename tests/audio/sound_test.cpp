@@ -260,6 +260,25 @@ TEST_F(SoundTest, PitchResamplesAndPanBalances) {
     sound->SetPan(-1);
     EXPECT_BYTES(Mix(),
                  S16(Samples, [](size_t i) { return i % 2 ? 0 : int((Frames + i) % 1000); }));
+
+    // A play at its own pitch and volume, clamped as the setters clamp, over
+    // one at the sound's own settings, which it leaves as they were.
+    const struct {
+        float pitch, volume;
+        size_t step;
+        int halves; // its volume, in halves
+    } owns[] = {{2, 0.5f, 2, 1}, {NAN, 3, 1, 2}, {INFINITY, NAN, 8, 0}};
+    sound->Stop();
+    for (const auto& own : owns) {
+        Ref<Sound> jump = Make(ramp);
+        jump->Play();
+        jump->Play(own.pitch, own.volume);
+        EXPECT_BYTES(Mix(), S16(Samples, [&](size_t i) {
+                         const size_t k = i / 2;
+                         return int(k % 1000) + int(own.step * k % 1000) * own.halves / 2;
+                     })) << own.pitch;
+        EXPECT_DOUBLE_EQ(jump->GetLength() * 44100, 3.0 * Samples) << own.pitch;
+    }
 }
 
 // Through a real device: a second play of a sound joins the first, mixed,

@@ -143,4 +143,46 @@ TEST_F(CameraTest, ScreenToWorldUndoesWorldToScreen) {
     EXPECT_NEAR(world.y, 60, 0.5f / 3);
 }
 
+// ClampTo keeps the view (at its zoom, turned: the box around it) inside the
+// bounds, moving the camera no more than it must, and centres it along an
+// axis where the bounds are the smaller.
+TEST_F(CameraTest, ClampToKeepsTheViewInsideTheBounds) {
+    const float nan = std::nanf("");
+    const struct {
+        const char* what;
+        Rectangle bounds;
+        float zoom, turn;
+        vec3 from, to;
+    } rows[] = {
+        {"inside stays", {0, 0, 2048, 576}, 1, 0, {1000, 300, 0}, {1000, 300, 0}},
+        {"past the top-left", {0, 0, 2048, 576}, 1, 0, {100, -9, 0}, {480, 270, 0}},
+        {"past the bottom-right", {-100, -50, 2048, 576}, 1, 0, {3e4f, 900, 0}, {1468, 256, 0}},
+        {"narrower bounds centre it", {100, 0, 500, 2000}, 1, 0, {0, 5000, 0}, {350, 1730, 0}},
+        {"zoomed in sees less", {0, 0, 2048, 576}, 2, 0, {0, 0, 0}, {240, 135, 0}},
+        {"an unusable zoom and turn are 1 and 0",
+         {0, 0, 2048, 576},
+         0,
+         nan,
+         {0, 0, 0},
+         {480, 270, 0}},
+        {"turned a quarter, the view stands upright",
+         {0, 0, 2048, 576},
+         1,
+         90,
+         {0, 0, 0},
+         {270, 288, 0}},
+    };
+    for (const auto& row : rows) {
+        Camera cam;
+        cam.w = 960;
+        cam.h = 540;
+        cam.zoom = row.zoom;
+        cam.rotation = row.turn;
+        cam.transform.position = row.from;
+        cam.ClampTo(row.bounds);
+        SCOPED_TRACE(row.what);
+        ExpectNear(cam.transform.position, row.to);
+    }
+}
+
 } // namespace

@@ -93,6 +93,17 @@ TEST(TiledRead, RichMapReadsAsWritten) {
                                       13 | D, 13 | H | D, 13 | V | D, 13 | H | V | D};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(map.layers[1].At(1 + i, 1), eight[size_t(i)]) << i;
+    // Found by name, in a group too; cells written only inside the layer.
+    EXPECT_EQ(map.FindLayer("inside off"), &map.layers[4]);
+    EXPECT_EQ(map.FindLayer("scenery"), nullptr);
+    Map edited = map;
+    TileLayer& front = *edited.FindLayer("front");
+    EXPECT_TRUE(front.Set(15, 9, 7 | H));
+    EXPECT_EQ(front.At(15, 9), 7u | H);
+    const std::vector<uint32_t> before = front.gids;
+    for (auto [x, y] : {std::pair{-1, 0}, {16, 0}, {0, -1}, {0, 10}})
+        EXPECT_FALSE(front.Set(x, y, 9)) << x << "," << y;
+    EXPECT_EQ(front.gids, before);
 
     // Objects with their class (written "type" here), place, size, properties.
     ASSERT_EQ(map.objectGroups.size(), 1u);

@@ -71,6 +71,15 @@ std::uint64_t StepOf(float pitch) {
     return static_cast<std::uint64_t>(std::llround(double(pitch) * double(OneFrame)));
 }
 
+// A pitch and a loudness as the setters take them.
+float ClampPitch(float pitch) {
+    return std::isnan(pitch) ? 1.0f : std::clamp(pitch, Sound::MIN_PITCH, Sound::MAX_PITCH);
+}
+float ClampVolume(float volume) {
+    // Not a number is no loudness at all, not whatever it would round to.
+    return std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 1.0f);
+}
+
 // The device's mixing volume for a loudness from 0 to 1.
 int MixVolume(float volume) {
     return static_cast<int>(std::lround(volume * SDL_MIX_MAXVOLUME));
@@ -183,6 +192,10 @@ Sound::~Sound() {
 }
 
 void Sound::Play() {
+    Play(m_pitch, m_volume);
+}
+
+void Sound::Play(float pitch, float volume) {
     // An empty sound that loops would hold a voice for ever.
     if (m_samples->clipLen == 0)
         return;
@@ -192,8 +205,8 @@ void Sound::Play() {
                    m_samples->data,
                    m_samples->clipLen,
                    0,
-                   StepOf(m_pitch),
-                   MixVolume(m_volume),
+                   StepOf(ClampPitch(pitch)),
+                   MixVolume(ClampVolume(volume)),
                    BalanceOf(m_pan),
                    m_loop};
 }
@@ -208,13 +221,12 @@ void Sound::SetLooping(bool loop) {
 }
 
 void Sound::SetVolume(float volume) {
-    // Not a number is no loudness at all, not whatever it would round to.
-    m_volume = std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 1.0f);
+    m_volume = ClampVolume(volume);
     EachVoice(this, [mix = MixVolume(m_volume)](Voice& v) { v.volume = mix; });
 }
 
 void Sound::SetPitch(float pitch) {
-    m_pitch = std::isnan(pitch) ? 1.0f : std::clamp(pitch, MIN_PITCH, MAX_PITCH);
+    m_pitch = ClampPitch(pitch);
     EachVoice(this, [step = StepOf(m_pitch)](Voice& v) { v.step = step; });
 }
 

@@ -1,5 +1,6 @@
 #include <engine/render/Camera.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include <glm/gtc/matrix_inverse.hpp>
@@ -61,6 +62,22 @@ glm::vec2 Camera::ScreenToWorld(glm::vec2 screenPixel) const {
 glm::vec2 Camera::WorldToScreen(glm::vec2 world) const {
     const glm::vec4 screen = DrawnView(*this) * glm::vec4(world, 0.0f, 1.0f);
     return {screen.x, screen.y};
+}
+
+void Camera::ClampTo(const Rectangle& bounds) {
+    const float z = UsableZoom(zoom);
+    const float r = glm::radians(std::isfinite(rotation) ? rotation : 0.0f);
+    const float c = std::abs(std::cos(r)), s = std::abs(std::sin(r));
+    // Half the box around the turned view, in world units.
+    const glm::vec2 half((c * w + s * h) / (2 * z), (s * w + c * h) / (2 * z));
+    const glm::vec2 low(bounds.x, bounds.y), size(bounds.width, bounds.height);
+    glm::vec2 at(transform.position);
+    for (int i = 0; i < 2; ++i)
+        at[i] = size[i] <= 2 * half[i]
+                    ? low[i] + size[i] / 2
+                    : std::clamp(at[i], low[i] + half[i], low[i] + size[i] - half[i]);
+    transform.position.x = at.x;
+    transform.position.y = at.y;
 }
 
 Camera& Camera::Main() {

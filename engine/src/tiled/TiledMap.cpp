@@ -99,6 +99,13 @@ const Object* Map::FindObject(std::string_view name) const {
     return nullptr;
 }
 
+const TileLayer* Map::FindLayer(std::string_view name) const {
+    for (const TileLayer& layer : layers)
+        if (layer.name == name)
+            return &layer;
+    return nullptr;
+}
+
 const TileInfo* Map::TileOf(uint32_t gid) const {
     const std::optional<TileRef> tile = Resolve(gid);
     return tile ? tilesets[tile->tileset].FindTile(tile->localId) : nullptr;

@@ -48,6 +48,12 @@ public:
 
     /// Starts a new voice from the start, over those already playing.
     void Play();
+    /// The same, this voice alone at its own pitch and volume, clamped and
+    /// read as SetPitch and SetVolume read them; the sound's own settings and
+    /// its other voices stay as they are. A jump sound a step higher each
+    /// time: Play(1.0f + 0.1f * jumps). A later SetPitch or SetVolume sets
+    /// this voice too, as it sets every voice.
+    void Play(float pitch, float volume = 1.0f);
     /// Stops every voice of this sound.
     void Stop();
     /// Whether voices start over at the end; also for the voices playing.

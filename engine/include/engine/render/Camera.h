@@ -3,6 +3,7 @@
 #include <glm/mat4x4.hpp>
 #include <glm/vec2.hpp>
 
+#include <engine/core/Rectangle.h>
 #include <engine/physics/Transform.h>
 
 namespace Engine {
@@ -50,6 +51,12 @@ public:
     /// The point of the view where world point world is drawn: the inverse of
     /// ScreenToWorld.
     glm::vec2 WorldToScreen(glm::vec2 world) const;
+    /// Moves the camera's position as little as it takes to keep what the
+    /// view shows inside bounds, a map's or a world's in world units: the w
+    /// by h view at its zoom or, turned, the box around it. Along an axis
+    /// where bounds is smaller than that, the camera sits on bounds' centre.
+    /// Call it after whatever moves the camera, each frame.
+    void ClampTo(const Rectangle& bounds);
     /// The process-wide camera the renderer draws through.
     static Camera& Main();
 };

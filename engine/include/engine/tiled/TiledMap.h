@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <engine/physics/CellGrid.h>
@@ -281,6 +282,18 @@ struct TileLayer : LayerBase {
     uint32_t At(int x, int y) const {
         return gids[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
     }
+    /// Puts gid (flag bits kept, 0 to empty it) into cell (x, y), as a door
+    /// opens or a coin is taken: DrawMap shows it from its next call, while a
+    /// grid SolidCells made before stays as it was. False, writing nothing,
+    /// for a cell outside the layer.
+    bool Set(int x, int y, uint32_t gid) {
+        const size_t cell =
+            static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+        if (x < 0 || y < 0 || x >= width || y >= height || cell >= gids.size())
+            return false;
+        gids[cell] = gid;
+        return true;
+    }
 };
 
 /// A corner of a polygon or polyline, in pixels from its object's (x, y).
@@ -450,6 +463,13 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// The first tile layer of that name in drawing order, groups' layers
+    /// included, or null.
+    const TileLayer* FindLayer(std::string_view name) const;
+    /// The same, to change its cells (TileLayer::Set).
+    TileLayer* FindLayer(std::string_view name) {
+        return const_cast<TileLayer*>(std::as_const(*this).FindLayer(name));
+    }
     /// What the tile set says of the tile gid names (flag bits ignored): its
     /// class and properties, as a game reads "solid" off a layer's cell
     /// (TileLayer::At); null for an empty cell, a number no tile set holds
