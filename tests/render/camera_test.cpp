@@ -171,6 +171,7 @@ TEST_F(CameraTest, ClampToKeepsTheViewInsideTheBounds) {
          90,
          {0, 0, 0},
          {270, 288, 0}},
+        {"bounds not a number leave it", {nan, 0, 500, 2000}, 1, 0, {7, 9, 0}, {7, 9, 0}},
     };
     for (const auto& row : rows) {
         Camera cam;

@@ -65,6 +65,10 @@ glm::vec2 Camera::WorldToScreen(glm::vec2 world) const {
 }
 
 void Camera::ClampTo(const Rectangle& bounds) {
+    // Bounds that are not numbers would carry into every view after.
+    if (!std::isfinite(bounds.x) || !std::isfinite(bounds.y) || !std::isfinite(bounds.width) ||
+        !std::isfinite(bounds.height))
+        return;
     const float z = UsableZoom(zoom);
     const float r = glm::radians(std::isfinite(rotation) ? rotation : 0.0f);
     const float c = std::abs(std::cos(r)), s = std::abs(std::sin(r));

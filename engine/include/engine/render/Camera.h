@@ -55,7 +55,8 @@ public:
     /// view shows inside bounds, a map's or a world's in world units: the w
     /// by h view at its zoom or, turned, the box around it. Along an axis
     /// where bounds is smaller than that, the camera sits on bounds' centre.
-    /// Call it after whatever moves the camera, each frame.
+    /// Call it after whatever moves the camera, each frame. Bounds with a
+    /// part that is not a finite number leave the camera where it is.
     void ClampTo(const Rectangle& bounds);
     /// The process-wide camera the renderer draws through.
     static Camera& Main();
