@@ -15,6 +15,11 @@ float UsableZoom(float zoom) {
     return std::isfinite(zoom) && zoom > 0.0f ? zoom : 1.0f;
 }
 
+// A turn that is no number would leave nothing of the world to see.
+float UsableTurn(float degrees) {
+    return std::isfinite(degrees) ? degrees : 0.0f;
+}
+
 // The view as drawn: the eased camera sits between pixels; drawn from there,
 // the shared edges of neighbouring tiles fall on pixel centres and are blended
 // twice or not at all, which shows as seams through see-through tiles. Whole
@@ -33,8 +38,7 @@ glm::mat4 Camera::GetView() const {
     centred.position -= glm::vec3(w, h, 0.0f) / 2.0f;
     const glm::mat4 view = glm::inverse(centred.GetMatrix());
     const float z = UsableZoom(zoom);
-    // A turn that is no number would leave nothing of the world to see.
-    const float turn = std::isfinite(rotation) ? rotation : 0.0f;
+    const float turn = UsableTurn(rotation);
     if (z == 1.0f && turn == 0.0f)
         return view;
     // About the view's centre, where the camera's position is.
@@ -70,7 +74,7 @@ void Camera::ClampTo(const Rectangle& bounds) {
         !std::isfinite(bounds.height))
         return;
     const float z = UsableZoom(zoom);
-    const float r = glm::radians(std::isfinite(rotation) ? rotation : 0.0f);
+    const float r = glm::radians(UsableTurn(rotation));
     const float c = std::abs(std::cos(r)), s = std::abs(std::sin(r));
     // Half the box around the turned view, in world units.
     const glm::vec2 half((c * w + s * h) / (2 * z), (s * w + c * h) / (2 * z));

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <glm/geometric.hpp>
@@ -94,11 +95,13 @@ void DropModes();
 void RendererProgramBack();
 void RendererBlend();
 
-glm::mat4 ScreenProjection() {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const glm::vec2 size = GLRenderer::ScreenSize(viewport);
-    return glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f);
+// How many of Draw's screen pixels the innermost target open has across and
+// down, or else the view shown in the window's viewport.
+glm::vec2 PixelSize(const GLint viewport[4]) {
+    if (g.targets.empty())
+        return GLRenderer::ScreenSize(viewport);
+    const RenderTarget& t = *g.targets.back().target;
+    return {t.getWidth(), t.getHeight()};
 }
 
 // What the batch is drawn through: screen pixels or the camera, of the
@@ -106,17 +109,18 @@ glm::mat4 ScreenProjection() {
 glm::mat4 Projection() {
     if (g.targets.empty() && g.world)
         return g.camera ? g.camera->GetViewProjection() : GLRenderer::ViewProjection();
+    GLint viewport[4] = {0, 0, 0, 0};
     if (g.targets.empty())
-        return ScreenProjection();
-    const RenderTarget& t = *g.targets.back().target;
+        glGetIntegerv(GL_VIEWPORT, viewport);
+    const glm::vec2 size = PixelSize(viewport);
     if (g.world) {
         // A target shows the camera's view at the target's size.
         Camera camera = g.camera ? *g.camera : Camera::Main();
-        camera.w = t.getWidth();
-        camera.h = t.getHeight();
+        camera.w = size.x;
+        camera.h = size.y;
         return camera.GetViewProjection();
     }
-    return glm::ortho(0.0f, t.getWidth(), t.getHeight(), 0.0f, -1.0f, 1.0f);
+    return glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f);
 }
 
 // Ends the innermost target: its draws are sent, and the framebuffer,
@@ -768,7 +772,7 @@ struct Modes {
 Modes m;
 
 // The box that clips the window or target drawn into now, if any.
-std::optional<std::array<GLint, 4>> ScissorBox(const std::vector<Scissor>& scissors) {
+std::optional<std::array<GLint, 4>> ScissorBox(std::span<const Scissor> scissors) {
     if (scissors.empty() || scissors.back().level != g.targets.size())
         return std::nullopt;
     return scissors.back().box;
@@ -910,9 +914,7 @@ void BeginScissor(Rectangle r) {
     GLint vp[4] = {0, 0, 0, 0};
     if (GLContextCurrent())
         glGetIntegerv(GL_VIEWPORT, vp);
-    const glm::vec2 size = g.targets.empty() ? GLRenderer::ScreenSize(vp)
-                                             : glm::vec2(g.targets.back().target->getWidth(),
-                                                         g.targets.back().target->getHeight());
+    const glm::vec2 size = PixelSize(vp);
     // Draw's pixels run down from the viewport's top, GL's up from its bottom;
     // a view may be scaled to the window.
     const double sx = size.x > 0 ? vp[2] / double(size.x) : 0;
@@ -939,8 +941,7 @@ void EndScissor() {
         Log::Warn("DRAW", "EndScissor without a scissor open: nothing to end");
         return;
     }
-    std::vector<Scissor> after(m.scissors.begin(), m.scissors.end() - 1);
-    if (ScissorBox(after) != box)
+    if (ScissorBox(std::span(m.scissors).first(m.scissors.size() - 1)) != box)
         Flush();
     m.scissors.pop_back();
     ApplyScissor();
