@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include <engine/core/Rectangle.h>
+
 namespace Engine {
 
 /// An image decoded to 8-bit RGBA, four bytes a pixel, its rows flipped so the
@@ -36,8 +38,7 @@ public:
     };
 
     /// A rectangle of whole pixels, its top-left corner at (x, y). Made from
-    /// any rectangle with members x, y, width and height, such as Draw's
-    /// Rectangle, its edges rounded to the nearest pixel.
+    /// a Rectangle too, its edges rounded to the nearest pixel.
     struct Area {
         int x = 0;      ///< Left column.
         int y = 0;      ///< Top row.
@@ -48,9 +49,7 @@ public:
         constexpr Area(int left, int top, int columns, int rows)
             : x(left), y(top), width(columns), height(rows) {}
         /// The pixels of r, its edges rounded.
-        template <class R>
-            requires requires(const R& r) { r.x, r.y, r.width, r.height; }
-        Area(const R& r)
+        Area(const Rectangle& r)
             : x(Whole(r.x)), y(Whole(r.y)), width(Whole(r.x + r.width) - x),
               height(Whole(r.y + r.height) - y) {}
 
