@@ -46,23 +46,10 @@ struct Line {
     }
 };
 
-// Whether test(i) holds for any i in [lo, hi]. Cells before the first or
-// past the last of an axis all behave alike, so one of each stands for them
-// all: the cost is bounded by the grid whatever the span.
-template <class Test> bool AnyIn(Index lo, Index hi, Index count, Test test) {
-    if (lo > hi)
-        return false;
-    if (lo < 0 && test(lo))
-        return true;
-    for (Index i = std::max<Index>(lo, 0); i <= std::min(hi, count - 1); ++i)
-        if (test(i))
-            return true;
-    return hi >= count && test(std::max(lo, count));
-}
-
 // The first i from `from` to `to`, stepping up or down, for which test(i)
-// holds, with the cells outside the axis taken in one; none when the range
-// is empty.
+// holds; none when the range is empty. Cells before the first or past the
+// last of an axis all behave alike, so one of each stands for them all: the
+// cost is bounded by the grid whatever the range.
 template <class Test>
 std::optional<Index> FirstOf(Index from, Index to, bool up, Index count, Test test) {
     if (up ? from > to : from < to)
@@ -87,6 +74,16 @@ std::optional<Index> FirstOf(Index from, Index to, bool up, Index count, Test te
             return before;
     }
     return std::nullopt;
+}
+
+// Whether test(i) holds for any i in [lo, hi].
+template <class Test> bool AnyIn(Index lo, Index hi, Index count, Test test) {
+    return FirstOf(lo, hi, true, count, test).has_value();
+}
+
+bool Finite(const Rectangle& box) {
+    return std::isfinite(box.x) && std::isfinite(box.y) && std::isfinite(box.width) &&
+           std::isfinite(box.height);
 }
 
 bool SolidCell(const CellGrid& g, Index c, Index r) {
@@ -171,8 +168,7 @@ void CellGrid::Set(int column, int row, bool solid) {
 }
 
 bool CellGrid::Solid(Rectangle box) const {
-    if (box.Empty() || !Usable(*this) || !std::isfinite(box.x) || !std::isfinite(box.y) ||
-        !std::isfinite(box.width) || !std::isfinite(box.height))
+    if (box.Empty() || !Usable(*this) || !Finite(box))
         return false;
     const Span cs = SpanOf(Across(*this), box.x, box.width);
     const Span rs = SpanOf(Down(*this), box.y, box.height);
@@ -183,8 +179,7 @@ bool CellGrid::Solid(Rectangle box) const {
 
 BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
     BoxMove move{box};
-    if (!std::isfinite(delta.x) || !std::isfinite(delta.y) || !std::isfinite(box.x) ||
-        !std::isfinite(box.y) || !std::isfinite(box.width) || !std::isfinite(box.height))
+    if (!std::isfinite(delta.x) || !std::isfinite(delta.y) || !Finite(box))
         return move;
     Rectangle& b = move.box;
     if (box.Empty() || !Usable(grid)) {
