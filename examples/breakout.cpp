@@ -1,9 +1,11 @@
 // Breakout: knock every brick out of the wall with a ball kept in play by a paddle. The paddle
 // follows the arrow keys, A/D or the mouse; where the ball meets it sets the angle it leaves at.
 // SPACE, ENTER or a click serves, and starts a new game once the last ball is lost; ESC quits.
-// Everything is drawn by Draw's immediate calls, and every hit has a sound.
+// Everything is drawn by Draw's immediate calls, and every hit has a sound. The best score is kept
+// in the player's data folder between runs.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -11,6 +13,7 @@
 
 #include <engine/audio/Sound.h>
 #include <engine/core/Engine.h>
+#include <engine/core/Files.h>
 #include <engine/core/Input.h>
 #include <engine/core/Time.h>
 #include <engine/render/Draw.h>
@@ -52,8 +55,11 @@ public:
         m_blip = Sound::Load(EXAMPLE_ASSETS "blip.wav");
         m_brick = Sound::Load(EXAMPLE_ASSETS "coin.wav");
         m_lost = Sound::Load(EXAMPLE_ASSETS "hit.wav");
+        LoadBest();
         NewGame();
     }
+    // Closing the window mid-game keeps a score that beat the best too.
+    ~Breakout() override { KeepBest(); }
 
     void Update() override {
         if (Input::WasKeyPressed(SDLK_ESCAPE))
@@ -77,6 +83,7 @@ public:
             break;
         case State::Over:
         case State::Won:
+            KeepBest();
             if (go)
                 NewGame();
             break;
@@ -93,6 +100,8 @@ public:
             Draw::Circle(m_ball, RADIUS, WHITE);
 
         Draw::Text("SCORE " + std::to_string(m_score), {16, 10}, 28, WHITE);
+        Draw::Text("BEST " + std::to_string(std::max(m_best, m_score)), {WIDTH / 2, 10}, 28, GOLD,
+                   Draw::Align::Center);
         Draw::Text("LIVES " + std::to_string(m_lives), {WIDTH - 16, 10}, 28, WHITE,
                    Draw::Align::Right);
         const glm::vec2 middle(WIDTH / 2, 330);
@@ -116,6 +125,25 @@ private:
     static void Play(const Ref<Sound>& sound) {
         if (sound)
             sound->Play();
+    }
+
+    // A file that is missing or holds no number is a best of 0. Without a data folder the best
+    // lasts until the program ends.
+    void LoadBest() {
+        const std::string dir = Files::DataDir("keel-breakout");
+        if (dir.empty())
+            return;
+        m_bestPath = dir + "/best-score";
+        if (const auto text = Files::LoadText(m_bestPath, 64))
+            std::from_chars(text->data(), text->data() + text->size(), m_best);
+    }
+    // Saved when a game ends or the window closes, not at every brick: a save waits for the disk.
+    void KeepBest() {
+        if (m_score <= m_best)
+            return;
+        m_best = m_score;
+        if (!m_bestPath.empty())
+            Files::SaveText(m_bestPath, std::to_string(m_best) + "\n");
     }
 
     void NewGame() {
@@ -200,7 +228,8 @@ private:
     Ref<Sound> m_blip, m_brick, m_lost;
     std::array<bool, COLUMNS * ROWS> m_bricks{};
     State m_state = State::Serve;
-    int m_score = 0, m_lives = LIVES;
+    int m_score = 0, m_lives = LIVES, m_best = 0;
+    std::string m_bestPath; // empty without a data folder
     float m_paddle = WIDTH / 2, m_speed = SPEED;
     glm::vec2 m_ball{0, 0}, m_velocity{0, 0}, m_mouse{0, 0};
 };

@@ -5,6 +5,7 @@
 # (many colours, little of it the clear colour); the animated ones' frame
 # keeps changing, for those that move only when steered while keys are held;
 # SIGTERM ends the program with status 0. Case-specific checks are below.
+# The examples' data and config folders are the run's own, never the home's.
 # Every wait is bounded; a program that exits early or shows no window fails
 # the script in seconds.
 set -u
@@ -87,7 +88,8 @@ below() { awk -v v="${1:-x}" -v t="$2" 'BEGIN { exit !(v ~ /^[0-9.e+-]+$/ && v +
 
 CLEAR='srgb(38,46,51)'
 
-SDL_AUDIODRIVER=dummy "$bin" >"$out/out" 2>"$out/err" &
+SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$out/data" XDG_CONFIG_HOME="$out/config" \
+    "$bin" >"$out/out" 2>"$out/err" &
 pid=$!
 
 # Waits end at a deadline on the clock, not after a count of tries.
@@ -284,4 +286,9 @@ wait "$pid"
 status=$?
 pid=""
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+if [ "$case_name" = breakout ]; then
+    # The brick knocked out made a best score, kept as the window closed.
+    best=$(cat "$out/data/keel-breakout/best-score" 2>/dev/null)
+    above "$best" 9 || fail "no best score kept in its data folder (found '${best}')"
+fi
 echo "ok: $case_name (${width} wide)"
