@@ -2,9 +2,10 @@
 // (assets/world/islands.world): two listed with their places, two more found by a pattern over
 // the file names of its folder, which give their columns. The camera drifts across the world by
 // itself, or goes where the arrow keys send it; only the maps near the view are loaded, and those
-// far from it dropped again, as a game too large to hold at once would do. Each map is drawn at
-// its place with its own background; each one's rectangle is outlined and named, and the cell under
-// the mouse pointer is outlined and named on top.
+// far from it dropped again, as a game too large to hold at once would do, the maps over one tile
+// set sharing its texture. Each map is drawn at its place with its own background; each one's
+// rectangle is outlined and named, and the cell under the mouse pointer is outlined and named on
+// top.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -137,7 +138,7 @@ private:
             try {
                 auto loaded = std::make_unique<Loaded>();
                 loaded->map = Tiled::Load(m->path);
-                loaded->textures = Tiled::LoadTextures(loaded->map);
+                loaded->textures = m_textures.Load(loaded->map);
                 m_loaded[i] = std::move(loaded);
             } catch (const Tiled::MapError& e) {
                 Log::Warn("EXAMPLE", "%s", e.what());
@@ -169,6 +170,9 @@ private:
     }
 
     Tiled::World m_world;
+    // The maps share the pictures of their tile sets: each is decoded and uploaded once, and
+    // freed with the last map loaded that shows it.
+    Tiled::TextureCache m_textures;
     // By the index of the world's map: null while it is not loaded.
     std::vector<std::unique_ptr<Loaded>> m_loaded;
     std::vector<bool> m_failed;

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <set>
 
 #include <engine/ecs/ECS.h>
@@ -151,6 +153,48 @@ TEST_F(TiledDraw, RichMapDrawsAsTmxrasterizerDrawsIt) {
             }
         }
     EXPECT_EQ(wrong, 0);
+}
+
+// Maps over one sheet share its texture through a TextureCache while any of
+// them holds it; a colour key, or the file saved anew, makes another.
+TEST_F(TiledDraw, MapsOfACacheShareTheirSheets) {
+    TiledTest::DataCopy copy;
+    auto map = [&](const std::string& name, const std::string& tileset) {
+        TiledTest::WriteText(copy.File(name),
+                             R"(<map version="1.8" orientation="orthogonal" width="2" height="1" )"
+                             R"(tilewidth="64" tileheight="64">)" +
+                                 tileset +
+                                 R"(<layer id="1" name="l" width="2" height="1">)"
+                                 R"(<data encoding="csv">1,2</data></layer></map>)");
+        return Tiled::Load(copy.File(name));
+    };
+    const std::string marks = R"(<tileset firstgid="1" source="marks.tsx"/>)";
+    const std::string keyed =
+        R"(<tileset firstgid="1" name="k" tilewidth="64" tileheight="64" spacing="3" margin="2" )"
+        R"(tilecount="6" columns="3"><image source="marks.png" trans="ff00ff"/></tileset>)";
+    const Tiled::Map a = map("a.tmx", marks), b = map("b.tmx", marks), k = map("k.tmx", keyed);
+    Tiled::TextureCache cache;
+    std::optional<Tiled::MapTextures> ta = cache.Load(a), tb = cache.Load(b);
+    ASSERT_TRUE(ta->sheets[0]);
+    EXPECT_EQ(ta->sheets[0], tb->sheets[0]);
+    EXPECT_EQ(cache.Size(), 1u);
+    const Tiled::MapTextures tk = cache.Load(k);
+    EXPECT_NE(tk.sheets[0], ta->sheets[0]);
+    EXPECT_EQ(cache.Size(), 2u);
+
+    // The file saved anew: maps loaded after show the new pixels.
+    const std::weak_ptr<Texture> before = ta->sheets[0];
+    EngineTest::WritePng(copy.File("marks.png"), 200, 134, TiledTest::MarkPixel);
+    std::filesystem::last_write_time(copy.File("marks.png"),
+                                     std::filesystem::last_write_time(copy.File("marks.png")) +
+                                         std::chrono::seconds(2));
+    const Tiled::MapTextures saved = cache.Load(b);
+    EXPECT_NE(saved.sheets[0], before.lock());
+    EXPECT_EQ(saved.sheets[0]->getHeight(), 134.0f);
+
+    // Held by the maps alone: dropped with the last of them.
+    ta.reset(), tb.reset();
+    EXPECT_FALSE(before.lock());
 }
 
 TEST_F(TiledDraw, EightOrientationsOfATileAsTiledDefinesThem) {
@@ -337,12 +381,15 @@ protected:
         const Tiled::World world = Tiled::LoadWorld(path);
         std::vector<Tiled::Map> maps;
         std::vector<Tiled::MapTextures> textures;
+        // Loaded as a world's maps are, sharing their tile sets' sheets.
+        Tiled::TextureCache cache;
         for (const Tiled::WorldMap& placed : world.maps) {
             maps.push_back(Tiled::Load(placed.path));
-            textures.push_back(Tiled::LoadTextures(maps.back()));
+            textures.push_back(cache.Load(maps.back()));
         }
         const std::string warnings = testing::internal::GetCapturedStderr();
         ASSERT_EQ(maps.size(), 4u) << warnings;
+        EXPECT_EQ(cache.Size(), 2u); // three maps over one tile set, one over another
         glm::ivec2 low(1 << 30), high(-(1 << 30));
         for (const Tiled::WorldMap& placed : world.maps) {
             // Its size as Tiled gives it: that of Tiled's picture of it alone.

@@ -30,28 +30,40 @@ void MeshRenderer::Run(EntityID entity) {
 TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::vec3 rotation,
                       glm::vec2 viewSize) {
     const TileSpan all{0, LLONG_MAX, 0, LLONG_MAX, true};
-    if (rotation != glm::vec3(0.0f) || tileWidth <= 0 || tileHeight <= 0)
+    if (tileWidth <= 0 || tileHeight <= 0 || !(viewSize.x > 0.0f) || !(viewSize.y > 0.0f))
         return all;
-    // Tiles lie in the plane z = 0. With nothing mixing x and y and a w that
-    // does not depend on them, screen x follows world x alone and screen y
-    // world y alone.
+    // Tiles lie in the plane z = 0. With a w that does not depend on x and y
+    // (no perspective), the screen is an affine image of that plane: its
+    // corners, taken back through the inverse, bound what it shows.
     const double w = vp[3][3];
-    if (!(viewSize.x > 0.0f) || !(viewSize.y > 0.0f))
+    if (vp[0][3] != 0.0f || vp[1][3] != 0.0f || !(w > 0.0))
         return all;
-    const double a = vp[0][0] / w, c = vp[3][0] / w, b = vp[1][1] / w, d = vp[3][1] / w;
-    if (vp[1][0] != 0.0f || vp[0][1] != 0.0f || vp[0][3] != 0.0f || vp[1][3] != 0.0f ||
-        !(w > 0.0) || a == 0.0 || b == 0.0 || !std::isfinite(a + b + c + d))
+    const double a = vp[0][0] / w, b = vp[1][0] / w, c = vp[0][1] / w, d = vp[1][1] / w;
+    const double tx = vp[3][0] / w, ty = vp[3][1] / w, det = a * d - b * c;
+    if (det == 0.0 || !std::isfinite(det + tx + ty))
         return all;
     // Two pixels beyond the edges cover the whole-pixel rounding of the view
     // the renderer applies.
     const double mx = 1.0 + 4.0 / viewSize.x, my = 1.0 + 4.0 / viewSize.y;
-    const double x0 = std::min((-mx - c) / a, (mx - c) / a) / tileWidth;
-    const double x1 = std::max((-mx - c) / a, (mx - c) / a) / tileWidth;
-    const double y0 = std::min((-my - d) / b, (my - d) / b) / tileHeight;
-    const double y1 = std::max((-my - d) / b, (my - d) / b) / tileHeight;
+    double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
+    for (const double sx : {-mx, mx})
+        for (const double sy : {-my, my}) {
+            const double px = sx - tx, py = sy - ty;
+            const double x = (d * px - b * py) / det, y = (a * py - c * px) / det;
+            x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+        }
+    // A map turned on its own turns each tile about its top-left corner, which
+    // then stays within a diagonal of it.
+    if (rotation != glm::vec3(0.0f)) {
+        const double reach = std::hypot(double(tileWidth), double(tileHeight));
+        x0 -= reach, x1 += reach, y0 -= reach, y1 += reach;
+    }
     // Grids are indexed by int; anything beyond that range is clamped.
-    auto cell = [](double v) { return (long long)std::clamp(std::floor(v), -1.0, 4294967296.0); };
-    return {cell(x0), cell(x1), cell(y0), cell(y1), false};
+    auto cell = [](double v, int size) {
+        return (long long)std::clamp(std::floor(v / size), -1.0, 4294967296.0);
+    };
+    return {cell(x0, tileWidth), cell(x1, tileWidth), cell(y0, tileHeight), cell(y1, tileHeight),
+            false};
 }
 
 TileMapRenderer::TileMapRenderer(Uni<Renderer>& renderer, Ref<Shader>& shader)

@@ -3,7 +3,10 @@
 
 #include <engine/tiled/TiledTileMap.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
+#include <system_error>
 #include <tuple>
 #include <utility>
 
@@ -58,6 +61,81 @@ std::vector<std::set<int>> CollectionTilesShown(const Map& map) {
     return shown;
 }
 
+// A picture a map shows, before it is read: the file, its colour key, the
+// ways an image layer repeats it, and how messages name it.
+struct Picture {
+    std::string path;
+    std::optional<uint32_t> key;
+    bool repeatX = false, repeatY = false;
+    std::string where;
+};
+
+// The pictures a map shows, each once, and which tile or layer shows which.
+struct Wanted {
+    std::vector<Picture> pictures;
+    std::vector<std::map<int, size_t>> tiles;
+    std::vector<std::optional<size_t>> layers;
+};
+
+Wanted PicturesWanted(const Map& map) {
+    Wanted out;
+    out.tiles.resize(map.tilesets.size());
+    out.layers.resize(map.imageLayers.size());
+    // A file is decoded once for each colour key it is given and each way an
+    // image layer repeats it.
+    std::map<std::tuple<std::string, std::optional<uint32_t>, bool, bool>, size_t> seen;
+    auto picture = [&](const std::string& path, const std::optional<uint32_t>& key,
+                       std::string where, bool repeatX = false, bool repeatY = false) {
+        const auto [it, fresh] =
+            seen.try_emplace({path, key, repeatX, repeatY}, out.pictures.size());
+        if (fresh)
+            out.pictures.push_back({path, key, repeatX, repeatY, std::move(where)});
+        return it->second;
+    };
+    const std::vector<std::set<int>> shown = CollectionTilesShown(map);
+    for (size_t i = 0; i < map.tilesets.size(); ++i) {
+        const Tileset& ts = map.tilesets[i];
+        for (int id : shown[i]) {
+            const TileInfo* tile = ts.FindTile(id);
+            if (!tile || tile->imagePath.empty())
+                continue; // the reader refuses a collection tile shown without one
+            out.tiles[i][id] =
+                picture(tile->imagePath, tile->transparentColor,
+                        Detail::TilesetWhere(map.path, ts) + ": tile " + std::to_string(id));
+        }
+    }
+    for (size_t i = 0; i < map.imageLayers.size(); ++i) {
+        const ImageLayer& layer = map.imageLayers[i];
+        if (layer.visible && !layer.imagePath.empty())
+            out.layers[i] = picture(layer.imagePath, layer.transparentColor,
+                                    map.path + ": image layer " + Detail::Quoted(layer.name),
+                                    layer.repeatX, layer.repeatY);
+    }
+    return out;
+}
+
+// The sheet of a tile set cut from one, as a picture.
+Picture SheetOf(const Map& map, const Tileset& ts) {
+    return {ts.imagePath, ts.transparentColor, false, false, Detail::TilesetWhere(map.path, ts)};
+}
+
+MapPictures::Picture Decode(Detail::Reading& reading, const Picture& wanted) {
+    Image image = ReadKeyed(reading, wanted.path, wanted.key, wanted.where);
+    // A small picture repeated over the view would cost a draw a copy:
+    // copies of it side by side, at least 256 pixels along each way it
+    // repeats, cover the view in a few.
+    const int across = wanted.repeatX ? (255 + image.Width()) / image.Width() : 1;
+    const int down = wanted.repeatY ? (255 + image.Height()) / image.Height() : 1;
+    if (across > 1 || down > 1)
+        image = image.Repeated(across, down);
+    const unsigned char* p = image.Pixels();
+    bool opaque = true;
+    for (size_t i = 3, n = size_t(image.Width()) * size_t(image.Height()) * 4; i < n && opaque;
+         i += 4)
+        opaque = p[i] == 255;
+    return {wanted.path, std::move(image), opaque};
+}
+
 } // namespace
 
 SheetSpan SpanOf(const Tileset& ts, int imageWidth, int imageHeight) {
@@ -90,8 +168,7 @@ std::vector<Image> DecodeSheets(const Map& map, const Limits& limits) {
         if (!ts.used || ts.collection)
             images.emplace_back();
         else
-            images.push_back(ReadKeyed(reading, ts.imagePath, ts.transparentColor,
-                                       Detail::TilesetWhere(map.path, ts)));
+            images.push_back(Decode(reading, SheetOf(map, ts)).image);
     }
     return images;
 }
@@ -110,53 +187,12 @@ std::vector<Ref<Texture2D>> LoadSheets(const Map& map, const Limits& limits) {
 
 MapPictures DecodePictures(const Map& map, const Limits& limits) {
     Detail::Reading reading(map.path, limits);
+    Wanted wanted = PicturesWanted(map);
     MapPictures out;
-    out.tiles.resize(map.tilesets.size());
-    out.layers.resize(map.imageLayers.size());
-    // A file is decoded once for each colour key it is given and each way an
-    // image layer repeats it.
-    std::map<std::tuple<std::string, std::optional<uint32_t>, bool, bool>, size_t> read;
-    auto picture = [&](const std::string& path, const std::optional<uint32_t>& key,
-                       const std::string& where, bool repeatX = false, bool repeatY = false) {
-        const auto [it, fresh] =
-            read.try_emplace({path, key, repeatX, repeatY}, out.pictures.size());
-        if (fresh) {
-            Image image = ReadKeyed(reading, path, key, where);
-            // A small picture repeated over the view would cost a draw a
-            // copy: copies of it side by side, at least 256 pixels along each
-            // way it repeats, cover the view in a few.
-            const int across = repeatX ? (255 + image.Width()) / image.Width() : 1;
-            const int down = repeatY ? (255 + image.Height()) / image.Height() : 1;
-            if (across > 1 || down > 1)
-                image = image.Repeated(across, down);
-            const unsigned char* p = image.Pixels();
-            bool opaque = true;
-            for (size_t i = 3, n = size_t(image.Width()) * size_t(image.Height()) * 4;
-                 i < n && opaque; i += 4)
-                opaque = p[i] == 255;
-            out.pictures.push_back({path, std::move(image), opaque});
-        }
-        return it->second;
-    };
-    const std::vector<std::set<int>> shown = CollectionTilesShown(map);
-    for (size_t i = 0; i < map.tilesets.size(); ++i) {
-        const Tileset& ts = map.tilesets[i];
-        for (int id : shown[i]) {
-            const TileInfo* tile = ts.FindTile(id);
-            if (!tile || tile->imagePath.empty())
-                continue; // the reader refuses a collection tile shown without one
-            out.tiles[i][id] =
-                picture(tile->imagePath, tile->transparentColor,
-                        Detail::TilesetWhere(map.path, ts) + ": tile " + std::to_string(id));
-        }
-    }
-    for (size_t i = 0; i < map.imageLayers.size(); ++i) {
-        const ImageLayer& layer = map.imageLayers[i];
-        if (layer.visible && !layer.imagePath.empty())
-            out.layers[i] = picture(layer.imagePath, layer.transparentColor,
-                                    map.path + ": image layer " + Detail::Quoted(layer.name),
-                                    layer.repeatX, layer.repeatY);
-    }
+    for (const Picture& picture : wanted.pictures)
+        out.pictures.push_back(Decode(reading, picture));
+    out.tiles = std::move(wanted.tiles);
+    out.layers = std::move(wanted.layers);
     return out;
 }
 
@@ -174,6 +210,48 @@ MapTextures CreateTextures(const std::vector<Ref<Texture2D>>& sheets, const MapP
 
 MapTextures LoadTextures(const Map& map, const Limits& limits) {
     return CreateTextures(LoadSheets(map, limits), DecodePictures(map, limits));
+}
+
+MapTextures TextureCache::Load(const Map& map, const Limits& limits) {
+    Detail::Reading reading(map.path, limits);
+    auto texture = [&](const Picture& wanted) {
+        // A file saved anew since is another picture; one that cannot be
+        // looked at fails below, as it is read.
+        std::error_code error;
+        const uintmax_t bytes = std::filesystem::file_size(wanted.path, error);
+        const long long changed =
+            error ? 0 : std::filesystem::last_write_time(wanted.path, error).time_since_epoch().count();
+        // The colour key's alpha takes no part in making the colour clear.
+        const std::optional<uint32_t> key =
+            wanted.key ? std::optional(*wanted.key & 0xFFFFFFu) : std::nullopt;
+        Made& made = m_made[{wanted.path, key, wanted.repeatX, wanted.repeatY, bytes, changed}];
+        if (Ref<Texture2D> held = made.texture.lock())
+            return std::pair(held, made.opaque);
+        const MapPictures::Picture picture = Decode(reading, wanted);
+        Ref<Texture2D> fresh = Texture2D::Create(picture.path, picture.image);
+        made = {fresh, picture.opaque};
+        return std::pair(fresh, picture.opaque);
+    };
+    MapTextures out;
+    for (const Tileset& ts : map.tilesets)
+        out.sheets.push_back(!ts.used || ts.collection ? nullptr
+                                                       : texture(SheetOf(map, ts)).first);
+    Wanted wanted = PicturesWanted(map);
+    for (const Picture& picture : wanted.pictures) {
+        const auto [made, opaque] = texture(picture);
+        out.pictures.push_back(made);
+        out.opaque.push_back(opaque);
+    }
+    out.tiles = std::move(wanted.tiles);
+    out.layers = std::move(wanted.layers);
+    // Notes of textures no map holds any more, and of files that failed.
+    std::erase_if(m_made, [](const auto& entry) { return entry.second.texture.expired(); });
+    return out;
+}
+
+size_t TextureCache::Size() const {
+    return size_t(std::count_if(m_made.begin(), m_made.end(),
+                                [](const auto& entry) { return !entry.second.texture.expired(); }));
 }
 
 const Ref<Texture>* MapTextures::Tile(size_t tileset, int localId) const {

@@ -34,9 +34,10 @@ public:
 
 /// The columns x0..x1 and rows y0..y1 of a tile map whose cells may show on a
 /// screen of viewSize pixels under the view-projection vp, with a margin of two
-/// pixels; `all` when the view cannot be narrowed down (a rotated map or view, a
-/// perspective, a degenerate matrix, tile or view size). The range may be empty
-/// (x0 > x1).
+/// pixels: under a turned view, those of the box around it; of a turned map,
+/// those within a tile's diagonal of that box. `all` when the view cannot be
+/// narrowed down (a perspective, a degenerate matrix, tile or view size). The
+/// range may be empty (x0 > x1).
 struct TileSpan {
     /// First and last column, first and last row.
     ///@{

@@ -9,10 +9,12 @@
 // What the tiles mean to a game is the game's business.
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <glm/vec2.hpp>
@@ -89,6 +91,34 @@ struct MapTextures {
 MapTextures CreateTextures(const std::vector<Ref<Texture2D>>& sheets, const MapPictures& pictures);
 /// LoadSheets and DecodePictures, then CreateTextures.
 MapTextures LoadTextures(const Map& map, const Limits& limits = {});
+
+/// Textures shared by many maps, such as a world's: an image that several
+/// maps show is decoded and uploaded once, not once a map. The cache holds
+/// no texture itself, only notes of those it made: a texture lives while
+/// some map's MapTextures holds it, and a map dropped frees what no other
+/// map shows. So the cache may live as long as the program, past the GL
+/// context. One texture is made for each file (its resolved path, size and
+/// time of last change: a file saved anew gives a new texture), colour key
+/// and way an image layer repeats it. A shared texture changed
+/// (Texture2D::Update) changes in every map that shows it.
+class TextureCache {
+public:
+    /// As LoadTextures(map, limits), taking each picture the cache made for
+    /// another map that is still held; limits hold for the files read.
+    /// Needs the GL context.
+    MapTextures Load(const Map& map, const Limits& limits = {});
+    /// Textures the cache made that some map still holds.
+    size_t Size() const;
+
+private:
+    // File, colour key, repeats across and down, file size, time of change.
+    using Key = std::tuple<std::string, std::optional<uint32_t>, bool, bool, uintmax_t, long long>;
+    struct Made {
+        std::weak_ptr<Texture2D> texture;
+        bool opaque = true;
+    };
+    std::map<Key, Made> m_made;
+};
 
 /// Draws the map's background colour over the whole view; nothing when it has none.
 void DrawBackground(const Map& map);
