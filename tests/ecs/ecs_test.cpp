@@ -115,6 +115,9 @@ TEST_F(EcsTest, AnyIdAndAnyWayOfMakingRecordsBehaveAlike) {
     for (EntityID id : {far, past, near, past - 1})
         ecs.AddComponent<Pos>(id, Pos{float(id % 1000), 0});
     ecs.AddComponent<Vel>(past, Vel{1, 1});
+    // A plain record from its fields alone, as every compiler the kit is built with takes it.
+    ecs.AddComponent<Vel>(near, 3.0f, 4.0f);
+    EXPECT_EQ(ecs.GetComponent<Vel>(near)->y, 4.0f);
     EXPECT_EQ(ecs.EntityCount(), 4u);
     EXPECT_EQ(ecs.GetEntitiesWith(ecs.GetArchetype<Pos>()),
               (std::vector<EntityID>{near, past - 1, past, far}));
