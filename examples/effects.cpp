@@ -15,6 +15,7 @@
 
 #include <engine/core/Engine.h>
 #include <engine/core/Input.h>
+#include <engine/core/Random.h>
 #include <engine/core/Time.h>
 #include <engine/render/Draw.h>
 #include <engine/render/RenderTarget.h>
@@ -50,19 +51,13 @@ struct Spark {
     Color color;
 };
 
-// A small pseudo-random number from 0 to 1, the same on every run.
-float Random() {
-    static uint32_t state = 12345;
-    state = state * 1664525u + 1013904223u;
-    return float(state >> 8) / float(1u << 24);
-}
-
 class Effects : public Scene {
 public:
     void Build(::Engine::Engine& engine) override {
         m_engine = &engine;
         m_canvas = RenderTarget::Create(ART_W, ART_H);
         m_wave = Draw::MakeShader(WAVE);
+        Random::SetSeed(12345); // the same sparks on every run
     }
 
     void Update() override {
@@ -83,11 +78,11 @@ public:
             m_scroll = 0;
 
         for (int i = 0; i < 2; ++i) {
-            const float angle = -1.5708f + (Random() - 0.5f) * 0.9f;
-            const float speed = 260 + 160 * Random();
+            const float angle = -1.5708f + (Random::Float(0, 1) - 0.5f) * 0.9f;
+            const float speed = 260 + 160 * Random::Float(0, 1);
             const Color colors[] = {{255, 120, 40, 255}, {255, 200, 60, 255}, {90, 160, 255, 255}};
             m_sparks.push_back({FOUNTAIN, speed * glm::vec2(std::cos(angle), std::sin(angle)),
-                                1.2f + 0.8f * Random(), colors[m_sparks.size() % 3]});
+                                1.2f + 0.8f * Random::Float(0, 1), colors[m_sparks.size() % 3]});
         }
         for (Spark& s : m_sparks) {
             s.velocity.y += 400 * dt;
