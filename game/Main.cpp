@@ -23,7 +23,9 @@ constexpr const char* USAGE =
     "A level file dropped on the window is played in place of the running level,\n"
     "live the same way (of several dropped at once, the last).\n"
     "\n"
-    "P, or Start on a pad, pauses the game and goes on again.\n"
+    "P, or Start on a pad, pauses the game and goes on again; switching to\n"
+    "another window pauses it too.\n"
+    "M, or Back on a pad, turns the sound off and on.\n"
     "F11 or Alt+Enter switches to full screen and back; Esc leaves full screen.\n"
     "\n"
     "  --fullscreen  start full screen\n"
@@ -78,8 +80,9 @@ int main(int argc, char** argv) {
     // A level named on the command line is someone's work in progress: it is
     // played again as soon as it is saved.
     const bool live = levels > 0;
-    engine.SetScene(Engine::CreateRef<Engine::GameScene>(Engine::CreateUni<Engine::SceneContent>(),
-                                                          level, live));
+    auto scene =
+        Engine::CreateRef<Engine::GameScene>(Engine::CreateUni<Engine::SceneContent>(), level, live);
+    engine.SetScene(scene);
     engine.InitializeGraphicsSubSystem();
     // The boat, as the desktop's icons show it; a sheet that cannot be read
     // leaves the system's icon (the scene says why when it loads the sheet).
@@ -90,6 +93,8 @@ int main(int argc, char** argv) {
     if (fullscreen)
         engine.GetWindow()->ToggleFullscreen();
     engine.Start();
+    // Switching to another window pauses the game.
+    scene->WatchFocus();
     engine.MainGameLoop();
     engine.Shutdown();
     return 0;

@@ -17,9 +17,14 @@ Pause::Pause() {
 }
 
 bool Pause::Step(ControllerSystem* controller) {
-    m_changed = m_keys.WasPressed(Toggle);
+    bool paused = m_keys.WasPressed(Toggle) ? !m_paused : m_paused;
+    // Leaving pauses, and never lets a paused game go on.
+    if (m_left)
+        paused = true;
+    m_left = false;
+    m_changed = paused != m_paused;
     if (m_changed) {
-        m_paused = !m_paused;
+        m_paused = paused;
         // A SPACE pressed to jump while nothing moved must not jump now; a
         // held direction runs on, as it is still meant.
         if (!m_paused && controller)
@@ -34,6 +39,12 @@ bool Pause::Step(ControllerSystem* controller) {
     }
     m_elapsed = Time::elapsed;
     return true;
+}
+
+void Pause::FocusChanged(bool focused) {
+    if (m_focused && !focused)
+        m_left = true;
+    m_focused = focused;
 }
 
 void Pause::Draw(glm::ivec2 view) const {

@@ -11,7 +11,8 @@ namespace Engine {
 class ControllerSystem;
 
 // The player's pause: P, or Start on any pad, holds the game's simulation and
-// lets it go again.
+// lets it go again. Leaving the window holds it too; coming back does not let
+// it go, the player does.
 class Pause {
 public:
     static constexpr int Key = SDLK_p;
@@ -26,6 +27,10 @@ public:
     // On the step that resumes, a jump still held waits for its release
     // (ControllerSystem::WaitForJumpRelease; controller may be null).
     bool Step(ControllerSystem* controller);
+    // The window got (true) or lost the input focus. Losing the focus it had
+    // pauses the game at the next Step; a loss without a gain before it, as
+    // on a display where the window never had the focus, changes nothing.
+    void FocusChanged(bool focused);
 
     bool IsPaused() const { return m_paused; }
     // Whether the step running paused or resumed the game.
@@ -37,6 +42,9 @@ private:
     ActionMap m_keys;
     bool m_paused = false;
     bool m_changed = false;
+    bool m_focused = false;
+    // The focus was lost since the last Step.
+    bool m_left = false;
     // Time::elapsed as the last step that ran left it.
     std::optional<double> m_elapsed;
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include <engine/audio/Audio.h>
 #include <engine/audio/Clip.h>
 #include <engine/core/Input.h>
 #include <engine/core/Log.h>
@@ -47,6 +48,12 @@ Ref<SystemBase> enemySystem;
 namespace {
 using namespace SceneFiles;
 constexpr const char* HINT = "AD to move, SPACE to jump, get over the vvv fish.";
+
+// SDL's event watch, on the thread that queues the event.
+int ForwardEvent(void* scene, SDL_Event* event) {
+    static_cast<GameScene*>(scene)->HandleEvent(*event);
+    return 0;
+}
 } // namespace
 
 Font SceneContent::LoadFont(const char* path) {
@@ -136,7 +143,35 @@ GameScene::GameScene(Uni<SceneContent> content, std::optional<std::string> level
       m_clock([] {
           using namespace std::chrono;
           return duration<double>(steady_clock::now().time_since_epoch()).count();
-      }) {}
+      }) {
+    m_soundKeys.BindKey(0, SoundKey);
+    m_soundKeys.BindPad(0, SoundButton);
+}
+
+GameScene::~GameScene() {
+    if (m_watching)
+        SDL_DelEventWatch(ForwardEvent, this);
+}
+
+void GameScene::HandleEvent(const SDL_Event& event) {
+    if (event.type != SDL_WINDOWEVENT)
+        return;
+    if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        m_pause.FocusChanged(true);
+    else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+        m_pause.FocusChanged(false);
+}
+
+void GameScene::WatchFocus() {
+    if (m_watching || !m_window)
+        return;
+    // The watch sees events as they are queued; a focus gained before it
+    // began is read from the window.
+    if (SDL_GetWindowFlags(m_window->GetNativeWindow()) & SDL_WINDOW_INPUT_FOCUS)
+        m_pause.FocusChanged(true);
+    SDL_AddEventWatch(ForwardEvent, this);
+    m_watching = true;
+}
 
 void GameScene::Build(Engine& engine) {
     // The order of registration fixes the component type ids 0 to 13.
@@ -216,6 +251,11 @@ void GameScene::Update() {
     m_notice.Step(Time::dt);
     if (std::optional<LiveLevel::News> news = m_level.TakeNews())
         m_notice.Show(std::move(news->message), news->failed);
+    if (m_soundKeys.WasPressed(0)) {
+        const bool off = Audio::GetMasterVolume() > 0.0f;
+        Audio::SetMasterVolume(off ? 0.0f : 1.0f);
+        m_notice.Show(off ? "Sound off" : "Sound on", false);
+    }
     const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
     // The music stops where it is and goes on from there.
     if (m_pause.Changed() && m_music) {

@@ -74,6 +74,10 @@ void ToggleFullscreenOnKeys(Window& window);
 // The boat, the fish, the hint text, the music and the level.
 class GameScene : public Scene {
 public:
+    // Turn the sound off and on (Audio::SetMasterVolume), also while paused.
+    static constexpr int SoundKey = SDLK_m;
+    static constexpr PadInput SoundButton = PadInput::Button(SDL_CONTROLLER_BUTTON_BACK);
+
     // levelPath: a level someone named, of the game's own format or a Tiled
     // map, told apart by content; without one, the game's own level
     // (Level::PATH) in its own format. When live, the level's files are
@@ -82,6 +86,7 @@ public:
     // in its place, live.
     explicit GameScene(Uni<SceneContent> content = CreateUni<SceneContent>(),
                        std::optional<std::string> levelPath = std::nullopt, bool live = false);
+    ~GameScene() override; ///< Ends WatchFocus's watch.
 
     // A level file that cannot be used shuts the engine down and ends the
     // program with the reason.
@@ -90,7 +95,8 @@ public:
     // of several, the last); a live scene then looks at its level's files
     // (LiveLevel::Poll). What came of either is shown in the notice. These
     // and the full-screen keys work while the game is paused (P or a pad's
-    // Start), which holds the simulation and the music.
+    // Start), which holds the simulation and the music, and so do M and a
+    // pad's Back, which turn the sound off and on and say so in the notice.
     void Update() override;
     // The frame schedule, then, paused, the picture dimmed with how to
     // resume, and the notice over all.
@@ -101,6 +107,15 @@ public:
     // What the window shows of a level saved or dropped.
     const Notice& GetNotice() const { return m_notice; }
     bool IsPaused() const { return m_pause.IsPaused(); }
+    // An SDL event as SDL queues it: the window losing the focus it had
+    // pauses the game at the next step, as P does; getting it back does not
+    // go on. Other events are ignored, on any thread.
+    void HandleEvent(const SDL_Event& event);
+    // From now on SDL hands the built scene every event it queues
+    // (HandleEvent), the window counting as focused if it is now. The game
+    // does this; tests that play on a display shared with other windows,
+    // which take the focus as they open, do not.
+    void WatchFocus();
     // LiveLevel::Reload.
     bool ReloadLevel() { return m_level.Reload(); }
     // The clock Update hands LiveLevel::Poll: seconds on a steady clock,
@@ -113,6 +128,8 @@ private:
     Notice m_notice;
     std::function<double()> m_clock;
     Pause m_pause;
+    bool m_watching = false;
+    ActionMap m_soundKeys;
     // Null when the music could not be loaded.
     Ref<Clip> m_music;
     // Null without a window: the keys for full screen do nothing then.

@@ -14,7 +14,9 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <engine/audio/Audio.h>
 #include <engine/audio/Clip.h>
+#include <engine/audio/Sound.h>
 
 #include "audio/AudioBytes.h"
 
@@ -262,6 +264,8 @@ TEST_F(ClipTest, DiskDeviceCapturesLoopingClip) {
 
     // Whatever was written so far may all be silence from before the load.
     const size_t wanted = Written(capture) + 12 * Buffer;
+    // Set while the device mixes; at 1 it leaves the capture as it was.
+    Engine::Audio::SetMasterVolume(1.0f);
     AwaitCapture(capture, wanted);
     SDL_CloseAudio();
     SDL_Quit();
@@ -273,6 +277,48 @@ TEST_F(ClipTest, DiskDeviceCapturesLoopingClip) {
     EXPECT_EQ(start % Buffer, 0u);
     EXPECT_BYTES(Bytes(out.begin() + long(start), out.end()), Looped(data, 0, out.size() - start));
     EXPECT_EQ(clip->trackPos, (out.size() - start) % data.size());
+}
+
+// The master volume scales the whole mix, a sound's voices as well as the
+// clips, after they are summed, and leaves it bit for bit as it was at 1.
+TEST_F(ClipTest, MasterVolumeScalesTheWholeMix) {
+    struct Restore {
+        ~Restore() { Engine::Audio::SetMasterVolume(1.0f); }
+    } restore;
+    // One buffer long and looping, so every buffer mixes the same.
+    AddClip(Pattern(Buffer, 5))->loopClip();
+    const Bytes clipAlone = Mix();
+    std::vector<float> tone(2 * 4096);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.6f * std::sin(0.01f * float(i));
+    Ref<Engine::Sound> sound = Engine::Sound::FromSamples(tone, 44100, 2);
+    ASSERT_NE(sound, nullptr);
+    sound->SetLooping(true);
+    sound->Play();
+    const Bytes both = Mix();
+    ASSERT_NE(both, clipAlone) << "the voice must be heard in the mix";
+    ASSERT_EQ(both, Mix()) << "every buffer the same";
+
+    auto scaled = [&](float gain) {
+        Bytes out = both;
+        for (size_t i = 0; i + 1 < out.size(); i += 2) {
+            const auto s = Sint16(out[i] | out[i + 1] << 8);
+            const auto v = Uint16(Sint16(std::lrint(s * gain)));
+            out[i] = Uint8(v), out[i + 1] = Uint8(v >> 8);
+        }
+        return out;
+    };
+    const struct {
+        float set, read;
+    } cases[] = {{0.5f, 0.5f}, {0.25f, 0.25f}, {1.0f, 1.0f}, {0.0f, 0.0f},
+                 {3.0f, 1.0f}, {-1.0f, 0.0f}, {std::nanf(""), 0.0f}};
+    for (const auto& c : cases) {
+        Engine::Audio::SetMasterVolume(c.set);
+        EXPECT_EQ(Engine::Audio::GetMasterVolume(), c.read) << c.set;
+        EXPECT_BYTES(Mix(), scaled(c.read)) << c.set;
+    }
+    Engine::Audio::SetMasterVolume(1.0f);
+    EXPECT_BYTES(Mix(), both) << "back at 1, exactly as before";
 }
 
 // The game's music plays as it is (no conversion) and loops without a click.

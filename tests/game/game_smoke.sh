@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real game binary under the current X display: the window appears,
-# is cleared to the background colour, and SIGTERM ends the game cleanly.
+# is cleared to the background colour, dims as it pauses when the focus goes
+# to another window, and SIGTERM ends the game cleanly.
 set -u
 game="$1"
 source "$(dirname "$0")/game_run.sh"
@@ -15,6 +16,18 @@ geometry=$(bounded xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p'
 icon=$(bounded xprop -id "$wid" _NET_WM_ICON | head -c 60)
 on_window "the screenshot" import -window "$wid" "$out/shot.png"
 pixel=$(bounded convert "$out/shot.png" -format '%[pixel:p{5,710}]' info:)
+# The focus on the game, then on the root window, as when the player switches
+# to another program: the pause dims the background within a few seconds.
+bounded xdotool windowfocus --sync "$wid" || fail "the game's window would not take the focus"
+root=$(bounded xwininfo -root | awk '/Window id:/ {print $4}')
+bounded xdotool windowfocus --sync "$root" || fail "the root window would not take the focus"
+for ((i = 0; i < 25; ++i)); do
+    on_window "the screenshot after leaving" import -window "$wid" "$out/left.png"
+    left=$(bounded convert "$out/left.png" -format '%[pixel:p{5,710}]' info:)
+    [ "$left" = "srgb(14,17,19)" ] && break
+    sleep 0.2
+done
+[ "$left" = "srgb(14,17,19)" ] || fail "leaving the window left the background at $left, not dimmed"
 stop_cleanly
 grep -qx 'WINDOW: Window created!' "$out/err" || fail "no window line"
 grep -qx 'GL RENDERER: No SDL errors Detected in during init!' "$out/err" || fail "no renderer line"

@@ -5,8 +5,11 @@
 
 #include <typeinfo>
 
+#include <engine/audio/Audio.h>
 #include <engine/audio/Clip.h>
 #include <engine/core/Engine.h>
+#include <engine/core/Input.h>
+#include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
@@ -171,6 +174,80 @@ TEST_F(SceneTest, MusicLoopsFromTheStart) {
     ASSERT_EQ(Clip::sounds.size(), 1u);
     EXPECT_TRUE(Clip::sounds[0]->active);
     EXPECT_TRUE(Clip::sounds[0]->loop);
+}
+
+// The player's keys outside play and the window's focus, on a scene never
+// built (no display needed): only the pause and the notice act.
+TEST(SceneControls, LeavingTheWindowPausesAndMSwitchesTheSoundOffAndOn) {
+    struct Restore {
+        ~Restore() {
+            Audio::SetMasterVolume(1.0f);
+            Input::Clear();
+        }
+    } restore;
+    Time::dt = ::Engine::Engine::STEP;
+    auto tap = [](SDL_Keycode key) {
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event event{};
+            event.type = type;
+            event.key.keysym.sym = key;
+            Input::HandleEvent(event);
+        }
+    };
+    auto focus = [](GameScene& scene, bool gained) {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+        scene.HandleEvent(event);
+    };
+    auto step = [](GameScene& scene) {
+        Input::BeginStep();
+        scene.Update();
+        Input::EndStep();
+    };
+
+    // Each letter one step after it: the focus gained (g) or lost (l), P (p).
+    const struct {
+        const char* steps;
+        bool paused;
+    } cases[] = {
+        {"l", false},    // a window that never had the focus loses nothing
+        {"gl", true},    // leaving pauses
+        {"glg", true},   // coming back does not go on
+        {"glgp", false}, // P does
+        {"pgl", true},   // leaving a paused game leaves it paused
+        {"gpglp", false},
+    };
+    for (const auto& c : cases) {
+        GameScene scene;
+        for (const char* at = c.steps; *at; ++at) {
+            if (*at == 'p')
+                tap(SDLK_p);
+            else
+                focus(scene, *at == 'g');
+            step(scene);
+        }
+        EXPECT_EQ(scene.IsPaused(), c.paused) << c.steps;
+    }
+
+    // M works while paused too, and says what it did.
+    GameScene scene;
+    for (bool paused : {false, true}) {
+        if (paused) {
+            tap(SDLK_p);
+            step(scene);
+        }
+        tap(SDLK_m);
+        step(scene);
+        EXPECT_EQ(Audio::GetMasterVolume(), 0.0f);
+        EXPECT_EQ(scene.GetNotice().Text(), "Sound off");
+        EXPECT_FALSE(scene.GetNotice().Failed());
+        tap(SDLK_m);
+        step(scene);
+        EXPECT_EQ(Audio::GetMasterVolume(), 1.0f);
+        EXPECT_EQ(scene.GetNotice().Text(), "Sound on");
+        EXPECT_EQ(scene.IsPaused(), paused);
+    }
 }
 
 } // namespace

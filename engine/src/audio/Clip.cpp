@@ -283,6 +283,7 @@ void Clip::callback(void* /*userdata*/, Uint8* stream, int len) {
             clip->active = false;
     MixVoices(stream, n);
     MixMusic(stream, n);
+    ApplyMasterVolume(stream, n);
 }
 
 } // namespace Engine

@@ -42,6 +42,10 @@ void MixVoices(Uint8* stream, std::uint32_t len);
 // audio thread under the device lock.
 void MixMusic(Uint8* stream, std::uint32_t len);
 
+// Scales the finished mix by the master volume (Audio::SetMasterVolume);
+// leaves it untouched at 1. Runs on the audio thread.
+void ApplyMasterVolume(Uint8* stream, std::uint32_t len);
+
 // Whether the device is known to end in one channel, where panning would only
 // change loudness; voices then ignore their pan. Set as the device opens.
 void SetMonoOutput(bool mono);
