@@ -651,6 +651,20 @@ void main() { color = vec4(v_Color.bgr * u_Gain, v_Color.a); }
         renderer->RenderEnd();
     });
     Check(img, {{5, 5, blue}, {45, 5, red}});
+    // A renderer system that makes its program current while a shader is open
+    // keeps it past EndShader, for its quads after.
+    const std::vector<Pixel> kept = Frame([&] {
+        glUseProgram(0);
+        ASSERT_TRUE(Draw::BeginShader(swap));
+        swap->SetUniformFloat1("u_Gain", 1.0f);
+        Draw::Rect({0, 0, 10, 10}, RED);
+        renderer->RenderInit(own);
+        Draw::EndShader();
+        renderer->Render(mesh, own, at(20));
+        renderer->RenderEnd();
+    });
+    EXPECT_EQ(At(kept, 5, 5), blue);
+    EXPECT_EQ(At(kept, 25, 30), At(img, 25, 30));
     // A renderer system's opaque quad in an additive blend adds to what is under it.
     const std::vector<Pixel> added = Frame([&] {
         Draw::BeginBlend(Draw::Blend::Additive);

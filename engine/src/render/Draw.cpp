@@ -833,18 +833,23 @@ Shader& BatchProgram() {
     return m.shaders.empty() ? *g.program : *m.shaders.back().shader;
 }
 
+// Whether the current GL program is one of the shaders open from from on.
+bool ShaderCurrent(size_t from) {
+    if (from >= m.shaders.size() || !GLContextCurrent())
+        return false;
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    return std::any_of(m.shaders.begin() + static_cast<ptrdiff_t>(from), m.shaders.end(),
+                       [&](const OpenShader& open) {
+                           return open.shader->GetID() == static_cast<GLuint>(current);
+                       });
+}
+
 // BeginShader left the program's shader current for its uniforms; a quad of
 // the renderer systems wants theirs.
 void RendererProgramBack() {
-    if (m.shaders.empty())
-        return;
-    GLint current = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    for (const OpenShader& open : m.shaders)
-        if (static_cast<GLuint>(current) == open.shader->GetID()) {
-            glUseProgram(static_cast<GLuint>(m.shaders.front().previous));
-            return;
-        }
+    if (ShaderCurrent(0))
+        glUseProgram(static_cast<GLuint>(m.shaders.front().previous));
 }
 
 // The renderer systems set the plain alpha blend as they begin; a blend mode
@@ -854,11 +859,16 @@ void RendererBlend() {
         ApplyBlend();
 }
 
+// Ends the shaders from keep on. The program current before them comes back
+// only in place of one of them: one bound meanwhile (a renderer system's, at
+// its RenderInit) is what the draws after expect, while Draw's own batches
+// bind their program anyway.
 void EndShaders(size_t keep) {
     Draw::Flush();
     const GLint previous = m.shaders[keep].previous;
+    const bool ours = ShaderCurrent(keep);
     m.shaders.resize(keep);
-    if (GLContextCurrent())
+    if (ours)
         glUseProgram(static_cast<GLuint>(previous));
 }
 
