@@ -235,6 +235,31 @@ TEST_F(EdgeTest, MousePositionAndWheel) {
     EXPECT_EQ(Run("U0.025 0.01", push), "[30,40 1.5][30,40 0] [30,40 0] ");
     // Between steps the position is the last one and the wheel reads 0.
     EXPECT_EQ(outside, "10,20 0 30,40 0 30,40 0 ");
+
+    // The move since the step before, in the view's pixels under a letterbox
+    // showing it at twice its size; the first event counts none, and a view
+    // placed anew moves no pointer.
+    Input::Clear();
+    Input::SetMouseLetterbox({{100, 0}, {640, 480}, {320, 240}});
+    outside.clear();
+    recorder->observe = [] {
+        std::ostringstream out;
+        out << Input::GetMouseDelta().x << "," << Input::GetMouseDelta().y;
+        return out.str();
+    };
+    const glm::ivec2 path[] = {{300, 100}, {340, 120}, {360, 120}};
+    size_t next = 0;
+    auto move = [&](char) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.x = path[next].x;
+        e.motion.y = path[next++].y;
+        SDL_PushEvent(&e);
+    };
+    EXPECT_EQ(Run("D0.005 D0.01 D0.03", move), "- [20,10] [10,0][0,0][0,0] ");
+    Input::SetMouseLetterbox({{0, 0}, {320, 240}, {320, 240}});
+    EXPECT_EQ(Run("0.01", move), "[0,0] ");
+    EXPECT_EQ(outside.find_first_not_of("0, "), std::string::npos) << outside;
 }
 
 // Typed text goes to the first step after it, as edges do; it is bounded

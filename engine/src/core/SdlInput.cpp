@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace Engine {
 
@@ -18,6 +19,11 @@ std::unordered_map<int, uint8_t> s_keyEdges, s_stepKeyEdges;
 
 struct Mouse {
     glm::vec2 position{0.0f, 0.0f};
+    // Where the pointer was as the last step began (window coordinates), or
+    // where an event first placed it; and how far it had moved by the step
+    // running, in GetMousePosition's units.
+    std::optional<glm::vec2> stepFrom;
+    glm::vec2 stepDelta{0.0f, 0.0f};
     // One bit per button, SDL_BUTTON(button).
     uint32_t down = 0, pressed = 0, released = 0, stepPressed = 0, stepReleased = 0;
     float wheel = 0.0f, stepWheel = 0.0f;
@@ -47,6 +53,13 @@ void AppendTyped(std::string& to, const char* text, size_t length) {
             --length;
     }
     to.append(text, length);
+}
+
+// A point in window coordinates as GetMousePosition gives it.
+glm::vec2 ViewPoint(glm::vec2 window) {
+    if (s_shown.Empty())
+        return window;
+    return s_shown.ToView(window * s_pixelsPerPoint);
 }
 
 uint32_t ButtonBit(unsigned button) {
@@ -102,9 +115,7 @@ const std::vector<std::string>& Input::GetDroppedText() {
 }
 
 glm::vec2 Input::GetMousePosition() {
-    if (s_shown.Empty())
-        return s_mouse.position;
-    return s_shown.ToView(s_mouse.position * s_pixelsPerPoint);
+    return ViewPoint(s_mouse.position);
 }
 
 void Input::SetMouseLetterbox(const Letterbox& shown, glm::vec2 pixelsPerPoint) {
@@ -122,6 +133,10 @@ bool Input::WasMousePressed(uint8_t button) {
 
 bool Input::WasMouseReleased(uint8_t button) {
     return s_mouse.stepReleased & ButtonBit(button);
+}
+
+glm::vec2 Input::GetMouseDelta() {
+    return s_mouse.stepDelta;
 }
 
 float Input::GetMouseWheelMove() {
@@ -145,10 +160,12 @@ void Input::HandleEvent(const SDL_Event& event) {
         break;
     case SDL_MOUSEMOTION:
         s_mouse.position = {float(event.motion.x), float(event.motion.y)};
+        s_mouse.stepFrom = s_mouse.stepFrom.value_or(s_mouse.position);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         s_mouse.position = {float(event.button.x), float(event.button.y)};
+        s_mouse.stepFrom = s_mouse.stepFrom.value_or(s_mouse.position);
         const uint32_t bit = ButtonBit(event.button.button);
         if (event.type == SDL_MOUSEBUTTONDOWN) {
             s_mouse.down |= bit;
@@ -183,6 +200,13 @@ void Input::BeginStep() {
     s_mouse.stepPressed = std::exchange(s_mouse.pressed, 0);
     s_mouse.stepReleased = std::exchange(s_mouse.released, 0);
     s_mouse.stepWheel = std::exchange(s_mouse.wheel, 0.0f);
+    // Both ends mapped as the view is placed now: a view moved or scaled
+    // in between moves no pointer.
+    s_mouse.stepDelta = {0.0f, 0.0f};
+    if (s_mouse.stepFrom) {
+        s_mouse.stepDelta = ViewPoint(s_mouse.position) - ViewPoint(*s_mouse.stepFrom);
+        s_mouse.stepFrom = s_mouse.position;
+    }
     Gamepads::BeginStep();
 }
 
@@ -192,6 +216,7 @@ void Input::EndStep() {
     s_stepDrops = Drops{};
     s_mouse.stepPressed = s_mouse.stepReleased = 0;
     s_mouse.stepWheel = 0.0f;
+    s_mouse.stepDelta = {0.0f, 0.0f};
     Gamepads::EndStep();
 }
 

@@ -54,6 +54,12 @@ public:
     /// now on. An empty letterbox maps nothing (the default). The engine
     /// calls it when the view's place changes.
     static void SetMouseLetterbox(const Letterbox& shown, glm::vec2 pixelsPerPoint = {1, 1});
+    /// How far the pointer moved since the step before this one, in
+    /// GetMousePosition's units; read it in a step, as the wheel. Dragging
+    /// a camera is then `cam.transform.position -= glm::vec3(delta / cam.zoom, 0)`
+    /// (unturned). Where the pointer was before its first event is unknown:
+    /// that event counts no move.
+    static glm::vec2 GetMouseDelta();
     /// Whether the button (SDL_BUTTON_LEFT, _MIDDLE, _RIGHT, _X1, _X2) is held.
     static bool IsMouseButtonDown(uint8_t button);
     /// Whether the button went down since the step before this one.

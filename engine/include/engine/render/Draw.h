@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include <glm/vec2.hpp>
 
@@ -13,6 +15,7 @@
 namespace Engine {
 
 class Camera;
+class Engine;
 class Font;
 class RenderTarget;
 class Shader;
@@ -165,6 +168,39 @@ float MeasureText(const std::string& text, float size);
 /// The width in pixels of the widest line of text in font at size.
 float MeasureText(const Font& font, const std::string& text, float size);
 
+/// Text in the engine's own font broken into lines at most width pixels wide;
+/// see the overload with a font.
+std::vector<std::string> WrapText(const std::string& text, float size, float width,
+                                  size_t maxLines = SIZE_MAX);
+/// Text broken into lines at most width pixels wide in font at size, as
+/// MeasureText measures them: at each '\n', and after the spaces that end a
+/// word where the next word would not fit. A word wider than a line on its
+/// own (a long path) goes on as far as fits and is cut there, never inside a
+/// character, one character at least on each line. The spaces at a line's end
+/// are left out. Each line is a piece of text as it was, UTF-8 or Latin-1. At
+/// most maxLines lines: a text that needs more ends in "..." on the last.
+/// Empty text has no lines.
+std::vector<std::string> WrapText(const Font& font, const std::string& text, float size,
+                                  float width, size_t maxLines = SIZE_MAX);
+/// Text in the engine's own font wrapped to width; see the overload with a font.
+void TextWrapped(const std::string& text, glm::vec2 position, float width, float size,
+                 Color color, Align align = Align::Left);
+/// Text in font wrapped to width (WrapText), drawn as Text draws it from
+/// position, the top-left corner of a column width pixels wide; align places
+/// each line in the column.
+void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float width,
+                 float size, Color color, Align align = Align::Left);
+/// The width of the widest line and the height of all the lines of text in
+/// the engine's own font wrapped to width at size, in pixels.
+glm::vec2 MeasureTextWrapped(const std::string& text, float size, float width);
+/// The same in font: the lines of WrapText, a line height of the font's each.
+glm::vec2 MeasureTextWrapped(const Font& font, const std::string& text, float size,
+                             float width);
+
+/// The frame rate engine measures (Engine::GetFrameRate), as "60 FPS" in green
+/// in the engine's own font, 20 pixels to the em, its top-left corner at (x, y).
+void FPS(const Engine& engine, float x, float y);
+
 /// Later draws go through Camera::Main() in world units, lined up with the
 /// renderer systems' sprites and tiles, until EndWorld.
 void BeginWorld();
@@ -238,8 +274,11 @@ void EndBlend();
 /// first. False, with a warning and nothing changed, for a null shader or
 /// one that holds no program; no EndShader is due then.
 bool BeginShader(const Ref<Shader>& shader);
-/// Back to the shader before BeginShader. Without one open, a warning; one
-/// still open at EndFrame is ended there, with a warning.
+/// Back to the shader before BeginShader. The GL program current at
+/// BeginShader is current again, unless another was made current meanwhile
+/// (a renderer system's, at its RenderInit): that one stays, for the draws
+/// that follow. Without one open, a warning; one still open at EndFrame is
+/// ended there, with a warning.
 void EndShader();
 /// A shader for BeginShader from the GLSL of its fragment stage alone, put
 /// after Draw's own vertex stage, which hands it `in vec2 v_TexCoord;` and
