@@ -183,3 +183,41 @@ TEST(TextLayout, DrawnTextIsUtf8WithoutInvisibleCharactersAndWithTabStops) {
     // Nothing is drawn at a size of 0 or less, so nothing is measured.
     EXPECT_EQ(Draw::MeasureText(font, "ab", -64), 0.0f);
 }
+
+// Wrapping: after the spaces that end a word, inside a word only when it is
+// wider than a line (going on from the line it starts on), at each new line,
+// never inside a character; the last line kept ends in "..." when more follow.
+TEST(TextLayout, WrapBreaksAfterWordsCutsLongOnesAndEndsInDots) {
+    Font font = MakeFont();
+    font.lineHeight = 70;
+    // At 64 pixels: "a" 9 wide, each more "a" 29 on; "aa aa" 126; an e acute 5
+    // wide, each more 22 on.
+    struct Case {
+        const char* text;
+        float width;
+        size_t most;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"aa aa aa", 130, SIZE_MAX, {"aa aa", "aa"}},
+        {"aa aa aa", 100, SIZE_MAX, {"aa", "aa", "aa"}},
+        {"aa   ", 1000, SIZE_MAX, {"aa"}},
+        {"aaaaaaa", 100, SIZE_MAX, {"aaaa", "aaa"}},
+        {"a aaaaaaa", 100, SIZE_MAX, {"a aa", "aaaa", "a"}},
+        {"aa\n\naa", 1000, SIZE_MAX, {"aa", "", "aa"}},
+        {"aaa  a", 1, SIZE_MAX, {"a", "a", "a", "a"}},
+        {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 50, SIZE_MAX,
+         {"\xC3\xA9\xC3\xA9\xC3\xA9", "\xC3\xA9\xC3\xA9"}},
+        {"\xE9\xE9\xE9\xE9\xE9", 50, SIZE_MAX, {"\xE9\xE9\xE9", "\xE9\xE9"}},
+        {"aa aa aa", 100, 2, {"aa", "a..."}},
+        {"aa aa aa", 100, 3, {"aa", "aa", "aa"}},
+        {"aa aa aa", 100, 0, {}},
+        {"", 100, SIZE_MAX, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Draw::WrapText(font, c.text, 64, c.width, c.most), c.lines)
+            << c.text << " in " << c.width;
+    // Half the size fits twice the text; the height counts the lines.
+    EXPECT_EQ(Draw::WrapText(font, "aa aa aa", 32, 65), (std::vector<std::string>{"aa aa", "aa"}));
+    EXPECT_EQ(Draw::MeasureTextWrapped(font, "aa aa aa", 32, 65), glm::vec2(63, 70));
+}

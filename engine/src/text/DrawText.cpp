@@ -3,9 +3,11 @@
 #include <engine/render/Draw.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <vector>
 
+#include <engine/core/Engine.h>
 #include <engine/text/Font.h>
 #include <engine/text/TextMesh.h>
 
@@ -107,6 +109,23 @@ template <typename Fn> void Lines(const Font& font, const std::string& text, Fn&
     }
 }
 
+// The byte after the character that starts at byte i.
+size_t NextChar(std::string_view text, size_t i) {
+    return i + CharAt(text, i).length;
+}
+
+std::string TrimEnd(std::string line) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    return line;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (size_t k = 0; k < lines.size(); ++k)
+        out += (k ? "\n" : "") + lines[k];
+    return out;
+}
+
 } // namespace
 
 void Text(const std::string& text, glm::vec2 position, float size, Color color, Align align) {
@@ -167,6 +186,107 @@ float MeasureText(const Font& font, const std::string& text, float size) {
         widest = std::max(widest, Width(font, pieces));
     });
     return widest * size / static_cast<float>(font.pixelSize);
+}
+
+std::vector<std::string> WrapText(const std::string& text, float size, float width,
+                                  size_t maxLines) {
+    return WrapText(Font::Default(), text, size, width, maxLines);
+}
+
+std::vector<std::string> WrapText(const Font& font, const std::string& text, float size,
+                                  float width, size_t maxLines) {
+    if (text.empty() || maxLines == 0)
+        return {};
+    auto fits = [&](const std::string& line) {
+        return MeasureText(font, TrimEnd(line), size) <= width;
+    };
+    std::vector<std::string> lines;
+    // Past the lines kept the rest is cut anyway: a huge text costs no more.
+    auto full = [&] { return lines.size() > maxLines; };
+    size_t start = 0;
+    while (start <= text.size() && !full()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const size_t before = lines.size();
+        std::string line;
+        for (size_t i = start; i < end && !full();) {
+            // A word with the spaces after it.
+            size_t next = text.find(' ', i);
+            next = next == std::string::npos || next > end ? end : next;
+            while (next < end && text[next] == ' ')
+                ++next;
+            const std::string word = text.substr(i, next - i);
+            if (fits(line + word)) {
+                line += word;
+                i = next;
+                continue;
+            }
+            if (!line.empty() && fits(word)) {
+                lines.push_back(TrimEnd(line));
+                line.clear();
+                continue;
+            }
+            // Wider than a line on its own: as much as fits goes on this
+            // line, one character at least on an empty one so that every
+            // line takes something. Narrower than a character, the spaces
+            // before it make no line of their own.
+            size_t cut = line.empty() ? NextChar(text, i) : i;
+            while (cut < next && fits(line + text.substr(i, NextChar(text, cut) - i)))
+                cut = NextChar(text, cut);
+            if (std::string cutLine = TrimEnd(line + text.substr(i, cut - i)); !cutLine.empty())
+                lines.push_back(std::move(cutLine));
+            line.clear();
+            i = cut;
+        }
+        // An empty line only where the text has one.
+        if (std::string last = TrimEnd(line); !last.empty() || lines.size() == before)
+            lines.push_back(std::move(last));
+        start = end + 1;
+    }
+    if (lines.size() > maxLines) {
+        lines.resize(maxLines);
+        std::string& last = lines.back();
+        // Characters off its end, whole ones, until the dots fit.
+        std::vector<size_t> starts;
+        for (size_t i = 0; i < last.size(); i = NextChar(last, i))
+            starts.push_back(i);
+        while (!starts.empty() && !fits(last + "...")) {
+            last.erase(starts.back());
+            starts.pop_back();
+        }
+        last += "...";
+    }
+    return lines;
+}
+
+void TextWrapped(const std::string& text, glm::vec2 position, float width, float size,
+                 Color color, Align align) {
+    TextWrapped(Font::Default(), text, position, width, size, color, align);
+}
+
+void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float width,
+                 float size, Color color, Align align) {
+    const float x = align == Align::Center  ? position.x + width / 2
+                    : align == Align::Right ? position.x + width
+                                            : position.x;
+    Text(font, Joined(WrapText(font, text, size, width)), {x, position.y}, size, color, align);
+}
+
+glm::vec2 MeasureTextWrapped(const std::string& text, float size, float width) {
+    return MeasureTextWrapped(Font::Default(), text, size, width);
+}
+
+glm::vec2 MeasureTextWrapped(const Font& font, const std::string& text, float size,
+                             float width) {
+    if (!font.Loaded() || !(size > 0))
+        return {0.0f, 0.0f};
+    const std::vector<std::string> lines = WrapText(font, text, size, width);
+    const float scale = size / static_cast<float>(font.pixelSize);
+    return {MeasureText(font, Joined(lines), size),
+            static_cast<float>(lines.size()) * static_cast<float>(font.lineHeight) * scale};
+}
+
+void FPS(const Engine& engine, float x, float y) {
+    Text(std::to_string(std::lround(engine.GetFrameRate())) + " FPS", {x, y}, 20.0f, GREEN);
 }
 
 } // namespace Engine::Draw
