@@ -1,10 +1,11 @@
 // A 2D camera: a world of 4000 by 3000 units, larger than the window, seen
 // through Camera::Main() zoomed and turned. The wheel zooms about the pointer
 // (the world point under it stays there), Q and E turn the view, the arrow
-// keys or a drag with the right button pan, a left click drops a marker where
-// it lands in the world, R puts the camera back. A minimap in the corner shows
-// the whole world through a second camera, drawn into a RenderTarget, with the
-// window's view outlined on it. ESC quits.
+// keys or a drag with the right or middle button pan, a left click drops a
+// marker where it lands in the world, R puts the camera back. A minimap in the
+// corner shows the whole world through a second camera, drawn into a
+// RenderTarget, with the window's view outlined on it, and the frame rate
+// below it. ESC quits.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -86,11 +87,11 @@ public:
         const glm::vec2 centre{cam.w / 2, cam.h / 2};
         if (push != glm::vec2(0, 0))
             Pan(cam.ScreenToWorld(centre + push * 600.0f * dt) - cam.ScreenToWorld(centre));
-        // A drag holds the world point it started on under the pointer.
-        if (Input::IsMouseButtonDown(SDL_BUTTON_RIGHT) && m_dragging)
-            Pan(cam.ScreenToWorld(m_lastMouse) - cam.ScreenToWorld(mouse));
-        m_dragging = Input::IsMouseButtonDown(SDL_BUTTON_RIGHT);
-        m_lastMouse = mouse;
+        // A drag holds the world point it started on under the pointer: the
+        // point where the pointer was a step ago moves to where it is now.
+        if (Input::IsMouseButtonDown(SDL_BUTTON_RIGHT) ||
+            Input::IsMouseButtonDown(SDL_BUTTON_MIDDLE))
+            Pan(cam.ScreenToWorld(mouse - Input::GetMouseDelta()) - cam.ScreenToWorld(mouse));
         if (Input::WasMousePressed(SDL_BUTTON_LEFT))
             m_markers.push_back(cam.ScreenToWorld(mouse));
     }
@@ -120,6 +121,8 @@ public:
         Draw::RectLines({corner.x - 2, corner.y - 2, corner.width + 4, corner.height + 4}, WHITE,
                         2);
         Draw::Sprite(m_map, corner);
+        Draw::Rect({corner.x - 2, corner.y + corner.height + 6, 88, 28}, {0, 0, 0, 160});
+        Draw::FPS(*m_engine, corner.x + 4, corner.y + corner.height + 8);
 
         const glm::vec2 under = cam.ScreenToWorld(Input::GetMousePosition());
         char line[160];
@@ -195,8 +198,6 @@ private:
     std::vector<glm::vec2> m_markers;
     Ref<RenderTarget> m_map;
     Camera m_mini;
-    glm::vec2 m_lastMouse{0, 0};
-    bool m_dragging = false;
 };
 
 } // namespace

@@ -1,5 +1,5 @@
 // Fonts and text: a font of the program's own in several sizes, the three alignments against a
-// guide line, and a line whose text changes every step. A text's position is the top of its
+// guide line, a paragraph wrapped to a column, and a line whose text changes every step. A text's position is the top of its
 // first line, and its size is in pixels to the em; the engine's own font (Font::Default(), what
 // Draw::Text uses without a font) is DejaVu Sans too.
 #include <cstdio>
@@ -52,6 +52,14 @@ public:
                            "\u0420\u0443\u0441\u0441\u043A\u0438\u0439, Za\u017C\u00F3\u0142\u0107 "
                            "g\u0119\u015Bl\u0105 ja\u017A\u0144",
                    {40, 262}, 24, WHITE);
+
+        // A paragraph wrapped to a column, its box as large as MeasureTextWrapped says.
+        const char* paragraph = "TextWrapped breaks a paragraph after its words to fit a column; "
+                                "a word wider than the column, like /a/long/path/to/level.tmx, "
+                                "is cut where it must.";
+        const glm::vec2 box = Draw::MeasureTextWrapped(m_font, paragraph, 17, 250);
+        Draw::RectLines({670, 110, 250 + 20, box.y + 20}, GRAY);
+        Draw::TextWrapped(m_font, paragraph, {680, 120}, 250, 17, WHITE);
 
         // The alignments, each against the vertical guide at the view's centre.
         const float guide = WIDTH / 2.0f;
