@@ -33,6 +33,72 @@ std::string Reason(int error) {
     }
 }
 
+std::uint32_t ReadLE32(const std::vector<Uint8>& bytes, std::size_t at) {
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+           std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
+}
+
+// Whether the comment header's lengths fit in it. The decoder trusts them:
+// a length of 2^32 - 1 wraps its allocation to nothing and is written past,
+// and a count too large to allocate for is freed through a null pointer.
+bool CommentsFit(const std::vector<Uint8>& packet) {
+    const std::size_t size = packet.size();
+    if (size < 11 || packet[0] != 3 || std::memcmp(&packet[1], "vorbis", 6))
+        return true; // not a comment header: the decoder refuses it itself
+    std::size_t at = 7;
+    const std::uint32_t vendor = ReadLE32(packet, at);
+    if (vendor > size - at - 4 || size - at - 4 - vendor < 4)
+        return false;
+    at += 4 + vendor;
+    const std::uint32_t count = ReadLE32(packet, at);
+    at += 4;
+    if (count > (size - at) / 4)
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (size - at < 4)
+            return false;
+        const std::uint32_t length = ReadLE32(packet, at);
+        if (length > size - at - 4)
+            return false;
+        at += 4 + length;
+    }
+    return true;
+}
+
+// Whether the stream's second packet, its comment header, is whole and its
+// lengths fit, read page by page from the source's start.
+bool CommentHeaderSound(SDL_RWops* source) {
+    constexpr std::size_t MaxPacket = 16 << 20; // pictures in comments included
+    std::vector<Uint8> packet;
+    int packets = 0;
+    while (source && SDL_RWseek(source, 0, RW_SEEK_CUR) >= 0) {
+        Uint8 head[27], lacing[255];
+        if (SDL_RWread(source, head, sizeof head, 1) != 1 || std::memcmp(head, "OggS", 4) ||
+            (head[26] && SDL_RWread(source, lacing, head[26], 1) != 1))
+            return false;
+        for (int i = 0; i < head[26]; ++i) {
+            const std::size_t had = packet.size();
+            packet.resize(had + lacing[i]);
+            if (packet.size() > MaxPacket ||
+                (lacing[i] && SDL_RWread(source, packet.data() + had, lacing[i], 1) != 1))
+                return false;
+            if (lacing[i] < 255 && ++packets == 2)
+                return CommentsFit(packet);
+            if (lacing[i] < 255)
+                packet.clear();
+        }
+    }
+    return false;
+}
+
+// CommentHeaderSound over a source it closes.
+bool CommentHeaderSoundIn(SDL_RWops* source) {
+    const bool sound = CommentHeaderSound(source);
+    if (source)
+        SDL_RWclose(source);
+    return sound;
+}
+
 } // namespace
 
 bool IsOgg(SDL_RWops* source) {
@@ -50,11 +116,19 @@ Uni<VorbisStream> VorbisStream::Open(const Uint8* data, std::size_t size, std::s
         error = "over 2 GB";
         return nullptr;
     }
+    if (!CommentHeaderSoundIn(SDL_RWFromConstMem(data, int(size)))) {
+        error = "its comment header is broken";
+        return nullptr;
+    }
     int code = 0;
     return Checked(stb_vorbis_open_memory(data, int(size), &code, nullptr), code, error);
 }
 
 Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error) {
+    if (!CommentHeaderSoundIn(SDL_RWFromFile(path.c_str(), "rb"))) {
+        error = "its comment header is broken, or it could not be read";
+        return nullptr;
+    }
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         error = "could not open " + path;
