@@ -5,6 +5,9 @@
 #include <vector>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <engine/audio/Clip.h>
@@ -51,6 +54,33 @@ std::vector<Uint8> NoiseWav(std::uint32_t rate = Clip::DeviceFreq) {
     return v;
 }
 
+// The same file as Ogg Vorbis, by vorbis-tools' oggenc at its default
+// quality; empty without it.
+std::vector<Uint8> OggOf(const std::vector<Uint8>& wav) {
+    const std::string in = "/tmp/keel_bench_ogg.wav", out = "/tmp/keel_bench_ogg.ogg";
+    std::ofstream(in, std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
+    std::vector<Uint8> ogg;
+    if (std::system(("oggenc -Q -o " + out + " " + in + " 2>/dev/null").c_str()) == 0) {
+        std::ifstream f(out, std::ios::binary);
+        ogg.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return ogg;
+}
+
+// A second of 48 kHz stereo noise as a WAV file (argument 0) or as Ogg Vorbis
+// (1), or empty with the benchmark skipped.
+std::vector<Uint8> NoiseFile(benchmark::State& state) {
+    std::vector<Uint8> file = NoiseWav(48000);
+    if (state.range(0))
+        file = OggOf(file);
+    if (file.empty())
+        state.SkipWithError("needs oggenc (vorbis-tools)");
+    return file;
+}
+
 // One device buffer of the mixing callback with 32 looping voices playing,
 // each started a little later than the last. Arguments: pitch and pan, in
 // hundredths.
@@ -95,13 +125,15 @@ void BM_Sum32Arrays(benchmark::State& state) {
 BENCHMARK(BM_Sum32Arrays);
 
 // One device buffer of music streamed from a 48 kHz file: the callback's mix
-// and the loop's refill of what it took, read and resampled.
+// and the loop's refill of what it took, read (or decoded) and resampled.
 void BM_MixMusic48k(benchmark::State& state) {
     Clip::ClearSounds();
-    const std::string path = "/tmp/keel_bench_music.wav";
-    const std::vector<Uint8> wav = NoiseWav(48000);
+    const std::string path = "/tmp/keel_bench_music";
+    const std::vector<Uint8> file = NoiseFile(state);
+    if (file.empty())
+        return;
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(wav.data(), 1, wav.size(), f);
+    std::fwrite(file.data(), 1, file.size(), f);
     std::fclose(f);
     Ref<Music> music = Music::Load(path);
     music->SetLooping(true);
@@ -117,7 +149,19 @@ void BM_MixMusic48k(benchmark::State& state) {
     music.reset();
     std::remove(path.c_str());
 }
-BENCHMARK(BM_MixMusic48k);
+BENCHMARK(BM_MixMusic48k)->Arg(0)->Arg(1);
+
+// A second of 48 kHz stereo loaded as a Sound from memory: read (or decoded)
+// and converted to the device format.
+void BM_LoadSound48k(benchmark::State& state) {
+    const std::vector<Uint8> file = NoiseFile(state);
+    if (file.empty())
+        return;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Sound::LoadFromMemory(file.data(), file.size()));
+    state.SetItemsProcessed(state.iterations() * 48000);
+}
+BENCHMARK(BM_LoadSound48k)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Its yardstick: a buffer's samples copied in a plain loop.
 void BM_CopyBuffer(benchmark::State& state) {

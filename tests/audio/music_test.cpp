@@ -1,7 +1,8 @@
 // Music streamed from its file or memory: the same sound as a whole-file
 // conversion, seamless loops, underruns heard as silence and counted, hostile
 // files, and a real (disk) device mixing while the loop refills. Streams the
-// program feeds, which are musics of pushed samples.
+// program feeds, which are musics of pushed samples. Ogg Vorbis sounds and
+// music against oggdec's decoding of the same files.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -385,6 +388,189 @@ TEST_F(MusicTest, DiskDevicePlaysWhileTheLoopRefills) {
     ASSERT_LE(start + Buffer, out.size()) << "the music never played";
     EXPECT_BYTES(Bytes(out.begin() + long(start), out.begin() + long(start + Buffer)),
                  Bytes(tone.begin(), tone.begin() + long(Buffer)));
+}
+
+
+// The freedesktop sound theme's Ogg Vorbis files (Debian's
+// sound-theme-freedesktop), decoded by oggdec (vorbis-tools) as the oracle.
+const fs::path Theme = "/usr/share/sounds/freedesktop/stereo";
+
+// oggdec's 16-bit WAV of `ogg` written to `wav`, given 10 s.
+bool Oggdec(const fs::path& ogg, const fs::path& wav) {
+    const std::string command =
+        "timeout 10 oggdec -Q -o '" + wav.string() + "' '" + ogg.string() + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+// Sets the checksum of the Ogg page at `at` of `file`, which runs to its end.
+void SealLastPage(Bytes& file, size_t at) {
+    std::fill(file.begin() + long(at) + 22, file.begin() + long(at) + 26, 0);
+    std::uint32_t crc = 0;
+    for (size_t i = at; i < file.size(); ++i) {
+        crc ^= std::uint32_t(file[i]) << 24;
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 0x80000000u ? crc << 1 ^ 0x04c11db7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i)
+        file[at + 22 + size_t(i)] = Uint8(crc >> 8 * i);
+}
+
+class OggTest : public MusicTest {
+protected:
+    void SetUp() override {
+        MusicTest::SetUp();
+        if (!fs::exists(Theme / "bell.oga") || std::system("command -v oggdec >/dev/null") != 0)
+            GTEST_SKIP() << "needs sound-theme-freedesktop and vorbis-tools";
+    }
+    // oggdec's WAV of a theme file.
+    fs::path Decoded(const std::string& name) {
+        const fs::path wav = dir / (name + ".wav");
+        EXPECT_TRUE(Oggdec(Theme / (name + ".oga"), wav)) << name;
+        return wav;
+    }
+    // What a sound plays, `buffers` device buffers of it.
+    static Bytes PlaySound(const Ref<Sound>& sound, int buffers) {
+        sound->Play();
+        const Bytes out = Play(buffers);
+        sound->Stop();
+        return out;
+    }
+};
+
+// Mono and stereo at 8 to 96 kHz: a sound decodes the samples oggdec does, and
+// music streams them, both converted to the device as their WAV is; the
+// length is oggdec's to the frame, the time played where the device is.
+TEST_F(OggTest, SoundAndMusicDecodeAsOggdec) {
+    for (const char* name : {"bell", "audio-channel-front-left", "camera-shutter",
+                             "phone-outgoing-calling", "service-login"}) {
+        SCOPED_TRACE(name);
+        const fs::path ogg = Theme / (std::string(name) + ".oga");
+        const fs::path wav = Decoded(name);
+        Ref<Music> wavMusic = Music::Load(wav.string());
+        ASSERT_NE(wavMusic, nullptr);
+        const double length = wavMusic->GetLength();
+        const int buffers = int(length * 44100 / 4096) + 2; // to its end and past it
+
+        Ref<Sound> sound = Sound::Load(ogg.string());
+        Ref<Sound> wavSound = Sound::Load(wav.string());
+        ASSERT_NE(sound, nullptr);
+        ASSERT_NE(wavSound, nullptr);
+        EXPECT_DOUBLE_EQ(sound->GetLength(), wavSound->GetLength());
+        EXPECT_LE(Worst(PlaySound(sound, buffers), PlaySound(wavSound, buffers)), 1);
+
+        const Bytes bytes = ReadAll(ogg);
+        Ref<Music> music = Music::LoadFromMemory(bytes.data(), bytes.size());
+        ASSERT_NE(music, nullptr);
+        EXPECT_DOUBLE_EQ(music->GetLength(), length);
+        music->Play();
+        const Bytes streamed = Play(buffers);
+        EXPECT_FALSE(music->IsPlaying());
+        const double played = music->GetTimePlayed();
+        music.reset();
+        wavMusic->Play();
+        EXPECT_LE(Worst(streamed, Play(buffers)), 1);
+        EXPECT_DOUBLE_EQ(played, wavMusic->GetTimePlayed());
+    }
+}
+
+// Seeking and looping from a file go where the WAV of the same samples goes,
+// across the seam without a gap.
+TEST_F(OggTest, SeeksAndLoopsAsItsWav) {
+    for (const char* name : {"complete", "phone-outgoing-busy"}) {
+        SCOPED_TRACE(name);
+        Ref<Music> wav = Music::Load(Decoded(name).string());
+        Ref<Music> ogg = Music::Load((Theme / (std::string(name) + ".oga")).string());
+        ASSERT_NE(wav, nullptr);
+        ASSERT_NE(ogg, nullptr);
+        const double length = wav->GetLength();
+        ASSERT_DOUBLE_EQ(ogg->GetLength(), length);
+        auto heard = [&](const Ref<Music>& music, double at) {
+            music->SetLooping(true);
+            music->Play();
+            music->Seek(at);
+            const Bytes out = Play(int(length * 44100 / 4096) + 4); // over the seam
+            const double played = music->GetTimePlayed();
+            music->Stop();
+            return std::make_pair(out, played);
+        };
+        for (const double at : {0.0, 0.37, length * 0.8, length}) {
+            SCOPED_TRACE(at);
+            const auto [expected, expectedTime] = heard(wav, at);
+            const auto [streamed, time] = heard(ogg, at);
+            EXPECT_LE(Worst(streamed, expected), 1);
+            EXPECT_DOUBLE_EQ(time, expectedTime);
+        }
+    }
+}
+
+// Streams that are not Ogg Vorbis, break off or lie: null with a warning for
+// both, or for a length that lies, what the data holds; all within seconds.
+TEST_F(OggTest, RefusesBrokenStreams) {
+    alarm(30); // a hang fails the test rather than stalling the run
+    const Bytes good = ReadAll(Theme / "complete.oga");
+    // Three pages of headers, then audio: the last page's granule position is
+    // bytes 6 to 13 of the last "OggS".
+    std::string text(good.begin(), good.end());
+    const size_t lastPage = text.rfind("OggS");
+    ASSERT_NE(lastPage, std::string::npos);
+    Bytes huge = good;
+    for (int i = 0; i < 4; ++i)
+        huge[lastPage + 6 + size_t(i)] = 0xF0;
+    SealLastPage(huge, lastPage);
+    Bytes garbage = {'O', 'g', 'g', 'S'};
+    const Bytes noise = Pattern(4000);
+    garbage.insert(garbage.end(), noise.begin(), noise.end());
+    Bytes zeros = {'O', 'g', 'g', 'S'};
+    zeros.resize(4000);
+    const Bytes headersOnly(good.begin(), good.begin() + 200);
+    const Bytes half(good.begin(), good.begin() + long(good.size() / 2));
+
+    // Six channels, which are not read.
+    const fs::path raw = dir / "six.raw", six = dir / "six.ogg";
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(noise.data()), 3600);
+    const std::string encode = "timeout 10 oggenc -Q --raw --raw-chan=6 -o '" + six.string() +
+                               "' '" + raw.string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(encode.c_str()), 0);
+    const Bytes sixChannels = ReadAll(six);
+
+    struct Case {
+        const char* name;
+        const Bytes& file;
+        bool sound, music; // loads
+        bool ends;         // the music stops early, warned
+    };
+    const Case cases[] = {{"garbage", garbage, false, false, false},
+                          {"zeros", zeros, false, false, false},
+                          {"headersOnly", headersOnly, false, false, false},
+                          {"six", sixChannels, false, false, false},
+                          {"half", half, true, true, false}, // as long as its last page says
+                          {"huge", huge, true, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::testing::internal::CaptureStderr();
+        Ref<Sound> sound = Sound::LoadFromMemory(c.file.data(), c.file.size());
+        Ref<Music> music = Music::LoadFromMemory(c.file.data(), c.file.size());
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(sound != nullptr, c.sound) << err;
+        EXPECT_EQ(music != nullptr, c.music) << err;
+        EXPECT_EQ(err.find("Could not load the sound in memory: ") != std::string::npos, !c.sound)
+            << err;
+        EXPECT_EQ(err.find("Could not load the music in memory: ") != std::string::npos, !c.music)
+            << err;
+        if (music) {
+            // What the data holds plays, then it ends.
+            ::testing::internal::CaptureStderr();
+            music->Play();
+            Play(20);
+            const std::string stopped = ::testing::internal::GetCapturedStderr();
+            EXPECT_FALSE(music->IsPlaying());
+            EXPECT_EQ(stopped.find("stopped early") != std::string::npos, c.ends) << stopped;
+        }
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Music::LoadFromMemory(sixChannels.data(), sixChannels.size()), nullptr);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("6 channels"), std::string::npos);
+    alarm(0);
 }
 
 } // namespace

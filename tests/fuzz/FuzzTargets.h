@@ -26,8 +26,8 @@ namespace EngineFuzz {
 int FuzzLevel(const uint8_t* data, size_t size);
 // Combined shader file split into its two stages.
 int FuzzShader(const uint8_t* data, size_t size);
-// WAV bytes through the clip loader and converter, then mixed by the device
-// callback, looping and once through.
+// WAV or Ogg Vorbis bytes through the clip loader and converter, then mixed by
+// the device callback, looping and once through; Ogg also streamed as music.
 int FuzzClip(const uint8_t* data, size_t size);
 // Image bytes decoded, cut into sheet cells, and copied into a glyph atlas.
 int FuzzImage(const uint8_t* data, size_t size);

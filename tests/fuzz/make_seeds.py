@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes the small seed files under seeds/ that the shared corpora and
-Assets/ do not cover: WAVs in each encoding the loader takes, images in the
+Assets/ do not cover: WAVs in each encoding the loader takes, short Ogg
+Vorbis files, images in the
 formats other than PNG, a few shader and level files, and Tiled maps as the
 real Tiled writes them. Run from anywhere; the images need ImageMagick's
-convert, the maps Debian's tiled and zstd."""
+convert, the Ogg files vorbis-tools' oggenc, the maps Debian's tiled and zstd."""
 
 import base64
 import gzip
@@ -75,6 +76,24 @@ def wavs():
     put("clip", "list_chunk.wav",
         riff(fmt(1, 2, 44100, 16, 4), saw[:64], chunk(b"LIST", b"INFOISFT\x04\0\0\0abc\0")))
     put("clip", "truncated.wav", riff(fmt(1, 2, 44100, 16, 4), saw)[:120])
+
+
+def oggs():
+    # Encoded from our own samples at the lowest quality, to stay small: mostly
+    # headers, which are where the decoder reads lengths and tables.
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, channels, rate, frames in (("mono_22050", 1, 22050, 2000),
+                                             ("stereo_44100", 2, 44100, 3000)):
+            samples = b"".join(struct.pack("<h", ((i * 37) % 2000 - 1000) * (c + 1))
+                               for i in range(frames) for c in range(channels))
+            wav = os.path.join(tmp, name + ".wav")
+            with open(wav, "wb") as f:
+                f.write(riff(fmt(1, channels, rate, 16, 2 * channels), samples))
+            out = os.path.join(tmp, name + ".ogg")
+            subprocess.run(["oggenc", "-Q", "-q", "-1", "--serial", "1", "-o", out, wav],
+                           check=True)
+            with open(out, "rb") as f:
+                put("clip", name + ".ogg", f.read())
 
 
 def images():
@@ -200,8 +219,8 @@ def tiled_worlds():
 
 
 if __name__ == "__main__":
-    # Names of the kinds to write (wavs, images, texts, tiled_maps); all by default.
+    # Names of the kinds to write (wavs, oggs, images, texts, tiled_maps); all by default.
     import sys
-    kinds = sys.argv[1:] or ["wavs", "images", "texts", "tiled_maps"]
+    kinds = sys.argv[1:] or ["wavs", "oggs", "images", "texts", "tiled_maps"]
     for kind in kinds:
         globals()[kind]()

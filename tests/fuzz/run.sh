@@ -28,7 +28,11 @@ seeds() {
         cp "$root"/Assets/Shaders/*.shader "$extra/" ;;
     clip)
         # The music's head: a real header and the first samples.
-        head -c 8192 "$root/Assets/piano2.wav" >"$extra/piano2-head.wav" ;;
+        head -c 8192 "$root/Assets/piano2.wav" >"$extra/piano2-head.wav"
+        # Short Ogg Vorbis files of Debian's sound-theme-freedesktop.
+        for f in audio-volume-change dialog-information phone-outgoing-calling; do
+            cp "/usr/share/sounds/freedesktop/stereo/$f.oga" "$extra/" 2>/dev/null
+        done ;;
     image)
         cp "$root"/Assets/*.png "$extra/"
         [ -d "$shared/pngsuite/png" ] && echo "$shared/pngsuite/png" ;;

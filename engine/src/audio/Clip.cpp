@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "audio/Mixer.h"
+#include "audio/Vorbis.h"
 #include "audio/WavChunks.h"
 
 namespace Engine {
@@ -180,6 +181,19 @@ Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {
 
 Ref<Clip> Clip::ReadClipRW(SDL_RWops* source, std::string& error) {
     Ref<Clip> clip = CreateRef<Clip>();
+    if (IsOgg(source)) {
+        std::vector<Sint16> samples;
+        if (!DecodeVorbis(source, clip->spec, samples, error))
+            return nullptr;
+        if (!ConvertToDevice(clip->spec, reinterpret_cast<const Uint8*>(samples.data()),
+                             std::uint32_t(samples.size() * sizeof(Sint16)), &clip->data,
+                             &clip->clipLen)) {
+            error = SDL_GetError();
+            return nullptr;
+        }
+        clip->m_converted = true;
+        return clip;
+    }
 
     const std::uint32_t adpcmFrames = AdpcmFrames(source);
     Uint8* loaded = nullptr;

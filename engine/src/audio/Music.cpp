@@ -10,6 +10,7 @@
 #include <engine/core/Log.h>
 
 #include "audio/Mixer.h"
+#include "audio/Vorbis.h"
 #include "audio/WavChunks.h"
 
 namespace Engine {
@@ -60,6 +61,7 @@ struct Music::Source {
     std::vector<Uint8> memory; // a file held in memory, which `file` reads
     std::unique_ptr<SDL_RWops, CloseRW> file;
     std::unique_ptr<Uint8, FreeWav> decoded; // the samples, for encodings decoded whole
+    Uni<VorbisStream> vorbis;                // decodes as it is read, instead of `file`
     SDL_AudioFormat format = 0;
     int channels = 0, rate = 0;
     std::uint32_t frameBytes = 0;
@@ -92,6 +94,10 @@ struct Music::Source {
     std::string ReadHeader();
     // SDL's loader decodes the whole file, which is then read from memory.
     std::string DecodeWhole();
+    // Ogg Vorbis from the file at `name`, or from `memory`; an error or nothing.
+    std::string OpenVorbis();
+    // The file's samples from `frame` on come next; false when it cannot go there.
+    bool SeekFile(std::uint64_t frame);
     // The converter and the pieces' sizes, about `deviceFrames` a piece, or an error.
     std::string Prepare(std::uint64_t deviceFrames);
     // Starts again at `frame`, which moves back onto the grid; returns it.
@@ -191,6 +197,33 @@ std::string Music::Source::DecodeWhole() {
     return "";
 }
 
+std::string Music::Source::OpenVorbis() {
+    std::string error;
+    vorbis = memory.empty() ? VorbisStream::Open(name, error)
+                            : VorbisStream::Open(memory.data(), memory.size(), error);
+    if (!vorbis)
+        return error;
+    file.reset();
+    format = AUDIO_S16SYS;
+    channels = vorbis->Channels();
+    rate = vorbis->Rate();
+    frameBytes = std::uint32_t(channels) * 2;
+    // Its length is what seeking and looping go by.
+    frames = vorbis->Frames();
+    return frames ? "" : "an Ogg stream with no last page, so no length";
+}
+
+bool Music::Source::SeekFile(std::uint64_t frame) {
+    if (vorbis) {
+        const bool ok = vorbis->Seek(frame);
+        if (!ok)
+            SDL_SetError("its Ogg stream breaks there");
+        return ok;
+    }
+    const Sint64 pos = dataStart + Sint64(frame * frameBytes);
+    return SDL_RWseek(file.get(), pos, RW_SEEK_SET) == pos;
+}
+
 std::string Music::Source::Prepare(std::uint64_t deviceFrames) {
     if (SDL_BuildAudioCVT(&cvt, format, Uint8(channels), rate, Clip::DeviceFormat,
                           Clip::DeviceChannels, Clip::DeviceFreq) < 0)
@@ -225,8 +258,7 @@ std::uint64_t Music::Source::Start(std::uint64_t frame) {
         pendingAt = 0;
         return from;
     }
-    const Sint64 pos = dataStart + Sint64(from * frameBytes);
-    if (SDL_RWseek(file.get(), pos, RW_SEEK_SET) != pos)
+    if (!SeekFile(from))
         Fail(std::string("its file could not be read again: ") + SDL_GetError());
     return from;
 }
@@ -243,7 +275,7 @@ void Music::Source::Read(Uint8* dst, std::uint64_t count) {
         if (next >= frames && endAt == NoEnd) {
             if (!loop || frames == 0)
                 endAt = readAt;
-            else if (SDL_RWseek(file.get(), dataStart, RW_SEEK_SET) == dataStart)
+            else if (SeekFile(0))
                 next = 0;
             else
                 Fail(std::string("its file could not be read again: ") + SDL_GetError());
@@ -254,7 +286,8 @@ void Music::Source::Read(Uint8* dst, std::uint64_t count) {
             return;
         }
         const std::uint64_t want = std::min(count, frames - next);
-        const size_t got = SDL_RWread(file.get(), dst, frameBytes, size_t(want));
+        const size_t got = vorbis ? vorbis->Read(reinterpret_cast<Sint16*>(dst), size_t(want))
+                                  : SDL_RWread(file.get(), dst, frameBytes, size_t(want));
         if (got == 0) {
             Fail("its file ends before its data does");
             continue;
@@ -367,7 +400,9 @@ Ref<Music> Music::LoadFromMemory(const void* data, size_t size) {
 }
 
 Ref<Music> Music::Open(Uni<Source> source) {
-    std::string error = source->file ? source->ReadHeader() : SDL_GetError();
+    std::string error = !source->file      ? SDL_GetError()
+                        : IsOgg(source->file.get()) ? source->OpenVorbis()
+                                                  : source->ReadHeader();
     // A file decoded whole is read from the decoded samples from then on.
     if (source->decoded)
         source->memory = {};

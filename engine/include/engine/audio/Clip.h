@@ -11,7 +11,7 @@
 
 namespace Engine {
 
-/// A WAV sound mixed into the one audio device. Every clip that loads is kept
+/// A WAV or Ogg Vorbis sound mixed into the one audio device. Every clip that loads is kept
 /// in `sounds` for the rest of the process; the device's callback mixes the
 /// active ones on SDL's audio thread.
 ///

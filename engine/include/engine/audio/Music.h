@@ -31,10 +31,12 @@ public:
 
     /// A WAV file SDL reads. Integer and float samples are read from the file
     /// as they play; other encodings (A-law, mu-law, ADPCM, 24-bit) are decoded
-    /// whole as they load and then played the same way. Null, with a warning,
-    /// when the file cannot be read or its header makes no sense.
+    /// whole as they load and then played the same way. An Ogg Vorbis file
+    /// (mono or stereo, told apart by its content) is decoded as it plays.
+    /// Null, with a warning, when the file cannot be read or its header makes
+    /// no sense.
     static Ref<Music> Load(const std::string& path);
-    /// The same from a WAV file's bytes in memory, of which the music keeps a
+    /// The same from a file's bytes in memory, of which the music keeps a
     /// copy: a tune the program made plays without being written to a file.
     static Ref<Music> LoadFromMemory(const void* data, size_t size);
 

@@ -29,10 +29,12 @@ public:
     static constexpr float MIN_PITCH = 0.125f;
     static constexpr float MAX_PITCH = 8.0f; ///< See MIN_PITCH.
 
-    /// A WAV file in any format SDL reads, converted to the device's; null,
-    /// with a warning, when it cannot be read.
+    /// A WAV file in any format SDL reads, or an Ogg Vorbis file (mono or
+    /// stereo, told apart by its content), decoded whole and converted to the
+    /// device's; null, with a warning, when it cannot be read, or an Ogg one
+    /// decodes to over 32 Mi samples (play such a long one as Music).
     static Ref<Sound> Load(const std::string& path);
-    /// The same from a WAV file's bytes in memory, which are not kept.
+    /// The same from a file's bytes in memory, which are not kept.
     static Ref<Sound> LoadFromMemory(const void* data, size_t size);
     /// A sound made by the program: samples from -1 to 1, interleaved by
     /// channel (left first), at rate hertz, copied and converted as a file's

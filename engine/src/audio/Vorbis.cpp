@@ -1,0 +1,241 @@
+#include "audio/Vorbis.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#define STB_VORBIS_HEADER_ONLY
+#include <stb_vorbis.h>
+
+namespace Engine {
+
+namespace {
+
+// Rates outside these are no real recording.
+constexpr int MinRate = 1000, MaxRate = 768000;
+// A sound's compressed bytes, read whole before decoding: far more than
+// MaxDecodedSamples takes at any real bit rate.
+constexpr Sint64 MaxOggBytes = 64 << 20;
+
+std::string Reason(int error) {
+    switch (error) {
+    case VORBIS_outofmem:
+        return "out of memory";
+    case VORBIS_too_many_channels:
+        return "too many channels";
+    case VORBIS_file_open_failure:
+        return "the file could not be opened";
+    case VORBIS_unexpected_eof:
+        return "it ends inside its headers";
+    default:
+        return "not Ogg Vorbis the decoder reads (stb_vorbis error " + std::to_string(error) + ")";
+    }
+}
+
+std::uint32_t ReadLE32(const std::vector<Uint8>& bytes, std::size_t at) {
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+           std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
+}
+
+// Whether the comment header's lengths fit in it. The decoder trusts them:
+// a length of 2^32 - 1 wraps its allocation to nothing and is written past,
+// and a count too large to allocate for is freed through a null pointer.
+bool CommentsFit(const std::vector<Uint8>& packet) {
+    const std::size_t size = packet.size();
+    if (size < 11 || packet[0] != 3 || std::memcmp(&packet[1], "vorbis", 6))
+        return true; // not a comment header: the decoder refuses it itself
+    std::size_t at = 7;
+    const std::uint32_t vendor = ReadLE32(packet, at);
+    if (vendor > size - at - 4 || size - at - 4 - vendor < 4)
+        return false;
+    at += 4 + vendor;
+    const std::uint32_t count = ReadLE32(packet, at);
+    at += 4;
+    if (count > (size - at) / 4)
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (size - at < 4)
+            return false;
+        const std::uint32_t length = ReadLE32(packet, at);
+        if (length > size - at - 4)
+            return false;
+        at += 4 + length;
+    }
+    return true;
+}
+
+// Whether the stream's second packet, its comment header, is whole and its
+// lengths fit, read page by page from the source's start.
+bool CommentHeaderSound(SDL_RWops* source) {
+    constexpr std::size_t MaxPacket = 16 << 20; // pictures in comments included
+    std::vector<Uint8> packet;
+    int packets = 0;
+    while (source && SDL_RWseek(source, 0, RW_SEEK_CUR) >= 0) {
+        Uint8 head[27], lacing[255];
+        if (SDL_RWread(source, head, sizeof head, 1) != 1 || std::memcmp(head, "OggS", 4) ||
+            (head[26] && SDL_RWread(source, lacing, head[26], 1) != 1))
+            return false;
+        for (int i = 0; i < head[26]; ++i) {
+            const std::size_t had = packet.size();
+            packet.resize(had + lacing[i]);
+            if (packet.size() > MaxPacket ||
+                (lacing[i] && SDL_RWread(source, packet.data() + had, lacing[i], 1) != 1))
+                return false;
+            if (lacing[i] < 255 && ++packets == 2)
+                return CommentsFit(packet);
+            if (lacing[i] < 255)
+                packet.clear();
+        }
+    }
+    return false;
+}
+
+// CommentHeaderSound over a source it closes.
+bool CommentHeaderSoundIn(SDL_RWops* source) {
+    const bool sound = CommentHeaderSound(source);
+    if (source)
+        SDL_RWclose(source);
+    return sound;
+}
+
+} // namespace
+
+bool IsOgg(SDL_RWops* source) {
+    const Sint64 at = source ? SDL_RWtell(source) : -1;
+    if (at < 0)
+        return false;
+    char head[4] = {};
+    const bool ogg = SDL_RWread(source, head, sizeof head, 1) == 1 && !std::memcmp(head, "OggS", 4);
+    SDL_RWseek(source, at, RW_SEEK_SET);
+    return ogg;
+}
+
+Uni<VorbisStream> VorbisStream::Open(const Uint8* data, std::size_t size, std::string& error) {
+    if (size > INT_MAX) {
+        error = "over 2 GB";
+        return nullptr;
+    }
+    if (!CommentHeaderSoundIn(SDL_RWFromConstMem(data, int(size)))) {
+        error = "its comment header is broken";
+        return nullptr;
+    }
+    int code = 0;
+    return Checked(stb_vorbis_open_memory(data, int(size), &code, nullptr), code, error);
+}
+
+Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error) {
+    if (!CommentHeaderSoundIn(SDL_RWFromFile(path.c_str(), "rb"))) {
+        error = "its comment header is broken, or it could not be read";
+        return nullptr;
+    }
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = "could not open " + path;
+        return nullptr;
+    }
+    int code = 0;
+    // The decoder closes the file, also when it fails to open the stream.
+    return Checked(stb_vorbis_open_file(file, 1, &code, nullptr), code, error);
+}
+
+Uni<VorbisStream> VorbisStream::Checked(stb_vorbis* v, int code, std::string& error) {
+    if (!v) {
+        error = Reason(code);
+        return nullptr;
+    }
+    Uni<VorbisStream> stream(new VorbisStream);
+    stream->m_v = v;
+    const stb_vorbis_info info = stb_vorbis_get_info(v);
+    stream->m_channels = info.channels;
+    stream->m_rate = int(std::min<unsigned>(info.sample_rate, INT_MAX));
+    if (info.channels < 1 || info.channels > 2)
+        error = std::to_string(info.channels) + " channels, where Ogg Vorbis is read mono or stereo";
+    else if (stream->m_rate < MinRate || stream->m_rate > MaxRate)
+        error = "a rate of " + std::to_string(stream->m_rate) + " Hz";
+    if (!error.empty())
+        return nullptr;
+    return stream;
+}
+
+VorbisStream::~VorbisStream() {
+    stb_vorbis_close(m_v);
+}
+
+std::uint64_t VorbisStream::Frames() const {
+    return stb_vorbis_stream_length_in_samples(m_v);
+}
+
+std::size_t VorbisStream::Read(Sint16* dst, std::size_t count) {
+    std::size_t got = 0;
+    while (got < count) {
+        const std::size_t want = std::min<std::size_t>(count - got, 1 << 16);
+        const int n = stb_vorbis_get_samples_short_interleaved(
+            m_v, m_channels, dst + got * std::size_t(m_channels), int(want) * m_channels);
+        if (n <= 0)
+            break;
+        got += std::size_t(n);
+    }
+    return got;
+}
+
+bool VorbisStream::Seek(std::uint64_t frame) {
+    // The start needs no search; looping music goes there at every end.
+    if (frame == 0)
+        return stb_vorbis_seek_start(m_v) != 0;
+    if (frame > UINT_MAX - 1 || !stb_vorbis_seek_frame(m_v, unsigned(frame)))
+        return false;
+    // The decoder stops at the frame holding the sample; decode up to it.
+    const int at = stb_vorbis_get_sample_offset(m_v);
+    if (at < 0 || std::uint64_t(at) > frame)
+        return false;
+    Sint16 skipped[2 * 1024];
+    for (std::uint64_t left = frame - std::uint64_t(at); left;) {
+        const std::size_t n = Read(skipped, std::min<std::uint64_t>(left, 1024));
+        if (!n)
+            return false;
+        left -= n;
+    }
+    return true;
+}
+
+bool DecodeVorbis(SDL_RWops* source, SDL_AudioSpec& spec, std::vector<Sint16>& samples,
+                  std::string& error) {
+    // All of the source, up to the bound.
+    std::vector<Uint8> bytes;
+    Uint8 piece[64 << 10];
+    std::size_t n = 0;
+    while (Sint64(bytes.size()) <= MaxOggBytes && (n = SDL_RWread(source, piece, 1, sizeof piece)))
+        bytes.insert(bytes.end(), piece, piece + n);
+    SDL_RWclose(source);
+    if (Sint64(bytes.size()) > MaxOggBytes) {
+        error = "over 64 MiB of Ogg Vorbis for a sound; play it as Music";
+        return false;
+    }
+    Uni<VorbisStream> stream = VorbisStream::Open(bytes.data(), bytes.size(), error);
+    if (!stream)
+        return false;
+    const auto channels = std::size_t(stream->Channels());
+    constexpr std::size_t Step = 1 << 14; // frames decoded at a time
+    samples.clear();
+    while (true) {
+        const std::size_t had = samples.size();
+        if (had > MaxDecodedSamples) {
+            error = "it decodes to over " + std::to_string(MaxDecodedSamples) +
+                    " samples, too long for a sound; play it as Music";
+            return false;
+        }
+        samples.resize(had + Step * channels);
+        const std::size_t got = stream->Read(samples.data() + had, Step);
+        samples.resize(had + got * channels);
+        if (got < Step)
+            break;
+    }
+    spec = SDL_AudioSpec{};
+    spec.freq = stream->Rate();
+    spec.format = AUDIO_S16SYS;
+    spec.channels = Uint8(channels);
+    return true;
+}
+
+} // namespace Engine
