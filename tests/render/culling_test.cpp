@@ -115,6 +115,18 @@ TEST(VisibleTiles, ViewsThatCannotBeNarrowedDrawEverything) {
     s = VisibleTiles(ViewProjection({1e30f, 0, 0}), 64, 64, vec3(0), VIEW);
     EXPECT_FALSE(s.all);
     EXPECT_GT(s.x0, 1LL << 31);
+
+    // A map turned out of its plane under a view that shows depth: its tiles
+    // lean across the screen by more than a tile.
+    const glm::mat4 tilted = glm::rotate(vp, glm::radians(-75.0f), vec3(0, 1, 0));
+    const vec3 leaning(80, 0, 0);
+    s = VisibleTiles(tilted, 64, 64, leaning, VIEW);
+    for (int x = 0; x < 80 && !s.all; ++x)
+        for (int y = 0; y < 80; ++y) {
+            if (OnScreen(tilted, x, y, 64, 64, leaning)) {
+                ASSERT_TRUE(x >= s.x0 && x <= s.x1 && y >= s.y0 && y <= s.y1) << x << "," << y;
+            }
+        }
 }
 
 class CullingDraw : public EngineTest::DrawSceneTest {

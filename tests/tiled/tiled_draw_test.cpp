@@ -191,6 +191,20 @@ TEST_F(TiledDraw, MapsOfACacheShareTheirSheets) {
     const Tiled::MapTextures saved = cache.Load(b);
     EXPECT_NE(saved.sheets[0], before.lock());
     EXPECT_EQ(saved.sheets[0]->getHeight(), 134.0f);
+    // Another picture of the same bytes' count moved in with the old time of
+    // change kept, as mv and rsync -a keep it.
+    const auto solid = [](uint8_t r) {
+        return [r](int, int) { return EngineTest::Rgba{r, 0, 0, 255}; };
+    };
+    EngineTest::WritePng(copy.File("marks.png"), 200, 134, solid(200));
+    const Tiled::MapTextures red = cache.Load(b);
+    EngineTest::WritePng(copy.File("other.png"), 200, 134, solid(100));
+    ASSERT_EQ(std::filesystem::file_size(copy.File("other.png")),
+              std::filesystem::file_size(copy.File("marks.png")));
+    std::filesystem::last_write_time(copy.File("other.png"),
+                                     std::filesystem::last_write_time(copy.File("marks.png")));
+    std::filesystem::rename(copy.File("other.png"), copy.File("marks.png"));
+    EXPECT_NE(cache.Load(b).sheets[0], red.sheets[0]) << "stale pixels of the file moved away";
 
     // Held by the maps alone: dropped with the last of them.
     ta.reset(), tb.reset();

@@ -53,8 +53,11 @@ TileSpan VisibleTiles(const glm::mat4& vp, int tileWidth, int tileHeight, glm::v
             x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
         }
     // A map turned on its own turns each tile about its top-left corner, which
-    // then stays within a diagonal of it.
+    // then stays within a diagonal of it; out of its plane too, where a view
+    // that shows depth would lean it across the screen by more.
     if (rotation != glm::vec3(0.0f)) {
+        if (vp[2][0] != 0.0f || vp[2][1] != 0.0f)
+            return all;
         const double reach = std::hypot(double(tileWidth), double(tileHeight));
         x0 -= reach, x1 += reach, y0 -= reach, y1 += reach;
     }

@@ -4,12 +4,11 @@
 #include <engine/tiled/TiledTileMap.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
-#include <system_error>
 #include <tuple>
 #include <utility>
 
+#include <engine/core/FileWatch.h>
 #include <engine/core/Log.h>
 
 #include "tiled/Reader.h"
@@ -215,16 +214,15 @@ MapTextures LoadTextures(const Map& map, const Limits& limits) {
 MapTextures TextureCache::Load(const Map& map, const Limits& limits) {
     Detail::Reading reading(map.path, limits);
     auto texture = [&](const Picture& wanted) {
-        // A file saved anew since is another picture; one that cannot be
-        // looked at fails below, as it is read.
-        std::error_code error;
-        const uintmax_t bytes = std::filesystem::file_size(wanted.path, error);
-        const long long changed =
-            error ? 0 : std::filesystem::last_write_time(wanted.path, error).time_since_epoch().count();
+        // A file saved anew since, or another moved in with its time of change
+        // kept, is another picture; one that cannot be looked at fails below,
+        // as it is read.
+        const FileWatch::Stamp file = FileWatch::StampOf(wanted.path);
         // The colour key's alpha takes no part in making the colour clear.
         const std::optional<uint32_t> key =
             wanted.key ? std::optional(*wanted.key & 0xFFFFFFu) : std::nullopt;
-        Made& made = m_made[{wanted.path, key, wanted.repeatX, wanted.repeatY, bytes, changed}];
+        Made& made = m_made[{wanted.path, key, wanted.repeatX, wanted.repeatY, file.device,
+                             file.inode, file.size, file.modifiedNs}];
         if (Ref<Texture2D> held = made.texture.lock())
             return std::pair(held, made.opaque);
         const MapPictures::Picture picture = Decode(reading, wanted);

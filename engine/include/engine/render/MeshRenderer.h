@@ -36,7 +36,8 @@ public:
 /// screen of viewSize pixels under the view-projection vp, with a margin of two
 /// pixels: under a turned view, those of the box around it; of a turned map,
 /// those within a tile's diagonal of that box. `all` when the view cannot be
-/// narrowed down (a perspective, a degenerate matrix, tile or view size). The
+/// narrowed down (a perspective, a degenerate matrix, tile or view size, a
+/// turned map under a view in which depth moves things across it). The
 /// range may be empty (x0 > x1).
 struct TileSpan {
     /// First and last column, first and last row.

@@ -97,10 +97,10 @@ MapTextures LoadTextures(const Map& map, const Limits& limits = {});
 /// no texture itself, only notes of those it made: a texture lives while
 /// some map's MapTextures holds it, and a map dropped frees what no other
 /// map shows. So the cache may live as long as the program, past the GL
-/// context. One texture is made for each file (its resolved path, size and
-/// time of last change: a file saved anew gives a new texture), colour key
-/// and way an image layer repeats it. A shared texture changed
-/// (Texture2D::Update) changes in every map that shows it.
+/// context. One texture is made for each file (its resolved path and the
+/// file found there: one saved anew, or another put in its place, gives a
+/// new texture), colour key and way an image layer repeats it. A shared
+/// texture changed (Texture2D::Update) changes in every map that shows it.
 class TextureCache {
 public:
     /// As LoadTextures(map, limits), taking each picture the cache made for
@@ -111,8 +111,10 @@ public:
     size_t Size() const;
 
 private:
-    // File, colour key, repeats across and down, file size, time of change.
-    using Key = std::tuple<std::string, std::optional<uint32_t>, bool, bool, uintmax_t, long long>;
+    // File, colour key, repeats across and down; the file's device, inode,
+    // size and time of change.
+    using Key = std::tuple<std::string, std::optional<uint32_t>, bool, bool, uint64_t, uint64_t,
+                           uint64_t, int64_t>;
     struct Made {
         std::weak_ptr<Texture2D> texture;
         bool opaque = true;
