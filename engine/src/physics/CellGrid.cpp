@@ -324,13 +324,20 @@ struct Floors {
         Index e = right ? std::max<Index>(across.CellOf(b.x + b.width) + 1, 0)
                         : std::min<Index>(across.LastBefore(b.x), across.count);
         for (;;) {
-            float aim = target;
+            float aim = target, step = target - b.x;
             if (right ? e <= across.count : e >= 0) {
-                const float x = right ? across.Edge(e) - b.width : across.Edge(e);
-                aim = right ? std::min(target, x) : std::max(target, x);
+                const float edge = across.Edge(e);
+                const float x = right ? edge - b.width : edge;
+                if (right ? x < target : x > target) {
+                    // Sweep takes the step in doubles: it must not reach past the edge.
+                    aim = x;
+                    const double lead = right ? double(b.x + b.width) : double(b.x);
+                    step = float(edge - lead);
+                    for (int i = 0; i < 4 && (right ? lead + step > edge : lead + step < edge); ++i)
+                        step = std::nextafter(step, 0.0f);
+                }
                 e += right ? 1 : -1;
             }
-            const float step = aim - b.x;
             if (right ? step > 0 : step < 0) {
                 bool hit = false;
                 if (!Stretch(b, step, hit)) {
