@@ -56,8 +56,11 @@ TEST(CellGrid, MoveBoxStopsExactlyAtTheEdges) {
         {"runs into a wall on the left", {60, 70, 10, 10}, {-100, 0}, {56, 70}, "l"},
         {"flush on the left, pushed again", {56, 70, 10, 10}, {-0.001f, 0}, {56, 70}, "l"},
         {"head against a ceiling", {-8, 60, 10, 10}, {0, -50}, {-8, 44}, "t"},
-        {"a small move within its cell, walls ahead and behind", {56, 70, 10, 10}, {2, 0},
-         {58, 70}, ""},
+        {"a small move within its cell, walls ahead and behind",
+         {56, 70, 10, 10},
+         {2, 0},
+         {58, 70},
+         ""},
         {"moves away from a wall it touches", {30, 82, 10, 10}, {-5, 0}, {25, 82}, ""},
         // x moves first: a box above a block's corner lands on it...
         {"corner from above", {-20, 20, 10, 10}, {6, 6}, {-14, 22}, "b"},
@@ -67,7 +70,11 @@ TEST(CellGrid, MoveBoxStopsExactlyAtTheEdges) {
         {"fast box across a one-cell wall", {20, 70, 4, 4}, {1000, 0}, {36, 70}, "r"},
         {"fast box down onto the floor", {-24, -500, 10, 10}, {0, 1e6f}, {-24, 82}, "b"},
         {"huge move stops at the left side", {20, 8, 4, 4}, {-1e30f, 0}, {-40, 8}, "l"},
-        {"huge coordinates, open below", {-24, 1e30f, 10, 10}, {0, 3e30f}, {-24, 1e30f + 3e30f}, ""},
+        {"huge coordinates, open below",
+         {-24, 1e30f, 10, 10},
+         {0, 3e30f},
+         {-24, 1e30f + 3e30f},
+         ""},
         {"a box the size of a gap drops through it", {88, 20, 16, 10}, {0, 200}, {88, 82}, "b"},
         {"a box wider than the gap stays on top", {88, 20, 17, 10}, {0, 200}, {88, 58}, "b"},
         {"inside solid cells, moves out where open", {42, 70, 10, 10}, {20, 0}, {62, 70}, ""},
@@ -144,20 +151,27 @@ TEST(CellGrid, LongRunStaysFlushWithoutDrift) {
 // '\\' falls; 'a' and 'b' are the lower and upper halves of a 22.5 degree
 // ramp; 'h' is a ledge half a cell high; '#' is whole.
 const std::vector<std::string> kSlopes = {
-    ".../##\\.....ab#....", // row 3: y 56
+    ".../##\\.....ab#....",  // row 3: y 56
     "../####\\..ab####.\\h", // row 4: y 72
-    "###################", // row 5: y 88, the floor
+    "###################",   // row 5: y 88, the floor
 };
 
 float Height(char ch, double t) {
     switch (ch) {
-    case '/': return float(16 * t);
-    case '\\': return float(16 * (1 - t));
-    case 'a': return float(8 * t);
-    case 'b': return float(8 + 8 * t);
-    case 'h': return 8;
-    case '#': return 16;
-    default: return 0;
+    case '/':
+        return float(16 * t);
+    case '\\':
+        return float(16 * (1 - t));
+    case 'a':
+        return float(8 * t);
+    case 'b':
+        return float(8 + 8 * t);
+    case 'h':
+        return 8;
+    case '#':
+        return 16;
+    default:
+        return 0;
     }
 }
 
@@ -184,7 +198,8 @@ double Ground(const std::vector<std::string>& picture, double x, double right) {
         for (size_t r = 0; r < picture.size(); ++r)
             if (picture[r][c] != '.') {
                 for (double at : {std::max(x, x0), std::min(right, x1)})
-                    top = std::min(top, 56 + 16.0 * (r + 1) - Height(picture[r][c], (at - x0) / 16));
+                    top =
+                        std::min(top, 56 + 16.0 * (r + 1) - Height(picture[r][c], (at - x0) / 16));
                 break;
             }
     }
@@ -211,12 +226,15 @@ TEST(CellGrid, WalksUpAndDownSlopesOnTheSurface) {
                 if (m.hitBottom)
                     vy = 0;
                 ASSERT_TRUE(m.hitBottom) << "step " << steps << " x " << box.x;
-                ASSERT_FALSE(m.hitLeft || m.hitRight) << "step " << steps << " from " << fromX << "," << (box.y) << " to " << m.box.x << "," << m.box.y;
+                ASSERT_FALSE(m.hitLeft || m.hitRight)
+                    << "step " << steps << " from " << fromX << "," << (box.y) << " to " << m.box.x
+                    << "," << m.box.y;
                 ASSERT_EQ(box.x, fromX + dx);
                 const float ground = float(Ground(kSlopes, box.x, box.x + box.width));
                 const float bottom = box.y + box.height;
                 ASSERT_LE(bottom, ground) << "step " << steps << " x " << box.x;
-                ASSERT_GE(bottom, std::nextafter(ground, 0.0f)) << "step " << steps << " x " << box.x;
+                ASSERT_GE(bottom, std::nextafter(ground, 0.0f))
+                    << "step " << steps << " x " << box.x;
                 ASSERT_FALSE(grid.Solid(box));
             }
         }
@@ -262,7 +280,9 @@ TEST(CellGrid, SlopesMetFromAboveAndFromTheSide) {
 // hit along x went all the way.
 TEST(CellGrid, RandomMovesOverSlopesNeverEndInside) {
     std::mt19937 random(7);
-    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
     CellGrid grid(14, 10, 16, 12, {-3.5f, 5.25f});
     const float heights[] = {0, 3, 6, 12};
     for (int r = 0; r < grid.rows; ++r)
@@ -280,11 +300,12 @@ TEST(CellGrid, RandomMovesOverSlopesNeverEndInside) {
             continue;
         ++moved;
         const float big = i % 10 == 0 ? 200.0f : 20.0f;
-        const glm::vec2 delta{i % 7 == 0 ? 0 : uniform(-big, big), i % 5 == 0 ? 0 : uniform(-big, big)};
+        const glm::vec2 delta{i % 7 == 0 ? 0 : uniform(-big, big),
+                              i % 5 == 0 ? 0 : uniform(-big, big)};
         const BoxMove m = MoveBox(grid, box, delta);
-        ASSERT_FALSE(grid.Solid(m.box)) << i << ": box " << box.x << ", " << box.y << " "
-                                        << box.width << " x " << box.height << " by "
-                                        << delta.x << ", " << delta.y;
+        ASSERT_FALSE(grid.Solid(m.box))
+            << i << ": box " << box.x << ", " << box.y << " " << box.width << " x " << box.height
+            << " by " << delta.x << ", " << delta.y;
         if (!m.hitLeft && !m.hitRight) {
             ASSERT_EQ(m.box.x, box.x + delta.x) << i;
         }

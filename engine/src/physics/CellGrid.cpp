@@ -101,8 +101,12 @@ bool Usable(const CellGrid& g) {
            g.cellHeight > 0 && std::isfinite(g.origin.x) && std::isfinite(g.origin.y);
 }
 
-Line Across(const CellGrid& g) { return {g.origin.x, g.cellWidth, double(g.columns)}; }
-Line Down(const CellGrid& g) { return {g.origin.y, g.cellHeight, double(g.rows)}; }
+Line Across(const CellGrid& g) {
+    return {g.origin.x, g.cellWidth, double(g.columns)};
+}
+Line Down(const CellGrid& g) {
+    return {g.origin.y, g.cellHeight, double(g.rows)};
+}
 
 // The cells a span from lo, size long, covers along an axis.
 struct Span {
@@ -124,7 +128,8 @@ float Sweep(const Line& line, float lo, float size, float d, bool& hit, Blocked 
     if (d > 0) {
         const float hi = lo + size;
         const Index last = line.LastBefore(double(hi) + double(d));
-        const std::optional<Index> wall = FirstOf(line.LastBefore(hi) + 1, last, true, line.count, blocked);
+        const std::optional<Index> wall =
+            FirstOf(line.LastBefore(hi) + 1, last, true, line.count, blocked);
         hit = wall.has_value();
         const float limit = line.Edge(wall ? *wall : last + 1);
         if (hit || to + size > limit) {
@@ -137,7 +142,8 @@ float Sweep(const Line& line, float lo, float size, float d, bool& hit, Blocked 
         to = std::max(lo, to);
     } else {
         const Index last = line.CellOf(double(lo) + double(d));
-        const std::optional<Index> wall = FirstOf(line.CellOf(lo) - 1, last, false, line.count, blocked);
+        const std::optional<Index> wall =
+            FirstOf(line.CellOf(lo) - 1, last, false, line.count, blocked);
         hit = wall.has_value();
         const float limit = line.Edge((wall ? *wall : last - 1) + 1);
         if (hit || to < limit)
@@ -150,7 +156,6 @@ float Sweep(const Line& line, float lo, float size, float d, bool& hit, Blocked 
     }
     return to;
 }
-
 
 // Grids with floors. Everything below takes floors into account and is used
 // only for grids that have them; whole-cell grids keep the code above.
@@ -174,7 +179,9 @@ struct Floors {
         const size_t i = size_t(r) * size_t(g.columns) + size_t(c);
         if (g.cells[i] != CellGrid::FLOOR || i >= g.floors.size())
             return {Kind::Whole};
-        auto height = [&](float h) { return std::isnan(h) ? g.cellHeight : std::clamp(h, 0.0f, g.cellHeight); };
+        auto height = [&](float h) {
+            return std::isnan(h) ? g.cellHeight : std::clamp(h, 0.0f, g.cellHeight);
+        };
         const float l = height(g.floors[i].left), rt = height(g.floors[i].right);
         if (l <= 0 && rt <= 0)
             return {};
@@ -201,8 +208,9 @@ struct Floors {
     // grid as FirstOf does; stops where visit returns true.
     template <class Visit> bool AnyCell(const Rectangle& b, Visit visit) const {
         const Span cs = SpanOf(across, b.x, b.width), rs = SpanOf(down, b.y, b.height);
-        return AnyIn(cs.first, cs.last, g.columns,
-                     [&](Index c) { return AnyIn(rs.first, rs.last, g.rows, [&](Index r) { return visit(c, r); }); });
+        return AnyIn(cs.first, cs.last, g.columns, [&](Index c) {
+            return AnyIn(rs.first, rs.last, g.rows, [&](Index r) { return visit(c, r); });
+        });
     }
     // Whether b overlaps the solid part of cell (c, r), which its span holds.
     bool Overlaps(Index c, Index r, const Rectangle& b) const {
@@ -304,7 +312,8 @@ struct Floors {
         Rectangle n = b;
         const Span rs = SpanOf(down, b.y, b.height);
         n.x = Sweep(across, b.x, b.width, step, hit, [&](Index c) {
-            return AnyIn(rs.first, rs.last, g.rows, [&](Index r) { return Wall(c, r, b, step > 0); });
+            return AnyIn(rs.first, rs.last, g.rows,
+                         [&](Index r) { return Wall(c, r, b, step > 0); });
         });
         if (!Lift(n, Rise(double(n.x) - double(b.x), b.y + b.height)))
             return false;
@@ -363,7 +372,8 @@ struct Floors {
 };
 
 BoxMove MoveOverFloors(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
-    const Floors f{grid, Across(grid), Down(grid), double(grid.cellHeight) / double(grid.cellWidth)};
+    const Floors f{grid, Across(grid), Down(grid),
+                   double(grid.cellHeight) / double(grid.cellWidth)};
     BoxMove move{box};
     Rectangle& b = move.box;
     if (delta.x != 0) {
@@ -411,7 +421,7 @@ CellFloor CellGrid::Floor(int column, int row) const {
     if (floors.empty() || !Usable(*this))
         return SolidCell(*this, column, row) ? CellFloor{full, full} : CellFloor{};
     const Shape s = Floors{*this, Across(*this), Down(*this), 0}.At(column, row);
-    return s.kind == Kind::Floor ? CellFloor{s.left, s.right}
+    return s.kind == Kind::Floor   ? CellFloor{s.left, s.right}
            : s.kind == Kind::Whole ? CellFloor{full, full}
                                    : CellFloor{};
 }

@@ -14,8 +14,8 @@ namespace Engine {
 /// measured up from the cell's bottom in world units (0 to the cell's height).
 /// Below the line the cell is solid, down to its bottom.
 struct CellFloor {
-    float left = 0.0f;  ///< Height at the left side.
-    float right = 0.0f; ///< Height at the right side.
+    float left = 0.0f;                                 ///< Height at the left side.
+    float right = 0.0f;                                ///< Height at the right side.
     bool operator==(const CellFloor&) const = default; ///< Both alike.
 };
 
@@ -31,17 +31,17 @@ struct CellFloor {
 /// a side-view level wants (a box falls out at the bottom). A cell beyond two
 /// sides at once is solid if either says so.
 struct CellGrid {
-    int columns = 0;                 ///< Cells across.
-    int rows = 0;                    ///< Cells down.
+    int columns = 0; ///< Cells across.
+    int rows = 0;    ///< Cells down.
     /// World units. In a grid whose cells are not of a finite size above 0,
     /// MoveBox and Solid(box) find nothing solid.
     float cellWidth = 1.0f;
-    float cellHeight = 1.0f;         ///< World units; see cellWidth.
-    glm::vec2 origin{0.0f, 0.0f};    ///< The top-left corner of cell (0, 0).
-    bool solidLeft = true;           ///< Everything left of column 0 is solid.
-    bool solidRight = true;          ///< Everything right of the last column is solid.
-    bool solidAbove = false;         ///< Everything above row 0 is solid.
-    bool solidBelow = false;         ///< Everything below the last row is solid.
+    float cellHeight = 1.0f;      ///< World units; see cellWidth.
+    glm::vec2 origin{0.0f, 0.0f}; ///< The top-left corner of cell (0, 0).
+    bool solidLeft = true;        ///< Everything left of column 0 is solid.
+    bool solidRight = true;       ///< Everything right of the last column is solid.
+    bool solidAbove = false;      ///< Everything above row 0 is solid.
+    bool solidBelow = false;      ///< Everything below the last row is solid.
     /// columns x rows cells, row by row from the top-left: 0 is open, FLOOR
     /// solid below its entry in floors, any other value wholly solid. Cells it
     /// is too short for are open.
