@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,11 @@ TEST(CellGrid, MoveBoxStopsExactlyAtTheEdges) {
         {"runs into a wall on the left", {60, 70, 10, 10}, {-100, 0}, {56, 70}, "l"},
         {"flush on the left, pushed again", {56, 70, 10, 10}, {-0.001f, 0}, {56, 70}, "l"},
         {"head against a ceiling", {-8, 60, 10, 10}, {0, -50}, {-8, 44}, "t"},
-        {"a small move within its cell, walls ahead and behind", {56, 70, 10, 10}, {2, 0},
-         {58, 70}, ""},
+        {"a small move within its cell, walls ahead and behind",
+         {56, 70, 10, 10},
+         {2, 0},
+         {58, 70},
+         ""},
         {"moves away from a wall it touches", {30, 82, 10, 10}, {-5, 0}, {25, 82}, ""},
         // x moves first: a box above a block's corner lands on it...
         {"corner from above", {-20, 20, 10, 10}, {6, 6}, {-14, 22}, "b"},
@@ -66,7 +70,11 @@ TEST(CellGrid, MoveBoxStopsExactlyAtTheEdges) {
         {"fast box across a one-cell wall", {20, 70, 4, 4}, {1000, 0}, {36, 70}, "r"},
         {"fast box down onto the floor", {-24, -500, 10, 10}, {0, 1e6f}, {-24, 82}, "b"},
         {"huge move stops at the left side", {20, 8, 4, 4}, {-1e30f, 0}, {-40, 8}, "l"},
-        {"huge coordinates, open below", {-24, 1e30f, 10, 10}, {0, 3e30f}, {-24, 1e30f + 3e30f}, ""},
+        {"huge coordinates, open below",
+         {-24, 1e30f, 10, 10},
+         {0, 3e30f},
+         {-24, 1e30f + 3e30f},
+         ""},
         {"a box the size of a gap drops through it", {88, 20, 16, 10}, {0, 200}, {88, 82}, "b"},
         {"a box wider than the gap stays on top", {88, 20, 17, 10}, {0, 200}, {88, 58}, "b"},
         {"inside solid cells, moves out where open", {42, 70, 10, 10}, {20, 0}, {62, 70}, ""},
@@ -137,6 +145,172 @@ TEST(CellGrid, LongRunStaysFlushWithoutDrift) {
     }
     EXPECT_GT(againstRight, 2000);
     EXPECT_GT(againstLeft, 2000);
+}
+
+// Floors, 16 units square from (-40, 8): '/' rises 45 degrees to the right and
+// '\\' falls; 'a' and 'b' are the lower and upper halves of a 22.5 degree
+// ramp; 'h' is a ledge half a cell high; '#' is whole.
+const std::vector<std::string> kSlopes = {
+    ".../##\\.....ab#....",  // row 3: y 56
+    "../####\\..ab####.\\h", // row 4: y 72
+    "###################",   // row 5: y 88, the floor
+};
+
+float Height(char ch, double t) {
+    switch (ch) {
+    case '/':
+        return float(16 * t);
+    case '\\':
+        return float(16 * (1 - t));
+    case 'a':
+        return float(8 * t);
+    case 'b':
+        return float(8 + 8 * t);
+    case 'h':
+        return 8;
+    case '#':
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+CellGrid SlopeGrid(const std::vector<std::string>& picture) {
+    CellGrid grid(int(picture[0].size()), int(picture.size()) + 3, 16, 16, {-40, 8});
+    for (size_t r = 0; r < picture.size(); ++r)
+        for (size_t c = 0; c < picture[r].size(); ++c)
+            if (picture[r][c] == '#')
+                grid.Set(int(c), int(r) + 3, true);
+            else if (picture[r][c] != '.')
+                grid.SetFloor(int(c), int(r) + 3,
+                              {Height(picture[r][c], 0), Height(picture[r][c], 1)});
+    return grid;
+}
+
+// The ground under a box's bottom edge from x to right, worked out from the
+// picture: the highest top of the columns it spans.
+double Ground(const std::vector<std::string>& picture, double x, double right) {
+    double top = 1e9;
+    for (size_t c = 0; c < picture[0].size(); ++c) {
+        const double x0 = -40 + 16.0 * c, x1 = x0 + 16;
+        if (right <= x0 || x >= x1)
+            continue;
+        for (size_t r = 0; r < picture.size(); ++r)
+            if (picture[r][c] != '.') {
+                for (double at : {std::max(x, x0), std::min(right, x1)})
+                    top =
+                        std::min(top, 56 + 16.0 * (r + 1) - Height(picture[r][c], (at - x0) / 16));
+                break;
+            }
+    }
+    return top;
+}
+
+// Up and down 45 and 22.5 degree ramps and along the flat between, under
+// gravity, at several speeds: on the ground every step, its bottom on the
+// surface to within an ulp, never inside, onto the flat with no bump.
+TEST(CellGrid, WalksUpAndDownSlopesOnTheSurface) {
+    const CellGrid grid = SlopeGrid(kSlopes);
+    for (float speed : {0.37f, 1.5f, 2.4f, 5.0f, 11.0f}) {
+        SCOPED_TRACE(speed);
+        Rectangle box{-38, 78, 6, 10};
+        float vy = 0;
+        int steps = 0;
+        for (float dx : {speed, -speed}) {
+            while (dx > 0 ? box.x < 190 : box.x > -36) {
+                ASSERT_LT(++steps, 2000);
+                vy += 0.2f;
+                const float fromX = box.x;
+                const BoxMove m = MoveBox(grid, box, {dx, vy});
+                box = m.box;
+                if (m.hitBottom)
+                    vy = 0;
+                ASSERT_TRUE(m.hitBottom) << "step " << steps << " x " << box.x;
+                ASSERT_FALSE(m.hitLeft || m.hitRight)
+                    << "step " << steps << " from " << fromX << "," << (box.y) << " to " << m.box.x
+                    << "," << m.box.y;
+                ASSERT_EQ(box.x, fromX + dx);
+                const float ground = float(Ground(kSlopes, box.x, box.x + box.width));
+                const float bottom = box.y + box.height;
+                ASSERT_LE(bottom, ground) << "step " << steps << " x " << box.x;
+                ASSERT_GE(bottom, std::nextafter(ground, 0.0f))
+                    << "step " << steps << " x " << box.x;
+                ASSERT_FALSE(grid.Solid(box));
+            }
+        }
+    }
+}
+
+TEST(CellGrid, SlopesMetFromAboveAndFromTheSide) {
+    struct Case {
+        const char* what;
+        Rectangle box;
+        glm::vec2 delta;
+        glm::vec2 want;
+        const char* hits;
+    };
+    const Case cases[] = {
+        // The box's right corner is over the highest point of the ramp below it.
+        {"lands on a 45 degree ramp", {10, 0, 6, 10}, {0, 100}, {10, 54}, "b"},
+        {"lands on a 22.5 degree ramp", {122, 0, 6, 10}, {0, 100}, {122, 74}, "b"},
+        {"lands on a ledge", {250, 0, 6, 10}, {0, 100}, {250, 70}, "b"},
+        {"a ramp's tall side is a wall", {220, 78, 6, 10}, {30, 0}, {226, 78}, "r"},
+        {"so is a ledge's", {242, 72, 6, 10}, {30, 1}, {242, 72}, "rb"},
+        {"up a ramp until its head meets a ceiling", {-16, 68, 6, 20}, {20, 0}, {-2, 56}, "r"},
+        {"a floor met from below is whole", {106, 70, 4, 4}, {0, -30}, {106, 56}, "t"},
+        {"a head under a floating ramp stops at its side", {90, 50, 6, 38}, {20, 0}, {98, 50}, "r"},
+    };
+    CellGrid grid = SlopeGrid(kSlopes);
+    grid.Set(2, 2, true);        // a ceiling over the first ramp, y 40 to 56
+    grid.SetFloor(9, 2, {0, 4}); // a floating ramp, x 104 to 120
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const BoxMove m = MoveBox(grid, c.box, c.delta);
+        EXPECT_EQ(m.box.x, c.want.x);
+        EXPECT_EQ(m.box.y, c.want.y);
+        const std::string hits = std::string(m.hitLeft ? "l" : "") + (m.hitRight ? "r" : "") +
+                                 (m.hitTop ? "t" : "") + (m.hitBottom ? "b" : "");
+        EXPECT_EQ(hits, c.hits);
+        EXPECT_FALSE(grid.Solid(m.box));
+    }
+}
+
+// Thousands of random moves over a random grid of slopes, ledges and whole
+// cells: a box that starts clear never ends inside, and one that reports no
+// hit along x went all the way.
+TEST(CellGrid, RandomMovesOverSlopesNeverEndInside) {
+    std::mt19937 random(7);
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    CellGrid grid(14, 10, 16, 12, {-3.5f, 5.25f});
+    const float heights[] = {0, 3, 6, 12};
+    for (int r = 0; r < grid.rows; ++r)
+        for (int c = 0; c < grid.columns; ++c) {
+            const int kind = int(random() % 8);
+            if (kind == 0)
+                grid.Set(c, r, true);
+            else if (kind < 4)
+                grid.SetFloor(c, r, {heights[random() % 4], heights[random() % 4]});
+        }
+    int moved = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const Rectangle box{uniform(-10, 230), uniform(-5, 130), uniform(1, 30), uniform(1, 30)};
+        if (grid.Solid(box))
+            continue;
+        ++moved;
+        const float big = i % 10 == 0 ? 200.0f : 20.0f;
+        const glm::vec2 delta{i % 7 == 0 ? 0 : uniform(-big, big),
+                              i % 5 == 0 ? 0 : uniform(-big, big)};
+        const BoxMove m = MoveBox(grid, box, delta);
+        ASSERT_FALSE(grid.Solid(m.box))
+            << i << ": box " << box.x << ", " << box.y << " " << box.width << " x " << box.height
+            << " by " << delta.x << ", " << delta.y;
+        if (!m.hitLeft && !m.hitRight) {
+            ASSERT_EQ(m.box.x, box.x + delta.x) << i;
+        }
+    }
+    EXPECT_GT(moved, 4000);
 }
 
 } // namespace

@@ -64,4 +64,71 @@ TEST(TiledSolidCells, ByClassOrPropertyOnOneLayerOrAll) {
     EXPECT_THROW(SolidCells(Parse(SmallMap("isometric"), "iso.tmx"), {}), MapError);
 }
 
+// Tiles 8 square with collision shapes: 1 a 45 degree ramp up to the right,
+// 2 a ledge half high, 3 a 22.5 degree ramp, 4 an ellipse, 5 a triangle that
+// does not reach the bottom, 6 two shapes, 7 none. Flips (H 0x80000000, V
+// 0x40000000, D 0x20000000) turn them.
+TEST(TiledSolidCells, TilesCollisionShapesMakeFloors) {
+    const std::string tiles =
+        R"(<tile id="0"><objectgroup><object id="1" x="0" y="8"><polygon points="0,0 8,-8 8,0"/>)"
+        R"(</object></objectgroup></tile>)"
+        R"(<tile id="1"><objectgroup><object id="1" x="0" y="4" width="8" height="4"/></objectgroup></tile>)"
+        R"(<tile id="2"><objectgroup><object id="1" x="8" y="8"><polygon points="0,0 0,-4 -4,-2 -8,0"/>)"
+        R"(</object></objectgroup></tile>)"
+        R"(<tile id="3"><objectgroup><object id="1" x="0" y="0" width="8" height="8"><ellipse/>)"
+        R"(</object></objectgroup></tile>)"
+        R"(<tile id="4"><objectgroup><object id="1" x="0" y="0"><polygon points="0,6 8,0 8,6"/>)"
+        R"(</object></objectgroup></tile>)"
+        R"(<tile id="5"><objectgroup><object id="1" x="0" y="4" width="8" height="4"/>)"
+        R"(<object id="2" x="0" y="0" width="2" height="2"/></objectgroup></tile>)";
+    auto map = [&](const std::string& gids) {
+        return Parse(
+            R"(<map version="1.10" orientation="orthogonal" width="12" height="1" tilewidth="8" tileheight="8">)"
+            R"(<tileset firstgid="1" name="t" tilewidth="8" tileheight="8" tilecount="8" columns="4">)"
+            R"(<image source="t.png" width="32" height="16"/>)" +
+                tiles +
+                R"(</tileset><layer id="1" name="l" width="12" height="1">)"
+                R"(<data encoding="csv">)" +
+                gids + "</data></layer></map>",
+            "shapes.tmx");
+    };
+    using Floors = std::vector<std::pair<float, float>>;
+    auto floors = [](const Engine::CellGrid& grid) {
+        Floors all;
+        for (int c = 0; c < grid.columns; ++c)
+            all.emplace_back(grid.Floor(c, 0).left, grid.Floor(c, 0).right);
+        return all;
+    };
+    const uint32_t H = 0x80000000u, V = 0x40000000u, D = 0x20000000u;
+    // 3 is drawn backwards, with a corner in the middle of its top: still a ramp.
+    EXPECT_EQ(floors(SolidCells(map("1,2,3,4,5,6,7,8,0,1,2,3"), {})), (Floors{{0, 8},
+                                                                              {4, 4},
+                                                                              {0, 4},
+                                                                              {8, 8},
+                                                                              {8, 8},
+                                                                              {8, 8},
+                                                                              {8, 8},
+                                                                              {8, 8},
+                                                                              {0, 0},
+                                                                              {0, 8},
+                                                                              {4, 4},
+                                                                              {0, 4}}));
+    const std::string flipped = std::to_string(1 | H) + "," + std::to_string(3 | H) + "," +
+                                std::to_string(1 | D) + "," + std::to_string(1 | V) + "," +
+                                std::to_string(3 | D) + "," + std::to_string(2 | V) + "," +
+                                std::to_string(1 | D | H) + ",0,0,0,0,0";
+    EXPECT_EQ(floors(SolidCells(map(flipped), {})), (Floors{{8, 0},
+                                                            {4, 0},
+                                                            {0, 8},
+                                                            {8, 8},
+                                                            {8, 8},
+                                                            {8, 8},
+                                                            {8, 0},
+                                                            {0, 0},
+                                                            {0, 0},
+                                                            {0, 0},
+                                                            {0, 0},
+                                                            {0, 0}}));
+}
+
 } // namespace

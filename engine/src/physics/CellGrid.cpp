@@ -101,8 +101,12 @@ bool Usable(const CellGrid& g) {
            g.cellHeight > 0 && std::isfinite(g.origin.x) && std::isfinite(g.origin.y);
 }
 
-Line Across(const CellGrid& g) { return {g.origin.x, g.cellWidth, double(g.columns)}; }
-Line Down(const CellGrid& g) { return {g.origin.y, g.cellHeight, double(g.rows)}; }
+Line Across(const CellGrid& g) {
+    return {g.origin.x, g.cellWidth, double(g.columns)};
+}
+Line Down(const CellGrid& g) {
+    return {g.origin.y, g.cellHeight, double(g.rows)};
+}
 
 // The cells a span from lo, size long, covers along an axis.
 struct Span {
@@ -124,7 +128,8 @@ float Sweep(const Line& line, float lo, float size, float d, bool& hit, Blocked 
     if (d > 0) {
         const float hi = lo + size;
         const Index last = line.LastBefore(double(hi) + double(d));
-        const std::optional<Index> wall = FirstOf(line.LastBefore(hi) + 1, last, true, line.count, blocked);
+        const std::optional<Index> wall =
+            FirstOf(line.LastBefore(hi) + 1, last, true, line.count, blocked);
         hit = wall.has_value();
         const float limit = line.Edge(wall ? *wall : last + 1);
         if (hit || to + size > limit) {
@@ -137,7 +142,8 @@ float Sweep(const Line& line, float lo, float size, float d, bool& hit, Blocked 
         to = std::max(lo, to);
     } else {
         const Index last = line.CellOf(double(lo) + double(d));
-        const std::optional<Index> wall = FirstOf(line.CellOf(lo) - 1, last, false, line.count, blocked);
+        const std::optional<Index> wall =
+            FirstOf(line.CellOf(lo) - 1, last, false, line.count, blocked);
         hit = wall.has_value();
         const float limit = line.Edge((wall ? *wall : last - 1) + 1);
         if (hit || to < limit)
@@ -151,13 +157,286 @@ float Sweep(const Line& line, float lo, float size, float d, bool& hit, Blocked 
     return to;
 }
 
+// Grids with floors. Everything below takes floors into account and is used
+// only for grids that have them; whole-cell grids keep the code above.
+
+enum class Kind { Open, Whole, Floor };
+struct Shape {
+    Kind kind = Kind::Open;
+    float left = 0, right = 0; // a Floor's heights, within (0, cellHeight)
+};
+
+struct Floors {
+    const CellGrid& g;
+    Line across, down;
+    double steep; // the steepest rise a floor can have: cellHeight over cellWidth
+
+    Shape At(Index c, Index r) const {
+        if (!SolidCell(g, c, r))
+            return {};
+        if (c < 0 || c >= g.columns || r < 0 || r >= g.rows)
+            return {Kind::Whole};
+        const size_t i = size_t(r) * size_t(g.columns) + size_t(c);
+        if (g.cells[i] != CellGrid::FLOOR || i >= g.floors.size())
+            return {Kind::Whole};
+        auto height = [&](float h) {
+            return std::isnan(h) ? g.cellHeight : std::clamp(h, 0.0f, g.cellHeight);
+        };
+        const float l = height(g.floors[i].left), rt = height(g.floors[i].right);
+        if (l <= 0 && rt <= 0)
+            return {};
+        if (l >= g.cellHeight && rt >= g.cellHeight)
+            return {Kind::Whole};
+        return {Kind::Floor, l, rt};
+    }
+    // The y of a floor's top where its height is h (a double, to stay exact
+    // as long as it can); the row's top edge itself at full height.
+    float TopAt(Index r, double h) const {
+        return h >= double(g.cellHeight) ? down.Edge(r) : float(double(down.Edge(r + 1)) - h);
+    }
+    // The highest point of a floor's top over x from a to b within its
+    // column: a straight line is highest at one end.
+    float Top(Index c, Index r, const Shape& s, double a, double b) const {
+        const double x0 = across.Edge(c), x1 = across.Edge(c + 1);
+        auto h = [&](double x) {
+            const double t = std::clamp((x - x0) / (x1 - x0), 0.0, 1.0);
+            return double(s.left) + (double(s.right) - double(s.left)) * t;
+        };
+        return TopAt(r, std::max(h(std::max(a, x0)), h(std::min(b, x1))));
+    }
+    // Visits every cell of a box's span, standing in for the ones beyond the
+    // grid as FirstOf does; stops where visit returns true.
+    template <class Visit> bool AnyCell(const Rectangle& b, Visit visit) const {
+        const Span cs = SpanOf(across, b.x, b.width), rs = SpanOf(down, b.y, b.height);
+        return AnyIn(cs.first, cs.last, g.columns, [&](Index c) {
+            return AnyIn(rs.first, rs.last, g.rows, [&](Index r) { return visit(c, r); });
+        });
+    }
+    // Whether b overlaps the solid part of cell (c, r), which its span holds.
+    bool Overlaps(Index c, Index r, const Rectangle& b) const {
+        const Shape s = At(c, r);
+        if (s.kind != Kind::Floor)
+            return s.kind == Kind::Whole;
+        return b.y + b.height > Top(c, r, s, b.x, double(b.x + b.width));
+    }
+    bool Solid(const Rectangle& b) const {
+        return AnyCell(b, [&](Index c, Index r) { return Overlaps(c, r, b); });
+    }
+
+    // The box's y moved down by d, stopped on the first top it would sink
+    // into: whole cells' and floors' tops below its bottom.
+    float Down(const Rectangle& b, float d, bool& hit) const {
+        const float lo = b.y, size = b.height, hi = lo + size;
+        const Span cs = SpanOf(across, b.x, b.width);
+        const Index first = down.LastBefore(hi), last = down.LastBefore(double(hi) + double(d));
+        float stop = std::numeric_limits<float>::infinity();
+        FirstOf(first, last + 1, true, down.count, [&](Index r) {
+            FirstOf(cs.first, cs.last, true, across.count, [&](Index c) {
+                const Shape s = At(c, r);
+                if (s.kind == Kind::Whole && r > first)
+                    stop = std::min(stop, down.Edge(r));
+                if (s.kind == Kind::Floor) {
+                    const float top = Top(c, r, s, b.x, double(b.x + b.width));
+                    if (top >= hi)
+                        stop = std::min(stop, top);
+                }
+                return false;
+            });
+            return stop != std::numeric_limits<float>::infinity();
+        });
+        hit = double(stop) < double(hi) + double(d);
+        float to = lo + d;
+        if (hit || to + size > stop) {
+            to = stop - size;
+            for (int i = 0; i < 4 && to + size > stop; ++i)
+                to = std::nextafter(to, -std::numeric_limits<float>::infinity());
+        }
+        to = std::max(lo, to);
+        if (!std::isfinite(to)) {
+            hit = false;
+            return lo;
+        }
+        return to;
+    }
+
+    // Whether cell (c, r) stops a box entering it sideways: a whole cell, or
+    // a floor whose side it enters by is higher than the box's bottom.
+    bool Wall(Index c, Index r, const Rectangle& b, bool rightwards) const {
+        const Shape s = At(c, r);
+        if (s.kind != Kind::Floor)
+            return s.kind == Kind::Whole;
+        const float side = rightwards ? s.left : s.right;
+        return b.y + b.height > TopAt(r, side);
+    }
+
+    // The most a box's bottom may rise, or drop, over a move of dx along a
+    // floor, with room for the rounding of the floor's and the box's floats.
+    float Rise(double dx, float bottom) const {
+        const float a = std::abs(bottom);
+        return float(std::abs(dx) * steep * (1 + 1e-4)) +
+               4 * (std::nextafter(a, std::numeric_limits<float>::infinity()) - a);
+    }
+
+    // Lifts a box that has sunk into floors onto the highest of them, by no
+    // more than rise; false when that cannot free it.
+    bool Lift(Rectangle& b, float rise) const {
+        const float bottom = b.y + b.height;
+        for (int i = 0; i < 4; ++i) {
+            bool whole = false;
+            float top = std::numeric_limits<float>::infinity();
+            AnyCell(b, [&](Index c, Index r) {
+                const Shape s = At(c, r);
+                whole = whole || s.kind == Kind::Whole;
+                if (s.kind == Kind::Floor) {
+                    const float t = Top(c, r, s, b.x, double(b.x + b.width));
+                    if (b.y + b.height > t)
+                        top = std::min(top, t);
+                }
+                return whole;
+            });
+            if (whole || (top != std::numeric_limits<float>::infinity() && bottom - top > rise))
+                return false;
+            if (top == std::numeric_limits<float>::infinity())
+                return true;
+            b.y = top - b.height;
+            for (int j = 0; j < 4 && b.y + b.height > top; ++j)
+                b.y = std::nextafter(b.y, -std::numeric_limits<float>::infinity());
+        }
+        return false;
+    }
+
+    // One stretch of a walk along x: swept against walls in the rows the box
+    // spans now, then lifted onto the floors it rose into. False, leaving b as
+    // it was, when that would leave it inside something.
+    bool Stretch(Rectangle& b, float step, bool& hit) const {
+        Rectangle n = b;
+        const Span rs = SpanOf(down, b.y, b.height);
+        n.x = Sweep(across, b.x, b.width, step, hit, [&](Index c) {
+            return AnyIn(rs.first, rs.last, g.rows,
+                         [&](Index r) { return Wall(c, r, b, step > 0); });
+        });
+        if (!Lift(n, Rise(double(n.x) - double(b.x), b.y + b.height)))
+            return false;
+        b = n;
+        return true;
+    }
+
+    // The box's x moved by dx, column by column within the grid so that it
+    // follows the floors up; whether it was stopped.
+    bool Walk(Rectangle& b, float dx) const {
+        const bool right = dx > 0;
+        const float target = b.x + dx;
+        if (!std::isfinite(target))
+            return false;
+        // The next column edge the leading side will cross: past the grid's
+        // last one the rest is done in one stretch.
+        Index e = right ? std::max<Index>(across.CellOf(b.x + b.width) + 1, 0)
+                        : std::min<Index>(across.LastBefore(b.x), across.count);
+        for (;;) {
+            float aim = target, step = target - b.x;
+            if (right ? e <= across.count : e >= 0) {
+                const float edge = across.Edge(e);
+                const float x = right ? edge - b.width : edge;
+                if (right ? x < target : x > target) {
+                    // Sweep takes the step in doubles: it must not reach past the edge.
+                    aim = x;
+                    const double lead = right ? double(b.x + b.width) : double(b.x);
+                    step = float(edge - lead);
+                    for (int i = 0; i < 4 && (right ? lead + step > edge : lead + step < edge); ++i)
+                        step = std::nextafter(step, 0.0f);
+                }
+                e += right ? 1 : -1;
+            }
+            if (right ? step > 0 : step < 0) {
+                bool hit = false;
+                if (!Stretch(b, step, hit)) {
+                    // Something overhead: as far along as it fits.
+                    float fits = 0, fails = 1;
+                    for (int i = 0; i < 16; ++i) {
+                        const float mid = (fits + fails) / 2;
+                        Rectangle n = b;
+                        bool h = false;
+                        (Stretch(n, step * mid, h) ? fits : fails) = mid;
+                    }
+                    bool h = false;
+                    Stretch(b, step * fits, h);
+                    return true;
+                }
+                if (hit)
+                    return true;
+            }
+            if (aim == target || (right ? b.x >= target : b.x <= target))
+                return false;
+        }
+    }
+};
+
+BoxMove MoveOverFloors(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
+    const Floors f{grid, Across(grid), Down(grid),
+                   double(grid.cellHeight) / double(grid.cellWidth)};
+    BoxMove move{box};
+    Rectangle& b = move.box;
+    if (delta.x != 0) {
+        // On the ground (or within a step's drop of it) and not moving up: it
+        // stays on the ground as the floor falls away under it.
+        bool stick = false;
+        if (delta.y >= 0)
+            f.Down(b, f.Rise(delta.x, b.y + b.height), stick);
+        (delta.x > 0 ? move.hitRight : move.hitLeft) = f.Walk(b, delta.x);
+        bool hit = false;
+        const float y = f.Down(b, f.Rise(double(b.x) - double(box.x), b.y + b.height), hit);
+        if (stick && hit)
+            b.y = y;
+    }
+    bool hit = false;
+    if (delta.y > 0) {
+        b.y = f.Down(b, delta.y, hit);
+        move.hitBottom = hit;
+    } else if (delta.y < 0) {
+        // Met from below, a floor is a whole cell.
+        const Span cs = SpanOf(f.across, b.x, b.width);
+        b.y = Sweep(f.down, b.y, b.height, delta.y, hit, [&](Index r) {
+            return AnyIn(cs.first, cs.last, grid.columns,
+                         [&](Index c) { return f.At(c, r).kind != Kind::Open; });
+        });
+        move.hitTop = hit;
+    }
+    return move;
+}
+
 } // namespace
 
 CellGrid::CellGrid(int columns_, int rows_, float cellWidth_, float cellHeight_, glm::vec2 origin_)
     : columns(std::max(columns_, 0)), rows(std::max(rows_, 0)), cellWidth(cellWidth_),
       cellHeight(cellHeight_), origin(origin_), cells(size_t(columns) * size_t(rows), 0) {}
 
-bool CellGrid::Solid(int column, int row) const { return SolidCell(*this, column, row); }
+bool CellGrid::Solid(int column, int row) const {
+    if (floors.empty() || !Usable(*this))
+        return SolidCell(*this, column, row);
+    return Floors{*this, Across(*this), Down(*this), 0}.At(column, row).kind != Kind::Open;
+}
+
+CellFloor CellGrid::Floor(int column, int row) const {
+    const float full = std::isfinite(cellHeight) ? std::max(cellHeight, 0.0f) : 0.0f;
+    if (floors.empty() || !Usable(*this))
+        return SolidCell(*this, column, row) ? CellFloor{full, full} : CellFloor{};
+    const Shape s = Floors{*this, Across(*this), Down(*this), 0}.At(column, row);
+    return s.kind == Kind::Floor   ? CellFloor{s.left, s.right}
+           : s.kind == Kind::Whole ? CellFloor{full, full}
+                                   : CellFloor{};
+}
+
+void CellGrid::SetFloor(int column, int row, CellFloor floor) {
+    if (column < 0 || column >= columns || row < 0 || row >= rows)
+        return;
+    const size_t i = size_t(row) * size_t(columns) + size_t(column);
+    if (i >= cells.size())
+        return;
+    if (floors.size() < cells.size())
+        floors.resize(cells.size());
+    floors[i] = floor;
+    cells[i] = FLOOR;
+}
 
 void CellGrid::Set(int column, int row, bool solid) {
     if (column < 0 || column >= columns || row < 0 || row >= rows)
@@ -170,6 +449,8 @@ void CellGrid::Set(int column, int row, bool solid) {
 bool CellGrid::Solid(Rectangle box) const {
     if (box.Empty() || !Usable(*this) || !Finite(box))
         return false;
+    if (!floors.empty())
+        return Floors{*this, Across(*this), Down(*this), 0}.Solid(box);
     const Span cs = SpanOf(Across(*this), box.x, box.width);
     const Span rs = SpanOf(Down(*this), box.y, box.height);
     return AnyIn(cs.first, cs.last, columns, [&](Index c) {
@@ -188,6 +469,10 @@ BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
         b.y = std::isfinite(y) ? y : b.y;
         return move;
     }
+    // A box already inside a floor's solid part meets floors as whole cells,
+    // below, as it meets the cells it overlaps.
+    if (!grid.floors.empty() && !grid.Solid(box))
+        return MoveOverFloors(grid, box, delta);
     const Line across = Across(grid), down = Down(grid);
     bool hit = false;
 

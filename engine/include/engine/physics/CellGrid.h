@@ -9,8 +9,19 @@
 
 namespace Engine {
 
-/// A grid of cells, each solid or open, in world units (y down): the walls
-/// and floors of a tile map, for boxes that move against them (MoveBox).
+/// The top of a cell's solid part, for slopes and ledges: a straight line
+/// from a height at the cell's left side to one at its right side, each
+/// measured up from the cell's bottom in world units (0 to the cell's height).
+/// Below the line the cell is solid, down to its bottom.
+struct CellFloor {
+    float left = 0.0f;                                 ///< Height at the left side.
+    float right = 0.0f;                                ///< Height at the right side.
+    bool operator==(const CellFloor&) const = default; ///< Both alike.
+};
+
+/// A grid of cells, each solid, open or solid below a floor (a slope or a
+/// ledge), in world units (y down): the walls and floors of a tile map, for
+/// boxes that move against them (MoveBox).
 /// Cell (column, row) covers origin + (column * cellWidth, row * cellHeight)
 /// and cellWidth by cellHeight from there, half-open as Rectangle is: a box
 /// that touches a solid cell does not overlap it.
@@ -20,32 +31,49 @@ namespace Engine {
 /// a side-view level wants (a box falls out at the bottom). A cell beyond two
 /// sides at once is solid if either says so.
 struct CellGrid {
-    int columns = 0;                 ///< Cells across.
-    int rows = 0;                    ///< Cells down.
+    int columns = 0; ///< Cells across.
+    int rows = 0;    ///< Cells down.
     /// World units. In a grid whose cells are not of a finite size above 0,
     /// MoveBox and Solid(box) find nothing solid.
     float cellWidth = 1.0f;
-    float cellHeight = 1.0f;         ///< World units; see cellWidth.
-    glm::vec2 origin{0.0f, 0.0f};    ///< The top-left corner of cell (0, 0).
-    bool solidLeft = true;           ///< Everything left of column 0 is solid.
-    bool solidRight = true;          ///< Everything right of the last column is solid.
-    bool solidAbove = false;         ///< Everything above row 0 is solid.
-    bool solidBelow = false;         ///< Everything below the last row is solid.
-    /// columns x rows cells, row by row from the top-left; non-zero is solid.
-    /// Cells it is too short for are open.
+    float cellHeight = 1.0f;      ///< World units; see cellWidth.
+    glm::vec2 origin{0.0f, 0.0f}; ///< The top-left corner of cell (0, 0).
+    bool solidLeft = true;        ///< Everything left of column 0 is solid.
+    bool solidRight = true;       ///< Everything right of the last column is solid.
+    bool solidAbove = false;      ///< Everything above row 0 is solid.
+    bool solidBelow = false;      ///< Everything below the last row is solid.
+    /// columns x rows cells, row by row from the top-left: 0 is open, FLOOR
+    /// solid below its entry in floors, any other value wholly solid. Cells it
+    /// is too short for are open.
     std::vector<uint8_t> cells;
+    /// Parallel to cells, and only for grids with floors (SetFloor fills it):
+    /// while it is empty every solid cell is whole, and MoveBox costs what it
+    /// always did. A FLOOR cell it is too short for is wholly solid. Heights
+    /// are taken within 0 and cellHeight (NaN as cellHeight); a floor 0 high on
+    /// both sides is open.
+    std::vector<CellFloor> floors;
+    /// The value of cells that are solid below their floor.
+    static constexpr uint8_t FLOOR = 2;
 
     CellGrid() = default;
     /// A grid of open cells.
     CellGrid(int columns, int rows, float cellWidth, float cellHeight,
              glm::vec2 origin = {0.0f, 0.0f});
 
-    /// Whether cell (column, row) is solid; any cell, in the grid or beyond it.
+    /// Whether cell (column, row) is solid, wholly or below a floor; any cell,
+    /// in the grid or beyond it.
     bool Solid(int column, int row) const;
-    /// Whether box overlaps a solid cell; an empty box overlaps none.
+    /// Whether box overlaps a solid cell, or the solid part of one with a
+    /// floor; an empty box overlaps none.
     bool Solid(Rectangle box) const;
     /// Makes a cell of the grid solid or open; cells beyond it are left as they are.
     void Set(int column, int row, bool solid);
+    /// Makes a cell of the grid solid below a floor of these heights (see
+    /// CellFloor); cells beyond it are left as they are.
+    void SetFloor(int column, int row, CellFloor floor);
+    /// The floor of cell (column, row), heights within 0 and cellHeight:
+    /// cellHeight on both sides for a wholly solid cell, 0 for an open one.
+    CellFloor Floor(int column, int row) const;
 };
 
 /// Where a box ended, and which of its sides met a solid cell.
@@ -72,6 +100,18 @@ struct BoxMove {
 /// a box that jumped up into them falls on through, one from above lands.
 /// An empty box (Rectangle::Empty) overlaps nothing and moves freely. A NaN or infinite
 /// delta or box moves nothing, nor does an axis whose result would overflow.
+///
+/// Floors (slopes and ledges): a box stands where the highest point of the
+/// floor under its bottom edge is, so no corner ever sinks into a slope. A
+/// floor's side that is higher than the box's bottom is a wall to it; a box
+/// moved sideways onto a lower side walks up the slope, lifted column by
+/// column as it goes (a box whose head meets something on the way stops
+/// short of it, reporting the hit). A box on the ground, or within the drop
+/// of the steepest slope (cellHeight over cellWidth) of the move's x, moved
+/// sideways and not up, is set down on what lies that little way below, so
+/// it walks down slopes without leaving them. A floor's underside and its
+/// sides, from below, are met as a whole cell's. A box that already overlaps
+/// a floor's solid part moves as if every floor were a whole cell.
 BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta);
 
 } // namespace Engine

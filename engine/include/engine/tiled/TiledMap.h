@@ -616,7 +616,14 @@ struct SolidTiles {
 
 /// The map's cells as a grid for MoveBox, in the map's pixels (its cells'
 /// size, cell (0, 0) at (0, 0)): a cell is solid when any layer that counts
-/// holds a tile there that `which` names, flipped or not. Beyond the map,
+/// holds a tile there that `which` names, flipped or not. A tile with
+/// collision shapes (Tiled's Tile Collision Editor) gives its cell the floor
+/// they make, turned as the tile is: one rectangle or polygon, unrotated,
+/// that fills the tile below a straight line from its left side to its right
+/// side (a ramp, a ledge). Other shapes, several shapes, and tiles of another
+/// size than the cells make the whole cell solid, as tiles without shapes do;
+/// floors of two layers in one cell make the higher of them at each side.
+/// Beyond the map,
 /// CellGrid's defaults: its sides are walls, above and below is open.
 /// Orthogonal maps only; another orientation, or a layer name that no tile
 /// layer has, throws MapError.
