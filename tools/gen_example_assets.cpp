@@ -4,9 +4,10 @@
 //   walker.png   256 x 64: four frames of a round little walker, 64 pixels square each
 //   ball.png     32 x 32: a shaded ball
 //   platformer.png, platformer.tsx, platformer.tmx
-//                a Tiled map of 64 x 18 cells with its tile set and sheet (eight tiles of
-//                32 x 32 pixels: grass, dirt, stone, wood, a crate, a bush, a flower, a cloud;
-//                the first five of class "solid"), drawn as text below
+//                a Tiled map of 64 x 18 cells with its tile set and sheet (twelve tiles of
+//                32 x 32 pixels: grass, dirt, stone, wood, a crate, a bush, a flower, a cloud,
+//                then grassy ramps; all but the bush, flower and cloud of class "solid", the
+//                ramps with their slopes as collision shapes), drawn as text below
 //   loop.wav     a two-second tune that loops without a seam
 //   jump.wav, coin.wav, hit.wav, blip.wav   short effects
 //
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,15 +126,48 @@ Canvas Ball() {
 
 constexpr int kCell = 32;
 
+// A ramp fills its cell below a straight line; its heights are pixels up from the cell's bottom.
+// Where its band of grass runs out of the cell at the bottom, the dirt cell under it carries the
+// rest of the band: that cell is a tile of its own, the ramp's foot.
+struct Ramp {
+    int left, right;
+    bool foot;
+};
+// 45 degrees up and down, then the two halves of a 22.5 degree slope down.
+constexpr Ramp kRamps[] = {{0, kCell, true}, {kCell, 0, true}, {kCell, 16, false}, {16, 0, true}};
+constexpr int kRampCount = int(std::size(kRamps));
+constexpr int kFirstRamp = 8;
+constexpr int kFeet = [] {
+    int n = 0;
+    for (const Ramp& ramp : kRamps)
+        n += ramp.foot;
+    return n;
+}();
+
+// The ramp's outline, corners in pixels from the cell's top left, clockwise from the left side's
+// top; no corner where a side has no height.
+std::vector<Vec2> Outline(const Ramp& ramp) {
+    std::vector<Vec2> corners = {{0, double(kCell - ramp.left)},
+                                 {kCell, double(kCell - ramp.right)}};
+    if (ramp.right > 0)
+        corners.push_back({kCell, kCell});
+    if (ramp.left > 0)
+        corners.push_back({0, kCell});
+    return corners;
+}
+
 Canvas PlatformerSheet() {
-    std::vector<Canvas> cells(8, Canvas(kCell, kCell));
-    const Color dirt{0.50, 0.33, 0.20}, wood{0.72, 0.50, 0.28};
+    std::vector<Canvas> cells(kFirstRamp + kRampCount + kFeet, Canvas(kCell, kCell));
+    const Color wood{0.72, 0.50, 0.28};
     const Color dark{0.40, 0.24, 0.11}, leaf{0.22, 0.55, 0.25};
+    const Paint dirt = Speckled({0.50, 0.33, 0.20}, 0.3, 2, 4);
+    const Paint grass = Speckled({0.32, 0.70, 0.30}, 0.25, 2, 5);
+    const Shape grassTop = GrassOver(9, 2, 8);
     // 0: grass over dirt.
-    cells[0].Fill(kEverywhere, Speckled(dirt, 0.3, 2, 4));
-    cells[0].Fill(GrassOver(9, 2, 8), Speckled({0.32, 0.70, 0.30}, 0.25, 2, 5));
+    cells[0].Fill(kEverywhere, dirt);
+    cells[0].Fill(grassTop, grass);
     // 1: dirt.
-    cells[1].Fill(kEverywhere, Speckled(dirt, 0.3, 2, 4));
+    cells[1].Fill(kEverywhere, dirt);
     // 2: stone, four blocks in mortar.
     cells[2].Fill(kEverywhere, Color{0.30, 0.31, 0.35});
     for (int i = 0; i < 4; ++i) {
@@ -166,11 +201,33 @@ Canvas PlatformerSheet() {
     // 7: a cloud, a band across the whole cell so that neighbours run together.
     cells[7].Fill(Union(Box({-1, 18}, {33, 26}), Union(Circle({9, 18}, 7), Circle({21, 15}, 9))),
                   Color{0.82, 0.86, 0.90, 0.9});
+    // 8 on: ramps, dirt under the grass tile's band of grass, which follows the slope; then the
+    // ramps' feet, dirt with the end of that band, in the ramps' order.
+    Canvas* foot = &cells[kFirstRamp + kRampCount];
+    for (int i = 0; i < kRampCount; ++i) {
+        const Ramp ramp = kRamps[i];
+        // The band of a ramp `above` pixels higher than the cell.
+        auto band = [=](double above) -> Shape {
+            return [=](Vec2 p) {
+                return grassTop({p.x, p.y + above - (kCell - ramp.left) -
+                                          (ramp.left - ramp.right) * p.x / kCell});
+            };
+        };
+        const Shape ground = Polygon(Outline(ramp));
+        cells[kFirstRamp + i].Fill(ground, dirt);
+        cells[kFirstRamp + i].Fill(Intersect(ground, band(0)), grass);
+        if (ramp.foot) {
+            foot->Fill(kEverywhere, dirt);
+            foot->Fill(band(kCell), grass);
+            ++foot;
+        }
+    }
     return Sheet(cells, 4);
 }
 
 // The map as drawn: one letter a cell, S stone, G grass, D dirt, W wood, X crate, b bush,
-// f flower, c cloud (on a layer of its own, behind the rest), . nothing.
+// f flower, c cloud (on a layer of its own, behind the rest), u and n ramps up and down, h and
+// l the high and low halves of a gentle ramp down, U N L the feet of u n l, . nothing.
 constexpr int kMapWidth = 64;
 constexpr int kMapHeight = 18;
 const char* const kLevel[kMapHeight] = {
@@ -183,19 +240,21 @@ const char* const kLevel[kMapHeight] = {
     "S..............................................................S",
     "S...................................WWWW.......................S",
     "S..............................................................S",
-    "S.................................................f.f.f........S",
+    "S......................WWWW.......................f.f.f........S",
     "S.................................SS..............SSSSS........S",
-    "S.....................WWWW.......SSSS..........................S",
-    "S............X..................SSSSSS.......XX................S",
-    "S.....b..ff.XX...b........f.b..SSSSSSSS......XXXb.......f.b.f..S",
-    "SGGGGGGGGGGGGGGGGG...GGGGGGGGGGGGGGGGGGGG..GGGGGGGGGGGGGGGGGGGGS",
+    "S.......................f........SSSS..........................S",
+    "S............X.........uGhl.....SSSSSS.......XX................S",
+    "S.....b..ff.XX...b....uUDDLhl.bSSSSSSSS......XXXb.......f.b.f..S",
+    "SGGGGGGGGGGGGGGGGG...GUDDDDDLGGGGGGGGGGGG..GGGGGGGGGGGGGGGGGGGGS",
     "SDDDDDDDDDDDDDDDDD...DDDDDDDDDDDDDDDDDDDD..DDDDDDDDDDDDDDDDDDDDS",
     "SDDDDDDDDDDDDDDDDD...DDDDDDDDDDDDDDDDDDDD..DDDDDDDDDDDDDDDDDDDDS",
     "SDDDDDDDDDDDDDDDDD...DDDDDDDDDDDDDDDDDDDD..DDDDDDDDDDDDDDDDDDDDS",
 };
-// Letters in the order of the sheet's tiles.
-constexpr std::string_view kTileLetters = "GDSWXbfc";
-constexpr int kSolidTiles = 5;
+// Letters in the order of the sheet's tiles. All but the bush, flower and cloud are solid.
+constexpr std::string_view kTileLetters = "GDSWXbfcunhlUNL";
+bool Solid(int id) {
+    return id < 5 || id >= kFirstRamp;
+}
 // Where the player starts: the middle of its feet, on the grass of column 3.
 constexpr int kStartX = 3 * kCell + kCell / 2, kStartY = 14 * kCell;
 
@@ -207,14 +266,32 @@ bool WriteText(const std::string& path, const std::string& text) {
     return std::fclose(f) == 0 && ok;
 }
 
+// Tiled counts the sheet's last cell, left empty, as a tile.
 bool PlatformerTileset(const std::string& path) {
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                     "<tileset version=\"1.8\" tiledversion=\"1.8.2\" name=\"platformer\" "
-                    "tilewidth=\"32\" tileheight=\"32\" tilecount=\"8\" columns=\"4\">\n"
-                    " <image source=\"platformer.png\" width=\"128\" height=\"64\"/>\n";
-    // Tiled 1.8 writes a tile's class as "type".
-    for (int id = 0; id < kSolidTiles; ++id)
-        x += " <tile id=\"" + std::to_string(id) + "\" type=\"solid\"/>\n";
+                    "tilewidth=\"32\" tileheight=\"32\" tilecount=\"16\" columns=\"4\">\n"
+                    " <image source=\"platformer.png\" width=\"128\" height=\"128\"/>\n";
+    // Tiled 1.8 writes a tile's class as "type". A ramp's collision shape is its outline, placed
+    // at its first corner as Tiled places a polygon drawn in its Tile Collision Editor.
+    auto text = [](double v) { return std::to_string(int(v)); };
+    for (int id = 0; id < int(kTileLetters.size()); ++id) {
+        if (!Solid(id))
+            continue;
+        x += " <tile id=\"" + std::to_string(id) + "\" type=\"solid\"";
+        if (id < kFirstRamp || id >= kFirstRamp + kRampCount) {
+            x += "/>\n";
+            continue;
+        }
+        const std::vector<Vec2> corners = Outline(kRamps[id - kFirstRamp]);
+        std::string points;
+        for (const Vec2 c : corners)
+            points += (points.empty() ? "" : " ") + text(c.x - corners[0].x) + "," +
+                      text(c.y - corners[0].y);
+        x += ">\n  <objectgroup draworder=\"index\" id=\"2\">\n   <object id=\"1\" x=\"" +
+             text(corners[0].x) + "\" y=\"" + text(corners[0].y) + "\">\n    <polygon points=\"" +
+             points + "\"/>\n   </object>\n  </objectgroup>\n </tile>\n";
+    }
     x += "</tileset>\n";
     return WriteText(path, x);
 }
