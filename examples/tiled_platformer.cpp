@@ -2,7 +2,10 @@
 // platformer.tsx and sheet platformer.png) drawn layer by layer, and a walker that runs and
 // jumps across it under a small controller of this program's own: its own gravity, and its box
 // moved against the map's cells with MoveBox. Which cells stop it, the map says: the tile set
-// gives those tiles the class "solid". The camera follows. Arrow keys or A/D run, SPACE jumps.
+// gives those tiles the class "solid". Past the crates stands a grassy hill: its ramps' slopes
+// are collision shapes drawn on their tiles (Tiled's Tile Collision Editor), and MoveBox walks
+// the box up and down them with no code here of its own. The camera follows. Arrow keys or A/D
+// run, SPACE jumps.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -138,7 +141,7 @@ public:
         m_meshes->RenderEnd(renderer);
         // Text in screen pixels, where the camera does not move it.
         Draw::Text(
-            std::string("arrows or A/D run, SPACE jumps     ") +
+            std::string("arrows or A/D run, SPACE jumps: over the crates to the hill     ") +
                 (ecs.GetComponent<Runner>(m_player)->onGround ? "on solid ground" : "in the air"),
             {16, 18}, 19, WHITE);
     }
