@@ -151,8 +151,10 @@ case_shows() {
         need "$img" 800x560+0+40 'b>0.5&&b>r+0.3' above 0.02 "no balls" &&
             need "$img" 300x50+0+0 "$white" above 0.005 "no counter text" ;;
     tiled_platformer)
-        # The map's grass along the ground, the walker at its start, the help text.
+        # The map's grass along the ground and up the hill past the crates (its
+        # ramps' tiles), the walker at its start, the help text.
         need "$img" 960x30+0+400 "$green" above 0.1 "no grass on the ground" &&
+            need "$img" 120x28+740+350 "$green" above 0.1 "no grassy hill past the crates" &&
             need "$img" 100x80+60+340 "$orange" above 0.03 "no walker at the start" &&
             need "$img" 400x40+0+0 "$white" above 0.005 "no help text" ;;
     gamepad_sprite)
