@@ -254,7 +254,9 @@ void GameScene::Update() {
     if (m_soundKeys.WasPressed(0)) {
         const bool off = Audio::GetMasterVolume() > 0.0f;
         Audio::SetMasterVolume(off ? 0.0f : 1.0f);
-        m_notice.Show(off ? "Sound off" : "Sound on", false);
+        // A failure showing stays: its reason is shown nowhere else.
+        if (m_notice.Text().empty() || !m_notice.Failed())
+            m_notice.Show(off ? "Sound off" : "Sound on", false);
     }
     const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
     // The music stops where it is and goes on from there.

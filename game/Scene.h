@@ -96,7 +96,8 @@ public:
     // (LiveLevel::Poll). What came of either is shown in the notice. These
     // and the full-screen keys work while the game is paused (P or a pad's
     // Start), which holds the simulation and the music, and so do M and a
-    // pad's Back, which turn the sound off and on and say so in the notice.
+    // pad's Back, which turn the sound off and on and say so in the notice
+    // (but for a failure showing, which stays).
     void Update() override;
     // The frame schedule, then, paused, the picture dimmed with how to
     // resume, and the notice over all.

@@ -176,6 +176,36 @@ TEST_F(SceneTest, MusicLoopsFromTheStart) {
     EXPECT_TRUE(Clip::sounds[0]->loop);
 }
 
+// M turns the sound off under a failure shown (a dropped level that cannot be
+// read) without hiding it.
+TEST_F(SceneTest, SoundKeyLeavesAFailureShown) {
+    auto& scene = dynamic_cast<GameScene&>(*game->GetScene());
+    auto step = [&] {
+        Input::BeginStep();
+        scene.Update();
+        Input::EndStep();
+    };
+    SDL_Event event{};
+    event.type = SDL_DROPFILE;
+    char missing[] = "/nonexistent/level.json";
+    event.drop.file = missing;
+    Input::HandleEvent(event);
+    step();
+    ASSERT_TRUE(scene.GetNotice().Failed());
+    const std::string failure = scene.GetNotice().Text();
+    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        event = SDL_Event{};
+        event.type = type;
+        event.key.keysym.sym = GameScene::SoundKey;
+        Input::HandleEvent(event);
+    }
+    step();
+    EXPECT_EQ(Audio::GetMasterVolume(), 0.0f);
+    Audio::SetMasterVolume(1.0f);
+    Input::Clear();
+    EXPECT_EQ(scene.GetNotice().Text(), failure);
+}
+
 // The player's keys outside play and the window's focus, on a scene never
 // built (no display needed): only the pause and the notice act.
 TEST(SceneControls, LeavingTheWindowPausesAndMSwitchesTheSoundOffAndOn) {

@@ -66,15 +66,21 @@ bool CommentsFit(const std::vector<Uint8>& packet) {
 }
 
 // Whether the stream's second packet, its comment header, is whole and its
-// lengths fit, read page by page from the source's start.
+// lengths fit, read page by page from the source's start. The pages must join
+// up as the decoder joins them: it reads a page with no segments as holding
+// the last page's first one, and a packet going on onto a page that does not
+// say so as ending there, so its lengths would come from other bytes.
 bool CommentHeaderSound(SDL_RWops* source) {
     constexpr std::size_t MaxPacket = 16 << 20; // pictures in comments included
+    constexpr Uint8 Continued = 1;              // the page's flag: it goes on with a packet
     std::vector<Uint8> packet;
     int packets = 0;
+    bool within = false; // the last page ended inside a packet
     while (source && SDL_RWseek(source, 0, RW_SEEK_CUR) >= 0) {
         Uint8 head[27], lacing[255];
         if (SDL_RWread(source, head, sizeof head, 1) != 1 || std::memcmp(head, "OggS", 4) ||
-            (head[26] && SDL_RWread(source, lacing, head[26], 1) != 1))
+            !head[26] || bool(head[5] & Continued) != within ||
+            SDL_RWread(source, lacing, head[26], 1) != 1)
             return false;
         for (int i = 0; i < head[26]; ++i) {
             const std::size_t had = packet.size();
@@ -87,6 +93,7 @@ bool CommentHeaderSound(SDL_RWops* source) {
             if (lacing[i] < 255)
                 packet.clear();
         }
+        within = lacing[head[26] - 1] == 255;
     }
     return false;
 }
