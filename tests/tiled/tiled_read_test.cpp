@@ -498,6 +498,10 @@ TEST(TiledRead, PropertiesOfEveryKindInBothFormats) {
     // A property that is not a bool does not count as one.
     EXPECT_TRUE(GetBool(want, "s", true));
     EXPECT_TRUE(GetBool(want, "missing", true));
+    // Nor a file's path or an int's digits a string.
+    EXPECT_EQ(GetString(want, "s", "?"), "plain");
+    EXPECT_EQ(GetString(want, "file", "?") + GetString(want, "i", "?"), "??");
+    EXPECT_EQ(GetString(nullptr), "");
 }
 
 } // namespace

@@ -26,6 +26,15 @@ bool GetBool(const Property* p, bool fallback) {
     return p && p->type == "bool" ? p->value == "true" : fallback;
 }
 
+std::string GetString(const Properties& properties, std::string_view name,
+                      std::string_view fallback) {
+    return GetString(FindProperty(properties, name), fallback);
+}
+
+std::string GetString(const Property* p, std::string_view fallback) {
+    return std::string(p && p->type == "string" ? std::string_view(p->value) : fallback);
+}
+
 const Property* LayerProperty(const LayerBase& layer, std::string_view name) {
     if (const Property* own = FindProperty(layer.properties, name))
         return own;

@@ -95,6 +95,13 @@ double GetNumber(const Property* property, double fallback);
 /// A bool property's value, as Map::PropertyOf or LayerProperty finds it;
 /// fallback for null or another type.
 bool GetBool(const Property* property, bool fallback);
+/// A string property's value (a sign's words, a door's target); fallback when
+/// there is none of that name or it is of another type.
+std::string GetString(const Properties& properties, std::string_view name,
+                      std::string_view fallback = {});
+/// The same of one property, as Map::PropertyOf or LayerProperty finds it;
+/// fallback for null.
+std::string GetString(const Property* property, std::string_view fallback = {});
 
 /// One step of a tile's animation.
 struct TileFrame {
