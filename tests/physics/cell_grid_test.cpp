@@ -273,6 +273,17 @@ TEST(CellGrid, SlopesMetFromAboveAndFromTheSide) {
         EXPECT_EQ(hits, c.hits);
         EXPECT_FALSE(grid.Solid(m.box));
     }
+    // A head flush under a ceiling: one long step onto a ramp must not rise
+    // past the ceiling's corner on the way, which the box's end clears.
+    CellGrid tight(2, 3, 16, 16);
+    tight.Set(0, 0, true);
+    tight.SetFloor(1, 1, {0, 8});
+    tight.Set(0, 2, true);
+    tight.Set(1, 2, true);
+    const BoxMove m = MoveBox(tight, {9, 16, 6, 16}, {8, 0});
+    EXPECT_EQ(m.box.x, 10);
+    EXPECT_EQ(m.box.y, 16);
+    EXPECT_TRUE(m.hitRight);
 }
 
 // Thousands of random moves over a random grid of slopes, ledges and whole

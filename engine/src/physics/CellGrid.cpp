@@ -307,7 +307,9 @@ struct Floors {
 
     // One stretch of a walk along x: swept against walls in the rows the box
     // spans now, then lifted onto the floors it rose into. False, leaving b as
-    // it was, when that would leave it inside something.
+    // it was, when that would leave it inside something. The box risen where
+    // it started must fit too: on the way up it still passes under the
+    // column its trailing side leaves, which the end no longer spans.
     bool Stretch(Rectangle& b, float step, bool& hit) const {
         Rectangle n = b;
         const Span rs = SpanOf(down, b.y, b.height);
@@ -316,6 +318,8 @@ struct Floors {
                          [&](Index r) { return Wall(c, r, b, step > 0); });
         });
         if (!Lift(n, Rise(double(n.x) - double(b.x), b.y + b.height)))
+            return false;
+        if (n.y < b.y && Solid({b.x, n.y, b.width, b.height}))
             return false;
         b = n;
         return true;
