@@ -59,7 +59,7 @@ public:
                                 "is cut where it must.";
         const glm::vec2 box = Draw::MeasureTextWrapped(m_font, paragraph, 17, 250);
         Draw::RectLines({670, 110, 250 + 20, box.y + 20}, GRAY);
-        Draw::TextWrapped(m_font, paragraph, {680, 120}, 250, 17, WHITE);
+        Draw::TextWrapped(m_font, paragraph, {680, 120}, 17, 250, WHITE);
 
         // The alignments, each against the vertical guide at the view's centre.
         const float guide = WIDTH / 2.0f;

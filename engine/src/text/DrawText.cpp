@@ -258,13 +258,13 @@ std::vector<std::string> WrapText(const Font& font, const std::string& text, flo
     return lines;
 }
 
-void TextWrapped(const std::string& text, glm::vec2 position, float width, float size,
+void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
                  Color color, Align align) {
-    TextWrapped(Font::Default(), text, position, width, size, color, align);
+    TextWrapped(Font::Default(), text, position, size, width, color, align);
 }
 
-void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float width,
-                 float size, Color color, Align align) {
+void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float size,
+                 float width, Color color, Align align) {
     const float x = align == Align::Center  ? position.x + width / 2
                     : align == Align::Right ? position.x + width
                                             : position.x;

@@ -183,13 +183,14 @@ std::vector<std::string> WrapText(const std::string& text, float size, float wid
 std::vector<std::string> WrapText(const Font& font, const std::string& text, float size,
                                   float width, size_t maxLines = SIZE_MAX);
 /// Text in the engine's own font wrapped to width; see the overload with a font.
-void TextWrapped(const std::string& text, glm::vec2 position, float width, float size,
+void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
                  Color color, Align align = Align::Left);
 /// Text in font wrapped to width (WrapText), drawn as Text draws it from
 /// position, the top-left corner of a column width pixels wide; align places
-/// each line in the column.
-void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float width,
-                 float size, Color color, Align align = Align::Left);
+/// each line in the column. Size comes before width, as in WrapText and
+/// MeasureTextWrapped.
+void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float size,
+                 float width, Color color, Align align = Align::Left);
 /// The width of the widest line and the height of all the lines of text in
 /// the engine's own font wrapped to width at size, in pixels.
 glm::vec2 MeasureTextWrapped(const std::string& text, float size, float width);
