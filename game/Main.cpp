@@ -3,11 +3,14 @@
 #include <optional>
 #include <string>
 
+#include <engine/audio/Audio.h>
 #include <engine/core/Engine.h>
+#include <engine/core/Window.h>
 #include <engine/image/Image.h>
 
 #include "game/BoatFrame.h"
 #include "game/Scene.h"
+#include "game/Settings.h"
 
 namespace {
 
@@ -27,6 +30,8 @@ constexpr const char* USAGE =
     "another window pauses it too.\n"
     "M, or Back on a pad, turns the sound off and on.\n"
     "F11 or Alt+Enter switches to full screen and back; Esc leaves full screen.\n"
+    "Both choices are kept for the next start, in sailhop/settings.json below\n"
+    "$XDG_CONFIG_HOME (~/.config).\n"
     "\n"
     "  --fullscreen  start full screen\n"
     "  -h, --help    show this and exit\n";
@@ -76,6 +81,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The player's choices of earlier runs; they outlive the engine, whose
+    // scene saves them.
+    const std::string settingsPath = Engine::SettingsPath();
+    Engine::Settings settings = Engine::Settings::Load(settingsPath);
+
     Engine::Engine engine(1280, 720);
     // A level named on the command line is someone's work in progress: it is
     // played again as soon as it is saved.
@@ -90,8 +100,22 @@ int main(int argc, char** argv) {
         Engine::BoatFrame(Engine::Image::Load(Engine::SceneFiles::BOAT_SHEET)));
     // Full screen shows the window's picture scaled up, not more of the world.
     engine.GetWindow()->SetViewSize({1280, 720});
-    if (fullscreen)
-        engine.GetWindow()->ToggleFullscreen();
+    Engine::Window& window = *engine.GetWindow();
+    if (fullscreen || settings.fullscreen)
+        window.ToggleFullscreen();
+    // Before the music starts; the notice says why the game is silent.
+    if (!settings.sound)
+        scene->SetSound(false);
+    bool shownFullscreen = window.IsFullscreen();
+    scene->OnChoice([&] {
+        // Full screen is kept only when the player changed it: --fullscreen
+        // is for one run.
+        if (window.IsFullscreen() != shownFullscreen)
+            settings.fullscreen = shownFullscreen = window.IsFullscreen();
+        settings.sound = Engine::Audio::GetMasterVolume() > 0.0f;
+        if (!settingsPath.empty())
+            settings.Save(settingsPath);
+    });
     engine.Start();
     // Switching to another window pauses the game.
     scene->WatchFocus();

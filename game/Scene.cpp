@@ -237,9 +237,20 @@ void ToggleFullscreenOnKeys(Window& window) {
         window.ToggleFullscreen();
 }
 
+void GameScene::SetSound(bool on) {
+    Audio::SetMasterVolume(on ? 1.0f : 0.0f);
+    // A failure showing stays: its reason is shown nowhere else.
+    if (m_notice.Text().empty() || !m_notice.Failed())
+        m_notice.Show(on ? "Sound on" : "Sound off", false);
+}
+
 void GameScene::Update() {
-    if (m_window)
+    bool chose = false;
+    if (m_window) {
+        const bool full = m_window->IsFullscreen();
         ToggleFullscreenOnKeys(*m_window);
+        chose = m_window->IsFullscreen() != full;
+    }
     // Of several files dropped at once, the last is played, as if they had
     // been dropped one after another.
     const std::vector<std::string>& dropped = Input::GetDroppedFiles();
@@ -252,12 +263,11 @@ void GameScene::Update() {
     if (std::optional<LiveLevel::News> news = m_level.TakeNews())
         m_notice.Show(std::move(news->message), news->failed);
     if (m_soundKeys.WasPressed(0)) {
-        const bool off = Audio::GetMasterVolume() > 0.0f;
-        Audio::SetMasterVolume(off ? 0.0f : 1.0f);
-        // A failure showing stays: its reason is shown nowhere else.
-        if (m_notice.Text().empty() || !m_notice.Failed())
-            m_notice.Show(off ? "Sound off" : "Sound on", false);
+        SetSound(Audio::GetMasterVolume() == 0.0f);
+        chose = true;
     }
+    if (chose && m_chosen)
+        m_chosen();
     const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
     // The music stops where it is and goes on from there.
     if (m_pause.Changed() && m_music) {

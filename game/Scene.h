@@ -117,6 +117,13 @@ public:
     // does this; tests that play on a display shared with other windows,
     // which take the focus as they open, do not.
     void WatchFocus();
+    // Turns the sound on or off and says so in the notice, as M does (but
+    // for a failure showing, which stays).
+    void SetSound(bool on);
+    // Called on each step in which the player turned the sound off or on, or
+    // the window to full screen or back, once that is done: the game keeps
+    // the player's choices.
+    void OnChoice(std::function<void()> chosen) { m_chosen = std::move(chosen); }
     // LiveLevel::Reload.
     bool ReloadLevel() { return m_level.Reload(); }
     // The clock Update hands LiveLevel::Poll: seconds on a steady clock,
@@ -128,6 +135,7 @@ private:
     LiveLevel m_level;
     Notice m_notice;
     std::function<double()> m_clock;
+    std::function<void()> m_chosen;
     Pause m_pause;
     bool m_watching = false;
     ActionMap m_soundKeys;

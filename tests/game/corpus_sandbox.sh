@@ -17,6 +17,12 @@ sandbox() {
     done < <(find "$ASSETS" -type f)
 }
 
+# game_settings <dir>: the game run from here on keeps its settings and data
+# below <dir>, never in the machine's home nor where another run left them.
+game_settings() {
+    export XDG_CONFIG_HOME="$1/config" XDG_DATA_HOME="$1/data"
+}
+
 # terminate <pid> <seconds>: SIGTERM to a child of this shell, and SIGKILL if
 # it has not ended <seconds> later; sets ended to its exit status, or "hung"
 # when it had to be killed.
@@ -38,7 +44,8 @@ terminate() {
 }
 
 # run_game <game> <dir> <seconds> [settle]: runs the game in <dir>, stdout and
-# stderr to <dir>/out and <dir>/err, and sets status to its exit status.
+# stderr to <dir>/out and <dir>/err, its settings below <dir> (game_settings),
+# and sets status to its exit status.
 # Without settle, the game has <seconds> to end by itself. With settle, it has
 # <seconds> to show its window, and then runs settle seconds more; one that
 # shows none in that time gets status "nowindow". A game still up at the end
@@ -49,7 +56,7 @@ terminate() {
 run_game() {
     local game="$1" dir="$2" seconds="$3" settle="${4:-}" pid deadline shown=""
     window_wait="$seconds"
-    (cd "$dir" && exec "$game" >out 2>err) &
+    (cd "$dir" && game_settings "$dir" && exec "$game" >out 2>err) &
     pid=$!
     deadline=$((SECONDS + seconds))
     while ((SECONDS < deadline)); do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Run by game_play.sh on a 1440x900 display of its own with a window manager,
 # which full screen needs: F11 shows the window's picture scaled to the
-# screen's width, between bars of the clear colour above and below, and Esc
-# gives the 1280x720 window back.
+# screen's width, between bars of the clear colour above and below; the game
+# started again is full screen at once, and Esc gives the 1280x720 window
+# back.
 set -u
 game="$1"
 source "$(dirname "$0")/game_run.sh"
@@ -34,8 +35,23 @@ bounded convert "$out/full.png" -crop 1440x810+0+45 +repage -resize 1280x720! "$
 differ=$(bounded compare -metric AE -fuzz 20% "$out/window.png" "$out/scaled.png" null: 2>&1)
 [ "${differ%%.*}" -lt 90000 ] || fail "$differ of 921600 pixels differ from the window's picture"
 
+# Full screen and the sound off are kept for the next start.
+settings="$XDG_CONFIG_HOME/sailhop/settings.json"
+bounded xdotool key m
+sleep 0.5
+stop_cleanly "the first run"
+kept=$(tr -d ' \n' <"$settings" 2>/dev/null)
+[ "$kept" = '{"fullscreen":true,"sound":false}' ] || fail "F11 and M saved '$kept'"
+SDL_AUDIODRIVER=dummy "$game" >"$out/out" 2>"$out/err" &
+wait_for_window $!
+bounded xdotool windowactivate --sync "$wid" 2>/dev/null || bounded xdotool windowfocus --sync "$wid"
+sleep 1.5
+[ "$(geometry)" = 1440x900 ] || fail "started again at $(geometry), not full screen"
+
 bounded xdotool key Escape
 sleep 1.5
 [ "$(geometry)" = 1280x720 ] || fail "Esc left the window at $(geometry)"
 stop_cleanly
-echo "ok: full screen letterboxed, $differ pixels apart from the window's picture"
+kept=$(tr -d ' \n' <"$settings")
+[ "$kept" = '{"fullscreen":false,"sound":false}' ] || fail "Esc saved '$kept'"
+echo "ok: full screen letterboxed, $differ pixels apart from the window's picture; kept"

@@ -42,6 +42,7 @@ cleanup() {
 }
 trap cleanup EXIT
 sandbox "$dir" level1.json
+game_settings "$dir"
 printf '{"tilemap_path": ' >"$dir/Assets/level1.json"
 
 start_xvfb "$dir" -screen 0 1280x800x24 || { echo "FAIL: Xvfb did not start"; exit 1; }

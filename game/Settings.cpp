@@ -1,0 +1,84 @@
+#include "game/Settings.h"
+
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include <engine/core/Files.h>
+#include <engine/core/Log.h>
+
+namespace Engine {
+
+using json = nlohmann::json;
+
+namespace {
+constexpr const char* SOUND = "sound";
+constexpr const char* FULLSCREEN = "fullscreen";
+
+// The choice under key, or nothing when the value is not true or false.
+// An absent key is the default.
+bool Read(const json& doc, const char* key, bool& choice) {
+    const auto found = doc.find(key);
+    if (found == doc.end())
+        return true;
+    if (!found->is_boolean())
+        return false;
+    choice = found->get<bool>();
+    return true;
+}
+} // namespace
+
+Settings Settings::Parse(std::string_view text, const std::string& where) {
+    bool deep = false;
+    auto keep = [&](int depth, json::parse_event_t, json&) {
+        deep = deep || depth > MAX_DEPTH;
+        return !deep;
+    };
+    const json doc = json::parse(text, keep, false);
+    const char* problem = nullptr;
+    Settings settings;
+    if (deep)
+        problem = "nested too deep";
+    else if (doc.is_discarded())
+        problem = "not JSON";
+    else if (!doc.is_object())
+        problem = "not a JSON object";
+    else if (!Read(doc, SOUND, settings.sound))
+        problem = "\"sound\" is not true or false";
+    else if (!Read(doc, FULLSCREEN, settings.fullscreen))
+        problem = "\"fullscreen\" is not true or false";
+    if (problem) {
+        Log::Warn("SETTINGS", "Ignored %s (%s): playing with the default settings", where.c_str(),
+                  problem);
+        return {};
+    }
+    settings.read = text;
+    return settings;
+}
+
+Settings Settings::Load(const std::string& path) {
+    if (path.empty())
+        return {};
+    const std::optional<std::string> text = Files::LoadText(path, MAX_BYTES);
+    return text ? Parse(*text, path) : Settings{};
+}
+
+std::string Settings::Text() const {
+    json doc = json::parse(read, nullptr, false);
+    if (!doc.is_object())
+        doc = json::object();
+    doc[SOUND] = sound;
+    doc[FULLSCREEN] = fullscreen;
+    return doc.dump(2) + "\n";
+}
+
+bool Settings::Save(const std::string& path) const {
+    return Files::SaveText(path, Text());
+}
+
+std::string SettingsPath() {
+    const std::string dir = Files::ConfigDir("sailhop");
+    return dir.empty() ? dir : dir + "/settings.json";
+}
+
+} // namespace Engine
