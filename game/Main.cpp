@@ -83,8 +83,7 @@ int main(int argc, char** argv) {
 
     // The player's choices of earlier runs; they outlive the engine, whose
     // scene saves them.
-    const std::string settingsPath = Engine::SettingsPath();
-    Engine::Settings settings = Engine::Settings::Load(settingsPath);
+    Engine::Settings settings = Engine::Settings::Load(Engine::SettingsPath(false));
 
     Engine::Engine engine(1280, 720);
     // A level named on the command line is someone's work in progress: it is
@@ -113,8 +112,8 @@ int main(int argc, char** argv) {
         if (window.IsFullscreen() != shownFullscreen)
             settings.fullscreen = shownFullscreen = window.IsFullscreen();
         settings.sound = Engine::Audio::GetMasterVolume() > 0.0f;
-        if (!settingsPath.empty())
-            settings.Save(settingsPath);
+        if (const std::string path = Engine::SettingsPath(true); !path.empty())
+            settings.Save(path);
     });
     engine.Start();
     // Switching to another window pauses the game.

@@ -76,8 +76,8 @@ bool Settings::Save(const std::string& path) const {
     return Files::SaveText(path, Text());
 }
 
-std::string SettingsPath() {
-    const std::string dir = Files::ConfigDir("sailhop");
+std::string SettingsPath(bool make) {
+    const std::string dir = Files::ConfigDir("sailhop", make);
     return dir.empty() ? dir : dir + "/settings.json";
 }
 

@@ -34,8 +34,10 @@ struct Settings {
     bool Save(const std::string& path) const;
 };
 
-// The game's settings file, in the desktop's folder for settings (made if
-// missing); empty, with a warning, when there is no such folder.
-std::string SettingsPath();
+// The game's settings file, in the desktop's folder for settings; with make,
+// the folder is made if missing, and empty with a warning when it cannot be.
+// Without, nothing is made: a run in which the player changes nothing writes
+// nothing.
+std::string SettingsPath(bool make);
 
 } // namespace Engine

@@ -94,7 +94,7 @@ TEST_F(FilesTest, FoldersFollowTheEnvironmentAndStayInside) {
     struct Kind {
         const char* variable;
         const char* fallback;
-        std::string (*dir)(std::string_view);
+        std::string (*dir)(std::string_view, bool);
     };
     for (const Kind& kind : {Kind{"XDG_DATA_HOME", ".local/share", Files::DataDir},
                              Kind{"XDG_CONFIG_HOME", ".config", Files::ConfigDir}}) {
@@ -105,7 +105,13 @@ TEST_F(FilesTest, FoldersFollowTheEnvironmentAndStayInside) {
             std::string expected = c.expected;
             if (size_t at = expected.find('%'); at != std::string::npos)
                 expected.replace(at, 1, kind.fallback);
-            const std::string dir = kind.dir(c.game);
+            if (!expected.empty()) {
+                // Asked only where to read, it makes nothing.
+                const bool existed = fs::exists(expected);
+                EXPECT_EQ(kind.dir(c.game, false), expected);
+                EXPECT_EQ(fs::exists(expected), existed);
+            }
+            const std::string dir = kind.dir(c.game, true);
             EXPECT_EQ(dir, expected);
             if (!expected.empty()) {
                 struct stat st {};

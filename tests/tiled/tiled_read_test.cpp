@@ -735,6 +735,20 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
     EXPECT_EQ(infinite.CellBox(0, 0), (PixelBox{32, 0, 64, 32}));
     EXPECT_EQ(infinite.CellBox(0, 1), (PixelBox{0, 16, 64, 32}));
     EXPECT_EQ(infinite.objectGroups.at(0).objects.at(0).y, 36.0);
+
+    // The same as rectangles for the kit's calls: the map's bounds, a plain
+    // object's box, and a tile object's from the point its alignment names.
+    const Map boxes = Parse(
+        R"(<map orientation="orthogonal" width="4" height="3" tilewidth="32" tileheight="16">)"
+        R"(<tileset firstgid="1" name="t" tilewidth="8" tileheight="8" tilecount="1" columns="1" )"
+        R"(objectalignment="center"><image source="t.png" width="8" height="8"/></tileset>)"
+        R"(<objectgroup name="o"><object id="1" x="10" y="20" width="30" height="40"/>)"
+        R"(<object id="2" gid="1" x="50" y="60" width="8" height="8"/></objectgroup></map>)",
+        kData + "boxes");
+    const std::vector<Object>& objects = boxes.objectGroups.at(0).objects;
+    EXPECT_EQ(boxes.Bounds(), (Engine::Rectangle{0, 0, 128, 48}));
+    EXPECT_EQ(boxes.BoxOf(objects.at(0)), (Engine::Rectangle{10, 20, 30, 40}));
+    EXPECT_EQ(boxes.BoxOf(objects.at(1)), (Engine::Rectangle{46, 56, 8, 8}));
 }
 
 // The way back from a point to its cell, on every orientation: any point lies

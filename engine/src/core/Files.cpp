@@ -75,7 +75,7 @@ bool MakeDirs(const std::string& dir) {
     return true;
 }
 
-std::string Dir(const char* variable, const char* fallback, std::string_view game) {
+std::string Dir(const char* variable, const char* fallback, std::string_view game, bool make) {
     const std::string name(game);
     // A plain name only: anything else would reach outside the base folder.
     if (name.empty() || name == "." || name == ".." ||
@@ -85,12 +85,14 @@ std::string Dir(const char* variable, const char* fallback, std::string_view gam
     }
     const std::string base = Base(variable, fallback);
     if (base.empty()) {
+        if (!make)
+            return {};
         Log::Warn("FILES", "No folder for %s: neither %s nor HOME is an absolute path",
                   name.c_str(), variable);
         return {};
     }
     const std::string dir = base + "/" + name;
-    if (!MakeDirs(dir)) {
+    if (make && !MakeDirs(dir)) {
         Log::Warn("FILES", "Could not make the folder %s: %s", dir.c_str(), std::strerror(errno));
         return {};
     }
@@ -208,12 +210,12 @@ template <typename Bytes> std::optional<Bytes> Load(const std::string& path, siz
 
 } // namespace
 
-std::string DataDir(std::string_view game) {
-    return Dir("XDG_DATA_HOME", ".local/share", game);
+std::string DataDir(std::string_view game, bool make) {
+    return Dir("XDG_DATA_HOME", ".local/share", game, make);
 }
 
-std::string ConfigDir(std::string_view game) {
-    return Dir("XDG_CONFIG_HOME", ".config", game);
+std::string ConfigDir(std::string_view game, bool make) {
+    return Dir("XDG_CONFIG_HOME", ".config", game, make);
 }
 
 bool SaveText(const std::string& path, std::string_view text) {

@@ -213,6 +213,16 @@ PixelBox Map::CellBox(int column, int row) const {
     return {x, y + g.tileHeight - tileHeight, double(tileWidth), double(tileHeight)};
 }
 
+Rectangle Map::Bounds() const {
+    const PixelBox e = Extent();
+    return {float(e.x), float(e.y), float(e.width), float(e.height)};
+}
+
+Rectangle Map::BoxOf(const Object& object) const {
+    const ObjectPoint at = TopLeft(object);
+    return {float(at.x), float(at.y), float(object.width), float(object.height)};
+}
+
 PixelBox Map::Extent() const {
     // The outermost cells reach furthest: the first and last two rows and
     // columns, the second of each for the staggered ones shifted.

@@ -24,9 +24,11 @@ inline constexpr size_t MAX_LOAD_BYTES = size_t(64) << 20;
 /// allows). Empty, with a warning, when no folder can be had or when `game`
 /// is not a plain file name (empty, "." or "..", or holding '/'): check it
 /// before building a path on it, or "" + "/best" is a file at the root.
-std::string DataDir(std::string_view game);
+/// With make false nothing is made and nothing warned of but a bad name: the
+/// place to read from, for a program that writes nothing until it saves.
+std::string DataDir(std::string_view game, bool make = true);
 /// The same for settings: `$XDG_CONFIG_HOME/<game>` or `$HOME/.config/<game>`.
-std::string ConfigDir(std::string_view game);
+std::string ConfigDir(std::string_view game, bool make = true);
 
 /// Replaces the file at `path` with `text` whole, or leaves it as it was: the
 /// text is written to a new file beside it, flushed to the disk, and only

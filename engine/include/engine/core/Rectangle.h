@@ -20,6 +20,8 @@ struct Rectangle {
     float width = 0;  ///< Across.
     float height = 0; ///< Down.
 
+    /// Every field alike.
+    constexpr bool operator==(const Rectangle&) const = default;
     /// Whether the rectangle holds no point (width or height not above 0).
     constexpr bool Empty() const { return !(width > 0 && height > 0); }
     /// Whether point lies in it: x <= p.x < x + width, and the same down.

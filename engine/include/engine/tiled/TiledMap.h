@@ -528,6 +528,13 @@ struct Map {
     /// (width + height) * tileWidth / 2 across, say). Larger tiles, offsets
     /// and objects may draw past it.
     PixelBox Extent() const;
+    /// Extent as a Rectangle, for the calls that take one:
+    /// `Camera::Main().ClampTo(map.Bounds())` keeps the view over the map.
+    Rectangle Bounds() const;
+    /// The object's box before it is turned, from TopLeft and its size, in
+    /// the pixels its (x, y) are in: a trigger zone's or a tile object's
+    /// rectangle, as in `map.BoxOf(*door).Overlaps(player)`.
+    Rectangle BoxOf(const Object& object) const;
     /// Every other file it names, each once: tile set and template files, and
     /// the images of tile sets, tiles and image layers.
     std::vector<std::string> Files() const;
