@@ -194,15 +194,72 @@ struct Floors {
     float TopAt(Index r, double h) const {
         return h >= double(g.cellHeight) ? down.Edge(r) : float(double(down.Edge(r + 1)) - h);
     }
-    // The highest point of a floor's top over x from a to b within its
-    // column: a straight line is highest at one end.
-    float Top(Index c, Index r, const Shape& s, double a, double b) const {
+    // A cell's height at x, clamped into its column: a whole cell's is full.
+    double HeightAt(Index c, const Shape& s, double x) const {
+        if (s.kind != Kind::Floor)
+            return s.kind == Kind::Whole ? double(g.cellHeight) : 0.0;
         const double x0 = across.Edge(c), x1 = across.Edge(c + 1);
-        auto h = [&](double x) {
-            const double t = std::clamp((x - x0) / (x1 - x0), 0.0, 1.0);
-            return double(s.left) + (double(s.right) - double(s.left)) * t;
-        };
-        return TopAt(r, std::max(h(std::max(a, x0)), h(std::min(b, x1))));
+        const double t = std::clamp((x - x0) / (x1 - x0), 0.0, 1.0);
+        return double(s.left) + (double(s.right) - double(s.left)) * t;
+    }
+    float TopY(Index c, Index r, const Shape& s, double x) const {
+        return TopAt(r, HeightAt(c, s, x));
+    }
+    static double Side(const Shape& s, double full, int side) {
+        if (s.kind != Kind::Floor)
+            return s.kind == Kind::Whole ? full : 0.0;
+        return side < 0 ? s.left : s.right;
+    }
+    // Whether the ground goes on from cell (c, r)'s side facing `toward` (-1
+    // left, +1 right): the next cell that way rises at least as high at their
+    // shared edge, or, where this side is 0 high, the cell below that one is
+    // full there. Such a cell's top is part of the ground a foot walks along;
+    // a side standing free is a step or a wall.
+    bool Continued(Index c, Index r, const Shape& s, int toward) const {
+        if (c < 0 || c >= g.columns || r < 0 || r >= g.rows)
+            return false;
+        const double full = g.cellHeight, side = Side(s, full, toward);
+        const Shape n = At(c + toward, r);
+        if (n.kind != Kind::Open && Side(n, full, -toward) >= side)
+            return true;
+        return side <= 0 && Side(At(c + toward, r + 1), full, -toward) >= full;
+    }
+
+    // Where a box's foot is: the middle of its bottom edge.
+    struct Foot {
+        double x;
+        Index column;
+    };
+    Foot FootOf(const Rectangle& b) const {
+        const double x = double(b.x) + double(b.width) / 2;
+        return {x, across.CellOf(x)};
+    }
+    // The lowest a box's bottom may be for cell (c, r) of its span: the
+    // foot's column stands on its top under the foot; a cell that carries the
+    // ground on toward the foot lets the box's corners in, down to the steepest
+    // slope's line from the foot; any other stands the box on its highest
+    // point under the bottom edge, as a whole cell does.
+    float Allowed(Index c, Index r, const Rectangle& b, const Foot& foot) const {
+        const Shape s = At(c, r);
+        if (s.kind == Kind::Open)
+            return std::numeric_limits<float>::infinity();
+        if (c == foot.column)
+            return TopY(c, r, s, foot.x);
+        const double x0 = std::max(double(b.x), double(across.Edge(c)));
+        const double x1 = std::min(double(b.x + b.width), double(across.Edge(c + 1)));
+        if (!Continued(c, r, s, c < foot.column ? 1 : -1))
+            return std::min(TopY(c, r, s, x0), TopY(c, r, s, x1));
+        // Along a slope as steep as any can be, the corner is on the line:
+        // room for the rounding of both.
+        const float bottom = b.y + b.height, fx = float(foot.x);
+        const double slack = 8 * (double(Ulp(bottom)) + steep * double(Ulp(fx)));
+        const double y = std::min(double(TopY(c, r, s, x0)) + steep * std::abs(x0 - foot.x),
+                                  double(TopY(c, r, s, x1)) + steep * std::abs(x1 - foot.x));
+        return float(std::min(y + slack, double(std::numeric_limits<float>::max())));
+    }
+    static float Ulp(float v) {
+        const float a = std::abs(v);
+        return std::nextafter(a, std::numeric_limits<float>::infinity()) - a;
     }
     // Visits every cell of a box's span, standing in for the ones beyond the
     // grid as FirstOf does; stops where visit returns true.
@@ -212,37 +269,49 @@ struct Floors {
             return AnyIn(rs.first, rs.last, g.rows, [&](Index r) { return visit(c, r); });
         });
     }
-    // Whether b overlaps the solid part of cell (c, r), which its span holds.
-    bool Overlaps(Index c, Index r, const Rectangle& b) const {
-        const Shape s = At(c, r);
-        if (s.kind != Kind::Floor)
-            return s.kind == Kind::Whole;
-        return b.y + b.height > Top(c, r, s, b.x, double(b.x + b.width));
-    }
+    // Whether b overlaps the solid part of a cell of its span: a straight top
+    // is highest at one end.
     bool Solid(const Rectangle& b) const {
-        return AnyCell(b, [&](Index c, Index r) { return Overlaps(c, r, b); });
+        return AnyCell(b, [&](Index c, Index r) {
+            const Shape s = At(c, r);
+            return s.kind != Kind::Open &&
+                   b.y + b.height > std::min(TopY(c, r, s, b.x), TopY(c, r, s, b.x + b.width));
+        });
+    }
+    // The lowest a box's bottom may be where it is.
+    float Lowest(const Rectangle& b) const {
+        const Foot foot = FootOf(b);
+        float lowest = std::numeric_limits<float>::infinity();
+        AnyCell(b, [&](Index c, Index r) {
+            lowest = std::min(lowest, Allowed(c, r, b, foot));
+            return false;
+        });
+        return lowest;
+    }
+    // Whether a box stands clear of the cells by the rule above.
+    bool Clear(const Rectangle& b) const {
+        return b.y + b.height <= Lowest(b);
     }
 
-    // The box's y moved down by d, stopped on the first top it would sink
-    // into: whole cells' and floors' tops below its bottom.
+    // The box's y moved down by d, stopped where its bottom would pass the
+    // lowest any cell under or around it allows.
     float Down(const Rectangle& b, float d, bool& hit) const {
         const float lo = b.y, size = b.height, hi = lo + size;
+        const Foot foot = FootOf(b);
         const Span cs = SpanOf(across, b.x, b.width);
-        const Index first = down.LastBefore(hi), last = down.LastBefore(double(hi) + double(d));
+        const Index first = down.CellOf(lo), last = down.LastBefore(double(hi) + double(d));
         float stop = std::numeric_limits<float>::infinity();
+        // No cell allows a bottom above its row's top: past the stop, none can stop it sooner.
         FirstOf(first, last + 1, true, down.count, [&](Index r) {
+            if (down.Edge(r) >= stop)
+                return true;
             FirstOf(cs.first, cs.last, true, across.count, [&](Index c) {
-                const Shape s = At(c, r);
-                if (s.kind == Kind::Whole && r > first)
-                    stop = std::min(stop, down.Edge(r));
-                if (s.kind == Kind::Floor) {
-                    const float top = Top(c, r, s, b.x, double(b.x + b.width));
-                    if (top >= hi)
-                        stop = std::min(stop, top);
-                }
+                const float a = Allowed(c, r, b, foot);
+                if (a >= hi)
+                    stop = std::min(stop, a);
                 return false;
             });
-            return stop != std::numeric_limits<float>::infinity();
+            return false;
         });
         hit = double(stop) < double(hi) + double(d);
         float to = lo + d;
@@ -260,44 +329,31 @@ struct Floors {
     }
 
     // Whether cell (c, r) stops a box entering it sideways: a whole cell, or
-    // a floor whose side it enters by is higher than the box's bottom.
+    // a floor whose side it enters by is higher than the box's bottom, unless
+    // the cell carries on the ground the box's foot is on.
     bool Wall(Index c, Index r, const Rectangle& b, bool rightwards) const {
         const Shape s = At(c, r);
-        if (s.kind != Kind::Floor)
-            return s.kind == Kind::Whole;
-        const float side = rightwards ? s.left : s.right;
-        return b.y + b.height > TopAt(r, side);
+        if (s.kind == Kind::Open || Continued(c, r, s, rightwards ? -1 : 1))
+            return false;
+        return b.y + b.height > TopAt(r, Side(s, g.cellHeight, rightwards ? -1 : 1));
     }
 
     // The most a box's bottom may rise, or drop, over a move of dx along a
     // floor, with room for the rounding of the floor's and the box's floats.
     float Rise(double dx, float bottom) const {
-        const float a = std::abs(bottom);
-        return float(std::abs(dx) * steep * (1 + 1e-4)) +
-               4 * (std::nextafter(a, std::numeric_limits<float>::infinity()) - a);
+        return float(std::abs(dx) * steep * (1 + 1e-4)) + 4 * Ulp(bottom);
     }
 
-    // Lifts a box that has sunk into floors onto the highest of them, by no
-    // more than rise; false when that cannot free it.
+    // Lifts a box that has sunk below what its cells allow, by no more than
+    // rise; false when that cannot free it.
     bool Lift(Rectangle& b, float rise) const {
         const float bottom = b.y + b.height;
         for (int i = 0; i < 4; ++i) {
-            bool whole = false;
-            float top = std::numeric_limits<float>::infinity();
-            AnyCell(b, [&](Index c, Index r) {
-                const Shape s = At(c, r);
-                whole = whole || s.kind == Kind::Whole;
-                if (s.kind == Kind::Floor) {
-                    const float t = Top(c, r, s, b.x, double(b.x + b.width));
-                    if (b.y + b.height > t)
-                        top = std::min(top, t);
-                }
-                return whole;
-            });
-            if (whole || (top != std::numeric_limits<float>::infinity() && bottom - top > rise))
-                return false;
-            if (top == std::numeric_limits<float>::infinity())
+            const float top = Lowest(b);
+            if (b.y + b.height <= top)
                 return true;
+            if (!(bottom - top <= rise))
+                return false;
             b.y = top - b.height;
             for (int j = 0; j < 4 && b.y + b.height > top; ++j)
                 b.y = std::nextafter(b.y, -std::numeric_limits<float>::infinity());
@@ -319,7 +375,7 @@ struct Floors {
         });
         if (!Lift(n, Rise(double(n.x) - double(b.x), b.y + b.height)))
             return false;
-        if (n.y < b.y && Solid({b.x, n.y, b.width, b.height}))
+        if (n.y < b.y && !Clear({b.x, n.y, b.width, b.height}))
             return false;
         b = n;
         return true;
@@ -375,9 +431,8 @@ struct Floors {
     }
 };
 
-BoxMove MoveOverFloors(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
-    const Floors f{grid, Across(grid), Down(grid),
-                   double(grid.cellHeight) / double(grid.cellWidth)};
+BoxMove MoveOverFloors(const Floors& f, Rectangle box, glm::vec2 delta) {
+    const CellGrid& grid = f.g;
     BoxMove move{box};
     Rectangle& b = move.box;
     if (delta.x != 0) {
@@ -473,10 +528,14 @@ BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
         b.y = std::isfinite(y) ? y : b.y;
         return move;
     }
-    // A box already inside a floor's solid part meets floors as whole cells,
-    // below, as it meets the cells it overlaps.
-    if (!grid.floors.empty() && !grid.Solid(box))
-        return MoveOverFloors(grid, box, delta);
+    // A box already sunk into a floor meets floors as whole cells, below, as
+    // it meets the cells it overlaps.
+    if (!grid.floors.empty()) {
+        const Floors f{grid, Across(grid), Down(grid),
+                       double(grid.cellHeight) / double(grid.cellWidth)};
+        if (f.Clear(box))
+            return MoveOverFloors(f, box, delta);
+    }
     const Line across = Across(grid), down = Down(grid);
     bool hit = false;
 

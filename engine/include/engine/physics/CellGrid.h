@@ -101,17 +101,26 @@ struct BoxMove {
 /// An empty box (Rectangle::Empty) overlaps nothing and moves freely. A NaN or infinite
 /// delta or box moves nothing, nor does an axis whose result would overflow.
 ///
-/// Floors (slopes and ledges): a box stands where the highest point of the
-/// floor under its bottom edge is, so no corner ever sinks into a slope. A
-/// floor's side that is higher than the box's bottom is a wall to it; a box
-/// moved sideways onto a lower side walks up the slope, lifted column by
-/// column as it goes (a box whose head meets something on the way stops
-/// short of it, reporting the hit). A box on the ground, or within the drop
-/// of the steepest slope (cellHeight over cellWidth) of the move's x, moved
-/// sideways and not up, is set down on what lies that little way below, so
-/// it walks down slopes without leaving them. A floor's underside and its
-/// sides, from below, are met as a whole cell's. A box that already overlaps
-/// a floor's solid part moves as if every floor were a whole cell.
+/// Floors (slopes and ledges): a box stands by its foot, the middle of its
+/// bottom edge, on the top of the cell under it, and lets its corners into
+/// cells that carry that ground on toward the foot (the next cell that way
+/// rises as high at their shared edge, or is full below a side 0 high): a
+/// corner goes in as far as a line from the foot as steep as a cell's diagonal
+/// (cellHeight over cellWidth), so on a ramp its legs stand on the slope,
+/// and from a ramp's top onto a whole cell level with it, or from its low end
+/// onto flat ground, it walks on with no bump or drop. A cell whose side
+/// stands free (a ramp's tall side, a ledge, a cliff's edge) is met as a
+/// whole cell is: by its highest point under the bottom edge, so a box whose
+/// foot is over the air stands on such a corner, and as a wall where that side
+/// is higher than the box's bottom. A box moved sideways onto a lower side
+/// walks up the slope, lifted column by column as it goes (a box whose head
+/// meets something on the way stops short of it, reporting the hit). A box on
+/// the ground, or within the drop of the steepest slope of the move's x, moved
+/// sideways and not up, is set down on what lies that little way below, so it
+/// walks down slopes without leaving them. A floor's underside and its sides,
+/// from below, are met as a whole cell's. A box that already lies lower than
+/// these rules let it moves as if every floor were a whole cell. Solid(box)
+/// tells overlap alone: it is true for a box whose corners dip into a slope.
 BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta);
 
 } // namespace Engine
