@@ -1,9 +1,11 @@
 #include "audio/Vorbis.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
@@ -33,7 +35,7 @@ std::string Reason(int error) {
     }
 }
 
-std::uint32_t ReadLE32(const std::vector<Uint8>& bytes, std::size_t at) {
+std::uint32_t ReadLE32(const Uint8* bytes, std::size_t at) {
     return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
            std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
 }
@@ -46,18 +48,18 @@ bool CommentsFit(const std::vector<Uint8>& packet) {
     if (size < 11 || packet[0] != 3 || std::memcmp(&packet[1], "vorbis", 6))
         return true; // not a comment header: the decoder refuses it itself
     std::size_t at = 7;
-    const std::uint32_t vendor = ReadLE32(packet, at);
+    const std::uint32_t vendor = ReadLE32(packet.data(), at);
     if (vendor > size - at - 4 || size - at - 4 - vendor < 4)
         return false;
     at += 4 + vendor;
-    const std::uint32_t count = ReadLE32(packet, at);
+    const std::uint32_t count = ReadLE32(packet.data(), at);
     at += 4;
     if (count > (size - at) / 4)
         return false;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (size - at < 4)
             return false;
-        const std::uint32_t length = ReadLE32(packet, at);
+        const std::uint32_t length = ReadLE32(packet.data(), at);
         if (length > size - at - 4)
             return false;
         at += 4 + length;
@@ -106,6 +108,136 @@ bool CommentHeaderSoundIn(SDL_RWops* source) {
     return sound;
 }
 
+// An Ogg page of a stream in memory, as the decoder's seek reads it.
+struct OggPage {
+    std::size_t start = 0, end = 0; // its bytes
+    Uint8 flags = 0;
+    std::uint64_t granule = 0;
+    const Uint8* lacing = nullptr;
+    int segments = 0;
+};
+
+constexpr Uint8 ContinuedPage = 1, LastPage = 4;
+constexpr std::uint64_t NoGranule = ~std::uint64_t(0);
+
+std::uint32_t OggCrc(std::uint32_t crc, const Uint8* bytes, std::size_t size) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t r = i << 24;
+            for (int k = 0; k < 8; ++k)
+                r = r & 0x80000000u ? r << 1 ^ 0x04c11db7u : r << 1;
+            t[i] = r;
+        }
+        return t;
+    }();
+    for (std::size_t i = 0; i < size; ++i)
+        crc = crc << 8 ^ table[(crc >> 24 ^ bytes[i]) & 0xff];
+    return crc;
+}
+
+// The page at `at` if it is one the decoder's page search would take: version
+// 0, all of it there, its checksum right.
+bool PageAt(const Uint8* data, std::size_t size, std::size_t at, OggPage& page) {
+    if (size - at < 27 || std::memcmp(data + at, "OggS", 4) || data[at + 4] != 0)
+        return false;
+    const Uint8* head = data + at;
+    const int segments = head[26];
+    if (size - at - 27 < std::size_t(segments))
+        return false;
+    std::size_t length = 27 + std::size_t(segments);
+    for (int i = 0; i < segments; ++i)
+        length += head[27 + i];
+    if (size - at < length)
+        return false;
+    Uint8 header[27];
+    std::memcpy(header, head, 27);
+    std::memset(header + 22, 0, 4); // the checksum is taken with its own bytes zero
+    const std::uint32_t crc = OggCrc(OggCrc(0, header, 27), head + 27, length - 27);
+    if (crc != ReadLE32(head, 22))
+        return false;
+    page.start = at;
+    page.end = at + length;
+    page.flags = head[5];
+    page.granule = std::uint64_t(ReadLE32(head, 10)) << 32 | ReadLE32(head, 6);
+    page.lacing = head + 27;
+    page.segments = segments;
+    return true;
+}
+
+// Whether the decoder's bisecting seek can be trusted with these bytes. It
+// asserts (aborting the game) rather than fails where a page layout breaks
+// what it assumes, so anything short of what encoders write is refused: one
+// unbroken chain of pages, no other page hidden inside them for its search to
+// find, the headers ending with a page, every later packet a non-empty audio
+// one (the seek decodes from one that ends on a page), granule positions set exactly on pages where
+// a packet ends and never decreasing, and the last page flagged as last.
+bool BisectionSafe(const Uint8* data, std::size_t size) {
+    if (size > UINT_MAX / 2) // the decoder's offsets are 32-bit
+        return false;
+    std::vector<std::size_t> starts;
+    OggPage page;
+    int packets = 0;           // packets ended so far
+    bool within = false;       // the last page ended inside a packet
+    bool packetStart = true;   // the next segment starts a packet
+    std::uint64_t granule = 0; // the last one set on an audio page
+    for (std::size_t at = 0; at < size; at = page.end) {
+        if (!PageAt(data, size, at, page) || !page.segments ||
+            bool(page.flags & ContinuedPage) != within ||
+            bool(page.flags & LastPage) != (page.end == size))
+            return false;
+        starts.push_back(at);
+        const bool audio = packets >= 3;
+        bool ends = false;
+        std::size_t offset = at + 27 + std::size_t(page.segments);
+        for (int i = 0; i < page.segments; ++i) {
+            const Uint8 length = page.lacing[i];
+            if (audio && packetStart && (!length || (data[offset] & 1)))
+                return false;
+            packetStart = length < 255;
+            if (packetStart) {
+                ++packets;
+                ends = true;
+                // The set-up header (the third packet) ends its page.
+                if (packets == 3 && i != page.segments - 1)
+                    return false;
+            }
+            offset += length;
+        }
+        within = !packetStart;
+        if (audio) {
+            if ((page.granule == NoGranule) == ends || (ends && (page.granule >> 32 ||
+                                                                 page.granule < granule)))
+                return false;
+            if (ends)
+                granule = page.granule;
+        }
+    }
+    if (packets <= 3)
+        return false;
+    // A page the search could find between the pages.
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (std::size_t at = text.find("OggS"); at != text.npos; at = text.find("OggS", at + 1))
+        if (!std::binary_search(starts.begin(), starts.end(), at) && PageAt(data, size, at, page))
+            return false;
+    return true;
+}
+
+// BisectionSafe over a file's bytes.
+bool BisectionSafeFile(const std::string& path) {
+    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+    const Sint64 size = file ? SDL_RWsize(file) : -1;
+    std::vector<Uint8> bytes;
+    if (size > 0 && size <= Sint64(UINT_MAX / 2)) {
+        bytes.resize(std::size_t(size));
+        if (SDL_RWread(file, bytes.data(), bytes.size(), 1) != 1)
+            bytes.clear();
+    }
+    if (file)
+        SDL_RWclose(file);
+    return !bytes.empty() && BisectionSafe(bytes.data(), bytes.size());
+}
+
 } // namespace
 
 bool IsOgg(SDL_RWops* source) {
@@ -128,7 +260,11 @@ Uni<VorbisStream> VorbisStream::Open(const Uint8* data, std::size_t size, std::s
         return nullptr;
     }
     int code = 0;
-    return Checked(stb_vorbis_open_memory(data, int(size), &code, nullptr), code, error);
+    Uni<VorbisStream> stream =
+        Checked(stb_vorbis_open_memory(data, int(size), &code, nullptr), code, error);
+    if (stream)
+        stream->m_bisect = BisectionSafe(data, size);
+    return stream;
 }
 
 Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error) {
@@ -143,7 +279,11 @@ Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error
     }
     int code = 0;
     // The decoder closes the file, also when it fails to open the stream.
-    return Checked(stb_vorbis_open_file(file, 1, &code, nullptr), code, error);
+    Uni<VorbisStream> stream =
+        Checked(stb_vorbis_open_file(file, 1, &code, nullptr), code, error);
+    if (stream)
+        stream->m_bisect = BisectionSafeFile(path);
+    return stream;
 }
 
 Uni<VorbisStream> VorbisStream::Checked(stb_vorbis* v, int code, std::string& error) {
@@ -190,18 +330,28 @@ bool VorbisStream::Seek(std::uint64_t frame) {
     // The start needs no search; looping music goes there at every end.
     if (frame == 0)
         return stb_vorbis_seek_start(m_v) != 0;
+    if (!m_bisect) {
+        // Decoding up to it is as safe as playing, and bounded as a sound is.
+        if (frame > MaxDecodedSamples / std::uint64_t(m_channels) || !stb_vorbis_seek_start(m_v))
+            return false;
+        return Skip(frame);
+    }
     if (frame > UINT_MAX - 1 || !stb_vorbis_seek_frame(m_v, unsigned(frame)))
         return false;
     // The decoder stops at the frame holding the sample; decode up to it.
     const int at = stb_vorbis_get_sample_offset(m_v);
     if (at < 0 || std::uint64_t(at) > frame)
         return false;
+    return Skip(frame - std::uint64_t(at));
+}
+
+bool VorbisStream::Skip(std::uint64_t frames) {
     Sint16 skipped[2 * 1024];
-    for (std::uint64_t left = frame - std::uint64_t(at); left;) {
-        const std::size_t n = Read(skipped, std::min<std::uint64_t>(left, 1024));
+    while (frames) {
+        const std::size_t n = Read(skipped, std::min<std::uint64_t>(frames, 1024));
         if (!n)
             return false;
-        left -= n;
+        frames -= n;
     }
     return true;
 }

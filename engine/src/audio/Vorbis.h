@@ -42,9 +42,14 @@ private:
     VorbisStream() = default;
     // Checks the stream stb_vorbis opened; null with the reason.
     static Uni<VorbisStream> Checked(stb_vorbis* v, int error, std::string& message);
+    // Reads and drops `frames`; false where the data ends first.
+    bool Skip(std::uint64_t frames);
 
     stb_vorbis* m_v = nullptr;
     int m_channels = 0, m_rate = 0;
+    // Its pages are laid out as the decoder's bisecting seek needs; otherwise
+    // seeking decodes from the start.
+    bool m_bisect = false;
 };
 
 // A sound decodes whole into memory; past this many samples it belongs in a
