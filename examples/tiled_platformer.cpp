@@ -94,7 +94,6 @@ public:
         ECS& ecs = ECS::Get();
         Runner& r = *ecs.GetComponent<Runner>(m_player);
         const float dt = float(Time::dt);
-        const float tw = float(m_map.tileWidth), th = float(m_map.tileHeight);
 
         auto held = [](int key, int other) {
             return Input::IsKeyPressed(key) || Input::IsKeyPressed(other) ? 1.0f : 0.0f;
@@ -118,7 +117,7 @@ public:
             r.vy = 0;
         r.onGround = move.hitBottom;
         // Fallen into a gap: back to the start.
-        if (r.y > float(m_map.height) * th + 200)
+        if (r.y > m_map.Bounds().height + 200)
             r = Runner{m_startX, m_startY};
 
         // The sprite, mirrored about its middle when it runs left.
@@ -130,7 +129,7 @@ public:
             ecs.RunSystemArch(ecs.GetArchetype<Animation>());
         ecs.RunSystemArch(ecs.GetArchetype<Transform, Runner>());
         // The camera stays over the map.
-        Camera::Main().ClampTo({0, 0, float(m_map.width) * tw, float(m_map.height) * th});
+        Camera::Main().ClampTo(m_map.Bounds());
     }
 
     void Draw(const Uni<Renderer>& renderer) override {
