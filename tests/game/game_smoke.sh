@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real game binary under the current X display: the window appears,
 # is cleared to the background colour, dims as it pauses when the focus goes
-# to another window, and SIGTERM ends the game cleanly.
+# to another window, and SIGTERM ends the game cleanly, having written nothing.
 set -u
 game="$1"
 source "$(dirname "$0")/game_run.sh"
@@ -29,6 +29,10 @@ for ((i = 0; i < 25; ++i)); do
 done
 [ "$left" = "srgb(14,17,19)" ] || fail "leaving the window left the background at $left, not dimmed"
 stop_cleanly
+# A run in which the player changed neither the sound nor full screen leaves
+# nothing behind: no settings, no folder for them.
+made=$(find "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" 2>/dev/null | tr '\n' ' ')
+[ -z "$made" ] || fail "a run without M, F11 or Esc made $made"
 grep -qx 'WINDOW: Window created!' "$out/err" || fail "no window line"
 grep -qx 'GL RENDERER: No SDL errors Detected in during init!' "$out/err" || fail "no renderer line"
 grep -qx 'GL RENDERER: Shutting down the renderer' "$out/err" || fail "no shutdown line"
