@@ -1,9 +1,9 @@
 # Sourced by the scripts that run the real game binary: a scratch directory
-# removed on exit, which also holds the game's settings, a failure report with the game's stderr, the wait for the
-# game's own window (other programs may have windows on the display), and
-# limits on the waits that follow: import and xdotool wait forever on a
-# window that is gone, so a game that dies or hangs must fail the test in
-# seconds instead of stalling it.
+# removed on exit, which also holds the game's settings, a failure report with
+# the game's stderr, the wait for the game's own window (other programs may
+# have windows on the display), and limits on the waits that follow: import
+# and xdotool wait forever on a window that is gone, so a game that dies or
+# hangs must fail the test in seconds instead of stalling it.
 source "$(dirname "${BASH_SOURCE[0]}")/corpus_sandbox.sh"
 
 out=$(mktemp -d)
