@@ -100,7 +100,7 @@ bool GetBool(const Property* property, bool fallback);
 std::string GetString(const Properties& properties, std::string_view name,
                       std::string_view fallback = {});
 /// The same of one property, as Map::PropertyOf or LayerProperty finds it;
-/// fallback for null.
+/// fallback for null or a property of another type.
 std::string GetString(const Property* property, std::string_view fallback = {});
 
 /// One step of a tile's animation.
