@@ -242,18 +242,17 @@ bool BisectionSafe(const Uint8* data, std::size_t size) {
     return true;
 }
 
-// BisectionSafe over a file's bytes.
-bool BisectionSafeFile(const std::string& path) {
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    const Sint64 size = file ? SDL_RWsize(file) : -1;
+// BisectionSafe over the bytes of an open file, read from its start.
+bool BisectionSafeFile(FILE* file) {
     std::vector<Uint8> bytes;
-    if (size > 0 && size <= Sint64(UINT_MAX / 2)) {
-        bytes.resize(std::size_t(size));
-        if (SDL_RWread(file, bytes.data(), bytes.size(), 1) != 1)
-            bytes.clear();
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0 && (unsigned long)size <= UINT_MAX / 2 && std::fseek(file, 0, SEEK_SET) == 0) {
+            bytes.resize(std::size_t(size));
+            if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
+                bytes.clear();
+        }
     }
-    if (file)
-        SDL_RWclose(file);
     return !bytes.empty() && BisectionSafe(bytes.data(), bytes.size());
 }
 
@@ -287,13 +286,18 @@ Uni<VorbisStream> VorbisStream::Open(const Uint8* data, std::size_t size, std::s
 }
 
 Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error) {
-    if (!CommentHeaderSoundIn(SDL_RWFromFile(path.c_str(), "rb"))) {
-        error = "its comment header is broken, or it could not be read";
-        return nullptr;
-    }
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         error = "could not open " + path;
+        return nullptr;
+    }
+    // The checks read the file the decoder is given, not the path again: a
+    // file saved over meanwhile is a new one, whose layout nobody checked.
+    const bool sound = CommentHeaderSoundIn(SDL_RWFromFP(file, SDL_FALSE));
+    const bool bisect = sound && BisectionSafeFile(file);
+    if (!sound || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        error = "its comment header is broken, or it could not be read";
         return nullptr;
     }
     int code = 0;
@@ -301,7 +305,7 @@ Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error
     Uni<VorbisStream> stream =
         Checked(stb_vorbis_open_file(file, 1, &code, nullptr), code, error);
     if (stream)
-        stream->m_bisect = BisectionSafeFile(path);
+        stream->m_bisect = bisect;
     return stream;
 }
 
