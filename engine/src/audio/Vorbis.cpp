@@ -136,20 +136,29 @@ std::uint32_t OggCrc(std::uint32_t crc, const Uint8* bytes, std::size_t size) {
     return crc;
 }
 
-// The page at `at` if it is one the decoder's page search would take: version
-// 0, all of it there, its checksum right.
-bool PageAt(const Uint8* data, std::size_t size, std::size_t at, OggPage& page) {
+// The length of the page whose head is at `at`, as the head gives it: 0 where
+// no version 0 head is there or the bytes end before the page does.
+std::size_t PageLength(const Uint8* data, std::size_t size, std::size_t at) {
     if (size - at < 27 || std::memcmp(data + at, "OggS", 4) || data[at + 4] != 0)
-        return false;
+        return 0;
     const Uint8* head = data + at;
     const int segments = head[26];
     if (size - at - 27 < std::size_t(segments))
-        return false;
+        return 0;
     std::size_t length = 27 + std::size_t(segments);
     for (int i = 0; i < segments; ++i)
         length += head[27 + i];
-    if (size - at < length)
+    return size - at < length ? 0 : length;
+}
+
+// The page at `at` if it is one the decoder's page search would take: version
+// 0, all of it there, its checksum right.
+bool PageAt(const Uint8* data, std::size_t size, std::size_t at, OggPage& page) {
+    const std::size_t length = PageLength(data, size, at);
+    if (!length)
         return false;
+    const Uint8* head = data + at;
+    const int segments = head[26];
     Uint8 header[27];
     std::memcpy(header, head, 27);
     std::memset(header + 22, 0, 4); // the checksum is taken with its own bytes zero
@@ -215,26 +224,35 @@ bool BisectionSafe(const Uint8* data, std::size_t size) {
     }
     if (packets <= 3)
         return false;
-    // A page the search could find between the pages.
+    // A page the search could find between the pages. Each head found costs a
+    // checksum over the length it claims, so audio made of heads would take
+    // minutes: past about one more pass over the bytes, it is refused unsearched.
+    std::size_t budget = size + (1 << 20);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (std::size_t at = text.find("OggS"); at != text.npos; at = text.find("OggS", at + 1))
-        if (!std::binary_search(starts.begin(), starts.end(), at) && PageAt(data, size, at, page))
+    for (std::size_t at = text.find("OggS"); at != text.npos; at = text.find("OggS", at + 1)) {
+        if (std::binary_search(starts.begin(), starts.end(), at))
+            continue;
+        const std::size_t length = PageLength(data, size, at);
+        if (length > budget)
             return false;
+        budget -= length;
+        if (length && PageAt(data, size, at, page))
+            return false;
+    }
     return true;
 }
 
-// BisectionSafe over a file's bytes.
-bool BisectionSafeFile(const std::string& path) {
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    const Sint64 size = file ? SDL_RWsize(file) : -1;
+// BisectionSafe over the bytes of an open file, read from its start.
+bool BisectionSafeFile(FILE* file) {
     std::vector<Uint8> bytes;
-    if (size > 0 && size <= Sint64(UINT_MAX / 2)) {
-        bytes.resize(std::size_t(size));
-        if (SDL_RWread(file, bytes.data(), bytes.size(), 1) != 1)
-            bytes.clear();
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0 && (unsigned long)size <= UINT_MAX / 2 && std::fseek(file, 0, SEEK_SET) == 0) {
+            bytes.resize(std::size_t(size));
+            if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
+                bytes.clear();
+        }
     }
-    if (file)
-        SDL_RWclose(file);
     return !bytes.empty() && BisectionSafe(bytes.data(), bytes.size());
 }
 
@@ -268,13 +286,18 @@ Uni<VorbisStream> VorbisStream::Open(const Uint8* data, std::size_t size, std::s
 }
 
 Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error) {
-    if (!CommentHeaderSoundIn(SDL_RWFromFile(path.c_str(), "rb"))) {
-        error = "its comment header is broken, or it could not be read";
-        return nullptr;
-    }
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         error = "could not open " + path;
+        return nullptr;
+    }
+    // The checks read the file the decoder is given, not the path again: a
+    // file saved over meanwhile is a new one, whose layout nobody checked.
+    const bool sound = CommentHeaderSoundIn(SDL_RWFromFP(file, SDL_FALSE));
+    const bool bisect = sound && BisectionSafeFile(file);
+    if (!sound || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        error = "its comment header is broken, or it could not be read";
         return nullptr;
     }
     int code = 0;
@@ -282,7 +305,7 @@ Uni<VorbisStream> VorbisStream::Open(const std::string& path, std::string& error
     Uni<VorbisStream> stream =
         Checked(stb_vorbis_open_file(file, 1, &code, nullptr), code, error);
     if (stream)
-        stream->m_bisect = BisectionSafeFile(path);
+        stream->m_bisect = bisect;
     return stream;
 }
 
