@@ -244,10 +244,13 @@ bool BisectionSafe(const Uint8* data, std::size_t size) {
 
 // BisectionSafe over the bytes of an open file, read from its start.
 bool BisectionSafeFile(FILE* file) {
+    // Read whole for the check: past hours of music, a file is not worth
+    // the memory, and seeks decode from the start instead.
+    constexpr long MAX_CHECKED = 256L << 20;
     std::vector<Uint8> bytes;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long size = std::ftell(file);
-        if (size > 0 && (unsigned long)size <= UINT_MAX / 2 && std::fseek(file, 0, SEEK_SET) == 0) {
+        if (size > 0 && size <= MAX_CHECKED && std::fseek(file, 0, SEEK_SET) == 0) {
             bytes.resize(std::size_t(size));
             if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
                 bytes.clear();
