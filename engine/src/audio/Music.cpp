@@ -73,6 +73,9 @@ struct Music::Source {
     bool fed = false;
     std::vector<float> pending;
     std::size_t pendingAt = 0;
+    // Fail was called. A fed music has nothing to read again, so for it this
+    // is final: it counts as full and plays no more.
+    bool failed = false;
 
     SDL_AudioCVT cvt{};
     // In the file's frames: pieces start on multiples of `grid`, which turn
@@ -374,7 +377,11 @@ std::uint32_t Music::Source::Take(Uint8* dst, std::uint32_t bytes) {
 }
 
 void Music::Source::Fail(const std::string& why) {
-    Log::Warn("AUDIO", "The music %s stopped early: %s", name.c_str(), why.c_str());
+    if (fed)
+        Log::Warn("AUDIO", "An audio stream of %d Hz stopped for good: %s", rate, why.c_str());
+    else
+        Log::Warn("AUDIO", "The music %s stopped early: %s", name.c_str(), why.c_str());
+    failed = true;
     if (endAt == NoEnd)
         endAt = readAt;
 }
@@ -458,6 +465,9 @@ std::size_t Music::Feed(std::span<const float> samples) {
 }
 
 std::uint64_t Music::QueuedFrames() const {
+    // Full, so that Feed takes nothing and a loop keeping it ahead ends.
+    if (m_source->failed)
+        return std::uint64_t(FED_SECONDS * m_source->rate);
     std::uint64_t ring = 0;
     {
         AudioLock lock;
@@ -516,7 +526,9 @@ void Music::Refill() {
     {
         AudioLock lock;
         m_ringFilled += got;
-        m_endBuffered = end && !s.fed; // a fed music ends only when let go
+        // A fed music ends only when let go, or when it failed: what was
+        // converted plays, then it stops rather than run dry for ever.
+        m_endBuffered = end && (!s.fed || s.failed);
         m_primed = true;
         underruns = m_underruns;
     }
@@ -579,6 +591,8 @@ void Music::Pause() {
 }
 
 void Music::Resume() {
+    if (m_source->fed && m_source->failed)
+        return;
     {
         AudioLock lock;
         // Also after Stop, from the start or where a Seek put it.

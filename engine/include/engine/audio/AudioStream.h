@@ -27,6 +27,11 @@ class Music;
 /// what follows. Create and let go of streams on the thread that runs the
 /// loop; the other calls may come from any one thread at a time.
 ///
+/// Should converting what is pushed fail, the stream says why in one warning,
+/// plays what it had converted and stops for good: IsPlaying turns false,
+/// Play does nothing, Push takes nothing and GetQueued reports
+/// MAX_QUEUED_SECONDS, so a loop like the one above ends. Make a new stream.
+///
 /// Held through Ref: the stream is silent from the moment its last owner
 /// lets go.
 class AudioStream {
@@ -47,12 +52,14 @@ public:
     /// clipped and ones that are no number silent, as in Sound::FromSamples.
     /// Takes whole frames while fewer than MAX_QUEUED_SECONDS are queued and
     /// returns how many it took: push the rest again later. Also while
-    /// stopped or paused, to be played from the next Play.
+    /// stopped or paused, to be played from the next Play. None once the
+    /// stream failed.
     std::size_t Push(std::span<const float> samples);
-    /// Seconds pushed and not yet heard.
+    /// Seconds pushed and not yet heard; MAX_QUEUED_SECONDS once it failed.
     double GetQueued() const;
 
-    /// Plays what is queued and whatever comes; nothing if already playing.
+    /// Plays what is queued and whatever comes; nothing if already playing
+    /// or failed.
     void Play();
     /// Stops and drops what is queued.
     void Stop();

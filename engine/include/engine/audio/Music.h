@@ -20,7 +20,10 @@ namespace Engine {
 /// The engine's loop tops the buffer up once a frame (UpdateAll), so the audio
 /// thread never reads the file. A stall of the loop longer than the buffer is
 /// heard as a gap of silence and counted (GetUnderruns); the music then goes on
-/// where it was. Every call is safe while the device runs.
+/// where it was. A file that cannot be read on or converted while the music
+/// plays ends it there, with one warning: what was read plays, then IsPlaying
+/// turns false; Play tries again from the start. Every call is safe while the
+/// device runs.
 ///
 /// Held through Ref: the music is silent from the moment its last owner lets go.
 class Music {
@@ -91,7 +94,7 @@ private:
     // Takes the whole frames of samples that keep it under FED_SECONDS queued,
     // converts what it can; returns the frames taken.
     std::size_t Feed(std::span<const float> samples);
-    // Frames pushed and not yet heard.
+    // Frames pushed and not yet heard; FED_SECONDS' worth once it failed.
     std::uint64_t QueuedFrames() const;
     // Reads and converts until the buffer is full or the music's end is in it.
     void Refill();
