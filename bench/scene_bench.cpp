@@ -182,8 +182,10 @@ class FileContent : public NoGLContent {
 public:
     FileContent() : NoGLContent({}) {}
     LevelData LoadLevel(const std::string& path, bool) override { return Level::Load(path); }
-    std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map) override {
-        return std::vector<Ref<Texture2D>>(map.tilesets.size(), CreateRef<NoGLSheet>());
+    Tiled::MapTextures LoadTextures(const Tiled::Map& map) override {
+        return Tiled::CreateTextures(
+            std::vector<Ref<Texture2D>>(map.tilesets.size(), CreateRef<NoGLSheet>()),
+            Tiled::DecodePictures(map));
     }
 };
 

@@ -545,18 +545,9 @@ Ref<Texture2D> LevelContent::LoadTexture(const std::string& path) {
     return Texture2D::Create(path);
 }
 
-std::vector<Ref<Texture2D>> LevelContent::LoadSheets(const Tiled::Map& map) {
-    try {
-        return Tiled::LoadSheets(map);
-    } catch (const Tiled::MapError& error) {
-        throw Level::Unusable(error, map.path);
-    }
-}
-
 Tiled::MapTextures LevelContent::LoadTextures(const Tiled::Map& map) {
-    const std::vector<Ref<Texture2D>> sheets = LoadSheets(map);
     try {
-        return Tiled::CreateTextures(sheets, Tiled::DecodePictures(map));
+        return m_textures.Load(map);
     } catch (const Tiled::MapError& error) {
         throw Level::Unusable(error, map.path);
     }

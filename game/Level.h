@@ -102,12 +102,15 @@ public:
     // holds (Level::LoadOwnFormat).
     virtual LevelData LoadLevel(const std::string& path, bool named);
     virtual Ref<Texture2D> LoadTexture(const std::string& path);
-    // The sheets of a Tiled map's tile sets, in their order; throws LevelError
-    // for one that cannot be used.
-    virtual std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map);
-    // Everything a Tiled map is drawn with: its sheets (LoadSheets) and its
-    // other pictures; throws LevelError for one that cannot be used.
+    // Everything a Tiled map is drawn with: its sheets and its other
+    // pictures; throws LevelError for one that cannot be used. An image the
+    // running level still shows is taken as it is unless saved since.
     virtual Tiled::MapTextures LoadTextures(const Tiled::Map& map);
+
+private:
+    // A reload reads the new level while the old one holds its textures:
+    // a map saved over a large tile set is not decoded and uploaded anew.
+    Tiled::TextureCache m_textures;
 };
 
 namespace Level {

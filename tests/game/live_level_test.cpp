@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -18,9 +19,11 @@
 
 #include <engine/core/Engine.h>
 #include <engine/ecs/ECS.h>
+#include <engine/image/Image.h>
 #include <engine/physics/RigidBody.h>
 #include <engine/physics/Transform.h>
 #include <engine/text/Font.h>
+#include <engine/tiled/TiledTileMap.h>
 
 #include "game/Level.h"
 #include "game/Scene.h"
@@ -108,8 +111,9 @@ public:
     Ref<Shader> LoadShader(const std::string&) override { return nullptr; }
     Ref<Texture2D> LoadTexture(const std::string&) override { return nullptr; }
     Ref<Clip> LoadMusic(const std::string&) override { return nullptr; }
-    std::vector<Ref<Texture2D>> LoadSheets(const Tiled::Map& map) override {
-        return std::vector<Ref<Texture2D>>(map.tilesets.size());
+    Tiled::MapTextures LoadTextures(const Tiled::Map& map) override {
+        return Tiled::CreateTextures(std::vector<Ref<Texture2D>>(map.tilesets.size()),
+                                     Tiled::DecodePictures(map));
     }
 };
 
@@ -194,6 +198,51 @@ TEST(LiveLevel, TheBoatStartsWhereTheMapSaysAndOnlyAWallAroundItSendsItBack) {
         ecs.Reset();
         ReleaseSceneHandles();
     }
+}
+
+// A reload takes the tile set the running level shows as it is while only
+// the map was saved, and decodes it again once its image was saved.
+TEST(LiveLevel, AReloadDecodesOnlyATileSetSavedAgain) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    // The scene's own files are read from the repository.
+    const fs::path root = fs::current_path();
+    Folder folder;
+    const std::string map = (fs::current_path() / "m.tmx").string();
+    const std::string sheet = (fs::current_path() / "t.png").string();
+    fs::current_path(root);
+    Folder::Write(map, Map(""));
+    ASSERT_TRUE(Image(32, 32, {255, 0, 0, 255}).SavePng(sheet));
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    testing::internal::CaptureStderr();
+    {
+        ::Engine::Engine engine(1280, 720);
+        engine.InitializeGraphicsSubSystem();
+        auto scene = CreateRef<GameScene>(CreateUni<SceneContent>(), map);
+        engine.SetScene(scene);
+        engine.Start();
+        auto shown = [&]() -> const Texture* {
+            for (EntityID e : scene->GetLevel().Entities())
+                if (Ref<Tiled::MapLayer> layer = ecs.GetComponent<Tiled::MapLayer>(e))
+                    return layer->textures->sheets.at(0).get();
+            return nullptr;
+        };
+        const Texture* first = shown();
+        ASSERT_NE(first, nullptr);
+        Folder::Write(map, Map("<!-- saved -->"));
+        EXPECT_TRUE(scene->ReloadLevel());
+        EXPECT_EQ(shown(), first) << "the map alone was saved";
+        // Same size, new pixels, a later time: only the time tells them apart.
+        ASSERT_TRUE(Image(32, 32, {0, 0, 255, 255}).SavePng(sheet));
+        fs::last_write_time(sheet, fs::last_write_time(sheet) + std::chrono::seconds(2));
+        EXPECT_TRUE(scene->ReloadLevel());
+        EXPECT_NE(shown(), first) << "the tile set was saved";
+        engine.Shutdown();
+    }
+    testing::internal::GetCapturedStderr();
+    ecs.Reset();
+    ReleaseSceneHandles();
 }
 
 // A pipe is never read again, since opening a named one waits for a writer,

@@ -325,7 +325,7 @@ TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
     const std::string sheetless =
         dir.Write("sheetless.tmx", std::string(good).replace(good.find(",7"), 2, ",1"));
     try {
-        LevelContent().LoadSheets(*Level::Load(sheetless).map);
+        LevelContent().LoadTextures(*Level::Load(sheetless).map);
         FAIL() << "a missing sheet was taken";
     } catch (const LevelError& error) {
         const std::string reason = error.what();
