@@ -13,33 +13,11 @@
 
 #include <engine/core/Log.h>
 
+#include "core/RegularFile.h"
+
 namespace Engine::Files {
 
 namespace {
-
-// A file descriptor, closed however the function is left.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    void Reset(int fd) {
-        Close();
-        m_fd = fd;
-    }
-    explicit operator bool() const { return m_fd >= 0; }
-    // Closes it now; false with errno set when closing reports a failure,
-    // as a network file system may for data written earlier.
-    bool Close() {
-        const int fd = std::exchange(m_fd, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 // The base folder: the variable when it holds an absolute path, else the
 // fallback below HOME. Relative values are ignored, as the desktop's base
@@ -114,7 +92,7 @@ bool Save(const std::string& path, const void* data, size_t size) {
     // and named by process and count so that saves at once do not meet.
     static std::atomic<unsigned> s_count{0};
     std::string temp;
-    Fd fd;
+    Detail::Fd fd;
     for (int tries = 0; !fd; ++tries) {
         temp = prefix + "." + name + "." + std::to_string(::getpid()) + "-" +
                std::to_string(s_count++) + ".tmp";
@@ -153,59 +131,31 @@ bool Save(const std::string& path, const void* data, size_t size) {
     // The rename itself is on the disk once the folder is. Some file systems
     // cannot flush a folder (EINVAL); the rename is as safe as they make it.
     const std::string dir = prefix.empty() ? "." : prefix;
-    Fd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Detail::Fd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder && ::fsync(folder.Get()) != 0 && errno != EINVAL)
         return fail(errno);
     return true;
 }
 
 template <typename Bytes> std::optional<Bytes> Load(const std::string& path, size_t limit) {
-    // Opened without waiting, then asked what it is: a pipe would wait for
-    // a writer, and a device could never end.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    auto fail = [&](const char* why) {
-        Log::Warn("FILES", "Could not read %s: %s", path.c_str(), why);
+    Bytes bytes;
+    const Detail::RegularRead read = Detail::ReadRegular(path.c_str(), limit, bytes);
+    auto fail = [&](const std::string& why) {
+        Log::Warn("FILES", "Could not read %s: %s", path.c_str(), why.c_str());
         return std::nullopt;
     };
-    if (!fd) {
-        if (errno == ENOENT)
-            return std::nullopt; // nothing saved yet
-        return fail(std::strerror(errno));
-    }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0)
-        return fail(std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
+    switch (read.outcome) {
+    case Detail::RegularRead::Read:
+        return bytes;
+    case Detail::RegularRead::Missing:
+        return std::nullopt; // nothing saved yet
+    case Detail::RegularRead::NotRegular:
         return fail("not a regular file");
-    const std::string tooLarge = "more than the limit of " + std::to_string(limit) + " bytes";
-    if (uint64_t(st.st_size) > limit)
-        return fail(tooLarge.c_str());
-
-    // Read to the end rather than to the size seen, which a file growing
-    // meanwhile, or one of the kernel's, does not keep; one byte past the
-    // limit tells a file too large.
-    const size_t cap = limit == SIZE_MAX ? limit : limit + 1;
-    Bytes bytes(std::min(size_t(st.st_size) + 1, cap), 0);
-    size_t got = 0;
-    for (;;) {
-        if (got == bytes.size()) {
-            if (got == cap)
-                break;
-            bytes.resize(std::min(std::max(got * 2, size_t(4096)), cap));
-        }
-        const ssize_t n = ::read(fd.Get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(std::strerror(errno));
-        if (n == 0)
-            break;
-        got += size_t(n);
+    case Detail::RegularRead::TooLarge:
+        return fail("more than the limit of " + std::to_string(limit) + " bytes");
+    default:
+        return fail(std::strerror(read.error));
     }
-    if (got > limit)
-        return fail(tooLarge.c_str());
-    bytes.resize(got);
-    return bytes;
 }
 
 } // namespace

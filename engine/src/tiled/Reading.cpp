@@ -1,8 +1,6 @@
 #include "tiled/Reading.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "core/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,57 +23,35 @@ std::string Num(uint64_t n) {
     return std::to_string(n);
 }
 
-class File {
-public:
-    explicit File(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
-    ~File() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    int Fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 std::string Reading::ReadFile(const std::string& path, const std::string& where) {
-    // Opened without waiting, then asked what it is: a pipe or a device
-    // named in a map could block or never end.
-    File file(path);
-    if (file.Fd() < 0)
-        Fail(where + ": cannot open: " + std::strerror(errno));
-    struct stat st {};
-    if (::fstat(file.Fd(), &st) != 0)
-        Fail(where + ": cannot open: " + std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
+    using Engine::Detail::ReadRegular;
+    using Engine::Detail::RegularRead;
+    // No more than the file's own limit, nor than what the map's files have left.
+    const uint64_t left = m_limits.maxTotalBytes - std::min(m_bytes, m_limits.maxTotalBytes);
+    const uint64_t limit = std::min<uint64_t>(m_limits.maxFileBytes, left);
+    std::string text;
+    const RegularRead read =
+        ReadRegular(path.c_str(), size_t(std::min<uint64_t>(limit, SIZE_MAX)), text);
+    switch (read.outcome) {
+    case RegularRead::Read:
+        break;
+    case RegularRead::Missing:
+    case RegularRead::CannotOpen:
+        Fail(where + ": cannot open: " + std::strerror(read.error));
+    case RegularRead::NotRegular:
         Fail(where + ": not a regular file");
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
-    if (size > m_limits.maxFileBytes)
-        Fail(where + ": " + Num(size) + " bytes, more than the limit of " +
-             Num(m_limits.maxFileBytes));
-    if (m_bytes + size > m_limits.maxTotalBytes)
+    case RegularRead::TooLarge:
+        if (read.size > m_limits.maxFileBytes)
+            Fail(where + ": " + Num(read.size) + " bytes, more than the limit of " +
+                 Num(m_limits.maxFileBytes));
         Fail(where + ": the files of " + m_mapPath + " come to more than the limit of " +
              Num(m_limits.maxTotalBytes) + " bytes");
-    m_bytes += size;
-    std::string text(static_cast<size_t>(size), '\0');
-    size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(file.Fd(), text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            Fail(where + ": cannot read: " + std::strerror(errno));
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
+    case RegularRead::CannotRead:
+        Fail(where + ": cannot read: " + std::strerror(read.error));
     }
-    // Cut short meanwhile: what there is, as a parser would meet it.
-    text.resize(got);
+    m_bytes += text.size();
     return text;
 }
 
