@@ -27,7 +27,7 @@ constexpr const char* USAGE =
     "live the same way (of several dropped at once, the last).\n"
     "\n"
     "P, or Start on a pad, pauses the game and goes on again; switching to\n"
-    "another window pauses it too.\n"
+    "another window, or pulling out a pad, pauses it too.\n"
     "M, or Back on a pad, turns the sound off and on.\n"
     "F11 or Alt+Enter switches to full screen and back; Esc leaves full screen.\n"
     "Both choices are kept for the next start, in sailhop/settings.json below\n"
@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
             settings.Save(path);
     });
     engine.Start();
-    // Switching to another window pauses the game.
+    // Switching to another window, or a pad pulled out, pauses the game.
     scene->WatchFocus();
+    scene->WatchPads();
     engine.MainGameLoop();
     engine.Shutdown();
     return 0;

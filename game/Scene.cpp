@@ -4,6 +4,7 @@
 
 #include <engine/audio/Audio.h>
 #include <engine/audio/Clip.h>
+#include <engine/core/Gamepad.h>
 #include <engine/core/Input.h>
 #include <engine/core/Log.h>
 #include <engine/core/Time.h>
@@ -268,6 +269,8 @@ void GameScene::Update() {
     }
     if (chose && m_chosen)
         m_chosen();
+    if (m_watchingPads && Gamepads::WasRemoved())
+        m_pause.PadRemoved();
     const bool runs = m_pause.Step(dynamic_cast<ControllerSystem*>(controllerSystem.get()));
     // The music stops where it is and goes on from there.
     if (m_pause.Changed() && m_music) {

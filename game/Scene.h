@@ -108,6 +108,7 @@ public:
     // What the window shows of a level saved or dropped.
     const Notice& GetNotice() const { return m_notice; }
     bool IsPaused() const { return m_pause.IsPaused(); }
+    const Pause& GetPause() const { return m_pause; }
     // An SDL event as SDL queues it: the window losing the focus it had
     // pauses the game at the next step, as P does; getting it back does not
     // go on. Other events are ignored, on any thread.
@@ -117,6 +118,11 @@ public:
     // does this; tests that play on a display shared with other windows,
     // which take the focus as they open, do not.
     void WatchFocus();
+    // From now on a pad pulled out (Gamepads::WasRemoved) pauses the running
+    // game at the next step, as P does, and the pause picture says so;
+    // plugging it in again does not go on. The game does this; tests, which
+    // may run where someone pulls a pad of their own, watch only if they ask.
+    void WatchPads() { m_watchingPads = true; }
     // Turns the sound on or off and says so in the notice, as M does (but
     // for a failure showing, which stays).
     void SetSound(bool on);
@@ -138,6 +144,7 @@ private:
     std::function<void()> m_chosen;
     Pause m_pause;
     bool m_watching = false;
+    bool m_watchingPads = false;
     ActionMap m_soundKeys;
     // Null when the music could not be loaded.
     Ref<Clip> m_music;

@@ -214,6 +214,13 @@ TEST_F(PadEvents, ButtonsAxesAndRemovalFollowTheLastEventOfThePoll) {
     engine.ProcessInput(&quit);
     EXPECT_FALSE(Gamepads::IsHeld(4, South));
 
+    // A pad never open leaving is no pad pulled out.
+    Removed(5);
+    engine.ProcessInput(&quit);
+    Input::BeginStep();
+    EXPECT_FALSE(Gamepads::WasRemoved());
+    Input::EndStep();
+
     // Pulled out while the stick is held: no release event comes first.
     Removed(4);
     engine.ProcessInput(&quit);
@@ -236,6 +243,16 @@ protected:
     }
 
     void Poll() { engine.ProcessInput(&quit); }
+    // Whether each of the next two steps sees a pad pulled out.
+    static std::pair<bool, bool> RemovedInTwoSteps() {
+        std::pair<bool, bool> seen;
+        for (bool* step : {&seen.first, &seen.second}) {
+            Input::BeginStep();
+            *step = Gamepads::WasRemoved();
+            Input::EndStep();
+        }
+        return seen;
+    }
 
     ::Engine::Engine engine{1280, 720};
     bool quit = false;
@@ -262,12 +279,15 @@ TEST_F(VirtualPads, PadsPluggedWhileRunningPlayAndLeaveByInstanceId) {
     Poll();
     EXPECT_TRUE(Gamepads::IsOpen(a.Id()));
     EXPECT_TRUE(Gamepads::IsOpen(b.Id()));
+    EXPECT_EQ(RemovedInTwoSteps(), (std::pair{false, false})) << "arrivals";
 
     // b moves to a's index; its id stays.
     a.Unplug();
     Poll();
     EXPECT_FALSE(Gamepads::IsOpen(a.Id()));
     EXPECT_TRUE(Gamepads::IsOpen(b.Id()));
+    EXPECT_FALSE(Gamepads::WasRemoved()) << "before the step that follows";
+    EXPECT_EQ(RemovedInTwoSteps(), (std::pair{true, false})) << "the step after it alone";
 
     VirtualPad c;
     ASSERT_NE(c.Index(), c.Id()) << "the case that tells an index from an id";

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <engine/core/Engine.h>
@@ -18,6 +19,7 @@
 
 #include "core/VirtualPad.h"
 #include "game/ControllerSystem.h"
+#include "game/Scene.h"
 
 using namespace Engine;
 using EngineTest::VirtualPad;
@@ -249,6 +251,47 @@ TEST_F(PadPlay, APadPulledOutLetsGoOfItsMovesUnlessTheKeysOrAnotherPadHoldThem) 
         else
             EXPECT_LT(vx, 10.0f);
         Key(SDLK_d, false);
+    }
+}
+
+// A pad pulled out pauses a scene that watches pads at the next step, and
+// the pause says why until P goes on; on a scene never built, only the pause
+// acts. Each letter one poll and one step after it: a pad plugged in (a),
+// pulled out (u), P tapped (p).
+TEST_F(PadPlay, APadPulledOutPausesAWatchingSceneUntilThePlayerGoesOn) {
+    const struct {
+        const char* steps;
+        bool watching, paused, padCaused;
+    } cases[] = {
+        {"au", true, true, true},     // pulled out: paused, and says so
+        {"au", false, false, false},  // a scene not watching runs on
+        {"aua", true, true, true},    // plugged in again: still paused
+        {"aup", true, false, false},  // P goes on, the line gone
+        {"apu", true, true, false},   // pulled out while paused: nothing changes
+        {"apup", true, false, false}, // P goes on as ever
+        {"aupau", true, true, true},  // gone on, then pulled again: paused again
+    };
+    Time::dt = ::Engine::Engine::STEP;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps + std::string(c.watching ? "" : ", not watching"));
+        GameScene scene;
+        if (c.watching)
+            scene.WatchPads();
+        std::unique_ptr<VirtualPad> pad;
+        for (const char* at = c.steps; *at; ++at) {
+            if (*at == 'a')
+                pad = std::make_unique<VirtualPad>();
+            else if (*at == 'u')
+                pad.reset();
+            else
+                Key(SDLK_p, true), Key(SDLK_p, false);
+            Poll();
+            Input::BeginStep();
+            scene.Update();
+            Input::EndStep();
+        }
+        EXPECT_EQ(scene.IsPaused(), c.paused);
+        EXPECT_EQ(scene.GetPause().PadCaused(), c.padCaused);
     }
 }
 

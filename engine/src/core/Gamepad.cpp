@@ -42,6 +42,10 @@ struct Pad {
     Inputs pressed, released, stepPressed, stepReleased;
 };
 
+// An open pad closed since the last step began, and in the step running.
+bool s_removed = false;
+bool s_stepRemoved = false;
+
 std::unordered_map<SDL_JoystickID, Pad>& Pads() {
     static std::unordered_map<SDL_JoystickID, Pad> pads;
     return pads;
@@ -242,11 +246,13 @@ bool Gamepads::Open(int deviceIndex) {
 }
 
 void Gamepads::Close(SDL_JoystickID id) {
-    Pads().erase(id);
+    if (Pads().erase(id))
+        s_removed = true;
 }
 
 void Gamepads::CloseAll() {
     Pads().clear();
+    s_removed = s_stepRemoved = false;
 }
 
 void Gamepads::Attach(SDL_JoystickID id) {
@@ -299,7 +305,12 @@ bool Gamepads::WasReleased(PadInput input) {
     return AnyPad(&Pad::stepReleased, input);
 }
 
+bool Gamepads::WasRemoved() {
+    return s_stepRemoved;
+}
+
 void Gamepads::BeginStep() {
+    s_stepRemoved = std::exchange(s_removed, false);
     for (auto& [id, pad] : Pads()) {
         pad.stepPressed = std::exchange(pad.pressed, Inputs{});
         pad.stepReleased = std::exchange(pad.released, Inputs{});
@@ -307,6 +318,7 @@ void Gamepads::BeginStep() {
 }
 
 void Gamepads::EndStep() {
+    s_stepRemoved = false;
     for (auto& [id, pad] : Pads())
         pad.stepPressed = pad.stepReleased = Inputs{};
 }

@@ -50,7 +50,9 @@ struct PadInput {
 /// nothing and one held at the edge does not flicker.
 ///
 /// As for keys (see Input), every change is latched: `WasPressed` and
-/// `WasReleased` are true in the first step after it, and only in it.
+/// `WasReleased` are true in the first step after it, and only in it, and so
+/// is `WasRemoved` after an open pad is pulled out, for a game to pause
+/// rather than run on with a player left without controls.
 class Gamepads {
 public:
     Gamepads() = delete; ///< Only static members.
@@ -70,9 +72,11 @@ public:
     static void OpenArrived();
     /// Opens the pad at a device index; false, with a warning, if SDL cannot.
     static bool Open(int deviceIndex);
-    /// Closes a pad by instance id: whatever it held is let go.
+    /// Closes a pad by instance id: whatever it held is let go, and if it
+    /// was open, WasRemoved is true in the next step.
     static void Close(SDL_JoystickID id);
-    /// Closes every pad. Must run before SDL quits, which frees them itself.
+    /// Closes every pad and forgets a removal no step has seen yet: nothing
+    /// was pulled out. Must run before SDL quits, which frees them itself.
     static void CloseAll();
 
     /// A pad with no device behind it, to drive the state alone (tests).
@@ -92,6 +96,9 @@ public:
     /// Whether this pad's input was let go since the step before this one.
     static bool WasReleased(SDL_JoystickID id, PadInput input);
     static bool WasReleased(PadInput input); ///< WasReleased on any open pad.
+    /// Whether a pad that was open, attached ones included, was pulled out
+    /// (or closed) since the step before this one.
+    static bool WasRemoved();
     /// Hands the changes latched since the last step to the step that begins
     /// (Input::BeginStep calls it).
     static void BeginStep();
