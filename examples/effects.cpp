@@ -5,8 +5,9 @@
 // - Sparks from a fountain drawn with Draw::Blend::Additive: where they cross, they glow brighter.
 // - Balls bouncing over a tiled floor, their shadows drawn with Draw::Blend::Multiply, so the
 //   floor's pattern shows through them.
-// - A list of fifty lines in a panel, clipped to it by Draw::BeginScissor, scrolled by the mouse
-//   wheel or the UP and DOWN keys; it drifts by itself until then.
+// - A list of fifty lines in a panel framed by Draw::NineSlice from a 32-pixel picture, clipped
+//   to it by Draw::BeginScissor, scrolled by the mouse wheel or the UP and DOWN keys; it drifts
+//   by itself until then.
 // S switches the shader off and on; ESC quits.
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,10 @@
 #include <engine/render/Draw.h>
 #include <engine/render/RenderTarget.h>
 #include <engine/render/Shader.h>
+
+#ifndef EXAMPLE_ASSETS
+#define EXAMPLE_ASSETS "assets/"
+#endif
 
 namespace {
 
@@ -57,6 +62,7 @@ public:
         m_engine = &engine;
         m_canvas = RenderTarget::Create(ART_W, ART_H);
         m_wave = Draw::MakeShader(WAVE);
+        m_panel = Texture2D::Create(EXAMPLE_ASSETS "panel.png");
         Random::SetSeed(12345); // the same sparks on every run
     }
 
@@ -192,7 +198,8 @@ private:
 
     void List() const {
         Caption("A list clipped to its panel", LIST);
-        Draw::RectRounded(LIST, 8, {30, 36, 48, 255});
+        // The frame's corners, 10 pixels square, stay as drawn; the rest stretches.
+        Draw::NineSlice(m_panel, {0, 0, 32, 32}, {10, 10, 10, 10}, LIST);
         Draw::BeginScissor({LIST.x + 4, LIST.y + 4, LIST.width - 8, LIST.height - 8});
         for (int i = 0; i < LINES; ++i) {
             const float y = LIST.y + 8 + i * LINE - m_scroll;
@@ -205,12 +212,12 @@ private:
             Draw::Text(line, {LIST.x + 16, y}, 20, i % 5 == 0 ? GOLD : WHITE);
         }
         Draw::EndScissor();
-        Draw::RectLines(LIST, GRAY, 2);
     }
 
     ::Engine::Engine* m_engine = nullptr;
     Ref<RenderTarget> m_canvas;
     Ref<Shader> m_wave;
+    Ref<Texture> m_panel;
     std::vector<Spark> m_sparks;
     float m_scroll = 0;
     bool m_touched = false;

@@ -3,6 +3,7 @@
 //   tiles.png    256 x 64: grass, dirt, stone and a crate, 64 pixels square each
 //   walker.png   256 x 64: four frames of a round little walker, 64 pixels square each
 //   ball.png     32 x 32: a shaded ball
+//   panel.png    32 x 32: a panel's frame for nine-slice drawing, its corners within 10 pixels
 //   platformer.png, platformer.tsx, platformer.tmx
 //                a Tiled map of 64 x 18 cells with its tile set and sheet (twelve tiles of
 //                32 x 32 pixels: grass, dirt, stone, wood, a crate, a bush, a flower, a cloud,
@@ -117,6 +118,17 @@ Canvas Ball() {
     c.Fill(Circle({16, 16}, 15), [](Vec2 p) {
         return Lit({0.30, 0.75, 0.95}, Clamp(1.15 - Length(p - Vec2{11, 10}) / 22, 0.35, 1.15));
     });
+    return c;
+}
+
+// A rounded panel with a light rim, bevelled inside it. Its corners end 10 pixels in, so the
+// bands between them are straight and stretch without showing it.
+Canvas Panel() {
+    Canvas c(32, 32);
+    const Shape box = Box({1, 1}, {31, 31}, 8), inside = Grow(box, -2);
+    c.Fill(box, Rgb(128, 132, 144));
+    c.Fill(inside, Rgb(30, 36, 48));
+    Bevel(c, inside, 1, Rgb(54, 64, 84), Rgb(18, 22, 30));
     return c;
 }
 
@@ -442,7 +454,8 @@ int main(int argc, char** argv) {
     const std::string dir = std::string(argv[1]) + "/";
     const bool ok =
         WritePng(dir + "tiles.png", Tiles()) && WritePng(dir + "walker.png", Walker()) &&
-        WritePng(dir + "ball.png", Ball()) && WritePng(dir + "platformer.png", PlatformerSheet()) &&
+        WritePng(dir + "ball.png", Ball()) && WritePng(dir + "panel.png", Panel()) &&
+        WritePng(dir + "platformer.png", PlatformerSheet()) &&
         PlatformerTileset(dir + "platformer.tsx") && PlatformerMap(dir + "platformer.tmx") &&
         Loop(dir + "loop.wav") && Chirp(dir + "jump.wav", 0.18, 300, 900) &&
         Coin(dir + "coin.wav") && Hit(dir + "hit.wav") && Blip(dir + "blip.wav");

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 #include <span>
 #include <string>
@@ -288,6 +289,112 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
                 {639, 719, green},
                 {636, 716, green},
                 {635, 715, BG}});
+}
+
+// A framed 9 x 9 picture, its nine parts in nine colours (borders 2, 3, 3, 2),
+// drawn half see-through: a pixel lit twice shows, as does one left out or
+// one of the wrong part.
+TEST_F(ImmediateDrawTest, NineSlicesKeepTheirCornersAndMeetEdgeToEdge) {
+    using EngineTest::Rgba;
+    const Rgba parts[3][3] = {{{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}},
+                              {{255, 255, 0, 255}, {255, 0, 255, 255}, {0, 255, 255, 255}},
+                              {{255, 255, 255, 255}, {255, 128, 0, 255}, {128, 0, 255, 255}}};
+    const int cuts[4] = {0, 2, 6, 9}, rowCuts[4] = {0, 3, 7, 9};
+    auto band = [](const int(&c)[4], int i) { return i < c[1] ? 0 : i < c[2] ? 1 : 2; };
+    // Sampled nearest both ways: a texture file's would blend texels where
+    // GL takes a part stretched one way only for one made smaller.
+    const Ref<RenderTarget> frame = RenderTarget::Create(9, 9);
+    Frame([&] {
+        ASSERT_TRUE(Draw::BeginTarget(frame));
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 9; ++x) {
+                const Rgba c = parts[band(rowCuts, y)][band(cuts, x)];
+                Draw::Rect({float(x), float(y), 1, 1}, {c.r, c.g, c.b, 255});
+            }
+        Draw::EndTarget();
+    });
+    const Rectangle source{0, 0, 9, 9};
+    const Draw::Borders borders{2, 3, 3, 2};
+    const Color half{255, 255, 255, 128};
+    auto once = [](Rgba c) {
+        auto mix = [](int c, int d) { return uint8_t((c * 128 + d * 127 + 127) / 255); };
+        return Pixel{mix(c.r, BG.r), mix(c.g, BG.g), mix(c.b, BG.b)};
+    };
+    auto near = [](Pixel a, Pixel b) {
+        return std::abs(a.r - b.r) <= 2 && std::abs(a.g - b.g) <= 2 && std::abs(a.b - b.b) <= 2;
+    };
+
+    // dest, and the pixel columns and rows where its bands begin and end
+    // (x3, y3 the first past it); an empty dest has none.
+    struct Case {
+        const char* what;
+        Rectangle dest;
+        std::array<int, 4> xs, ys;
+    };
+    const Case cases[] = {
+        {"larger", {20, 20, 30, 25}, {20, 22, 47, 50}, {20, 23, 43, 45}},
+        {"source size", {70, 20, 9, 9}, {70, 72, 76, 79}, {20, 23, 27, 29}},
+        {"narrower than its borders", {120, 20, 4, 4}, {120, 122, 122, 124}, {20, 22, 22, 24}},
+        {"fractional", {170.25f, 20.75f, 30.5f, 25.5f}, {170, 172, 198, 201}, {21, 24, 44, 46}},
+        {"no width", {230, 20, 0, 10}, {}, {}},
+        {"negative height", {280, 20, 10, -5}, {}, {}},
+        {"not a number", {330, 20, NAN, 10}, {}, {}},
+    };
+    const Rectangle onTies{400.5f, 20.5f, 30, 25}, bigBorders{460, 20, 30, 24};
+    const std::vector<Pixel> img = Frame([&] {
+        for (const Case& c : cases)
+            Draw::NineSlice(frame, source, borders, c.dest, half);
+        Draw::Sprite(frame, source, {70, 60, 9, 9}, {0, 0}, 0, half);
+        // Every edge on pixel centres, where only the sharing of edges keeps
+        // each pixel to one part.
+        Draw::NineSlice(frame, source, borders, onTies, half);
+        // Borders far past the source shrink to it, half each way.
+        Draw::NineSlice(frame, source, {100, 100, 100, 100}, bigBorders, half);
+    });
+    // One texture, one draw call; the parts of no size are left out.
+    EXPECT_EQ(Draw::GetStats().drawCalls, 1u);
+    EXPECT_EQ(Draw::GetStats().quads, 9u + 9 + 4 + 9 + 1 + 9 + 9);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int x0 = int(c.dest.x) - 3, y0 = int(c.dest.y) - 3;
+        int wrong = 0;
+        for (int y = y0; y < y0 + 35; ++y)
+            for (int x = x0; x < x0 + 40; ++x) {
+                Pixel want = BG;
+                for (int row = 0; row < 3; ++row)
+                    for (int col = 0; col < 3; ++col)
+                        if (x >= c.xs[col] && x < c.xs[col + 1] && y >= c.ys[row] &&
+                            y < c.ys[row + 1])
+                            want = once(parts[row][col]);
+                if (!near(At(img, x, y), want) && wrong++ == 0)
+                    ADD_FAILURE() << "first wrong pixel at " << x << "," << y;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+    // At its own size it is the sprite.
+    for (int y = 20; y < 29; ++y)
+        for (int x = 70; x < 79; ++x)
+            ASSERT_EQ(At(img, x, y), At(img, x, y + 40)) << x << "," << y;
+
+    // Ties and shrunk borders: the ink is dest's size, every pixel of it one
+    // part's colour laid once; the big borders' corners are the corners.
+    for (const Rectangle& r : {onTies, bigBorders}) {
+        const auto ink =
+            Ink(img, int(r.x) - 3, int(r.y) - 3, int(r.x + r.width) + 3, int(r.y + r.height) + 3);
+        EXPECT_EQ(ink[2] - ink[0] + 1, r.width) << r.x;
+        EXPECT_EQ(ink[3] - ink[1] + 1, r.height) << r.x;
+        int wrong = 0;
+        for (int y = ink[1]; y <= ink[3]; ++y)
+            for (int x = ink[0]; x <= ink[2]; ++x)
+                wrong += std::none_of(&parts[0][0], &parts[0][0] + 9,
+                                      [&](Rgba c) { return near(At(img, x, y), once(c)); });
+        EXPECT_EQ(wrong, 0) << r.x;
+    }
+    EXPECT_TRUE(near(At(img, 460, 20), once(parts[0][0])));
+    EXPECT_TRUE(near(At(img, 489, 20), once(parts[0][2])));
+    EXPECT_TRUE(near(At(img, 460, 43), once(parts[2][0])));
+    EXPECT_TRUE(near(At(img, 489, 43), once(parts[2][2])));
 }
 
 // Draw calls between and among the renderer systems keep their order, leave

@@ -260,6 +260,48 @@ const Region* Lookup(const Ref<Texture>& texture) {
     return &r;
 }
 
+// The pixels x0 to x1 across and y0 to y1 down of the picture found.
+Region Part(const Region& found, float x0, float y0, float x1, float y1) {
+    Region r = found;
+    const float du = (found.right - found.left) / found.width;
+    const float dv = (found.bottom - found.top) / found.height;
+    r.left = found.left + x0 * du;
+    r.right = found.left + x1 * du;
+    r.top = found.top + y0 * dv;
+    r.bottom = found.top + y1 * dv;
+    return r;
+}
+
+// One axis of a nine-slice: the edges of its three bands in the source and
+// on screen, each edge shared by the two bands beside it so that they meet
+// without a gap or an overlap at any position.
+struct Bands {
+    float source[4], dest[4];
+};
+
+Bands Split(float sourceStart, float sourceSize, float first, float last, float destStart,
+            float destSize) {
+    // max before min: a NaN border becomes 0.
+    first = std::min(std::max(0.0f, first), sourceSize);
+    last = std::min(std::max(0.0f, last), sourceSize);
+    if (first + last > sourceSize) {
+        const float k = sourceSize / (first + last);
+        first *= k;
+        last = sourceSize - first;
+    }
+    Bands b{{sourceStart, sourceStart + first, sourceStart + sourceSize - last,
+             sourceStart + sourceSize},
+            {destStart, 0, 0, destStart + destSize}};
+    if (first + last > destSize) {
+        // Too narrow for both borders: they shrink in proportion, no middle.
+        b.dest[1] = b.dest[2] = destStart + destSize * (first / (first + last));
+    } else {
+        b.dest[1] = destStart + first;
+        b.dest[2] = std::max(b.dest[1], destStart + destSize - last);
+    }
+    return b;
+}
+
 Region Flipped(Region r, Draw::Flip flip) {
     const auto bits = static_cast<uint8_t>(flip);
     if (bits & static_cast<uint8_t>(Draw::Flip::Horizontal))
@@ -589,14 +631,8 @@ void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle d, glm::vec
     const Region* found = Lookup(texture);
     if (!found || !(found->width > 0) || !(found->height > 0))
         return;
-    Region r = *found;
-    const float du = (found->right - found->left) / found->width;
-    const float dv = (found->bottom - found->top) / found->height;
-    r.left = found->left + source.x * du;
-    r.right = found->left + (source.x + source.width) * du;
-    r.top = found->top + source.y * dv;
-    r.bottom = found->top + (source.y + source.height) * dv;
-    r = Flipped(r, flip);
+    const Region r = Flipped(
+        Part(*found, source.x, source.y, source.x + source.width, source.y + source.height), flip);
 
     glm::vec2 p[4] = {{-origin.x, -origin.y},
                       {d.width - origin.x, -origin.y},
@@ -608,6 +644,26 @@ void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle d, glm::vec
     for (glm::vec2& q : p)
         q = glm::vec2(d.x + q.x * c - q.y * s, d.y + q.x * s + q.y * c);
     Quad(r.id, p, r, tint);
+}
+
+void NineSlice(const Ref<Texture>& texture, Rectangle source, Borders borders, Rectangle d,
+               Color tint) {
+    const Region* found = Lookup(texture);
+    if (!found || !(found->width > 0) || !(found->height > 0) || !(source.width > 0) ||
+        !(source.height > 0) || !(d.width > 0) || !(d.height > 0))
+        return;
+    const Bands across = Split(source.x, source.width, borders.left, borders.right, d.x, d.width);
+    const Bands down = Split(source.y, source.height, borders.top, borders.bottom, d.y, d.height);
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) {
+            const float x0 = across.dest[col], x1 = across.dest[col + 1];
+            const float y0 = down.dest[row], y1 = down.dest[row + 1];
+            if (!(x1 > x0) || !(y1 > y0))
+                continue;
+            const Region r = Part(*found, across.source[col], down.source[row],
+                                  across.source[col + 1], down.source[row + 1]);
+            Quad(r.id, {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, r, tint);
+        }
 }
 
 void BeginWorld() {

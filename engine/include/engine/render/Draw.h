@@ -144,6 +144,24 @@ void Sprite(const Ref<Texture>& texture, Rectangle dest, Color tint = WHITE,
 /// covers dest. The flip mirrors the picture before it is turned.
 void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle dest, glm::vec2 origin,
             float rotation, Color tint = WHITE, Flip flip = Flip::None);
+/// The widths of a framed picture's borders, in pixels of its source.
+struct Borders {
+    float left = 0;   ///< Left border.
+    float top = 0;    ///< Top border.
+    float right = 0;  ///< Right border.
+    float bottom = 0; ///< Bottom border.
+};
+/// The part source of texture (as Sprite takes it; of positive size) as a
+/// frame stretched over dest: its corners, borders wide, drawn at their own
+/// size, the borders between them stretched along their side, the middle both
+/// ways; multiplied by tint. A panel or a button of any size from one small
+/// picture. Where dest is narrower (or shorter) than its two borders, they
+/// shrink in proportion and the middle is left out; borders that add up to
+/// more than the source shrink so to fit it (negative ones are 0). An empty
+/// dest draws nothing. The nine parts meet edge to edge at any dest,
+/// fractional ones included: no pixel lit twice or left out.
+void NineSlice(const Ref<Texture>& texture, Rectangle source, Borders borders, Rectangle dest,
+               Color tint = WHITE);
 
 /// One line of text (or several, split at '\n') in the engine's own font
 /// (Font::Default()); see the overload with a font.
