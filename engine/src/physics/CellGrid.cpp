@@ -717,16 +717,22 @@ std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to
     const int sx = w.dx > 0 ? 1 : w.dx < 0 ? -1 : 0, sy = w.dy > 0 ? 1 : w.dy < 0 ? -1 : 0;
     const double adx = std::abs(w.dx), ady = std::abs(w.dy);
     constexpr double NONE = std::numeric_limits<double>::infinity();
+    // The next line crossed along each axis, n / |d| of the way.
+    auto nextX = [&] {
+        return sx > 0 && c < columns ? double(across.Edge(c + 1)) - w.fx
+               : sx < 0 && c >= 0    ? w.fx - double(across.Edge(c))
+                                     : NONE;
+    };
+    auto nextY = [&] {
+        return sy > 0 && r < rows ? double(down.Edge(r + 1)) - w.fy
+               : sy < 0 && r >= 0 ? w.fy - double(down.Edge(r))
+                                  : NONE;
+    };
+    double nx = nextX(), ny = nextY();
     for (;;) {
-        if (std::optional<RayHit> hit = w.Meet(c, r))
+        // Most cells crossed are open: those cost no more than this.
+        if (std::optional<RayHit> hit = SolidCell(grid, c, r) ? w.Meet(c, r) : std::nullopt)
             return hit;
-        // The next line crossed along each axis, n / |d| of the way.
-        const double nx = sx > 0 && c < columns ? double(across.Edge(c + 1)) - w.fx
-                          : sx < 0 && c >= 0    ? w.fx - double(across.Edge(c))
-                                                : NONE;
-        const double ny = sy > 0 && r < rows ? double(down.Edge(r + 1)) - w.fy
-                          : sy < 0 && r >= 0 ? w.fy - double(down.Edge(r))
-                                             : NONE;
         if (nx == NONE && ny == NONE)
             return std::nullopt;
         // Compared crosswise, exactly for the differences floats make, so that
@@ -755,8 +761,14 @@ std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to
                               w.Report(down, r + sy, rows, vy, true),
                               {float(-sx), 0}};
         }
-        c += stepX ? sx : 0;
-        r += stepY ? sy : 0;
+        if (stepX) {
+            c += sx;
+            nx = nextX();
+        }
+        if (stepY) {
+            r += sy;
+            ny = nextY();
+        }
     }
 }
 
