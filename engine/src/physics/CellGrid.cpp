@@ -592,8 +592,6 @@ struct RayWalk {
         }
     };
 
-    bool Ring(Index i, Index count) const { return i < 0 || i >= count; }
-
     // Whether a cell is solid right at one of its corners.
     bool SolidAtCorner(Index c, Index r, bool right, bool bottom) const {
         const Shape s = f.At(c, r);
@@ -735,8 +733,8 @@ std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to
             return hit;
         if (nx == NONE && ny == NONE)
             return std::nullopt;
-        // Compared crosswise, exactly for the differences floats make, so that
-        // a segment through a corner crosses both lines at once.
+        // Compared crosswise, exact for floats of like size, so that a
+        // segment through a corner crosses both lines at once.
         const long double lx = (long double)nx * ady, ly = (long double)ny * adx;
         const bool stepX = lx <= ly, stepY = ly <= lx;
         // A segment that ends on a line only touches what lies beyond it.
@@ -746,8 +744,8 @@ std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to
             const double t = nx / adx;
             const float vx = across.Edge(sx > 0 ? c + 1 : c), vy = down.Edge(sy > 0 ? r + 1 : r);
             // Squeezed between two cells touching diagonally, or into the corner of a solid one.
-            const bool squeezed = w.SolidAtCorner(c + sx, r, sx<0, sy> 0) &&
-                                  w.SolidAtCorner(c, r + sy, sx > 0, sy < 0);
+            const bool squeezed = w.SolidAtCorner(c + sx, r, (sx < 0), (sy > 0)) &&
+                                  w.SolidAtCorner(c, r + sy, (sx > 0), (sy < 0));
             if (squeezed)
                 return RayHit{{vx, vy},
                               float(t),
