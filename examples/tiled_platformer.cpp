@@ -4,10 +4,12 @@
 // moved against the map's cells with MoveBox. Which cells stop it, the map says: the tile set
 // gives those tiles the class "solid". Past the crates stands a grassy hill: its ramps' slopes
 // are collision shapes drawn on their tiles (Tiled's Tile Collision Editor), and MoveBox walks
-// the box up and down them with no code here of its own. The camera follows. Arrow keys or A/D
-// run, SPACE jumps.
+// the box up and down them with no code here of its own. The camera follows. A line of sight
+// runs from the walker toward the mouse pointer, stopped where CastRay says it meets the map.
+// Arrow keys or A/D run, SPACE jumps.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include <SDL.h>
@@ -138,6 +140,16 @@ public:
         ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
         ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
         m_meshes->RenderEnd(renderer);
+        // The line of sight, from the walker's eyes: what of the map it meets first ends it.
+        const Runner& r = *ecs.GetComponent<Runner>(m_player);
+        const glm::vec2 eyes{r.x + BOX_W / 2, r.y + 8};
+        const glm::vec2 pointer = Camera::Main().ScreenToWorld(Input::GetMousePosition());
+        const std::optional<RayHit> hit = CastRay(m_solid, eyes, pointer);
+        Draw::BeginWorld();
+        Draw::Line(eyes, hit ? hit->point : pointer, YELLOW);
+        if (hit)
+            Draw::Circle(hit->point, 3, RED);
+        Draw::EndWorld();
         // Text in screen pixels, where the camera does not move it.
         Draw::Text(
             std::string("arrows or A/D run, SPACE jumps: over the crates to the hill     ") +

@@ -554,4 +554,220 @@ BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta) {
     return move;
 }
 
+namespace {
+
+// A ray walks cells -1 to count along each axis: the first and the last
+// stand for all that lie beyond that side, which behave alike, so they have
+// no outer side, and no segment however long crosses more than the grid's
+// cells and one ring around them.
+struct RayWalk {
+    const CellGrid& g;
+    Floors f;
+    double fx, fy, dx, dy;
+
+    // Where a + b t > 0 along the segment, for t within 0 and 1: the last
+    // bound entered sets where the segment meets the cell, and its side.
+    struct Clip {
+        double enter = 0, leave = 1;
+        bool empty = false;
+        bool entered = false;
+        glm::vec2 normal{0, 0};
+        int exactAxis = -1; // the axis along which the side lies, if one does
+        float exactAt = 0;
+        void Add(double a, double b, glm::vec2 n, int axis = -1, float at = 0) {
+            if (b > 0) {
+                const double t = -a / b;
+                if (t > enter || (t == enter && !entered)) {
+                    enter = std::max(t, 0.0);
+                    entered = true;
+                    normal = n;
+                    exactAxis = axis;
+                    exactAt = at;
+                }
+            } else if (b < 0) {
+                leave = std::min(leave, -a / b);
+            } else if (!(a > 0)) {
+                empty = true;
+            }
+        }
+    };
+
+    // Whether a cell is solid right at one of its corners.
+    bool SolidAtCorner(Index c, Index r, bool right, bool bottom) const {
+        const Shape s = f.At(c, r);
+        if (s.kind != Kind::Floor)
+            return s.kind == Kind::Whole;
+        const float h = right ? s.right : s.left;
+        return bottom ? h > 0 : h >= g.cellHeight;
+    }
+
+    // The cell reported: one beyond the grid is where the point lies, on the
+    // side of the grid it stands for.
+    int Report(const Line& line, Index i, Index count, double v, bool exact) const {
+        if (!exact && i < 0)
+            i = std::min<Index>(line.CellOf(v), -1);
+        else if (!exact && i >= count)
+            i = std::max<Index>(line.CellOf(v), count);
+        return int(
+            std::clamp<Index>(i, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    }
+
+    RayHit Hit(Index c, Index r, double t, glm::vec2 normal, int exactAxis, float exactAt) const {
+        glm::vec2 p{float(fx + t * dx), float(fy + t * dy)};
+        if (exactAxis >= 0)
+            p[exactAxis] = exactAt;
+        return {p, float(t), Report(f.across, c, g.columns, p.x, exactAxis == 0),
+                Report(f.down, r, g.rows, p.y, exactAxis == 1), normal};
+    }
+
+    // Where the segment enters the solid part of cell (c, r), if it does. A
+    // segment lying on one of its sides is inside along it only where the
+    // neighbour across that side is solid too. A line belongs to the cells
+    // after it, so one walked along is only ever a left side or a top.
+    std::optional<RayHit> Meet(Index c, Index r) const {
+        const Shape s = f.At(c, r);
+        if (s.kind == Kind::Open)
+            return std::nullopt;
+        Clip k;
+        if (c >= 0) { // the left side: x > xl
+            const float xl = f.across.Edge(c);
+            const double a = fx - xl;
+            if (dx == 0 && a == 0) {
+                const Shape n = f.At(c - 1, r);
+                if (n.kind == Kind::Open)
+                    return std::nullopt;
+                if (n.kind == Kind::Floor)
+                    k.Add(fy - (double(f.down.Edge(r + 1)) - n.right), dy, {0, -1});
+            } else {
+                k.Add(a, dx, {-1, 0}, 0, xl);
+            }
+        }
+        if (c < g.columns) { // the right side: x < xr
+            const float xr = f.across.Edge(c + 1);
+            k.Add(xr - fx, -dx, {1, 0}, 0, xr);
+        }
+        if (r >= 0 && s.kind == Kind::Whole) { // the top: y > yt
+            const float yt = f.down.Edge(r);
+            const double a = fy - yt;
+            if (dy == 0 && a == 0) {
+                if (f.At(c, r - 1).kind == Kind::Open)
+                    return std::nullopt;
+            } else {
+                k.Add(a, dy, {0, -1}, 1, yt);
+            }
+        }
+        if (r < g.rows) { // the bottom: y < yb
+            const float yb = f.down.Edge(r + 1);
+            k.Add(yb - fy, -dy, {0, 1}, 1, yb);
+        }
+        if (s.kind == Kind::Floor) { // above the floor's line, times the cell's width
+            const double xl = f.across.Edge(c), w = double(f.across.Edge(c + 1)) - xl;
+            const double yb = f.down.Edge(r + 1), rise = double(s.right) - s.left;
+            const glm::dvec2 n = glm::dvec2(-rise, -w) / std::hypot(rise, w);
+            k.Add((fy - yb + s.left) * w + rise * (fx - xl), dy * w + rise * dx,
+                  {float(n.x), float(n.y)});
+        }
+        if (k.empty || !(k.enter < k.leave))
+            return std::nullopt;
+        return Hit(c, r, k.enter, k.normal, k.exactAxis, k.exactAt);
+    }
+
+    // Whether the start lies inside solid cells: every cell it touches is
+    // solid around it.
+    bool StartsInside(Index c, Index r) const {
+        auto solidAt = [&](Index cc, Index rr) {
+            const Shape s = f.At(cc, rr);
+            if (s.kind != Kind::Floor)
+                return s.kind == Kind::Whole;
+            return double(f.down.Edge(rr + 1)) - fy < f.HeightAt(cc, s, fx);
+        };
+        const bool onX = c >= 0 && fx == double(f.across.Edge(c));
+        const bool onY = r >= 0 && fy == double(f.down.Edge(r));
+        return solidAt(c, r) && (!onX || solidAt(c - 1, r)) && (!onY || solidAt(c, r - 1)) &&
+               (!onX || !onY || solidAt(c - 1, r - 1));
+    }
+};
+
+} // namespace
+
+std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to) {
+    if (!Usable(grid) || !std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) ||
+        !std::isfinite(to.y))
+        return std::nullopt;
+    const RayWalk w{grid,
+                    Floors{grid, Across(grid), Down(grid), 0},
+                    from.x,
+                    from.y,
+                    double(to.x) - from.x,
+                    double(to.y) - from.y};
+    const Line &across = w.f.across, &down = w.f.down;
+    const Index columns = grid.columns, rows = grid.rows;
+    Index c = std::clamp<Index>(across.CellOf(from.x), -1, columns);
+    Index r = std::clamp<Index>(down.CellOf(from.y), -1, rows);
+    if (w.StartsInside(c, r))
+        return RayHit{from,
+                      0.0f,
+                      w.Report(across, c, columns, from.x, false),
+                      w.Report(down, r, rows, from.y, false),
+                      {0, 0}};
+    if (w.dx == 0 && w.dy == 0)
+        return std::nullopt;
+    const int sx = w.dx > 0 ? 1 : w.dx < 0 ? -1 : 0, sy = w.dy > 0 ? 1 : w.dy < 0 ? -1 : 0;
+    const double adx = std::abs(w.dx), ady = std::abs(w.dy);
+    constexpr double NONE = std::numeric_limits<double>::infinity();
+    // The next line crossed along each axis, n / |d| of the way.
+    auto nextX = [&] {
+        return sx > 0 && c < columns ? double(across.Edge(c + 1)) - w.fx
+               : sx < 0 && c >= 0    ? w.fx - double(across.Edge(c))
+                                     : NONE;
+    };
+    auto nextY = [&] {
+        return sy > 0 && r < rows ? double(down.Edge(r + 1)) - w.fy
+               : sy < 0 && r >= 0 ? w.fy - double(down.Edge(r))
+                                  : NONE;
+    };
+    double nx = nextX(), ny = nextY();
+    for (;;) {
+        // Most cells crossed are open: those cost no more than this.
+        if (std::optional<RayHit> hit = SolidCell(grid, c, r) ? w.Meet(c, r) : std::nullopt)
+            return hit;
+        if (nx == NONE && ny == NONE)
+            return std::nullopt;
+        // Compared crosswise, exact for floats of like size, so that a
+        // segment through a corner crosses both lines at once.
+        const long double lx = (long double)nx * ady, ly = (long double)ny * adx;
+        const bool stepX = lx <= ly, stepY = ly <= lx;
+        // A segment that ends on a line only touches what lies beyond it.
+        if (stepX ? nx >= adx : ny >= ady)
+            return std::nullopt;
+        if (stepX && stepY) {
+            const double t = nx / adx;
+            const float vx = across.Edge(sx > 0 ? c + 1 : c), vy = down.Edge(sy > 0 ? r + 1 : r);
+            // Squeezed between two cells touching diagonally, or into the corner of a solid one.
+            const bool squeezed = w.SolidAtCorner(c + sx, r, (sx < 0), (sy > 0)) &&
+                                  w.SolidAtCorner(c, r + sy, (sx > 0), (sy < 0));
+            if (squeezed)
+                return RayHit{{vx, vy},
+                              float(t),
+                              w.Report(across, c + sx, columns, vx, true),
+                              w.Report(down, r, rows, vy, false),
+                              {float(-sx), 0}};
+            if (w.SolidAtCorner(c + sx, r + sy, sx < 0, sy < 0))
+                return RayHit{{vx, vy},
+                              float(t),
+                              w.Report(across, c + sx, columns, vx, true),
+                              w.Report(down, r + sy, rows, vy, true),
+                              {float(-sx), 0}};
+        }
+        if (stepX) {
+            c += sx;
+            nx = nextX();
+        }
+        if (stepY) {
+            r += sy;
+            ny = nextY();
+        }
+    }
+}
+
 } // namespace Engine

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <glm/vec2.hpp>
@@ -122,5 +123,34 @@ struct BoxMove {
 /// these rules let it moves as if every floor were a whole cell. Solid(box)
 /// tells overlap alone: it is true for a box whose corners dip into a slope.
 BoxMove MoveBox(const CellGrid& grid, Rectangle box, glm::vec2 delta);
+
+/// Where a segment first met a grid's solid cells (CastRay).
+struct RayHit {
+    glm::vec2 point{0.0f, 0.0f};  ///< Where it met them.
+    float fraction = 0.0f;        ///< How far along the segment that is, 0 to 1.
+    int column = 0;               ///< The cell met (beyond the grid too, within int's range).
+    int row = 0;                  ///< See column.
+    glm::vec2 normal{0.0f, 0.0f}; ///< Unit, out of the side or slope met; 0 for a start inside.
+};
+
+/// The first solid thing the segment from `from` to `to` meets, walking the
+/// cells it crosses in order: none if it meets nothing. The cost grows with
+/// the cells crossed within the grid and one cell around it, never past that
+/// however long the segment is: what lies beyond each side is solid or open
+/// for ever, so a segment meets a solid side where it crosses into it.
+///
+/// A segment meets a solid cell where it enters its inside; touching is not
+/// meeting, as for boxes, so a segment along a grid line passes unless the
+/// cells on both sides of the line are solid there, and one through the
+/// corner of a cell passes. Through a corner where two solid cells touch
+/// diagonally it is stopped, there, by the one across the upright line
+/// (normal along x), as it is at a corner whose cell ahead is solid. A start
+/// inside solid cells is a hit at fraction 0 with a zero normal; a start on
+/// a cell's side, heading in, hits that side at fraction 0. A cell with a
+/// floor is met on its sloped top (a slope's normal is slanted), on its
+/// sides as high as the floor reaches there, and on its bottom. A
+/// zero-length segment meets only what it starts inside. A NaN or infinite
+/// end, or a grid whose cells are not of a finite size above 0, meets nothing.
+std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to);
 
 } // namespace Engine
