@@ -260,6 +260,18 @@ const Region* Lookup(const Ref<Texture>& texture) {
     return &r;
 }
 
+// The part source (texels from the picture's top-left corner) of a picture.
+Region Part(const Region& whole, Rectangle source) {
+    Region r = whole;
+    const float du = (whole.right - whole.left) / whole.width;
+    const float dv = (whole.bottom - whole.top) / whole.height;
+    r.left = whole.left + source.x * du;
+    r.right = whole.left + (source.x + source.width) * du;
+    r.top = whole.top + source.y * dv;
+    r.bottom = whole.top + (source.y + source.height) * dv;
+    return r;
+}
+
 Region Flipped(Region r, Draw::Flip flip) {
     const auto bits = static_cast<uint8_t>(flip);
     if (bits & static_cast<uint8_t>(Draw::Flip::Horizontal))
@@ -324,6 +336,17 @@ void Release() {
 
 void AtRelease(void (*fn)()) {
     g.atRelease.push_back(fn);
+}
+
+void Quad(const Ref<Texture>& texture, Rectangle source, const glm::vec2 (&corners)[4],
+          Color tint) {
+    const Region* found = Lookup(texture);
+    if (found && found->width > 0 && found->height > 0)
+        ::Engine::Quad(found->id, corners, Part(*found, source), tint);
+}
+
+void Quad(const glm::vec2 (&corners)[4], Color color) {
+    Solid(corners, color);
 }
 
 } // namespace DrawBatch
@@ -589,15 +612,7 @@ void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle d, glm::vec
     const Region* found = Lookup(texture);
     if (!found || !(found->width > 0) || !(found->height > 0))
         return;
-    Region r = *found;
-    const float du = (found->right - found->left) / found->width;
-    const float dv = (found->bottom - found->top) / found->height;
-    r.left = found->left + source.x * du;
-    r.right = found->left + (source.x + source.width) * du;
-    r.top = found->top + source.y * dv;
-    r.bottom = found->top + (source.y + source.height) * dv;
-    r = Flipped(r, flip);
-
+    const Region r = Flipped(Part(*found, source), flip);
     glm::vec2 p[4] = {{-origin.x, -origin.y},
                       {d.width - origin.x, -origin.y},
                       {d.width - origin.x, d.height - origin.y},
