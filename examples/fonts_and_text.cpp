@@ -1,9 +1,11 @@
 // Fonts and text: a font of the program's own in several sizes, the three alignments against a
-// guide line, a paragraph wrapped to a column, and a line whose text changes every step. A text's position is the top of its
+// guide line, a paragraph wrapped to a column, a line whose text changes every step, and text
+// turned and styled. A text's position is the top of its
 // first line, and its size is in pixels to the em; the engine's own font (Font::Default(), what
 // Draw::Text uses without a font) is DejaVu Sans too.
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <engine/core/Engine.h>
 #include <engine/core/Time.h>
@@ -71,6 +73,20 @@ public:
         const float width = Draw::MeasureText(m_font, m_clock, 19);
         Draw::Text(m_font, m_clock, {40, 492}, 19, WHITE);
         Draw::Rect({40, 516, width, 1}, GRAY);
+
+        // Styled text: turned about its position (a point of the text from it
+        // with .origin), and bold, italic, underlined or struck out, each word
+        // after the last as wide as MeasureText measures it in its style.
+        Draw::Text(m_font, "turned 8 degrees up", {660, 300}, 24, GOLD, {.rotation = -8});
+        float x = 420;
+        for (const auto& [word, style] :
+             {std::pair<const char*, Draw::TextStyle>{"bold", {.bold = true}},
+              {"italic", {.italic = true}},
+              {"underlined", {.underline = true}},
+              {"struck out", {.strikeout = true}}}) {
+            Draw::Text(m_font, word, {x, 488}, 24, SKYBLUE, style);
+            x += Draw::MeasureText(m_font, word, 24, style) + 16;
+        }
     }
 
     // The font's glyphs are a GL texture: dropped while the context is current.

@@ -397,6 +397,52 @@ TEST_F(ImmediateDrawTest, NineSlicesKeepTheirCornersAndMeetEdgeToEdge) {
     EXPECT_TRUE(near(At(img, 489, 43), once(parts[2][2])));
 }
 
+// Styled text: turned, its ink is the plain ink's box turned about its
+// position; italic leans the top of a stem right of its foot; underline and
+// strike-out are bands as wide as the line (MeasureText), the one under the
+// baseline, the other through the lower case; bold and the bands add no draw
+// call per glyph.
+TEST_F(ImmediateDrawTest, StyledTextTurnsLeansAndStrikes) {
+    const Font& font = Font::Default();
+    ASSERT_TRUE(font.Loaded());
+    const int x = 400, y = 300, baseline = y + font.ascender;
+    auto frame = [&](const std::string& text, const Draw::TextStyle& style) {
+        return Frame([&] { Draw::Text(text, {float(x), float(y)}, 64, WHITE, style); });
+    };
+    std::vector<Pixel> img = frame("Hill", {});
+    const auto plain = Ink(img, 300, 200, 700, 420);
+    const uint64_t plainCalls = Draw::GetStats().drawCalls;
+    // A quarter turn clockwise takes (dx, dy) from the position to (-dy, dx).
+    img = frame("Hill", {.rotation = 90});
+    const auto turned = Ink(img, 200, 200, 600, 700);
+    const std::array<int, 4> want{x - (plain[3] + 1 - y), y + (plain[0] - x),
+                                  x - (plain[1] - y) - 1, y + (plain[2] + 1 - x) - 1};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(turned[k], want[k], 1) << k;
+
+    img = frame("l", {.italic = true});
+    const auto stem = Ink(img, 300, 200, 700, 420);
+    const int top = Ink(img, 300, stem[1], 700, stem[1])[0];
+    const int foot = Ink(img, 300, stem[3], 700, stem[3])[0];
+    EXPECT_NEAR(top - foot, 0.2126 * (stem[3] - stem[1]), 2);
+    EXPECT_NEAR(foot, plain[0], 1); // the foot stays on the baseline
+
+    const float width = Draw::MeasureText("Hill", 64);
+    img = frame("Hill", {.bold = true, .underline = true, .strikeout = true});
+    EXPECT_EQ(Draw::GetStats().drawCalls, plainCalls + 1);
+    const float wide = Draw::MeasureText(font, "Hill", 64, {.bold = true});
+    EXPECT_NEAR(wide - width, 3 * 64 / 14.0f, 0.01f);
+    const auto under = Ink(img, 300, baseline + 2, 700, baseline + 20);
+    EXPECT_NEAR(under[0], x, 1);
+    EXPECT_NEAR(under[2], x + wide - 1, 1);
+    EXPECT_NEAR(under[1], baseline + 4, 1);
+    EXPECT_NEAR(under[3], baseline + 7, 1);
+    // Across the gaps between the letters, the strike's row is inked throughout.
+    const int strike = baseline - font.ascender / 3;
+    for (int px = x + 1; px < x + int(wide) - 1; ++px)
+        ASSERT_NE(At(img, px, strike), BG) << px;
+}
+
 // Draw calls between and among the renderer systems keep their order, leave
 // the systems drawing as before with the design's own shader, line up with a
 // tile map in world mode, and are counted per frame.

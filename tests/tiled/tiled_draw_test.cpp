@@ -684,3 +684,89 @@ TEST_F(MapDraw, TextObjectsStandInTheirBoxesInTheirColours) {
 }
 
 } // namespace
+
+// Turned, bold, italic, underlined, struck out and justified text objects:
+// each object's ink, in a colour of its own, within a few pixels of the ink
+// of Tiled's picture (the rasterisers differ; Tiled's bold is a face of its
+// own), and the turned object's ink inside its turned box.
+TEST_F(MapDraw, StyledTextObjectsInkWhereTiledInksThem) {
+    TiledTest::DataCopy copy;
+    const std::string path = copy.File("styled.tmx");
+    TiledTest::WriteText(
+        path,
+        R"(<map orientation="orthogonal" width="40" height="30" tilewidth="16" tileheight="16">)"
+        R"(<objectgroup name="o">)"
+        R"(<object id="1" x="40" y="20" width="240" height="40"><text pixelsize="24" )"
+        R"(color="#ff0000" bold="1">Bold sign</text></object>)"
+        R"(<object id="2" x="40" y="70" width="240" height="40"><text pixelsize="24" )"
+        R"(color="#00ff00" italic="1">Italic sign</text></object>)"
+        R"(<object id="3" x="40" y="120" width="240" height="40"><text pixelsize="24" )"
+        R"(color="#0000ff" underline="1">Underlined</text></object>)"
+        R"(<object id="4" x="40" y="170" width="240" height="40"><text pixelsize="24" )"
+        R"(color="#ffff00" strikeout="1">Struck out</text></object>)"
+        R"(<object id="5" x="400" y="40" width="200" height="40" rotation="30"><text )"
+        R"(pixelsize="24" color="#ff00ff">Turned sign</text></object>)"
+        R"(<object id="6" x="300" y="260" width="220" height="200"><text pixelsize="20" )"
+        R"(color="#00ffff" wrap="1" halign="justify">The quick brown fox jumps over the )"
+        R"(lazy dog and runs.&#10;Short line&#10;then a long line that wraps again</text></object>)"
+        R"(<object id="7" x="40" y="300" width="200" height="40" rotation="90"><text )"
+        R"(pixelsize="24" color="#ffffff" underline="1" italic="1">Turned 90</text></object>)"
+        R"(</objectgroup></map>)");
+    const Image tiled = Rasterize(path, path + ".png");
+    ASSERT_FALSE(tiled.Empty()) << tiled.Error();
+    const int w = tiled.Width(), h = tiled.Height();
+    ASSERT_TRUE(w <= 1280 && h <= 720);
+    testing::internal::CaptureStderr();
+    const Tiled::Map map = Tiled::Load(path);
+    const std::vector<Pixel> drawn = Frame(map, Tiled::LoadTextures(map), {640, 360});
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(warnings.find("TILED"), std::string::npos) << warnings;
+    // Tiled's picture over the clear colour, as the engine's frame.
+    std::vector<Pixel> want(1280 * 720, kBackground);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            // Image rows run from the bottom of the picture.
+            const unsigned char* p =
+                tiled.Pixels() + (size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4;
+            want[size_t(y) * 1280 + size_t(x)] = {Over(p[0], p[3], 38), Over(p[1], p[3], 46),
+                                                  Over(p[2], p[3], 51), 255};
+        }
+    Keep(drawn, "styled-engine.png");
+    Keep(want, "styled-tiled.png");
+    // The box of the pixels well inked in colour c: each channel of c's far
+    // above the background, each other near it.
+    auto ink = [](const std::vector<Pixel>& image, Pixel c) {
+        glm::ivec4 b(1 << 20, 1 << 20, -1, -1);
+        for (int y = 0; y < 720; ++y)
+            for (int x = 0; x < 1280; ++x) {
+                const Pixel p = At(image, x, y);
+                auto is = [](int v, int c, int bg) { return c ? v - bg > 100 : v - bg < 25; };
+                if (is(p.r, c.r, 38) && is(p.g, c.g, 46) && is(p.b, c.b, 51))
+                    b = {std::min(b.x, x), std::min(b.y, y), std::max(b.z, x), std::max(b.w, y)};
+            }
+        return b;
+    };
+    // The engine's plain text runs a pixel wider in ten letters than Tiled's.
+    for (Pixel color : {Pixel{255, 0, 0}, Pixel{0, 255, 0}, Pixel{0, 0, 255}, Pixel{255, 255, 0},
+                        Pixel{255, 0, 255}, Pixel{0, 255, 255}, Pixel{255, 255, 255}}) {
+        const glm::ivec4 engine = ink(drawn, color), theirs = ink(want, color);
+        SCOPED_TRACE(testing::PrintToString(color));
+        EXPECT_GE(theirs.z, theirs.x);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(engine[k], theirs[k], 4)
+                << testing::PrintToString(engine) << " against " << testing::PrintToString(theirs);
+    }
+    // The object turned by 30 degrees inks only inside its box turned about (400, 40).
+    const float c = std::cos(glm::radians(30.0f)), s = std::sin(glm::radians(30.0f));
+    int outside = 0, inside = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x)
+            if (const Pixel p = At(drawn, x, y); p.r > 100 && p.b > 100 && p.g < 60) {
+                const glm::vec2 d(float(x) + 0.5f - 400.0f, float(y) + 0.5f - 40.0f);
+                const glm::vec2 local(d.x * c + d.y * s, -d.x * s + d.y * c);
+                ++(local.x > -1 && local.x < 201 && local.y > -1 && local.y < 41 ? inside
+                                                                                 : outside);
+            }
+    EXPECT_GT(inside, 200);
+    EXPECT_EQ(outside, 0);
+}

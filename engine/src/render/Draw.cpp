@@ -272,6 +272,11 @@ Region Part(const Region& found, float x0, float y0, float x1, float y1) {
     return r;
 }
 
+// The part source (texels from the picture's top-left corner) of a picture.
+Region Part(const Region& whole, Rectangle source) {
+    return Part(whole, source.x, source.y, source.x + source.width, source.y + source.height);
+}
+
 // One axis of a nine-slice: the edges of its three bands in the source and
 // on screen, each edge shared by the two bands beside it so that they meet
 // without a gap or an overlap at any position.
@@ -366,6 +371,17 @@ void Release() {
 
 void AtRelease(void (*fn)()) {
     g.atRelease.push_back(fn);
+}
+
+void Quad(const Ref<Texture>& texture, Rectangle source, const glm::vec2 (&corners)[4],
+          Color tint) {
+    const Region* found = Lookup(texture);
+    if (found && found->width > 0 && found->height > 0)
+        ::Engine::Quad(found->id, corners, Part(*found, source), tint);
+}
+
+void Quad(const glm::vec2 (&corners)[4], Color color) {
+    Solid(corners, color);
 }
 
 } // namespace DrawBatch
@@ -631,9 +647,7 @@ void Sprite(const Ref<Texture>& texture, Rectangle source, Rectangle d, glm::vec
     const Region* found = Lookup(texture);
     if (!found || !(found->width > 0) || !(found->height > 0))
         return;
-    const Region r = Flipped(
-        Part(*found, source.x, source.y, source.x + source.width, source.y + source.height), flip);
-
+    const Region r = Flipped(Part(*found, source), flip);
     glm::vec2 p[4] = {{-origin.x, -origin.y},
                       {d.width - origin.x, -origin.y},
                       {d.width - origin.x, d.height - origin.y},

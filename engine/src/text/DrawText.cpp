@@ -7,10 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include <glm/trigonometric.hpp>
+
 #include <engine/core/Engine.h>
 #include <engine/text/Font.h>
 #include <engine/text/TextMesh.h>
 
+#include "render/DrawBatch.h"
 #include "text/Utf8.h"
 
 namespace Engine::Draw {
@@ -86,13 +89,31 @@ std::vector<Piece> Pieces(const Font& font, std::u32string_view line) {
     }
 }
 
-// Where the line's ink ends, as Font::TextWidth measures a line without tabs.
-float Width(const Font& font, const std::vector<Piece>& pieces) {
+// Where the line's ink ends, as Font::TextWidth measures a line without
+// tabs; spread (x after every character, y after every space, in the font's
+// pixels) pushes each character on.
+float Width(const Font& font, const std::vector<Piece>& pieces, glm::vec2 spread = {}) {
     float width = 0.0f;
     for (const Piece& piece : pieces)
-        if (!piece.text.empty())
-            width = std::max(width, piece.x + font.TextWidth(piece.text));
+        if (!piece.text.empty()) {
+            const std::u32string_view before = piece.text.substr(0, piece.text.size() - 1);
+            const float pushed = float(before.size()) * spread.x +
+                                 float(std::count(before.begin(), before.end(), U' ')) * spread.y;
+            width = std::max(width, piece.x + font.TextWidth(piece.text) + pushed);
+        }
     return width;
+}
+
+// Emboldened by a 14th of the em, each advance as much longer: about as
+// heavy and wide as DejaVu's own bold face.
+float Bold(float size, const TextStyle& style) {
+    return style.bold ? size / 14.0f : 0.0f;
+}
+
+// What style pushes on each character, and each space, in the font's pixels.
+glm::vec2 Spread(const Font& font, float size, const TextStyle& style) {
+    return glm::vec2(Bold(size, style), style.wordSpacing) * static_cast<float>(font.pixelSize) /
+           size;
 }
 
 // Calls fn(pieces, index) for each line of text, split at '\n', in the
@@ -126,6 +147,54 @@ std::string Joined(const std::vector<std::string>& lines) {
     return out;
 }
 
+// Text laid out from position as Text lays it out, spread as Width spreads
+// it: put(texture, source, dest, baseline) for each glyph, source the texels
+// it shows, then line(left, width, baseline) for each line, in screen pixels.
+// With whole, an unscaled glyph shows all its texels.
+template <typename Put, typename Line>
+void Place(const Font& font, const std::string& text, glm::vec2 position, float size, Align align,
+           glm::vec2 spread, bool whole, Put&& put, Line&& line) {
+    const float scale = size / static_cast<float>(font.pixelSize);
+    Lines(font, text, [&](const std::vector<Piece>& pieces, int index) {
+        const glm::vec2 pen =
+            position +
+            glm::vec2(0.0f, static_cast<float>(font.ascender + index * font.lineHeight) * scale);
+        const float width = Width(font, pieces, spread);
+        const float shift = align == Align::Center  ? -width / 2.0f
+                            : align == Align::Right ? -width
+                                                    : 0.0f;
+        for (const Piece& piece : pieces) {
+            size_t k = 0;
+            float pushed = 0.0f;
+            font.Layout(TextAlignment::CENTER, piece.text, [&](const PlacedGlyph& placed) {
+                const float x = placed.quad.position.x + piece.x + shift + pushed;
+                pushed += spread.x + (piece.text[k++] == U' ' ? spread.y : 0.0f);
+                const Transform& q = placed.quad;
+                if (q.scale.x <= 0.0f || q.scale.y <= 0.0f)
+                    return;
+                const Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale,
+                                     q.scale.x * scale, q.scale.y * scale};
+                const Ref<Texture>& tex = placed.glyph->tex;
+                const float w = float(tex->getWidth()), h = float(tex->getHeight());
+                if (whole && scale == 1.0f) {
+                    put(tex, Rectangle{0, 0, w, h}, dest, pen.y);
+                    return;
+                }
+                // Scaled, the edge pixels would be filtered with the glyphs
+                // beside it in the atlas: the outer half texel is left out,
+                // the rest drawn at the same place and size (all of a glyph
+                // one texel across).
+                const float sx = w > 1 ? 0.5f : 0.0f, sy = h > 1 ? 0.5f : 0.0f;
+                const float ix = q.scale.x * scale * sx / w, iy = q.scale.y * scale * sy / h;
+                put(tex, Rectangle{sx, sy, w - 2 * sx, h - 2 * sy},
+                    Rectangle{dest.x + ix, dest.y + iy, dest.width - 2 * ix, dest.height - 2 * iy},
+                    pen.y);
+            });
+        }
+        line(pen.x + shift * scale, width * scale, pen.y);
+    });
+}
+
 } // namespace
 
 void Text(const std::string& text, glm::vec2 position, float size, Color color, Align align) {
@@ -137,41 +206,76 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
     if (!font.Loaded() || !(size > 0))
         return;
     const float scale = size / static_cast<float>(font.pixelSize);
-    Lines(font, text, [&](const std::vector<Piece>& pieces, int index) {
-        const glm::vec2 pen =
-            position +
-            glm::vec2(0.0f, static_cast<float>(font.ascender + index * font.lineHeight) * scale);
-        const float shift = align == Align::Center  ? -Width(font, pieces) / 2.0f
-                            : align == Align::Right ? -Width(font, pieces)
-                                                    : 0.0f;
-        for (const Piece& piece : pieces)
-            font.Layout(TextAlignment::CENTER, piece.text,
-                        [&](const PlacedGlyph& placed) {
-                            const Transform& q = placed.quad;
-                            if (q.scale.x <= 0.0f || q.scale.y <= 0.0f)
-                                return;
-                            const float x = q.position.x + piece.x + shift;
-                            const Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale,
-                                                 q.scale.x * scale, q.scale.y * scale};
-                            if (scale == 1.0f) {
-                                Sprite(placed.glyph->tex, dest, color);
-                                return;
-                            }
-                            // Scaled, the edge pixels would be filtered with the glyphs
-                            // beside it in the atlas: the outer half texel is left out,
-                            // the rest drawn at the same place and size (all of a glyph
-                            // one texel across).
-                            const Ref<Texture>& tex = placed.glyph->tex;
-                            const float w = float(tex->getWidth()), h = float(tex->getHeight());
-                            const float sx = w > 1 ? 0.5f : 0.0f, sy = h > 1 ? 0.5f : 0.0f;
-                            const float ix = q.scale.x * scale * sx / w,
-                                        iy = q.scale.y * scale * sy / h;
-                            Sprite(tex, {sx, sy, w - 2 * sx, h - 2 * sy},
-                                   {dest.x + ix, dest.y + iy, dest.width - 2 * ix,
-                                    dest.height - 2 * iy},
-                                   {0, 0}, 0, color);
-                        });
-    });
+    Place(
+        font, text, position, size, align, {}, true,
+        [&](const Ref<Texture>& tex, Rectangle source, Rectangle dest, float) {
+            if (scale == 1.0f)
+                Sprite(tex, dest, color);
+            else
+                Sprite(tex, source, dest, {0, 0}, 0, color);
+        },
+        [](float, float, float) {});
+}
+
+void Text(const std::string& text, glm::vec2 position, float size, Color color,
+          const TextStyle& style, Align align) {
+    Text(Font::Default(), text, position, size, color, style, align);
+}
+
+void Text(const Font& font, const std::string& text, glm::vec2 position, float size, Color color,
+          const TextStyle& style, Align align) {
+    if (!font.Loaded() || !(size > 0))
+        return;
+    if (style.rotation == 0 && style.origin == glm::vec2(0.0f) && !style.bold && !style.italic &&
+        !style.underline && !style.strikeout && style.wordSpacing == 0) {
+        Text(font, text, position, size, color, align);
+        return;
+    }
+    const float scale = size / static_cast<float>(font.pixelSize);
+    const float bold = Bold(size, style);
+    // The lean of an oblique face, as Qt and FreeType make one.
+    const float lean = style.italic ? std::tan(glm::radians(12.0f)) : 0.0f;
+    const float radians = glm::radians(style.rotation);
+    const float c = std::cos(radians), s = std::sin(radians);
+    auto turned = [&](glm::vec2 p) {
+        p -= position;
+        return position + glm::vec2(p.x * c - p.y * s, p.x * s + p.y * c);
+    };
+    struct Band {
+        float left, width, top;
+    };
+    std::vector<Band> bands;
+    const float thickness = std::max(1.0f, size * 0.044f);
+    const float strike = float(font.ascender) * scale / 3.0f + thickness / 2.0f;
+    Place(
+        font, text, position - style.origin, size, align, Spread(font, size, style),
+        !style.bold && !style.italic && c == 1.0f,
+        [&](const Ref<Texture>& tex, Rectangle source, Rectangle d, float baseline) {
+            const float top = lean * (baseline - d.y), bottom = lean * (baseline - d.y - d.height);
+            for (float dx : {0.0f, bold}) {
+                const float x0 = d.x + dx, x1 = x0 + d.width, y1 = d.y + d.height;
+                const glm::vec2 corners[4] = {turned({x0 + top, d.y}), turned({x1 + top, d.y}),
+                                              turned({x1 + bottom, y1}), turned({x0 + bottom, y1})};
+                DrawBatch::Quad(tex, source, corners, color);
+                if (bold == 0.0f)
+                    break;
+            }
+        },
+        [&](float left, float width, float baseline) {
+            if (!(width > 0))
+                return;
+            if (style.underline)
+                bands.push_back({left, width, baseline + size * 0.07f});
+            if (style.strikeout)
+                bands.push_back({left, width, baseline - strike});
+        });
+    // After the glyphs: one more draw call, not one per line.
+    for (const Band& b : bands) {
+        const float x1 = b.left + b.width, y1 = b.top + thickness;
+        DrawBatch::Quad(
+            {turned({b.left, b.top}), turned({x1, b.top}), turned({x1, y1}), turned({b.left, y1})},
+            color);
+    }
 }
 
 float MeasureText(const std::string& text, float size) {
@@ -179,11 +283,16 @@ float MeasureText(const std::string& text, float size) {
 }
 
 float MeasureText(const Font& font, const std::string& text, float size) {
+    return MeasureText(font, text, size, TextStyle{});
+}
+
+float MeasureText(const Font& font, const std::string& text, float size, const TextStyle& style) {
     float widest = 0.0f;
     if (!font.Loaded() || !(size > 0))
         return 0.0f;
+    const glm::vec2 spread = Spread(font, size, style);
     Lines(font, text, [&](const std::vector<Piece>& pieces, int) {
-        widest = std::max(widest, Width(font, pieces));
+        widest = std::max(widest, Width(font, pieces, spread));
     });
     return widest * size / static_cast<float>(font.pixelSize);
 }

@@ -332,24 +332,35 @@ bool ShownText(const Object& object) {
     return object.visible && object.shape == "text" && !(object.gid & GID_MASK);
 }
 
-// The text broken, as Tiled wraps it, before each word that would pass
-// width (a word wider than that stands on a line of its own).
-std::string Wrapped(const std::string& text, const Font& font, float size, double width) {
-    std::string out, line;
+// A line of a text object, and whether wrapping ended it rather than a new
+// line or the text's end.
+struct TextLine {
+    std::string text;
+    bool wrapped = false;
+};
+
+// The lines of text broken, as Tiled wraps it, before each word that would
+// pass width (a word wider than that stands on a line of its own).
+std::vector<TextLine> Wrapped(const std::string& text, const Font& font, float size,
+                              const Draw::TextStyle& style, double width) {
+    std::vector<TextLine> out;
+    std::string line;
     for (size_t at = 0;;) {
         const size_t end = std::min(text.find_first_of(" \n", at), text.size());
         const std::string word = text.substr(at, end - at);
         const std::string longer = line.empty() ? word : line + " " + word;
-        if (!line.empty() && Draw::MeasureText(font, longer, size) > width) {
-            out += line + '\n';
+        if (!line.empty() && Draw::MeasureText(font, longer, size, style) > width) {
+            out.push_back({line, true});
             line = word;
         } else {
             line = longer;
         }
-        if (end == text.size())
-            return out + line;
+        if (end == text.size()) {
+            out.push_back({line, false});
+            return out;
+        }
         if (text[end] == '\n') {
-            out += line + '\n';
+            out.push_back({line, false});
             line.clear();
         }
         at = end + 1;
@@ -357,8 +368,10 @@ std::string Wrapped(const std::string& text, const Font& font, float size, doubl
 }
 
 // A text object in the engine's own font, in its colour times the layer's
-// tint, aligned in its box with its top-left at `at`; upright and plain
-// whatever it asks (warned).
+// tint, aligned in its box with its top-left at `at`, turned about that
+// corner; bold and italic made from the one face, another family drawn in
+// it (warned). A justified line that wrapping ended fills the box's width by
+// its spaces, as Tiled lays it out; the others stand left.
 void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
     const ObjectText& t = object.text;
     const Font& font = Font::Default();
@@ -369,10 +382,17 @@ void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
     auto times = [](uint8_t a, uint8_t b) { return uint8_t((a * b + 127) / 255); };
     const Color color{times(own.r, tint.r), times(own.g, tint.g), times(own.b, tint.b),
                       times(own.a, tint.a)};
-    const std::string text =
-        t.wrap && object.width > 0 ? Wrapped(t.text, font, size, object.width) : t.text;
-    const double lines = double(1 + std::count(text.begin(), text.end(), '\n'));
-    const double height = lines * double(font.lineHeight) * size / font.pixelSize;
+    Draw::TextStyle style;
+    style.rotation = float(object.rotation);
+    style.bold = t.bold;
+    style.italic = t.italic;
+    style.underline = t.underline;
+    style.strikeout = t.strikeout;
+    const std::vector<TextLine> lines = Wrapped(
+        t.text, font, size, style,
+        t.wrap && object.width > 0 ? object.width : std::numeric_limits<double>::infinity());
+    const double lineHeight = double(font.lineHeight) * size / font.pixelSize;
+    const double height = double(lines.size()) * lineHeight;
     const glm::dvec2 box = at;
     const double top = t.vAlign == "center"   ? box.y + (object.height - height) / 2
                        : t.vAlign == "bottom" ? box.y + object.height - height
@@ -383,7 +403,33 @@ void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
     const double x = align == Draw::Align::Center  ? box.x + object.width / 2
                      : align == Draw::Align::Right ? box.x + object.width
                                                    : box.x;
-    Draw::Text(font, text, glm::vec2(float(x), float(top)), size, color, align);
+    auto draw = [&](const std::string& text, double lineTop, float wordSpacing) {
+        Draw::TextStyle spaced = style;
+        spaced.wordSpacing = wordSpacing;
+        const glm::vec2 from{float(x), float(lineTop)};
+        if (style.rotation == 0.0f) {
+            Draw::Text(font, text, from, size, color, spaced, align);
+            return;
+        }
+        // Placed from the box's corner, which it turns about.
+        const glm::vec2 corner(box);
+        spaced.origin = corner - from;
+        Draw::Text(font, text, corner, size, color, spaced, align);
+    };
+    if (t.hAlign != "justify") {
+        std::string text;
+        for (size_t k = 0; k < lines.size(); ++k)
+            text += (k ? "\n" : "") + lines[k].text;
+        draw(text, top, 0.0f);
+        return;
+    }
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const std::string& line = lines[k].text;
+        const auto spaces = std::count(line.begin(), line.end(), ' ');
+        const float room = float(object.width) - Draw::MeasureText(font, line, size, style);
+        draw(line, top + double(k) * lineHeight,
+             lines[k].wrapped && spaces > 0 && room > 0 ? room / float(spaces) : 0.0f);
+    }
 }
 
 void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup& group,
@@ -597,13 +643,9 @@ void WarnUndrawn(const Map& map) {
         for (const Object& object : group.objects) {
             if (!ShownText(object))
                 continue;
-            const ObjectText& t = object.text;
-            if (t.bold || t.italic || t.underline || t.strikeout || t.hAlign == "justify" ||
-                (t.fontFamily != "sans-serif" && !t.fontFamily.empty()))
-                note("text in bold, italics, underlined, struck out, justified or in another font",
-                     where, "drawn plainly in the engine's own font");
-            if (object.rotation != 0.0)
-                note("turned text objects", where, "drawn upright");
+            const std::string& family = object.text.fontFamily;
+            if (family != "sans-serif" && !family.empty())
+                note("text in another font", where, "drawn in the engine's own");
         }
     }
     for (const Note& n : notes)

@@ -181,10 +181,40 @@ void Text(const std::string& text, glm::vec2 position, float size, Color color,
 /// letter before it where Latin-1 has the pair as one character.
 void Text(const Font& font, const std::string& text, glm::vec2 position, float size, Color color,
           Align align = Align::Left);
+/// How styled text is drawn beside Text's plain upright face.
+struct TextStyle {
+    /// Degrees clockwise the text is turned about position (see origin).
+    float rotation = 0.0f;
+    /// A point measured from position that is placed at position: the text
+    /// stands where Text would draw it from position - origin, turned about
+    /// position. With origin (0, 0) a left-aligned text turns about its
+    /// top-left corner.
+    glm::vec2 origin{0.0f, 0.0f};
+    /// Each glyph drawn twice, the second a 14th of the size to the right,
+    /// and each character's advance that much longer.
+    bool bold = false;
+    /// Each glyph leant right by 12 degrees about its line's baseline.
+    bool italic = false;
+    bool underline = false; ///< A band under the baseline, as wide as each line.
+    bool strikeout = false; ///< A band through the lower case, as wide as each line.
+    /// Pixels added to each space's advance: justified lines.
+    float wordSpacing = 0.0f;
+};
+
+/// Text in the engine's own font as style says; see the overload with a font.
+void Text(const std::string& text, glm::vec2 position, float size, Color color,
+          const TextStyle& style, Align align = Align::Left);
+/// Text in font as Text draws it, turned, bold, italic, underlined or struck
+/// out as style says. Bold and italic are made from the font's own face.
+/// Drawn with the same draw calls as plain text, and one more for the bands.
+void Text(const Font& font, const std::string& text, glm::vec2 position, float size, Color color,
+          const TextStyle& style, Align align = Align::Left);
 /// The width in pixels of the widest line of text in the engine's own font at size.
 float MeasureText(const std::string& text, float size);
 /// The width in pixels of the widest line of text in font at size.
 float MeasureText(const Font& font, const std::string& text, float size);
+/// The same for text drawn in style: bold and word spacing widen it.
+float MeasureText(const Font& font, const std::string& text, float size, const TextStyle& style);
 
 /// Text in the engine's own font broken into lines at most width pixels wide;
 /// see the overload with a font.
