@@ -158,6 +158,31 @@ TEST(CastRay, NonFiniteInputsAndUnusableGridsMeetNothing) {
     }
 }
 
+// Rows 0.1 high from y 33 are a float's rounding shorter than 0.1, so a floor
+// as high as the cell on one side would reach above the row's top line: it
+// must stay in its cell, and a segment along that line only touches it.
+TEST(CastRay, AFloorAsHighAsItsCellStaysBelowTheRowsTopLine) {
+    const struct {
+        const char* what;
+        glm::vec2 from, to;
+        bool solidAbove;
+    } cases[] = {
+        {"along the line, open above", {-0.5f, 33}, {2.5f, 33}, false},
+        {"along the line to the ledge's high corner, solid above", {2.5f, 33}, {1, 33}, true},
+        {"from the ledge's high corner, solid above", {1, 33}, {2.5f, 33}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CellGrid grid(3, 2, 1, 0.1f, {0, 33});
+        grid.solidLeft = grid.solidRight = false;
+        grid.solidAbove = c.solidAbove;
+        grid.Set(0, 0, true);
+        grid.SetFloor(1, 0, {0.1f, 0.05f});
+        ASSERT_LT(double(float(33 + double(0.1f))) - 33, double(0.1f)) << "the row rounds short";
+        EXPECT_FALSE(CastRay(grid, c.from, c.to).has_value());
+    }
+}
+
 // Whether a point lies in a solid part of the grid, as the grid says.
 bool SolidAt(const CellGrid& g, double x, double y) {
     const int c = int(std::floor((x - g.origin.x) / g.cellWidth));
