@@ -756,7 +756,10 @@ std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to
                               w.Report(across, c + sx, columns, vx, true),
                               w.Report(down, r, rows, vy, false),
                               {float(-sx), 0}};
-            if (w.SolidAtCorner(c + sx, r + sy, sx < 0, sy < 0))
+            // A floor's top corner, as high as the cell, is only the point of
+            // a wedge: whether the segment goes into it is for Meet to say.
+            if (w.SolidAtCorner(c + sx, r + sy, sx < 0, sy < 0) &&
+                (sy < 0 || w.f.At(c + sx, r + sy).kind == Kind::Whole))
                 return RayHit{{vx, vy},
                               float(t),
                               w.Report(across, c + sx, columns, vx, true),
