@@ -102,6 +102,11 @@ TEST(CastRay, MeetsTheFirstSolidThingExactly) {
          {64, 40},
          RayHit{{64, 56}, 10 / 26.0f, 6, 3, {0, 1}}},
         {"along the ramp's slope", {56, 56}, {72, 44}, std::nullopt},
+        {"past the ramp's high corner, less steep than it", {80, 42}, {44, 51}, std::nullopt},
+        {"into the ramp's high corner, steeper than it",
+         {80, 36},
+         {64, 52},
+         RayHit{{72, 44}, 0.5f, 6, 3, {1, 0}}},
         {"out through the gap, open below for ever", {64, 60}, {64, huge}, std::nullopt},
         {"out through the gap onto what is solid below",
          {64, 60},
@@ -155,6 +160,31 @@ TEST(CastRay, NonFiniteInputsAndUnusableGridsMeetNothing) {
         CellGrid bad = grid;
         bad.cellWidth = size;
         EXPECT_FALSE(CastRay(bad, {-16, 0}, {-16, 100}).has_value()) << size;
+    }
+}
+
+// Rows 0.1 high from y 33 are a float's rounding shorter than 0.1, so a floor
+// as high as the cell on one side would reach above the row's top line: it
+// must stay in its cell, and a segment along that line only touches it.
+TEST(CastRay, AFloorAsHighAsItsCellStaysBelowTheRowsTopLine) {
+    const struct {
+        const char* what;
+        glm::vec2 from, to;
+        bool solidAbove;
+    } cases[] = {
+        {"along the line, open above", {-0.5f, 33}, {2.5f, 33}, false},
+        {"along the line to the ledge's high corner, solid above", {2.5f, 33}, {1, 33}, true},
+        {"from the ledge's high corner, solid above", {1, 33}, {2.5f, 33}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CellGrid grid(3, 2, 1, 0.1f, {0, 33});
+        grid.solidLeft = grid.solidRight = false;
+        grid.solidAbove = c.solidAbove;
+        grid.Set(0, 0, true);
+        grid.SetFloor(1, 0, {0.1f, 0.05f});
+        ASSERT_LT(double(float(33 + double(0.1f))) - 33, double(0.1f)) << "the row rounds short";
+        EXPECT_FALSE(CastRay(grid, c.from, c.to).has_value());
     }
 }
 

@@ -646,11 +646,14 @@ struct RayWalk {
             const float xr = f.across.Edge(c + 1);
             k.Add(xr - fx, -dx, {1, 0}, 0, xr);
         }
-        if (r >= 0 && s.kind == Kind::Whole) { // the top: y > yt
+        // The top: y > yt. A floor as high as the cell may round past a row
+        // that floats make a little shorter: it too stops at the line, and
+        // reaches it at one point at most.
+        if (r >= 0) {
             const float yt = f.down.Edge(r);
             const double a = fy - yt;
             if (dy == 0 && a == 0) {
-                if (f.At(c, r - 1).kind == Kind::Open)
+                if (s.kind == Kind::Floor || f.At(c, r - 1).kind == Kind::Open)
                     return std::nullopt;
             } else {
                 k.Add(a, dy, {0, -1}, 1, yt);
@@ -679,7 +682,8 @@ struct RayWalk {
             const Shape s = f.At(cc, rr);
             if (s.kind != Kind::Floor)
                 return s.kind == Kind::Whole;
-            return double(f.down.Edge(rr + 1)) - fy < f.HeightAt(cc, s, fx);
+            return fy > double(f.down.Edge(rr)) &&
+                   double(f.down.Edge(rr + 1)) - fy < f.HeightAt(cc, s, fx);
         };
         const bool onX = c >= 0 && fx == double(f.across.Edge(c));
         const bool onY = r >= 0 && fy == double(f.down.Edge(r));
@@ -752,7 +756,10 @@ std::optional<RayHit> CastRay(const CellGrid& grid, glm::vec2 from, glm::vec2 to
                               w.Report(across, c + sx, columns, vx, true),
                               w.Report(down, r, rows, vy, false),
                               {float(-sx), 0}};
-            if (w.SolidAtCorner(c + sx, r + sy, sx < 0, sy < 0))
+            // A floor's top corner, as high as the cell, is only the point of
+            // a wedge: whether the segment goes into it is for Meet to say.
+            if (w.SolidAtCorner(c + sx, r + sy, sx < 0, sy < 0) &&
+                (sy < 0 || w.f.At(c + sx, r + sy).kind == Kind::Whole))
                 return RayHit{{vx, vy},
                               float(t),
                               w.Report(across, c + sx, columns, vx, true),
