@@ -114,8 +114,8 @@ float Bold(float size, const TextStyle& style) {
 
 // What style pushes on each character, and each space, in the font's pixels.
 glm::vec2 Spread(const Font& font, float size, const TextStyle& style) {
-    return glm::vec2(Bold(size, style), style.wordSpacing) * static_cast<float>(font.pixelSize) /
-           size;
+    return glm::vec2(Bold(size, style) + style.letterSpacing, style.wordSpacing) *
+           static_cast<float>(font.pixelSize) / size;
 }
 
 // Calls fn(pieces, index) for each line of text, split at '\n', in the
@@ -230,7 +230,8 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
     if (!font.Loaded() || !(size > 0))
         return;
     if (style.rotation == 0 && style.origin == glm::vec2(0.0f) && !style.bold && !style.italic &&
-        !style.underline && !style.strikeout && style.wordSpacing == 0) {
+        !style.underline && !style.strikeout && style.wordSpacing == 0 &&
+        style.letterSpacing == 0) {
         Text(font, text, position, size, color, align);
         return;
     }
