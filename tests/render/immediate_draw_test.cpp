@@ -441,6 +441,17 @@ TEST_F(ImmediateDrawTest, StyledTextTurnsLeansAndStrikes) {
     const int strike = baseline - font.ascender / 3;
     for (int px = x + 1; px < x + int(wide) - 1; ++px)
         ASSERT_NE(At(img, px, strike), BG) << px;
+
+    // The pen pushed on by bold or wider spaces reaches a tab pushed too: the
+    // text after the tab starts past the end of the text before it.
+    for (const Draw::TextStyle& spread :
+         {Draw::TextStyle{.bold = true}, Draw::TextStyle{.wordSpacing = 30}}) {
+        for (std::string before = "W"; before.size() < 24; before += " W") {
+            const float after = Draw::MeasureText(font, before + "\tW", 64, spread) -
+                                Draw::MeasureText(font, "W", 64, spread);
+            EXPECT_GE(after, Draw::MeasureText(font, before, 64, spread) - 2) << before;
+        }
+    }
 }
 
 // Draw calls between and among the renderer systems keep their order, leave

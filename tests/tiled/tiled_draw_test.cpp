@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include <engine/ecs/ECS.h>
 #include <engine/image/Image.h>
@@ -20,6 +21,7 @@
 #include <engine/render/Mesh.h>
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
+#include <engine/text/Font.h>
 #include <engine/tiled/TiledTileMap.h>
 #include <engine/tiled/TiledWorld.h>
 
@@ -769,4 +771,37 @@ TEST_F(MapDraw, StyledTextObjectsInkWhereTiledInksThem) {
             }
     EXPECT_GT(inside, 200);
     EXPECT_EQ(outside, 0);
+}
+
+// Lines that wrapping ended reach the box's right edge as Tiled draws them:
+// justified ones with a single word spread between its letters, the spaces
+// where a line breaks hanging past it (justified or right-aligned).
+TEST_F(MapDraw, WrappedLinesEndAtTheBoxEdge) {
+    TiledTest::DataCopy copy;
+    const Tiled::Map map = Tiled::Parse(
+        R"(<map orientation="orthogonal" width="10" height="10" tilewidth="8" tileheight="8">)"
+        R"(<objectgroup name="o">)"
+        R"(<object id="1" x="60" y="100" width="150" height="120"><text pixelsize="20" )"
+        R"(color="#ff0000" halign="justify" wrap="1">Single Extraordinarily word a  b   c    )"
+        R"(d e f</text></object>)"
+        R"(<object id="2" x="400" y="100" width="140" height="80"><text pixelsize="20" )"
+        R"(color="#00ff00" halign="right" wrap="1">Right aligned    spaces       many here)"
+        R"(</text></object></objectgroup></map>)",
+        copy.File("wrapped.tmx"));
+    const std::vector<Pixel> drawn = Frame(map, Tiled::LoadTextures(map), {640, 360});
+    const Font& font = Font::Default();
+    const float line = float(font.lineHeight) * 20.0f / float(font.pixelSize);
+    // The right end of the ink of line k of the box from x0 to x1 at y.
+    auto end = [&](int x0, int x1, int y, int k) {
+        int right = -1;
+        for (int py = y + int(line * float(k)) + 2; py < y + int(line * float(k + 1)) - 2; ++py)
+            for (int px = x0; px < x1 + 20; ++px)
+                if (At(drawn, px, py) != kBackground)
+                    right = std::max(right, px);
+        return right;
+    };
+    for (auto [x0, x1, k] : {std::tuple{60, 210, 0}, {60, 210, 2}, {400, 540, 0}, {400, 540, 1}}) {
+        const int right = end(x0, x1, 100, k);
+        EXPECT_TRUE(right >= x1 - 3 && right < x1) << x0 << " line " << k << " ends at " << right;
+    }
 }

@@ -71,20 +71,22 @@ struct Piece {
 };
 
 // A line cut at its tabs: each tab moves the pen on to the next stop, one
-// every four spaces' advance from the line's start.
-std::vector<Piece> Pieces(const Font& font, std::u32string_view line) {
+// every four spaces' advance from the line's start. spread (x after every
+// character, y after every space) pushes the pen as it pushes the glyphs, so
+// that bold or spaced text before a tab stays clear of the text after it.
+std::vector<Piece> Pieces(const Font& font, std::u32string_view line, glm::vec2 spread) {
     std::vector<Piece> out;
-    const int64_t stop = 4 * int64_t(font.glyphs[' ']->advance);
-    int64_t pen = 0;
+    const double stop = 4.0 * font.glyphs[' ']->advance;
+    double pen = 0;
     for (;;) {
         const size_t end = line.find('\t');
         out.push_back({float(pen), line.substr(0, end)});
         if (end == std::u32string_view::npos)
             return out;
         for (char32_t c : line.substr(0, end))
-            pen += font.GlyphOf(c).advance;
+            pen += font.GlyphOf(c).advance + spread.x + (c == U' ' ? spread.y : 0.0f);
         if (stop > 0)
-            pen = (pen >= 0 ? pen / stop + 1 : 0) * stop;
+            pen = (pen >= 0 ? std::floor(pen / stop) + 1 : 0) * stop;
         line.remove_prefix(end + 1);
     }
 }
@@ -112,18 +114,19 @@ float Bold(float size, const TextStyle& style) {
 
 // What style pushes on each character, and each space, in the font's pixels.
 glm::vec2 Spread(const Font& font, float size, const TextStyle& style) {
-    return glm::vec2(Bold(size, style), style.wordSpacing) * static_cast<float>(font.pixelSize) /
-           size;
+    return glm::vec2(Bold(size, style) + style.letterSpacing, style.wordSpacing) *
+           static_cast<float>(font.pixelSize) / size;
 }
 
 // Calls fn(pieces, index) for each line of text, split at '\n', in the
-// font's codes.
-template <typename Fn> void Lines(const Font& font, const std::string& text, Fn&& fn) {
+// font's codes, spread as Pieces spreads it.
+template <typename Fn>
+void Lines(const Font& font, const std::string& text, glm::vec2 spread, Fn&& fn) {
     const std::u32string codes = FontCodes(text);
     std::u32string_view rest(codes);
     for (int index = 0;; ++index) {
         const size_t end = rest.find('\n');
-        fn(Pieces(font, rest.substr(0, end)), index);
+        fn(Pieces(font, rest.substr(0, end), spread), index);
         if (end == std::u32string_view::npos)
             return;
         rest.remove_prefix(end + 1);
@@ -155,7 +158,7 @@ template <typename Put, typename Line>
 void Place(const Font& font, const std::string& text, glm::vec2 position, float size, Align align,
            glm::vec2 spread, bool whole, Put&& put, Line&& line) {
     const float scale = size / static_cast<float>(font.pixelSize);
-    Lines(font, text, [&](const std::vector<Piece>& pieces, int index) {
+    Lines(font, text, spread, [&](const std::vector<Piece>& pieces, int index) {
         const glm::vec2 pen =
             position +
             glm::vec2(0.0f, static_cast<float>(font.ascender + index * font.lineHeight) * scale);
@@ -227,7 +230,8 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
     if (!font.Loaded() || !(size > 0))
         return;
     if (style.rotation == 0 && style.origin == glm::vec2(0.0f) && !style.bold && !style.italic &&
-        !style.underline && !style.strikeout && style.wordSpacing == 0) {
+        !style.underline && !style.strikeout && style.wordSpacing == 0 &&
+        style.letterSpacing == 0) {
         Text(font, text, position, size, color, align);
         return;
     }
@@ -291,7 +295,7 @@ float MeasureText(const Font& font, const std::string& text, float size, const T
     if (!font.Loaded() || !(size > 0))
         return 0.0f;
     const glm::vec2 spread = Spread(font, size, style);
-    Lines(font, text, [&](const std::vector<Piece>& pieces, int) {
+    Lines(font, text, spread, [&](const std::vector<Piece>& pieces, int) {
         widest = std::max(widest, Width(font, pieces, spread));
     });
     return widest * size / static_cast<float>(font.pixelSize);

@@ -340,7 +340,9 @@ struct TextLine {
 };
 
 // The lines of text broken, as Tiled wraps it, before each word that would
-// pass width (a word wider than that stands on a line of its own).
+// pass width (a word wider than that stands on a line of its own). The
+// spaces where a line is broken hang past its end, out of its width, as in
+// Tiled: a right-aligned or justified line ends at the box's edge.
 std::vector<TextLine> Wrapped(const std::string& text, const Font& font, float size,
                               const Draw::TextStyle& style, double width) {
     std::vector<TextLine> out;
@@ -350,6 +352,7 @@ std::vector<TextLine> Wrapped(const std::string& text, const Font& font, float s
         const std::string word = text.substr(at, end - at);
         const std::string longer = line.empty() ? word : line + " " + word;
         if (!line.empty() && Draw::MeasureText(font, longer, size, style) > width) {
+            line.erase(line.find_last_not_of(' ') + 1);
             out.push_back({line, true});
             line = word;
         } else {
@@ -371,7 +374,8 @@ std::vector<TextLine> Wrapped(const std::string& text, const Font& font, float s
 // tint, aligned in its box with its top-left at `at`, turned about that
 // corner; bold and italic made from the one face, another family drawn in
 // it (warned). A justified line that wrapping ended fills the box's width by
-// its spaces, as Tiled lays it out; the others stand left.
+// its spaces, or between its characters where it has none, as Tiled lays it
+// out; the others stand left.
 void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
     const ObjectText& t = object.text;
     const Font& font = Font::Default();
@@ -403,9 +407,11 @@ void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
     const double x = align == Draw::Align::Center  ? box.x + object.width / 2
                      : align == Draw::Align::Right ? box.x + object.width
                                                    : box.x;
-    auto draw = [&](const std::string& text, double lineTop, float wordSpacing) {
+    auto draw = [&](const std::string& text, double lineTop, float wordSpacing,
+                    float letterSpacing) {
         Draw::TextStyle spaced = style;
         spaced.wordSpacing = wordSpacing;
+        spaced.letterSpacing = letterSpacing;
         const glm::vec2 from{float(x), float(lineTop)};
         if (style.rotation == 0.0f) {
             Draw::Text(font, text, from, size, color, spaced, align);
@@ -420,15 +426,20 @@ void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
         std::string text;
         for (size_t k = 0; k < lines.size(); ++k)
             text += (k ? "\n" : "") + lines[k].text;
-        draw(text, top, 0.0f);
+        draw(text, top, 0.0f, 0.0f);
         return;
     }
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string& line = lines[k].text;
         const auto spaces = std::count(line.begin(), line.end(), ' ');
+        // The gaps between its characters, each found by the byte it begins with.
+        const auto gaps =
+            std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }) - 1;
         const float room = float(object.width) - Draw::MeasureText(font, line, size, style);
+        const bool stretched = lines[k].wrapped && room > 0;
         draw(line, top + double(k) * lineHeight,
-             lines[k].wrapped && spaces > 0 && room > 0 ? room / float(spaces) : 0.0f);
+             stretched && spaces > 0 ? room / float(spaces) : 0.0f,
+             stretched && spaces == 0 && gaps > 0 ? room / float(gaps) : 0.0f);
     }
 }
 

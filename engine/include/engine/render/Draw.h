@@ -199,6 +199,8 @@ struct TextStyle {
     bool strikeout = false; ///< A band through the lower case, as wide as each line.
     /// Pixels added to each space's advance: justified lines.
     float wordSpacing = 0.0f;
+    /// Pixels added to each character's advance: a justified line without spaces.
+    float letterSpacing = 0.0f;
 };
 
 /// Text in the engine's own font as style says; see the overload with a font.
