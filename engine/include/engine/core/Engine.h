@@ -81,11 +81,11 @@ public:
     /// scene, the same as ChangeScene.
     void SetScene(Ref<Scene> scene);
     /// Asks the loop to run next instead of the current scene, from a scene's
-    /// Update or Draw or between frames. Nothing changes during the call: the
-    /// scene that asked goes on to the end of its step (then the frame's
-    /// other steps are dropped) or, asked from Draw or between frames, of the
-    /// frame (the next frame's steps are dropped). Then the registry is
-    /// emptied, the old scene released (Scene::Release) and let go, and next
+    /// Update or Draw or between frames. Nothing changes during the call:
+    /// asked from Update, the change follows that step (the frame's steps
+    /// still owed are dropped); from Draw, it follows the frame; between
+    /// frames, it opens the next one, whose steps are dropped. The registry is
+    /// then emptied, the old scene released (Scene::Release) and let go, and next
     /// built. The new scene starts afresh: no time owed (the accumulator and,
     /// in MainGameLoop, the clock start again after its Build, so a slow Build
     /// is not caught up on), the main camera back at its default (the view's
