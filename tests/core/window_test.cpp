@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <ctime>
@@ -9,6 +14,7 @@
 #include <engine/core/Engine.h>
 #include <engine/core/Input.h>
 #include <engine/core/Time.h>
+#include <engine/ecs/ECS.h>
 #include <engine/render/Camera.h>
 #include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
@@ -392,6 +398,150 @@ TEST(EngineLoop, AFrameRateCapSleeps) {
     EXPECT_GT(scene->frames, 0u);
     EXPECT_LE(scene->frames, 198u);
     EXPECT_LT(scene->used, scene->wall / 2) << "CPU seconds over " << scene->wall << " s";
+}
+
+namespace {
+
+// A scene that writes each call to a shared log, and asks for a change once
+// from its Update or Draw, then logs again: were it let go during its own
+// call, "asked" would follow "gone" (and ASan would report the write).
+struct LoggedScene : Engine::Scene {
+    using Ask = std::function<void(Engine::Engine&)>;
+    LoggedScene(std::string name, std::string& log) : name(std::move(name)), log(log) {}
+    ~LoggedScene() override { Write("gone"); }
+    void Build(Engine::Engine& e) override {
+        engine = &e;
+        // The old scene's entity and camera must not be there.
+        Write("build " + std::to_string(Engine::ECS::Get().EntityCount()) +
+              (Engine::Camera::Main().zoom != 1.0f ? " zoomed" : ""));
+        Engine::ECS::Get().CreateEntity();
+        Engine::Camera::Main().zoom = 3.0f;
+        if (buildDelay > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(buildDelay));
+    }
+    void Update() override {
+        ++steps;
+        Write(Engine::Input::WasKeyPressed(SDLK_SPACE) ? "update space" : "update");
+        Run(onUpdate);
+    }
+    void Draw(const Engine::Uni<Engine::Renderer>&) override {
+        ++frames;
+        Write("draw");
+        Run(onDraw);
+        if (quitAtFrame && frames == quitAtFrame)
+            engine->Quit();
+    }
+    void Release() override {
+        Write("release " + std::to_string(Engine::ECS::Get().EntityCount()));
+    }
+    void Write(const std::string& what) { log += name + " " + what + ", "; }
+    void Run(Ask& ask) {
+        if (!ask)
+            return;
+        std::exchange(ask, nullptr)(*engine);
+        Write("asked");
+    }
+    std::string name;
+    std::string& log;
+    Engine::Engine* engine = nullptr;
+    Ask onUpdate, onDraw;
+    int steps = 0, frames = 0, quitAtFrame = 0;
+    double buildDelay = 0.0;
+};
+
+} // namespace
+
+// Scenes changed while the loop runs: only at the end of the step or frame
+// that asked, the old one released and let go before the new one is built on
+// an empty registry and a default camera, with no owed steps and no press
+// meant for the old one.
+TEST(EngineLoop, ScenesChangeAtTheEndOfTheStepOrFrame) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    enum From { FromUpdate, FromDraw, BetweenFrames };
+    using Asks = std::function<void(Engine::Engine&, std::string&)>;
+    const Asks toB = [](Engine::Engine& e, std::string& log) {
+        e.ChangeScene(Engine::CreateRef<LoggedScene>("B", log));
+    };
+    // B built, drawn in that frame unless A asked from Draw, then stepped
+    // twice and drawn in the next, released at shutdown.
+    const std::string bBuilt = "B build 0, ", bDrawn = "B draw, ",
+                      bRuns = "B update, B update, B draw, B release 0, ";
+    struct Case {
+        const char* what;
+        From from;
+        double firstFrame;
+        Asks ask;
+        std::string log;
+    } cases[] = {
+        // Half a second owed: A's first step asks, the other 49 go with it.
+        {"from Update", FromUpdate, 0.505, toB,
+         "A build 0, A update space, A asked, A release 0, A gone, " + bBuilt + bDrawn + bRuns},
+        // No step this frame: SPACE latched for A is dropped, not B's.
+        {"from Draw", FromDraw, 0.005, toB,
+         "A build 0, A draw, A asked, A release 0, A gone, " + bBuilt + bRuns},
+        {"between frames", BetweenFrames, 0.025, toB,
+         "A build 0, A release 0, A gone, " + bBuilt + bDrawn + bRuns},
+        {"several, the last wins", FromUpdate, 0.025,
+         [](Engine::Engine& e, std::string& log) {
+             e.ChangeScene(Engine::CreateRef<LoggedScene>("C", log));
+             e.ChangeScene(Engine::CreateRef<LoggedScene>("B", log));
+         },
+         "A build 0, A update space, C gone, A asked, A release 0, A gone, " + bBuilt + bDrawn +
+             bRuns},
+        {"SetScene after Start", FromUpdate, 0.025,
+         [](Engine::Engine& e, std::string& log) {
+             e.SetScene(Engine::CreateRef<LoggedScene>("B", log));
+         },
+         "A build 0, A update space, A asked, A release 0, A gone, " + bBuilt + bDrawn + bRuns},
+        {"to none", FromUpdate, 0.025,
+         [](Engine::Engine& e, std::string&) { e.ChangeScene(nullptr); },
+         "A build 0, A update space, A asked, A release 0, A gone, "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string log;
+        Engine::Camera::Main() = Engine::Camera(); // the last case's B zoomed it
+        {
+            Engine::Engine engine(320, 240, "Scenes");
+            auto a = Engine::CreateRef<LoggedScene>("A", log);
+            LoggedScene::Ask ask = [&](Engine::Engine& e) { c.ask(e, log); };
+            (c.from == FromUpdate ? a->onUpdate : a->onDraw) = ask;
+            engine.SetScene(std::move(a)); // before Start: set at once, built by Start
+            engine.InitializeGraphicsSubSystem();
+            engine.Start();
+            if (c.from == BetweenFrames)
+                ask(engine);
+            SDL_Event key{};
+            key.type = SDL_KEYDOWN;
+            key.key.keysym.sym = SDLK_SPACE;
+            SDL_PushEvent(&key);
+            engine.Frame(c.firstFrame);
+            // The accumulator starts afresh: 0.025 pays for two steps, not three.
+            engine.Frame(0.025);
+            EXPECT_EQ(engine.GetScene() == nullptr, c.log.find('B') == std::string::npos);
+            EXPECT_EQ(Engine::Camera::Main().w, 320.0f) << "the view's size is the engine's";
+            engine.Shutdown();
+        }
+        EXPECT_EQ(log, c.log + (c.log.find('B') != std::string::npos ? "B gone, " : ""));
+        Engine::Input::Clear();
+    }
+}
+
+// In the real loop the new scene's clock starts after its Build: half a
+// second spent building is not caught up on in a burst of steps.
+TEST(EngineLoop, ASlowBuildIsNotCaughtUpOn) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    std::string log;
+    auto a = Engine::CreateRef<LoggedScene>("A", log);
+    auto b = Engine::CreateRef<LoggedScene>("B", log);
+    b->buildDelay = 0.5;
+    b->quitAtFrame = 2;
+    a->onDraw = [b](Engine::Engine& e) { e.ChangeScene(b); };
+    EXPECT_EQ(Engine::Engine::Run(a, 320, 240, "Slow build"), 0);
+    EXPECT_EQ(b->frames, 2);
+    EXPECT_LT(b->steps, 25) << log;
 }
 
 // What the desktop sees of the window: its icon (read back from the X

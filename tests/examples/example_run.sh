@@ -35,6 +35,7 @@ tiled_world) title='Tiled world' size=960x540 animated=yes ;;
 camera_2d) title='Camera 2D' size=1280x720 animated=yes ;;
 life) title='Life' size=1280x720 animated=yes ;;
 effects) title='Effects' size=1280x720 animated=yes ;;
+scenes) title='Scenes' size=960x540 animated=yes keys=space ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}
@@ -202,6 +203,11 @@ case_shows() {
             need "$img" 580x360+680+50 'r>0.8&&g>0.6' above 0.001 "no glowing sparks" &&
             need "$img" 560x200+690+450 "$white" above 0.02 "no lines in the list" &&
             need "$img" 580x14+680+673 "$clear" above 0.99 "the list reaches past its panel" ;;
+    scenes)
+        # The title's gold name and white prompt, and no basket: the title scene.
+        need "$img" 600x80+180+130 'r>0.9&&g>0.7&&b<0.1' above 0.05 "no gold title" &&
+            need "$img" 600x40+180+280 "$white" above 0.02 "no prompt text" &&
+            need "$img" 960x30+0+475 "$orange" below 0.001 "a basket on the title" ;;
     esac
 }
 
@@ -223,6 +229,10 @@ case_steered() {
     many_sprites)
         # SPACE held adds balls by the thousand until they hide most of the window.
         need "$1" 400x100+440+500 "!($clear)" above 0.6 "SPACE held does not fill the window with balls" ;;
+    scenes)
+        # SPACE changed to the game's scene: the basket, the counters, no title.
+        need "$1" 960x30+0+475 "$orange" above 0.05 "SPACE does not start the game's scene" &&
+            need "$1" 600x40+180+280 "$white" below 0.002 "the title's prompt is still drawn" ;;
     esac
 }
 

@@ -62,8 +62,44 @@ void Engine::Start() {
     Mesh::InitQuad();
     Font::InitFont();
     Clip::InitAudio();
+    m_Started = true;
     if (m_Scene)
         m_Scene->Build(*this);
+}
+
+void Engine::SetScene(Ref<Scene> scene) {
+    if (m_Started)
+        ChangeScene(std::move(scene));
+    else
+        m_Scene = std::move(scene);
+}
+
+void Engine::ChangeScene(Ref<Scene> next) {
+    m_Next = std::move(next);
+    m_ChangeAsked = true;
+}
+
+bool Engine::SwitchScene() {
+    if (!m_ChangeAsked)
+        return false;
+    m_ChangeAsked = false;
+    ECS::Get().Reset();
+    if (m_Scene)
+        m_Scene->Release();
+    // The old scene goes here, outside any call of its own.
+    m_Scene = std::move(m_Next);
+    m_Acc = 0.0;
+    Camera& camera = Camera::Main();
+    camera = Camera();
+    camera.w = static_cast<float>(m_Shown.view.x);
+    camera.h = static_cast<float>(m_Shown.view.y);
+    // An empty step: what was pressed for the old scene and not yet stepped
+    // is dropped with it.
+    Input::BeginStep();
+    Input::EndStep();
+    if (m_Scene)
+        m_Scene->Build(*this);
+    return true;
 }
 
 int Engine::Advance(double& acc, double frameTime, double dt,
@@ -78,12 +114,22 @@ int Engine::Advance(double& acc, double frameTime, double dt,
     return steps;
 }
 
+bool Engine::StepAndDraw(double frameTime) {
+    // Once a change is asked for, the steps still owed belong to neither scene.
+    Advance(m_Acc, frameTime, STEP, [this](double dt) {
+        if (!m_ChangeAsked)
+            Update(dt);
+    });
+    const bool changed = SwitchScene();
+    Render();
+    Music::UpdateAll();
+    return SwitchScene() || changed;
+}
+
 bool Engine::Frame(double frameTime) {
     bool quit = false;
     ProcessInput(&quit);
-    Advance(m_Acc, frameTime, STEP, [this](double dt) { Update(dt); });
-    Render();
-    Music::UpdateAll();
+    StepAndDraw(frameTime);
     return quit || m_QuitAsked;
 }
 
@@ -98,9 +144,9 @@ void Engine::MainGameLoop() {
         double frameTime = static_cast<double>(newTime - currTime) /
                            static_cast<double>(SDL_GetPerformanceFrequency());
         currTime = newTime;
-        Advance(m_Acc, frameTime, STEP, [this](double dt) { Update(dt); });
-        Render();
-        Music::UpdateAll();
+        // The new scene's clock starts after its Build, however long that took.
+        if (StepAndDraw(frameTime))
+            currTime = SDL_GetPerformanceCounter();
         quit = quit || m_QuitAsked;
         Pace();
     }
@@ -247,6 +293,10 @@ void Engine::Shutdown() {
     if (m_Renderer)
         m_Renderer->Shutdown();
     ReleaseScene();
+    // A change asked for and never made: the scene was never built.
+    m_Next.reset();
+    m_ChangeAsked = false;
+    m_Started = false;
     if (m_Window)
         m_Window->Shutdown();
     Input::SetMouseLetterbox({});

@@ -16,8 +16,9 @@ namespace Engine {
 class Engine;
 
 /// What a game hands the engine: its scene and the two schedules that run it.
-/// Build runs once from Start, Update once per fixed step (Time::dt already
-/// set), Draw once per frame between the clear and the buffer swap.
+/// Build runs once from Start (or when the loop changes to the scene, see
+/// Engine::ChangeScene), Update once per fixed step (Time::dt already set),
+/// Draw once per frame between the clear and the buffer swap.
 class Scene {
 public:
     virtual ~Scene() = default; ///< Scenes are destroyed through the base.
@@ -76,9 +77,26 @@ public:
     Engine(int w, int h, std::string title = "Game");
     ~Engine() = default; ///< Shutdown first: it releases what needs the context.
 
-    /// The scene Start builds and the loop runs; set it before Start.
-    void SetScene(Ref<Scene> scene) { m_Scene = std::move(scene); }
-    Scene* GetScene() const { return m_Scene.get(); } ///< The scene set, or null.
+    /// The scene Start builds and the loop runs. Once Start has built a
+    /// scene, the same as ChangeScene.
+    void SetScene(Ref<Scene> scene);
+    /// Asks the loop to run next instead of the current scene, from a scene's
+    /// Update or Draw or between frames. Nothing changes during the call:
+    /// asked from Update, the change follows that step (the frame's steps
+    /// still owed are dropped); from Draw, it follows the frame; between
+    /// frames, it opens the next one, whose steps are dropped. The registry is
+    /// then emptied, the old scene released (Scene::Release) and let go, and next
+    /// built. The new scene starts afresh: no time owed (the accumulator and,
+    /// in MainGameLoop, the clock start again after its Build, so a slow Build
+    /// is not caught up on), the main camera back at its default (the view's
+    /// size kept, the engine's), no presses, releases, text or drops latched
+    /// before the change (keys held stay held). Time::elapsed goes on
+    /// counting. Of several calls before the change, the last wins; with
+    /// null the old scene is released and the loop runs on with none (call
+    /// Quit to end it). Build may ask too: that change waits for the
+    /// next end of a step or frame.
+    void ChangeScene(Ref<Scene> next);
+    Scene* GetScene() const { return m_Scene.get(); } ///< The scene running, or null.
 
     /// Opens the window with its OpenGL context and starts the renderer; ends
     /// the process (status 255) when no display can be reached.
@@ -146,6 +164,11 @@ private:
 
     /// Drops every GPU-holding object of the scene while the context is current.
     void ReleaseScene();
+    /// The steps the frame time pays for, a change asked for, the frame, and
+    /// a change asked for meanwhile. Returns whether the scene changed.
+    bool StepAndDraw(double frameTime);
+    /// Makes the change ChangeScene asked for, if any; returns whether it did.
+    bool SwitchScene();
     /// The viewport, the camera's view and the mouse to the window's
     /// letterbox, when it changed.
     void FollowDrawable();
@@ -161,6 +184,10 @@ private:
     std::string m_Title;
     double m_Acc = 0.0;
     Ref<Scene> m_Scene;
+    /// Whether Start has built the scene: SetScene then changes it safely.
+    bool m_Started = false;
+    bool m_ChangeAsked = false;
+    Ref<Scene> m_Next; ///< The scene ChangeScene asked for.
     bool m_QuitAsked = false;
     /// What the viewport and the camera's view were last set to.
     Letterbox m_Shown;
