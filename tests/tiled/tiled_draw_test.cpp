@@ -388,8 +388,9 @@ protected:
 
     // The world at path drawn map by map at their places, each over its own
     // background, as Tiled draws the world; the views frame it as
-    // tmxrasterizer does, from the top-left corner of its maps' rectangles.
-    void ExpectWorldAsTiledDrawsIt(const std::string& path) {
+    // tmxrasterizer does, from the top-left corner of its maps' rectangles;
+    // `count` maps placed, over `sheets` tile sets' sheets.
+    void ExpectWorldAsTiledDrawsIt(const std::string& path, size_t count, size_t sheets) {
         SCOPED_TRACE(path);
         const Image tiled = Rasterize(path, path + ".png");
         ASSERT_FALSE(tiled.Empty()) << tiled.Error();
@@ -404,8 +405,8 @@ protected:
             textures.push_back(cache.Load(maps.back()));
         }
         const std::string warnings = testing::internal::GetCapturedStderr();
-        ASSERT_EQ(maps.size(), 4u) << warnings;
-        EXPECT_EQ(cache.Size(), 2u); // three maps over one tile set, one over another
+        ASSERT_EQ(maps.size(), count) << warnings;
+        EXPECT_EQ(cache.Size(), sheets);
         glm::ivec2 low(1 << 30), high(-(1 << 30));
         for (const Tiled::WorldMap& placed : world.maps) {
             // Its size as Tiled gives it: that of Tiled's picture of it alone.
@@ -520,7 +521,28 @@ TEST_F(MapDraw, TiledsExamplesAndAWorldDrawAsTmxrasterizerDrawsThem) {
         {"fileName":"grass.tmx","x":40,"y":20}],
       "patterns":[{"regexp":"^part_(\\d+)_(\\d+)\\.tmx$","multiplierX":150,"multiplierY":1,
                    "offsetX":20,"offsetY":120}]})");
-    ExpectWorldAsTiledDrawsIt(dir + "parts.world");
+    // Three maps over one tile set, one over another.
+    ExpectWorldAsTiledDrawsIt(dir + "parts.world", 4, 2);
+}
+
+// Infinite maps in a world, as Tiled writes them (chunks of 16 cells): one
+// listed whose chunks reach left of and above its cell (0, 0), which lies at
+// its place in the world, and one found by a pattern whose chunks start away
+// from it; an empty one is skipped.
+TEST_F(MapDraw, InfiniteMapsInAWorldDrawAsTmxrasterizerDrawsThem) {
+    TiledTest::DataCopy copy;
+    const std::string path = copy.File("world/chunks.world");
+    ExpectWorldAsTiledDrawsIt(path, 3, 1);
+    testing::internal::CaptureStderr();
+    const Tiled::World world = Tiled::LoadWorld(path);
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_NE(warnings.find("hill_2_2.tmx\" skipped: an infinite map without chunks"),
+              std::string::npos)
+        << warnings;
+    // Over the chunks up and left of the cave's cell (0, 0) only.
+    const auto found = world.MapsIn({300, 100, 50, 50});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->fileName, "cave.tmx");
 }
 
 // Maps the real Tiled wrote: tile sets of tiles larger and smaller than the

@@ -207,6 +207,25 @@ public:
             PlaceChunks();
     }
 
+    // The header and, for an infinite map, its tile layers' chunks without
+    // their cells: what a world needs to place the map, and no file it names.
+    Placement ReadPlacement(const Document& doc) {
+        ReadHeader(doc);
+        if (!m_map.infinite)
+            return {false, m_map.Extent()};
+        m_placing = true;
+        Layers(doc.Root(), Inherited{}, 0);
+        const bool none = std::all_of(m_chunked.begin(), m_chunked.end(),
+                                      [](const ChunkedLayer& l) { return l.chunks.empty(); });
+        if (none)
+            return {true, {}};
+        PlaceChunks();
+        PixelBox box = m_map.Extent();
+        box.x = m_shift.x;
+        box.y = m_shift.y;
+        return {true, box};
+    }
+
 private:
     void Header(const Node& root) {
         const std::string& path = m_map.path;
@@ -303,6 +322,8 @@ private:
             const std::string name = node->String("name", path + ": a layer");
             if (kind == "tilelayer") {
                 TileLayerOf(*node, name, inherited);
+            } else if (m_placing && kind != "group") {
+                continue;
             } else if (kind == "objectgroup") {
                 ObjectsOf(*node, name, inherited);
             } else if (kind == "imagelayer") {
@@ -524,21 +545,6 @@ private:
         m_map.height = int(bottom - top);
         m_map.originX = int(left);
         m_map.originY = int(top);
-        for (ChunkedLayer& chunked : m_chunked) {
-            TileLayer& layer = m_map.layers[chunked.layer];
-            layer.width = m_map.width;
-            layer.height = m_map.height;
-            layer.gids.assign(m_reading.TakeCells(layer.width, layer.height, chunked.where), 0);
-            for (const Chunk& c : chunked.chunks) {
-                const std::vector<uint32_t> cells = ReadCells(
-                    *c.node, chunked.encoding, chunked.compression, size_t(c.width * c.height),
-                    chunked.where + ": the chunk at " + Cell(c.x, c.y));
-                for (int64_t row = 0; row < c.height; ++row)
-                    std::copy_n(cells.begin() + row * c.width, c.width,
-                                layer.gids.begin() + (c.y - top + row) * m_map.width +
-                                    (c.x - left));
-            }
-        }
         // Everything placed in pixels moves with the grid's corner: a cell's
         // step along each axis at a time.
         double dx = double(left) * m_map.tileWidth, dy = double(top) * m_map.tileHeight;
@@ -557,6 +563,24 @@ private:
             sx = double(left - top + int64_t(nominalHeight) - m_map.height) * m_map.tileWidth / 2;
             sy = double(left + top) * m_map.tileHeight / 2;
         }
+        m_shift = {sx, sy};
+        if (m_placing)
+            return;
+        for (ChunkedLayer& chunked : m_chunked) {
+            TileLayer& layer = m_map.layers[chunked.layer];
+            layer.width = m_map.width;
+            layer.height = m_map.height;
+            layer.gids.assign(m_reading.TakeCells(layer.width, layer.height, chunked.where), 0);
+            for (const Chunk& c : chunked.chunks) {
+                const std::vector<uint32_t> cells = ReadCells(
+                    *c.node, chunked.encoding, chunked.compression, size_t(c.width * c.height),
+                    chunked.where + ": the chunk at " + Cell(c.x, c.y));
+                for (int64_t row = 0; row < c.height; ++row)
+                    std::copy_n(cells.begin() + row * c.width, c.width,
+                                layer.gids.begin() + (c.y - top + row) * m_map.width +
+                                    (c.x - left));
+            }
+        }
         for (ObjectGroup& group : m_map.objectGroups)
             for (Object& object : group.objects) {
                 object.x -= dx;
@@ -574,17 +598,18 @@ private:
     Reading& m_reading;
     const Limits& m_limits;
     std::vector<ChunkedLayer> m_chunked;
+    bool m_placing = false;                    // only the chunks' places are read
+    ObjectPoint m_shift;                       // how far pictures moved with the box's corner
     std::map<std::string, Object> m_templates; // by path, renumbered
     std::vector<std::string> m_chain;          // the templates being read, outermost first
 };
 
 } // namespace
 
-Map ReadHeader(const Document& doc, Reading& reading) {
+Placement ReadPlacement(const Document& doc, Reading& reading) {
     Map map;
     map.path = reading.MapPath();
-    MapReader(map, reading).ReadHeader(doc);
-    return map;
+    return MapReader(map, reading).ReadPlacement(doc);
 }
 
 Map ReadMap(const Document& doc, Reading& reading) {

@@ -23,9 +23,16 @@ namespace Engine::Tiled::Detail {
 std::unique_ptr<Document> Open(std::string_view text, const std::string& where,
                                const Limits& limits, const char* what);
 
-// Only the map's own attributes (its size, grid, looks), checked; nothing
-// it names is read.
-Map ReadHeader(const Document& doc, Reading& reading);
+// Where the map's picture lies in Tiled's own frame of it, as a world places
+// it: a finite map's Extent, from its own attributes alone (checked; nothing
+// it names is read); an infinite map's box around its chunks, their cells
+// unread, which lies left of or above the frame's corner where chunks reach
+// past Tiled's cell (0, 0); an empty box for an infinite map without chunks.
+struct Placement {
+    bool infinite = false;
+    PixelBox box;
+};
+Placement ReadPlacement(const Document& doc, Reading& reading);
 // The whole map in doc, its files resolved, checked as far as drawing the
 // tiles it shows needs; warns of what it does not read.
 Map ReadMap(const Document& doc, Reading& reading);

@@ -270,42 +270,56 @@ private:
         return m_names;
     }
 
-    // The map placed, its size read from its header when the world gives none.
+    // The map placed. A finite map's size is the world's, else its header's;
+    // an infinite map is where Tiled draws it, its cell (0, 0) at the
+    // world's place, and as large as the box around its chunks.
     void Add(WorldMap map, const std::string& pattern) {
         if (m_world.maps.size() >= m_limits.maxWorldMaps)
             Fail(m_world.path + ": more than the limit of " +
                  Num(int64_t(m_limits.maxWorldMaps)) + " maps");
-        if (map.width == 0 || map.height == 0) {
-            const std::optional<PixelBox> extent = ExtentOf(map.path);
-            if (!extent)
+        const std::string by = pattern.empty() ? "" : " (" + pattern + ")";
+        const bool sized = map.width > 0 && map.height > 0;
+        const std::optional<Detail::Placement> placed = PlacementOf(map.path, sized);
+        if (!placed) {
+            if (!sized)
                 return;
-            const double reach = std::max(extent->width, extent->height);
-            if (!(reach <= double(MAX_COORDINATE)) ||
-                !InRange(map.x + int64_t(extent->width)) ||
-                !InRange(map.y + int64_t(extent->height))) {
-                Skip(map, "its size reaches past " + Num(MAX_COORDINATE) +
-                              (pattern.empty() ? "" : " (" + pattern + ")"));
-                return;
-            }
-            if (map.width == 0)
-                map.width = int(std::ceil(extent->width));
-            if (map.height == 0)
-                map.height = int(std::ceil(extent->height));
-        } else {
+            // Kept as the world gives it, as Tiled shows its frame: a game
+            // loading it meets its fault.
             std::error_code ec;
             if (!std::filesystem::is_regular_file(map.path, ec)) {
                 Skip(map, "no such file");
                 return;
             }
+        } else if (placed->infinite || !sized) {
+            const PixelBox& box = placed->box;
+            if (!(box.width > 0 && box.height > 0)) {
+                Skip(map, "an infinite map without chunks, so of no size" + by);
+                return;
+            }
+            const double reach = std::max(box.width, box.height);
+            const int64_t x = map.x + int64_t(std::floor(box.x));
+            const int64_t y = map.y + int64_t(std::floor(box.y));
+            if (!(reach <= double(MAX_COORDINATE)) || !InRange(x) || !InRange(y) ||
+                !InRange(x + int64_t(box.width)) || !InRange(y + int64_t(box.height))) {
+                Skip(map, "its size reaches past " + Num(MAX_COORDINATE) + by);
+                return;
+            }
+            map.x = int(x);
+            map.y = int(y);
+            if (placed->infinite || map.width == 0)
+                map.width = int(std::ceil(box.width));
+            if (placed->infinite || map.height == 0)
+                map.height = int(std::ceil(box.height));
         }
         m_world.maps.push_back(std::move(map));
     }
 
-    // The map's extent from its own attributes; nothing, with a warning,
-    // when it cannot be read. Reading the whole map would read its tile sets
-    // and templates too, for every map of the world, and refuse the world
-    // for a fault of one map's that a game loading it would meet anyway.
-    std::optional<PixelBox> ExtentOf(const std::string& path) {
+    // How the map lies, from its header and an infinite map's chunks;
+    // nothing when it cannot be read, with a warning unless `quiet`. Reading
+    // the whole map would read its tile sets and templates too, for every
+    // map of the world, and refuse the world for a fault of one map's that a
+    // game loading it would meet anyway.
+    std::optional<Detail::Placement> PlacementOf(const std::string& path, bool quiet) {
         Detail::Reading reading(path, m_limits);
         try {
             const std::string text = reading.ReadFile(path, path);
@@ -314,14 +328,10 @@ private:
             if (m_bytes > m_limits.maxTotalBytes)
                 throw TooMuch();
             const auto doc = Detail::Open(text, path, m_limits, "a TMX (XML) nor a JSON map");
-            const Map header = Detail::ReadHeader(*doc, reading);
-            const PixelBox extent = header.Extent();
-            if (extent.width > 0 && extent.height > 0)
-                return extent;
-            Log::Warn("TILED", "%s: map %s: skipped: it gives no size (an infinite map?)",
-                      m_world.path.c_str(), Quoted(path).c_str());
+            return Detail::ReadPlacement(*doc, reading);
         } catch (const MapError& error) {
-            Log::Warn("TILED", "%s: map skipped: %s", m_world.path.c_str(), error.what());
+            if (!quiet)
+                Log::Warn("TILED", "%s: map skipped: %s", m_world.path.c_str(), error.what());
         } catch (const TooMuch&) {
             Fail(m_world.path + ": its maps come to more than the limit of " +
                  Num(int64_t(m_limits.maxTotalBytes)) + " bytes");

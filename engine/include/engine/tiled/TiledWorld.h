@@ -31,9 +31,14 @@ struct WorldMap {
     /// Resolved against the world file's directory.
     std::string path;
     /// Its top-left corner, in world pixels; maps may overlap or leave gaps.
+    /// An infinite map's is its chunks' box's, which lies left of or above
+    /// the world's place for it where they reach past Tiled's cell (0, 0):
+    /// where the map Load reads is drawn (DrawMapAt).
     int x = 0;
-    int y = 0;      ///< See x; y grows downwards.
-    int width = 0;  ///< Pixels across: as the world gives it, else the map's (Map::Extent).
+    int y = 0; ///< See x; y grows downwards.
+    /// Pixels across: as the world gives it, else the map's (Map::Extent);
+    /// an infinite map's always its chunks' box's.
+    int width = 0;
     int height = 0; ///< Pixels down; see width.
 
     /// Its rectangle in world pixels.
@@ -78,13 +83,15 @@ struct World {
 /// Perl-like ones Tiled takes; without lookbehind, named groups, possessive
 /// or atomic groups, Unicode classes, inline flags or back-references.
 /// A map whose size the world does not give is sized by its own header
-/// (Map::Extent). Refused with MapError: text that is not a world, values
-/// of the wrong kind, expressions longer than 256 characters, that do not
-/// compile or that have fewer than two captures, a listed map or a pattern's
-/// size reaching past 2^30 pixels, and what passes limits.maxWorldMaps or
-/// limits.maxWorldNames. Warns of and skips a map missing or unreadable, and
-/// a matched name whose captures are no whole numbers or place the map past
-/// 2^30 pixels.
+/// (Map::Extent). An infinite map lies where Tiled draws it, its cell (0, 0)
+/// at the world's place for it, and is sized by the box around its chunks,
+/// whatever the world gives; its tiles are not read. Refused with MapError: text that is not a
+/// world, values of the wrong kind, expressions longer than 256 characters, that do not compile or
+/// that have fewer than two captures, a listed map or a pattern's size reaching past 2^30 pixels,
+/// and what passes limits.maxWorldMaps or limits.maxWorldNames, and maps of more than
+/// limits.maxTotalBytes together (every map's file is read for its header). Warns of and skips a
+/// map missing, an infinite one without chunks, one unreadable whose size the world does not give,
+/// and a matched name whose captures are no whole numbers or place the map past 2^30 pixels.
 World ParseWorld(std::string_view text, const std::string& path, const Limits& limits = {});
 /// ParseWorld on the file at path.
 World LoadWorld(const std::string& path, const Limits& limits = {});
