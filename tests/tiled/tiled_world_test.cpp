@@ -111,6 +111,49 @@ TEST_F(TiledWorld, MapsPlacedAsListedAndByTheirNames) {
     EXPECT_TRUE(World{}.Bounds().Empty());
 }
 
+// A map the world gives a size is placed by the world unless its root says
+// it is infinite, however its file words that; an infinite one lies where its
+// chunks are (one chunk of 16 x 16 cells of 8 pixels, at cell (-16, 0)).
+TEST_F(TiledWorld, SizedMapsAreToldInfiniteByTheirRootAlone) {
+    std::string cells = "1";
+    for (int i = 1; i < 256; ++i)
+        cells += ",0";
+    const std::string chunkTmx = R"(<layer id="1" name="g"><data encoding="csv">)"
+                                 R"(<chunk x="-16" y="0" width="16" height="16">)" +
+                                 cells + "</chunk></data></layer>";
+    const std::string chunkJson = R"("layers":[{"type":"tilelayer","name":"g","chunks":[)"
+                                  R"({"x":-16,"y":0,"width":16,"height":16,"data":[)" +
+                                  cells + "]}]}]";
+    const std::string head = R"("type":"map","orientation":"orthogonal","width":16,"height":16,)"
+                             R"("tilewidth":8,"tileheight":8)";
+    const std::pair<const char*, std::string> files[] = {
+        {"a.tmx", R"(<?xml version="1.0"?><!-- a > b --><!DOCTYPE map><map version='1.8' )"
+                  R"(class="x>y" orientation="orthogonal" width="16" height="16" )"
+                  R"(tilewidth="8" tileheight="8" infinite = '1'>)" +
+                      chunkTmx + "</map>"},
+        {"b.tmj", "{" + head + R"(,"infinite":true,)" + chunkJson + "}"},
+        {"c.tmj", "{" + head + "," + chunkJson + R"(,"infinite":true})"},
+        {"d.tmx", R"(<map orientation="orthogonal" width="16" height="16" tilewidth="8" )"
+                  R"(tileheight="8" infinite="0"/>)"},
+        {"e.tmj", "{" + head + R"(,"infinite":false})"},
+    };
+    std::string list;
+    for (const auto& [name, text] : files) {
+        TiledTest::WriteText(dir.File(name), text);
+        list += std::string(list.empty() ? "" : ",") + R"({"fileName":")" + name +
+                R"(","x":1000,"y":0,"width":10,"height":10})";
+    }
+    const World world = Read(R"({"type":"world","maps":[)" + list + "]}");
+    ASSERT_EQ(world.maps.size(), 5u) << warnings;
+    for (const WorldMap& m : world.maps) {
+        const bool infinite = m.fileName[0] <= 'c';
+        EXPECT_EQ(std::tie(m.x, m.y, m.width, m.height),
+                  infinite ? std::make_tuple(872, 0, 128, 128) : std::make_tuple(1000, 0, 10, 10))
+            << m.fileName << "\n"
+            << warnings;
+    }
+}
+
 TEST_F(TiledWorld, WorldsThatCannotBeUsedAreRefused) {
     TiledTest::WriteText(dir.File("m_1_1.tmx"), Tmx(1, 1, 8, 8));
     TiledTest::WriteText(dir.File("m_2_2.tmx"), Tmx(1, 1, 8, 8));

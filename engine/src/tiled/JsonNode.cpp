@@ -56,6 +56,66 @@ json ParseJson(std::string_view text, const std::string& where, const Limits& li
     }
 }
 
+std::optional<bool> PeekJsonInfinite(std::string_view text) {
+    // Read event by event, stopping at the root's "infinite": the layers
+    // after it are never taken apart.
+    struct Peek : nlohmann::json_sax<json> {
+        int depth = 0;
+        bool wanted = false;
+        std::optional<bool> result = false;
+        bool done = false;
+
+        bool Value(std::optional<bool> v) {
+            if (depth == 1 && wanted) {
+                result = v;
+                done = true;
+                return false;
+            }
+            return true;
+        }
+        bool null() override { return Value(std::nullopt); }
+        bool boolean(bool v) override { return Value(v); }
+        // Anything but a bool is for the reader to judge.
+        bool number_integer(number_integer_t) override { return Value(std::nullopt); }
+        bool number_unsigned(number_unsigned_t) override { return Value(std::nullopt); }
+        bool number_float(number_float_t, const string_t&) override { return Value(std::nullopt); }
+        bool string(string_t&) override { return Value(std::nullopt); }
+        bool binary(binary_t&) override { return Value(std::nullopt); }
+        bool start_object(std::size_t) override {
+            if (!Value(std::nullopt))
+                return false;
+            ++depth;
+            return true;
+        }
+        bool key(string_t& k) override {
+            wanted = depth == 1 && k == "infinite";
+            return true;
+        }
+        bool end_object() override {
+            --depth;
+            return true;
+        }
+        bool start_array(std::size_t) override {
+            if (!Value(std::nullopt))
+                return false;
+            ++depth;
+            return true;
+        }
+        bool end_array() override {
+            --depth;
+            return true;
+        }
+        bool parse_error(std::size_t, const std::string&,
+                         const nlohmann::detail::exception&) override {
+            result = std::nullopt;
+            done = true;
+            return false;
+        }
+    } peek;
+    json::sax_parse(text.begin(), text.end(), &peek, nlohmann::detail::input_format_t::json, false);
+    return peek.done || peek.depth == 0 ? peek.result : std::nullopt;
+}
+
 const json* Member(const json& object, const char* key) {
     if (!object.is_object())
         return nullptr;

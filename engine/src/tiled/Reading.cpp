@@ -128,6 +128,68 @@ Format Sniff(std::string_view text) {
     return Format::Other;
 }
 
+std::optional<bool> PeekInfinite(std::string_view text) {
+    switch (Sniff(text)) {
+    case Format::Json:
+        return PeekJsonInfinite(text);
+    case Format::Other:
+        return std::nullopt;
+    case Format::Xml:
+        break;
+    }
+    // Past the declaration, comments and a doctype to the root's start tag.
+    size_t at = text.find('<');
+    for (;;) {
+        if (at == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view rest = text.substr(at);
+        size_t end;
+        if (rest.starts_with("<?"))
+            end = text.find("?>", at);
+        else if (rest.starts_with("<!--"))
+            end = text.find("-->", at);
+        else if (rest.starts_with("<!") && !rest.starts_with("<![CDATA["))
+            end = text.find('>', at);
+        else
+            break;
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        at = text.find('<', end);
+    }
+    if (!text.substr(at).starts_with("<map") || at + 4 >= text.size() ||
+        !(IsSpace(text[at + 4]) || text[at + 4] == '>' || text[at + 4] == '/'))
+        return std::nullopt;
+    // Its attributes, name="value" or name='value', up to the tag's end.
+    // 0 finite (Tiled's default), 1 infinite, -1 said otherwise.
+    int infinite = 0;
+    for (size_t i = at + 4; i < text.size();) {
+        while (i < text.size() && IsSpace(text[i]))
+            ++i;
+        if (i < text.size() && (text[i] == '>' || text[i] == '/'))
+            return infinite < 0 ? std::nullopt : std::optional<bool>(infinite == 1);
+        const size_t eq = text.find('=', i);
+        if (eq == std::string_view::npos || eq + 1 >= text.size())
+            return std::nullopt;
+        std::string_view name = text.substr(i, eq - i);
+        while (!name.empty() && IsSpace(name.back()))
+            name.remove_suffix(1);
+        size_t open = eq + 1;
+        while (open < text.size() && IsSpace(text[open]))
+            ++open;
+        if (open >= text.size() || (text[open] != '"' && text[open] != '\''))
+            return std::nullopt;
+        const size_t close = text.find(text[open], open + 1);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        if (name == "infinite") {
+            const std::string_view value = text.substr(open + 1, close - open - 1);
+            infinite = value == "1" ? 1 : value == "0" ? 0 : -1;
+        }
+        i = close + 1;
+    }
+    return std::nullopt;
+}
+
 std::string ResolvePath(const std::string& from, const std::string& relative) {
     const std::filesystem::path rel(relative);
     if (rel.is_absolute())

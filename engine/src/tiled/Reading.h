@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,6 +68,13 @@ inline bool IsSpace(char c) {
 enum class Format { Xml, Json, Other };
 // By the first character that is not white space (a byte-order mark skipped).
 Format Sniff(std::string_view text);
+// Whether a map's text says it is infinite, read from its root alone (TMX's
+// <map> tag; JSON's top-level members up to "infinite", which Tiled writes
+// before the layers), so that a world can place a finite map without parsing
+// its layers. Nothing when the text does not plainly say: parse it then.
+std::optional<bool> PeekInfinite(std::string_view text);
+// The JSON half of PeekInfinite (in JsonNode.cpp, beside the JSON reader).
+std::optional<bool> PeekJsonInfinite(std::string_view text);
 
 // A path as a Tiled file names it, relative to the directory of the file
 // `from`; an absolute one stays as it is.

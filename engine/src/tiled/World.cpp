@@ -315,14 +315,20 @@ private:
     }
 
     // How the map lies, from its header and an infinite map's chunks;
-    // nothing when it cannot be read, with a warning unless `quiet`. Reading
-    // the whole map would read its tile sets and templates too, for every
-    // map of the world, and refuse the world for a fault of one map's that a
-    // game loading it would meet anyway.
-    std::optional<Detail::Placement> PlacementOf(const std::string& path, bool quiet) {
+    // nothing when it cannot be read, with a warning unless the world gives
+    // its size (`sized`). Reading the whole map would read its tile sets and
+    // templates too, for every map of the world, and refuse the world for a
+    // fault of one map's that a game loading it would meet anyway.
+    std::optional<Detail::Placement> PlacementOf(const std::string& path, bool sized) {
+        const bool quiet = sized;
         Detail::Reading reading(path, m_limits);
         try {
             const std::string text = reading.ReadFile(path, path);
+            // A finite map the world sizes is placed by the world alone:
+            // parsing its layers only to learn that would cost a world of
+            // large JSON maps a good part of a second.
+            if (sized && Detail::PeekInfinite(text) == std::optional<bool>(false))
+                return Detail::Placement{};
             // All the maps sized together, as the files of one map are.
             m_bytes += text.size();
             if (m_bytes > m_limits.maxTotalBytes)
