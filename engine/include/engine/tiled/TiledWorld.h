@@ -89,7 +89,8 @@ struct World {
 /// world, values of the wrong kind, expressions longer than 256 characters, that do not compile or
 /// that have fewer than two captures, a listed map or a pattern's size reaching past 2^30 pixels,
 /// and what passes limits.maxWorldMaps or limits.maxWorldNames, and maps of more than
-/// limits.maxTotalBytes together (every map's file is read for its header). Warns of and skips a
+/// limits.maxTotalBytes together (the maps whose header is parsed: those the world gives no size,
+/// and the infinite ones; of the others only the root is looked at). Warns of and skips a
 /// map missing, an infinite one without chunks, one unreadable whose size the world does not give,
 /// and a matched name whose captures are no whole numbers or place the map past 2^30 pixels.
 World ParseWorld(std::string_view text, const std::string& path, const Limits& limits = {});
