@@ -432,6 +432,7 @@ TEST_F(ImmediateDrawTest, StyledTextTurnsLeansAndStrikes) {
     EXPECT_EQ(Draw::GetStats().drawCalls, plainCalls + 1);
     const float wide = Draw::MeasureText(font, "Hill", 64, {.bold = true});
     EXPECT_NEAR(wide - width, 3 * 64 / 14.0f, 0.01f);
+    EXPECT_EQ(Draw::MeasureText("Hill", 64, {.bold = true}), wide); // the engine's own font
     const auto under = Ink(img, 300, baseline + 2, 700, baseline + 20);
     EXPECT_NEAR(under[0], x, 1);
     EXPECT_NEAR(under[2], x + wide - 1, 1);

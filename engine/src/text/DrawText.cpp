@@ -286,6 +286,10 @@ float MeasureText(const std::string& text, float size) {
     return MeasureText(Font::Default(), text, size);
 }
 
+float MeasureText(const std::string& text, float size, const TextStyle& style) {
+    return MeasureText(Font::Default(), text, size, style);
+}
+
 float MeasureText(const Font& font, const std::string& text, float size) {
     return MeasureText(font, text, size, TextStyle{});
 }

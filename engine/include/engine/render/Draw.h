@@ -215,6 +215,8 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
 float MeasureText(const std::string& text, float size);
 /// The width in pixels of the widest line of text in font at size.
 float MeasureText(const Font& font, const std::string& text, float size);
+/// The same in the engine's own font for text drawn in style.
+float MeasureText(const std::string& text, float size, const TextStyle& style);
 /// The same for text drawn in style: bold and word spacing widen it.
 float MeasureText(const Font& font, const std::string& text, float size, const TextStyle& style);
 
