@@ -229,9 +229,7 @@ void Text(const Font& font, const std::string& text, glm::vec2 position, float s
           const TextStyle& style, Align align) {
     if (!font.Loaded() || !(size > 0))
         return;
-    if (style.rotation == 0 && style.origin == glm::vec2(0.0f) && !style.bold && !style.italic &&
-        !style.underline && !style.strikeout && style.wordSpacing == 0 &&
-        style.letterSpacing == 0) {
+    if (style == TextStyle{}) {
         Text(font, text, position, size, color, align);
         return;
     }

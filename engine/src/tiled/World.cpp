@@ -320,7 +320,6 @@ private:
     // templates too, for every map of the world, and refuse the world for a
     // fault of one map's that a game loading it would meet anyway.
     std::optional<Detail::Placement> PlacementOf(const std::string& path, bool sized) {
-        const bool quiet = sized;
         Detail::Reading reading(path, m_limits);
         try {
             const std::string text = reading.ReadFile(path, path);
@@ -336,7 +335,7 @@ private:
             const auto doc = Detail::Open(text, path, m_limits, "a TMX (XML) nor a JSON map");
             return Detail::ReadPlacement(*doc, reading);
         } catch (const MapError& error) {
-            if (!quiet)
+            if (!sized)
                 Log::Warn("TILED", "%s: map skipped: %s", m_world.path.c_str(), error.what());
         } catch (const TooMuch&) {
             Fail(m_world.path + ": its maps come to more than the limit of " +

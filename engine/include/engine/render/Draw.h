@@ -201,6 +201,7 @@ struct TextStyle {
     float wordSpacing = 0.0f;
     /// Pixels added to each character's advance: a justified line without spaces.
     float letterSpacing = 0.0f;
+    bool operator==(const TextStyle&) const = default; ///< Alike in every field.
 };
 
 /// Text in the engine's own font as style says; see the overload with a font.
