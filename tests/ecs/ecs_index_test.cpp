@@ -595,14 +595,6 @@ TEST_F(EcsIndex, WalksVisitTheirOwnRecordsHoweverTheStoresLineUp) {
              ecs.AddComponent<Big>(400, Big{800});
              ecs.AddComponent<B>(400, B{-400});
          }},
-        {"records made in opposite orders",
-         [&] {
-             for (EntityID e = 1; e <= 200; ++e) {
-                 ecs.AddComponent<A>(e, A{int(e)});
-                 ecs.AddComponent<Big>(201 - e, Big{2 * int(201 - e)});
-                 ecs.AddComponent<B>(201 - e, B{-int(201 - e)});
-             }
-         }},
         {"a pair that lines up slot for slot only as far as a third, smaller-blocked, type does",
          [&] {
              both(1, 100);

@@ -542,6 +542,9 @@ private:
             (stores[I]->Prefetch(base + chunk), ...);
             const uint64_t before = removals();
             uint32_t slot = base;
+            // Slots looked up one by one after a short stretch, doubled while
+            // stretches stay short: scattered records try few.
+            uint32_t scattered = 64;
             while ((slot = first.NextLive(slot, stop)) < stop) {
                 if (removals() != before) {
                     lookUp(slot, stop);
@@ -555,12 +558,13 @@ private:
                         {(I == lead ? first.LiveRun(slot, stop - slot)
                                     : stores[I]->Stretch(at[I], first, slot, stop - slot))...});
                 if (count < 16) {
-                    // Scattered, most likely, for a while.
-                    const uint32_t until = std::min(stop, slot + 64);
+                    const uint32_t until = stop - slot > scattered ? slot + scattered : stop;
                     lookUp(slot, until);
                     slot = until;
+                    scattered *= 2;
                     continue;
                 }
+                scattered = 64;
                 const EntityID* owner = first.Owners(slot);
                 const EntityID* const last = owner + count;
                 std::tuple<Cs*...> record{
