@@ -233,6 +233,28 @@ void BM_PassEach(benchmark::State& state) {
     bed.Clear(ids);
 }
 
+// The same pass where the stores do not hold the entities at the same slots:
+// made first, range(0) entities of another kind, with a Position only (a
+// ship among sparks) or a Velocity only (a second kind sharing one type).
+void BM_PassEachOffset(benchmark::State& state) {
+    SteadyHeap();
+    Bed bed(false);
+    ECS& ecs = bed.ecs();
+    const size_t odd = size_t(state.range(0));
+    if (state.range(1) == 0)
+        ecs.CreateEntities<Position>(odd, Position{0.0f, 0.0f});
+    else
+        ecs.CreateEntities<Velocity>(odd, Velocity{0.0f, 0.0f});
+    bed.Populate(MILLION);
+    for (auto _ : state) {
+        ecs.Each<Position, Velocity>([](EntityID, Position& p, const Velocity& v) {
+            p.x += v.x * DT;
+            p.y += v.y * DT;
+        });
+        benchmark::ClobberMemory();
+    }
+}
+
 // The design's path: a system fetching its records by shared reference.
 class MoveSystem : public System<Position, Velocity> {
 public:
@@ -490,6 +512,7 @@ BENCHMARK(BM_Create)->Args({MILLION, 0})->Args({MILLION, 1})->MS;
 BENCHMARK(BM_CreateBulk)->Args({MILLION, 0})->Args({MILLION, 1})->MS;
 BENCHMARK(BM_Yardstick_Pass)->MS;
 BENCHMARK(BM_PassEach)->Arg(0)->Arg(1)->MS;
+BENCHMARK(BM_PassEachOffset)->Args({1, 0})->Args({MILLION / 100, 1})->MS;
 BENCHMARK(BM_PassRunSystemArch<MoveSystem>)->MS;
 BENCHMARK(BM_PassRunSystemArch<IdleSystem>)->MS;
 BENCHMARK(BM_PassRunSystemArch<RefSystem>)->MS;

@@ -554,4 +554,125 @@ TEST_F(EcsIndex, RunsAndWalksPassByWhatIsRemovedAheadOfThem) {
     EXPECT_EQ(walked.size(), expected.size());
 }
 
+// Walks over stores whose records follow one another for the same entities,
+// but not at the same slots, or only in part: each walk visits exactly the
+// entities with all its types, once each, with their own records, also when
+// walked again unchanged and when a walk over other stores came before.
+TEST_F(EcsIndex, WalksVisitTheirOwnRecordsHoweverTheStoresLineUp) {
+    // A's value is the entity, B's and Big's its negative and twice it.
+    auto both = [&](EntityID from, int n) {
+        for (EntityID e = from; e < from + EntityID(n); ++e) {
+            ecs.AddComponent<A>(e, A{int(e)});
+            ecs.AddComponent<B>(e, B{-int(e)});
+            ecs.AddComponent<Big>(e, Big{2 * int(e)});
+        }
+    };
+    std::vector<Ref<A>> held;
+    const std::vector<std::pair<const char*, std::function<void()>>> layouts = {
+        {"one with Big only made first: every Big a slot on, across its blocks' ends",
+         [&] {
+             ecs.AddComponent<Big>(1, Big{2});
+             both(2, 300);
+         }},
+        {"a second kind sharing B and Big made first",
+         [&] {
+             for (EntityID e = 1; e <= 20; ++e) {
+                 ecs.AddComponent<B>(e, B{-int(e)});
+                 ecs.AddComponent<Big>(e, Big{2 * int(e)});
+             }
+             both(21, 300);
+         }},
+        {"runs broken in the middle by removals and by held records of removed ones",
+         [&] {
+             ecs.AddComponent<Big>(1, Big{2});
+             both(2, 300);
+             ecs.RemoveEntity(150);
+             ecs.RemoveComponent<Big>(100);
+             ecs.RemoveComponent<A>(200);
+             held.push_back(ecs.GetComponent<A>(120));
+             ecs.RemoveComponent<A>(120);
+             ecs.AddComponent<A>(400, A{400});
+             ecs.AddComponent<Big>(400, Big{800});
+             ecs.AddComponent<B>(400, B{-400});
+         }},
+        {"a pair that lines up slot for slot only as far as a third, smaller-blocked, type does",
+         [&] {
+             both(1, 100);
+             for (EntityID e = 101; e <= 150; ++e)
+                 ecs.AddComponent<A>(e, A{int(e)});
+             for (EntityID e = 201; e <= 250; ++e)
+                 ecs.AddComponent<B>(e, B{-int(e)});
+             for (EntityID e = 301; e <= 350; ++e)
+                 ecs.AddComponent<Big>(e, Big{2 * int(e)});
+         }},
+    };
+    for (const auto& [name, make] : layouts) {
+        SCOPED_TRACE(name);
+        ecs.Reset();
+        ecs.RegisterComponent<A>();
+        ecs.RegisterComponent<B>();
+        ecs.RegisterComponent<Big>();
+        make();
+        std::map<EntityID, int> triple, pairAB, pairABig;
+        for (EntityID e = 0; e <= 400; ++e) {
+            const bool a = ecs.GetComponent<A>(e) != nullptr, b = ecs.GetComponent<B>(e) != nullptr,
+                       big = ecs.GetComponent<Big>(e) != nullptr;
+            if (a && b && big)
+                triple[e] = 1;
+            if (a && b)
+                pairAB[e] = 1;
+            if (a && big)
+                pairABig[e] = 1;
+        }
+        for (int round = 0; round < 2; ++round) {
+            std::map<EntityID, int> seen;
+            ecs.Each<A, B, Big>([&](EntityID e, A& a, B& b, Big& big) {
+                EXPECT_TRUE(a.v == int(e) && b.v == -int(e) && big.v == 2 * int(e)) << e;
+                ++seen[e];
+            });
+            EXPECT_EQ(seen, triple);
+            seen.clear();
+            ecs.Each<A, B>([&](EntityID e, A& a, B& b) {
+                EXPECT_TRUE(a.v == int(e) && b.v == -int(e)) << e;
+                ++seen[e];
+            });
+            EXPECT_EQ(seen, pairAB);
+            seen.clear();
+            ecs.Each<Big, A>([&](EntityID e, Big& big, A& a) {
+                EXPECT_TRUE(a.v == int(e) && big.v == 2 * int(e)) << e;
+                ++seen[e];
+            });
+            EXPECT_EQ(seen, pairABig);
+        }
+        held.clear();
+    }
+
+    // A visit that removes the entity after its own, and another's Big,
+    // while the walk is inside a stretch a slot off.
+    ecs.Reset();
+    ecs.RegisterComponent<A>();
+    ecs.RegisterComponent<Big>();
+    ecs.AddComponent<Big>(1, Big{2});
+    for (EntityID e = 2; e <= 301; ++e) {
+        ecs.AddComponent<A>(e, A{int(e)});
+        ecs.AddComponent<Big>(e, Big{2 * int(e)});
+    }
+    std::vector<EntityID> walked;
+    ecs.Each<A, Big>([&](EntityID e, A& a, Big& big) {
+        EXPECT_TRUE(a.v == int(e) && big.v == 2 * int(e)) << e;
+        walked.push_back(e);
+        if (e % 10 == 0)
+            ecs.RemoveEntity(e + 1);
+        if (e == 100)
+            ecs.RemoveComponent<Big>(250);
+    });
+    // 250, passed by, does not remove 251.
+    std::vector<EntityID> want;
+    for (EntityID e = 2; e <= 301; ++e)
+        if ((e % 10 != 1 || e == 251) && e != 250)
+            want.push_back(e);
+    std::sort(walked.begin(), walked.end());
+    EXPECT_EQ(walked, want);
+}
+
 } // namespace

@@ -105,11 +105,14 @@ private:
             m_nextOwners = nullptr;
     }
 
-    // A store that held the same entities at the same slots as a block from
-    // `base` on, with both blocks' stamps then.
+    // A store that held the records of the entities of a block's slots
+    // [base, base + count) at its own slots from `at` on, with both blocks'
+    // stamps then.
     struct Match {
         uint64_t store = 0;
         uint32_t base = 0;
+        uint32_t at = 0;
+        uint32_t count = 0;
         uint64_t theirs = 0;
         uint64_t mine = 0;
     };
@@ -126,9 +129,9 @@ private:
         uint32_t count = 0; // live slots
         // New whenever a slot's owner or liveness changes.
         uint64_t stamp = 0;
-        // Stores last found holding the same entities at the same slots as
-        // this block.
-        std::array<Match, 4> matches{};
+        // Stretches of other stores last found holding the records of this
+        // block's entities in the same order.
+        std::array<Match, 8> matches{};
         uint32_t nextMatch = 0;
         ~Block();
     };
@@ -141,14 +144,19 @@ private:
     // The entity's record, looking first at `slot`, where records made
     // together for the same entities in two stores usually sit alike.
     void* Find(EntityID entity, uint32_t slot) const {
-        if (slot < m_end) {
-            const Block& block = *m_blocks[slot >> m_shift];
-            const uint32_t i = slot & m_mask;
+        slot = Slot(entity, slot);
+        return slot == NONE ? nullptr : Record(slot);
+    }
+    // The slot of the entity's record, looking first at `hint`; NONE when
+    // it has none.
+    uint32_t Slot(EntityID entity, uint32_t hint) const {
+        if (hint < m_end) {
+            const Block& block = *m_blocks[hint >> m_shift];
+            const uint32_t i = hint & m_mask;
             if (block.owners[i] == entity && (block.live[i >> 6] >> (i & 63) & 1))
-                return block.records + size_t(i) * m_layout.size;
+                return hint;
         }
-        const uint32_t at = m_index.Get(entity);
-        return at ? Record(at - 1) : nullptr;
+        return m_index.Get(entity) - 1;
     }
 
     // Calls visit(entity, slot, record) for every live slot in [begin, end),
@@ -175,40 +183,76 @@ private:
         }
     }
 
-    // The records at slots [base, base + count), a range within one block of
-    // this store and of `lead`, when all are live and belong to the entities
-    // that hold the same slots in `lead` (null: to anyone); null otherwise.
-    // What was found is kept with lead's block, so that while neither block
-    // changes, a walk need not compare them again.
-    std::byte* Run(uint32_t base, uint32_t count, const ComponentStore* lead) const {
-        if (base + count > m_end)
-            return nullptr;
-        const Block& mine = *m_blocks[base >> m_shift];
-        const uint32_t first = base & m_mask;
-        std::byte* records = mine.records + size_t(first) * m_layout.size;
-        if (first == 0 && count == std::min(m_mask + 1, m_end - base)) {
-            if (mine.count != count)
-                return nullptr;
-        } else {
-            for (uint32_t i = first; i < first + count; i += 64) {
-                const uint32_t bits = std::min<uint32_t>(64, first + count - i);
-                const uint64_t all = bits == 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1;
-                if ((mine.live[i >> 6] >> (i & 63) & all) != all)
-                    return nullptr;
-            }
+    // The first live slot in [slot, stop), a range within one block; stop
+    // when there is none.
+    uint32_t NextLive(uint32_t slot, uint32_t stop) const {
+        if (slot >= stop)
+            return stop;
+        const Block& block = *m_blocks[slot >> m_shift];
+        const uint32_t base = slot & ~m_mask;
+        for (uint32_t i = slot - base; i < stop - base; i = (i | 63) + 1)
+            if (const uint64_t bits = block.live[i >> 6] & (~uint64_t(0) << (i & 63)))
+                return std::min(stop, base + (i & ~63u) + uint32_t(std::countr_zero(bits)));
+        return stop;
+    }
+
+    // How many slots from `slot` on, at most `most`, are live in a row
+    // within its block; slot must be below the end.
+    uint32_t LiveRun(uint32_t slot, uint32_t most) const {
+        const Block& block = *m_blocks[slot >> m_shift];
+        const uint32_t base = slot & ~m_mask;
+        const uint32_t used = std::min(m_mask + 1, m_end - base);
+        most = std::min(most, base + used - slot);
+        if (block.count == used)
+            return most;
+        uint32_t n = 0;
+        for (uint32_t i = slot - base; n < most;) {
+            const uint32_t at = i + n;
+            // Zeros come in from the top, so a word's end is no gap.
+            if (const uint64_t gaps = ~block.live[at >> 6] >> (at & 63))
+                return std::min(most, n + uint32_t(std::countr_zero(gaps)));
+            n += 64 - (at & 63);
         }
-        if (!lead)
-            return records;
-        Block& theirs = *lead->m_blocks[base >> lead->m_shift];
+        return most;
+    }
+
+    // How many records from `at` on, at most `most` and within its block,
+    // are live and belong, one for one, to the owners of lead's slots from
+    // `slot` on (whether those are live is the caller's to know). The first
+    // must be the record there of the owner of `slot`. Long stretches found
+    // are kept with lead's block, so that while neither block changes a walk
+    // need not compare them again.
+    uint32_t Stretch(uint32_t at, const ComponentStore& lead, uint32_t slot, uint32_t most) const {
+        const Block& mine = *m_blocks[at >> m_shift];
+        const uint32_t i = at & m_mask;
+        most = std::min({most, m_mask + 1 - i, m_end - at});
+        const EntityID* owners = lead.Owners(slot);
+        // Scattered records end their stretch at once. Asked by the index,
+        // which looking them up reads anyway, not by the owners, which it
+        // does not: a miss for each would cost a third of a walk.
+        if (most < 2 || m_index.Get(owners[1]) != at + 2)
+            return 1;
+        Block& theirs = *lead.m_blocks[slot >> lead.m_shift];
         for (const Match& match : theirs.matches)
-            if (match.store == m_id && match.base == base && match.theirs == mine.stamp &&
-                match.mine == theirs.stamp)
-                return records;
-        if (std::memcmp(mine.owners + first, theirs.owners + (base & lead->m_mask),
-                        count * sizeof(EntityID)) != 0)
-            return nullptr;
-        theirs.matches[theirs.nextMatch++ % theirs.matches.size()] = {m_id, base, mine.stamp, theirs.stamp};
-        return records;
+            if (match.store == m_id && match.base == slot && match.at == at &&
+                match.theirs == mine.stamp && match.mine == theirs.stamp)
+                return std::min(match.count, most);
+        const uint32_t live = LiveRun(at, most);
+        uint32_t n = 0;
+        // Sixteen a turn, which the compiler does as a few vector compares.
+        for (; n + 16 <= live; n += 16) {
+            EntityID differ = 0;
+            for (uint32_t k = 0; k < 16; ++k)
+                differ |= mine.owners[i + n + k] ^ owners[n + k];
+            if (differ)
+                break;
+        }
+        while (n < live && mine.owners[i + n] == owners[n])
+            ++n;
+        if (n >= 64)
+            theirs.matches[theirs.nextMatch++ % theirs.matches.size()] = {
+                m_id, slot, at, n, mine.stamp, theirs.stamp};
+        return n;
     }
 
     // Asks for the first kilobyte of records from the slot on to be fetched.

@@ -515,28 +515,60 @@ private:
     };
 
     // Walks the lead store in runs of slots that lie within one block of every
-    // store. Where all the stores hold the same entities, all live, at the
-    // same slots, as when they were made together, the run is a plain loop
-    // over the records; elsewhere each entity is looked up in the others.
-    // The start of the next run is fetched ahead: the processor's own
-    // prefetching starts afresh in each block.
+    // store. From an entity on, it takes the stretch over which every store
+    // holds the records of the lead's entities one after another, all live,
+    // and walks it as a plain loop over the records: all of the run when the
+    // stores were filled together, up to where a store's records lie past
+    // others made first or across its block's end. Past a short stretch, the
+    // next slots look each entity up, as records are scattered there, and so
+    // does the rest of the run once visit removes anything. The start of the
+    // next run is fetched ahead: the processor's own prefetching starts
+    // afresh in each block.
     template <typename... Cs, typename F, size_t... I>
     static void WalkWith(const std::array<ComponentStore*, sizeof...(Cs)>& stores, size_t lead,
                          F& visit, std::index_sequence<I...>) {
         const ComponentStore& first = *stores[lead];
         const uint32_t chunk = std::min({(stores[I]->m_mask + 1)...});
         auto removals = [&] { return (stores[I]->m_removals + ...); };
+        auto lookUp = [&](uint32_t begin, uint32_t stop) {
+            first.Walk(begin, stop, [&](EntityID entity, uint32_t slot, std::byte* record) {
+                void* at[] = {(I == lead ? record : stores[I]->Find(entity, slot))...};
+                if (((at[I] != nullptr) && ...))
+                    visit(entity, *std::launder(static_cast<Cs*>(at[I]))...);
+            });
+        };
         for (uint32_t base = 0, end = first.m_end; base < end; base += chunk) {
-            const uint32_t count = std::min(chunk, end - base);
-            const EntityID* owners = first.Owners(base);
-            std::byte* runs[] = {stores[I]->Run(base, count, I == lead ? nullptr : &first)...};
-            uint32_t done = 0;
+            const uint32_t stop = base + std::min(chunk, end - base);
             (stores[I]->Prefetch(base + chunk), ...);
-            if (((runs[I] != nullptr) && ...)) {
-                const uint64_t before = removals();
-                const EntityID* owner = owners;
-                const EntityID* const stop = owners + count;
-                std::tuple<Cs*...> record{std::launder(reinterpret_cast<Cs*>(runs[I]))...};
+            const uint64_t before = removals();
+            uint32_t slot = base;
+            // Slots looked up one by one after a short stretch, doubled while
+            // stretches stay short: scattered records try few.
+            uint32_t scattered = 64;
+            while ((slot = first.NextLive(slot, stop)) < stop) {
+                if (removals() != before) {
+                    lookUp(slot, stop);
+                    break;
+                }
+                const EntityID entity = *first.Owners(slot);
+                const uint32_t at[] = {(I == lead ? slot : stores[I]->Slot(entity, slot))...};
+                uint32_t count = 0;
+                if (((at[I] != ComponentStore::NONE) && ...))
+                    count = std::min(
+                        {(I == lead ? first.LiveRun(slot, stop - slot)
+                                    : stores[I]->Stretch(at[I], first, slot, stop - slot))...});
+                if (count < 16) {
+                    const uint32_t until = stop - slot > scattered ? slot + scattered : stop;
+                    lookUp(slot, until);
+                    slot = until;
+                    scattered *= 2;
+                    continue;
+                }
+                scattered = 64;
+                const EntityID* owner = first.Owners(slot);
+                const EntityID* const last = owner + count;
+                std::tuple<Cs*...> record{
+                    std::launder(reinterpret_cast<Cs*>(stores[I]->Record(at[I])))...};
                 auto step = [&] {
                     if (removals() != before)
                         return false;
@@ -549,17 +581,12 @@ private:
                 // where the caller's code happens to put it (across a line of
                 // the processor's decoded-code cache or not) swung a pass by
                 // a quarter.
-                while (stop - owner >= 4 && step() && step() && step() && step()) {
+                while (last - owner >= 4 && step() && step() && step() && step()) {
                 }
-                while (owner != stop && step()) {
+                while (owner != last && step()) {
                 }
-                done = uint32_t(owner - owners);
+                slot += uint32_t(owner - first.Owners(slot));
             }
-            first.Walk(base + done, base + count, [&](EntityID entity, uint32_t slot, std::byte* record) {
-                void* at[] = {(I == lead ? record : stores[I]->Find(entity, slot))...};
-                if (((at[I] != nullptr) && ...))
-                    visit(entity, *std::launder(static_cast<Cs*>(at[I]))...);
-            });
         }
     }
 
