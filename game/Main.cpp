@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     Engine::Settings settings = Engine::Settings::Load(Engine::SettingsPath(false));
 
     Engine::Engine engine(1280, 720);
+    engine.SetTargetFrameRate(settings.maxFps);
     // A level named on the command line is someone's work in progress: it is
     // played again as soon as it is saved.
     const bool live = levels > 0;

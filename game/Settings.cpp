@@ -14,6 +14,7 @@ using json = nlohmann::json;
 namespace {
 constexpr const char* SOUND = "sound";
 constexpr const char* FULLSCREEN = "fullscreen";
+constexpr const char* FPS_CAP = "max_fps";
 
 // The choice under key, or nothing when the value is not true or false.
 // An absent key is the default.
@@ -24,6 +25,20 @@ bool Read(const json& doc, const char* key, bool& choice) {
     if (!found->is_boolean())
         return false;
     choice = found->get<bool>();
+    return true;
+}
+
+// A whole number from 0 to most under key; 60.0 counts, 60.5 does not.
+bool Read(const json& doc, const char* key, int most, int& number) {
+    const auto found = doc.find(key);
+    if (found == doc.end())
+        return true;
+    if (!found->is_number())
+        return false;
+    const double value = found->get<double>();
+    if (!(value >= 0 && value <= most) || value != static_cast<int>(value))
+        return false;
+    number = static_cast<int>(value);
     return true;
 }
 } // namespace
@@ -47,6 +62,8 @@ Settings Settings::Parse(std::string_view text, const std::string& where) {
         problem = "\"sound\" is not true or false";
     else if (!Read(doc, FULLSCREEN, settings.fullscreen))
         problem = "\"fullscreen\" is not true or false";
+    else if (!Read(doc, FPS_CAP, MAX_FPS, settings.maxFps))
+        problem = "\"max_fps\" is not a whole number from 0 to 1000";
     if (problem) {
         Log::Warn("SETTINGS", "Ignored %s (%s): playing with the default settings", where.c_str(),
                   problem);

@@ -17,12 +17,17 @@ struct Settings {
 
     bool sound = true;
     bool fullscreen = false;
+    // Frames drawn a second at most, "max_fps", set by hand (the game never
+    // writes it); 0, the default, draws as fast as the screen takes them.
+    int maxFps = 0;
+    static constexpr int MAX_FPS = 1000;
     // The object the file held, the keys above among them; empty for none.
     std::string read;
 
     // The settings in text, a file's content. Anything but a JSON object whose
-    // "sound" and "fullscreen", where present, are true or false is the
-    // defaults, with one warning naming where.
+    // "sound" and "fullscreen", where present, are true or false and whose
+    // "max_fps" is a whole number from 0 to MAX_FPS is the defaults, with one
+    // warning naming where.
     static Settings Parse(std::string_view text, const std::string& where);
     // The settings at path: the defaults, quietly, when there is no such file
     // or no path; with one warning when it cannot be read or used (Parse).

@@ -30,6 +30,7 @@ TEST(Settings, ReadFromWhatIsFoundAndKeptThroughASave) {
         const char* what;
         std::optional<std::string> file; // nullopt: no file
         bool sound, fullscreen, warned;
+        int maxFps = 0;
     };
     const std::string deep = "{\"later\": " + std::string(40, '[') + std::string(40, ']') + "}";
     const Case cases[] = {
@@ -46,6 +47,12 @@ TEST(Settings, ReadFromWhatIsFoundAndKeptThroughASave) {
         {"nested deep", deep, true, false, true},
         {"nested past any stack", std::string(60000, '['), true, false, true},
         {"huge", R"({"sound": false})" + std::string(Settings::MAX_BYTES, ' '), true, false, true},
+        {"a frame cap", R"({"max_fps": 60.0, "sound": false})", false, false, false, 60},
+        {"the highest cap", R"({"max_fps": 1000})", true, false, false, 1000},
+        {"a cap past the highest", R"({"max_fps": 1001, "sound": false})", true, false, true},
+        {"a part of a frame", R"({"max_fps": 30.5})", true, false, true},
+        {"a negative cap", R"({"max_fps": -1})", true, false, true},
+        {"a cap in words", R"({"max_fps": "60"})", true, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -57,6 +64,7 @@ TEST(Settings, ReadFromWhatIsFoundAndKeptThroughASave) {
         const std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(read.sound, c.sound);
         EXPECT_EQ(read.fullscreen, c.fullscreen);
+        EXPECT_EQ(read.maxFps, c.maxFps);
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.warned ? 1 : 0) << err;
         EXPECT_EQ(err.find(path) != std::string::npos, c.warned) << err;
     }
