@@ -1,9 +1,11 @@
-// Gamepad sprite: a walker steered by a pad's d-pad or left stick, or by the arrow keys or
-// WASD; the pad's lowest face button (A on most pads) or right trigger, or SPACE or ENTER,
-// make it big while held. One ActionMap binds keys and pad inputs to the program's actions
-// alike. Pads may be plugged in and out while it runs; a line of text says how many are
-// connected, another what is held.
+// Gamepad sprite: a walker steered by a pad's d-pad, or by the arrow keys or WASD, at full
+// speed, or by its left stick as fast as the stick is pushed; the pad's lowest face button
+// (A on most pads), or SPACE or ENTER, make it big while held, and the right trigger as big
+// as it is pulled. One ActionMap binds keys and pad buttons to the program's actions alike.
+// Pads may be plugged in and out while it runs; a line of text says how many are connected,
+// another what is held.
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include <SDL.h>
@@ -51,29 +53,23 @@ public:
         ecs.RegisterSystem(CreateRef<AnimationUpdater>());
         Camera::Main().transform.position = glm::vec3(WIDTH / 2, HEIGHT / 2, 0);
 
-        // Buttons and axes are named by their place on SDL's standard layout, so the same
-        // bindings fit any pad SDL knows. An axis counts as held past a quarter of its travel.
+        // Buttons are named by their place on SDL's standard layout, so the same bindings
+        // fit any pad SDL knows. The stick and the trigger are read as numbers instead (an
+        // axis bound here would count as held past a quarter of its travel).
         const int keys[ACTIONS][2] = {{SDLK_LEFT, SDLK_a},
                                       {SDLK_RIGHT, SDLK_d},
                                       {SDLK_UP, SDLK_w},
                                       {SDLK_DOWN, SDLK_s},
                                       {SDLK_SPACE, SDLK_RETURN}};
-        const PadInput pads[ACTIONS][2] = {
-            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_LEFT),
-             PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTX)},
-            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT),
-             PadInput::AxisPositive(SDL_CONTROLLER_AXIS_LEFTX)},
-            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_UP),
-             PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTY)},
-            {PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN),
-             PadInput::AxisPositive(SDL_CONTROLLER_AXIS_LEFTY)},
-            {PadInput::Button(SDL_CONTROLLER_BUTTON_A),
-             PadInput::AxisPositive(SDL_CONTROLLER_AXIS_TRIGGERRIGHT)}};
-        for (int action = 0; action < ACTIONS; ++action)
-            for (int i = 0; i < 2; ++i) {
-                m_actions.BindKey(action, keys[action][i]);
-                m_actions.BindPad(action, pads[action][i]);
-            }
+        const SDL_GameControllerButton buttons[ACTIONS] = {
+            SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
+            SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_DOWN,
+            SDL_CONTROLLER_BUTTON_A};
+        for (int action = 0; action < ACTIONS; ++action) {
+            for (int key : keys[action])
+                m_actions.BindKey(action, key);
+            m_actions.BindPad(action, PadInput::Button(buttons[action]));
+        }
 
         m_walker = ecs.CreateEntity();
         ecs.AddComponent<Transform>(m_walker, glm::vec3(0), glm::vec3(0),
@@ -84,15 +80,22 @@ public:
     void Update() override {
         ECS& ecs = ECS::Get();
         auto held = [&](Action a) { return m_actions.IsHeld(a) ? 1.0f : 0.0f; };
-        glm::vec2 move(held(RIGHT) - held(LEFT), held(DOWN) - held(UP));
+        // A stick pushed goes first, at its own speed (at most 1 long); keys and d-pad go
+        // at full speed, diagonals no faster than straight lines.
+        glm::vec2 move = Gamepads::Stick(PadStick::Left);
+        const glm::vec2 keyed(held(RIGHT) - held(LEFT), held(DOWN) - held(UP));
+        if (move == glm::vec2(0) && keyed != glm::vec2(0))
+            move = glm::normalize(keyed);
         if (move != glm::vec2(0)) {
-            // Diagonals no faster than straight lines; the legs move while it walks.
-            m_at += glm::normalize(move) * SPEED * float(Time::dt);
+            m_at += move * SPEED * float(Time::dt);
+            // The legs move while it walks.
             ecs.RunSystemArch(ecs.GetArchetype<Animation>());
         }
         if (move.x != 0)
             m_facingLeft = move.x < 0;
-        const float size = m_actions.IsHeld(BIG) ? BIG_SIZE : SMALL;
+        const float big =
+            m_actions.IsHeld(BIG) ? 1.0f : Gamepads::Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT);
+        const float size = SMALL + (BIG_SIZE - SMALL) * big;
         m_at = glm::clamp(m_at, glm::vec2(size / 2), glm::vec2(WIDTH, HEIGHT) - size / 2);
 
         // The transform's position is the top-left corner; a negative width mirrors the
@@ -117,7 +120,12 @@ public:
         for (int action = 0; action < ACTIONS; ++action)
             if (m_actions.IsHeld(action))
                 line += std::string(" ") + NAMES[action];
+        const glm::vec2 stick = Gamepads::Stick(PadStick::Left);
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "left stick %+.2f %+.2f    right trigger %.2f",
+                      stick.x, stick.y, Gamepads::Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
         Draw::Text(line, {24, 118}, 19, WHITE);
+        Draw::Text(numbers, {24, 150}, 19, WHITE);
         Draw::Text(
             "move: arrows, WASD, d-pad or left stick    big: SPACE, ENTER, A or right trigger",
             {24, HEIGHT - 33}, 14, WHITE);

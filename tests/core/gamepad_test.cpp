@@ -70,6 +70,75 @@ TEST_F(PadState, StickDirectionsHoldPastAQuarterAndLetGoBelowAFifth) {
     EXPECT_TRUE(Gamepads::IsHeld(PadInput::AxisPositive(SDL_CONTROLLER_AXIS_TRIGGERRIGHT)));
 }
 
+TEST_F(PadState, AxesReadHowFarTheyArePushedPastTheDeadZone) {
+    constexpr auto X = SDL_CONTROLLER_AXIS_LEFTX, Trigger = SDL_CONTROLLER_AXIS_TRIGGERRIGHT;
+    // A dead zone of 0.15 of the travel: 4915 of 32767 is in it, 4916 past it.
+    struct Reading {
+        SDL_JoystickID pad;
+        SDL_GameControllerAxis axis;
+        int value; // set first, unless the pad is not open
+        float want;
+        const char* what;
+    } readings[] = {
+        {1, X, -32768, -1, "full left is -1 exactly"},
+        {1, X, -32767, -0.999964f, "one short of full left"},
+        {1, X, -4916, -2.87e-5f, "just past the dead zone, left"},
+        {1, X, -4915, 0, "the dead zone's left edge"},
+        {1, X, 0, 0, "at rest"},
+        {1, X, 4915, 0, "the dead zone's right edge"},
+        {1, X, 4916, 3.41e-5f, "just past the dead zone, right"},
+        {1, X, 16384, 0.411783f, "half way, the dead zone stretched out"},
+        {1, X, 32767, 1, "full right is 1 exactly"},
+        {1, X, 40000, 1, "beyond SDL's range"},
+        {1, Trigger, 32767, 1, "a trigger pulled"},
+        {1, Trigger, 16384, 0.411783f, "a trigger half way"},
+        {1, Trigger, -32768, 0, "a trigger never reads below 0"},
+        {1, SDL_CONTROLLER_AXIS_LEFTY, INT_MIN, 0, "an axis that never moved"},
+        {1, SDL_GameControllerAxis(-1), 32767, 0, "an invalid axis"},
+        {1, SDL_CONTROLLER_AXIS_MAX, 32767, 0, "an axis beyond the layout"},
+        {9, X, 32767, 0, "a pad not open"},
+    };
+    Gamepads::Attach(1);
+    for (const Reading& r : readings) {
+        if (r.value != INT_MIN)
+            Gamepads::UpdateAxis(r.pad, r.axis, r.value);
+        const float got = Gamepads::Axis(r.pad, r.axis);
+        if (r.want == 0 || std::abs(r.want) == 1)
+            EXPECT_EQ(got, r.want) << r.what;
+        else
+            EXPECT_NEAR(got, r.want, 1e-6f) << r.what;
+    }
+
+    // A stick's dead zone is a disc: each axis inside it alone, but not both together.
+    struct Push {
+        int x, y;
+        glm::vec2 want;
+    } pushes[] = {{4000, 4000, {0.018833f, 0.018833f}},
+                  {3000, 3000, {0, 0}},
+                  {-32768, -32768, {-0.707107f, -0.707107f}}};
+    for (const Push& p : pushes) {
+        Gamepads::UpdateAxis(1, SDL_CONTROLLER_AXIS_RIGHTX, p.x);
+        Gamepads::UpdateAxis(1, SDL_CONTROLLER_AXIS_RIGHTY, p.y);
+        const glm::vec2 got = Gamepads::Stick(1, PadStick::Right);
+        EXPECT_NEAR(got.x, p.want.x, 1e-6f) << p.x << ", " << p.y;
+        EXPECT_NEAR(got.y, p.want.y, 1e-6f) << p.x << ", " << p.y;
+    }
+    EXPECT_EQ(Gamepads::Stick(9, PadStick::Right), glm::vec2(0)) << "a pad not open";
+
+    // Any pad: the one pushed furthest, its sign kept; as far, the one opened first.
+    Gamepads::Attach(2);
+    Gamepads::UpdateAxis(1, X, 10000);
+    Gamepads::UpdateAxis(2, X, -32768);
+    EXPECT_EQ(Gamepads::Axis(X), -1.0f) << "pad 2, further, its sign kept";
+    EXPECT_EQ(Gamepads::Stick(PadStick::Left), Gamepads::Stick(2, PadStick::Left));
+    Gamepads::UpdateAxis(1, X, 32767);
+    EXPECT_EQ(Gamepads::Axis(X), 1.0f) << "as far as pad 2: pad 1, opened first";
+    EXPECT_EQ(Gamepads::Stick(PadStick::Left), Gamepads::Stick(1, PadStick::Left));
+    Gamepads::Close(1);
+    Gamepads::Close(2);
+    EXPECT_EQ(Gamepads::Axis(X), 0.0f) << "no pad";
+}
+
 TEST_F(PadState, AnActionIsHeldWhileAnyKeyOrPadHoldsIt) {
     enum { Right, Jump };
     ActionMap map;

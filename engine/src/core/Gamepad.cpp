@@ -38,6 +38,8 @@ struct Pad {
     // Empty for a pad attached without a device.
     std::unique_ptr<SDL_GameController, CloseController> controller;
     Inputs held;
+    // Each axis where its last event left it, for Axis and Stick.
+    int16_t axes[SDL_CONTROLLER_AXIS_MAX] = {};
     // Changes since the last step began, and those of the step running.
     Inputs pressed, released, stepPressed, stepReleased;
 };
@@ -62,6 +64,39 @@ void Latch(uint8_t& bits, uint8_t bit, float deflection) {
         bits |= bit;
     else if (deflection < Gamepads::RELEASE)
         bits &= static_cast<uint8_t>(~bit);
+}
+
+// An axis's raw value as a share of its travel that way, so that both ends
+// of SDL's lopsided range read exactly 1.
+float Share(int value) {
+    return value < 0 ? value / 32768.0f : value / 32767.0f;
+}
+
+// A deflection (0 to 1) with the dead zone taken out and the rest of the
+// travel stretched back over 0 to 1.
+float Stretch(float deflection) {
+    constexpr float Dead = Gamepads::DEAD_ZONE;
+    return deflection <= Dead ? 0.0f : std::min((deflection - Dead) / (1.0f - Dead), 1.0f);
+}
+
+float Reach(float value) {
+    return std::abs(value);
+}
+float Reach(glm::vec2 value) {
+    return std::hypot(value.x, value.y);
+}
+
+// What read gives for the open pad where it reaches furthest; between pads
+// reaching as far, the one SDL opened first, for the same answer every time.
+template <typename Read> auto Furthest(Read read) {
+    decltype(read(SDL_JoystickID{})) best{};
+    SDL_JoystickID bestId = 0;
+    for (const auto& [id, pad] : Pads()) {
+        const auto value = read(id);
+        if (Reach(value) > Reach(best) || (Reach(value) == Reach(best) && id < bestId))
+            best = value, bestId = id;
+    }
+    return best;
 }
 
 bool Holds(const Inputs& set, PadInput input) {
@@ -273,6 +308,7 @@ void Gamepads::UpdateAxis(SDL_JoystickID id, int axis, int value) {
     Pad* pad = Find(id);
     if (!pad || axis < 0 || axis >= SDL_CONTROLLER_AXIS_MAX)
         return;
+    pad->axes[axis] = static_cast<int16_t>(std::clamp(value, -32768, 32767));
     const auto bit = static_cast<uint8_t>(1u << axis);
     const float deflection = static_cast<float>(value) / SDL_JOYSTICK_AXIS_MAX;
     const Inputs before = pad->held;
@@ -303,6 +339,38 @@ bool Gamepads::WasReleased(SDL_JoystickID id, PadInput input) {
 
 bool Gamepads::WasReleased(PadInput input) {
     return AnyPad(&Pad::stepReleased, input);
+}
+
+float Gamepads::Axis(SDL_JoystickID id, SDL_GameControllerAxis axis) {
+    const Pad* pad = Find(id);
+    if (!pad || axis < 0 || axis >= SDL_CONTROLLER_AXIS_MAX)
+        return 0;
+    float share = Share(pad->axes[axis]);
+    // A trigger rests at one end: nothing pulls it below.
+    if (axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT || axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT)
+        share = std::max(share, 0.0f);
+    const float pushed = Stretch(std::abs(share));
+    return share < 0 && pushed > 0 ? -pushed : pushed;
+}
+
+float Gamepads::Axis(SDL_GameControllerAxis axis) {
+    return Furthest([axis](SDL_JoystickID id) { return Axis(id, axis); });
+}
+
+glm::vec2 Gamepads::Stick(SDL_JoystickID id, PadStick stick) {
+    const Pad* pad = Find(id);
+    if (!pad)
+        return {0, 0};
+    const bool left = stick == PadStick::Left;
+    const glm::vec2 share(
+        Share(pad->axes[left ? SDL_CONTROLLER_AXIS_LEFTX : SDL_CONTROLLER_AXIS_RIGHTX]),
+        Share(pad->axes[left ? SDL_CONTROLLER_AXIS_LEFTY : SDL_CONTROLLER_AXIS_RIGHTY]));
+    const float length = Reach(share);
+    return length > 0 ? share * (Stretch(length) / length) : share;
+}
+
+glm::vec2 Gamepads::Stick(PadStick stick) {
+    return Furthest([stick](SDL_JoystickID id) { return Stick(id, stick); });
 }
 
 bool Gamepads::WasRemoved() {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <glm/vec2.hpp>
+
 namespace Engine {
 
 /// One input of a pad, named by its place on SDL's standard pad layout rather
@@ -33,6 +35,9 @@ struct PadInput {
     bool operator==(const PadInput&) const = default; ///< Same kind and index.
 };
 
+/// One of the two sticks of SDL's standard pad layout.
+enum class PadStick : uint8_t { Left, Right };
+
 /// The pads SDL maps as game controllers (its database names most), opened as
 /// they arrive and closed as they leave, with what each one holds. The main
 /// loop fills it from SDL's controller events; like the key table it is
@@ -49,6 +54,9 @@ struct PadInput {
 /// let go only below a fifth, so a resting or worn stick that wanders holds
 /// nothing and one held at the edge does not flicker.
 ///
+/// How far a stick or trigger is pushed reads as a number too (Axis, Stick),
+/// for a ship that goes as fast as its stick is pushed.
+///
 /// As for keys (see Input), every change is latched: `WasPressed` and
 /// `WasReleased` are true in the first step after it, and only in it, and so
 /// is `WasRemoved` after an open pad is pulled out, for a game to pause
@@ -59,6 +67,9 @@ public:
 
     static constexpr float PRESS = 0.25f;   ///< Share of an axis's travel that holds it.
     static constexpr float RELEASE = 0.20f; ///< Share of an axis's travel below which it is let go.
+    /// Share of an axis's travel, from rest, that Axis and Stick read as 0:
+    /// a resting stick seldom sits at the centre, and a worn one drifts.
+    static constexpr float DEAD_ZONE = 0.15f;
 
     /// Takes a controller event (device added, removed or remapped, button,
     /// axis) or a joystick's arrival; ignores any other. A pad remapped is
@@ -96,6 +107,23 @@ public:
     /// Whether this pad's input was let go since the step before this one.
     static bool WasReleased(SDL_JoystickID id, PadInput input);
     static bool WasReleased(PadInput input); ///< WasReleased on any open pad.
+    /// How far this pad's axis is pushed now: -1 to 1 for a stick (left and
+    /// up negative, as SDL has them), 0 to 1 for a trigger. The DEAD_ZONE
+    /// reads 0 and the rest of the travel is stretched over the whole range,
+    /// so the value rises from 0 just past it and is 1 at the edge. 0 for a
+    /// pad not open, an axis beyond SDL's layout, or before the axis moved.
+    static float Axis(SDL_JoystickID id, SDL_GameControllerAxis axis);
+    /// Axis on the open pad whose axis is pushed furthest, its sign kept
+    /// (between pads pushed as far, the one opened first); 0 with no pad.
+    static float Axis(SDL_GameControllerAxis axis);
+    /// A stick of this pad as a vector (x right, y down), at most 1 long: the
+    /// dead zone is a disc, so a stick pushed diagonally is neither slowed
+    /// nor snapped to an axis, and the rest of the travel is stretched as for
+    /// Axis. (0, 0) for a pad not open.
+    static glm::vec2 Stick(SDL_JoystickID id, PadStick stick);
+    /// Stick on the open pad whose stick is pushed furthest (between pads
+    /// pushed as far, the one opened first); (0, 0) with no pad.
+    static glm::vec2 Stick(PadStick stick);
     /// Whether a pad that was open, attached ones included, was pulled out
     /// (or closed) since the step before this one.
     static bool WasRemoved();
