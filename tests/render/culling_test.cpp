@@ -42,10 +42,11 @@ bool OnScreen(const glm::mat4& vp, int x, int y, int tw, int th, vec3 rotation =
         const glm::vec4 p = m * glm::vec4(float(i == 1 || i == 2), float(i >= 2), 0, 1);
         q[i] = glm::vec2(p) / p.w;
     }
-    std::vector<glm::vec2> axes = {{1, 0}, {0, 1}};
+    // On the stack: the test asks this of a few million cells.
+    glm::vec2 axes[6] = {{1, 0}, {0, 1}};
     for (int i = 0; i < 4; ++i) {
         const glm::vec2 e = q[(i + 1) % 4] - q[i];
-        axes.push_back({-e.y, e.x});
+        axes[2 + i] = {-e.y, e.x};
     }
     for (const glm::vec2 axis : axes) {
         float lo = 1e30f, hi = -1e30f;
