@@ -16,12 +16,13 @@ namespace {
 
 // %s: the command's name.
 constexpr const char* USAGE =
-    "usage: %s [LEVEL]\n"
+    "usage: %s [--fullscreen] [LEVEL]\n"
     "Plays LEVEL: a level file of the game's own format (JSON), or a map made with\n"
     "the Tiled editor (TMX or JSON), told apart by their content. Without LEVEL it\n"
     "plays ./Assets/level1.json, in the game's own format. The game reads ./Assets\n"
-    "below the working directory; paths inside a Tiled map are relative to the\n"
-    "file that names them.\n"
+    "below the working directory (installed, the sailhop command starts it in the\n"
+    "folder that holds them); paths inside a Tiled map are relative to the file\n"
+    "that names them.\n"
     "A LEVEL named here is played again as soon as it, or a file it names, is saved.\n"
     "A level file dropped on the window is played in place of the running level,\n"
     "live the same way (of several dropped at once, the last).\n"

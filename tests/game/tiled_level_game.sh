@@ -40,7 +40,7 @@ sed 's/^5,/99,/' "$maps/walls.tmx" >"$maps/broken.tmx"
 rel=$(realpath --relative-to="$PWD" "$maps")
 
 bounded "$game" --help >"$out/help" 2>&1 || fail "--help: status $?"
-grep -q '^usage: game \[LEVEL\]' "$out/help" || fail "--help printed: $(cat "$out/help")"
+grep -q '^usage: game \[--fullscreen\] \[LEVEL\]' "$out/help" || fail "--help printed: $(cat "$out/help")"
 bounded "$game" --no-such-option >/dev/null 2>&1
 [ $? = 2 ] || fail "an unknown option did not end with status 2"
 

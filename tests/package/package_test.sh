@@ -117,7 +117,7 @@ zcat "$prefix/share/man/man6/sailhop.6.gz" | grep -q '^\.TH SAILHOP 6 ' || die "
 bounded "$prefix/games/sailhop" --help >"$out/usage" 2>&1
 code=$?
 # The usage names the command the player typed, not the build tree's program.
-[ "$code" -eq 0 ] && grep -q '^usage: sailhop \[LEVEL\]' "$out/usage" ||
+[ "$code" -eq 0 ] && grep -q '^usage: sailhop \[--fullscreen\] \[LEVEL\]' "$out/usage" ||
     die "'sailhop --help' gave status $code, not 0 with a usage line naming sailhop: $(head -n 1 "$out/usage")"
 
 check_tree "$prefix" "install tree"
