@@ -27,7 +27,7 @@ trap 'end_game 5; chmod -R u+w "$out" 2>/dev/null; rm -rf "$out"' EXIT
 
 source "$repo/tests/package/common.sh"
 
-needs cpack lintian desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps xdotool import identify convert
+needs cpack lintian readelf desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps xdotool import identify convert
 [ -x "$build/game" ] || die "no game program in $build: build it first"
 [ -f "$build/CPackConfig.cmake" ] || die "no $build/CPackConfig.cmake: configure the build"
 
@@ -97,6 +97,11 @@ timeout -k 5 120 cmake --install "$build" --component Game --prefix "$prefix" >"
 cmp -s "$out/expected" "$out/installed" ||
     die "the installed files are not the expected ones (< expected, > installed):
 $(diff "$out/expected" "$out/installed")"
+# Hardened as Debian's own packages are (the game reads maps from anywhere).
+game_elf="$prefix/lib/sailhop/sailhop"
+readelf -d "$game_elf" | grep -q 'BIND_NOW' || die "the game is not linked with -z now"
+readelf --dyn-syms "$game_elf" | grep -q '__stack_chk_fail' || die "the game has no stack protector"
+readelf --dyn-syms "$game_elf" | grep -qE '__[a-z]+_chk@' || die "the game calls no fortified functions"
 metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 [ ${#metainfo[@]} -eq 1 ] && [ -f "${metainfo[0]}" ] || die "not one metainfo file: ${metainfo[*]}"
 while IFS= read -r asset; do
