@@ -1,10 +1,12 @@
-// Audio: a two-second tune streams from its file and loops from the start, and keys play short effects over it: J a
-// jump, C a coin, H a hit. Each press is a voice of its own, so quick presses overlap rather
-// than cut each other off. UP and DOWN play the effects a semitone higher or lower, LEFT and
-// RIGHT move them across. M stops the tune and starts it again. T, held, sounds a tone the
-// program makes as it plays. A bar shows where the tune is, and each effect's ball lights up
-// while it sounds.
+// Audio: a two-second tune streams from its file and loops from the start, and keys play short
+// effects over it: J a jump, C a coin, H a hit. Each press is a voice of its own, so quick presses
+// overlap rather than cut each other off. UP and DOWN play the effects a semitone higher or lower,
+// LEFT and RIGHT move them across. M stops the tune and starts it again; N changes it for a tune
+// the program composed as it started, and back. T, held, sounds a tone the program makes as it
+// plays. A bar shows where the tune is, and each effect's ball lights up while it sounds. The
+// engine's notices stay off the terminal; its warnings still show.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -15,6 +17,7 @@
 #include <engine/audio/Sound.h>
 #include <engine/core/Engine.h>
 #include <engine/core/Input.h>
+#include <engine/core/Log.h>
 #include <engine/core/Time.h>
 #include <engine/render/Draw.h>
 
@@ -29,6 +32,21 @@ using namespace Engine;
 constexpr int WIDTH = 800;
 constexpr int HEIGHT = 450;
 
+// Two seconds of notes up and down a chord at 22050 Hz, each fading to nothing by its end,
+// so that notes and the loop's seam join without a click.
+std::vector<float> Arpeggio() {
+    constexpr int RATE = 22050;
+    const float notes[] = {261.63f, 329.63f, 392.0f, 523.25f, 659.25f, 523.25f, 392.0f, 329.63f};
+    std::vector<float> tune;
+    for (const float hz : notes)
+        for (int i = 0; i < RATE / 4; ++i) {
+            const double t = double(i) / RATE;
+            tune.push_back(
+                float(0.3 * (1 - 4 * t) * std::exp(-6 * t) * std::sin(6.2831853 * hz * t)));
+        }
+    return tune;
+}
+
 struct Effect {
     int key;
     const char* file;
@@ -42,11 +60,13 @@ public:
         // Engine::Start has opened the device; sounds are converted to its format as they
         // load, while music is read a piece at a time as it plays, however long it is. One
         // that cannot be read is null, with a warning, and the program goes on without it.
-        m_tune = Music::Load(EXAMPLE_ASSETS "loop.wav");
-        if (m_tune) {
-            m_tune->SetLooping(true);
-            m_tune->Play();
-        }
+        // A tune made of samples plays as one read from a file does; the music keeps its own copy.
+        m_tunes = {Music::Load(EXAMPLE_ASSETS "loop.wav"), Music::FromSamples(Arpeggio(), 22050)};
+        for (const Ref<Music>& tune : m_tunes)
+            if (tune)
+                tune->SetLooping(true);
+        if (m_tunes[0])
+            m_tunes[0]->Play();
         for (Effect& e : m_effects)
             e.sound = Sound::Load(std::string(EXAMPLE_ASSETS) + e.file);
         m_tone = AudioStream::Create(22050);
@@ -63,11 +83,19 @@ public:
             m_tone->Push(wave);
         }
         // Keys act when they go down, not for as long as they are held.
-        if (m_tune && Input::WasKeyPressed(SDLK_m)) {
-            if (m_tune->IsPlaying())
-                m_tune->Stop();
+        const Ref<Music>& tune = m_tunes[m_tuneAt];
+        if (tune && Input::WasKeyPressed(SDLK_m)) {
+            if (tune->IsPlaying())
+                tune->Stop();
             else
-                m_tune->Play();
+                tune->Play();
+        }
+        if (Input::WasKeyPressed(SDLK_n)) {
+            if (tune)
+                tune->Stop();
+            m_tuneAt = 1 - m_tuneAt;
+            if (m_tunes[m_tuneAt])
+                m_tunes[m_tuneAt]->Play();
         }
         // Pitch and pan reach the voices sounding too, not just the next ones.
         const int semitones =
@@ -89,7 +117,7 @@ public:
 
     void Draw(const Uni<Renderer>&) override {
         Draw::Text("Audio", {40, 26}, 48, WHITE);
-        Draw::Text("M stops the tune and starts it again", {40, 112}, 19, WHITE);
+        Draw::Text("M stops the tune and starts it again, N changes it", {40, 112}, 19, WHITE);
         char line[64];
         std::snprintf(line, sizeof line, "UP/DOWN pitch: %+d semitones", m_semitones);
         Draw::Text(line, {40, 140}, 19, WHITE);
@@ -106,14 +134,18 @@ public:
             Draw::Text(e.label, {100, y + 3}, 22, WHITE);
         }
         // The tune's position: a white bar along the bottom, its full width the whole tune.
-        if (m_tune && m_tune->GetLength() > 0) {
-            const double done = m_tune->GetTimePlayed() / m_tune->GetLength();
+        Draw::Text(m_tuneAt ? "Tune: composed by the program" : "Tune: loop.wav", {40, 370}, 19,
+                   WHITE);
+        const Ref<Music>& tune = m_tunes[m_tuneAt];
+        if (tune && tune->GetLength() > 0) {
+            const double done = tune->GetTimePlayed() / tune->GetLength();
             Draw::Rect({40, 400, float(done) * (WIDTH - 80), 12}, WHITE);
         }
     }
 
 private:
-    Ref<Music> m_tune;
+    std::array<Ref<Music>, 2> m_tunes; // the file's, the one composed
+    int m_tuneAt = 0;                  // the one the keys and the bar are for
     Ref<AudioStream> m_tone;
     long m_toneAt = 0;   // samples of the tone made so far
     int m_semitones = 0; // the effects' pitch
@@ -126,6 +158,8 @@ private:
 } // namespace
 
 int main() {
+    // The engine's notices ("Window created!", the renderer) would clutter the terminal.
+    ::Engine::Log::SetQuiet(true);
     return ::Engine::Engine::Run(::Engine::CreateRef<AudioKeys>(), WIDTH, HEIGHT, "Audio",
                                  {.targetFrameRate = 60});
 }

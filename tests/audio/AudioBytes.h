@@ -63,8 +63,9 @@ inline void PutTag(Bytes& v, const char* s) {
         v.push_back(static_cast<Uint8>(s[i]));
 }
 
-// A PCM WAV file of the samples as they are.
-inline Bytes Wav(unsigned channels, std::uint32_t freq, unsigned bits, const Bytes& data) {
+// A WAV file of the samples as they are: PCM, or float for encoding 3.
+inline Bytes Wav(unsigned channels, std::uint32_t freq, unsigned bits, const Bytes& data,
+                 unsigned encoding = 1) {
     Bytes v;
     auto put = [&](std::uint32_t x, int bytes) { PutLE(v, x, bytes); };
     auto tag = [&](const char* s) { PutTag(v, s); };
@@ -73,7 +74,7 @@ inline Bytes Wav(unsigned channels, std::uint32_t freq, unsigned bits, const Byt
     tag("WAVE");
     tag("fmt ");
     put(16, 4);
-    put(1, 2); // PCM
+    put(encoding, 2);
     put(channels, 2);
     put(freq, 4);
     put(freq * channels * bits / 8, 4);

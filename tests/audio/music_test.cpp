@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
@@ -337,6 +338,74 @@ TEST_F(MusicTest, FedStreamPlaysAsItsSamplesConverted) {
         EXPECT_EQ(AudioStream::Create(c.rate, c.channels), nullptr) << c.rate << " " << c.channels;
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("Could not make an audio stream: a rate of 500 Hz"),
               std::string::npos);
+}
+
+// A music of the program's samples is a float WAV of them: the same sound
+// across the loop's seam and after a seek, the same length and time, past 1
+// clipped and no number silent; its own copy, and the shapes refused.
+TEST_F(MusicTest, FromSamplesPlaysAsItsFloatWav) {
+    struct Case {
+        int rate, channels;
+    };
+    for (const Case c : {Case{44100, 2}, Case{22050, 1}, Case{48000, 2}}) {
+        SCOPED_TRACE(c.rate);
+        // 0.75 s, longer than the buffer.
+        std::vector<float> signal(size_t(c.rate * c.channels) * 3 / 4);
+        for (size_t i = 0; i < signal.size(); ++i)
+            signal[i] = 0.8f * float(std::sin(0.031 * double(i)));
+        // The file holds them clipped, before the resampler reaches them.
+        signal[7] = 1.0f;
+        signal[8] = -1.0f;
+        signal[9] = 0.0f;
+        Bytes data(signal.size() * sizeof(float));
+        std::memcpy(data.data(), signal.data(), data.size());
+        signal[7] = 1.5f;
+        signal[8] = -3.0f;
+        signal[9] = NAN;
+        const Bytes file = Wav(unsigned(c.channels), std::uint32_t(c.rate), 32, data, 3);
+
+        Ref<Music> made = Music::FromSamples(signal, c.rate, c.channels);
+        Ref<Music> loaded = Music::LoadFromMemory(file.data(), file.size());
+        ASSERT_NE(made, nullptr);
+        ASSERT_NE(loaded, nullptr);
+        std::fill(signal.begin(), signal.end(), 0.0f);
+        EXPECT_DOUBLE_EQ(made->GetLength(), loaded->GetLength());
+        auto heard = [](const Ref<Music>& music) {
+            music->SetLooping(true);
+            music->Play();
+            Bytes out = Play(12); // over the seam
+            music->Seek(0.6);
+            const Bytes after = Play(4); // and over it again
+            out.insert(out.end(), after.begin(), after.end());
+            const double time = music->GetTimePlayed();
+            music->Stop();
+            return std::make_pair(out, time);
+        };
+        const auto [expected, expectedTime] = heard(loaded);
+        const auto [out, time] = heard(made);
+        EXPECT_BYTES(out, expected);
+        EXPECT_DOUBLE_EQ(time, expectedTime);
+    }
+
+    // Nothing to play: it loads, and ends at once.
+    Ref<Music> empty = Music::FromSamples({}, 44100);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->GetLength(), 0.0);
+    empty->Play();
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    EXPECT_FALSE(empty->IsPlaying());
+
+    const std::vector<float> three(3, 0.5f);
+    ::testing::internal::CaptureStderr();
+    for (const Case c : {Case{0, 1}, Case{-44100, 1}, Case{500, 1}, Case{44100, 0}, Case{44100, 9},
+                         Case{44100, 2}})
+        EXPECT_EQ(Music::FromSamples(three, c.rate, c.channels), nullptr)
+            << c.rate << " " << c.channels;
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Could not load the music of samples: 3 samples, which are no whole "
+                       "frames of 2 channels"),
+              std::string::npos)
+        << err;
 }
 
 // Through a real device: the music starts with what Play buffered, while the

@@ -43,3 +43,16 @@ TEST(Log, ErrorWritesTheWarningLineAndExits255) {
                 ::testing::ExitedWithCode(255),
                 "^\x1b\\[0;31mSHADER: Uniform u_texPos does not exist\x1b\\[0m\n$");
 }
+
+// Quiet drops the information lines alone, and turned off again brings them back.
+TEST(Log, QuietKeepsWarningsAndErrors) {
+    CaptureStderr();
+    Log::SetQuiet(true);
+    Log::Log("WINDOW", "Window created!");
+    Log::Warn("AUDIO", "%s", "ran short");
+    Log::SetQuiet(false);
+    Log::Log("T", "back");
+    EXPECT_EQ(GetCapturedStderr(), "\x1b[0;31mAUDIO: ran short\x1b[0m\nT: back\n");
+    EXPECT_EXIT((Log::SetQuiet(true), Log::Err("SHADER", "gone")), ::testing::ExitedWithCode(255),
+                "SHADER: gone");
+}

@@ -59,6 +59,7 @@ struct Music::Source {
 
     std::string name;
     std::vector<Uint8> memory; // a file held in memory, which `file` reads
+    std::vector<float> samples; // or a program's samples, cleaned, which `file` reads
     std::unique_ptr<SDL_RWops, CloseRW> file;
     std::unique_ptr<Uint8, FreeWav> decoded; // the samples, for encodings decoded whole
     Uni<VorbisStream> vorbis;                // decodes as it is read, instead of `file`
@@ -93,6 +94,11 @@ struct Music::Source {
     bool first = true, last = false;
     Uint8 silence = 0;
 
+    // The file opened: its format, checked, or an error.
+    std::string OpenFile();
+    // The program's samples at `rate`, of `channels`, read as a float WAV
+    // file's; an error or nothing.
+    std::string HoldSamples(std::span<const float> from);
     // The header's format, checked, or an error.
     std::string ReadHeader();
     // SDL's loader decodes the whole file, which is then read from memory.
@@ -119,6 +125,33 @@ struct Music::Source {
     // Ends the music early with one warning.
     void Fail(const std::string& why);
 };
+
+std::string Music::Source::OpenFile() {
+    std::string error = !file ? SDL_GetError() : IsOgg(file.get()) ? OpenVorbis() : ReadHeader();
+    // A file decoded whole is read from the decoded samples from then on.
+    if (decoded)
+        memory = {};
+    return error;
+}
+
+std::string Music::Source::HoldSamples(std::span<const float> from) {
+    if (std::string odd = Unplayable(channels, rate); !odd.empty())
+        return odd;
+    if (from.size() % std::size_t(channels))
+        return std::to_string(from.size()) + " samples, which are no whole frames of " +
+               std::to_string(channels) + " channels";
+    if (from.size_bytes() > INT_MAX)
+        return "over 2 GB of samples";
+    format = AUDIO_F32SYS;
+    frameBytes = std::uint32_t(channels) * sizeof(float);
+    frames = from.size() / std::size_t(channels);
+    AppendCleanSamples(samples, from);
+    // Memory to read from even when there is nothing to play; `frames` ends it.
+    if (samples.empty())
+        samples.assign(std::size_t(channels), 0.0f);
+    file.reset(SDL_RWFromConstMem(samples.data(), int(samples.size() * sizeof(float))));
+    return file ? "" : SDL_GetError();
+}
 
 std::string Music::Source::ReadHeader() {
     SDL_RWops* rw = file.get();
@@ -390,7 +423,8 @@ Ref<Music> Music::Load(const std::string& path) {
     auto source = CreateUni<Source>();
     source->name = path;
     source->file.reset(SDL_RWFromFile(path.c_str(), "rb"));
-    return Open(std::move(source));
+    std::string error = source->OpenFile();
+    return Open(std::move(source), std::move(error));
 }
 
 Ref<Music> Music::LoadFromMemory(const void* data, size_t size) {
@@ -403,16 +437,20 @@ Ref<Music> Music::LoadFromMemory(const void* data, size_t size) {
     } else {
         SDL_SetError(data ? "over 2 GB" : "no data");
     }
-    return Open(std::move(source));
+    std::string error = source->OpenFile();
+    return Open(std::move(source), std::move(error));
 }
 
-Ref<Music> Music::Open(Uni<Source> source) {
-    std::string error = !source->file      ? SDL_GetError()
-                        : IsOgg(source->file.get()) ? source->OpenVorbis()
-                                                  : source->ReadHeader();
-    // A file decoded whole is read from the decoded samples from then on.
-    if (source->decoded)
-        source->memory = {};
+Ref<Music> Music::FromSamples(std::span<const float> samples, int rate, int channels) {
+    auto source = CreateUni<Source>();
+    source->name = "of samples";
+    source->rate = rate;
+    source->channels = channels;
+    std::string error = source->HoldSamples(samples);
+    return Open(std::move(source), std::move(error));
+}
+
+Ref<Music> Music::Open(Uni<Source> source, std::string error) {
     if (error.empty())
         error = source->Prepare(Clip::DeviceSamples);
     if (!error.empty()) {

@@ -1,11 +1,27 @@
 #include <engine/core/Log.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-namespace Engine::Log::Detail {
+namespace Engine::Log {
+
+namespace {
+// Any thread may log, and the flag is all the lines share.
+std::atomic<bool> s_quiet{false};
+} // namespace
+
+void SetQuiet(bool quiet) {
+    s_quiet.store(quiet, std::memory_order_relaxed);
+}
+
+namespace Detail {
+
+bool Quiet() {
+    return s_quiet.load(std::memory_order_relaxed);
+}
 
 void Write(const char* format, ...) {
     va_list args;
@@ -34,4 +50,6 @@ void Exit() {
     std::exit(-1);
 }
 
-} // namespace Engine::Log::Detail
+} // namespace Detail
+
+} // namespace Engine::Log

@@ -42,6 +42,15 @@ public:
     /// The same from a file's bytes in memory, of which the music keeps a
     /// copy: a tune the program made plays without being written to a file.
     static Ref<Music> LoadFromMemory(const void* data, size_t size);
+    /// A tune the program made: samples from -1 to 1, interleaved by channel
+    /// (left first), at rate hertz, of which the music keeps a copy. It plays,
+    /// loops, seeks and reports its length and time as a float WAV file of
+    /// the same samples would; values past -1 and 1 are clipped, ones that
+    /// are no number silent, as in Sound::FromSamples. Null, with a warning,
+    /// for channels outside 1 to 8, a count that is not whole frames, over
+    /// 2 GB of samples, or a rate a file's music is refused (outside 1000 to
+    /// 768000 Hz).
+    static Ref<Music> FromSamples(std::span<const float> samples, int rate, int channels = 1);
 
     Music(const Music&) = delete;            ///< Held through Ref.
     Music& operator=(const Music&) = delete; ///< Held through Ref.
@@ -85,8 +94,9 @@ private:
     // Longest a fed music queues, in seconds.
     static constexpr double FED_SECONDS = 2.0;
     Music(Uni<Source> source, double bufferedSeconds);
-    // Load's and LoadFromMemory's checks and warning, for a source with its file open.
-    static Ref<Music> Open(Uni<Source> source);
+    // A music of the source, or null with a warning for its error, or for its
+    // converter's when it has none.
+    static Ref<Music> Open(Uni<Source> source, std::string error);
     // Puts a music into the list the audio thread mixes.
     static Ref<Music> Link(Uni<Source> source, double bufferedSeconds);
     // A music of samples pushed at rate, or null with the reason.

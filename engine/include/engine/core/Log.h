@@ -13,6 +13,8 @@ namespace Detail {
 void Write(const char* format, ...);
 /// Ends the process with status 255.
 [[noreturn]] void Exit();
+/// Whether SetQuiet silenced the information lines.
+bool Quiet();
 
 /// Values reach printf, so only what printf can take safely is accepted.
 template <typename T>
@@ -31,9 +33,18 @@ inline constexpr const char* Reset() {
 }
 } // namespace Detail
 
-/// "TAG: message" on stderr; msg is a printf format for args.
+/// Silences the information lines (Log) while warnings and errors still
+/// print, for a program that keeps its terminal for lines of its own; false,
+/// the default, prints them again. Safe from any thread, the audio thread's
+/// lines included.
+void SetQuiet(bool quiet);
+
+/// "TAG: message" on stderr, unless SetQuiet silenced it; msg is a printf
+/// format for args.
 template <typename... Args> void Log(std::string type, std::string msg, Args... args) {
     static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
+    if (Detail::Quiet())
+        return;
     Detail::Write((type + ": " + msg + "\n").c_str(), args...);
 }
 
