@@ -100,8 +100,8 @@ $(diff "$out/expected" "$out/installed")"
 # Hardened as Debian's own packages are (the game reads maps from anywhere).
 game_elf="$prefix/lib/sailhop/sailhop"
 readelf -d "$game_elf" | grep -q 'BIND_NOW' || die "the game is not linked with -z now"
-readelf --dyn-syms "$game_elf" | grep -q '__stack_chk_fail' || die "the game has no stack protector"
-readelf --dyn-syms "$game_elf" | grep -qE '__[a-z]+_chk@' || die "the game calls no fortified functions"
+readelf -W --dyn-syms "$game_elf" | grep -q '__stack_chk_fail' || die "the game has no stack protector"
+readelf -W --dyn-syms "$game_elf" | grep -qE '__[a-z]+_chk@' || die "the game calls no fortified functions"
 metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 [ ${#metainfo[@]} -eq 1 ] && [ -f "${metainfo[0]}" ] || die "not one metainfo file: ${metainfo[*]}"
 while IFS= read -r asset; do
