@@ -137,6 +137,7 @@ TEST_F(TiledHostile, MapsOfNoKnownGridAndChunksThatDoNotMakeOne) {
         {"<tileset name=\"t\"/>", {"a \"tileset\", not a Tiled map"}},
         {"hello", {"neither a TMX"}},
         {"", {"neither a TMX"}},
+        {std::string("\x1f\x8b\x08\0", 4), {"neither a TMX", "gzip-compressed, unpack it first"}},
         {"{\"type\":\"tileset\"}", {"a \"tileset\", not a Tiled map"}},
         {"{\"width\":2}", {"says of no type, not a Tiled map"}},
         {"{\"type\":\"map\"", {"not valid JSON"}},

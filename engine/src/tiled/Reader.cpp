@@ -27,6 +27,9 @@ std::unique_ptr<Document> Open(std::string_view text, const std::string& where,
     case Format::Other:
         break;
     }
+    // Debian ships some of Tiled's own example maps and tile sets gzipped.
+    if (text.size() >= 2 && text[0] == '\x1f' && text[1] == '\x8b')
+        Fail(where + ": neither " + what + ": it is gzip-compressed, unpack it first (gunzip)");
     Fail(where + ": neither " + what);
 }
 
