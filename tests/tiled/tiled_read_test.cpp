@@ -526,6 +526,9 @@ TEST(TiledRead, WhatTiledWritesOfLooksChunksTemplatesAndTileSizesReadsFieldByFie
         EXPECT_EQ(
             looks.layerOrder,
             (std::vector<LayerRef>{{K::Image, 0}, {K::Tile, 0}, {K::Object, 0}, {K::Tile, 1}}));
+        EXPECT_EQ(&looks.Layer({K::Image, 0}), &looks.imageLayers[0]);
+        EXPECT_EQ(&looks.Layer({K::Object, 0}), &looks.objectGroups[0]);
+        EXPECT_EQ(&looks.Layer({K::Tile, 1}), &looks.layers[1]);
         const ImageLayer& sky = looks.imageLayers.at(0);
         EXPECT_EQ(std::tie(sky.imagePath, sky.repeatX, sky.repeatY, sky.transparentColor),
                   std::tuple(copy.File("marks.png"), true, false, std::optional(0xFF00FF00u)));

@@ -115,6 +115,18 @@ const TileLayer* Map::FindLayer(std::string_view name) const {
     return nullptr;
 }
 
+const LayerBase& Map::Layer(LayerRef ref) const {
+    switch (ref.kind) {
+    case LayerKind::Object:
+        return objectGroups.at(ref.index);
+    case LayerKind::Image:
+        return imageLayers.at(ref.index);
+    case LayerKind::Tile:
+        break;
+    }
+    return layers.at(ref.index);
+}
+
 const TileInfo* Map::TileOf(uint32_t gid) const {
     const std::optional<TileRef> tile = Resolve(gid);
     return tile ? tilesets[tile->tileset].FindTile(tile->localId) : nullptr;

@@ -477,6 +477,14 @@ struct Map {
     TileLayer* FindLayer(std::string_view name) {
         return const_cast<TileLayer*>(std::as_const(*this).FindLayer(name));
     }
+    /// The layer of any kind a LayerRef names, for what every layer has (its
+    /// name, visibility, look, properties) while walking layerOrder; the ref
+    /// must name a layer of this map.
+    const LayerBase& Layer(LayerRef ref) const;
+    /// The same, to change it (hide a layer the game draws itself).
+    LayerBase& Layer(LayerRef ref) {
+        return const_cast<LayerBase&>(std::as_const(*this).Layer(ref));
+    }
     /// What the tile set says of the tile gid names (flag bits ignored): its
     /// class and properties, as a game reads "solid" off a layer's cell
     /// (TileLayer::At); null for an empty cell, a number no tile set holds
