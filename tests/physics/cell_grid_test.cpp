@@ -108,6 +108,35 @@ TEST(CellGrid, MoveBoxStopsExactlyAtTheEdges) {
 // Gravity onto a floor, then running into a wall one way and the other, for
 // thousands of steps, on cells and a box of sizes that do not divide evenly:
 // once it lands it is on the ground every step, and it stays exactly flush.
+// Boxes made cells: exactly the cells they overlap, as Rectangle counts
+// overlap.
+TEST(CellGrid, BoxesSetTheCellsTheyOverlap) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const Rectangle boxes[] = {
+        {40, 12, 16, 16},      // one cell exactly
+        {39.5f, 11, 17, 18},   // just past it on every side
+        {40, 12, 0.25f, 40},   // a sliver down a column
+        {-100, -100, 70, 300}, // over the grid's left side
+        {-1e30f, -1e30f, 2e30f, 2e30f},
+        {8, -4, 0, 16},   // empty
+        {8, -4, inf, 16}, // not finite
+        {200, 0, 10, 10}, // beyond it
+    };
+    for (size_t i = 0; i < std::size(boxes); ++i) {
+        CellGrid grid(10, 5, 16, 16, {8, -4});
+        grid.Set(boxes[i], true);
+        for (int r = 0; r < grid.rows; ++r)
+            for (int c = 0; c < grid.columns; ++c) {
+                const Rectangle cell{8.0f + 16 * c, -4.0f + 16 * r, 16, 16};
+                EXPECT_EQ(grid.Solid(c, r),
+                          std::isfinite(boxes[i].width) && cell.Overlaps(boxes[i]))
+                    << "box " << i << " cell " << c << "," << r;
+            }
+        grid.Set(boxes[i], false);
+        EXPECT_EQ(grid.cells, std::vector<uint8_t>(50, 0)) << i;
+    }
+}
+
 TEST(CellGrid, LongRunStaysFlushWithoutDrift) {
     CellGrid grid(20, 10, 32, 32, {0.25f, 0.5f});
     for (int c = 0; c < 20; ++c)

@@ -505,6 +505,19 @@ void CellGrid::Set(int column, int row, bool solid) {
         cells[i] = solid ? 1 : 0;
 }
 
+void CellGrid::Set(Rectangle box, bool solid) {
+    if (box.Empty() || !Usable(*this) || !Finite(box))
+        return;
+    const Span cs = SpanOf(Across(*this), box.x, box.width);
+    const Span rs = SpanOf(Down(*this), box.y, box.height);
+    // Spans reach past the grid (and past an int) on either side.
+    const Index c0 = std::max(cs.first, 0.0), c1 = std::min(cs.last, Index(columns) - 1);
+    const Index r0 = std::max(rs.first, 0.0), r1 = std::min(rs.last, Index(rows) - 1);
+    for (Index r = r0; r <= r1; ++r)
+        for (Index c = c0; c <= c1; ++c)
+            Set(int(c), int(r), solid);
+}
+
 bool CellGrid::Solid(Rectangle box) const {
     if (box.Empty() || !Usable(*this) || !Finite(box))
         return false;

@@ -69,6 +69,12 @@ struct CellGrid {
     bool Solid(Rectangle box) const;
     /// Makes a cell of the grid solid or open; cells beyond it are left as they are.
     void Set(int column, int row, bool solid);
+    /// Makes every cell of the grid that box overlaps solid or open (the
+    /// cells Solid(box) looks at: a box only touching a cell leaves it), as
+    /// a map's walls given as boxes (a Tiled object, a static body) become
+    /// cells. An empty or not finite box, or a grid of no usable cell size,
+    /// changes nothing.
+    void Set(Rectangle box, bool solid);
     /// Makes a cell of the grid solid below a floor of these heights (see
     /// CellFloor); cells beyond it are left as they are.
     void SetFloor(int column, int row, CellFloor floor);
