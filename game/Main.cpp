@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
             settings.Save(path);
     });
     engine.Start();
+    if (!settings.problem.empty())
+        scene->ShowProblem(settings.problem);
     // Switching to another window, or a pad pulled out, pauses the game.
     scene->WatchFocus();
     scene->WatchPads();

@@ -126,6 +126,9 @@ public:
     // Turns the sound on or off and says so in the notice, as M does (but
     // for a failure showing, which stays).
     void SetSound(bool on);
+    // Shows a problem the player should know of, as a level's failure is
+    // shown (the settings file ignored).
+    void ShowProblem(std::string text) { m_notice.Show(std::move(text), true); }
     // Called on each step in which the player turned the sound off or on, or
     // the window to full screen or back, once that is done: the game keeps
     // the player's choices.

@@ -1,5 +1,6 @@
 #include "game/Settings.h"
 
+#include <filesystem>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -65,9 +66,11 @@ Settings Settings::Parse(std::string_view text, const std::string& where) {
     else if (!Read(doc, FPS_CAP, MAX_FPS, settings.maxFps))
         problem = "\"max_fps\" is not a whole number from 0 to 1000";
     if (problem) {
-        Log::Warn("SETTINGS", "Ignored %s (%s): playing with the default settings", where.c_str(),
-                  problem);
-        return {};
+        Settings defaults;
+        defaults.problem =
+            "Ignored " + where + " (" + problem + "): playing with the default settings";
+        Log::Warn("SETTINGS", "%s", defaults.problem.c_str());
+        return defaults;
     }
     settings.read = text;
     return settings;
@@ -77,7 +80,14 @@ Settings Settings::Load(const std::string& path) {
     if (path.empty())
         return {};
     const std::optional<std::string> text = Files::LoadText(path, MAX_BYTES);
-    return text ? Parse(*text, path) : Settings{};
+    if (text)
+        return Parse(*text, path);
+    Settings defaults;
+    // LoadText has warned of a file that is there but cannot be read.
+    std::error_code error;
+    if (std::filesystem::exists(path, error))
+        defaults.problem = "Could not read " + path + ": playing with the default settings";
+    return defaults;
 }
 
 std::string Settings::Text() const {

@@ -23,6 +23,9 @@ struct Settings {
     static constexpr int MAX_FPS = 1000;
     // The object the file held, the keys above among them; empty for none.
     std::string read;
+    // Why the file's settings were ignored, naming it, for the window to
+    // show a player who never sees the terminal; empty when they were not.
+    std::string problem;
 
     // The settings in text, a file's content. Anything but a JSON object whose
     // "sound" and "fullscreen", where present, are true or false and whose

@@ -67,6 +67,8 @@ TEST(Settings, ReadFromWhatIsFoundAndKeptThroughASave) {
         EXPECT_EQ(read.maxFps, c.maxFps);
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.warned ? 1 : 0) << err;
         EXPECT_EQ(err.find(path) != std::string::npos, c.warned) << err;
+        // What the window shows names the file too.
+        EXPECT_EQ(read.problem.find(path) != std::string::npos, c.warned) << read.problem;
     }
 
     // A later version's keys come back from a save as they were; the
