@@ -398,7 +398,7 @@ TEST_F(MusicTest, FromSamplesPlaysAsItsFloatWav) {
     const std::vector<float> three(3, 0.5f);
     ::testing::internal::CaptureStderr();
     for (const Case c : {Case{0, 1}, Case{-44100, 1}, Case{500, 1}, Case{44100, 0}, Case{44100, 9},
-                         Case{44100, 2}})
+                         Case{44100, 2}, Case{44101, 1}})
         EXPECT_EQ(Music::FromSamples(three, c.rate, c.channels), nullptr)
             << c.rate << " " << c.channels;
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -101,7 +101,13 @@ $(diff "$out/expected" "$out/installed")"
 game_elf="$prefix/lib/sailhop/sailhop"
 readelf -d "$game_elf" | grep -q 'BIND_NOW' || die "the game is not linked with -z now"
 readelf -W --dyn-syms "$game_elf" | grep -q '__stack_chk_fail' || die "the game has no stack protector"
-readelf -W --dyn-syms "$game_elf" | grep -qE '__[a-z]+_chk@' || die "the game calls no fortified functions"
+# Fortified calls need the optimiser, so a Debug build has none.
+case $(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt") in
+Release | RelWithDebInfo | MinSizeRel)
+    readelf -W --dyn-syms "$game_elf" | grep -qE '__[a-z]+_chk@' ||
+        die "the game calls no fortified functions"
+    ;;
+esac
 metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 [ ${#metainfo[@]} -eq 1 ] && [ -f "${metainfo[0]}" ] || die "not one metainfo file: ${metainfo[*]}"
 while IFS= read -r asset; do

@@ -48,8 +48,9 @@ public:
     /// the same samples would; values past -1 and 1 are clipped, ones that
     /// are no number silent, as in Sound::FromSamples. Null, with a warning,
     /// for channels outside 1 to 8, a count that is not whole frames, over
-    /// 2 GB of samples, or a rate a file's music is refused (outside 1000 to
-    /// 768000 Hz).
+    /// 2 GB of samples, or a rate a file's music is refused: outside 1000 to
+    /// 768000 Hz, or one such as 44101 Hz that shares too few factors with
+    /// the device's 44100 Hz to be converted in short pieces.
     static Ref<Music> FromSamples(std::span<const float> samples, int rate, int channels = 1);
 
     Music(const Music&) = delete;            ///< Held through Ref.
