@@ -134,8 +134,10 @@ void DrawBackground(const Map& map);
 /// drawn with their opacity and tint, and moved by their offset and by their
 /// parallax: (1 - factor) * (view centre - Map::parallaxOrigin). Only what
 /// meets the view is drawn. Text objects are drawn in Font::Default(), in
-/// their colour, pixel size and alignment, wrapped at their width where they
-/// ask; turns and styles are left out. An animated tile shows the frame due `seconds`
+/// their colour, pixel size and alignment (justified too), wrapped at their
+/// width where they ask, turned about their corner, bold, italic, underlined
+/// or struck out (bold and italic made from the one face); another font
+/// family is warned of. An animated tile shows the frame due `seconds`
 /// into its loop (Tileset::FrameAt): by default the engine's simulation
 /// clock, so that the map plays as in Tiled; 0 shows every first frame, as
 /// Tiled's pictures of a map do.
