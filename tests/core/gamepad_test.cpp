@@ -357,6 +357,20 @@ TEST_F(VirtualPads, PadsPluggedWhileRunningPlayAndLeaveByInstanceId) {
     EXPECT_TRUE(Gamepads::IsOpen(b.Id()));
     EXPECT_FALSE(Gamepads::WasRemoved()) << "before the step that follows";
     EXPECT_EQ(RemovedInTwoSteps(), (std::pair{true, false})) << "the step after it alone";
+    // A scene changed in between drops presses, not a pad's leaving.
+    VirtualPad gone;
+    Poll();
+    b.Button(SDL_CONTROLLER_BUTTON_A, true);
+    gone.Unplug();
+    Poll();
+    Input::DropPending();
+    Input::BeginStep();
+    EXPECT_TRUE(Gamepads::WasRemoved());
+    EXPECT_FALSE(Gamepads::WasPressed(b.Id(), South));
+    Input::EndStep();
+    EXPECT_EQ(RemovedInTwoSteps(), (std::pair{false, false})) << "told once";
+    b.Button(SDL_CONTROLLER_BUTTON_A, false);
+    Poll();
 
     VirtualPad c;
     ASSERT_NE(c.Index(), c.Id()) << "the case that tells an index from an id";

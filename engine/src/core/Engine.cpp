@@ -93,10 +93,8 @@ bool Engine::SwitchScene() {
     camera = Camera();
     camera.w = static_cast<float>(m_Shown.view.x);
     camera.h = static_cast<float>(m_Shown.view.y);
-    // An empty step: what was pressed for the old scene and not yet stepped
-    // is dropped with it.
-    Input::BeginStep();
-    Input::EndStep();
+    // What was pressed for the old scene and not yet stepped is dropped with it.
+    Input::DropPending();
     if (m_Scene)
         m_Scene->Build(*this);
     return true;

@@ -385,6 +385,10 @@ void Gamepads::BeginStep() {
     }
 }
 
+void Gamepads::MarkRemoved() {
+    s_removed = true;
+}
+
 void Gamepads::EndStep() {
     s_stepRemoved = false;
     for (auto& [id, pad] : Pads())

@@ -220,6 +220,14 @@ void Input::EndStep() {
     Gamepads::EndStep();
 }
 
+void Input::DropPending() {
+    BeginStep();
+    const bool removed = Gamepads::WasRemoved();
+    EndStep();
+    if (removed)
+        Gamepads::MarkRemoved();
+}
+
 void Input::Clear() {
     keyStates.clear();
     mouseStates.clear();

@@ -132,6 +132,9 @@ public:
     static void BeginStep();
     /// Ends a step: its changes read false again (Input::EndStep calls it).
     static void EndStep();
+    /// Tells the next step that a pad was pulled out, as closing one does
+    /// (Input::DropPending keeps it so).
+    static void MarkRemoved();
     /// Shakes a pad: its heavy (low-frequency) and light (high-frequency)
     /// motors at strengths from 0 to 1, for `seconds` (at most 65, as SDL
     /// allows), in place of any rumble it had; no strength, or no time, stops

@@ -96,6 +96,11 @@ public:
     static void BeginStep();
     /// Ends a step: its edges read false again until the next one begins.
     static void EndStep();
+    /// Drops the edges, text and drops latched and not yet stepped, as the
+    /// engine does when it changes scenes, so nothing meant for the old scene
+    /// reaches the new one. A pad pulled out meanwhile is no press but a pad
+    /// gone: the next step still sees it (Gamepads::WasRemoved).
+    static void DropPending();
 
     /// Forgets every key, the mouse, the edges, the typed text and the drops; for tests, which share the
     /// process-wide table.
