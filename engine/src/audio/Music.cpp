@@ -94,6 +94,8 @@ struct Music::Source {
     bool first = true, last = false;
     Uint8 silence = 0;
 
+    // A source of float samples from the program, at rate, of channels.
+    static Uni<Source> OfFloats(std::string name, int rate, int channels);
     // The file opened: its format, checked, or an error.
     std::string OpenFile();
     // The program's samples at `rate`, of `channels`, read as a float WAV
@@ -126,6 +128,16 @@ struct Music::Source {
     void Fail(const std::string& why);
 };
 
+Uni<Music::Source> Music::Source::OfFloats(std::string name, int rate, int channels) {
+    auto source = CreateUni<Source>();
+    source->name = std::move(name);
+    source->format = AUDIO_F32SYS;
+    source->channels = channels;
+    source->rate = rate;
+    source->frameBytes = std::uint32_t(channels) * sizeof(float);
+    return source;
+}
+
 std::string Music::Source::OpenFile() {
     std::string error = !file ? SDL_GetError() : IsOgg(file.get()) ? OpenVorbis() : ReadHeader();
     // A file decoded whole is read from the decoded samples from then on.
@@ -142,8 +154,6 @@ std::string Music::Source::HoldSamples(std::span<const float> from) {
                std::to_string(channels) + " channels";
     if (from.size_bytes() > INT_MAX)
         return "over 2 GB of samples";
-    format = AUDIO_F32SYS;
-    frameBytes = std::uint32_t(channels) * sizeof(float);
     frames = from.size() / std::size_t(channels);
     AppendCleanSamples(samples, from);
     // Memory to read from even when there is nothing to play; `frames` ends it.
@@ -442,10 +452,7 @@ Ref<Music> Music::LoadFromMemory(const void* data, size_t size) {
 }
 
 Ref<Music> Music::FromSamples(std::span<const float> samples, int rate, int channels) {
-    auto source = CreateUni<Source>();
-    source->name = "of samples";
-    source->rate = rate;
-    source->channels = channels;
+    auto source = Source::OfFloats("of samples", rate, channels);
     std::string error = source->HoldSamples(samples);
     return Open(std::move(source), std::move(error));
 }
@@ -472,13 +479,8 @@ Ref<Music> Music::Link(Uni<Source> source, double seconds) {
 }
 
 Ref<Music> Music::Fed(int rate, int channels, std::string& error) {
-    auto source = CreateUni<Source>();
-    source->name = "fed by the program";
+    auto source = Source::OfFloats("fed by the program", rate, channels);
     source->fed = true;
-    source->format = AUDIO_F32SYS;
-    source->channels = channels;
-    source->rate = rate;
-    source->frameBytes = std::uint32_t(channels) * sizeof(float);
     error = Unplayable(channels, rate);
     // Short pieces: what is pushed is heard after a few milliseconds.
     if (error.empty())
