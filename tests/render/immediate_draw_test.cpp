@@ -968,6 +968,38 @@ TEST_F(ImmediateDrawTest, ZoomedTurnedCamerasPutTheWorldUnderItsPixels) {
     map.reset();
 }
 
+// What a draw depends on, changed between two draws of a batch, changes only
+// the second: a texture's pixels, the main camera (parallax layers), the
+// viewport (a split screen).
+TEST_F(ImmediateDrawTest, ChangesBetweenDrawsLeaveTheDrawsBefore) {
+    Image red(1, 1), blue(1, 1);
+    red.FillRect({0, 0, 1, 1}, {255, 0, 0, 255});
+    blue.FillRect({0, 0, 1, 1}, {0, 0, 255, 255});
+    Ref<Texture2D> changing = Texture2D::Create(red);
+    Camera& main = Camera::Main();
+    main = Camera();
+    main.transform.position = {640, 360, 0}; // world units are the window's pixels
+    const std::vector<Pixel> img = Frame([&] {
+        Draw::Sprite(changing, {0, 0, 10, 10});
+        ASSERT_TRUE(changing->Update(blue));
+        Draw::Sprite(changing, {20, 0, 10, 10});
+        Draw::BeginWorld();
+        Draw::Rect({0, 20, 10, 10}, RED);
+        main.transform.position.x += 100;
+        Draw::Rect({120, 20, 10, 10}, BLUE);
+        Draw::EndWorld();
+        renderer->SetViewport(0, 0, 640, 720, 640, 720);
+        Draw::Rect({0, 40, 10, 10}, RED);
+        renderer->SetViewport(640, 0, 640, 720, 640, 720);
+        Draw::Rect({0, 60, 10, 10}, BLUE);
+    });
+    renderer->SetViewport(0, 0, 1280, 720, 1280, 720);
+    const Pixel r{255, 0, 0}, b{0, 0, 255};
+    Check(
+        img,
+        {{5, 5, r}, {25, 5, b}, {5, 25, r}, {25, 25, b}, {5, 45, r}, {645, 45, BG}, {645, 65, b}});
+}
+
 // Half-open rectangles: edges that touch do not overlap; no size, no point.
 TEST(RectangleTest, ContainsOverlapsAndIntersection) {
     const Rectangle r{10, 20, 30, 40}; // x 10..40, y 20..60

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <numeric>
@@ -69,6 +70,7 @@ struct Batch {
     std::vector<Run> runs; // in drawing order; the last takes the next quads
     bool world = false;    // through the camera rather than in screen pixels
     std::optional<Camera> camera; // the program's own, else Camera::Main()
+    Camera mainSeen;              // Camera::Main() as the batch's first quad found it
 
     Ref<Shader> program;
     GLuint vbo = 0, ibo = 0, white = 0;
@@ -108,14 +110,14 @@ glm::vec2 PixelSize(const GLint viewport[4]) {
 // innermost target open or else of the window's viewport.
 glm::mat4 Projection() {
     if (g.targets.empty() && g.world)
-        return g.camera ? g.camera->GetViewProjection() : GLRenderer::ViewProjection();
+        return (g.camera ? *g.camera : g.mainSeen).GetViewProjection();
     GLint viewport[4] = {0, 0, 0, 0};
     if (g.targets.empty())
         glGetIntegerv(GL_VIEWPORT, viewport);
     const glm::vec2 size = PixelSize(viewport);
     if (g.world) {
         // A target shows the camera's view at the target's size.
-        Camera camera = g.camera ? *g.camera : Camera::Main();
+        Camera camera = g.camera ? *g.camera : g.mainSeen;
         camera.w = size.x;
         camera.h = size.y;
         return camera.GetViewProjection();
@@ -180,6 +182,25 @@ uint32_t WhiteTexture() {
     return g.white;
 }
 
+// Bitwise, so that a camera of NaNs is still the camera it was.
+static_assert(sizeof(Camera) == 2 * sizeof(Transform) + 4 * sizeof(float), "no padding to compare");
+bool SameCamera(const Camera& a, const Camera& b) {
+    return std::memcmp(&a, &b, sizeof(Camera)) == 0;
+}
+
+// Quads through Camera::Main() go through it as it is when they are drawn: a
+// program that moves it between draws (parallax layers) must not move the
+// quads drawn before.
+void FollowMainCamera() {
+    if (!g.world || g.camera)
+        return;
+    const Camera& main = Camera::Main();
+    if (g.count > 0 && SameCamera(main, g.mainSeen))
+        return;
+    Draw::Flush();
+    g.mainSeen = main;
+}
+
 // Room for one quad drawn with texture; a full batch is drawn first. Another
 // texture than the last quad's starts a run: the batch is still sent in one
 // upload, and only the draw calls follow the texture changes.
@@ -188,6 +209,7 @@ Vertex* Reserve(uint32_t texture) {
         g.vertices = std::make_unique<Vertex[]>(BATCH_QUADS * 4);
     if (g.count == BATCH_QUADS * 4)
         Draw::Flush();
+    FollowMainCamera();
     if (g.runs.empty() || g.runs.back().texture != texture)
         g.runs.push_back({texture, g.count / 4, texture == g.white ? nullptr : g.cached});
     Vertex* v = &g.vertices[g.count];

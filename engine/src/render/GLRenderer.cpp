@@ -8,6 +8,7 @@
 #include <engine/core/Log.h>
 #include <engine/render/Buffer.h>
 #include <engine/render/Camera.h>
+#include <engine/render/Draw.h>
 #include <engine/render/Mesh.h>
 #include <engine/render/Shader.h>
 
@@ -177,6 +178,8 @@ void GLRenderer::Render(Mesh& mesh, const Ref<Shader>& shader, glm::mat4 model) 
 
 void GLRenderer::SetViewport(int x, int y, int width, int height, int screenWidth,
                              int screenHeight) {
+    // What is batched was drawn for the viewport before (one half of a split screen).
+    Draw::Flush();
     GLCall(glViewport(x, y, width, height));
     s_viewport[0] = x;
     s_viewport[1] = y;

@@ -4,6 +4,7 @@
 
 #include <engine/core/Log.h>
 #include <engine/image/Image.h>
+#include <engine/render/Draw.h>
 
 #include "core/GLUtil.h"
 
@@ -122,6 +123,8 @@ bool GLTexture2D::Update(const Image& image) {
                                        : "Cannot update a texture that has no OpenGL pixels");
         return false;
     }
+    // Draws of the old pixels still batched are sent first, as they were made.
+    Draw::Flush();
     GLCall(glTextureSubImage2D(m_ID, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image.Pixels()));
     return true;
 }

@@ -324,9 +324,10 @@ void EndBlend();
 /// BeginShader ends the batch and makes shader the current GL program, so
 /// its uniforms are set with Shader's setters right after it, before the
 /// draws they are meant for: they apply to every draw up to the next batch
-/// break. To change them between draws, call Flush (or BeginShader again)
-/// first. False, with a warning and nothing changed, for a null shader or
-/// one that holds no program; no EndShader is due then.
+/// break. To change them between draws, call BeginShader again first (or
+/// Flush, unless a quad of the renderer systems came between: it makes their
+/// program current). False, with a warning and nothing changed, for a null
+/// shader or one that holds no program; no EndShader is due then.
 bool BeginShader(const Ref<Shader>& shader);
 /// Back to the shader before BeginShader. The GL program current at
 /// BeginShader is current again, unless another was made current meanwhile
