@@ -194,6 +194,9 @@ TEST_F(EdgeTest, EveryPressAndReleaseIsSeenInExactlyOneStep) {
     // A key held down repeats without being pressed again.
     recorder->observe = kinds[0].observe;
     EXPECT_EQ(Run("D0.01 K0.01 KU0.01", kinds[0].push), "[pd] [d] [r] ");
+    // A text field's BACKSPACE sees the press and each repeat, not the release.
+    recorder->observe = [] { return Input::WasKeyPressedOrRepeated(SDLK_SPACE) ? "y" : "n"; };
+    EXPECT_EQ(Run("D0.01 0.01 K0.01 KK0.01 U0.01", kinds[0].push), "[y] [n] [y] [y] [n] ");
     // Between steps, where frames are drawn, no edge shows.
     EXPECT_EQ(outside.find_first_of("pr"), std::string::npos) << outside;
 }

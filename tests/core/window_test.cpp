@@ -361,6 +361,41 @@ TEST(WindowSize, TheWholePictureFollowsTheDrawablesSize) {
     Engine::Input::Clear();
 }
 
+// A program's clear colour is what each frame starts from, in place of the
+// engine's, and outlives a change of scene.
+TEST(EngineLoop, AClearColourOfTheProgramsOwnStartsEachFrame) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    struct Probe : Engine::Scene {
+        Engine::Engine* engine = nullptr;
+        Engine::Image shot;
+        void Build(Engine::Engine& e) override { engine = &e; }
+        void Update() override {}
+        void Draw(const Engine::Uni<Engine::Renderer>&) override {
+            shot = engine->GetWindow()->Capture();
+        }
+    };
+    Engine::Engine engine(64, 48, "Clear");
+    auto first = Engine::CreateRef<Probe>(), second = Engine::CreateRef<Probe>();
+    engine.SetScene(first);
+    engine.InitializeGraphicsSubSystem();
+    engine.Start();
+    auto corner = [](const Engine::Image& image) {
+        const unsigned char* px = image.Pixels();
+        return EngineTest::Pixel{px[0], px[1], px[2]};
+    };
+    engine.Frame(0.0);
+    ASSERT_FALSE(first->shot.Empty());
+    EXPECT_EQ(corner(first->shot), (EngineTest::Pixel{0x26, 0x2E, 0x33}));
+    engine.SetClearColor(0x102030);
+    engine.ChangeScene(second);
+    engine.Frame(0.0);
+    engine.Frame(0.0);
+    ASSERT_FALSE(second->shot.Empty());
+    EXPECT_EQ(corner(second->shot), (EngineTest::Pixel{0x10, 0x20, 0x30}));
+    engine.Shutdown();
+}
+
 // A capped loop sleeps: over 3 s at a cap of 60 it draws no more than 10 %
 // over 180 frames, and keeps the process busy less than half the time. Load
 // can only slow it, so this holds on a busy machine; the rate itself is

@@ -84,6 +84,14 @@ TEST_F(EcsTest, AddingToAnUncreatedEntityMakesItVisible) {
 TEST_F(EcsTest, MissingComponentIsEmptyAndUnregisteredTypeThrows) {
     EntityID e = ecs.CreateEntity();
     EXPECT_EQ(ecs.GetComponent<Vel>(e), nullptr);
+    EXPECT_FALSE(ecs.HasComponent<Vel>(e));
+    EXPECT_FALSE(ecs.HasComponent<Never>(e));
+    EXPECT_FALSE(ecs.HasComponent<Vel>(e + 100));
+    ecs.AddComponent<Vel>(e);
+    EXPECT_TRUE(ecs.HasComponent<Vel>(e));
+    EXPECT_FALSE(ecs.HasComponent<Pos>(e));
+    ecs.RemoveComponent<Vel>(e);
+    EXPECT_FALSE(ecs.HasComponent<Vel>(e));
     try {
         ecs.GetComponent<Never>(e);
         FAIL() << "expected a runtime error";

@@ -230,7 +230,7 @@ void Engine::Render() {
     if (!m_Renderer || !m_Window)
         return;
     FollowDrawable();
-    m_Renderer->SetClearColor(CLEAR_COLOR);
+    m_Renderer->SetClearColor(m_ClearColor);
     m_Renderer->Clear();
     if (m_Scene)
         m_Scene->Draw(m_Renderer);

@@ -11,7 +11,7 @@ std::unordered_map<uint8_t, bool> Input::mouseStates;
 
 namespace {
 
-enum Edge : uint8_t { Pressed = 1, Released = 2 };
+enum Edge : uint8_t { Pressed = 1, Released = 2, Repeated = 4 };
 
 // Edges latched from events since the last step began, and those of the step
 // running; handed over by swapping the two.
@@ -97,6 +97,11 @@ bool Input::WasKeyPressed(int key) {
     return it != s_stepKeyEdges.end() && (it->second & Pressed);
 }
 
+bool Input::WasKeyPressedOrRepeated(int key) {
+    auto it = s_stepKeyEdges.find(key);
+    return it != s_stepKeyEdges.end() && (it->second & (Pressed | Repeated));
+}
+
 bool Input::WasKeyReleased(int key) {
     auto it = s_stepKeyEdges.find(key);
     return it != s_stepKeyEdges.end() && (it->second & Released);
@@ -147,8 +152,7 @@ void Input::HandleEvent(const SDL_Event& event) {
     switch (event.type) {
     case SDL_KEYDOWN:
         UpdateKey(event.key.keysym.sym, true);
-        if (!event.key.repeat)
-            s_keyEdges[event.key.keysym.sym] |= Pressed;
+        s_keyEdges[event.key.keysym.sym] |= event.key.repeat ? Repeated : Pressed;
         break;
     case SDL_KEYUP:
         UpdateKey(event.key.keysym.sym, false);

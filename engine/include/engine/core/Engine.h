@@ -63,7 +63,8 @@ struct RunOptions {
 class Engine {
 public:
     static constexpr double STEP = 0.01;              ///< Length of a simulation step, seconds.
-    static constexpr uint32_t CLEAR_COLOR = 0x262E33; ///< Each frame starts from it (0xRRGGBB).
+    /// Each frame starts from it (0xRRGGBB), unless SetClearColor says otherwise.
+    static constexpr uint32_t CLEAR_COLOR = 0x262E33;
 
     /// The whole life of a program: makes an engine with a window of width by
     /// height pixels, sets the scene, opens the window, applies the options,
@@ -153,6 +154,10 @@ public:
     /// takes; 0 (the default) for no cap. Steps still run at their own pace.
     void SetTargetFrameRate(int fps);
     int GetTargetFrameRate() const { return m_TargetFps; } ///< 0 when there is no cap.
+    /// The colour each frame starts from, 0xRRGGBB, behind the scene and on a
+    /// letterboxed view's bars; it stays through scene changes.
+    void SetClearColor(uint32_t rgb) { m_ClearColor = rgb; }
+    uint32_t GetClearColor() const { return m_ClearColor; } ///< CLEAR_COLOR until set.
     /// Frames drawn a second, measured over the last half second or so; 0
     /// until then.
     double GetFrameRate() const { return m_FrameRate; }
@@ -192,6 +197,7 @@ private:
     /// What the viewport and the camera's view were last set to.
     Letterbox m_Shown;
     int m_TargetFps = 0;
+    uint32_t m_ClearColor = CLEAR_COLOR;
     Clock::time_point m_Due;
     uint64_t m_FrameCount = 0;
     uint64_t m_RateFrames = 0;

@@ -42,6 +42,10 @@ public:
     static bool WasKeyPressed(int key);
     /// Whether the key went up since the step before this one.
     static bool WasKeyReleased(int key);
+    /// WasKeyPressed, or the system repeated the key while it is held, at
+    /// the desktop's delay and rate: BACKSPACE deleting on in a text field,
+    /// or a cursor running down a list. Repeats are marks as presses are.
+    static bool WasKeyPressedOrRepeated(int key);
 
     /// The pointer in window coordinates (pixels from the top-left corner),
     /// as the last mouse event left it. When the window keeps its view's size

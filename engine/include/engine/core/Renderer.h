@@ -22,7 +22,8 @@ public:
     virtual void Init() = 0;
     /// Logs the shutdown; GL objects go with the context.
     virtual void Shutdown() = 0;
-    /// The colour Clear fills with, as 0x00RRGGBB; alpha is always 1.
+    /// The colour Clear fills with, as 0x00RRGGBB; alpha is always 1. The
+    /// engine's loop sets it before each frame: a program sets Engine::SetClearColor.
     virtual void SetClearColor(uint32_t color) = 0;
     /// Clears colour and depth.
     virtual void Clear() = 0;

@@ -232,6 +232,14 @@ public:
         return Storage(Component<T>::GetTypeID()).template Share<T>(entity);
     }
 
+    /// Whether the entity has a T (a crate on its mark, say): a read of its
+    /// archetype, with no reference made. False for an unknown id, or a type
+    /// never registered.
+    template <typename T> bool HasComponent(EntityID entity) const {
+        const IDType type = Component<T>::GetTypeID();
+        return type < MAX_COMPONENTS && GetArchetype(entity).test(type);
+    }
+
     /// Calls visit(entity, c...) with a reference to each record, for every
     /// entity that has all of Cs, walking the packed records of the smallest
     /// of their stores: the fast way over many entities, in no set order.
