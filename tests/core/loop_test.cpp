@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <engine/core/Engine.h>
+#include <engine/render/Camera.h>
 
 namespace {
 
@@ -52,6 +53,21 @@ TEST(FixedStep, FrameWithoutAWindowStepsAndDrawsNothing) {
     EXPECT_FALSE(engine.Frame(0.025));
     EXPECT_EQ(scene->steps, 2);
     EXPECT_EQ(scene->frames, 0);
+}
+
+// A second engine in one process (a launcher, then the game) starts from the
+// default camera, not from where the first one's scene left it.
+TEST(FixedStep, AnEngineStartsFromTheDefaultCamera) {
+    ::Engine::Camera& camera = ::Engine::Camera::Main();
+    { ::Engine::Engine first(64, 48); }
+    camera.transform.position = {500, -20, 0};
+    camera.zoom = 3;
+    camera.rotation = 45;
+    ::Engine::Engine second(32, 24);
+    ::Engine::Camera expected;
+    expected.w = 32;
+    expected.h = 24;
+    EXPECT_EQ(camera.GetViewProjection(), expected.GetViewProjection());
 }
 
 } // namespace

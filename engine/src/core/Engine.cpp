@@ -19,9 +19,12 @@ namespace Engine {
 Engine::Engine(int w, int h, std::string title)
     : sWidth(w), sHeight(h), m_Title(std::move(title)),
       m_Shown{{0, 0}, {w, h}, {w, h}} {
-    // The view is the window: one world unit a pixel, the camera at its centre.
-    Camera::Main().w = static_cast<float>(w);
-    Camera::Main().h = static_cast<float>(h);
+    // The view is the window: one world unit a pixel, the camera at its
+    // centre, not where an engine before this one in the process left it.
+    Camera& camera = Camera::Main();
+    camera = Camera();
+    camera.w = static_cast<float>(w);
+    camera.h = static_cast<float>(h);
     Time::elapsed = 0.0;
 }
 
