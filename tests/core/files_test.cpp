@@ -233,4 +233,39 @@ TEST_F(FilesTest, LoadsRefuseWhatIsNoSavedFileWithinTheirLimit) {
     ::alarm(0);
 }
 
+// A game's folder of levels: made with its parents, then listed as a level
+// select shows it, without folders, hidden files or saves in progress.
+TEST_F(FilesTest, FoldersAreMadeAndListedByName) {
+    const std::string levels = Path("data/game/levels");
+    EXPECT_EQ(Files::List(levels), std::vector<std::string>{}); // none yet, quietly
+    ASSERT_TRUE(Files::MakeFolder(levels));
+    EXPECT_TRUE(Files::MakeFolder(levels + "/")); // there already
+    EXPECT_TRUE(fs::is_directory(levels));
+    for (const char* name : {"b.txt", "a.txt", "B.TXT", "c.txt.bak", ".hidden.txt", "notes"})
+        Write(levels + "/" + name, "x");
+    ASSERT_TRUE(fs::create_directory(levels + "/d.txt"));
+    fs::create_symlink(levels + "/a.txt", levels + "/link.txt");
+    fs::create_symlink(levels + "/gone", levels + "/dangling.txt");
+    ASSERT_TRUE(Files::SaveText(levels + "/e.txt", "saved"));
+
+    const struct {
+        std::string extension;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"", {"B.TXT", "a.txt", "b.txt", "c.txt.bak", "e.txt", "link.txt", "notes"}},
+        {".txt", {"a.txt", "b.txt", "e.txt", "link.txt"}},
+        {".TXT", {"B.TXT"}},
+        {".lvl", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Files::List(levels, c.extension), c.names) << c.extension;
+
+    // Something else in the folder's place, or in a parent's.
+    Write(Path("file"), "x");
+    EXPECT_FALSE(Files::MakeFolder(Path("file")));
+    EXPECT_FALSE(Files::MakeFolder(Path("file/below")));
+    EXPECT_FALSE(Files::MakeFolder(""));
+    EXPECT_EQ(Files::List(Path("file")), std::vector<std::string>{});
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include <engine/core/Files.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include <engine/core/Log.h>
@@ -166,6 +168,37 @@ std::string DataDir(std::string_view game, bool make) {
 
 std::string ConfigDir(std::string_view game, bool make) {
     return Dir("XDG_CONFIG_HOME", ".config", game, make);
+}
+
+bool MakeFolder(const std::string& path) {
+    if (path.empty() || !MakeDirs(path)) {
+        Log::Warn("FILES", "Could not make the folder %s: %s", path.c_str(),
+                  std::strerror(path.empty() ? ENOENT : errno));
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> List(const std::string& folder, std::string_view extension) {
+    std::vector<std::string> names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) {
+        if (errno != ENOENT)
+            Log::Warn("FILES", "Could not list %s: %s", folder.c_str(), std::strerror(errno));
+        return names;
+    }
+    const int at = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name.starts_with('.') || !name.ends_with(extension))
+            continue;
+        // The type the folder gives may be unknown; a link counts as what it names.
+        struct stat st {};
+        if (::fstatat(at, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            names.emplace_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool SaveText(const std::string& path, std::string_view text) {

@@ -30,6 +30,21 @@ std::string DataDir(std::string_view game, bool make = true);
 /// The same for settings: `$XDG_CONFIG_HOME/<game>` or `$HOME/.config/<game>`.
 std::string ConfigDir(std::string_view game, bool make = true);
 
+/// Makes the folder at `path` and any of its parents missing (0700, as far as
+/// the umask allows), as a game keeps its levels in a folder of its data
+/// folder: `Files::MakeFolder(dir + "/levels")` before saving into it. True
+/// when it is a folder now; false, with a warning, when it cannot be made or
+/// something else is in its place.
+bool MakeFolder(const std::string& path);
+
+/// The names of the regular files directly in `folder`, sorted byte by byte,
+/// as a game lists its saved levels or slots: only those ending in
+/// `extension` when one is given (".txt", case as written), and never hidden
+/// ones (a name starting with '.'; a save in progress is one). Open one as
+/// `folder + "/" + name`. Empty, quietly, when there is no such folder, and
+/// with a warning when it cannot be read.
+std::vector<std::string> List(const std::string& folder, std::string_view extension = {});
+
 /// Replaces the file at `path` with `text` whole, or leaves it as it was: the
 /// text is written to a new file beside it, flushed to the disk, and only
 /// then renamed over it. A new file gets the umask's permissions, a replaced
