@@ -9,6 +9,9 @@ ControllerSystem::ControllerSystem() {
     m_moves.BindKey(MoveLeft, KeyLeft);
     m_moves.BindKey(MoveRight, KeyRight);
     m_moves.BindKey(MoveJump, KeyJump);
+    m_moves.BindKey(MoveLeft, ArrowLeft);
+    m_moves.BindKey(MoveRight, ArrowRight);
+    m_moves.BindKey(MoveJump, ArrowJump);
     m_moves.BindPad(MoveLeft, PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_LEFT));
     m_moves.BindPad(MoveRight, PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT));
     m_moves.BindPad(MoveLeft, PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTX));

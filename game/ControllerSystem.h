@@ -1,5 +1,7 @@
 #pragma once
 
+#include <SDL_keycode.h>
+
 #include <engine/core/Input.h>
 #include <engine/ecs/System.h>
 #include <engine/physics/RigidBody.h>
@@ -8,14 +10,17 @@
 
 namespace Engine {
 
-// A and D, or a pad's D-pad and left stick, accelerate the body sideways up to
-// its top speed; SPACE, or the pad's south button, jumps while grounded.
+// A and D (or the arrow keys), or a pad's D-pad and left stick, accelerate the
+// body sideways up to its top speed; SPACE (or UP), or the pad's south button,
+// jumps while grounded.
 class ControllerSystem : public System<Controller, RigidBody> {
 public:
     // SDL key codes.
     static constexpr int KeyLeft = 97;   // 'a'
     static constexpr int KeyRight = 100; // 'd'
     static constexpr int KeyJump = 32;   // space
+    // The same for a player whose hand is on the arrow keys.
+    static constexpr int ArrowLeft = SDLK_LEFT, ArrowRight = SDLK_RIGHT, ArrowJump = SDLK_UP;
 
     // The player's moves, as the actions of the binding.
     enum Move : int { MoveLeft, MoveRight, MoveJump };

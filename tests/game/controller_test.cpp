@@ -77,6 +77,25 @@ TEST_F(ControllerTest, JumpNeedsGroundAndLittleUpwardSpeed) {
     EXPECT_EQ(Step({0, -1000, 0}, false, false, true).y, -1000.0f);
 }
 
+// The arrow keys play as A, D and SPACE do.
+TEST_F(ControllerTest, ArrowKeysRunAndJumpAsTheLetters) {
+    rb->grounded = true;
+    const struct {
+        int key;
+        vec3 velocity;
+    } cases[] = {{SDLK_LEFT, {-50, 0, 0}},
+                 {SDLK_RIGHT, {50, 0, 0}},
+                 {SDLK_UP, {0, -1000, 0}},
+                 {SDLK_DOWN, {0, 0, 0}}};
+    for (const auto& c : cases) {
+        Input::Clear();
+        Input::UpdateKey(c.key, true);
+        rb->velocity = {0, 0, 0};
+        system.Run(player);
+        EXPECT_EQ(rb->velocity, c.velocity) << SDL_GetKeyName(c.key);
+    }
+}
+
 TEST_F(ControllerTest, DrivesBodiesWithoutTransformThroughRegistry) {
     Ref<SystemBase> sys = CreateRef<ControllerSystem>();
     ECS::Get().RegisterSystem(sys);

@@ -38,7 +38,7 @@ long ResidentKiB() {
 }
 
 // Keys the game ignores.
-constexpr std::array<SDL_Keycode, 7> kOtherKeys = {SDLK_w,      SDLK_s,      SDLK_LEFT, SDLK_RETURN,
+constexpr std::array<SDL_Keycode, 7> kOtherKeys = {SDLK_w,      SDLK_s,      SDLK_e, SDLK_RETURN,
                                                    SDLK_ESCAPE, SDLK_LSHIFT, SDLK_q};
 constexpr std::array<SDL_Keycode, 3> kPlayerKeys = {SDLK_a, SDLK_d, SDLK_SPACE};
 
