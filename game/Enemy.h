@@ -13,4 +13,12 @@ struct Enemy {
     explicit Enemy(EntityID id) : player(id) {}
 };
 
+// The x coordinates an enemy turns at, when not the designed ones; with no
+// room between them (max not above min) it holds its place.
+struct Lane {
+    float min = 0.0f;
+    float max = 0.0f;
+    bool operator==(const Lane&) const = default;
+};
+
 } // namespace Engine

@@ -29,10 +29,21 @@ void EnemySystem::Run(EntityID entity) {
         }
     }
 
+    float min = PatrolMin, max = PatrolMax;
+    // The type is registered by the first level that places a fish of its own.
+    if (ecs.HasComponent<Lane>(entity)) {
+        Ref<Lane> lane = ecs.GetComponent<Lane>(entity);
+        min = lane->min;
+        max = lane->max;
+        // Patrolling would dither a step each way.
+        if (!(max > min))
+            return;
+    }
+
     double s = e->dir ? -Tuning::PatrolSpeed : Tuning::PatrolSpeed;
     t->position.x = static_cast<float>(t->position.x + s * Time::dt);
 
-    if (t->position.x >= PatrolMax || t->position.x <= PatrolMin)
+    if (t->position.x >= max || t->position.x <= min)
         e->dir = !e->dir;
 }
 

@@ -8,7 +8,8 @@
 
 namespace Engine {
 
-// Patrols each enemy between two fixed x coordinates and knocks its player back on contact.
+// Patrols each enemy between the ends of its Lane, or without one the designed
+// bounds, and knocks its player back on contact.
 class EnemySystem : public System<Enemy, Transform> {
 public:
     static constexpr float PatrolMin = Tuning::PatrolMin;

@@ -172,6 +172,61 @@ UnitBox Around(const Tiled::Object& object) {
     return box;
 }
 
+// The fish the map's fish objects place (nothing when it has none), fish
+// tile objects hidden: the fish is drawn in their place.
+std::optional<std::vector<FishPlace>> FishOf(Tiled::Map& map) {
+    std::optional<std::vector<FishPlace>> fish;
+    size_t unplaced = 0, over = 0;
+    for (Tiled::ObjectGroup& group : map.objectGroups) {
+        for (Tiled::Object& object : group.objects) {
+            if (object.name != FISH_OBJECT && map.ClassOf(object) != FISH_OBJECT)
+                continue;
+            if (!fish)
+                fish.emplace();
+            const bool tile = map.Resolve(object.gid).has_value();
+            const bool shown = group.visible && object.visible;
+            if (tile)
+                object.visible = false;
+            if (!shown)
+                continue;
+            if (fish->size() == MAX_FISH) {
+                ++over;
+                continue;
+            }
+            double left, top, right;
+            if (tile || object.shape == "point") {
+                const Tiled::ObjectPoint at =
+                    tile ? map.TopLeft(object) : Tiled::ObjectPoint{object.x, object.y};
+                left = at.x;
+                top = at.y;
+                right = left + (Tuning::PatrolMax - Tuning::PatrolMin) + Tuning::FishSize;
+            } else {
+                const UnitBox box = Around(object);
+                left = box.left;
+                top = box.top;
+                right = box.right;
+            }
+            const FishPlace place{
+                glm::vec3(float(left), float(top), 0.0f),
+                Lane{float(left), float(std::max(left, right - Tuning::FishSize))}};
+            // Also what is not a number, or past what a float holds.
+            if (!std::isfinite(place.start.x) || !std::isfinite(place.start.y) ||
+                !std::isfinite(place.lane.max)) {
+                ++unplaced;
+                continue;
+            }
+            fish->push_back(place);
+        }
+    }
+    if (unplaced)
+        Log::Warn("LEVEL", "%s: %zu fish objects are nowhere a fish can swim and place none",
+                  map.path.c_str(), unplaced);
+    if (over)
+        Log::Warn("LEVEL", "%s: %zu fish objects past the first %zu place none", map.path.c_str(),
+                  over, MAX_FISH);
+    return fish;
+}
+
 // Every tile set's shapes as fractions of their tiles, cut to the tile; a
 // tile set with shapes other than upright rectangles warns once, naming them.
 std::vector<TileShapes> ShapesOf(const Tiled::Map& map) {
@@ -305,6 +360,7 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
         level.start = data.playerStart
                           ? *data.playerStart
                           : DefaultStart(level.cells.grid, level.cellW, level.cellH, boatSize);
+        level.fish = std::move(data.fish);
     } else {
         Ref<Texture2D> sheet = content.LoadTexture(data.tilemapPath);
         name(data.tilemapPath);
@@ -380,6 +436,7 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
         level.playerStart =
             glm::vec3(static_cast<float>(topLeft.x), static_cast<float>(topLeft.y), 0.0f);
     }
+    level.fish = FishOf(map);
     level.map = std::make_shared<const Tiled::Map>(std::move(map));
     return level;
 }

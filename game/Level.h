@@ -20,6 +20,8 @@
 #include <engine/tiled/TiledMap.h>
 #include <engine/tiled/TiledTileMap.h>
 
+#include "game/Enemy.h"
+
 namespace Engine {
 
 // What a cell of the level does to a body. A Shaped cell is solid only
@@ -43,6 +45,14 @@ struct LevelCells {
     bool operator==(const LevelCells&) const = default;
 };
 
+// A fish a map places: its top-left corner at the start and the lane it
+// patrols.
+struct FishPlace {
+    glm::vec3 start{0.0f};
+    Lane lane;
+    bool operator==(const FishPlace&) const = default;
+};
+
 // A level as its file gives it: in the game's own format, a grid of tile
 // codes (a list of columns, each listed top to bottom), the tile-set image and
 // the size of one tile in it; or a Tiled map, drawn as Tiled draws it, whose
@@ -62,6 +72,9 @@ struct LevelData {
     int cellH = 0;
     // Where the boat starts, when the map has an object named "player".
     std::optional<glm::vec3> playerStart;
+    // The fish the map places, when it has fish objects (FromMap); without
+    // any, the designed fish swims.
+    std::optional<std::vector<FishPlace>> fish;
 };
 
 // Something a level draws, in its drawing order: the game's own tile map, or
@@ -80,6 +93,8 @@ struct LoadedLevel {
     std::vector<LevelLayer> layers;
     // The boat's top-left corner at the start.
     glm::vec3 start{0.0f};
+    // The fish its map places; nothing for the designed fish.
+    std::optional<std::vector<FishPlace>> fish;
     // The level file and every file it names, each once, as they are named:
     // what a live level watches.
     std::vector<std::string> files;
@@ -151,6 +166,11 @@ constexpr const char* DRAUGHT_CLASS = "draught";
 constexpr const char* DECORATION_CLASS = "decoration";
 constexpr const char* COLLIDES_PROPERTY = "collides";
 constexpr const char* PLAYER_OBJECT = "player";
+// Named so or of this class; each places a fish.
+constexpr const char* FISH_OBJECT = "fish";
+// More fish objects than this are left out, with a warning: each is drawn
+// every frame.
+constexpr size_t MAX_FISH = 1024;
 // What the game makes of a Tiled map: over its visible tile layers, a cell
 // is solid where any layer has a tile other than a draught or a decoration
 // that has no collision shapes; else shaped, as the union of the shapes of
@@ -160,10 +180,16 @@ constexpr const char* PLAYER_OBJECT = "player";
 // shapes are scaled from its size to the cell's, turned as the tile is, and
 // cut to the cell; those other than rectangles collide as the rectangles
 // around them (points not at all), with one warning a tile set. The object
-// named "player" sets the boat's start (its top-left corner). Each cell
-// repeats its tile's shapes, so a map whose cells would hold more than
-// maxBoxes of them (as many as a map may have cells) is refused
-// (Tiled::MapError), as is a map that is not orthogonal.
+// named "player" sets the boat's start (its top-left corner). Each visible
+// fish object (FISH_OBJECT) places a fish, its top-left corner at the top-left
+// of the box around the object, patrolling until its right edge meets the
+// box's; in a box narrower than a fish it holds its place. A point or a tile
+// object places a fish patrolling the designed lane's length right of it; a
+// tile object is not drawn, the fish is. Hidden ones place none, so a map can
+// have no fish. Fish a float cannot place are left out with a warning, as are
+// those past MAX_FISH. Each cell repeats its tile's shapes, so a map whose
+// cells would hold more than maxBoxes of them (as many as a map may have
+// cells) is refused (Tiled::MapError), as is a map that is not orthogonal.
 LevelData FromMap(Tiled::Map map, uint64_t maxBoxes = Tiled::Limits{}.maxCells);
 // Where a boat of `size` starts on a map without a "player" object: standing
 // on the first solid cell, column by column from the left and each column top

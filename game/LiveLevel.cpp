@@ -9,6 +9,8 @@
 #include <engine/physics/Transform.h>
 #include <engine/render/TileMap.h>
 
+#include "game/Tuning.h"
+
 namespace Engine {
 
 LiveLevel::LiveLevel(LevelContent& content, std::string path, bool named, bool watched)
@@ -52,10 +54,54 @@ void LiveLevel::Place(LoadedLevel& level) {
     m_start = level.start;
 }
 
-void LiveLevel::Load(EntityID boat) {
+void LiveLevel::PlaceFish(const std::optional<std::vector<FishPlace>>& places) {
+    ECS& ecs = ECS::Get();
+    ecs.RemoveEntities(m_fish);
+    m_fish.clear();
+    m_fishPlaces = places;
+    if (!m_fishLook)
+        return;
+    auto make = [&](glm::vec3 start) {
+        const EntityID e = ecs.CreateEntity();
+        Transform placement = m_fishLook->placement;
+        placement.position = start;
+        ecs.AddComponent<Transform>(e, placement);
+        if (m_fishLook->mesh)
+            ecs.AddComponent<Mesh>(e, *m_fishLook->mesh);
+        ecs.AddComponent<Enemy>(e, m_fishLook->enemy);
+        if (m_fishLook->body)
+            ecs.AddComponent<RigidBody>(e, RigidBody());
+        m_fish.push_back(e);
+        return e;
+    };
+    if (!places) {
+        make(Tuning::EnemyStart);
+        return;
+    }
+    // Registered by the first level that needs it: the designed game's
+    // component types stay as they are.
+    ecs.RegisterComponent<Lane>();
+    for (const FishPlace& place : *places)
+        ecs.AddComponent<Lane>(make(place.start), place.lane);
+}
+
+void LiveLevel::Load(EntityID boat, EntityID fish) {
     m_boat = boat;
     LoadedLevel level = Read(m_path, m_named);
     Place(level);
+    ECS& ecs = ECS::Get();
+    if (ecs.HasComponent<Transform>(fish) && ecs.HasComponent<Enemy>(fish)) {
+        std::optional<Mesh> mesh;
+        if (ecs.HasComponent<Mesh>(fish))
+            mesh = *ecs.GetComponent<Mesh>(fish);
+        m_fishLook = FishLook{*ecs.GetComponent<Transform>(fish), std::move(mesh),
+                              Enemy(ecs.GetComponent<Enemy>(fish)->player),
+                              ecs.HasComponent<RigidBody>(fish)};
+        m_fish = {fish};
+    }
+    // The designed fish swims on as the scene made it.
+    if (level.fish)
+        PlaceFish(level.fish);
     if (Ref<Transform> place = ECS::Get().GetComponent<Transform>(m_boat))
         place->position = m_start;
     if (!Saveable(m_path))
@@ -88,6 +134,8 @@ std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& pa
     ecs.RemoveEntities(m_entities);
     m_entities.clear();
     Place(level);
+    if (!keepBoat || level.fish != m_fishPlaces)
+        PlaceFish(level.fish);
     Ref<Transform> boat = ecs.GetComponent<Transform>(m_boat);
     Ref<Collider> hull = ecs.GetComponent<Collider>(m_boat);
     if (boat && (!keepBoat || (hull && Level::HitsSolid(level.cells, level.cellW, level.cellH,

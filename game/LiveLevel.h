@@ -7,6 +7,8 @@
 
 #include <engine/core/FileWatch.h>
 #include <engine/ecs/Types.h>
+#include <engine/physics/Transform.h>
+#include <engine/render/Mesh.h>
 
 #include "game/Level.h"
 
@@ -23,11 +25,15 @@ public:
     // of its files is saved; one read from a pipe or a device is not watched.
     LiveLevel(LevelContent& content, std::string path, bool named, bool watched);
 
-    // Reads the level and places it, the boat at its start. Throws LevelError
-    // for a level that cannot be used, having placed nothing.
-    void Load(EntityID boat);
+    // Reads the level and places it, the boat at its start. fish is the
+    // designed fish, placed already: it swims on a level that places no fish
+    // of its own, else it goes and the level's fish, made like it, swim.
+    // Throws LevelError for a level that cannot be used, having placed
+    // nothing.
+    void Load(EntityID boat, EntityID fish = 0);
     // Reads the level again and puts its layers and cells in place of the
-    // running level's. The boat keeps its place unless it would overlap a
+    // running level's. Fish the level places as before swim on; otherwise
+    // they are placed anew. The boat keeps its place unless it would overlap a
     // solid cell (touching one edge to edge is no overlap): then it goes back
     // to the new level's start, still. A level that cannot be used leaves the
     // running one as it was, with a warning naming the file and the reason.
@@ -35,9 +41,10 @@ public:
     bool Reload();
     // Plays the level at path in place of the running one, as if it had been
     // named on the command line: told apart by content, watched, the boat at
-    // its start, still. A level that cannot be used, a pipe or a device
-    // among them, leaves the running one as it was, still watched, with a
-    // warning naming the file and the reason. Returns whether it plays.
+    // its start, still, its fish placed anew. A level that cannot be used, a
+    // pipe or a device among them, leaves the running one as it was, still
+    // watched, with a warning naming the file and the reason. Returns
+    // whether it plays.
     bool Open(const std::string& path);
     // What a reload or Open since the last call said, in its log line's
     // words: why a level could not be used, or which now plays. Empty when
@@ -59,10 +66,15 @@ public:
     glm::vec3 Start() const { return m_start; }
     // The entities of the running level: its layers bottom first, then its cells.
     const std::vector<EntityID>& Entities() const { return m_entities; }
+    // The fish swimming, in the order the level places them.
+    const std::vector<EntityID>& Fish() const { return m_fish; }
 
 private:
     LoadedLevel Read(const std::string& path, bool named);
     void Place(LoadedLevel& level);
+    // Puts fish at places, or the designed fish for nothing, in place of
+    // those swimming.
+    void PlaceFish(const std::optional<std::vector<FishPlace>>& places);
     // Reads the level at path and puts it in place of the running one. The
     // boat goes back to the new start, still, unless keepBoat and it has
     // room where it is. A level that cannot be used leaves everything as it
@@ -84,6 +96,17 @@ private:
     EntityID m_boat = 0;
     FileWatch m_watch;
     std::vector<EntityID> m_entities;
+    std::vector<EntityID> m_fish;
+    std::optional<std::vector<FishPlace>> m_fishPlaces;
+    // The designed fish's records, which every fish is made of; none when
+    // there was no designed fish to copy.
+    struct FishLook {
+        Transform placement;
+        std::optional<Mesh> mesh;
+        Enemy enemy;
+        bool body;
+    };
+    std::optional<FishLook> m_fishLook;
     glm::vec3 m_start{0.0f};
     std::optional<News> m_news;
 };

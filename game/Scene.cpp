@@ -196,7 +196,8 @@ void GameScene::Build(Engine& engine) {
     ecs.AddComponent<ForceGenerator>(player, ForceGenerator{{0, Tuning::Gravity, 0}});
 
     enemy = ecs.CreateEntity();
-    ecs.AddComponent<Transform>(enemy, Tuning::EnemyStart, glm::vec3(0), glm::vec3(64, 64, 0));
+    ecs.AddComponent<Transform>(enemy, Tuning::EnemyStart, glm::vec3(0),
+                                glm::vec3(Tuning::FishSize, Tuning::FishSize, 0));
     ecs.AddComponent<Mesh>(enemy, Mesh::CreateMesh(m_content->LoadTexture(FISH)));
     ecs.AddComponent<Enemy>(enemy, Enemy(player));
     ecs.AddComponent<RigidBody>(enemy, RigidBody());
@@ -214,7 +215,7 @@ void GameScene::Build(Engine& engine) {
     ecs.AddComponent<TextMesh>(e2, TextMesh::CreateTextMesh(font, HINT));
 
     try {
-        m_level.Load(player);
+        m_level.Load(player, enemy);
     } catch (const LevelError& error) {
         // A broken level is the user's content, not a crash: close the window
         // first so the message is the last thing they see.

@@ -25,6 +25,8 @@ class Texture2D;
 // Handles of the scene, written while it is built and read by its schedules.
 extern Ref<Shader> shader;
 extern EntityID player;
+// The designed fish as the scene makes it; a level that places fish of its
+// own takes it away (LiveLevel::Fish).
 extern EntityID enemy;
 extern SystemID sysid;
 extern Ref<SystemBase> meshRenderer;

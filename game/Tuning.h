@@ -21,6 +21,7 @@ constexpr float DraughtForce = -2400.0f;
 // The fish: where it starts, the lane it patrols, and how it throws the
 // player back (see EnemySystem).
 constexpr glm::vec3 EnemyStart{400.0f, 250.0f, 0.0f};
+constexpr float FishSize = 64.0f;
 constexpr float PatrolMin = 400.0f;
 constexpr float PatrolMax = 800.0f;
 constexpr double PatrolSpeed = 100.0;

@@ -115,6 +115,23 @@ TEST_F(EnemyTest, PatrolsOneUnitPerStepTurningAtBoundsInclusive) {
     }
 }
 
+// A fish of a map's own turns at its lane's ends, or holds its place in a
+// lane with no room, still throwing the player back.
+TEST_F(EnemyTest, ALaneBoundsThePatrolAndOneWithNoRoomHoldsTheFish) {
+    ECS::Get().RegisterComponent<Lane>();
+    ECS::Get().AddComponent<Lane>(enemy, Lane{100, 103});
+    T(enemy).position = {100, 20, 0};
+    const float path[] = {101, 102, 103, 102, 101, 100, 101};
+    for (float x : path) {
+        system.Run(enemy);
+        ASSERT_EQ(T(enemy).position.x, x);
+    }
+    ECS::Get().GetComponent<Lane>(enemy)->max = 100;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Hit({110, 250, 0}, {100, 250, 0}));
+    EXPECT_EQ(T(enemy).position.x, 100.0f);
+}
+
 TEST_F(EnemyTest, PlayerWithoutTransformOrBodyIsLeftAloneButEnemyPatrols) {
     EntityID bodiless = Place({500, 250, 0});
     EntityID placeless = ECS::Get().CreateEntity();

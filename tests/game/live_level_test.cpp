@@ -25,8 +25,10 @@
 #include <engine/text/Font.h>
 #include <engine/tiled/TiledTileMap.h>
 
+#include "game/Enemy.h"
 #include "game/Level.h"
 #include "game/Scene.h"
+#include "game/Tuning.h"
 
 using namespace Engine;
 namespace fs = std::filesystem;
@@ -198,6 +200,66 @@ TEST(LiveLevel, TheBoatStartsWhereTheMapSaysAndOnlyAWallAroundItSendsItBack) {
         ecs.Reset();
         ReleaseSceneHandles();
     }
+}
+
+// A map's fish swim in place of the designed fish. A save that leaves their
+// objects as they were keeps them where they swim; one that moves one places
+// them anew, as does a level dropped; with no fish object left the designed
+// fish swims again.
+TEST(LiveLevel, FishArePlacedAnewOnlyWhenTheirObjectsChange) {
+    Folder folder;
+    const std::string two = R"(<objectgroup name="fish">
+  <object id="1" name="fish" x="32" y="64" width="160" height="32"/>
+  <object id="2" name="fish" x="40" y="100"><point/></object></objectgroup>)";
+    std::string moved = two;
+    moved.replace(moved.find("x=\"40\""), 6, "x=\"48\"");
+    Folder::Write("m.tmx", Map(two));
+    Folder::Write("d.tmx", Map(two));
+    ECS& ecs = ECS::Get();
+    ecs.Reset();
+    ::Engine::Engine engine(1280, 720);
+    auto scene = CreateRef<GameScene>(CreateUni<NoPictures>(), "m.tmx");
+    engine.SetScene(scene);
+    testing::internal::CaptureStderr();
+    scene->Build(engine);
+    LiveLevel& level = scene->GetLevel();
+    auto at = [&](size_t k) { return ecs.GetComponent<Transform>(level.Fish().at(k))->position; };
+    ASSERT_EQ(level.Fish().size(), 2u);
+    EXPECT_FALSE(ecs.HasComponent<Enemy>(enemy)) << "the designed fish is gone";
+    EXPECT_EQ(at(0), glm::vec3(32, 64, 0));
+    EXPECT_EQ(*ecs.GetComponent<Lane>(level.Fish()[0]), (Lane{32, 128}));
+    EXPECT_EQ(ecs.GetComponent<Enemy>(level.Fish()[1])->player, player);
+
+    const std::vector<EntityID> swimming = level.Fish();
+    ecs.GetComponent<Transform>(swimming[0])->position.x = 50;
+    Folder::Write("m.tmx", Map(two + "<!-- saved -->"));
+    EXPECT_TRUE(scene->ReloadLevel());
+    EXPECT_EQ(level.Fish(), swimming);
+    EXPECT_EQ(at(0).x, 50.0f);
+
+    Folder::Write("m.tmx", Map(moved));
+    EXPECT_TRUE(scene->ReloadLevel());
+    ASSERT_EQ(level.Fish().size(), 2u);
+    EXPECT_NE(level.Fish()[0], swimming[0]);
+    EXPECT_EQ(at(0), glm::vec3(32, 64, 0));
+    EXPECT_EQ(at(1), glm::vec3(48, 100, 0));
+
+    Folder::Write("m.tmx", Map(""));
+    EXPECT_TRUE(scene->ReloadLevel());
+    ASSERT_EQ(level.Fish().size(), 1u);
+    EXPECT_EQ(at(0), Tuning::EnemyStart);
+    EXPECT_FALSE(ecs.HasComponent<Lane>(level.Fish()[0]));
+
+    // Dropped: from the start, even fish placed as before.
+    Folder::Write("m.tmx", Map(two));
+    EXPECT_TRUE(scene->ReloadLevel());
+    ecs.GetComponent<Transform>(level.Fish()[0])->position.x = 50;
+    ASSERT_TRUE(level.Open("d.tmx"));
+    ASSERT_EQ(level.Fish().size(), 2u);
+    EXPECT_EQ(at(0), glm::vec3(32, 64, 0));
+    testing::internal::GetCapturedStderr();
+    ecs.Reset();
+    ReleaseSceneHandles();
 }
 
 // A reload takes the tile set the running level shows as it is while only

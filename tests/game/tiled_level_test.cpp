@@ -104,6 +104,7 @@ void ExpectTheShippedLevel(const LevelData& map, const std::string& what) {
     EXPECT_EQ(fs::path(map.map->tilesets[0].imagePath).filename(), "tiles.png");
     ASSERT_TRUE(map.playerStart);
     EXPECT_EQ(*map.playerStart, Tuning::PlayerStart);
+    EXPECT_FALSE(map.fish);
 }
 
 TEST(TiledLevel, TheShippedMapIsTheShippedLevel) {
@@ -291,6 +292,68 @@ TEST(TiledLevel, TilesWithCollisionShapesCollideAsTheirShapes) {
     ASSERT_GE(turned.size(), 2u);
     EXPECT_EQ(turned[0], (CellBox{0, 1, 0, 16, 16, 16}));
     EXPECT_EQ(turned[1], (CellBox{1, 1, 56, 16, 8, 8}));
+}
+
+// Each kind of object marked as a fish, in a map whose tile objects show a
+// 32 by 32 tile: where its fish starts and the lane it patrols.
+TEST(TiledLevel, FishObjectsPlaceFishEachInItsLane) {
+    auto map = [](const std::string& objects) {
+        return R"(<?xml version="1.0" encoding="UTF-8"?>
+<map version="1.8" orientation="orthogonal" width="4" height="4" tilewidth="32" tileheight="32" infinite="0">
+ <tileset firstgid="1" name="t" tilewidth="32" tileheight="32" tilecount="1" columns="1"><image source="t.png" width="32" height="32"/></tileset>
+ <objectgroup name="o">)" +
+               objects + "</objectgroup>\n</map>\n";
+    };
+    using Fish = std::vector<FishPlace>;
+    struct Case {
+        const char* what;
+        std::string objects;
+        std::optional<Fish> fish;
+    };
+    const std::vector<Case> cases = {
+        {"none: the designed fish", R"(<object id="1" name="player" x="1" y="2"/>)", std::nullopt},
+        {"a rectangle: its right edge the fish's",
+         R"(<object id="1" name="fish" x="100" y="50" width="300" height="64"/>)",
+         Fish{{{100, 50, 0}, {100, 336}}}},
+        {"by class, both spellings; a point swims the designed lane",
+         R"(<object id="1" type="fish" x="10" y="20"><point/></object>
+            <object id="2" class="fish" x="500" y="30" width="600" height="10"/>)",
+         Fish{{{10, 20, 0}, {10, 410}}, {{500, 30, 0}, {500, 1036}}}},
+        {"a tile object from its top-left",
+         R"(<object id="1" name="fish" gid="1" x="64" y="128" width="32" height="32"/>)",
+         Fish{{{64, 96, 0}, {64, 464}}}},
+        {"too narrow holds still; a negative width reaches left",
+         R"(<object id="1" name="fish" x="100" y="0" width="30" height="10"/>
+            <object id="2" name="fish" x="300" y="0" width="-200" height="10"/>)",
+         Fish{{{100, 0, 0}, {100, 100}}, {{100, 0, 0}, {100, 236}}}},
+        {"hidden: no fish at all", R"(<object id="1" name="fish" x="1" y="1" visible="0"/>)",
+         Fish{}},
+        {"past what a float holds: left out",
+         R"(<object id="1" name="fish" x="1e300" y="0"/>
+            <object id="2" name="fish" x="0" y="0" width="1e300" height="1"/>)",
+         Fish{}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::internal::CaptureStderr();
+        const LevelData level = Level::FromMap(Tiled::Parse(map(c.objects), "m.tmx"));
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(level.fish, c.fish);
+        // The fish is drawn where the tile object was.
+        for (const Tiled::Object& object : level.map->objectGroups.at(0).objects)
+            EXPECT_TRUE(object.gid == 0 || !object.visible);
+    }
+
+    std::string many;
+    for (int i = 1; i <= 1100; ++i)
+        many += "<object id=\"" + std::to_string(i) + "\" name=\"fish\" x=\"" + std::to_string(i) +
+                "\" y=\"0\"/>";
+    testing::internal::CaptureStderr();
+    const LevelData level = Level::FromMap(Tiled::Parse(map(many), "m.tmx"));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("76 fish objects past the first 1024"),
+              std::string::npos);
+    ASSERT_TRUE(level.fish);
+    EXPECT_EQ(level.fish->size(), Level::MAX_FISH);
 }
 
 TEST(TiledLevel, AMapThatCannotBeUsedNamesItsFaultButNotTheLevelTwice) {
