@@ -168,7 +168,10 @@ TEST_F(TiledDraw, MapsOfACacheShareTheirSheets) {
                              R"(tilewidth="64" tileheight="64">)" +
                                  tileset +
                                  R"(<layer id="1" name="l" width="2" height="1">)"
-                                 R"(<data encoding="csv">1,2</data></layer></map>)");
+                                 R"(<data encoding="csv">1,2</data></layer><objectgroup id="2" )"
+                                 R"(name="o"><object id="1"><text fontfamily="monospace">a)"
+                                 R"(</text></object><object id="2"><text fontfamily="DejaVu )"
+                                 R"(Sans Mono">b</text></object></objectgroup></map>)");
         return Tiled::Load(copy.File(name));
     };
     const std::string marks = R"(<tileset firstgid="1" source="marks.tsx"/>)";
@@ -181,6 +184,16 @@ TEST_F(TiledDraw, MapsOfACacheShareTheirSheets) {
     ASSERT_TRUE(ta->sheets[0]);
     EXPECT_EQ(ta->sheets[0], tb->sheets[0]);
     EXPECT_EQ(cache.Size(), 1u);
+    // Fonts too, one for each file's face: both families are DejaVu Sans Mono here.
+    if (FindSystemFont("DejaVu Sans Mono") == FindSystemFont("monospace")) {
+        const auto font = [](const Tiled::MapTextures& t, const char* family) {
+            const auto it = t.fonts.find({family, false, false});
+            return it == t.fonts.end() ? nullptr : it->second.font;
+        };
+        EXPECT_TRUE(font(*ta, "monospace"));
+        EXPECT_EQ(font(*ta, "monospace"), font(*ta, "DejaVu Sans Mono"));
+        EXPECT_EQ(font(*ta, "monospace"), font(*tb, "monospace"));
+    }
     const Tiled::MapTextures tk = cache.Load(k);
     EXPECT_NE(tk.sheets[0], ta->sheets[0]);
     EXPECT_EQ(cache.Size(), 2u);
