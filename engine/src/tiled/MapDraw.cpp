@@ -392,9 +392,9 @@ std::vector<TextLine> Wrapped(const std::string& text, const Font& font, float s
 // A text object in its font (the engine's own for sans-serif, or where none
 // was loaded), in its colour times the layer's tint, aligned in its box with
 // its top-left at `at`, turned about that corner; bold and italic made from
-// the face where it is not so itself. A justified line that wrapping ended fills the box's width by
-// its spaces, or between its characters where it has none, as Tiled lays it
-// out; the others stand left.
+// the face where it is not so itself. A justified line that wrapping ended
+// fills the box's width by its spaces, or between its characters where it
+// has none, as Tiled lays it out; the others stand left.
 void DrawTextObject(const MapTextures& textures, const Object& object, glm::dvec2 at, Color tint) {
     const ObjectText& t = object.text;
     const auto own = textures.fonts.find({t.fontFamily, t.bold, t.italic});

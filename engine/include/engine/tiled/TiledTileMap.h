@@ -170,9 +170,10 @@ void DrawBackground(const Map& map);
 /// none loaded), in their colour, pixel size and alignment (justified too),
 /// wrapped at their width where they ask, turned about their corner, bold,
 /// italic, underlined or struck out (in the family's bold and italic faces
-/// where it has them, else made from the face drawn). An animated tile shows the frame due
-/// `seconds` into its loop (Tileset::FrameAt): by default the engine's simulation clock, so that
-/// the map plays as in Tiled; 0 shows every first frame, as Tiled's pictures of a map do.
+/// where it has them, else made from the face drawn). An animated tile
+/// shows the frame due `seconds` into its loop (Tileset::FrameAt): by
+/// default the engine's simulation clock, so that the map plays as in Tiled;
+/// 0 shows every first frame, as Tiled's pictures of a map do.
 void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer,
                double seconds = Time::elapsed);
 /// Draws the tile that gid names over dest, in Draw's units of the moment
@@ -195,9 +196,10 @@ void DrawMapAt(const Map& map, const MapTextures& textures, glm::vec2 at,
                double seconds = Time::elapsed);
 
 /// Warns once of each feature the map shows in Tiled that DrawLayer does not
-/// draw as Tiled does, naming where it is first seen (nothing, as yet: fonts
-/// are warned of as they are found, FindFonts). Shape objects are not drawn
-/// either: they are the game's marks, which Tiled outlines only to edit them.
+/// draw as Tiled does, naming where it is first seen: none is left (a font
+/// the desktop lacks is warned of as it is looked for, FindFonts). Shape
+/// objects are not drawn either: they are the game's marks, which Tiled
+/// outlines only to edit them.
 void WarnUndrawn(const Map& map);
 
 /// A component: one layer of a map, drawn by MapLayerRenderer.
