@@ -144,7 +144,8 @@ set(CPACK_DEBIAN_DEVELOPMENT_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SHLIBDEPS OFF)
 string(JOIN ", " CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-    libsdl2-dev libglew-dev libgl-dev libfreetype-dev libglm-dev libstb-dev pkg-config
+    libsdl2-dev libglew-dev libgl-dev libfreetype-dev libfontconfig-dev libglm-dev libstb-dev
+    pkg-config
     # the Tiled map reader's
     libpugixml-dev zlib1g-dev libzstd-dev nlohmann-json3-dev)
 set(CPACK_COMPONENT_DEVELOPMENT_DISPLAY_NAME "Keel development files")

@@ -23,7 +23,9 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libglew-dev libfreetype-dev libglm-dev
-    nlohmann-json3-dev libstb-dev libgl1-mesa-dri libpugixml-dev zlib1g-dev libzstd-dev)
+    nlohmann-json3-dev libstb-dev libgl1-mesa-dri libpugixml-dev zlib1g-dev libzstd-dev
+    libfontconfig-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick clang
     libclang-rt-14-dev dpkg-dev lintian desktop-file-utils appstream doxygen graphviz tiled
-    libpugixml-dev libzstd-dev zstd openbox sound-theme-freedesktop vorbis-tools)
+    libpugixml-dev libzstd-dev zstd openbox sound-theme-freedesktop vorbis-tools
+    fonts-dejavu-core)

@@ -22,6 +22,7 @@
 #include <engine/render/MeshRenderer.h>
 #include <engine/render/Shader.h>
 #include <engine/text/Font.h>
+#include <engine/text/SystemFont.h>
 #include <engine/tiled/TiledTileMap.h>
 #include <engine/tiled/TiledWorld.h>
 
@@ -167,7 +168,10 @@ TEST_F(TiledDraw, MapsOfACacheShareTheirSheets) {
                              R"(tilewidth="64" tileheight="64">)" +
                                  tileset +
                                  R"(<layer id="1" name="l" width="2" height="1">)"
-                                 R"(<data encoding="csv">1,2</data></layer></map>)");
+                                 R"(<data encoding="csv">1,2</data></layer><objectgroup id="2" )"
+                                 R"(name="o"><object id="1"><text fontfamily="monospace">a)"
+                                 R"(</text></object><object id="2"><text fontfamily="DejaVu )"
+                                 R"(Sans Mono">b</text></object></objectgroup></map>)");
         return Tiled::Load(copy.File(name));
     };
     const std::string marks = R"(<tileset firstgid="1" source="marks.tsx"/>)";
@@ -180,6 +184,16 @@ TEST_F(TiledDraw, MapsOfACacheShareTheirSheets) {
     ASSERT_TRUE(ta->sheets[0]);
     EXPECT_EQ(ta->sheets[0], tb->sheets[0]);
     EXPECT_EQ(cache.Size(), 1u);
+    // Fonts too, one for each file's face: both families are DejaVu Sans Mono here.
+    if (FindSystemFont("DejaVu Sans Mono") == FindSystemFont("monospace")) {
+        const auto font = [](const Tiled::MapTextures& t, const char* family) {
+            const auto it = t.fonts.find({family, false, false});
+            return it == t.fonts.end() ? nullptr : it->second.font;
+        };
+        EXPECT_TRUE(font(*ta, "monospace"));
+        EXPECT_EQ(font(*ta, "monospace"), font(*ta, "DejaVu Sans Mono"));
+        EXPECT_EQ(font(*ta, "monospace"), font(*tb, "monospace"));
+    }
     const Tiled::MapTextures tk = cache.Load(k);
     EXPECT_NE(tk.sheets[0], ta->sheets[0]);
     EXPECT_EQ(cache.Size(), 2u);
@@ -314,6 +328,57 @@ protected:
             Tiled::DrawMap(map, textures);
         Draw::EndFrame();
         return ReadBack();
+    }
+
+    // The map at path drawn by DrawMap, its ink in each of `colors` (the box
+    // of the pixels well inked in it) within 4 pixels of the ink of Tiled's
+    // picture (the rasterisers differ), loaded without a warning; the frame.
+    std::vector<Pixel> ExpectInkedAsTiled(const std::string& path, const std::string& name,
+                                          const std::vector<Pixel>& colors) {
+        const Image tiled = Rasterize(path, path + ".png");
+        EXPECT_FALSE(tiled.Empty()) << tiled.Error();
+        const int w = tiled.Width(), h = tiled.Height();
+        EXPECT_TRUE(w <= 1280 && h <= 720);
+        testing::internal::CaptureStderr();
+        const Tiled::Map map = Tiled::Load(path);
+        const std::vector<Pixel> drawn = Frame(map, Tiled::LoadTextures(map), {640, 360});
+        const std::string warnings = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(warnings.find("TILED"), std::string::npos) << warnings;
+        // Tiled's picture over the clear colour, as the engine's frame.
+        std::vector<Pixel> want(1280 * 720, kBackground);
+        for (int y = 0; y < std::min(h, 720); ++y)
+            for (int x = 0; x < std::min(w, 1280); ++x) {
+                // Image rows run from the bottom of the picture.
+                const unsigned char* p =
+                    tiled.Pixels() + (size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4;
+                want[size_t(y) * 1280 + size_t(x)] = {Over(p[0], p[3], 38), Over(p[1], p[3], 46),
+                                                      Over(p[2], p[3], 51), 255};
+            }
+        Keep(drawn, name + "-engine.png");
+        Keep(want, name + "-tiled.png");
+        // Each channel of c's far above the background, each other near it.
+        auto ink = [](const std::vector<Pixel>& image, Pixel c) {
+            glm::ivec4 b(1 << 20, 1 << 20, -1, -1);
+            for (int y = 0; y < 720; ++y)
+                for (int x = 0; x < 1280; ++x) {
+                    const Pixel p = At(image, x, y);
+                    auto is = [](int v, int c, int bg) { return c ? v - bg > 100 : v - bg < 25; };
+                    if (is(p.r, c.r, 38) && is(p.g, c.g, 46) && is(p.b, c.b, 51))
+                        b = {std::min(b.x, x), std::min(b.y, y), std::max(b.z, x),
+                             std::max(b.w, y)};
+                }
+            return b;
+        };
+        for (Pixel color : colors) {
+            const glm::ivec4 engine = ink(drawn, color), theirs = ink(want, color);
+            SCOPED_TRACE(testing::PrintToString(color));
+            EXPECT_GE(theirs.z, theirs.x);
+            for (int k = 0; k < 4; ++k)
+                EXPECT_NEAR(engine[k], theirs[k], 4)
+                    << testing::PrintToString(engine) << " against "
+                    << testing::PrintToString(theirs);
+        }
+        return drawn;
     }
 
     // The pixels drawn by view(centre), in views of the window side by side
@@ -736,50 +801,11 @@ TEST_F(MapDraw, StyledTextObjectsInkWhereTiledInksThem) {
         R"(<object id="7" x="40" y="300" width="200" height="40" rotation="90"><text )"
         R"(pixelsize="24" color="#ffffff" underline="1" italic="1">Turned 90</text></object>)"
         R"(</objectgroup></map>)");
-    const Image tiled = Rasterize(path, path + ".png");
-    ASSERT_FALSE(tiled.Empty()) << tiled.Error();
-    const int w = tiled.Width(), h = tiled.Height();
-    ASSERT_TRUE(w <= 1280 && h <= 720);
-    testing::internal::CaptureStderr();
-    const Tiled::Map map = Tiled::Load(path);
-    const std::vector<Pixel> drawn = Frame(map, Tiled::LoadTextures(map), {640, 360});
-    const std::string warnings = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(warnings.find("TILED"), std::string::npos) << warnings;
-    // Tiled's picture over the clear colour, as the engine's frame.
-    std::vector<Pixel> want(1280 * 720, kBackground);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            // Image rows run from the bottom of the picture.
-            const unsigned char* p =
-                tiled.Pixels() + (size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4;
-            want[size_t(y) * 1280 + size_t(x)] = {Over(p[0], p[3], 38), Over(p[1], p[3], 46),
-                                                  Over(p[2], p[3], 51), 255};
-        }
-    Keep(drawn, "styled-engine.png");
-    Keep(want, "styled-tiled.png");
-    // The box of the pixels well inked in colour c: each channel of c's far
-    // above the background, each other near it.
-    auto ink = [](const std::vector<Pixel>& image, Pixel c) {
-        glm::ivec4 b(1 << 20, 1 << 20, -1, -1);
-        for (int y = 0; y < 720; ++y)
-            for (int x = 0; x < 1280; ++x) {
-                const Pixel p = At(image, x, y);
-                auto is = [](int v, int c, int bg) { return c ? v - bg > 100 : v - bg < 25; };
-                if (is(p.r, c.r, 38) && is(p.g, c.g, 46) && is(p.b, c.b, 51))
-                    b = {std::min(b.x, x), std::min(b.y, y), std::max(b.z, x), std::max(b.w, y)};
-            }
-        return b;
-    };
     // The engine's plain text runs a pixel wider in ten letters than Tiled's.
-    for (Pixel color : {Pixel{255, 0, 0}, Pixel{0, 255, 0}, Pixel{0, 0, 255}, Pixel{255, 255, 0},
-                        Pixel{255, 0, 255}, Pixel{0, 255, 255}, Pixel{255, 255, 255}}) {
-        const glm::ivec4 engine = ink(drawn, color), theirs = ink(want, color);
-        SCOPED_TRACE(testing::PrintToString(color));
-        EXPECT_GE(theirs.z, theirs.x);
-        for (int k = 0; k < 4; ++k)
-            EXPECT_NEAR(engine[k], theirs[k], 4)
-                << testing::PrintToString(engine) << " against " << testing::PrintToString(theirs);
-    }
+    const std::vector<Pixel> drawn = ExpectInkedAsTiled(
+        path, "styled",
+        {Pixel{255, 0, 0}, Pixel{0, 255, 0}, Pixel{0, 0, 255}, Pixel{255, 255, 0},
+         Pixel{255, 0, 255}, Pixel{0, 255, 255}, Pixel{255, 255, 255}});
     // The object turned by 30 degrees inks only inside its box turned about (400, 40).
     const float c = std::cos(glm::radians(30.0f)), s = std::sin(glm::radians(30.0f));
     int outside = 0, inside = 0;
@@ -826,4 +852,26 @@ TEST_F(MapDraw, WrappedLinesEndAtTheBoxEdge) {
         const int right = end(x0, x1, 100, k);
         EXPECT_TRUE(right >= x1 - 3 && right < x1) << x0 << " line " << k << " ends at " << right;
     }
+}
+
+// Text objects in the desktop's fonts of the families they name, as Tiled
+// finds them: DejaVu Serif's own bold and italic faces (or, without its
+// italic installed, its plain face slanted, as Tiled slants it), DejaVu Sans
+// Mono, and "monospace", one of fontconfig's generic names.
+TEST_F(MapDraw, TextObjectsInkInTheirFamiliesWhereTiledInksThem) {
+    if (!FindSystemFont("DejaVu Serif") || !FindSystemFont("DejaVu Sans Mono"))
+        GTEST_SKIP() << "DejaVu Serif and Sans Mono (fonts-dejavu-core) are not installed";
+    TiledTest::DataCopy copy;
+    const std::vector<Pixel> drawn =
+        ExpectInkedAsTiled(copy.File("fonts.tmx"), "fonts",
+                           {Pixel{255, 0, 0}, Pixel{0, 255, 0}, Pixel{0, 0, 255},
+                            Pixel{255, 255, 0}, Pixel{255, 0, 255}, Pixel{0, 255, 255}});
+    // Not the engine's own font: the mono sign's i's are as wide as its m's.
+    const float sans = Draw::MeasureText(Font::Default(), "Mono sign: iiiii", 28);
+    int right = -1;
+    for (int y = 200; y < 240; ++y)
+        for (int x = 0; x < 640; ++x)
+            if (const Pixel p = At(drawn, x, y); p.r > 200 && p.g > 200 && p.b < 60)
+                right = std::max(right, x);
+    EXPECT_GT(float(right - 40), sans + 20.0f);
 }

@@ -9,6 +9,10 @@
 
 #include <chrono>
 
+#include <engine/text/SystemFont.h>
+#include <engine/tiled/TiledTileMap.h>
+#include <nlohmann/json.hpp>
+
 #include "tiled/TiledTestData.h"
 
 using namespace Engine::Tiled;
@@ -532,6 +536,59 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
                           dir.File("many.tmx"));
     EXPECT_EQ(map.objectGroups.at(0).objects.at(0).properties.size(), 120000u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Text in families from strangers: names taken as names, never as
+// fontconfig's patterns; warned of once each, without their control
+// characters and cut short; no more than MAX_MAP_FONTS looked for, however
+// many the map names; quickly.
+TEST_F(TiledHostile, FontFamiliesFromStrangers) {
+    if (!Engine::FindSystemFont("DejaVu Serif"))
+        GTEST_SKIP() << "DejaVu Serif (fonts-dejavu-core) is missing";
+    std::string objects;
+    int id = 0;
+    auto text = [&](const std::string& family, bool bold = false) {
+        objects += std::string(objects.empty() ? "" : ",") + R"({"id":)" + std::to_string(++id) +
+                   R"(,"text":{"text":"hi","bold":)" + (bold ? "true" : "false") +
+                   R"(,"fontfamily":)" + nlohmann::json(family).dump() + "}}";
+    };
+    text("DejaVu Serif");
+    text("DejaVu Serif", true);
+    text("DejaVu Serif:bold");
+    text("DejaVu\\ Serif-12:weight=200");
+    text(std::string(10000, 'x'));
+    text("Evil\x1b[31m\nfont\x7f");
+    text("DejaVu Serif");
+    for (int i = 0; i < 500; ++i)
+        text("Family " + std::to_string(i));
+    const Map map = Parse(
+        Json("", R"(,"layers":[{"type":"objectgroup","name":"o","objects":[)" + objects + "]}]"),
+        dir.File("fonts.tmj"));
+    const auto start = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    const std::vector<MapFont> fonts = FindFonts(map);
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_EQ(fonts.size(), MAX_MAP_FONTS);
+    // The family's own faces; the others' stand-ins, none of them bold.
+    EXPECT_TRUE(fonts[0].face.ofFamily && !fonts[0].face.bold);
+    EXPECT_TRUE(fonts[1].face.ofFamily && fonts[1].face.bold);
+    for (size_t i = 2; i < fonts.size(); ++i)
+        EXPECT_TRUE(!fonts[i].face.ofFamily && !fonts[i].face.bold)
+            << fonts[i].family.substr(0, 40);
+    // A warning for each family missing among the first 16, one for the rest.
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 15) << warnings;
+    EXPECT_NE(warnings.find("no font of family \"DejaVu Serif:bold\" on this system (first on "
+                            "object layer \"o\"): drawn in "),
+              std::string::npos)
+        << warnings;
+    EXPECT_NE(warnings.find("\"" + std::string(64, 'x') + "...\""), std::string::npos);
+    EXPECT_NE(warnings.find("\"Evil?[31m?font?\""), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("fonts.tmj: text in more than 16 fonts (first past them on object "
+                            "layer \"o\"): drawn in the engine's own"),
+              std::string::npos)
+        << warnings;
+    EXPECT_LT(warnings.size(), 3000u);
 }
 
 } // namespace

@@ -39,9 +39,10 @@ uint32_t CreatePage() {
 
 } // namespace
 
-ExtraGlyphs::ExtraGlyphs(std::string path, Ref<const std::vector<unsigned char>> bytes,
+ExtraGlyphs::ExtraGlyphs(std::string path, int face, Ref<const std::vector<unsigned char>> bytes,
                          Ref<Glyph> fallback)
-    : m_path(std::move(path)), m_bytes(std::move(bytes)), m_fallback(std::move(fallback)) {}
+    : m_path(std::move(path)), m_faceIndex(face), m_bytes(std::move(bytes)),
+      m_fallback(std::move(fallback)) {}
 
 ExtraGlyphs::~ExtraGlyphs() {
     // The glyphs' regions hold the names from here on, as long as they live.
@@ -57,7 +58,7 @@ bool ExtraGlyphs::Open() {
     int32_t pixelSize = 0;
     FontSource source;
     if (!m_path.empty())
-        source.path = m_path.c_str();
+        source = {m_path.c_str(), nullptr, 0, m_faceIndex};
     else if (m_bytes)
         source = {nullptr, m_bytes->data(), m_bytes->size()};
     else

@@ -21,10 +21,10 @@ public:
     static constexpr int PAGE = 1024;    // Texels a side of a page.
     static constexpr size_t MAX_PAGES = 8; // 1 MB of texture each.
 
-    // The face is opened from path, or from bytes when path is empty, on the
-    // first character asked for. fallback stands for every character when it
-    // cannot be.
-    ExtraGlyphs(std::string path, Ref<const std::vector<unsigned char>> bytes,
+    // The face (numbered in its file) is opened from path, or from bytes
+    // when path is empty, on the first character asked for. fallback stands
+    // for every character when it cannot be.
+    ExtraGlyphs(std::string path, int face, Ref<const std::vector<unsigned char>> bytes,
                 Ref<Glyph> fallback);
     ~ExtraGlyphs();
     ExtraGlyphs(const ExtraGlyphs&) = delete;
@@ -61,6 +61,7 @@ private:
     void Upload(Entry& e);
 
     std::string m_path;
+    int m_faceIndex = 0;
     Ref<const std::vector<unsigned char>> m_bytes;
     Ref<Glyph> m_fallback;
     FacePtr m_face;

@@ -18,14 +18,16 @@ struct FaceDone {
 // A face, closed with its owner. It must not outlive its library.
 using FacePtr = std::unique_ptr<FT_FaceRec_, FaceDone>;
 
-// Face 0 of a file, or of a font file's bytes when path is null.
+// A face of a file, or of a font file's bytes when path is null (a
+// collection holds several faces; most files one).
 struct FontSource {
     const char* path = nullptr;
     const unsigned char* data = nullptr;
     size_t size = 0;
+    int face = 0;
 };
 
-// Opens face 0 with its character map chosen and its size set: 64 pixels, or
+// Opens the face with its character map chosen and its size set: 64 pixels, or
 // for a font of bitmaps only its strike nearest to that, whose pixels to the
 // em go to *pixelSize. Null (the failure logged) when it cannot be opened.
 FacePtr OpenFace(FT_Library library, FontSource source, int32_t* pixelSize);

@@ -185,9 +185,10 @@ FT_ULong CharCode(FT_Face face, uint32_t code) {
 
 FacePtr OpenFace(FT_Library library, FontSource source, int32_t* pixelSize) {
     FT_Face face = nullptr;
-    if (source.path ? !FTCall(FT_New_Face(library, source.path, 0, &face))
-                    : !FTCall(FT_New_Memory_Face(library, source.data,
-                                                 static_cast<FT_Long>(source.size), 0, &face)))
+    if (source.path
+            ? !FTCall(FT_New_Face(library, source.path, source.face, &face))
+            : !FTCall(FT_New_Memory_Face(library, source.data, static_cast<FT_Long>(source.size),
+                                         source.face, &face)))
         return nullptr;
     ChooseCharmap(face);
     *pixelSize = Font::PIXEL_SIZE;
@@ -209,6 +210,7 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         return out;
     FT_Face face = owned.get();
     out.opened = true;
+    out.face = source.face;
     // Kept for the characters past the first 256, drawn on first use.
     if (source.path)
         out.path = source.path;
@@ -265,8 +267,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
 
 } // namespace
 
-FontBitmap Font::Rasterize(const char* path) {
-    return RasterizeWith(FT, {path});
+FontBitmap Font::Rasterize(const char* path, int face) {
+    return RasterizeWith(FT, {path, nullptr, 0, face});
 }
 
 FontBitmap Font::Rasterize(const unsigned char* data, size_t size) {
@@ -302,7 +304,8 @@ Font Font::Upload(const FontBitmap& bitmap) {
             CreateRef<Glyph>(region, g.left, g.top, static_cast<uint32_t>(g.advance));
     }
     if (bitmap.opened)
-        font.extra = CreateRef<ExtraGlyphs>(bitmap.path, bitmap.bytes, font.glyphs['?']);
+        font.extra =
+            CreateRef<ExtraGlyphs>(bitmap.path, bitmap.face, bitmap.bytes, font.glyphs['?']);
     // The glyph regions hold the atlas name from here on.
     if (texture)
         GLTextureNames::Release(texture);

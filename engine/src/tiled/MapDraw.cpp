@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <glm/glm.hpp>
@@ -332,6 +335,22 @@ bool ShownText(const Object& object) {
     return object.visible && object.shape == "text" && !(object.gid & GID_MASK);
 }
 
+// A name from a map as a warning shows it: control characters, which could
+// drive the terminal, as '?', and cut short (whole characters kept).
+std::string Printable(std::string name) {
+    constexpr size_t LONGEST = 64;
+    if (name.size() > LONGEST) {
+        size_t cut = LONGEST;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name = name.substr(0, cut) + "...";
+    }
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return name;
+}
+
 // A line of a text object, and whether wrapping ended it rather than a new
 // line or the text's end.
 struct TextLine {
@@ -370,26 +389,29 @@ std::vector<TextLine> Wrapped(const std::string& text, const Font& font, float s
     }
 }
 
-// A text object in the engine's own font, in its colour times the layer's
-// tint, aligned in its box with its top-left at `at`, turned about that
-// corner; bold and italic made from the one face, another family drawn in
-// it (warned). A justified line that wrapping ended fills the box's width by
-// its spaces, or between its characters where it has none, as Tiled lays it
-// out; the others stand left.
-void DrawTextObject(const Object& object, glm::dvec2 at, Color tint) {
+// A text object in its font (the engine's own for sans-serif, or where none
+// was loaded), in its colour times the layer's tint, aligned in its box with
+// its top-left at `at`, turned about that corner; bold and italic made from
+// the face where it is not so itself. A justified line that wrapping ended
+// fills the box's width by its spaces, or between its characters where it
+// has none, as Tiled lays it out; the others stand left.
+void DrawTextObject(const MapTextures& textures, const Object& object, glm::dvec2 at, Color tint) {
     const ObjectText& t = object.text;
-    const Font& font = Font::Default();
+    const auto own = textures.fonts.find({t.fontFamily, t.bold, t.italic});
+    const MapTextures::TextFont* face =
+        own != textures.fonts.end() && own->second.font ? &own->second : nullptr;
+    const Font& font = face ? *face->font : Font::Default();
     const float size = float(t.pixelSize);
     if (t.text.empty() || !font.Loaded() || !(size > 0))
         return;
-    const Color own = FromArgb(t.color);
+    const Color asked = FromArgb(t.color);
     auto times = [](uint8_t a, uint8_t b) { return uint8_t((a * b + 127) / 255); };
-    const Color color{times(own.r, tint.r), times(own.g, tint.g), times(own.b, tint.b),
-                      times(own.a, tint.a)};
+    const Color color{times(asked.r, tint.r), times(asked.g, tint.g), times(asked.b, tint.b),
+                      times(asked.a, tint.a)};
     Draw::TextStyle style;
     style.rotation = float(object.rotation);
-    style.bold = t.bold;
-    style.italic = t.italic;
+    style.bold = t.bold && !(face && face->bold);
+    style.italic = t.italic && !(face && face->italic);
     style.underline = t.underline;
     style.strikeout = t.strikeout;
     const std::vector<TextLine> lines = Wrapped(
@@ -492,7 +514,7 @@ void DrawObjects(const Map& map, const MapTextures& textures, const ObjectGroup&
                          [](const Shown& a, const Shown& b) { return a.y < b.y; });
     for (const Shown& s : shown) {
         if (s.text)
-            DrawTextObject(*s.text, s.at, tint);
+            DrawTextObject(textures, *s.text, s.at, tint);
         else
             DrawPlaced(s.tile, tint);
     }
@@ -632,36 +654,45 @@ void DrawMapAt(const Map& map, const MapTextures& textures, glm::vec2 at, double
         DrawLayer(map, textures, layer, seconds);
 }
 
-void WarnUndrawn(const Map& map) {
-    struct Note {
-        const char* feature;
-        std::string where;
-        const char* instead;
-    };
-    std::vector<Note> notes;
-    auto note = [&](const char* feature, const std::string& where, const char* instead) {
-        for (const Note& n : notes)
-            if (std::string_view(n.feature) == feature)
-                return;
-        notes.push_back({feature, where, instead});
-    };
+void WarnUndrawn(const Map&) {
+    // Every feature is drawn now: the fonts found missing were warned of as
+    // they were looked for (FindFonts).
+}
+
+std::vector<MapFont> FindFonts(const Map& map) {
+    std::vector<MapFont> found;
+    std::set<std::tuple<std::string, bool, bool>> asked;
+    std::set<std::string> warned;
+    bool capped = false;
     for (const ObjectGroup& group : map.objectGroups) {
         if (!group.visible)
             continue;
-        const std::string where = "object layer " + Detail::Quoted(group.name);
-        // Shapes are marks for the game (a start, a zone): Tiled outlines
-        // them as it edits, and a game shows none of them.
         for (const Object& object : group.objects) {
-            if (!ShownText(object))
+            const ObjectText& t = object.text;
+            if (!ShownText(object) || t.fontFamily.empty() || t.fontFamily == "sans-serif" ||
+                !asked.insert({t.fontFamily, t.bold, t.italic}).second)
                 continue;
-            const std::string& family = object.text.fontFamily;
-            if (family != "sans-serif" && !family.empty())
-                note("text in another font", where, "drawn in the engine's own");
+            const std::string where = "object layer " + Detail::Quoted(group.name);
+            // Each look-up takes a while; a map of a thousand families must not stall.
+            if (asked.size() > MAX_MAP_FONTS) {
+                if (!std::exchange(capped, true))
+                    Log::Warn("TILED",
+                              "%s: text in more than %zu fonts (first past them on %s): "
+                              "drawn in the engine's own",
+                              map.path.c_str(), MAX_MAP_FONTS, where.c_str());
+                continue;
+            }
+            const std::optional<SystemFont> face = MatchSystemFont(t.fontFamily, t.bold, t.italic);
+            if ((!face || !face->ofFamily) && warned.insert(t.fontFamily).second)
+                Log::Warn(
+                    "TILED", "%s: no font of family %s on this system (first on %s): drawn in %s",
+                    map.path.c_str(), Detail::Quoted(Printable(t.fontFamily)).c_str(),
+                    where.c_str(), face ? Printable(face->family).c_str() : "the engine's own");
+            if (face)
+                found.push_back({t.fontFamily, t.bold, t.italic, *face});
         }
     }
-    for (const Note& n : notes)
-        Log::Warn("TILED", "%s: %s (first on %s): %s", map.path.c_str(), n.feature, n.where.c_str(),
-                  n.instead);
+    return found;
 }
 
 void MapLayerRenderer::Run(EntityID entity) {

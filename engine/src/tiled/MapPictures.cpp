@@ -135,6 +135,33 @@ MapPictures::Picture Decode(Detail::Reading& reading, const Picture& wanted) {
     return {wanted.path, std::move(image), opaque};
 }
 
+// The faces of fonts, each file's face loaded once (or taken from `made`,
+// where another map's is still held, and noted there).
+std::map<std::tuple<std::string, bool, bool>, MapTextures::TextFont>
+LoadFonts(const std::vector<MapFont>& wanted,
+          std::map<std::pair<std::string, int>, std::weak_ptr<const Font>>& made) {
+    std::map<std::tuple<std::string, bool, bool>, MapTextures::TextFont> fonts;
+    std::map<std::pair<std::string, int>, Ref<const Font>> loaded;
+    for (const MapFont& f : wanted) {
+        const std::pair<std::string, int> file{f.face.path, f.face.face};
+        Ref<const Font>& font = loaded[file];
+        if (!font)
+            font = made[file].lock();
+        if (!font) {
+            Font::InitFont();
+            const FontBitmap bitmap = Font::Rasterize(f.face.path.c_str(), f.face.face);
+            // A file that cannot be read leaves its text in the engine's own
+            // font (FreeType's failure logged) rather than drawing nothing.
+            if (!bitmap.opened)
+                continue;
+            font = CreateRef<const Font>(Font::Upload(bitmap));
+            made[file] = font;
+        }
+        fonts[{f.family, f.bold, f.italic}] = {font, f.face.bold, f.face.italic};
+    }
+    return fonts;
+}
+
 } // namespace
 
 SheetSpan SpanOf(const Tileset& ts, int imageWidth, int imageHeight) {
@@ -208,7 +235,10 @@ MapTextures CreateTextures(const std::vector<Ref<Texture2D>>& sheets, const MapP
 }
 
 MapTextures LoadTextures(const Map& map, const Limits& limits) {
-    return CreateTextures(LoadSheets(map, limits), DecodePictures(map, limits));
+    MapTextures textures = CreateTextures(LoadSheets(map, limits), DecodePictures(map, limits));
+    std::map<std::pair<std::string, int>, std::weak_ptr<const Font>> made;
+    textures.fonts = LoadFonts(FindFonts(map), made);
+    return textures;
 }
 
 MapTextures TextureCache::Load(const Map& map, const Limits& limits) {
@@ -242,8 +272,10 @@ MapTextures TextureCache::Load(const Map& map, const Limits& limits) {
     }
     out.tiles = std::move(wanted.tiles);
     out.layers = std::move(wanted.layers);
+    out.fonts = LoadFonts(FindFonts(map), m_fonts);
     // Notes of textures no map holds any more, and of files that failed.
     std::erase_if(m_made, [](const auto& entry) { return entry.second.texture.expired(); });
+    std::erase_if(m_fonts, [](const auto& entry) { return entry.second.expired(); });
     return out;
 }
 

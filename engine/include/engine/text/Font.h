@@ -98,6 +98,7 @@ struct FontBitmap {
     /// The file the face was read from, for the characters past the first
     /// 256; empty when it came from bytes.
     std::string path;
+    int face = 0; ///< Which face of the file (a collection holds several).
     /// A copy of the font file's bytes when it came from memory, else null.
     Ref<const std::vector<unsigned char>> bytes;
 };
@@ -140,10 +141,10 @@ public:
 
     /// Opens the process-wide FreeType library; later calls keep the first.
     static void InitFont();
-    /// Rasterises face 0 of the file into the atlas image and the metrics.
-    /// Needs InitFont but no GL context. A face that cannot be opened gives 256
-    /// empty glyphs.
-    static FontBitmap Rasterize(const char* path);
+    /// Rasterises a face of the file (the first, but for a collection of
+    /// several) into the atlas image and the metrics. Needs InitFont but no
+    /// GL context. A face that cannot be opened gives 256 empty glyphs.
+    static FontBitmap Rasterize(const char* path, int face = 0);
     /// As Rasterize, from the bytes of a font file; they must stay as they
     /// are until it returns.
     static FontBitmap Rasterize(const unsigned char* data, size_t size);

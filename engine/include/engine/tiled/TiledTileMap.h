@@ -27,6 +27,8 @@
 #include <engine/render/Draw.h>
 #include <engine/render/TileMap.h>
 #include <engine/render/Texture.h>
+#include <engine/text/Font.h>
+#include <engine/text/SystemFont.h>
 #include <engine/tiled/TiledMap.h>
 
 namespace Engine {
@@ -73,6 +75,25 @@ struct MapPictures {
 /// layer and the file.
 MapPictures DecodePictures(const Map& map, const Limits& limits = {});
 
+/// Fonts (a family, bold, italic) a map's text objects are drawn in at most;
+/// text asking for more is drawn in Font::Default().
+inline constexpr size_t MAX_MAP_FONTS = 16;
+
+/// A face of the desktop's that a map's text objects ask for.
+struct MapFont {
+    std::string family;  ///< As the map names it.
+    bool bold = false;   ///< Asked bold.
+    bool italic = false; ///< Asked italic.
+    SystemFont face;     ///< As fontconfig matches it: the family's, or a stand-in.
+};
+/// The faces the map's shown text objects ask for, each family, bold and
+/// italic once, in the map's order, found on the desktop (MatchSystemFont);
+/// no GL needed. Not sans-serif and no family, which Font::Default() draws,
+/// nor what fontconfig gives no file for. Warns once of each family the
+/// desktop has nothing of, naming what is drawn instead, and once of the
+/// fonts past MAX_MAP_FONTS, which are not looked for.
+std::vector<MapFont> FindFonts(const Map& map);
+
 /// Everything a map is drawn with, as textures.
 struct MapTextures {
     /// One per tile set, in order: its sheet, or null (see LoadSheets).
@@ -81,6 +102,15 @@ struct MapTextures {
     std::vector<bool> opaque;                  ///< Whether each picture is opaque.
     std::vector<std::map<int, size_t>> tiles;  ///< As MapPictures::tiles.
     std::vector<std::optional<size_t>> layers; ///< As MapPictures::layers.
+    /// A face text objects are drawn in.
+    struct TextFont {
+        Ref<const Font> font; ///< Loaded from the desktop's file.
+        bool bold = false;    ///< The face is bold itself: not emboldened again.
+        bool italic = false;  ///< The face is italic itself: not slanted again.
+    };
+    /// By family, bold and italic as text objects ask (FindFonts); text whose
+    /// font is not here is drawn in Font::Default().
+    std::map<std::tuple<std::string, bool, bool>, TextFont> fonts;
 
     /// The texture of a collection tile, or null.
     const Ref<Texture>* Tile(size_t tileset, int localId) const;
@@ -89,7 +119,8 @@ struct MapTextures {
 };
 /// The sheets and the pictures as one; needs the GL context for the pictures.
 MapTextures CreateTextures(const std::vector<Ref<Texture2D>>& sheets, const MapPictures& pictures);
-/// LoadSheets and DecodePictures, then CreateTextures.
+/// LoadSheets and DecodePictures, then CreateTextures, and the fonts of
+/// FindFonts loaded (each file once).
 MapTextures LoadTextures(const Map& map, const Limits& limits = {});
 
 /// Textures shared by many maps, such as a world's: an image that several
@@ -120,6 +151,7 @@ private:
         bool opaque = true;
     };
     std::map<Key, Made> m_made;
+    std::map<std::pair<std::string, int>, std::weak_ptr<const Font>> m_fonts;
 };
 
 /// Draws the map's background colour over the whole view; nothing when it has none.
@@ -133,14 +165,15 @@ void DrawBackground(const Map& map);
 /// set says; image layers repeated across the view if they ask. Layers are
 /// drawn with their opacity and tint, and moved by their offset and by their
 /// parallax: (1 - factor) * (view centre - Map::parallaxOrigin). Only what
-/// meets the view is drawn. Text objects are drawn in Font::Default(), in
-/// their colour, pixel size and alignment (justified too), wrapped at their
-/// width where they ask, turned about their corner, bold, italic, underlined
-/// or struck out (bold and italic made from the one face); another font
-/// family is warned of. An animated tile shows the frame due `seconds`
-/// into its loop (Tileset::FrameAt): by default the engine's simulation
-/// clock, so that the map plays as in Tiled; 0 shows every first frame, as
-/// Tiled's pictures of a map do.
+/// meets the view is drawn. Text objects are drawn in their font family's
+/// face of textures.fonts (Font::Default() for sans-serif, no family, or
+/// none loaded), in their colour, pixel size and alignment (justified too),
+/// wrapped at their width where they ask, turned about their corner, bold,
+/// italic, underlined or struck out (in the family's bold and italic faces
+/// where it has them, else made from the face drawn). An animated tile
+/// shows the frame due `seconds` into its loop (Tileset::FrameAt): by
+/// default the engine's simulation clock, so that the map plays as in Tiled;
+/// 0 shows every first frame, as Tiled's pictures of a map do.
 void DrawLayer(const Map& map, const MapTextures& textures, LayerRef layer,
                double seconds = Time::elapsed);
 /// Draws the tile that gid names over dest, in Draw's units of the moment
@@ -163,10 +196,10 @@ void DrawMapAt(const Map& map, const MapTextures& textures, glm::vec2 at,
                double seconds = Time::elapsed);
 
 /// Warns once of each feature the map shows in Tiled that DrawLayer does not
-/// draw as Tiled does (text turned, styled or in another font, which is drawn
-/// upright and plain in Font::Default()), naming where it is
-/// first seen. Shape objects are not drawn either: they are the game's marks,
-/// which Tiled outlines only to edit them.
+/// draw as Tiled does, naming where it is first seen: none is left (a font
+/// the desktop lacks is warned of as it is looked for, FindFonts). Shape
+/// objects are not drawn either: they are the game's marks, which Tiled
+/// outlines only to edit them.
 void WarnUndrawn(const Map& map);
 
 /// A component: one layer of a map, drawn by MapLayerRenderer.
