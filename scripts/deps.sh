@@ -28,4 +28,4 @@ BUILD_PACKAGES=(build-essential cmake pkg-config libsdl2-dev libglew-dev libfree
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick clang
     libclang-rt-14-dev dpkg-dev lintian desktop-file-utils appstream doxygen graphviz tiled
     libpugixml-dev libzstd-dev zstd openbox sound-theme-freedesktop vorbis-tools
-    fonts-dejavu-core)
+    fontconfig fonts-dejavu-core)
