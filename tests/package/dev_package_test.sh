@@ -33,8 +33,8 @@ deb="${debs[0]}"
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = libdevel ] || die "Section '$(field Section)', not libdevel"
 depends=$(field Depends)
-for dev in libsdl2-dev libglew-dev libgl-dev libfreetype-dev libglm-dev libstb-dev pkg-config \
-    libpugixml-dev zlib1g-dev libzstd-dev nlohmann-json3-dev; do
+for dev in libsdl2-dev libglew-dev libgl-dev libfreetype-dev libfontconfig-dev libglm-dev libstb-dev \
+    pkg-config libpugixml-dev zlib1g-dev libzstd-dev nlohmann-json3-dev; do
     echo "$depends" | grep -qE "(^|, )$dev(,|$| )" || die "Depends '$depends' lacks $dev"
 done
 echo "$depends" | grep -q sailhop && die "Depends '$depends' names the game"
