@@ -223,6 +223,17 @@ TEST(FreeType, UnopenableFontGivesEmptyGlyphs) {
         << err;
     EXPECT_NE(err.find("engine/src/text/Font.cpp:"), std::string::npos) << err;
 
+    // A face the file does not have: past its one, or negative (FreeType's
+    // count of the faces, which opens one that cannot rasterise).
+    for (int face : {1, 99, -1, -2}) {
+        SCOPED_TRACE(face);
+        testing::internal::CaptureStderr();
+        const FontBitmap none = Font::Rasterize("./Assets/SGK100.ttf", face);
+        testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(none.opened);
+        EXPECT_EQ(none.glyphs.size(), size_t(Font::GLYPH_COUNT));
+    }
+
     // Without the library (before InitFont) loading makes no GL texture at all.
     FT_LibraryRec_* saved = Font::FT;
     Font::FT = nullptr;

@@ -188,7 +188,8 @@ std::vector<std::string> List(const std::string& folder, std::string_view extens
         return names;
     }
     const int at = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
+    // readdir tells its end from a failure only by errno, which fstatat sets too.
+    for (errno = 0; const dirent* entry = ::readdir(dir.get()); errno = 0) {
         const std::string_view name = entry->d_name;
         if (name.starts_with('.') || !name.ends_with(extension))
             continue;
@@ -197,6 +198,8 @@ std::vector<std::string> List(const std::string& folder, std::string_view extens
         if (::fstatat(at, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
             names.emplace_back(name);
     }
+    if (errno != 0)
+        Log::Warn("FILES", "Could not list all of %s: %s", folder.c_str(), std::strerror(errno));
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -184,6 +184,12 @@ FT_ULong CharCode(FT_Face face, uint32_t code) {
 }
 
 FacePtr OpenFace(FT_Library library, FontSource source, int32_t* pixelSize) {
+    // FreeType reads a negative index as "count the faces": it opens a face
+    // with no size nor glyphs to load, which would crash the rasterising.
+    if (source.face < 0) {
+        Log::Warn("FONT", "No face %d in a font file: faces are numbered from 0", source.face);
+        return nullptr;
+    }
     FT_Face face = nullptr;
     if (source.path
             ? !FTCall(FT_New_Face(library, source.path, source.face, &face))
