@@ -539,8 +539,8 @@ TEST_F(TiledHostile, ObjectsAndNesting) {
 }
 
 // Text in families from strangers: names taken as names, never as
-// fontconfig's patterns; warned of once each, without their control
-// characters and cut short; no more than MAX_MAP_FONTS looked for, however
+// fontconfig's patterns (nor cut short at a NUL); warned of once each,
+// without their control characters and cut short; no more than MAX_MAP_FONTS looked for, however
 // many the map names; quickly.
 TEST_F(TiledHostile, FontFamiliesFromStrangers) {
     if (!Engine::FindSystemFont("DejaVu Serif"))
@@ -558,6 +558,7 @@ TEST_F(TiledHostile, FontFamiliesFromStrangers) {
     text("DejaVu\\ Serif-12:weight=200");
     text(std::string(10000, 'x'));
     text("Evil\x1b[31m\nfont\x7f");
+    text(std::string("DejaVu Serif\0bold", 17));
     text("DejaVu Serif");
     for (int i = 0; i < 500; ++i)
         text("Family " + std::to_string(i));
