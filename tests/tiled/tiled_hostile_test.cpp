@@ -143,6 +143,8 @@ TEST_F(TiledHostile, MapsOfNoKnownGridAndChunksThatDoNotMakeOne) {
         {"", {"neither a TMX"}},
         {std::string("\x1f\x8b\x08\0", 4), {"neither a TMX", "gzip-compressed, unpack it first"}},
         {"{\"type\":\"tileset\"}", {"a \"tileset\", not a Tiled map"}},
+        // A name that would drive the terminal the message is printed on.
+        {"{\"type\":\"\\u001b]0;owned\\u0007\\u0085\"}", {"a \"?]0;owned??\", not a Tiled map"}},
         {"{\"width\":2}", {"says of no type, not a Tiled map"}},
         {"{\"type\":\"map\"", {"not valid JSON"}},
         {"{\"type\":\"map\",\"width\":\"2\"}", {"width \"2\" is not a whole number"}},

@@ -335,9 +335,9 @@ bool ShownText(const Object& object) {
     return object.visible && object.shape == "text" && !(object.gid & GID_MASK);
 }
 
-// A name from a map as a warning shows it: control characters, which could
-// drive the terminal, as '?', and cut short (whole characters kept).
-std::string Printable(std::string name) {
+// A name from a map as a warning shows it: cut short (whole characters kept),
+// and Printable.
+std::string Shortened(std::string name) {
     constexpr size_t LONGEST = 64;
     if (name.size() > LONGEST) {
         size_t cut = LONGEST;
@@ -345,10 +345,7 @@ std::string Printable(std::string name) {
             --cut;
         name = name.substr(0, cut) + "...";
     }
-    for (char& c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return name;
+    return Detail::Printable(std::move(name));
 }
 
 // A line of a text object, and whether wrapping ended it rather than a new
@@ -686,8 +683,8 @@ std::vector<MapFont> FindFonts(const Map& map) {
             if ((!face || !face->ofFamily) && warned.insert(t.fontFamily).second)
                 Log::Warn(
                     "TILED", "%s: no font of family %s on this system (first on %s): drawn in %s",
-                    map.path.c_str(), Detail::Quoted(Printable(t.fontFamily)).c_str(),
-                    where.c_str(), face ? Printable(face->family).c_str() : "the engine's own");
+                    map.path.c_str(), Detail::Quoted(Shortened(t.fontFamily)).c_str(),
+                    where.c_str(), face ? Shortened(face->family).c_str() : "the engine's own");
             if (face)
                 found.push_back({t.fontFamily, t.bold, t.italic, *face});
         }
