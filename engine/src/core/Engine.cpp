@@ -16,15 +16,24 @@
 
 namespace Engine {
 
-Engine::Engine(int w, int h, std::string title)
-    : sWidth(w), sHeight(h), m_Title(std::move(title)),
-      m_Shown{{0, 0}, {w, h}, {w, h}} {
-    // The view is the window: one world unit a pixel, the camera at its
-    // centre, not where an engine before this one in the process left it.
+namespace {
+
+// The default camera over a view of w by h pixels: one world unit a pixel.
+void ResetMainCamera(int w, int h) {
     Camera& camera = Camera::Main();
     camera = Camera();
     camera.w = static_cast<float>(w);
     camera.h = static_cast<float>(h);
+}
+
+} // namespace
+
+Engine::Engine(int w, int h, std::string title)
+    : sWidth(w), sHeight(h), m_Title(std::move(title)),
+      m_Shown{{0, 0}, {w, h}, {w, h}} {
+    // The view is the window, the camera at its centre, not where an engine
+    // before this one in the process left it.
+    ResetMainCamera(w, h);
     Time::elapsed = 0.0;
 }
 
@@ -92,10 +101,7 @@ bool Engine::SwitchScene() {
     // The old scene goes here, outside any call of its own.
     m_Scene = std::move(m_Next);
     m_Acc = 0.0;
-    Camera& camera = Camera::Main();
-    camera = Camera();
-    camera.w = static_cast<float>(m_Shown.view.x);
-    camera.h = static_cast<float>(m_Shown.view.y);
+    ResetMainCamera(m_Shown.view.x, m_Shown.view.y);
     // What was pressed for the old scene and not yet stepped is dropped with it.
     Input::DropPending();
     if (m_Scene)
