@@ -262,7 +262,7 @@ std::vector<TileShapes> ShapesOf(const Tiled::Map& map) {
             Log::Warn("LEVEL",
                       "%s: tile set \"%s\": collision shapes that are not upright rectangles (%s) "
                       "collide as the rectangles around them, points not at all",
-                      map.path.c_str(), ts.name.c_str(), list.c_str());
+                      map.path.c_str(), Tiled::Printable(ts.name).c_str(), list.c_str());
     }
     return sets;
 }

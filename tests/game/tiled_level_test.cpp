@@ -280,6 +280,14 @@ TEST(TiledLevel, TilesWithCollisionShapesCollideAsTheirShapes) {
     EXPECT_EQ(Level::FromMap(Tiled::Parse(map, path), 7).cells.boxes.size(), 6u);
     EXPECT_THROW(Level::FromMap(Tiled::Parse(map, path), 6), Tiled::MapError);
 
+    // A stranger's tile set named to drive the terminal the warning is printed on.
+    std::string named = map;
+    named.replace(named.find("\"shapes\""), 8, "\"s\x1b]0;x\x07\"");
+    testing::internal::CaptureStderr();
+    Level::FromMap(Tiled::Parse(named, path));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("tile set \"s?]0;x?\": collision"),
+              std::string::npos);
+
     // The diagonal flip comes first, as Tiled flips: with the horizontal one
     // the slab turns a quarter clockwise, its bottom to the left. A turned
     // rectangle collides as the box around it.

@@ -365,6 +365,8 @@ TEST_F(TiledHostile, FilesAMapNames) {
     TiledTest::WriteText(dir.File("ok.tsx"), ok);
     TiledTest::WriteText(dir.File("broken.tsj"), R"({"type":"tileset","name":"b",)");
     TiledTest::WriteText(dir.File("odd.tsx"), "just text");
+    // Named to drive the terminal the message is printed on.
+    TiledTest::WriteText(dir.File("odd\x1b]0;x\x07.tsx"), "just text");
     std::filesystem::create_directory(dir.File("dir.tsx"));
     ASSERT_EQ(mkfifo(dir.File("fifo.tsx").c_str(), 0600), 0);
     const std::string map = dir.File("m.tmx");
@@ -383,6 +385,7 @@ TEST_F(TiledHostile, FilesAMapNames) {
         {"", {"names no file"}},
         {"broken.tsj", {dir.File("broken.tsj") + " (tile set of " + map + ")", "not valid JSON"}},
         {"odd.tsx", {"odd.tsx (tile set of", "neither a TSX"}},
+        {"odd\x1b]0;x\x07.tsx", {"odd?]0;x?.tsx (tile set of", "neither a TSX"}},
     };
     for (const Case& c : cases)
         ExpectRefused(with(c.source), map, c.parts);

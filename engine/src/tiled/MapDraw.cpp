@@ -345,7 +345,7 @@ std::string Shortened(std::string name) {
             --cut;
         name = name.substr(0, cut) + "...";
     }
-    return Detail::Printable(std::move(name));
+    return Printable(std::move(name));
 }
 
 // A line of a text object, and whether wrapping ended it rather than a new

@@ -459,7 +459,7 @@ private:
             Fail(at + ": the template " + Quoted(path) + " is made from itself");
         CheckDepth(int(m_chain.size()) + 1, m_limits, at, "templates");
         const std::string text = m_reading.ReadFile(path, at + ": template " + Quoted(path));
-        const std::string where = path + " (template of " + m_map.path + ")";
+        const std::string where = Printable(path) + " (template of " + m_map.path + ")";
         const std::unique_ptr<Document> doc =
             Open(text, where, m_limits, "a TX (XML) nor a JSON template");
         if (const std::string kind = doc->Kind(); kind != "template" && !kind.empty())

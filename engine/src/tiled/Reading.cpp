@@ -11,6 +11,23 @@
 #include <cstring>
 #include <filesystem>
 
+namespace Engine::Tiled {
+
+std::string Printable(std::string name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F)
+            name[i] = '?';
+        // U+0080 to U+009F: 0xC2 then 0x80 to 0x9F.
+        else if (c == 0xC2 && i + 1 < name.size() &&
+                 (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80)
+            name.replace(i, 2, "?");
+    }
+    return name;
+}
+
+} // namespace Engine::Tiled
+
 namespace Engine::Tiled::Detail {
 
 void Fail(const std::string& message) {
@@ -237,19 +254,6 @@ uint32_t MultiplyColors(uint32_t a, uint32_t b) {
     for (int shift = 0; shift < 32; shift += 8)
         out |= (((a >> shift) & 0xFFu) * ((b >> shift) & 0xFFu) / 255u) << shift;
     return out;
-}
-
-std::string Printable(std::string name) {
-    for (size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c == 0x7F)
-            name[i] = '?';
-        // U+0080 to U+009F: 0xC2 then 0x80 to 0x9F.
-        else if (c == 0xC2 && i + 1 < name.size() &&
-                 (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80)
-            name.replace(i, 2, "?");
-    }
-    return name;
 }
 
 std::string Quoted(const std::string& name) {

@@ -91,10 +91,6 @@ bool ParseColor(std::string_view text, uint32_t& argb);
 // Both ARGB colours multiplied channel by channel.
 uint32_t MultiplyColors(uint32_t a, uint32_t b);
 
-// A name from a map as a message shows it: control characters, which could
-// drive the terminal the message is printed on, as '?' (the C1 ones too,
-// which some terminals take from UTF-8).
-std::string Printable(std::string name);
 // "name" in quotes, Printable, for messages.
 std::string Quoted(const std::string& name);
 

@@ -144,7 +144,7 @@ ImageRef ReadImage(const Node& node, const std::string& file, const std::string&
 std::string TilesetWhere(const std::string& mapPath, const Tileset& tileset) {
     std::string where = mapPath + ": tile set " + Quoted(tileset.name);
     if (tileset.source != mapPath)
-        where += " (" + tileset.source + ")";
+        where += " (" + Printable(tileset.source) + ")";
     return where;
 }
 
@@ -227,7 +227,7 @@ Tileset LoadTileset(const std::string& source, const std::string& from, const st
         Fail(at + ": a tile set names no file");
     const std::string path = ResolvePath(from, source);
     const std::string text = reading.ReadFile(path, at + ": tile set file " + Quoted(path));
-    std::string where = path;
+    std::string where = Printable(path);
     if (path != reading.MapPath())
         where += " (tile set of " + reading.MapPath() + ")";
     const std::unique_ptr<Document> doc =

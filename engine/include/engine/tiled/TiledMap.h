@@ -34,6 +34,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// A name from a map (a tile set's, a file's) as a message shows it: control
+/// characters, which could drive the terminal it is printed on, as '?' (the
+/// C1 ones too, which some terminals take from UTF-8).
+std::string Printable(std::string name);
+
 /// How much a map may ask for. The defaults hold any level a person draws.
 struct Limits {
     /// Cells of one layer (width x height); for an infinite map, of the box
