@@ -70,7 +70,7 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
         Fail(where + ": not valid XML: " + parsed.description());
     const pugi::xml_node root = doc.document_element();
     if (std::string_view(root.name()) != "objecttypes")
-        Fail(where + ": a <" + Detail::Printable(root.name()) + ">, not Tiled's object types");
+        Fail(where + ": a <" + Printable(root.name()) + ">, not Tiled's object types");
     std::vector<PropertyType> types;
     for (pugi::xml_node node : root.children("objecttype")) {
         PropertyType type;
