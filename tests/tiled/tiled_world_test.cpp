@@ -52,7 +52,8 @@ TEST_F(TiledWorld, MapsPlacedAsListedAndByTheirNames) {
         {"fileName":"a.tmx","x":-64,"y":0,"width":64,"height":48},
         {"fileName":"iso.tmx","x":0,"y":1000},
         {"fileName":"hex.tmj","x":2000,"y":0,"width":0},
-        {"fileName":"gone.tmx","x":0,"y":0,"width":10,"height":10}],
+        {"fileName":"gone.tmx","x":0,"y":0,"width":10,"height":10},
+        {"fileName":"gone\u001b]0;x\u0007.tmx","x":0,"y":0}],
       "patterns":[{"regexp":"map_(-?\\d+)_(-?\\d+)\\.tmx","multiplierX":100,"multiplierY":70,
                    "offsetX":5,"offsetY":-5}]})");
     struct Expected {
@@ -80,6 +81,10 @@ TEST_F(TiledWorld, MapsPlacedAsListedAndByTheirNames) {
     for (const char* skipped :
          {"gone.tmx", "map_5_0.tmx", "map_99999999999_0.tmx", "map_20000000_0.tmx"})
         EXPECT_NE(warnings.find(skipped), std::string::npos) << skipped << "\n" << warnings;
+    EXPECT_NE(warnings.find("gone?]0;x?.tmx\" skipped: its name holds control characters"),
+              std::string::npos)
+        << warnings;
+    EXPECT_EQ(warnings.find("\x1b]"), std::string::npos) << warnings;
 
     // Half-open, as Rectangle: touching edges do not overlap.
     auto names = [&](Rectangle view) {

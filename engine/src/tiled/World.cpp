@@ -278,6 +278,12 @@ private:
             Fail(m_world.path + ": more than the limit of " +
                  Num(int64_t(m_limits.maxWorldMaps)) + " maps");
         const std::string by = pattern.empty() ? "" : " (" + pattern + ")";
+        // Every message about a map starts with its path: a name that would
+        // drive the terminal names no map a world should have.
+        if (Printable(map.path) != map.path) {
+            Skip(map, "its name holds control characters" + by);
+            return;
+        }
         const bool sized = map.width > 0 && map.height > 0;
         const std::optional<Detail::Placement> placed = PlacementOf(map.path, sized);
         if (!placed) {
