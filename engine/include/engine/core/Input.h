@@ -128,6 +128,11 @@ public:
     /// this one (Input::WasKeyPressed, Gamepads::WasPressed), even while
     /// another of them held it already: a jump on every press.
     bool WasPressed(int action) const;
+    /// WasPressed, or one of action's keys repeated by the system
+    /// (Input::WasKeyPressedOrRepeated) or its pad inputs held long enough to
+    /// repeat (Gamepads::WasPressedOrRepeated): a move across a grid or down a
+    /// menu for as long as the key or the d-pad is held.
+    bool WasPressedOrRepeated(int action) const;
     /// Whether any key or pad input of action went up since the step before this one.
     bool WasReleased(int action) const;
 
