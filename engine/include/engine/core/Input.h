@@ -14,7 +14,11 @@
 namespace Engine {
 
 /// The key table, filled from SDL key events by the main loop. Keys are SDL key
-/// codes (lower-case letters for letter keys, whatever the modifiers).
+/// codes (lower-case letters for letter keys, whatever the modifiers). A
+/// symbol typed with shift comes as the code of the key that types it: '>'
+/// on a US keyboard is SDLK_PERIOD with a shift key held, and SDLK_GREATER
+/// never comes; a roguelike's '>' and '?' commands read GetTypedText, which
+/// holds the symbols as the keyboard's layout types them.
 ///
 /// Besides the table, which only says whether a key is down now, the main loop
 /// latches every change from the events: `WasKeyPressed` and its kin are true
