@@ -142,8 +142,11 @@ bool OnePad(SDL_JoystickID id, Inputs Pad::*which, PadInput input) {
 // gives those that repeat in the step beginning: REPEAT_DELAY after the step
 // that saw it pressed, and every REPEAT_INTERVAL after that.
 template <typename Bits> Bits Repeats(Bits held, int count, uint32_t* steps) {
-    static const auto delay = uint32_t(std::lround(Gamepads::REPEAT_DELAY / Engine::STEP));
-    static const auto every = uint32_t(std::lround(Gamepads::REPEAT_INTERVAL / Engine::STEP));
+    constexpr auto Steps = [](double seconds) {
+        return uint32_t(seconds / ::Engine::Engine::STEP + 0.5);
+    };
+    constexpr uint32_t delay = Steps(Gamepads::REPEAT_DELAY);
+    constexpr uint32_t every = Steps(Gamepads::REPEAT_INTERVAL);
     Bits out = 0;
     for (int i = 0; i < count; ++i) {
         if (!(held >> i & 1u)) {
