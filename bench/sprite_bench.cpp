@@ -21,6 +21,8 @@
 //       Draw::Sprite, in the same run (the time of the calls on the CPU, and
 //       whole frames); and 1,000 strings of Greek and Cyrillic, whose glyphs
 //       the font rasterises on first use, timed once cold and then cached.
+//       Then a grid roguelike's screen: 80 x 45 one-character strings, a
+//       Draw::Text each, against the same glyphs through Draw::Sprite.
 //       --text runs the text rows alone. Last, a hostile string: 100,000
 //       distinct characters from U+3400 on, twice, in the engine's font and,
 //       with --font PATH, in a font that has them.
@@ -449,9 +451,30 @@ int main(int argc, char** argv) {
         f.push_back(times.back());
     };
     std::vector<double> otherFrames;
+    // A grid roguelike's screen: 80 by 45 cells of 16 pixels, one character
+    // each through a Draw::Text of its own, against the same glyphs as sprites.
+    std::vector<std::string> cells;
+    for (size_t i = 0; i < 80 * 45; ++i)
+        cells.push_back(std::string(1, char('!' + i * 7 % 94)));
+    const auto cellAt = [](size_t i) { return glm::vec2(float(i % 80), float(i / 80)) * 16.0f; };
+    std::vector<double> gridCalls, gridFrames, gridSpriteCalls, gridSpriteFrames;
     for (int round = 0; round < rounds; ++round)
         for (int f = 0; f < frames; ++f) {
             const bool first = (round + f) % 2;
+            for (int turn = 0; turn < 2; ++turn)
+                if ((turn == 0) == first) {
+                    textFrame([&] {
+                        for (size_t i = 0; i < cells.size(); ++i)
+                            Draw::Text(cells[i], cellAt(i), TEXT_SIZE, WHITE);
+                    });
+                    take(gridCalls, gridFrames);
+                } else {
+                    textFrame([&] {
+                        for (size_t i = 0; i < cells.size(); ++i)
+                            GlyphSprites(font, cells[i], cellAt(i));
+                    });
+                    take(gridSpriteCalls, gridSpriteFrames);
+                }
             if (first) {
                 textFrame(drawLines(latin));
                 take(latinCalls, latinFrames);
@@ -509,6 +532,12 @@ int main(int argc, char** argv) {
                 Median(latinFrames), Median(latinCalls) / ys);
     std::printf("%28s %10.3f %10.3f %7.3f\n", "Draw::Text Greek, Cyrillic", Median(otherCalls),
                 Median(otherFrames), Median(otherCalls) / ys);
+    std::printf("%28s %10s %10s %7s\n", "80 x 45 cells, ms", "calls", "frame", "ratio");
+    const double gys = Median(gridSpriteCalls);
+    std::printf("%28s %10.3f %10.3f %7s\n", "yardstick (glyph sprites)", gys,
+                Median(gridSpriteFrames), "1");
+    std::printf("%28s %10.3f %10.3f %7.3f\n", "Draw::Text a cell", Median(gridCalls),
+                Median(gridFrames), Median(gridCalls) / gys);
 
     scene->texture.reset();
     scene->others.reset();

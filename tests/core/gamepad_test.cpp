@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <engine/core/Engine.h>
 #include <engine/core/Gamepad.h>
@@ -204,6 +205,43 @@ TEST_F(PadState, AnActionIsHeldWhileAnyKeyOrPadHoldsIt) {
         EXPECT_EQ(map.WasPressed(Right), e.rightPressed) << e.what;
     }
     Input::EndStep();
+}
+
+TEST_F(PadState, AHeldPadInputRepeatsAsAHeldKeyDoes) {
+    ActionMap map;
+    map.BindKey(0, 'd');
+    map.BindPad(0, DPadRight);
+    map.BindPad(0, StickRight);
+    Gamepads::Attach(1);
+    // The steps, of `steps` run, in which the action is pressed or repeated.
+    auto run = [&](int steps) {
+        std::vector<int> seen;
+        for (int i = 0; i < steps; ++i) {
+            Input::BeginStep();
+            if (map.WasPressedOrRepeated(0))
+                seen.push_back(i);
+            Input::EndStep();
+        }
+        return seen;
+    };
+    const int delay = int(std::lround(Gamepads::REPEAT_DELAY / ::Engine::Engine::STEP));
+    const int every = int(std::lround(Gamepads::REPEAT_INTERVAL / ::Engine::Engine::STEP));
+    const std::vector<int> held{0, delay, delay + every, delay + 2 * every};
+    Gamepads::UpdateButton(1, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    EXPECT_EQ(run(delay + 2 * every + 1), held) << "the D-pad held";
+    Gamepads::UpdateButton(1, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false);
+    EXPECT_EQ(run(delay + 1), std::vector<int>{}) << "let go";
+    // Pressed again, it waits the whole delay anew.
+    Gamepads::UpdateAxis(1, SDL_CONTROLLER_AXIS_LEFTX, 20000);
+    EXPECT_EQ(run(delay + 2 * every + 1), held) << "the stick held";
+    Gamepads::UpdateAxis(1, SDL_CONTROLLER_AXIS_LEFTX, 0);
+    // The keyboard's repeats are the system's.
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = 'd';
+    e.key.repeat = 1;
+    Input::HandleEvent(e);
+    EXPECT_EQ(run(2), std::vector<int>{0}) << "a key repeated";
 }
 
 TEST_F(PadState, UnknownPadsAndInputsBeyondTheLayoutAreIgnored) {

@@ -21,6 +21,14 @@ TEST(Random, SeededSequencesRepeatStayInRangeAndAreEven) {
     Random::SetSeed(42);
     for (int v : first)
         EXPECT_EQ(Random::Int(0, 1000000), v);
+    // A saved state goes on where it stood, as a loaded game must.
+    Random::SetSeed(42);
+    Random::Int(0, 1000000);
+    const uint64_t saved = Random::GetState();
+    Random::SetSeed(1);
+    Random::SetState(saved);
+    for (size_t i = 1; i < first.size(); ++i)
+        EXPECT_EQ(Random::Int(0, 1000000), first[i]);
 
     struct IntRange {
         int lo, hi;

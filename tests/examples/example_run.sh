@@ -36,6 +36,7 @@ camera_2d) title='Camera 2D' size=1280x720 animated=yes ;;
 life) title='Life' size=1280x720 animated=yes ;;
 effects) title='Effects' size=1280x720 animated=yes ;;
 scenes) title='Scenes' size=960x540 animated=yes keys=space ;;
+roguelike) title='Roguelike' size=1280x720 animated=yes keys=Right ;;
 *) echo "FAIL: no case '$case_name'"; exit 2 ;;
 esac
 width=${size%x*}

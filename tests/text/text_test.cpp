@@ -220,4 +220,5 @@ TEST(TextLayout, WrapBreaksAfterWordsCutsLongOnesAndEndsInDots) {
     // Half the size fits twice the text; the height counts the lines.
     EXPECT_EQ(Draw::WrapText(font, "aa aa aa", 32, 65), (std::vector<std::string>{"aa aa", "aa"}));
     EXPECT_EQ(Draw::MeasureTextWrapped(font, "aa aa aa", 32, 65), glm::vec2(63, 70));
+    EXPECT_EQ(Draw::LineHeight(font, 32), 35);
 }

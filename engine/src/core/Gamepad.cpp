@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include <engine/core/Engine.h>
 #include <engine/core/Log.h>
 
 namespace Engine {
@@ -42,6 +43,10 @@ struct Pad {
     int16_t axes[SDL_CONTROLLER_AXIS_MAX] = {};
     // Changes since the last step began, and those of the step running.
     Inputs pressed, released, stepPressed, stepReleased;
+    // The step running's repeats, and the steps each input has been held at
+    // the start of a step: the buttons' bits, then the axes' each way.
+    Inputs stepRepeated;
+    uint32_t heldSteps[SDL_CONTROLLER_BUTTON_MAX + 2 * SDL_CONTROLLER_AXIS_MAX] = {};
 };
 
 // An open pad closed since the last step began, and in the step running.
@@ -131,6 +136,28 @@ bool AnyPad(Inputs Pad::*which, PadInput input) {
 bool OnePad(SDL_JoystickID id, Inputs Pad::*which, PadInput input) {
     const Pad* pad = Find(id);
     return pad && Holds(pad->*which, input);
+}
+
+// Counts the steps each input of bits has been held, in steps[0] on, and
+// gives those that repeat in the step beginning: REPEAT_DELAY after the step
+// that saw it pressed, and every REPEAT_INTERVAL after that.
+template <typename Bits> Bits Repeats(Bits held, int count, uint32_t* steps) {
+    constexpr auto Steps = [](double seconds) {
+        return uint32_t(seconds / ::Engine::Engine::STEP + 0.5);
+    };
+    constexpr uint32_t delay = Steps(Gamepads::REPEAT_DELAY);
+    constexpr uint32_t every = Steps(Gamepads::REPEAT_INTERVAL);
+    Bits out = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!(held >> i & 1u)) {
+            steps[i] = 0;
+            continue;
+        }
+        const uint32_t since = steps[i]++; // wraps after 497 days held
+        if (since >= delay && (since - delay) % every == 0)
+            out |= static_cast<Bits>(1u << i);
+    }
+    return out;
 }
 
 // SDL sends no events for what is already held when a pad is opened, nor for
@@ -333,6 +360,14 @@ bool Gamepads::WasPressed(PadInput input) {
     return AnyPad(&Pad::stepPressed, input);
 }
 
+bool Gamepads::WasPressedOrRepeated(SDL_JoystickID id, PadInput input) {
+    return OnePad(id, &Pad::stepPressed, input) || OnePad(id, &Pad::stepRepeated, input);
+}
+
+bool Gamepads::WasPressedOrRepeated(PadInput input) {
+    return AnyPad(&Pad::stepPressed, input) || AnyPad(&Pad::stepRepeated, input);
+}
+
 bool Gamepads::WasReleased(SDL_JoystickID id, PadInput input) {
     return OnePad(id, &Pad::stepReleased, input);
 }
@@ -382,6 +417,10 @@ void Gamepads::BeginStep() {
     for (auto& [id, pad] : Pads()) {
         pad.stepPressed = std::exchange(pad.pressed, Inputs{});
         pad.stepReleased = std::exchange(pad.released, Inputs{});
+        constexpr int Buttons = SDL_CONTROLLER_BUTTON_MAX, Axes = SDL_CONTROLLER_AXIS_MAX;
+        pad.stepRepeated = {Repeats(pad.held.buttons, Buttons, pad.heldSteps),
+                            Repeats(pad.held.negative, Axes, pad.heldSteps + Buttons),
+                            Repeats(pad.held.positive, Axes, pad.heldSteps + Buttons + Axes)};
     }
 }
 
@@ -392,7 +431,7 @@ void Gamepads::MarkRemoved() {
 void Gamepads::EndStep() {
     s_stepRemoved = false;
     for (auto& [id, pad] : Pads())
-        pad.stepPressed = pad.stepReleased = Inputs{};
+        pad.stepPressed = pad.stepReleased = pad.stepRepeated = Inputs{};
 }
 
 bool Gamepads::Rumble(SDL_JoystickID id, float low, float high, double seconds) {

@@ -45,6 +45,14 @@ void SetSeed(uint64_t seed) {
     Generator().Seed(seed);
 }
 
+uint64_t GetState() {
+    return Generator().state;
+}
+
+void SetState(uint64_t state) {
+    Generator().state = state;
+}
+
 int Int(int lo, int hi) {
     if (lo > hi)
         std::swap(lo, hi);

@@ -274,6 +274,10 @@ bool ActionMap::WasPressed(int action) const {
     return Any(action, Input::WasKeyPressed, Gamepads::WasPressed);
 }
 
+bool ActionMap::WasPressedOrRepeated(int action) const {
+    return Any(action, Input::WasKeyPressedOrRepeated, Gamepads::WasPressedOrRepeated);
+}
+
 bool ActionMap::WasReleased(int action) const {
     return Any(action, Input::WasKeyReleased, Gamepads::WasReleased);
 }

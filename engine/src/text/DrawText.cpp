@@ -386,6 +386,16 @@ void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, 
     Text(font, Joined(WrapText(font, text, size, width)), {x, position.y}, size, color, align);
 }
 
+float LineHeight(float size) {
+    return LineHeight(Font::Default(), size);
+}
+
+float LineHeight(const Font& font, float size) {
+    if (!font.Loaded() || !(size > 0))
+        return 0.0f;
+    return static_cast<float>(font.lineHeight) * size / static_cast<float>(font.pixelSize);
+}
+
 glm::vec2 MeasureTextWrapped(const std::string& text, float size, float width) {
     return MeasureTextWrapped(Font::Default(), text, size, width);
 }
@@ -395,9 +405,8 @@ glm::vec2 MeasureTextWrapped(const Font& font, const std::string& text, float si
     if (!font.Loaded() || !(size > 0))
         return {0.0f, 0.0f};
     const std::vector<std::string> lines = WrapText(font, text, size, width);
-    const float scale = size / static_cast<float>(font.pixelSize);
     return {MeasureText(font, Joined(lines), size),
-            static_cast<float>(lines.size()) * static_cast<float>(font.lineHeight) * scale};
+            static_cast<float>(lines.size()) * LineHeight(font, size)};
 }
 
 void FPS(const Engine& engine, float x, float y) {

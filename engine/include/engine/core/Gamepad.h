@@ -104,6 +104,17 @@ public:
     /// Whether this pad's input was taken up since the step before this one.
     static bool WasPressed(SDL_JoystickID id, PadInput input);
     static bool WasPressed(PadInput input); ///< WasPressed on any open pad.
+    /// Seconds an input is held before it repeats, as a key held on the
+    /// keyboard does: a cursor run down a list or across a grid.
+    static constexpr double REPEAT_DELAY = 0.4;
+    /// Seconds between its repeats from then on, while it stays held.
+    static constexpr double REPEAT_INTERVAL = 0.1;
+    /// WasPressed, or this pad's input has been held REPEAT_DELAY and is
+    /// repeated in this step (every REPEAT_INTERVAL, counted in steps). A
+    /// pad does not repeat by itself as the keyboard does: the engine does it.
+    static bool WasPressedOrRepeated(SDL_JoystickID id, PadInput input);
+    /// WasPressedOrRepeated on any open pad.
+    static bool WasPressedOrRepeated(PadInput input);
     /// Whether this pad's input was let go since the step before this one.
     static bool WasReleased(SDL_JoystickID id, PadInput input);
     static bool WasReleased(PadInput input); ///< WasReleased on any open pad.

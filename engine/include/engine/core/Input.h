@@ -14,7 +14,11 @@
 namespace Engine {
 
 /// The key table, filled from SDL key events by the main loop. Keys are SDL key
-/// codes (lower-case letters for letter keys, whatever the modifiers).
+/// codes (lower-case letters for letter keys, whatever the modifiers). A
+/// symbol typed with shift comes as the code of the key that types it: '>'
+/// on a US keyboard is SDLK_PERIOD with a shift key held, and SDLK_GREATER
+/// never comes; a roguelike's '>' and '?' commands read GetTypedText, which
+/// holds the symbols as the keyboard's layout types them.
 ///
 /// Besides the table, which only says whether a key is down now, the main loop
 /// latches every change from the events: `WasKeyPressed` and its kin are true
@@ -128,6 +132,11 @@ public:
     /// this one (Input::WasKeyPressed, Gamepads::WasPressed), even while
     /// another of them held it already: a jump on every press.
     bool WasPressed(int action) const;
+    /// WasPressed, or one of action's keys repeated by the system
+    /// (Input::WasKeyPressedOrRepeated) or its pad inputs held long enough to
+    /// repeat (Gamepads::WasPressedOrRepeated): a move across a grid or down a
+    /// menu for as long as the key or the d-pad is held.
+    bool WasPressedOrRepeated(int action) const;
     /// Whether any key or pad input of action went up since the step before this one.
     bool WasReleased(int action) const;
 

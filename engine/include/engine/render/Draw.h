@@ -251,6 +251,13 @@ glm::vec2 MeasureTextWrapped(const std::string& text, float size, float width);
 glm::vec2 MeasureTextWrapped(const Font& font, const std::string& text, float size,
                              float width);
 
+/// Pixels from the top of one line to the next's as Text and TextWrapped
+/// draw them in the engine's own font at size: the rows of a message log
+/// drawn a line at a time.
+float LineHeight(float size);
+/// The same in font.
+float LineHeight(const Font& font, float size);
+
 /// The frame rate engine measures (Engine::GetFrameRate), as "60 FPS" in green
 /// in the engine's own font, 20 pixels to the em, its top-left corner at (x, y).
 void FPS(const Engine& engine, float x, float y);
