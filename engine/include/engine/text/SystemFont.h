@@ -33,6 +33,8 @@ std::optional<SystemFont> MatchSystemFont(std::string_view family, bool bold = f
 
 /// The file of the desktop's best font of family, bold and/or italic as near
 /// as the family has it; nothing when the desktop has no font of that family.
+/// A collection (.ttc) holds several faces, and Font loads its first unless
+/// told which: MatchSystemFont gives the face as well.
 std::optional<std::string> FindSystemFont(std::string_view family, bool bold = false,
                                           bool italic = false);
 
