@@ -78,7 +78,9 @@ FileWatch::Report FileWatch::Poll(double now) {
                 file.missingSince = now;
             else if (!file.reported && now - file.missingSince >= m_timing.missing) {
                 file.reported = true;
-                report.missing.push_back(file.path);
+                // One missing when taken was never there to be gone.
+                if (file.taken.exists)
+                    report.missing.push_back(file.path);
             }
         }
         if (stamp != file.seen) {

@@ -46,7 +46,8 @@ public:
         /// missing for Timing::missing), and none has changed for
         /// Timing::settle: time to read them again.
         bool changed = false;
-        /// Files missing for Timing::missing, each named once while it is gone.
+        /// Files missing for Timing::missing, each named once while it is gone;
+        /// not those missing when taken, which were never there.
         std::vector<std::string> missing;
     };
 
