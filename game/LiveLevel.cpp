@@ -16,11 +16,21 @@ namespace Engine {
 LiveLevel::LiveLevel(LevelContent& content, std::string path, bool named, bool watched)
     : m_content(content), m_path(std::move(path)), m_named(named), m_watched(watched) {}
 
-LoadedLevel LiveLevel::Read(const std::string& path, bool named) {
+LoadedLevel LiveLevel::Read(const std::string& path, bool named, std::vector<std::string>& names) {
     glm::vec2 boatSize(0.0f);
     if (Ref<Collider> hull = ECS::Get().GetComponent<Collider>(m_boat))
         boatSize = glm::vec2(hull->width, hull->height);
-    return Level::Prepare(m_content.LoadLevel(path, named), path, m_content, boatSize);
+    LevelData data = m_content.LoadLevel(path, named);
+    // Known before its pictures are read: should one be missing or broken,
+    // the save that mends it must be seen.
+    names = {path};
+    if (data.map) {
+        const std::vector<std::string> files = data.map->Files();
+        names.insert(names.end(), files.begin(), files.end());
+    } else if (!data.tilemapPath.empty()) {
+        names.push_back(data.tilemapPath);
+    }
+    return Level::Prepare(std::move(data), path, m_content, boatSize);
 }
 
 void LiveLevel::Place(LoadedLevel& level) {
@@ -87,7 +97,8 @@ void LiveLevel::PlaceFish(const std::optional<std::vector<FishPlace>>& places) {
 
 void LiveLevel::Load(EntityID boat, EntityID fish) {
     m_boat = boat;
-    LoadedLevel level = Read(m_path, m_named);
+    std::vector<std::string> names;
+    LoadedLevel level = Read(m_path, m_named, names);
     Place(level);
     ECS& ecs = ECS::Get();
     if (ecs.HasComponent<Transform>(fish) && ecs.HasComponent<Enemy>(fish)) {
@@ -119,10 +130,11 @@ bool LiveLevel::Saveable(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> LiveLevel::Replace(const std::string& path, bool named,
-                                                           const char* doing, bool keepBoat) {
+                                                           const char* doing, bool keepBoat,
+                                                           std::vector<std::string>& names) {
     LoadedLevel level;
     try {
-        level = Read(path, named);
+        level = Read(path, named, names);
     } catch (const LevelError& error) {
         Refuse(path, doing, error.what());
         return std::nullopt;
@@ -155,7 +167,8 @@ bool LiveLevel::Open(const std::string& path) {
         Refuse(path, "play", "not a regular file");
         return false;
     }
-    const std::optional<std::vector<std::string>> files = Replace(path, true, "play", false);
+    std::vector<std::string> names;
+    const std::optional<std::vector<std::string>> files = Replace(path, true, "play", false, names);
     if (!files)
         return false;
     m_path = path;
@@ -169,10 +182,17 @@ bool LiveLevel::Open(const std::string& path) {
 }
 
 bool LiveLevel::Reload() {
-    const std::optional<std::vector<std::string>> files = Replace(m_path, m_named, "reload", true);
+    std::vector<std::string> names;
+    const std::optional<std::vector<std::string>> files =
+        Replace(m_path, m_named, "reload", true, names);
     m_watch.Take();
-    if (!files)
+    if (!files) {
+        // A file the saved level names anew, missing or broken, reloads it
+        // once saved, as the level's own files do.
+        if (!names.empty())
+            m_watch.Watch(names);
         return false;
+    }
     m_watch.Watch(*files);
     Tell("Reloaded level file " + m_path, false);
     return true;

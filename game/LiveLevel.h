@@ -70,7 +70,9 @@ public:
     const std::vector<EntityID>& Fish() const { return m_fish; }
 
 private:
-    LoadedLevel Read(const std::string& path, bool named);
+    // The level at path; `names` gets the level file and every file it names
+    // as soon as they are known, also when what they hold cannot be used.
+    LoadedLevel Read(const std::string& path, bool named, std::vector<std::string>& names);
     void Place(LoadedLevel& level);
     // Puts fish at places, or the designed fish for nothing, in place of
     // those swimming.
@@ -79,9 +81,10 @@ private:
     // boat goes back to the new start, still, unless keepBoat and it has
     // room where it is. A level that cannot be used leaves everything as it
     // was, with a warning that it could not <doing> it. The files the level
-    // is read from, or nothing.
+    // is read from, or nothing; `names` as Read gives them.
     std::optional<std::vector<std::string>> Replace(const std::string& path, bool named,
-                                                    const char* doing, bool keepBoat);
+                                                    const char* doing, bool keepBoat,
+                                                    std::vector<std::string>& names);
     // Logs message under "LEVEL", a warning when failed, and keeps it as news.
     void Tell(std::string message, bool failed);
     // The warning that the level at path could not be <doing>: its reason.

@@ -143,6 +143,14 @@ TEST_F(FilesTest, SavesReplaceAFileWholeOrLeaveItAsItWas) {
     EXPECT_EQ(Files::LoadBytes(Path("bytes")), bytes);
     ASSERT_TRUE(Files::SaveText(Path("empty"), ""));
     EXPECT_EQ(Files::LoadText(Path("empty")), "");
+    // Settings kept among a player's dotfiles and linked into place, as stow
+    // links them: the link stays, and the file it names is the one saved.
+    fs::create_directory(Path("dotfiles"));
+    Write(Path("dotfiles/settings"), "old");
+    fs::create_symlink("dotfiles/settings", Path("settings"));
+    ASSERT_TRUE(Files::SaveText(Path("settings"), "new"));
+    EXPECT_TRUE(fs::is_symlink(Path("settings")));
+    EXPECT_EQ(Read(Path("dotfiles/settings")), "new");
 
     // Failures that stop root too: each is reported, names the file, and
     // leaves the folder as it was.

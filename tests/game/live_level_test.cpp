@@ -307,6 +307,46 @@ TEST(LiveLevel, AReloadDecodesOnlyATileSetSavedAgain) {
     ReleaseSceneHandles();
 }
 
+// A map saved to name a picture not made yet cannot be used; making the
+// picture plays it, as saving any file of the running level would.
+TEST(LiveLevel, APictureMadeAfterAFailedReloadReloadsIt) {
+    // Pictures read only where they are, as the game's own loader reads them.
+    struct PicturesThere : NoPictures {
+        Tiled::MapTextures LoadTextures(const Tiled::Map& map) override {
+            for (const std::string& file : map.Files())
+                if (!fs::exists(file))
+                    throw LevelError("cannot read " + file);
+            return NoPictures::LoadTextures(map);
+        }
+    };
+    Folder folder;
+    Folder::Write("t.png", "");
+    Folder::Write("m.tmx", Map(""));
+    ECS::Get().Reset();
+    ::Engine::Engine engine(1280, 720);
+    auto scene = CreateRef<GameScene>(CreateUni<PicturesThere>(), "m.tmx", true);
+    engine.SetScene(scene);
+    testing::internal::CaptureStderr();
+    scene->Build(engine);
+    LiveLevel& level = scene->GetLevel();
+    double now = 0.0;
+    auto news = [&] {
+        for (const double end = now + 2.0; now < end; now += 0.05)
+            level.Poll(now);
+        return level.TakeNews().value_or(LiveLevel::News{"nothing", true});
+    };
+    std::string renamed = Map("<!-- saved -->");
+    renamed.replace(renamed.find("t.png"), 5, "u.png");
+    Folder::Write("m.tmx", renamed);
+    // The reason is the last word: a picture never made is not "gone".
+    EXPECT_EQ(news().message.rfind("Could not reload level file m.tmx: cannot read", 0), 0u);
+    Folder::Write("u.png", "");
+    EXPECT_EQ(news().message, "Reloaded level file m.tmx");
+    testing::internal::GetCapturedStderr();
+    ECS::Get().Reset();
+    ReleaseSceneHandles();
+}
+
 // A pipe is never read again, since opening a named one waits for a writer,
 // the game frozen meanwhile: a level written into one, as a generator would,
 // plays but is not watched; a watched level file that turns into one is no

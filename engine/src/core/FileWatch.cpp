@@ -44,35 +44,43 @@ void FileWatch::Take() {
 }
 
 bool FileWatch::Differs() const {
+    // A file gone is no save to read: it holds the others back for a while,
+    // and its coming back is the change.
     return std::any_of(m_files.begin(), m_files.end(),
-                       [](const Watched& f) { return f.seen != f.taken; });
+                       [](const Watched& f) { return f.seen.exists && f.seen != f.taken; });
+}
+
+bool FileWatch::HeldBack() const {
+    // One gone for good may no longer be named by the file that named it,
+    // saved since to name another: past its warning, it holds nothing back.
+    return std::any_of(m_files.begin(), m_files.end(),
+                       [](const Watched& f) { return !f.seen.exists && !f.reported; });
 }
 
 FileWatch::Report FileWatch::Poll(double now) {
     Report report;
     // While a change is settling, look again as soon as it may have settled;
     // a file that is gone is waited for at the usual pace.
-    const bool allSeen = std::all_of(m_files.begin(), m_files.end(),
-                                     [](const Watched& f) { return f.seen.exists; });
-    const double wait = allSeen && Differs() ? m_timing.settle : m_timing.interval;
+    const double wait = !HeldBack() && Differs() ? m_timing.settle : m_timing.interval;
     if (m_looked && now - m_lastLook < wait)
         return report;
     m_looked = true;
     m_lastLook = now;
 
-    bool allThere = true, moved = false;
+    bool moved = false;
     for (Watched& file : m_files) {
         const Stamp stamp = m_stamper(file.path);
         if (stamp.exists) {
             file.missingSince = -1.0;
             file.reported = false;
         } else {
-            allThere = false;
             if (file.missingSince < 0.0)
                 file.missingSince = now;
             else if (!file.reported && now - file.missingSince >= m_timing.missing) {
                 file.reported = true;
-                report.missing.push_back(file.path);
+                // One missing when taken was never there to be gone.
+                if (file.taken.exists)
+                    report.missing.push_back(file.path);
             }
         }
         if (stamp != file.seen) {
@@ -83,7 +91,7 @@ FileWatch::Report FileWatch::Poll(double now) {
     if (moved)
         m_seenSince = now;
     else
-        report.changed = allThere && Differs() && now - m_seenSince >= m_timing.settle;
+        report.changed = !HeldBack() && Differs() && now - m_seenSince >= m_timing.settle;
     return report;
 }
 

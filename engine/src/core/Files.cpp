@@ -79,10 +79,23 @@ std::string Dir(const char* variable, const char* fallback, std::string_view gam
     return dir;
 }
 
+// The file a save at path replaces: the one a link there names, so that a
+// save kept elsewhere and linked into place (a settings file among a
+// player's dotfiles) stays linked and is the one saved. A link that names
+// nothing yet is replaced itself.
+std::string SavedFile(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    const std::unique_ptr<char, void (*)(void*)> real(::realpath(path.c_str(), nullptr), std::free);
+    return real ? std::string(real.get()) : path;
+}
+
 bool Save(const std::string& path, const void* data, size_t size) {
-    const size_t slash = path.rfind('/');
-    const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = path.substr(prefix.size());
+    const std::string file = SavedFile(path);
+    const size_t slash = file.rfind('/');
+    const std::string prefix = slash == std::string::npos ? "" : file.substr(0, slash + 1);
+    const std::string name = file.substr(prefix.size());
     auto fail = [&](int error) {
         Log::Warn("FILES", "Could not save %s: %s", path.c_str(), std::strerror(error));
         return false;
@@ -110,7 +123,7 @@ bool Save(const std::string& path, const void* data, size_t size) {
 
     // A file replaced keeps who may read it.
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd.Get(), old.st_mode & 07777);
 
     const char* at = static_cast<const char*>(data);
@@ -127,7 +140,7 @@ bool Save(const std::string& path, const void* data, size_t size) {
     // finds either file whole.
     if (::fsync(fd.Get()) != 0 || !fd.Close())
         return failRemoving(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0)
+    if (::rename(temp.c_str(), file.c_str()) != 0)
         return failRemoving(errno);
 
     // The rename itself is on the disk once the folder is. Some file systems

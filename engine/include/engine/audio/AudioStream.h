@@ -51,7 +51,8 @@ public:
     /// Queues samples from -1 to 1, interleaved; values past -1 and 1 are
     /// clipped and ones that are no number silent, as in Sound::FromSamples.
     /// Takes whole frames while fewer than MAX_QUEUED_SECONDS are queued and
-    /// returns how many it took: push the rest again later. Also while
+    /// returns how many frames it took, not samples: push the rest, from
+    /// sample frames * channels on, again later. Also while
     /// stopped or paused, to be played from the next Play. None once the
     /// stream failed.
     std::size_t Push(std::span<const float> samples);

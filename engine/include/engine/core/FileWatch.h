@@ -15,7 +15,9 @@ namespace Engine {
 /// Editors save in different ways: in place, where a reader can see the file
 /// half written; by writing a new file and renaming it over the old one; or by
 /// removing the file and then writing it. So a change is reported only once
-/// every file is there and none has changed for a while.
+/// every file is there and none has changed for a while. A file gone for
+/// Timing::missing holds the others back no longer: the file that named it
+/// may have been saved to name another.
 class FileWatch {
 public:
     /// What a file looks like on disk; two differ when it was changed, replaced
@@ -40,10 +42,12 @@ public:
 
     /// What one Poll found.
     struct Report {
-        /// Some file differs from when it was taken, every file is there, and
-        /// none has changed for Timing::settle: time to read them again.
+        /// Some file differs from when it was taken, every file is there (or
+        /// missing for Timing::missing), and none has changed for
+        /// Timing::settle: time to read them again.
         bool changed = false;
-        /// Files missing for Timing::missing, each named once while it is gone.
+        /// Files missing for Timing::missing, each named once while it is gone;
+        /// not those missing when taken, which were never there.
         std::vector<std::string> missing;
     };
 
@@ -73,8 +77,10 @@ private:
         double missingSince = -1.0;
         bool reported = false; // its being missing
     };
-    // Whether some file differs from when it was last read.
+    // Whether some file that is there differs from when it was last read.
     bool Differs() const;
+    // Whether some file is gone, and not yet for Timing::missing.
+    bool HeldBack() const;
 
     Timing m_timing;
     Stamper m_stamper;

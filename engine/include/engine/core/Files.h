@@ -48,8 +48,8 @@ std::vector<std::string> List(const std::string& folder, std::string_view extens
 /// Replaces the file at `path` with `text` whole, or leaves it as it was: the
 /// text is written to a new file beside it, flushed to the disk, and only
 /// then renamed over it. A new file gets the umask's permissions, a replaced
-/// one keeps its own. False, with a warning, on any failure; nothing is left
-/// behind then.
+/// one keeps its own. At a link, the file it names is replaced and the link
+/// stays. False, with a warning, on any failure; nothing is left behind then.
 bool SaveText(const std::string& path, std::string_view text);
 /// SaveText for bytes.
 bool SaveBytes(const std::string& path, std::span<const uint8_t> bytes);
