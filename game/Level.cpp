@@ -349,7 +349,7 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
         for (Tiled::MapLayer& layer : Tiled::MakeLayers(map, textures))
             level.layers.emplace_back(std::move(layer));
         // A file the map names but does not show may be missing, as in Tiled;
-        // watched, it would hold back every reload.
+        // watched, it would hold back each reload by the watch's wait for a gone file.
         std::error_code error;
         for (const std::string& file : map->Files())
             if (std::filesystem::exists(file, error))
