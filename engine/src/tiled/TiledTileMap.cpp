@@ -169,6 +169,12 @@ std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Tex
         if (!map.layers[i].visible)
             continue;
         LayerGrid grid = GridOf(map, map.layers[i]);
+        // A tile past what its sheet's image holds was warned of with the
+        // sheet: its cells are empty, not named again as cells of no tile.
+        for (std::vector<int>& column : grid.tiles)
+            for (int& v : column)
+                if (v != -1 && !tiles[static_cast<size_t>(v)])
+                    v = -1;
         maps.push_back({i, TileMap(tiles, std::move(grid.tiles), map.tileWidth, map.tileHeight,
                                    std::move(grid.flips))});
     }
