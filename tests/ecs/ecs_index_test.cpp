@@ -66,7 +66,7 @@ protected:
     ECS& ecs = ECS::Get();
 };
 
-template <typename... Cs> class Recorder : public System<Cs...> {
+template <typename... Cs> class Tracker : public System<Cs...> {
 public:
     void Run(EntityID e) override { seen.push_back(e); }
     std::vector<EntityID> seen;
@@ -196,7 +196,7 @@ TEST_F(EcsIndex, MatchesAPlainModelThroughRandomChanges) {
     EntityID next = 1;
     EntityID span = maxId;
     Model model;
-    auto pairSystem = CreateRef<Recorder<A, B>>();
+    auto pairSystem = CreateRef<Tracker<A, B>>();
     const SystemID pairId = ecs.RegisterSystem(pairSystem);
     const Archetype pair = ecs.GetArchetype<A, B>();
     const std::vector<Archetype> queries = {Archetype(), ecs.GetArchetype<A>(), pair,
@@ -473,7 +473,7 @@ TEST_F(EcsIndex, RunsAndWalksPassByWhatIsRemovedAheadOfThem) {
         ecs.AddComponent<A>(ecs.CreateEntity(), A{int(e)});
     const Archetype a = ecs.GetArchetype<A>();
     auto culling = CreateRef<Culling>();
-    auto recorder = CreateRef<Recorder<A>>();
+    auto recorder = CreateRef<Tracker<A>>();
     const SystemID cullingId = ecs.RegisterSystem(culling);
     const SystemID recorderId = ecs.RegisterSystem(recorder);
     std::vector<EntityID> atInner;

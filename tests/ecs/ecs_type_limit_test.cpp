@@ -15,11 +15,11 @@ using namespace Engine;
 
 namespace {
 
-struct Pos {
+struct Spot {
     float x = 0, y = 0;
 };
 
-template <typename... Cs> class Recorder : public System<Cs...> {
+template <typename... Cs> class Witness : public System<Cs...> {
 public:
     void Run(EntityID e) override { seen.push_back(e); }
     std::vector<EntityID> seen;
@@ -46,10 +46,10 @@ template <int... N> void NameAll(ECS& ecs, std::integer_sequence<int, N...>) {
 TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
     ECS& ecs = ECS::Get();
     ecs.Reset();
-    ecs.RegisterComponent<Pos>();
-    if (Component<Pos>::GetTypeID() != 0)
+    ecs.RegisterComponent<Spot>();
+    if (Component<Spot>::GetTypeID() != 0)
         GTEST_SKIP() << "type ids were taken by the tests run before in this process";
-    // Pos took id 0, so the types take 1 to 32 in the order they are named.
+    // Spot took id 0, so the types take 1 to 32 in the order they are named.
     NameAll(ecs, std::make_integer_sequence<int, 32>());
     using Last = Numbered<30>;
     using Next = Numbered<31>;
@@ -61,20 +61,20 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
         if (id == MAX_COMPONENTS - 1) {
             ASSERT_EQ(ecs.ComponentTypeCount(), MAX_COMPONENTS);
             const EntityID a = ecs.CreateEntity();
-            ecs.AddComponent<Pos>(a, Pos{1, 2});
+            ecs.AddComponent<Spot>(a, Spot{1, 2});
             ecs.ReserveComponents<T>(10);
             ecs.AddComponent<T>(a, T{7});
-            const Archetype both = ecs.GetArchetype<Pos, T>();
+            const Archetype both = ecs.GetArchetype<Spot, T>();
             EXPECT_TRUE(both.test(id));
             EXPECT_EQ(ecs.GetArchetype(a), both);
             EXPECT_EQ(ecs.GetComponent<T>(a)->value, 7);
             EXPECT_EQ(ecs.EntitiesWith(ecs.GetArchetype<T>()), std::vector<EntityID>{a});
-            auto system = CreateRef<Recorder<T, Pos>>();
+            auto system = CreateRef<Witness<T, Spot>>();
             ecs.RegisterSystem(system);
             ecs.RunSystemArch(both);
             EXPECT_EQ(system->seen, std::vector<EntityID>{a});
             int walked = 0;
-            ecs.Each<Pos, T>([&](EntityID e, Pos&, T& t) { walked += e == a && t.value == 7; });
+            ecs.Each<Spot, T>([&](EntityID e, Spot&, T& t) { walked += e == a && t.value == 7; });
             EXPECT_EQ(walked, 1);
             ecs.RemoveComponent<T>(a);
             EXPECT_EQ(ecs.GetComponent<T>(a), nullptr);
@@ -83,7 +83,7 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
             ecs.RemoveEntity(a);
             EXPECT_EQ(ecs.GetComponent<T>(a), nullptr);
             EXPECT_EQ(ecs.EntityCount(), 0u);
-            const EntityRange made = ecs.CreateEntities<Pos, T>(3, Pos{}, [](EntityID e) { return T{int(e)}; });
+            const EntityRange made = ecs.CreateEntities<Spot, T>(3, Spot{}, [](EntityID e) { return T{int(e)}; });
             ecs.AddComponents<T>(std::vector<EntityID>{a}, T{8});
             EXPECT_EQ(ecs.EntitiesWith(ecs.GetArchetype<T>()), (std::vector<EntityID>{made[0], made[1], made[2], a}));
             EXPECT_EQ(ecs.GetComponent<T>(made[2])->value, int(made[2]));
@@ -94,18 +94,18 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
         ecs.RegisterComponent<T>();
         EXPECT_TRUE(ecs.IsComponentRegistered<T>());
         const EntityID a = ecs.CreateEntity();
-        ecs.AddComponent<Pos>(a, Pos{1, 2});
+        ecs.AddComponent<Spot>(a, Spot{1, 2});
         const Archetype before = ecs.GetArchetype(a);
         const std::vector<std::pair<const char*, std::function<void()>>> calls = {
             {"AddComponent", [&] { ecs.AddComponent<T>(a); }},
             {"AddComponent to a new id", [&] { ecs.AddComponent<T>(a + 100); }},
             {"RemoveComponent", [&] { ecs.RemoveComponent<T>(a); }},
             {"ReserveComponents", [&] { ecs.ReserveComponents<T>(1000); }},
-            {"GetArchetype", [&] { (void)ecs.GetArchetype<Pos, T>(); }},
+            {"GetArchetype", [&] { (void)ecs.GetArchetype<Spot, T>(); }},
             {"System", [&] { System<T> system; }},
-            {"Each", [&] { ecs.Each<Pos, T>([](EntityID, Pos&, T&) {}); }},
+            {"Each", [&] { ecs.Each<Spot, T>([](EntityID, Spot&, T&) {}); }},
             {"AddComponents", [&] { ecs.AddComponents<T>(std::vector<EntityID>{a, a + 100}, T{}); }},
-            {"CreateEntities", [&] { ecs.CreateEntities<Pos, T>(3, Pos{}, T{}); }},
+            {"CreateEntities", [&] { ecs.CreateEntities<Spot, T>(3, Spot{}, T{}); }},
         };
         for (const auto& [name, call] : calls) {
             EXPECT_THROW(call(), std::out_of_range) << name;
@@ -117,13 +117,13 @@ TEST(EcsTypeLimit, TheLastOf32TypesWorksEverywhereAndTheNextFailsWithoutHarm) {
         // spent by the calls that failed.
         ecs.RemoveEntity(a);
         EXPECT_EQ(ecs.CreateEntity(), a + 1);
-        EXPECT_EQ(ecs.GetComponent<Pos>(a), nullptr);
+        EXPECT_EQ(ecs.GetComponent<Spot>(a), nullptr);
         // Still a working registry.
         const EntityID b = ecs.CreateEntity();
-        ecs.AddComponent<Pos>(b, Pos{5, 6});
-        auto system = CreateRef<Recorder<Pos>>();
+        ecs.AddComponent<Spot>(b, Spot{5, 6});
+        auto system = CreateRef<Witness<Spot>>();
         ecs.RegisterSystem(system);
-        ecs.RunSystemArch(ecs.GetArchetype<Pos>());
+        ecs.RunSystemArch(ecs.GetArchetype<Spot>());
         EXPECT_EQ(system->seen, std::vector<EntityID>{b});
     };
     check.template operator()<Last>();

@@ -19,7 +19,7 @@ namespace {
 // Cells 16 wide and 12 high from (-40, 8): column c spans x -40 + 16c, row r
 // y 8 + 12r. '#' is solid; '/' a ramp rising to the right, 0 high on its
 // left side and full on its right; '_' a ledge 6 high.
-CellGrid Grid(const std::vector<std::string>& picture) {
+CellGrid RayGrid(const std::vector<std::string>& picture) {
     CellGrid grid(int(picture[0].size()), int(picture.size()), 16, 12, {-40, 8});
     for (size_t r = 0; r < picture.size(); ++r)
         for (size_t c = 0; c < picture[r].size(); ++c) {
@@ -33,7 +33,7 @@ CellGrid Grid(const std::vector<std::string>& picture) {
     return grid;
 }
 
-const std::vector<std::string> kLevel = {
+const std::vector<std::string> kRayLevel = {
     "........", // row 0: y 8
     ".#......", // row 1: y 20; the block spans x -24 to -8
     "..#.....", // row 2: y 32; x -8 to 8, touching row 1's block at (-8, 32)
@@ -131,7 +131,7 @@ TEST(CastRay, MeetsTheFirstSolidThingExactly) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CellGrid grid = Grid(kLevel);
+        CellGrid grid = RayGrid(kRayLevel);
         grid.solidAbove = grid.solidBelow = c.closedAboveAndBelow;
         const std::optional<RayHit> got = CastRay(grid, c.from, c.to);
         ASSERT_EQ(got.has_value(), c.want.has_value());
@@ -149,7 +149,7 @@ TEST(CastRay, MeetsTheFirstSolidThingExactly) {
 TEST(CastRay, NonFiniteInputsAndUnusableGridsMeetNothing) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const CellGrid grid = Grid(kLevel);
+    const CellGrid grid = RayGrid(kRayLevel);
     for (const auto& [from, to] :
          std::vector<std::pair<glm::vec2, glm::vec2>>{{{nan, 20}, {60, 20}},
                                                       {{60, 20}, {60, nan}},

@@ -25,9 +25,9 @@ using glm::vec3;
 
 namespace {
 
-using Px = EngineTest::Pixel;
+using Rgb = EngineTest::Pixel;
 
-constexpr Px CLEAR{38, 46, 51};
+constexpr Rgb CLEAR{38, 46, 51};
 
 // A scene of squares, each one region of a 4 by 1 sheet of colours, drawn
 // through the engine's own shader.
@@ -88,7 +88,7 @@ protected:
 
     // Makes an engine of w by h, draws one frame of the squares and reads it
     // back, row 0 at the top.
-    std::vector<Px> Draw(int w, int h, std::vector<Squares::Square> squares) {
+    std::vector<Rgb> Draw(int w, int h, std::vector<Squares::Square> squares) {
         ::Engine::Engine engine(w, h, "View");
         engine.SetScene(CreateRef<Squares>(sheet, std::move(squares)));
         engine.InitializeGraphicsSubSystem();
@@ -100,12 +100,12 @@ protected:
         engine.GetRenderer()->SetClearColor(::Engine::Engine::CLEAR_COLOR);
         engine.GetRenderer()->Clear();
         engine.GetScene()->Draw(engine.RendererOwner());
-        std::vector<Px> image = EngineTest::ReadBack(w, h);
+        std::vector<Rgb> image = EngineTest::ReadBack(w, h);
         engine.Shutdown();
         width = w;
         return image;
     }
-    Px At(const std::vector<Px>& image, int x, int y) const {
+    Rgb At(const std::vector<Rgb>& image, int x, int y) const {
         return image[size_t(y) * size_t(width) + size_t(x)];
     }
 
@@ -124,22 +124,22 @@ TEST_F(ViewTest, ProjectionAndCameraCentreFollowTheEnginesSize) {
     for (Size s : {Size{1280, 720}, Size{640, 360}, Size{800, 600}, Size{334, 518}}) {
         SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h));
         const float hw = float(s.w) / 2, hh = float(s.h) / 2;
-        std::vector<Px> img = Draw(s.w, s.h,
-                                   {{{0, 0, 0}, 8, 0},             // red at the centre
-                                    {{-hw, -hh, 0}, 4, 1},         // green, top-left corner
-                                    {{hw - 4, hh - 4, 0}, 4, 2}}); // blue, bottom-right
+        std::vector<Rgb> img = Draw(s.w, s.h,
+                                    {{{0, 0, 0}, 8, 0},             // red at the centre
+                                     {{-hw, -hh, 0}, 4, 1},         // green, top-left corner
+                                     {{hw - 4, hh - 4, 0}, 4, 2}}); // blue, bottom-right
         EXPECT_EQ(Camera::Main().w, float(s.w));
         EXPECT_EQ(Camera::Main().h, float(s.h));
         const int cx = s.w / 2, cy = s.h / 2;
-        EXPECT_EQ(At(img, cx, cy), (Px{255, 0, 0}));
-        EXPECT_EQ(At(img, cx + 7, cy + 7), (Px{255, 0, 0}));
+        EXPECT_EQ(At(img, cx, cy), (Rgb{255, 0, 0}));
+        EXPECT_EQ(At(img, cx + 7, cy + 7), (Rgb{255, 0, 0}));
         EXPECT_EQ(At(img, cx - 1, cy - 1), CLEAR);
         EXPECT_EQ(At(img, cx + 8, cy + 8), CLEAR);
-        EXPECT_EQ(At(img, 0, 0), (Px{0, 255, 0}));
-        EXPECT_EQ(At(img, 3, 3), (Px{0, 255, 0}));
+        EXPECT_EQ(At(img, 0, 0), (Rgb{0, 255, 0}));
+        EXPECT_EQ(At(img, 3, 3), (Rgb{0, 255, 0}));
         EXPECT_EQ(At(img, 4, 4), CLEAR);
-        EXPECT_EQ(At(img, s.w - 1, s.h - 1), (Px{0, 0, 255}));
-        EXPECT_EQ(At(img, s.w - 4, s.h - 4), (Px{0, 0, 255}));
+        EXPECT_EQ(At(img, s.w - 1, s.h - 1), (Rgb{0, 0, 255}));
+        EXPECT_EQ(At(img, s.w - 4, s.h - 4), (Rgb{0, 0, 255}));
         EXPECT_EQ(At(img, s.w - 5, s.h - 5), CLEAR);
     }
 }
@@ -147,22 +147,22 @@ TEST_F(ViewTest, ProjectionAndCameraCentreFollowTheEnginesSize) {
 // Each square shows its own cell of the sheet, whole, and the half-opaque one
 // blends over the clear colour.
 TEST_F(ViewTest, DefaultShaderDrawsEachRegionAndBlends) {
-    std::vector<Px> img = Draw(320, 240,
-                               {{{-160, -120, 0}, 20, 0},
-                                {{-140, -120, 0}, 20, 1},
-                                {{-120, -120, 0}, 20, 2},
-                                {{-100, -120, 0}, 20, 3}});
-    const Px expect[] = {{255, 0, 0},
-                         {0, 255, 0},
-                         {0, 0, 255},
-                         // 255 * 128/255 + clear * 127/255, within rounding
-                         {147, 151, 153}};
+    std::vector<Rgb> img = Draw(320, 240,
+                                {{{-160, -120, 0}, 20, 0},
+                                 {{-140, -120, 0}, 20, 1},
+                                 {{-120, -120, 0}, 20, 2},
+                                 {{-100, -120, 0}, 20, 3}});
+    const Rgb expect[] = {{255, 0, 0},
+                          {0, 255, 0},
+                          {0, 0, 255},
+                          // 255 * 128/255 + clear * 127/255, within rounding
+                          {147, 151, 153}};
     for (int i = 0; i < 4; ++i)
         for (int x : {0, 10, 19})
             for (int y : {0, 10, 19}) {
                 SCOPED_TRACE("cell " + std::to_string(i) + " at " + std::to_string(x) + "," +
                              std::to_string(y));
-                const Px got = At(img, 20 * i + x, y);
+                const Rgb got = At(img, 20 * i + x, y);
                 if (i < 3) {
                     EXPECT_EQ(got, expect[i]);
                 } else {

@@ -44,10 +44,10 @@ protected:
 
     void TearDown() override {
         // Everything holding GL objects goes while the context is current.
-        Engine::ECS::Get().Reset();
-        Engine::ReleaseSceneHandles();
+        ::Engine::ECS::Get().Reset();
+        ::Engine::ReleaseSceneHandles();
         meshRenderer = nullptr;
-        Engine::Mesh::ReleaseQuad();
+        ::Engine::Mesh::ReleaseQuad();
         GLTest::TearDown();
     }
 
@@ -65,14 +65,14 @@ protected:
     std::vector<Pixel> DrawFrame() {
         ren->SetClearColor(0x262E33);
         ren->Clear();
-        Engine::RunFrameSchedule(ren);
+        ::Engine::RunFrameSchedule(ren);
         return ReadBack();
     }
 
-    Engine::Uni<Engine::Renderer> ren;
+    ::Engine::Uni<::Engine::Renderer> ren;
     // The game's handles, under the names the tests use.
-    Engine::Ref<Engine::Shader>& shader = ::Engine::shader;
-    Engine::MeshRenderer* meshRenderer = nullptr;
+    ::Engine::Ref<::Engine::Shader>& shader = ::Engine::shader;
+    ::Engine::MeshRenderer* meshRenderer = nullptr;
     std::string shaderLog;
 };
 

@@ -42,9 +42,9 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no X display";
-        window = std::make_unique<Engine::Window>("Game", 1280, 720);
+        window = std::make_unique<::Engine::Window>("Game", 1280, 720);
         ASSERT_TRUE(window->Init());
-        renderer = std::make_unique<Engine::GLRenderer>();
+        renderer = std::make_unique<::Engine::GLRenderer>();
         renderer->Init();
     }
     void TearDown() override {
@@ -57,8 +57,8 @@ protected:
     std::vector<Pixel> ReadBack() { return EngineTest::ReadBack(1280, 720); }
     static Pixel At(const std::vector<Pixel>& image, int x, int y) { return image[y * 1280 + x]; }
 
-    std::unique_ptr<Engine::Window> window;
-    std::unique_ptr<Engine::GLRenderer> renderer;
+    std::unique_ptr<::Engine::Window> window;
+    std::unique_ptr<::Engine::GLRenderer> renderer;
 };
 
 } // namespace EngineTest

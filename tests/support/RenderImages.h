@@ -62,7 +62,7 @@ inline bool WritePng(const std::string& path, int w, int h,
 }
 
 // A sheet of a given size that owns no GL texture.
-class FakeSheet : public Engine::Texture2D {
+class FakeSheet : public ::Engine::Texture2D {
 public:
     FakeSheet(float w, float h, uint32_t id = 0) : m_w(w), m_h(h), m_id(id) {}
     uint32_t getID() const override { return m_id; }

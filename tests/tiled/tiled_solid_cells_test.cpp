@@ -28,7 +28,7 @@ std::string SmallMap(const char* orientation) {
            R"(0,0,1,0, 0,0,0,0, 0,0,0,0</data></layer></map>)";
 }
 
-std::vector<std::string> Picture(const Engine::CellGrid& grid) {
+std::vector<std::string> Picture(const ::Engine::CellGrid& grid) {
     std::vector<std::string> rows;
     for (int r = 0; r < grid.rows; ++r) {
         rows.emplace_back();
@@ -54,7 +54,7 @@ TEST(TiledSolidCells, ByClassOrPropertyOnOneLayerOrAll) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.which.tileClass + "/" + c.which.property + "/" + c.which.layer);
-        const Engine::CellGrid grid = SolidCells(map, c.which);
+        const ::Engine::CellGrid grid = SolidCells(map, c.which);
         EXPECT_EQ(Picture(grid), c.want);
         EXPECT_EQ(grid.cellWidth, 8.0f);
         EXPECT_EQ(grid.cellHeight, 6.0f);
@@ -93,7 +93,7 @@ TEST(TiledSolidCells, TilesCollisionShapesMakeFloors) {
             "shapes.tmx");
     };
     using Floors = std::vector<std::pair<float, float>>;
-    auto floors = [](const Engine::CellGrid& grid) {
+    auto floors = [](const ::Engine::CellGrid& grid) {
         Floors all;
         for (int c = 0; c < grid.columns; ++c)
             all.emplace_back(grid.Floor(c, 0).left, grid.Floor(c, 0).right);

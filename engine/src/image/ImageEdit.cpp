@@ -15,7 +15,7 @@ struct Span {
     bool Empty() const { return first >= end; }
 };
 
-Span Clip(int from, int count, int size) {
+Span Cut(int from, int count, int size) {
     const long long first = std::max<long long>(from, 0);
     const long long end = std::min<long long>(static_cast<long long>(from) + count, size);
     return first < end ? Span{int(first), int(end)} : Span{};
@@ -44,7 +44,7 @@ Image::Image(int width, int height, Rgba fill) : Image(width, height) {
 }
 
 void Image::FillRect(Area area, Rgba color) {
-    const Span xs = Clip(area.x, area.width, m_width), ys = Clip(area.y, area.height, m_height);
+    const Span xs = Cut(area.x, area.width, m_width), ys = Cut(area.y, area.height, m_height);
     if (Empty() || xs.Empty() || ys.Empty())
         return;
     const unsigned char rgba[4] = {color.r, color.g, color.b, color.a};
@@ -66,7 +66,7 @@ void Image::Draw(const Image& src, Area source, Area dest) {
     }
     if (Empty() || src.Empty() || source.width <= 0 || source.height <= 0)
         return;
-    const Span xs = Clip(dest.x, dest.width, m_width), ys = Clip(dest.y, dest.height, m_height);
+    const Span xs = Cut(dest.x, dest.width, m_width), ys = Cut(dest.y, dest.height, m_height);
     if (xs.Empty() || ys.Empty())
         return;
     // Each destination pixel takes the source pixel its centre falls on; -1
@@ -117,7 +117,7 @@ Image Image::Mapped(int width, int height, Pick pick) const {
 }
 
 Image Image::Cropped(Area area) const {
-    const Span xs = Clip(area.x, area.width, m_width), ys = Clip(area.y, area.height, m_height);
+    const Span xs = Cut(area.x, area.width, m_width), ys = Cut(area.y, area.height, m_height);
     if (!Empty() && (xs.Empty() || ys.Empty())) {
         Image out;
         out.m_error = "no pixel of the picture in the area to crop";

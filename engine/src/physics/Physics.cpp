@@ -110,7 +110,7 @@ void Pad(glm::vec2& lo, glm::vec2& hi) {
 namespace {
 
 // Position and size of a still collider, bit for bit.
-void Rectangle(const glm::vec3& position, const Collider& collider, uint32_t (&out)[4]) {
+void PlacementBits(const glm::vec3& position, const Collider& collider, uint32_t (&out)[4]) {
     const float v[4] = {position.x, position.y, collider.width, collider.height};
     std::memcpy(out, v, sizeof out);
 }
@@ -119,14 +119,14 @@ void Rectangle(const glm::vec3& position, const Collider& collider, uint32_t (&o
 
 bool ColliderGrid::Moved(const Watch& w) {
     uint32_t now[4];
-    Rectangle(*w.position, *w.collider, now);
+    PlacementBits(*w.position, *w.collider, now);
     return std::memcmp(now, w.placed, sizeof now) != 0;
 }
 
 void ColliderGrid::Place(uint32_t index) {
     const Entry& e = m_entries[index];
     Where& w = m_where[index];
-    Rectangle(e.transform->position, *e.collider, m_watch[index].placed);
+    PlacementBits(e.transform->position, *e.collider, m_watch[index].placed);
     glm::vec2 lo, hi;
     Box(e.transform->position, *e.collider, lo, hi);
     // Huge rectangles would fill thousands of cells; they are few, so they
@@ -200,7 +200,7 @@ void ColliderGrid::Drop(uint32_t index) {
     e.transform.reset();
     e.collider.reset();
     m_watch[index] = {&kGone, &kGoneCollider, {}};
-    Rectangle(kGone, kGoneCollider, m_watch[index].placed);
+    PlacementBits(kGone, kGoneCollider, m_watch[index].placed);
     ++m_dead;
 }
 
@@ -335,7 +335,7 @@ void ColliderGrid::Replace(uint32_t index) {
     CellRange r;
     if (!w.loose && Cells(lo, hi, r) && r.x0 == w.cells.x0 && r.y0 == w.cells.y0 &&
         r.x1 == w.cells.x1 && r.y1 == w.cells.y1) {
-        Rectangle(e.transform->position, *e.collider, m_watch[index].placed);
+        PlacementBits(e.transform->position, *e.collider, m_watch[index].placed);
         return;
     }
     Unplace(index);

@@ -35,10 +35,6 @@ std::unique_ptr<Document> Open(std::string_view text, const std::string& where,
 
 namespace {
 
-std::string Num(int64_t n) {
-    return std::to_string(n);
-}
-
 // What a layer takes from the groups around it.
 struct Inherited {
     bool visible = true;

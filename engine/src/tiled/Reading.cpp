@@ -34,14 +34,6 @@ void Fail(const std::string& message) {
     throw MapError(message);
 }
 
-namespace {
-
-std::string Num(uint64_t n) {
-    return std::to_string(n);
-}
-
-} // namespace
-
 std::string Reading::ReadFile(const std::string& path, const std::string& where) {
     using Engine::Detail::ReadRegular;
     using Engine::Detail::RegularRead;

@@ -91,6 +91,11 @@ bool ParseColor(std::string_view text, uint32_t& argb);
 // Both ARGB colours multiplied channel by channel.
 uint32_t MultiplyColors(uint32_t a, uint32_t b);
 
+// A whole number as messages write it.
+template <class T> std::string Num(T n) {
+    return std::to_string(n);
+}
+
 // "name" in quotes, Printable, for messages.
 std::string Quoted(const std::string& name);
 

@@ -14,10 +14,6 @@ namespace Engine::Tiled::Detail {
 
 namespace {
 
-std::string Num(int64_t n) {
-    return std::to_string(n);
-}
-
 std::string Or(std::string text, const char* fallback) {
     return text.empty() ? fallback : text;
 }

@@ -18,6 +18,7 @@
 namespace Engine::Tiled {
 
 using Detail::Fail;
+using Detail::Num;
 using Detail::Quoted;
 using json = nlohmann::json;
 
@@ -34,10 +35,6 @@ constexpr uint64_t MAX_EXPANDED = 512;
 
 bool InRange(int64_t v) {
     return v >= -MAX_COORDINATE && v <= MAX_COORDINATE;
-}
-
-std::string Num(int64_t n) {
-    return std::to_string(n);
 }
 
 // Whether the expression refers back to a capture (\1 to \9): only then
