@@ -172,8 +172,20 @@ UnitBox Around(const Tiled::Object& object) {
     return box;
 }
 
+// Where Tiled shows the object's top-left: moved by the offset of its layer,
+// its groups' included.
+Tiled::ObjectPoint ShownTopLeft(const Tiled::Map& map, const Tiled::Object& object) {
+    Tiled::ObjectPoint at = map.TopLeft(object);
+    for (const Tiled::ObjectGroup& group : map.objectGroups)
+        for (const Tiled::Object& o : group.objects)
+            if (&o == &object)
+                return {at.x + group.look.offsetX, at.y + group.look.offsetY};
+    return at;
+}
+
 // The fish the map's fish objects place (nothing when it has none), fish
-// tile objects hidden: the fish is drawn in their place.
+// tile objects hidden: the fish is drawn in their place. Each where Tiled
+// shows it, its layer's offset included.
 std::optional<std::vector<FishPlace>> FishOf(Tiled::Map& map) {
     std::optional<std::vector<FishPlace>> fish;
     size_t unplaced = 0, over = 0;
@@ -206,6 +218,9 @@ std::optional<std::vector<FishPlace>> FishOf(Tiled::Map& map) {
                 top = box.top;
                 right = box.right;
             }
+            left += group.look.offsetX;
+            right += group.look.offsetX;
+            top += group.look.offsetY;
             const FishPlace place{
                 glm::vec3(float(left), float(top), 0.0f),
                 Lane{float(left), float(std::max(left, right - Tuning::FishSize))}};
@@ -432,7 +447,7 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
         return std::tie(a.x, a.y) < std::tie(b.x, b.y);
     });
     if (const Tiled::Object* start = map.FindObject(PLAYER_OBJECT)) {
-        const Tiled::ObjectPoint topLeft = map.TopLeft(*start);
+        const Tiled::ObjectPoint topLeft = ShownTopLeft(map, *start);
         level.playerStart =
             glm::vec3(static_cast<float>(topLeft.x), static_cast<float>(topLeft.y), 0.0f);
     }

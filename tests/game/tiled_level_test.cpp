@@ -317,6 +317,7 @@ TEST(TiledLevel, FishObjectsPlaceFishEachInItsLane) {
         const char* what;
         std::string objects;
         std::optional<Fish> fish;
+        std::optional<glm::vec3> player = std::nullopt;
     };
     const std::vector<Case> cases = {
         {"none: the designed fish", R"(<object id="1" name="player" x="1" y="2"/>)", std::nullopt},
@@ -336,6 +337,12 @@ TEST(TiledLevel, FishObjectsPlaceFishEachInItsLane) {
          Fish{{{100, 0, 0}, {100, 100}}, {{100, 0, 0}, {100, 236}}}},
         {"hidden: no fish at all", R"(<object id="1" name="fish" x="1" y="1" visible="0"/>)",
          Fish{}},
+        {"where Tiled shows them: moved by their layer's offset and its groups'",
+         R"(</objectgroup><group offsetx="5" offsety="-7"><objectgroup offsetx="10" offsety="20">
+            <object id="1" name="fish" x="100" y="50" width="300" height="64"/>
+            <object id="2" name="fish" gid="1" x="64" y="128" width="32" height="32"/>
+            <object id="3" name="player" x="1" y="2"/></objectgroup></group><objectgroup>)",
+         Fish{{{115, 63, 0}, {115, 351}}, {{79, 109, 0}, {79, 479}}}, glm::vec3(16, 15, 0)},
         {"past what a float holds: left out",
          R"(<object id="1" name="fish" x="1e300" y="0"/>
             <object id="2" name="fish" x="0" y="0" width="1e300" height="1"/>)",
@@ -347,6 +354,9 @@ TEST(TiledLevel, FishObjectsPlaceFishEachInItsLane) {
         const LevelData level = Level::FromMap(Tiled::Parse(map(c.objects), "m.tmx"));
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(level.fish, c.fish);
+        if (c.player) {
+            EXPECT_EQ(level.playerStart, c.player);
+        }
         // The fish is drawn where the tile object was.
         for (const Tiled::Object& object : level.map->objectGroups.at(0).objects)
             EXPECT_TRUE(object.gid == 0 || !object.visible);

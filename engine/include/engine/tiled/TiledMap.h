@@ -343,7 +343,9 @@ struct Object {
     std::string shape = "rectangle";
     /// In pixels from the map's top-left; a tile object's (x, y) is its
     /// bottom-left corner (or the point its tile set's objectAlignment
-    /// says), as Tiled places them.
+    /// says), as Tiled places them. Tiled shows the object moved by its
+    /// layer's offset (the ObjectGroup's look, its groups' included), which
+    /// is not in (x, y).
     double x = 0.0;
     double y = 0.0; ///< Pixels from the map's top, y down; see x.
     /// Pixels; 0 for a point. A tile object the map gives no size has its
