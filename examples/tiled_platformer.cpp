@@ -79,10 +79,13 @@ public:
         } catch (const Tiled::MapError& e) {
             Log::Err("EXAMPLE", "%s", e.what());
         }
-        // The map marks where the walker starts: a point at the middle of its feet.
+        // The map marks where the walker starts: a point at the middle of its feet, shown
+        // moved with its layer.
         const Tiled::Object* start = m_map.FindObject("start");
-        m_startX = (start ? float(start->x) : 2.5f * float(m_map.tileWidth)) - BOX_W / 2;
-        m_startY = (start ? float(start->y) : float(m_map.tileHeight)) - BOX_H;
+        const Rectangle feet = start ? m_map.ShownBoxOf(*start)
+                                     : Rectangle{2.5f * float(m_map.tileWidth), float(m_map.tileHeight)};
+        m_startX = feet.x - BOX_W / 2;
+        m_startY = feet.y - BOX_H;
 
         m_player = ecs.CreateEntity();
         ecs.AddComponent<Transform>(m_player, glm::vec3(0), glm::vec3(0),

@@ -172,17 +172,6 @@ UnitBox Around(const Tiled::Object& object) {
     return box;
 }
 
-// Where Tiled shows the object's top-left: moved by the offset of its layer,
-// its groups' included.
-Tiled::ObjectPoint ShownTopLeft(const Tiled::Map& map, const Tiled::Object& object) {
-    Tiled::ObjectPoint at = map.TopLeft(object);
-    for (const Tiled::ObjectGroup& group : map.objectGroups)
-        for (const Tiled::Object& o : group.objects)
-            if (&o == &object)
-                return {at.x + group.look.offsetX, at.y + group.look.offsetY};
-    return at;
-}
-
 // The fish the map's fish objects place (nothing when it has none), fish
 // tile objects hidden: the fish is drawn in their place. Each where Tiled
 // shows it, its layer's offset included.
@@ -447,9 +436,8 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
         return std::tie(a.x, a.y) < std::tie(b.x, b.y);
     });
     if (const Tiled::Object* start = map.FindObject(PLAYER_OBJECT)) {
-        const Tiled::ObjectPoint topLeft = ShownTopLeft(map, *start);
-        level.playerStart =
-            glm::vec3(static_cast<float>(topLeft.x), static_cast<float>(topLeft.y), 0.0f);
+        const Rectangle shown = map.ShownBoxOf(*start);
+        level.playerStart = glm::vec3(shown.x, shown.y, 0.0f);
     }
     level.fish = FishOf(map);
     level.map = std::make_shared<const Tiled::Map>(std::move(map));

@@ -752,6 +752,29 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
     EXPECT_EQ(boxes.Bounds(), (Engine::Rectangle{0, 0, 128, 48}));
     EXPECT_EQ(boxes.BoxOf(objects.at(0)), (Engine::Rectangle{10, 20, 30, 40}));
     EXPECT_EQ(boxes.BoxOf(objects.at(1)), (Engine::Rectangle{46, 56, 8, 8}));
+
+    // Shown where Tiled shows them: moved by their layer's offset, its
+    // groups' included; on an isometric map that offset, in drawn pixels,
+    // turned into objects' pixels. An object of no layer of the map stays.
+    for (const std::string orientation : {"orthogonal", "isometric"}) {
+        const Map moved = Parse(
+            R"(<map orientation=")" + orientation +
+                R"(" width="4" height="3" tilewidth="32" tileheight="16"><objectgroup name="a"/>)"
+                R"(<group offsetx="3" offsety="-5"><objectgroup name="o" offsetx="4" offsety="2">)"
+                R"(<object id="1" x="10" y="20" width="30" height="40"/></objectgroup></group></map>)",
+            kData + "moved");
+        const Object& object = moved.objectGroups.at(1).objects.at(0);
+        EXPECT_EQ(moved.LayerOf(object), &moved.objectGroups.at(1));
+        const Engine::Rectangle shown = moved.ShownBoxOf(object), box = moved.BoxOf(object);
+        const ObjectPoint from = moved.DrawnAt(box.x, box.y), to = moved.DrawnAt(shown.x, shown.y);
+        EXPECT_DOUBLE_EQ(to.x - from.x, 7) << orientation;
+        EXPECT_DOUBLE_EQ(to.y - from.y, -3) << orientation;
+        EXPECT_EQ(shown.width, box.width);
+        EXPECT_EQ(shown.height, box.height);
+    }
+    const Object stranger = objects.at(0);
+    EXPECT_EQ(boxes.LayerOf(stranger), nullptr);
+    EXPECT_EQ(boxes.ShownBoxOf(stranger), boxes.BoxOf(stranger));
 }
 
 // The way back from a point to its cell, on every orientation: any point lies

@@ -235,6 +235,30 @@ Rectangle Map::BoxOf(const Object& object) const {
     return {float(at.x), float(at.y), float(object.width), float(object.height)};
 }
 
+const ObjectGroup* Map::LayerOf(const Object& object) const {
+    // By address: names and ids may repeat in a map put together by hand.
+    for (const ObjectGroup& group : objectGroups)
+        if (!group.objects.empty() && &object >= group.objects.data() &&
+            &object < group.objects.data() + group.objects.size())
+            return &group;
+    return nullptr;
+}
+
+Rectangle Map::ShownBoxOf(const Object& object) const {
+    const ObjectGroup* group = LayerOf(object);
+    if (!group)
+        return BoxOf(object);
+    double dx = group->look.offsetX, dy = group->look.offsetY;
+    if (orientation == "isometric" && tileWidth > 0) {
+        // DrawnAt's turn undone: objects' pixels run along the diamonds' sides.
+        const double across = dx * tileHeight / tileWidth;
+        dx = across + group->look.offsetY;
+        dy = group->look.offsetY - across;
+    }
+    const ObjectPoint at = TopLeft(object);
+    return {float(at.x + dx), float(at.y + dy), float(object.width), float(object.height)};
+}
+
 PixelBox Map::Extent() const {
     // The outermost cells reach furthest: the first and last two rows and
     // columns, the second of each for the staggered ones shifted.

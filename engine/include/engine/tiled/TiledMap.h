@@ -345,7 +345,7 @@ struct Object {
     /// bottom-left corner (or the point its tile set's objectAlignment
     /// says), as Tiled places them. Tiled shows the object moved by its
     /// layer's offset (the ObjectGroup's look, its groups' included), which
-    /// is not in (x, y).
+    /// is not in (x, y): Map::ShownBoxOf adds it.
     double x = 0.0;
     double y = 0.0; ///< Pixels from the map's top, y down; see x.
     /// Pixels; 0 for a point. A tile object the map gives no size has its
@@ -477,6 +477,9 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// The object layer that holds the object, or null for an object that is
+    /// not this map's.
+    const ObjectGroup* LayerOf(const Object& object) const;
     /// The first tile layer of that name in drawing order, groups' layers
     /// included, or null.
     const TileLayer* FindLayer(std::string_view name) const;
@@ -550,6 +553,13 @@ struct Map {
     /// the pixels its (x, y) are in: a trigger zone's or a tile object's
     /// rectangle, as in `map.BoxOf(*door).Overlaps(player)`.
     Rectangle BoxOf(const Object& object) const;
+    /// BoxOf moved by its layer's offset, its groups' included, as Tiled
+    /// shows the object and the engine's map drawing puts it (parallax
+    /// aside): `map.ShownBoxOf(*door)` is where the player sees the door,
+    /// whatever layer the artist moved. In the same pixels as BoxOf, so on an
+    /// isometric map the offset is turned into objects' pixels. An object
+    /// that is not this map's gets its BoxOf.
+    Rectangle ShownBoxOf(const Object& object) const;
     /// Every other file it names, each once: tile set and template files, and
     /// the images of tile sets, tiles and image layers.
     std::vector<std::string> Files() const;
