@@ -143,6 +143,10 @@ TEST_F(FilesTest, SavesReplaceAFileWholeOrLeaveItAsItWas) {
     EXPECT_EQ(Files::LoadBytes(Path("bytes")), bytes);
     ASSERT_TRUE(Files::SaveText(Path("empty"), ""));
     EXPECT_EQ(Files::LoadText(Path("empty")), "");
+    const std::string longest = Path(std::string(255, 'n')); // as long as a name may be
+    ASSERT_TRUE(Files::SaveText(longest, "long"));
+    EXPECT_EQ(Files::LoadText(longest), "long");
+    fs::remove(longest);
     // Settings kept among a player's dotfiles and linked into place, as stow
     // links them: the link stays, and the file it names is the one saved.
     fs::create_directory(Path("dotfiles"));

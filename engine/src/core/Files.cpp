@@ -104,12 +104,15 @@ bool Save(const std::string& path, const void* data, size_t size) {
         return fail(EISDIR);
 
     // Beside the file, so that the rename stays on one file system; hidden,
-    // and named by process and count so that saves at once do not meet.
+    // and named by process and count so that saves at once do not meet. The
+    // name is cut so that a file named near the 255 bytes a name may take
+    // still saves.
     static std::atomic<unsigned> s_count{0};
+    const std::string stem = name.substr(0, 200);
     std::string temp;
     Detail::Fd fd;
     for (int tries = 0; !fd; ++tries) {
-        temp = prefix + "." + name + "." + std::to_string(::getpid()) + "-" +
+        temp = prefix + "." + stem + "." + std::to_string(::getpid()) + "-" +
                std::to_string(s_count++) + ".tmp";
         fd.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd && (errno != EEXIST || tries == 100))
