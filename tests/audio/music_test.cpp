@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -21,6 +22,8 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <engine/audio/AudioStream.h>
@@ -224,6 +227,18 @@ TEST_F(MusicTest, HostileFiles) {
     for (const Case& c : bad)
         EXPECT_EQ(Music::Load(Write(c.name, c.file).string()), nullptr) << c.name;
     EXPECT_EQ(Music::Load((dir / "missing.wav").string()), nullptr);
+    // A pipe is refused at once, not waited on for a writer that never comes;
+    // should a load wait, a writer opened and closed here frees it.
+    const std::string pipe = (dir / "pipe.wav").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto loads = std::async(std::launch::async, [&] {
+        return !Music::Load(pipe) && !Sound::Load(pipe) && !Clip::LoadClip(pipe);
+    });
+    const bool waited = loads.wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    while (loads.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));
+    EXPECT_FALSE(waited) << "a load waited on a pipe";
+    EXPECT_TRUE(loads.get()) << "a pipe gave a sound";
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Could not load the music " + (dir / "rate5").string() + ": a rate of 5 Hz"),
               std::string::npos)

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "audio/Mixer.h"
 #include "audio/Vorbis.h"
 #include "audio/WavChunks.h"
@@ -169,8 +171,18 @@ void Clip::InitAudio() {
     SDL_PauseAudio(0);
 }
 
+SDL_RWops* OpenSoundFile(const std::string& path) {
+    // What is missing is left to SDL, whose message names it.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        SDL_SetError("%s is not a regular file", path.c_str());
+        return nullptr;
+    }
+    return SDL_RWFromFile(path.c_str(), "rb");
+}
+
 Ref<Clip> Clip::LoadClip(const std::string& path) {
-    return LoadClipRW(SDL_RWFromFile(path.c_str(), "rb"));
+    return LoadClipRW(OpenSoundFile(path));
 }
 
 Ref<Clip> Clip::LoadClipRW(SDL_RWops* source) {

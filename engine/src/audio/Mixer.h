@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include <engine/audio/Clip.h>
@@ -17,6 +18,10 @@ struct AudioLock {
     AudioLock(const AudioLock&) = delete;
     AudioLock& operator=(const AudioLock&) = delete;
 };
+
+// SDL_RWFromFile for a file of sound, refusing a pipe or a device with SDL's
+// error set: opening a pipe waits for a writer, and a device may never end.
+SDL_RWops* OpenSoundFile(const std::string& path);
 
 // Bytes of one sample frame in the device format.
 inline constexpr std::uint32_t DeviceFrame =

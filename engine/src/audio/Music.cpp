@@ -432,7 +432,7 @@ void Music::Source::Fail(const std::string& why) {
 Ref<Music> Music::Load(const std::string& path) {
     auto source = CreateUni<Source>();
     source->name = path;
-    source->file.reset(SDL_RWFromFile(path.c_str(), "rb"));
+    source->file.reset(OpenSoundFile(path));
     std::string error = source->OpenFile();
     return Open(std::move(source), std::move(error));
 }

@@ -157,7 +157,7 @@ void SetMonoOutput(bool mono) {
 }
 
 Ref<Sound> Sound::Load(const std::string& path) {
-    return Read(SDL_RWFromFile(path.c_str(), "rb"), path);
+    return Read(OpenSoundFile(path), path);
 }
 
 Ref<Sound> Sound::LoadFromMemory(const void* data, size_t size) {
