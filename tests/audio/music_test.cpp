@@ -183,6 +183,8 @@ TEST_F(MusicTest, UnderrunIsSilenceAndCounted) {
     EXPECT_FALSE(music->IsPlaying());
     EXPECT_EQ(music->GetUnderruns(), 1u) << "the end is no underrun";
     EXPECT_DOUBLE_EQ(music->GetTimePlayed(), music->GetLength());
+    music->Resume();
+    EXPECT_FALSE(music->IsPlaying()) << "ended music plays on Resume";
 
     // Stopped, moved, and resumed: it plays on from there.
     music->Stop();
@@ -190,6 +192,26 @@ TEST_F(MusicTest, UnderrunIsSilenceAndCounted) {
     music->Resume();
     EXPECT_TRUE(music->IsPlaying());
     EXPECT_BYTES(Mix(), Bytes(tone.begin() + 22050 * Frame, tone.begin() + (22050 + 4096) * Frame));
+}
+
+// Looping turned on once a short tune's end is read, at once or part way:
+// it plays on from what was heard, and over the seam.
+TEST_F(MusicTest, LateLoopingPlaysOn) {
+    const Bytes jingle = Tone(7000, 101); // shorter than the buffer
+    Bytes thrice = jingle;
+    for (int i = 0; i < 2; ++i)
+        thrice.insert(thrice.end(), jingle.begin(), jingle.end());
+    for (const int before : {0, 1}) {
+        Ref<Music> music = Music::Load(Write("jingle.wav", Wav(2, 44100, 16, jingle)).string());
+        ASSERT_NE(music, nullptr);
+        music->Play();
+        Bytes out = Play(before);
+        music->SetLooping(true);
+        const Bytes after = Play(4);
+        out.insert(out.end(), after.begin(), after.end());
+        EXPECT_BYTES(out, Bytes(thrice.begin(), thrice.begin() + long(out.size()))) << before;
+        EXPECT_TRUE(music->IsPlaying());
+    }
 }
 
 // Files that lie or break: nothing read past what the file holds, no music

@@ -635,15 +635,32 @@ void Music::Resume() {
         return;
     {
         AudioLock lock;
-        // Also after Stop, from the start or where a Seek put it.
-        m_playing = true;
+        // Also after Stop, from the start or where a Seek put it; music that
+        // played to its end stays ended.
+        m_playing = !(m_endBuffered && m_ringFilled == 0);
         m_paused = false;
     }
     Refill();
 }
 
 void Music::SetLooping(bool loop) {
-    m_source->loop = loop;
+    Source& s = *m_source;
+    const bool ended = s.endAt != Source::NoEnd && !s.failed && !s.fed;
+    if (!loop || s.loop || !ended) {
+        s.loop = loop;
+        return;
+    }
+    // The end is read already (a tune shorter than the buffer, or its last
+    // part): it would end the music. Read on from what is heard, looping.
+    bool playing = false;
+    {
+        AudioLock lock;
+        playing = m_playing;
+    }
+    const double heard = GetTimePlayed();
+    s.loop = true;
+    if (playing)
+        Seek(heard);
 }
 
 void Music::SetVolume(float volume) {

@@ -63,10 +63,13 @@ public:
     void Stop();
     /// Holds the music where it is; Resume goes on from there.
     void Pause();
-    void Resume(); ///< See Pause; a stopped music starts where Seek put it.
+    /// See Pause; a stopped music starts where Seek put it, and one that
+    /// played to its end stays ended.
+    void Resume();
     /// Whether it starts over at the end, seamlessly. Off by default. Up to
-    /// `BUFFERED_SECONDS` before the end is already read, so a change that late
-    /// counts from the next end.
+    /// `BUFFERED_SECONDS` before the end is already read: looping turned on
+    /// that late reads on from what is heard, and turned off that late counts
+    /// from the next end.
     void SetLooping(bool loop);
     /// Loudness from 0 (silent) to 1 (as recorded, the default); clamped, and
     /// not a number is silent.
