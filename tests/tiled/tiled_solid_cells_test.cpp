@@ -62,6 +62,28 @@ TEST(TiledSolidCells, ByClassOrPropertyOnOneLayerOrAll) {
     }
     EXPECT_THROW(SolidCells(map, {.layer = "nope"}), MapError);
     EXPECT_THROW(SolidCells(Parse(SmallMap("isometric"), "iso.tmx"), {}), MapError);
+
+    // A layer moved, as DrawMap draws it: a cell right and up, its top row
+    // off the map; by pixels, to the nearest cell, with a warning.
+    struct Moved {
+        const char* offset;
+        std::vector<std::string> want;
+        bool warned;
+    };
+    const Moved moved[] = {
+        {R"(offsetx="8" offsety="-6")", {"..#.", "....", "...."}, false},
+        {R"(offsetx="3" offsety="4")", {"....", "#...", ".#.."}, true},
+        {R"(offsetx="-1e300")", {"....", "....", "...."}, false},
+    };
+    for (const Moved& m : moved) {
+        std::string text = SmallMap("orthogonal");
+        text.replace(text.find(R"(name="walls")"), 12, std::string(R"(name="walls" )") + m.offset);
+        ::testing::internal::CaptureStderr();
+        const ::Engine::CellGrid grid = SolidCells(Parse(text, "moved.tmx"), {.tileClass = "solid"});
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(Picture(grid), m.want) << m.offset;
+        EXPECT_EQ(err.find("not whole cells") != std::string::npos, m.warned) << m.offset << err;
+    }
 }
 
 // Tiles 8 square with collision shapes: 1 a 45 degree ramp up to the right,

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include <engine/core/Log.h>
+
 namespace Engine::Tiled {
 
 namespace {
@@ -102,22 +104,39 @@ CellGrid SolidCells(const Map& map, const SolidTiles& which) {
         if (which.layer.empty() ? !layer.visible : layer.name != which.layer)
             continue;
         named = true;
-        for (int y = 0; y < std::min(layer.height, map.height); ++y)
-            for (int x = 0; x < std::min(layer.width, map.width); ++x) {
+        // Where DrawMap draws the layer: moved by its offset, its groups'
+        // included, to the nearest whole cell (parallax aside). Past the
+        // map's size, no cell of it is left on the grid.
+        auto cells = [](double offset, int cell, int reach) {
+            const double n = cell > 0 && std::isfinite(offset) ? offset / cell : 0.0;
+            return std::clamp(n, -double(reach), double(reach));
+        };
+        const double cx = cells(layer.look.offsetX, map.tileWidth, map.width + layer.width),
+                     cy = cells(layer.look.offsetY, map.tileHeight, map.height + layer.height);
+        const int dx = int(std::lround(cx)), dy = int(std::lround(cy));
+        if (dx != cx || dy != cy)
+            Log::Warn("TILED",
+                      "%s: tile layer \"%s\" is moved by (%g, %g) pixels, not whole cells: its "
+                      "solid cells are moved by (%d, %d) cells",
+                      map.path.c_str(), layer.name.c_str(), layer.look.offsetX,
+                      layer.look.offsetY, dx, dy);
+        for (int y = std::max(0, -dy); y < std::min(layer.height, map.height - dy); ++y)
+            for (int x = std::max(0, -dx); x < std::min(layer.width, map.width - dx); ++x) {
                 const uint32_t gid = layer.At(x, y);
                 if (gid == 0 || !solid(gid))
                     continue;
-                const CellFloor had = grid.Floor(x, y);
+                const int c = x + dx, r = y + dy;
+                const CellFloor had = grid.Floor(c, r);
                 if (had.left >= full && had.right >= full)
                     continue;
                 const std::optional<CellFloor> floor = floorOf(gid);
                 if (!floor) {
-                    grid.Set(x, y, true);
+                    grid.Set(c, r, true);
                     continue;
                 }
                 // Floors of two layers in one cell: the higher of them at each
                 // side, which covers both.
-                grid.SetFloor(x, y,
+                grid.SetFloor(c, r,
                               {std::max(had.left, floor->left), std::max(had.right, floor->right)});
             }
     }

@@ -662,7 +662,9 @@ struct SolidTiles {
 /// side (a ramp, a ledge). Other shapes, several shapes, and tiles of another
 /// size than the cells make the whole cell solid, as tiles without shapes do;
 /// floors of two layers in one cell make the higher of them at each side.
-/// Beyond the map,
+/// A layer moved by an offset (its own or its groups') is moved as DrawMap
+/// draws it, to the nearest whole cell, with a warning when the offset is
+/// not whole cells; what it moves off the map is left out. Beyond the map,
 /// CellGrid's defaults: its sides are walls, above and below is open.
 /// Orthogonal maps only; another orientation, or a layer name that no tile
 /// layer has, throws MapError.
