@@ -280,7 +280,8 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
         R"(<tileset firstgid="2" name="big" tilewidth="16" tileheight="8"><image source="t.png" width="16" height="8"/></tileset>)"
         R"(<layer name="a" opacity="0.5">)" +
         layer + R"(<layer name="b" opacity="0.25" tintcolor="#80ff0000">)" + layer +
-        R"(<layer name="c" offsetx="3"><data encoding="csv">2</data></layer><layer name="white" tintcolor="#ffffff">)" +
+        R"(<layer name="c" offsetx="3"><data encoding="csv">2</data></layer>)"
+        R"(<layer name="d" offsetx="16" offsety="8"><data encoding="csv">1</data></layer><layer name="white" tintcolor="#ffffff">)" +
         layer + R"(<layer name="hidden" visible="0" parallaxy="2">)" + layer +
         R"(<imagelayer name="sky"><image source="sky.png"/></imagelayer>)"
         R"(<imagelayer name="none"><image format="png"><data encoding="base64">AA==</data></image></imagelayer>)"
@@ -297,15 +298,19 @@ TEST(TiledTileMap, WhatTheTileMapsDoNotDrawIsWarnedOfOnceAMap) {
               std::string::npos)
         << read;
     testing::internal::CaptureStderr();
-    MakeTileMaps(map, {CreateRef<FakeSheet>(8.0f, 8.0f, 11), nullptr});
+    const std::vector<LayerTileMap> maps =
+        MakeTileMaps(map, {CreateRef<FakeSheet>(8.0f, 8.0f, 11), nullptr});
     const std::string err = testing::internal::GetCapturedStderr();
+    // Moved by whole cells, as SolidCells and DrawMap move it: two right, one down.
+    EXPECT_EQ(maps.at(3).tileMap.boardData,
+              (std::vector<std::vector<int>>{{}, {}, {-1, maps.at(0).tileMap.boardData[0][0]}}));
     // The hidden layer's parallax is never drawn, so not worth a warning.
     for (const char* line :
          {"looks.tmx: not drawn yet: the background colour (first on the map); the game's own "
           "shows",
           "layer opacity (first on layer \"a\"); drawn opaque",
           "tint colours (first on layer \"b\"); drawn untinted",
-          "layer offsets (first on layer \"c\"); drawn in place",
+          "layer offsets of part of a cell (first on layer \"c\"); moved to the nearest cell",
           "tiles of another size than the map's cells (first on tile set \"big\"); left out",
           "tile animation (first on tile set \"t\"); drawn still",
           "image layers (first on image layer \"sky\"); left out"})

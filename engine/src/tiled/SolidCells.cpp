@@ -8,6 +8,8 @@
 
 #include <engine/core/Log.h>
 
+#include "tiled/CellShift.h"
+
 namespace Engine::Tiled {
 
 namespace {
@@ -104,22 +106,15 @@ CellGrid SolidCells(const Map& map, const SolidTiles& which) {
         if (which.layer.empty() ? !layer.visible : layer.name != which.layer)
             continue;
         named = true;
-        // Where DrawMap draws the layer: moved by its offset, its groups'
-        // included, to the nearest whole cell (parallax aside). Past the
-        // map's size, no cell of it is left on the grid.
-        auto cells = [](double offset, int cell, int reach) {
-            const double n = cell > 0 && std::isfinite(offset) ? offset / cell : 0.0;
-            return std::clamp(n, -double(reach), double(reach));
-        };
-        const double cx = cells(layer.look.offsetX, map.tileWidth, map.width + layer.width),
-                     cy = cells(layer.look.offsetY, map.tileHeight, map.height + layer.height);
-        const int dx = int(std::lround(cx)), dy = int(std::lround(cy));
-        if (dx != cx || dy != cy)
+        // Where DrawMap draws the layer, to the nearest whole cell.
+        const Detail::CellShift shift = Detail::CellShiftOf(map, layer);
+        const int dx = shift.columns, dy = shift.rows;
+        if (!shift.whole)
             Log::Warn("TILED",
                       "%s: tile layer \"%s\" is moved by (%g, %g) pixels, not whole cells: its "
                       "solid cells are moved by (%d, %d) cells",
-                      map.path.c_str(), layer.name.c_str(), layer.look.offsetX,
-                      layer.look.offsetY, dx, dy);
+                      map.path.c_str(), layer.name.c_str(), layer.look.offsetX, layer.look.offsetY,
+                      dx, dy);
         for (int y = std::max(0, -dy); y < std::min(layer.height, map.height - dy); ++y)
             for (int x = std::max(0, -dx); x < std::min(layer.width, map.width - dx); ++x) {
                 const uint32_t gid = layer.At(x, y);

@@ -4,6 +4,7 @@
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Transform.h>
 
+#include "tiled/CellShift.h"
 #include "tiled/Reader.h"
 #include "tiled/SheetCheck.h"
 
@@ -22,6 +23,26 @@ bool Drawn(const Map& map, const Tileset& ts) {
     return ts.tileRenderSize == "grid" &&
            (ts.fillMode != "preserve-aspect-fit" ||
             int64_t(ts.tileWidth) * map.tileHeight == int64_t(ts.tileHeight) * map.tileWidth);
+}
+
+// A grid[x][y] moved right and down by whole cells, as its layer's offset
+// moves it: what goes past the top or left is dropped, and what comes in
+// is empty (new columns of no cells at all, which draw nothing).
+template <typename T>
+void Shift(std::vector<std::vector<T>>& grid, Detail::CellShift shift, T empty) {
+    if (grid.empty())
+        return;
+    for (std::vector<T>& column : grid) {
+        if (shift.rows > 0)
+            column.insert(column.begin(), size_t(shift.rows), empty);
+        else
+            column.erase(column.begin(),
+                         column.begin() + std::min(column.size(), size_t(-shift.rows)));
+    }
+    if (shift.columns > 0)
+        grid.insert(grid.begin(), size_t(shift.columns), std::vector<T>{});
+    else
+        grid.erase(grid.begin(), grid.begin() + std::min(grid.size(), size_t(-shift.columns)));
 }
 
 // What the tile maps leave out or draw plainly, each said once, where it is
@@ -44,8 +65,6 @@ void WarnTileMapsUndrawn(const Map& map) {
             note("layer opacity", "drawn opaque", where);
         if (look.tint != 0xFFFFFFFFu)
             note("tint colours", "drawn untinted", where);
-        if (look.offsetX != 0.0 || look.offsetY != 0.0)
-            note("layer offsets", "drawn in place", where);
         if (look.parallaxX != 1.0 || look.parallaxY != 1.0)
             note("parallax", "scrolled with the map", where);
     };
@@ -59,6 +78,8 @@ void WarnTileMapsUndrawn(const Map& map) {
             continue;
         const std::string where = "layer " + Detail::Quoted(layer.name);
         looks(layer.look, where);
+        if (!Detail::CellShiftOf(map, layer).whole)
+            note("layer offsets of part of a cell", "moved to the nearest cell", where);
         if (square)
             continue;
         for (uint32_t gid : layer.gids)
@@ -169,6 +190,9 @@ std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Tex
         if (!map.layers[i].visible)
             continue;
         LayerGrid grid = GridOf(map, map.layers[i]);
+        const Detail::CellShift shift = Detail::CellShiftOf(map, map.layers[i]);
+        Shift(grid.tiles, shift, -1);
+        Shift(grid.flips, shift, uint8_t(0));
         // A tile past what its sheet's image holds was warned of with the
         // sheet: its cells are empty, not named again as cells of no tile.
         for (std::vector<int>& column : grid.tiles)

@@ -265,7 +265,9 @@ struct LayerTileMap {
     TileMap tileMap; ///< Its cells, drawn from the shared tiles.
 };
 /// One TileMap for each visible tile layer, bottom layer first; all share the
-/// tiles of one CutTiles. Warns once of each feature of the map they do not
+/// tiles of one CutTiles. A layer moved by an offset (its own or its groups')
+/// has its cells moved to the nearest whole cell, as SolidCells moves them
+/// (DrawMap moves it by pixels). Warns once of each feature of the map they do not
 /// draw (layer looks, image layers, tile objects, tiles of another size, ...),
 /// saying what shows instead; DrawLayer draws them all.
 std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Texture2D>>& sheets);
