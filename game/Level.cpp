@@ -397,12 +397,15 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
         // A group's "collides" holds for the layers in it that do not say.
         if (!layer.visible || !Tiled::GetBool(Tiled::LayerProperty(layer, COLLIDES_PROPERTY), true))
             continue;
-        const size_t w = std::min(width, static_cast<size_t>(std::max(layer.width, 0)));
-        const size_t h = std::min(height, static_cast<size_t>(std::max(layer.height, 0)));
-        for (size_t y = 0; y < h; ++y) {
-            for (size_t x = 0; x < w; ++x) {
-                const std::optional<Tiled::TileRef> tile =
-                    map.Resolve(layer.At(static_cast<int>(x), static_cast<int>(y)));
+        // Moved by its offset as it is drawn, to the nearest whole cell.
+        const Tiled::CellShift shift = map.CellShiftOf(layer);
+        for (int ly = 0; ly < layer.height; ++ly) {
+            for (int lx = 0; lx < layer.width; ++lx) {
+                const int64_t ox = int64_t(lx) + shift.columns, oy = int64_t(ly) + shift.rows;
+                if (ox < 0 || oy < 0 || uint64_t(ox) >= width || uint64_t(oy) >= height)
+                    continue;
+                const auto x = static_cast<size_t>(ox), y = static_cast<size_t>(oy);
+                const std::optional<Tiled::TileRef> tile = map.Resolve(layer.At(lx, ly));
                 if (!tile)
                     continue;
                 const Tiled::TileInfo* info = map.tilesets[tile->tileset].FindTile(tile->localId);

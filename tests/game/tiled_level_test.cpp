@@ -176,6 +176,11 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
         layer("", "0,0,3,0,0,0,0,0",
               R"(<properties><property name="collides" type="bool" value="true"/></properties>)") +
         "</group>\n" +
+        // Moved as drawn, to the nearest whole cell: right and up a cell, and
+        // 1.25 cells right.
+        R"( <layer name="moved" width="8" height="3" offsetx="32" offsety="-16"><data encoding="csv">)" +
+        "0,0,0,0,0,0,0,0,\n0,0,0,0,0,0,0,0,\n0,0,0,3,0,0,0,0</data></layer>\n" +
+        layer(R"( offsetx="40")", "0,0,0,0,3,0,0,0") +
         R"( <objectgroup name="marks">
   <object id="1" name="sign" x="1" y="1"/>
   <object id="2" name="player" gid="3" x="64" y="48" width="32" height="16"/>
@@ -185,7 +190,7 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
     const LevelData level = Level::Load(dir.Write("map.tmx", map));
     using C = Cell;
     const std::vector<C> middle = {C::Solid, C::Draught, C::Solid, C::Empty,
-                                   C::Empty, C::Empty,   C::Solid, C::Draught};
+                                   C::Solid, C::Solid,   C::Solid, C::Draught};
     ASSERT_EQ(level.cells.grid.size(), 8u);
     for (size_t x = 0; x < 8; ++x)
         EXPECT_EQ(level.cells.grid[x], (std::vector<C>{C::Empty, middle[x], C::Empty}))
@@ -203,13 +208,15 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
     // The cells collide on the map's own grid.
     const std::vector<Made> made =
         CellsMade([&] { Level::CreateCells(level.cells, level.cellW, level.cellH); });
-    ASSERT_EQ(made.size(), 5u);
+    ASSERT_EQ(made.size(), 7u);
     EXPECT_EQ(made[0], (Made{{0, 16, 0}, {32, 16, 0}, 32, 16, true, false, {}}));
     EXPECT_EQ(made[1],
               (Made{{32, 16, 0}, {32, 16, 0}, 32, 16, false, true, {0, Tuning::DraughtForce, 0}}));
     EXPECT_EQ(made[2].position, glm::vec3(64, 16, 0));
-    EXPECT_EQ(made[3].position, glm::vec3(192, 16, 0));
-    EXPECT_EQ(made[4].zone, true);
+    EXPECT_EQ(made[3].position, glm::vec3(128, 16, 0));
+    EXPECT_EQ(made[4].position, glm::vec3(160, 16, 0));
+    EXPECT_EQ(made[5].position, glm::vec3(192, 16, 0));
+    EXPECT_EQ(made[6].zone, true);
 }
 
 // Tiles with collision shapes on cells of 32 x 16 from tiles of 16 x 16:

@@ -8,8 +8,6 @@
 
 #include <engine/core/Log.h>
 
-#include "tiled/CellShift.h"
-
 namespace Engine::Tiled {
 
 namespace {
@@ -107,7 +105,7 @@ CellGrid SolidCells(const Map& map, const SolidTiles& which) {
             continue;
         named = true;
         // Where DrawMap draws the layer, to the nearest whole cell.
-        const Detail::CellShift shift = Detail::CellShiftOf(map, layer);
+        const CellShift shift = map.CellShiftOf(layer);
         const int dx = shift.columns, dy = shift.rows;
         if (!shift.whole)
             Log::Warn("TILED",

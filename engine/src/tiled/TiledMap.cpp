@@ -259,6 +259,17 @@ Rectangle Map::ShownBoxOf(const Object& object) const {
     return {float(at.x + dx), float(at.y + dy), float(object.width), float(object.height)};
 }
 
+CellShift Map::CellShiftOf(const TileLayer& layer) const {
+    auto cells = [](double offset, int cell, int reach) {
+        const double n = cell > 0 && std::isfinite(offset) ? offset / cell : 0.0;
+        return std::clamp(n, -double(reach), double(reach));
+    };
+    const double x = cells(layer.look.offsetX, tileWidth, width + layer.width);
+    const double y = cells(layer.look.offsetY, tileHeight, height + layer.height);
+    const int columns = int(std::lround(x)), rows = int(std::lround(y));
+    return {columns, rows, columns == x && rows == y};
+}
+
 PixelBox Map::Extent() const {
     // The outermost cells reach furthest: the first and last two rows and
     // columns, the second of each for the staggered ones shifted.

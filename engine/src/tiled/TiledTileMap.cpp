@@ -4,7 +4,6 @@
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Transform.h>
 
-#include "tiled/CellShift.h"
 #include "tiled/Reader.h"
 #include "tiled/SheetCheck.h"
 
@@ -29,7 +28,7 @@ bool Drawn(const Map& map, const Tileset& ts) {
 // moves it: what goes past the top or left is dropped, and what comes in
 // is empty (new columns of no cells at all, which draw nothing).
 template <typename T>
-void Shift(std::vector<std::vector<T>>& grid, Detail::CellShift shift, T empty) {
+void Shift(std::vector<std::vector<T>>& grid, CellShift shift, T empty) {
     if (grid.empty())
         return;
     for (std::vector<T>& column : grid) {
@@ -78,7 +77,7 @@ void WarnTileMapsUndrawn(const Map& map) {
             continue;
         const std::string where = "layer " + Detail::Quoted(layer.name);
         looks(layer.look, where);
-        if (!Detail::CellShiftOf(map, layer).whole)
+        if (!map.CellShiftOf(layer).whole)
             note("layer offsets of part of a cell", "moved to the nearest cell", where);
         if (square)
             continue;
@@ -190,7 +189,7 @@ std::vector<LayerTileMap> MakeTileMaps(const Map& map, const std::vector<Ref<Tex
         if (!map.layers[i].visible)
             continue;
         LayerGrid grid = GridOf(map, map.layers[i]);
-        const Detail::CellShift shift = Detail::CellShiftOf(map, map.layers[i]);
+        const CellShift shift = map.CellShiftOf(map.layers[i]);
         Shift(grid.tiles, shift, -1);
         Shift(grid.flips, shift, uint8_t(0));
         // A tile past what its sheet's image holds was warned of with the

@@ -415,6 +415,14 @@ struct MapCell {
     bool operator==(const MapCell&) const = default; ///< Both alike.
 };
 
+/// How far a tile layer's cells move, in whole cells: see Map::CellShiftOf.
+struct CellShift {
+    int columns = 0;   ///< Right.
+    int rows = 0;      ///< Down.
+    bool whole = true; ///< Whether the layer's offset is whole cells, not rounded.
+    bool operator==(const CellShift&) const = default; ///< Every field alike.
+};
+
 /// A map of any of Tiled's orientations: orthogonal, isometric, staggered or
 /// hexagonal (where its cells lie: CellBox). An infinite one is read as
 /// finite: its chunks placed on the map's grid, the map the box around them,
@@ -546,6 +554,12 @@ struct Map {
     /// (width + height) * tileWidth / 2 across, say). Larger tiles, offsets
     /// and objects may draw past it.
     PixelBox Extent() const;
+    /// The layer's offset, its groups' included, to the nearest whole cells
+    /// of an orthogonal map: what SolidCells and the tile maps move its cells
+    /// by, where DrawMap moves the layer by pixels. An offset past the map's
+    /// and the layer's size moves no further, since no cell is left on the
+    /// map there.
+    CellShift CellShiftOf(const TileLayer& layer) const;
     /// Extent as a Rectangle, for the calls that take one:
     /// `Camera::Main().ClampTo(map.Bounds())` keeps the view over the map.
     Rectangle Bounds() const;
