@@ -399,6 +399,12 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
             continue;
         // Moved by its offset as it is drawn, to the nearest whole cell.
         const Tiled::CellShift shift = map.CellShiftOf(layer);
+        if (!shift.whole)
+            Log::Warn("LEVEL",
+                      "%s: tile layer %d is moved by (%g, %g) pixels, not whole cells: it "
+                      "collides moved by (%d, %d) cells",
+                      map.path.c_str(), layer.id, layer.look.offsetX, layer.look.offsetY,
+                      shift.columns, shift.rows);
         for (int ly = 0; ly < layer.height; ++ly) {
             for (int lx = 0; lx < layer.width; ++lx) {
                 const int64_t ox = int64_t(lx) + shift.columns, oy = int64_t(ly) + shift.rows;

@@ -187,7 +187,13 @@ TEST(TiledLevel, CellsFollowTileClassesLayersAndVisibility) {
  </objectgroup>
 </map>
 )";
+    ::testing::internal::CaptureStderr();
     const LevelData level = Level::Load(dir.Write("map.tmx", map));
+    const std::string warned = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(warned.find("is moved by (40, 0) pixels, not whole cells: it collides moved by (1, "
+                          "0) cells"),
+              std::string::npos)
+        << warned;
     using C = Cell;
     const std::vector<C> middle = {C::Solid, C::Draught, C::Solid, C::Empty,
                                    C::Solid, C::Solid,   C::Solid, C::Draught};
