@@ -8,6 +8,8 @@
 
 #include <engine/core/Log.h>
 
+#include "tiled/Reading.h"
+
 namespace Engine::Tiled {
 
 namespace {
@@ -109,10 +111,10 @@ CellGrid SolidCells(const Map& map, const SolidTiles& which) {
         const int dx = shift.columns, dy = shift.rows;
         if (!shift.whole)
             Log::Warn("TILED",
-                      "%s: tile layer \"%s\" is moved by (%g, %g) pixels, not whole cells: its "
+                      "%s: tile layer %s is moved by (%g, %g) pixels, not whole cells: its "
                       "solid cells are moved by (%d, %d) cells",
-                      map.path.c_str(), layer.name.c_str(), layer.look.offsetX, layer.look.offsetY,
-                      dx, dy);
+                      map.path.c_str(), Detail::Quoted(layer.name).c_str(), layer.look.offsetX,
+                      layer.look.offsetY, dx, dy);
         for (int y = std::max(0, -dy); y < std::min(layer.height, map.height - dy); ++y)
             for (int x = std::max(0, -dx); x < std::min(layer.width, map.width - dx); ++x) {
                 const uint32_t gid = layer.At(x, y);
