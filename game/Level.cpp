@@ -405,12 +405,10 @@ LevelData FromMap(Tiled::Map map, uint64_t maxBoxes) {
                       "collides moved by (%d, %d) cells",
                       map.path.c_str(), layer.id, layer.look.offsetX, layer.look.offsetY,
                       shift.columns, shift.rows);
-        for (int ly = 0; ly < layer.height; ++ly) {
-            for (int lx = 0; lx < layer.width; ++lx) {
-                const int64_t ox = int64_t(lx) + shift.columns, oy = int64_t(ly) + shift.rows;
-                if (ox < 0 || oy < 0 || uint64_t(ox) >= width || uint64_t(oy) >= height)
-                    continue;
-                const auto x = static_cast<size_t>(ox), y = static_cast<size_t>(oy);
+        const int dx = shift.columns, dy = shift.rows;
+        for (int ly = std::max(0, -dy); ly < std::min(layer.height, map.height - dy); ++ly) {
+            for (int lx = std::max(0, -dx); lx < std::min(layer.width, map.width - dx); ++lx) {
+                const auto x = static_cast<size_t>(lx + dx), y = static_cast<size_t>(ly + dy);
                 const std::optional<Tiled::TileRef> tile = map.Resolve(layer.At(lx, ly));
                 if (!tile)
                     continue;
