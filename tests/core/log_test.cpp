@@ -31,6 +31,14 @@ TEST(Log, ValuesAreNotReadAsFormats) {
     EXPECT_EQ(GetCapturedStderr(), "T: 100% %s %n\n");
 }
 
+// A file's name can carry what would move the cursor or retitle the
+// terminal; a compiler's log has line breaks and tabs of its own.
+TEST(Log, ControlCharactersFromValuesAreShownAsQuestionMarks) {
+    CaptureStderr();
+    Log::Warn("T", "%s", "a\x1b]0;owned\x07" "b\rc\x7f\xc2\x9b" "2J\xc3\xa9 d\n\te");
+    EXPECT_EQ(GetCapturedStderr(), "\x1b[0;31mT: a?]0;owned?b?c??2J\xc3\xa9 d\n\te\x1b[0m\n");
+}
+
 TEST(Log, LongLinesAreWrittenWhole) {
     std::string longText(5000, 'x');
     CaptureStderr();

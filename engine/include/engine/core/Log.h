@@ -8,9 +8,12 @@ namespace Engine::Log {
 
 /// What the logging functions are made of; not for direct use.
 namespace Detail {
-/// Formats one whole line and writes it with a single call, so lines from
-/// different sources never interleave mid-line.
-void Write(const char* format, ...);
+/// Formats one whole line, red for a warning, and writes it with a single
+/// call, so lines from different sources never interleave mid-line. Control
+/// characters that values bring (a file's name, text from a file) are shown
+/// as '?', so that they cannot move the terminal's cursor or retitle it; line
+/// breaks and tabs stay, for a compiler's log.
+void Write(bool warning, const char* format, ...);
 /// Ends the process with status 255.
 [[noreturn]] void Exit();
 /// Whether SetQuiet silenced the information lines.
@@ -45,13 +48,13 @@ template <typename... Args> void Log(std::string type, std::string msg, Args... 
     static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
     if (Detail::Quiet())
         return;
-    Detail::Write((type + ": " + msg + "\n").c_str(), args...);
+    Detail::Write(false, (type + ": " + msg).c_str(), args...);
 }
 
 /// The same line in red.
 template <typename... Args> void Warn(std::string type, std::string msg, Args... args) {
     static_assert((Detail::Printable<Args> && ...), "Log values must be printf-compatible");
-    Detail::Write((Detail::Red() + type + ": " + msg + Detail::Reset() + "\n").c_str(), args...);
+    Detail::Write(true, (type + ": " + msg).c_str(), args...);
 }
 
 /// The warning line, then the process ends with status 255.
