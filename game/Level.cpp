@@ -350,8 +350,24 @@ LoadedLevel Prepare(LevelData data, const std::string& path, LevelContent& conte
             std::make_shared<const Tiled::MapTextures>(content.LoadTextures(*map));
         if (const std::optional<Tiled::MapBackground> background = Tiled::BackgroundOf(*map))
             level.layers.emplace_back(*background);
-        for (Tiled::MapLayer& layer : Tiled::MakeLayers(map, textures))
-            level.layers.emplace_back(std::move(layer));
+        // Layers above the one that holds the boat's start go in front; the
+        // rest, as all of a map without a start, behind the boat and the fish.
+        const std::vector<Tiled::LayerRef>& order = map->layerOrder;
+        size_t boatAt = order.size();
+        if (const Tiled::Object* start = map->FindObject(PLAYER_OBJECT)) {
+            const Tiled::LayerRef group{Tiled::LayerKind::Object,
+                                        size_t(map->LayerOf(*start) - map->objectGroups.data())};
+            boatAt = size_t(std::find(order.begin(), order.end(), group) - order.begin());
+        }
+        size_t at = 0;
+        for (Tiled::MapLayer& layer : Tiled::MakeLayers(map, textures)) {
+            while (at < order.size() && !(order[at] == layer.layer))
+                ++at;
+            if (at > boatAt)
+                level.layers.emplace_back(Foreground{std::move(layer)});
+            else
+                level.layers.emplace_back(std::move(layer));
+        }
         // A file the map names but does not show may be missing, as in Tiled;
         // watched, it would hold back each reload by the watch's wait for a gone file.
         std::error_code error;

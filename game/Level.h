@@ -77,10 +77,17 @@ struct LevelData {
     std::optional<std::vector<FishPlace>> fish;
 };
 
+// A Tiled map's layer that Tiled shows above the boat's object layer: drawn
+// over the boat and the fish (foliage in front of them), where the map's
+// other layers go beneath them.
+struct Foreground {
+    Tiled::MapLayer layer;
+};
+
 // Something a level draws, in its drawing order: the game's own tile map, or
 // a Tiled map's background or one of its layers. Each kind is placed by
 // LiveLevel.
-using LevelLayer = std::variant<TileMap, Tiled::MapBackground, Tiled::MapLayer>;
+using LevelLayer = std::variant<TileMap, Tiled::MapBackground, Tiled::MapLayer, Foreground>;
 
 // A level read with everything it needs and nothing of it placed yet, the
 // same whichever format it came in.

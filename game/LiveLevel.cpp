@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include <engine/core/Log.h>
+#include <engine/core/Time.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/RigidBody.h>
@@ -12,6 +13,13 @@
 #include "game/Tuning.h"
 
 namespace Engine {
+
+void ForegroundRenderer::Run(EntityID entity) {
+    const Ref<Foreground> drawn = ECS::Get().GetComponent<Foreground>(entity);
+    if (drawn && drawn->layer.map && drawn->layer.textures)
+        Tiled::DrawLayer(*drawn->layer.map, *drawn->layer.textures, drawn->layer.layer,
+                         Time::elapsed);
+}
 
 LiveLevel::LiveLevel(LevelContent& content, std::string path, bool named, bool watched)
     : m_content(content), m_path(std::move(path)), m_named(named), m_watched(watched) {}
@@ -55,6 +63,13 @@ void LiveLevel::Place(LoadedLevel& level) {
             void operator()(Tiled::MapLayer& drawn) const {
                 Tiled::RegisterMapDrawing(ecs);
                 ecs.AddComponent<Tiled::MapLayer>(e, std::move(drawn));
+            }
+            void operator()(Foreground& drawn) const {
+                if (!ecs.IsComponentRegistered<Foreground>()) {
+                    ecs.RegisterComponent<Foreground>();
+                    ecs.RegisterSystem(CreateRef<ForegroundRenderer>());
+                }
+                ecs.AddComponent<Foreground>(e, std::move(drawn));
             }
         };
         std::visit(Placer{ecs, e}, layer);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <engine/core/FileWatch.h>
+#include <engine/ecs/System.h>
 #include <engine/ecs/Types.h>
 #include <engine/physics/Transform.h>
 #include <engine/render/Mesh.h>
@@ -13,6 +14,12 @@
 #include "game/Level.h"
 
 namespace Engine {
+
+// Draws each Foreground layer; the frame schedule runs it after the boat.
+class ForegroundRenderer : public System<Foreground> {
+public:
+    void Run(EntityID entity) override;
+};
 
 // The level in play, over its whole life: read and placed, its files watched,
 // read again and put in place of itself, the boat sent back when it would be

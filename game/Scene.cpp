@@ -122,19 +122,22 @@ void RunFrameSchedule(const Uni<Renderer>& renderer) {
     if (!meshRenderer)
         return;
     ECS& ecs = ECS::Get();
-    // A Tiled map's background goes behind everything, its layers where the
-    // tiles go; their types exist once a level has placed such layers.
+    // A Tiled map's background and layers go behind the fish, the hint and
+    // the boat, as Tiled shows layers beneath the boat's start; the layers
+    // above it in front. Their types exist once a level has placed such layers.
     const bool tiled = ecs.IsComponentRegistered<Tiled::MapLayer>();
     auto& frame = dynamic_cast<MeshRenderer&>(*meshRenderer);
     frame.RenderInit(renderer);
-    if (tiled)
+    if (tiled) {
         ecs.RunSystemArch(ecs.GetArchetype<Tiled::MapBackground>());
+        ecs.RunSystemArch(ecs.GetArchetype<Tiled::MapLayer>());
+    }
     ecs.RunSystemArch(ecs.GetArchetype<Mesh, Transform>());
     ecs.RunSystemArch(ecs.GetArchetype<TextMesh, Transform>());
     ecs.RunSystemArch(ecs.GetArchetype<TileMap, Transform>());
-    if (tiled)
-        ecs.RunSystemArch(ecs.GetArchetype<Tiled::MapLayer>());
     ecs.RunSystemArch(ecs.GetArchetype<Animation, Transform>());
+    if (ecs.IsComponentRegistered<Foreground>())
+        ecs.RunSystemArch(ecs.GetArchetype<Foreground>());
     frame.RenderEnd(renderer);
 }
 

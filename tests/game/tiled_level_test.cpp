@@ -449,6 +449,37 @@ TEST(TiledLevel, AMissingPictureTheMapDoesNotShowIsNotWatched) {
               (std::vector<std::string>{path, (dir.Path() / "t.png").string()}));
 }
 
+// Layers Tiled shows above the boat's start are drawn in front of the boat
+// and the fish, the others behind them, hidden ones not at all.
+TEST(TiledLevel, LayersAboveTheStartAreInFront) {
+    TempDir dir;
+    auto layer = [](int id) {
+        return "<layer id=\"" + std::to_string(id) +
+               "\" name=\"l\" width=\"1\" height=\"1\"><data encoding=\"csv\">0</data></layer>";
+    };
+    auto prepared = [&](const std::string& layers) {
+        const std::string path = dir.Write(
+            "m.tmx", R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8" )"
+                     R"(tileheight="8">)" +
+                         layers + "</map>");
+        class NoPictures : public LevelContent {
+            Tiled::MapTextures LoadTextures(const Tiled::Map&) override { return {}; }
+        } content;
+        std::string kinds;
+        for (const LevelLayer& drawn :
+             Level::Prepare(Level::Load(path), path, content, {8, 8}).layers)
+            kinds += std::holds_alternative<Foreground>(drawn) ? 'F' : 'B';
+        return kinds;
+    };
+    const std::string start =
+        R"(<objectgroup id="9"><object name="player" x="0" y="0"><point/></object></objectgroup>)";
+    EXPECT_EQ(prepared(layer(1) + start + layer(2) + layer(3)), "BBFF");
+    EXPECT_EQ(prepared(layer(1) + layer(2)), "BB");
+    EXPECT_EQ(prepared("<group id=\"5\">" + layer(1) + start + "</group>" + layer(2)), "BBF");
+    EXPECT_EQ(prepared(R"(<group id="5" visible="0">)" + start + "</group>" + layer(2) + layer(3)),
+              "FF");
+}
+
 #ifdef GEN_LEVEL
 TEST(TiledLevel, TheGeneratorWritesTheCommittedLevelInBothFormats) {
     TempDir dir;
@@ -499,7 +530,7 @@ TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
             if (played == 0) {
                 // A map's kinds of layer come after the scene's fourteen
                 // types and ten systems, and draw in the frame schedule:
-                // its background first, its layers where the tiles go.
+                // its background first, then its layers, beneath the fish.
                 ECS& ecs = ECS::Get();
                 EXPECT_EQ(ecs.ComponentTypeCount(), 16u);
                 EXPECT_GT(Component<Tiled::MapLayer>::GetTypeID(), Component<Enemy>::GetTypeID());
@@ -510,12 +541,12 @@ TEST(TiledLevel, EveryOrthogonalExampleOfTiledPlays) {
                     [&](const SystemBase& system) { names.push_back(typeid(system).name()); });
                 game.Render();
                 ecs.SetRunObserver(nullptr);
-                EXPECT_EQ(
-                    names,
-                    (std::vector<std::string>{
-                        typeid(Tiled::MapBackgroundRenderer).name(), typeid(MeshRenderer).name(),
-                        typeid(TextRenderer).name(), typeid(TileMapRenderer).name(),
-                        typeid(Tiled::MapLayerRenderer).name(), typeid(AnimationRenderer).name()}));
+                EXPECT_EQ(names,
+                          (std::vector<std::string>{
+                              typeid(Tiled::MapBackgroundRenderer).name(),
+                              typeid(Tiled::MapLayerRenderer).name(), typeid(MeshRenderer).name(),
+                              typeid(TextRenderer).name(), typeid(TileMapRenderer).name(),
+                              typeid(AnimationRenderer).name()}));
             }
             for (int frame = 0; frame < 10; ++frame)
                 game.Frame(0.01);
