@@ -1,5 +1,6 @@
 #include <engine/core/Engine.h>
 
+#include <algorithm>
 #include <thread>
 
 #include <engine/audio/Clip.h>
@@ -181,10 +182,16 @@ void Engine::Pace() {
     const Clock::time_point now = Clock::now();
     // More than a frame behind (a stall, a slow machine): start afresh from
     // now rather than rush out the frames missed.
-    if (m_Due + period < now)
+    if (m_Due + period < now) {
         m_Due = now;
-    else
-        std::this_thread::sleep_until(m_Due);
+        return;
+    }
+    // Events that come meanwhile are fetched as they come, each stamped with
+    // its time to the millisecond (Input::SecondsSinceKeyPressed).
+    for (Clock::time_point at = now; at < m_Due; at = Clock::now()) {
+        SDL_PumpEvents();
+        std::this_thread::sleep_until(std::min(m_Due, at + std::chrono::milliseconds(1)));
+    }
 }
 
 void Engine::ProcessInput(bool* quit) {
