@@ -49,8 +49,8 @@ public:
     /// run in a burst once a frame, so a rhythm game judges a hit by when it
     /// was made, not by when a step saw it:
     /// `music->GetTimePlayed() - SecondsSinceKeyPressed(key)`. Events are
-    /// timed to the millisecond as the loop fetches them: once a frame, and
-    /// every millisecond of the wait under a frame-rate cap.
+    /// stamped, to the millisecond, as the loop fetches them: once a frame,
+    /// and every 2 ms of its wait under a frame-rate cap.
     static double SecondsSinceKeyPressed(int key);
     /// Whether the key went up since the step before this one.
     static bool WasKeyReleased(int key);
