@@ -251,6 +251,37 @@ TEST_F(MusicTest, TimePlayedMovesBetweenBuffers) {
     EXPECT_NEAR(after(buffer / 2), 2.5 * buffer, 2 * tick);
 }
 
+// No device could be opened: music and sounds play unheard, their time
+// passing as the loop runs, and end.
+TEST_F(MusicTest, WithoutADeviceTimeStillPasses) {
+    Engine::SetMixClock([] { return s_clock; });
+    const char* was = std::getenv("SDL_AUDIODRIVER");
+    const std::string driver = was ? was : "";
+    setenv("SDL_AUDIODRIVER", "nowhere", 1);
+    ::testing::internal::CaptureStderr();
+    Clip::InitAudio();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("Couldn't open audio: ", 0), 0u);
+    driver.empty() ? unsetenv("SDL_AUDIODRIVER") : setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
+    Ref<Music> music = Music::Load(Write("tone.wav", Wav(2, 44100, 16, Tone(22050, 101))).string());
+    Ref<Sound> sound = Sound::Load(Write("beep.wav", Wav(2, 44100, 16, Tone(4410, 101))).string());
+    ASSERT_NE(music, nullptr);
+    ASSERT_NE(sound, nullptr);
+    music->Play();
+    sound->Play();
+    const auto seconds = [](double s) { return Uint64(s * double(SDL_GetPerformanceFrequency())); };
+    Music::UpdateAll();
+    s_clock += seconds(0.2);
+    Music::UpdateAll();
+    EXPECT_NEAR(music->GetTimePlayed(), 0.2, 1e-6);
+    EXPECT_FALSE(sound->IsPlaying());
+    s_clock += seconds(1);
+    Music::UpdateAll();
+    EXPECT_FALSE(music->IsPlaying());
+    EXPECT_DOUBLE_EQ(music->GetTimePlayed(), 0.5);
+    Engine::SetNoDevice(false);
+    SDL_Quit();
+}
+
 // Files that lie or break: nothing read past what the file holds, no music
 // from a header that makes no sense, one warning when the file goes bad
 // while playing.

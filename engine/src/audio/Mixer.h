@@ -52,6 +52,10 @@ void MixMusic(Uint8* stream, std::uint32_t len);
 // exactly.
 void SetMixClock(Uint64 (*now)());
 
+// Whether InitAudio found no device to open; the loop then mixes music and
+// sounds into nothing as a device would take them (Music::UpdateAll).
+void SetNoDevice(bool none);
+
 // Scales the finished mix by the master volume (Audio::SetMasterVolume);
 // leaves it untouched at 1. Runs on the audio thread.
 void ApplyMasterVolume(Uint8* stream, std::uint32_t len);

@@ -22,6 +22,14 @@ Music* s_first = nullptr;
 // When the mixer last ran, on the clock below.
 Uint64 s_mixedAt = 0;
 Uint64 (*s_clock)() = SDL_GetPerformanceCounter;
+// No device could be opened: the loop mixes in its place (Music::UpdateAll).
+bool s_noDevice = false;
+
+// A device buffer's time on the clock.
+Uint64 BufferTicks() {
+    return Uint64(double(Clip::DeviceSamples) / Clip::DeviceFreq *
+                  double(SDL_GetPerformanceFrequency()));
+}
 
 // Rates outside these are no real recording; a rate of a few hertz would
 // turn each frame read into seconds of device sound.
@@ -586,9 +594,33 @@ void Music::Refill() {
 void Music::UpdateAll() {
     // Only this thread links and unlinks musics, so walking them needs no lock.
     // A fed music is converted by the thread that feeds it, as it pushes.
-    for (Music* m = s_first; m; m = m->m_next)
-        if (!m->m_source->fed)
-            m->Refill();
+    auto refill = [] {
+        for (Music* m = s_first; m; m = m->m_next)
+            if (!m->m_source->fed)
+                m->Refill();
+    };
+    // Without a device, music and sounds would stand still at their start and
+    // never end, and a game drawing to them or waiting for their end would
+    // wait for ever: the buffers the device would take are taken here as they
+    // fall due, into nothing.
+    if (s_noDevice && SDL_GetAudioStatus() == SDL_AUDIO_STOPPED) {
+        static std::vector<Uint8> nowhere(std::size_t(Clip::DeviceSamples) * DeviceFrame);
+        const auto bytes = std::uint32_t(nowhere.size());
+        for (const Uint64 now = s_clock(); now - s_mixedAt >= BufferTicks();) {
+            const Uint64 due = s_mixedAt + BufferTicks();
+            refill();
+            MixVoices(nowhere.data(), bytes);
+            MixMusic(nowhere.data(), bytes);
+            s_mixedAt = due;
+        }
+    }
+    refill();
+}
+
+void SetNoDevice(bool none) {
+    s_noDevice = none;
+    // The first buffer falls due at once.
+    s_mixedAt = s_clock() - BufferTicks();
 }
 
 void SetMixClock(Uint64 (*now)()) {

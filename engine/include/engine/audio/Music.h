@@ -25,6 +25,10 @@ namespace Engine {
 /// turns false; Play tries again from the start. Every call is safe while the
 /// device runs.
 ///
+/// Where no device could be opened, music plays unheard: the loop takes its
+/// buffers as a device would, so its time passes and it ends as heard music
+/// does (and so do Sound's plays).
+///
 /// Held through Ref: the music is silent from the moment its last owner lets go.
 class Music {
 public:
