@@ -32,6 +32,7 @@
 #include <engine/audio/Sound.h>
 
 #include "audio/AudioBytes.h"
+#include "audio/Mixer.h"
 
 using Engine::AudioStream;
 using Engine::Clip;
@@ -72,14 +73,21 @@ int Worst(const Bytes& a, const Bytes& b) {
     return worst;
 }
 
+// The mixer's clock, as a test sets it.
+Uint64 s_clock = 0;
+
 class MusicTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A second passes at each reading, past any buffer: the time played
+        // is as far as mixed, exactly.
+        Engine::SetMixClock([] { return s_clock += SDL_GetPerformanceFrequency(); });
         Clip::ClearSounds();
         dir = fs::temp_directory_path() / ("music_test_" + std::to_string(getpid()));
         fs::create_directories(dir);
     }
     void TearDown() override {
+        Engine::SetMixClock(nullptr);
         Clip::ClearSounds();
         fs::remove_all(dir);
     }
@@ -201,6 +209,8 @@ TEST_F(MusicTest, LateLoopingPlaysOn) {
     Bytes thrice = jingle;
     for (int i = 0; i < 2; ++i)
         thrice.insert(thrice.end(), jingle.begin(), jingle.end());
+    // The clock stopped as the buffer is mixed: heard lags mixed by a buffer.
+    Engine::SetMixClock([] { return Uint64(0); });
     for (const int before : {0, 1}) {
         Ref<Music> music = Music::Load(Write("jingle.wav", Wav(2, 44100, 16, jingle)).string());
         ASSERT_NE(music, nullptr);
@@ -212,6 +222,64 @@ TEST_F(MusicTest, LateLoopingPlaysOn) {
         EXPECT_BYTES(out, Bytes(thrice.begin(), thrice.begin() + long(out.size()))) << before;
         EXPECT_TRUE(music->IsPlaying());
     }
+}
+
+// The time played counts on by the clock from the buffer being heard, never
+// past what was mixed; paused, it runs out the buffer mixed and holds.
+TEST_F(MusicTest, TimePlayedMovesBetweenBuffers) {
+    Engine::SetMixClock([] { return s_clock; });
+    Ref<Music> music = Music::Load(Write("tone.wav", Wav(2, 44100, 16, Tone(44100, 101))).string());
+    ASSERT_NE(music, nullptr);
+    const double buffer = 4096 / 44100.0, tick = 1.0 / double(SDL_GetPerformanceFrequency());
+    const auto after = [&](double seconds) {
+        s_clock += Uint64(seconds / tick);
+        return music->GetTimePlayed();
+    };
+    music->Play();
+    Mix();
+    EXPECT_EQ(music->GetTimePlayed(), 0.0);
+    EXPECT_NEAR(after(buffer / 2), buffer / 2, 2 * tick);
+    EXPECT_DOUBLE_EQ(after(buffer), buffer) << "past what was mixed";
+    Mix();
+    EXPECT_DOUBLE_EQ(music->GetTimePlayed(), buffer);
+    music->Pause();
+    EXPECT_NEAR(after(buffer / 2), 1.5 * buffer, 2 * tick) << "the buffer mixed plays out";
+    Mix();
+    EXPECT_DOUBLE_EQ(after(buffer), 2 * buffer);
+    music->Resume();
+    Mix();
+    EXPECT_NEAR(after(buffer / 2), 2.5 * buffer, 2 * tick);
+}
+
+// No device could be opened: music and sounds play unheard, their time
+// passing as the loop runs, and end.
+TEST_F(MusicTest, WithoutADeviceTimeStillPasses) {
+    Engine::SetMixClock([] { return s_clock; });
+    const char* was = std::getenv("SDL_AUDIODRIVER");
+    const std::string driver = was ? was : "";
+    setenv("SDL_AUDIODRIVER", "nowhere", 1);
+    ::testing::internal::CaptureStderr();
+    Clip::InitAudio();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("Couldn't open audio: ", 0), 0u);
+    driver.empty() ? unsetenv("SDL_AUDIODRIVER") : setenv("SDL_AUDIODRIVER", driver.c_str(), 1);
+    Ref<Music> music = Music::Load(Write("tone.wav", Wav(2, 44100, 16, Tone(22050, 101))).string());
+    Ref<Sound> sound = Sound::Load(Write("beep.wav", Wav(2, 44100, 16, Tone(4410, 101))).string());
+    ASSERT_NE(music, nullptr);
+    ASSERT_NE(sound, nullptr);
+    music->Play();
+    sound->Play();
+    const auto seconds = [](double s) { return Uint64(s * double(SDL_GetPerformanceFrequency())); };
+    Music::UpdateAll();
+    s_clock += seconds(0.2);
+    Music::UpdateAll();
+    EXPECT_NEAR(music->GetTimePlayed(), 0.2, 1e-6);
+    EXPECT_FALSE(sound->IsPlaying());
+    s_clock += seconds(1);
+    Music::UpdateAll();
+    EXPECT_FALSE(music->IsPlaying());
+    EXPECT_DOUBLE_EQ(music->GetTimePlayed(), 0.5);
+    Engine::SetNoDevice(false);
+    SDL_Quit();
 }
 
 // Files that lie or break: nothing read past what the file holds, no music

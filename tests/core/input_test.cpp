@@ -201,6 +201,42 @@ TEST_F(EdgeTest, EveryPressAndReleaseIsSeenInExactlyOneStep) {
     EXPECT_EQ(outside.find_first_of("pr"), std::string::npos) << outside;
 }
 
+// A press keeps the time it was made, whichever step sees it: the first of
+// those one step sees, for keys, pad buttons and the actions bound to them.
+TEST_F(EdgeTest, PressesKeepTheTimeTheyWereMade) {
+    const PadInput a = PadInput::Button(SDL_CONTROLLER_BUTTON_A);
+    ActionMap lane;
+    lane.BindKey(0, SDLK_d);
+    lane.BindPad(0, a);
+    const Uint32 now = SDL_GetTicks();
+    auto key = [](Uint32 type, Uint32 at, bool repeat = false) {
+        SDL_Event e{};
+        e.type = type;
+        e.key.timestamp = at;
+        e.key.keysym.sym = SDLK_d;
+        e.key.repeat = repeat;
+        Input::HandleEvent(e);
+    };
+    key(SDL_KEYDOWN, now - 400);
+    key(SDL_KEYUP, now - 350);
+    key(SDL_KEYDOWN, now - 300);
+    key(SDL_KEYDOWN, now - 200, true);
+    SDL_Event e{};
+    e.type = SDL_CONTROLLERBUTTONDOWN;
+    e.cbutton.timestamp = now - 250;
+    e.cbutton.which = PAD;
+    e.cbutton.button = SDL_CONTROLLER_BUTTON_A;
+    e.cbutton.state = SDL_PRESSED;
+    Gamepads::HandleEvent(e);
+    Input::BeginStep();
+    EXPECT_NEAR(Input::SecondsSinceKeyPressed(SDLK_d), 0.4, 0.05);
+    EXPECT_NEAR(Gamepads::SecondsSincePressed(a), 0.25, 0.05);
+    EXPECT_NEAR(lane.SecondsSincePressed(0), 0.4, 0.05);
+    EXPECT_EQ(Input::SecondsSinceKeyPressed(SDLK_f), 0.0);
+    Input::EndStep();
+    EXPECT_EQ(lane.SecondsSincePressed(0), 0.0) << "outside a step";
+}
+
 // The pointer follows motion and buttons; the wheel adds up until a step
 // takes it, system scrolling direction undone.
 TEST_F(EdgeTest, MousePositionAndWheel) {

@@ -164,6 +164,8 @@ void Clip::InitAudio() {
     // callback always sees exactly this format.
     if (SDL_OpenAudio(&want, nullptr) < 0)
         std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+    // A device opened before is no failure.
+    SetNoDevice(SDL_GetAudioStatus() == SDL_AUDIO_STOPPED);
     // That conversion hides a mono device; SDL tells its channels apart
     // only where the system names a default device.
     SDL_AudioSpec device{};

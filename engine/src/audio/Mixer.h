@@ -47,6 +47,15 @@ void MixVoices(Uint8* stream, std::uint32_t len);
 // audio thread under the device lock.
 void MixMusic(Uint8* stream, std::uint32_t len);
 
+// The clock each mix is timed by, which Music::GetTimePlayed counts on from:
+// SDL_GetPerformanceCounter, or null for it; tests stop it to read times
+// exactly.
+void SetMixClock(Uint64 (*now)());
+
+// Whether InitAudio found no device to open; the loop then mixes music and
+// sounds into nothing as a device would take them (Music::UpdateAll).
+void SetNoDevice(bool none);
+
 // Scales the finished mix by the master volume (Audio::SetMasterVolume);
 // leaves it untouched at 1. Runs on the audio thread.
 void ApplyMasterVolume(Uint8* stream, std::uint32_t len);

@@ -19,6 +19,17 @@ namespace {
 
 // Touched only under the device lock.
 Music* s_first = nullptr;
+// When the mixer last ran, on the clock below.
+Uint64 s_mixedAt = 0;
+Uint64 (*s_clock)() = SDL_GetPerformanceCounter;
+// No device could be opened: the loop mixes in its place (Music::UpdateAll).
+bool s_noDevice = false;
+
+// A device buffer's time on the clock.
+Uint64 BufferTicks() {
+    return Uint64(double(Clip::DeviceSamples) / Clip::DeviceFreq *
+                  double(SDL_GetPerformanceFrequency()));
+}
 
 // Rates outside these are no real recording; a rate of a few hertz would
 // turn each frame read into seconds of device sound.
@@ -537,7 +548,7 @@ void Music::Restart(std::uint64_t frame) {
     m_ringStart = m_ringFilled = 0;
     m_endBuffered = false;
     m_primed = false;
-    m_framesHeard = 0;
+    m_framesHeard = m_framesBefore = 0;
 }
 
 void Music::Refill() {
@@ -583,13 +594,45 @@ void Music::Refill() {
 void Music::UpdateAll() {
     // Only this thread links and unlinks musics, so walking them needs no lock.
     // A fed music is converted by the thread that feeds it, as it pushes.
-    for (Music* m = s_first; m; m = m->m_next)
-        if (!m->m_source->fed)
-            m->Refill();
+    auto refill = [] {
+        for (Music* m = s_first; m; m = m->m_next)
+            if (!m->m_source->fed)
+                m->Refill();
+    };
+    // Without a device, music and sounds would stand still at their start and
+    // never end, and a game drawing to them or waiting for their end would
+    // wait for ever: the buffers the device would take are taken here as they
+    // fall due, into nothing.
+    if (s_noDevice && SDL_GetAudioStatus() == SDL_AUDIO_STOPPED) {
+        static std::vector<Uint8> nowhere(std::size_t(Clip::DeviceSamples) * DeviceFrame);
+        const auto bytes = std::uint32_t(nowhere.size());
+        for (const Uint64 now = s_clock(); now - s_mixedAt >= BufferTicks();) {
+            const Uint64 due = s_mixedAt + BufferTicks();
+            refill();
+            MixVoices(nowhere.data(), bytes);
+            MixMusic(nowhere.data(), bytes);
+            s_mixedAt = due;
+        }
+    }
+    refill();
+}
+
+void SetNoDevice(bool none) {
+    s_noDevice = none;
+    // The first buffer falls due at once.
+    s_mixedAt = s_clock() - BufferTicks();
+}
+
+void SetMixClock(Uint64 (*now)()) {
+    AudioLock lock;
+    s_clock = now ? now : SDL_GetPerformanceCounter;
 }
 
 void MixMusic(Uint8* stream, std::uint32_t len) {
+    s_mixedAt = s_clock();
     for (Music* m = s_first; m; m = m->m_next) {
+        // What was mixed before is being heard; what is mixed now follows it.
+        m->m_framesBefore = m->m_framesHeard;
         if (!m->m_playing || m->m_paused || !m->m_primed)
             continue;
         const auto size = std::uint32_t(m->m_ring.size());
@@ -657,10 +700,11 @@ void Music::SetLooping(bool loop) {
         AudioLock lock;
         playing = m_playing;
     }
-    const double heard = GetTimePlayed();
+    // On from what was mixed, which the device still has to play.
+    const double mixed = TimePlayed(false);
     s.loop = true;
     if (playing)
-        Seek(heard);
+        Seek(mixed);
 }
 
 void Music::SetVolume(float volume) {
@@ -685,12 +729,27 @@ double Music::GetLength() const {
 }
 
 double Music::GetTimePlayed() const {
-    std::uint64_t heard = 0;
+    return TimePlayed(true);
+}
+
+double Music::TimePlayed(bool heard) const {
+    std::uint64_t before = 0, mixed = 0;
+    Uint64 mixedAt = 0, now = 0;
     {
         AudioLock lock;
-        heard = m_framesHeard;
+        before = m_framesBefore;
+        mixed = m_framesHeard;
+        mixedAt = s_mixedAt;
+        now = s_clock();
     }
-    const double length = GetLength(), t = m_startSeconds + double(heard) / Clip::DeviceFreq;
+    // The device plays the last buffer mixed from the moment it was mixed:
+    // counting on from then by the clock moves smoothly between buffers, and
+    // never past what was mixed.
+    const double since =
+        now > mixedAt ? double(now - mixedAt) / double(SDL_GetPerformanceFrequency()) : 0.0;
+    const double frames =
+        heard ? std::min(double(before) + since * Clip::DeviceFreq, double(mixed)) : double(mixed);
+    const double length = GetLength(), t = m_startSeconds + frames / Clip::DeviceFreq;
     if (length <= 0)
         return 0;
     return m_source->loop ? std::fmod(t, length) : std::min(t, length);

@@ -1,5 +1,6 @@
 #include <engine/core/Engine.h>
 
+#include <algorithm>
 #include <thread>
 
 #include <engine/audio/Clip.h>
@@ -181,10 +182,17 @@ void Engine::Pace() {
     const Clock::time_point now = Clock::now();
     // More than a frame behind (a stall, a slow machine): start afresh from
     // now rather than rush out the frames missed.
-    if (m_Due + period < now)
+    if (m_Due + period < now) {
         m_Due = now;
-    else
-        std::this_thread::sleep_until(m_Due);
+        return;
+    }
+    // Events that come meanwhile are fetched every 2 ms, so that each is
+    // stamped near its time (Input::SecondsSinceKeyPressed); more often costs
+    // more wake-ups than it gains.
+    for (Clock::time_point at = now; at < m_Due; at = Clock::now()) {
+        SDL_PumpEvents();
+        std::this_thread::sleep_until(std::min(m_Due, at + std::chrono::milliseconds(2)));
+    }
 }
 
 void Engine::ProcessInput(bool* quit) {

@@ -1,6 +1,7 @@
 #include <engine/core/Gamepad.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,8 @@
 
 #include <engine/core/Engine.h>
 #include <engine/core/Log.h>
+
+#include "core/EventTime.h"
 
 namespace Engine {
 
@@ -47,7 +50,14 @@ struct Pad {
     // the start of a step: the buttons' bits, then the axes' each way.
     Inputs stepRepeated;
     uint32_t heldSteps[SDL_CONTROLLER_BUTTON_MAX + 2 * SDL_CONTROLLER_AXIS_MAX] = {};
+    // When each input latched as pressed first went down (SDL's ticks), laid
+    // out as heldSteps; since the last step began, and in the step running.
+    Uint32 pressedAt[SDL_CONTROLLER_BUTTON_MAX + 2 * SDL_CONTROLLER_AXIS_MAX] = {};
+    Uint32 stepPressedAt[SDL_CONTROLLER_BUTTON_MAX + 2 * SDL_CONTROLLER_AXIS_MAX] = {};
 };
+
+// The time of the event being handled; 0 outside HandleEvent.
+Uint32 s_eventTicks = 0;
 
 // An open pad closed since the last step began, and in the step running.
 bool s_removed = false;
@@ -115,15 +125,34 @@ bool Holds(const Inputs& set, PadInput input) {
     return bits >> input.index & 1u;
 }
 
+// Where an input's time lies in Pad::pressedAt; -1 beyond SDL's layout.
+int TimeSlot(PadInput input) {
+    const bool button = input.kind == PadInput::Kind::Button;
+    const int count = button ? int(SDL_CONTROLLER_BUTTON_MAX) : int(SDL_CONTROLLER_AXIS_MAX);
+    if (input.index < 0 || input.index >= count)
+        return -1;
+    constexpr int Buttons = SDL_CONTROLLER_BUTTON_MAX, Axes = SDL_CONTROLLER_AXIS_MAX;
+    return button                                       ? input.index
+           : input.kind == PadInput::Kind::AxisNegative ? Buttons + input.index
+                                                        : Buttons + Axes + input.index;
+}
+
 // Latches what changed from `before` to what the pad holds now.
 void Record(Pad& pad, const Inputs& before) {
-    auto latch = [](auto now, auto was, auto& pressed, auto& released) {
-        pressed |= now & ~was;
-        released |= was & ~now;
+    const Uint32 now = s_eventTicks ? s_eventTicks : SDL_GetTicks();
+    auto latch = [&](auto held, auto was, auto& pressed, auto& released, int slot) {
+        // The first press of a step keeps its time.
+        for (unsigned fresh = held & ~was & ~pressed; fresh; fresh &= fresh - 1)
+            pad.pressedAt[slot + std::countr_zero(fresh)] = now;
+        pressed |= held & ~was;
+        released |= was & ~held;
     };
-    latch(pad.held.buttons, before.buttons, pad.pressed.buttons, pad.released.buttons);
-    latch(pad.held.negative, before.negative, pad.pressed.negative, pad.released.negative);
-    latch(pad.held.positive, before.positive, pad.pressed.positive, pad.released.positive);
+    constexpr int Buttons = SDL_CONTROLLER_BUTTON_MAX, Axes = SDL_CONTROLLER_AXIS_MAX;
+    latch(pad.held.buttons, before.buttons, pad.pressed.buttons, pad.released.buttons, 0);
+    latch(pad.held.negative, before.negative, pad.pressed.negative, pad.released.negative,
+          Buttons);
+    latch(pad.held.positive, before.positive, pad.pressed.positive, pad.released.positive,
+          Buttons + Axes);
 }
 
 // Whether any open pad, or the one pad, has the input in its set `which`.
@@ -243,6 +272,7 @@ bool MapGeneric(int deviceIndex) {
 } // namespace
 
 void Gamepads::HandleEvent(const SDL_Event& event) {
+    s_eventTicks = EventTicks(event);
     switch (event.type) {
     case SDL_JOYDEVICEADDED: // for joysticks SDL has no mapping for
     case SDL_CONTROLLERDEVICEADDED:
@@ -268,6 +298,7 @@ void Gamepads::HandleEvent(const SDL_Event& event) {
     default:
         break;
     }
+    s_eventTicks = 0;
 }
 
 void Gamepads::OpenArrived() {
@@ -360,6 +391,15 @@ bool Gamepads::WasPressed(PadInput input) {
     return AnyPad(&Pad::stepPressed, input);
 }
 
+double Gamepads::SecondsSincePressed(PadInput input) {
+    const int slot = TimeSlot(input);
+    double longest = 0.0;
+    for (const auto& [id, pad] : Pads())
+        if (slot >= 0 && Holds(pad.stepPressed, input))
+            longest = std::max(longest, SecondsSince(pad.stepPressedAt[slot]));
+    return longest;
+}
+
 bool Gamepads::WasPressedOrRepeated(SDL_JoystickID id, PadInput input) {
     return OnePad(id, &Pad::stepPressed, input) || OnePad(id, &Pad::stepRepeated, input);
 }
@@ -417,6 +457,7 @@ void Gamepads::BeginStep() {
     for (auto& [id, pad] : Pads()) {
         pad.stepPressed = std::exchange(pad.pressed, Inputs{});
         pad.stepReleased = std::exchange(pad.released, Inputs{});
+        std::copy(std::begin(pad.pressedAt), std::end(pad.pressedAt), pad.stepPressedAt);
         constexpr int Buttons = SDL_CONTROLLER_BUTTON_MAX, Axes = SDL_CONTROLLER_AXIS_MAX;
         pad.stepRepeated = {Repeats(pad.held.buttons, Buttons, pad.heldSteps),
                             Repeats(pad.held.negative, Axes, pad.heldSteps + Buttons),

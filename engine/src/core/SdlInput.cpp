@@ -4,6 +4,8 @@
 #include <cstring>
 #include <optional>
 
+#include "core/EventTime.h"
+
 namespace Engine {
 
 std::unordered_map<int, bool> Input::keyStates;
@@ -16,6 +18,8 @@ enum Edge : uint8_t { Pressed = 1, Released = 2, Repeated = 4 };
 // Edges latched from events since the last step began, and those of the step
 // running; handed over by swapping the two.
 std::unordered_map<int, uint8_t> s_keyEdges, s_stepKeyEdges;
+// When each key latched as pressed first went down (SDL's ticks), the same way.
+std::unordered_map<int, Uint32> s_keyPressedAt, s_stepKeyPressedAt;
 
 struct Mouse {
     glm::vec2 position{0.0f, 0.0f};
@@ -97,6 +101,11 @@ bool Input::WasKeyPressed(int key) {
     return it != s_stepKeyEdges.end() && (it->second & Pressed);
 }
 
+double Input::SecondsSinceKeyPressed(int key) {
+    auto it = s_stepKeyPressedAt.find(key);
+    return it == s_stepKeyPressedAt.end() ? 0.0 : SecondsSince(it->second);
+}
+
 bool Input::WasKeyPressedOrRepeated(int key) {
     auto it = s_stepKeyEdges.find(key);
     return it != s_stepKeyEdges.end() && (it->second & (Pressed | Repeated));
@@ -150,10 +159,14 @@ float Input::GetMouseWheelMove() {
 
 void Input::HandleEvent(const SDL_Event& event) {
     switch (event.type) {
-    case SDL_KEYDOWN:
+    case SDL_KEYDOWN: {
         UpdateKey(event.key.keysym.sym, true);
-        s_keyEdges[event.key.keysym.sym] |= event.key.repeat ? Repeated : Pressed;
+        uint8_t& edges = s_keyEdges[event.key.keysym.sym];
+        if (!event.key.repeat && !(edges & Pressed))
+            s_keyPressedAt[event.key.keysym.sym] = EventTicks(event);
+        edges |= event.key.repeat ? Repeated : Pressed;
         break;
+    }
     case SDL_KEYUP:
         UpdateKey(event.key.keysym.sym, false);
         s_keyEdges[event.key.keysym.sym] |= Released;
@@ -198,6 +211,8 @@ void Input::HandleEvent(const SDL_Event& event) {
 void Input::BeginStep() {
     s_stepKeyEdges.swap(s_keyEdges);
     s_keyEdges.clear();
+    s_stepKeyPressedAt.swap(s_keyPressedAt);
+    s_keyPressedAt.clear();
     s_stepText.swap(s_text);
     s_text.clear();
     s_stepDrops = std::exchange(s_drops, Drops{});
@@ -216,6 +231,7 @@ void Input::BeginStep() {
 
 void Input::EndStep() {
     s_stepKeyEdges.clear();
+    s_stepKeyPressedAt.clear();
     s_stepText.clear();
     s_stepDrops = Drops{};
     s_mouse.stepPressed = s_mouse.stepReleased = 0;
@@ -237,6 +253,8 @@ void Input::Clear() {
     mouseStates.clear();
     s_keyEdges.clear();
     s_stepKeyEdges.clear();
+    s_keyPressedAt.clear();
+    s_stepKeyPressedAt.clear();
     s_text.clear();
     s_stepText.clear();
     s_drops = s_stepDrops = Drops{};
@@ -276,6 +294,17 @@ bool ActionMap::WasPressed(int action) const {
 
 bool ActionMap::WasPressedOrRepeated(int action) const {
     return Any(action, Input::WasKeyPressedOrRepeated, Gamepads::WasPressedOrRepeated);
+}
+
+double ActionMap::SecondsSincePressed(int action) const {
+    double longest = 0.0;
+    for (const auto& [bound, k] : m_keys)
+        if (bound == action && Input::WasKeyPressed(k))
+            longest = std::max(longest, Input::SecondsSinceKeyPressed(k));
+    for (const auto& [bound, input] : m_pads)
+        if (bound == action && Gamepads::WasPressed(input))
+            longest = std::max(longest, Gamepads::SecondsSincePressed(input));
+    return longest;
 }
 
 bool ActionMap::WasReleased(int action) const {

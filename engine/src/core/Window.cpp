@@ -189,6 +189,10 @@ bool Window::IsFullscreen() const {
     return m_Window && (SDL_GetWindowFlags(m_Window) & SDL_WINDOW_FULLSCREEN);
 }
 
+bool Window::HasFocus() const {
+    return m_Window && (SDL_GetWindowFlags(m_Window) & SDL_WINDOW_INPUT_FOCUS);
+}
+
 glm::ivec2 Window::GetDrawableSize() const {
     glm::ivec2 size{0, 0};
     if (m_Window)

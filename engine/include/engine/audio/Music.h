@@ -25,6 +25,10 @@ namespace Engine {
 /// turns false; Play tries again from the start. Every call is safe while the
 /// device runs.
 ///
+/// Where no device could be opened, music plays unheard: the loop takes its
+/// buffers as a device would, so its time passes and it ends as heard music
+/// does (and so do Sound's plays).
+///
 /// Held through Ref: the music is silent from the moment its last owner lets go.
 class Music {
 public:
@@ -82,7 +86,14 @@ public:
     bool IsPlaying() const;
     /// The music's length in seconds.
     double GetLength() const;
-    /// Where the music is, in seconds from its start, as heard.
+    /// Where the music is, in seconds from its start, as heard: it moves
+    /// on smoothly from call to call, not in steps of the device's buffer,
+    /// so notes or lyrics drawn at it keep in step with the sound. It counts
+    /// each buffer heard from the moment it is mixed; what the system's
+    /// sound server and card hold on top (a few to some tens of
+    /// milliseconds, by system) is not known to it, for a game's latency
+    /// setting to take off. Paused, it runs on through the sound already
+    /// mixed, which is still heard, and then holds.
     double GetTimePlayed() const;
     /// Device buffers that found the music's buffer short, since it loaded.
     std::uint64_t GetUnderruns() const;
@@ -114,6 +125,8 @@ private:
     void Refill();
     // Back to `frame` of the file, with an empty buffer.
     void Restart(std::uint64_t frame);
+    // Seconds into the music as heard (GetTimePlayed), or as far as mixed.
+    double TimePlayed(bool heard) const;
 
     Uni<Source> m_source;
     // Every music loaded, linked through themselves so that the audio thread
@@ -131,6 +144,7 @@ private:
     bool m_primed = false;      // filled since the last Restart: a short ring is then an underrun
     int m_volume = SDL_MIX_MAXVOLUME;
     std::uint64_t m_framesHeard = 0; // device frames mixed since the last Restart
+    std::uint64_t m_framesBefore = 0; // of them, those mixed before the last buffer
     std::uint64_t m_underruns = 0;
 
     // The main thread's alone.

@@ -104,6 +104,10 @@ public:
     /// Whether this pad's input was taken up since the step before this one.
     static bool WasPressed(SDL_JoystickID id, PadInput input);
     static bool WasPressed(PadInput input); ///< WasPressed on any open pad.
+    /// How long ago, in seconds, the press WasPressed sees happened, as
+    /// Input::SecondsSinceKeyPressed; the earliest over the pads. 0 when it
+    /// sees none.
+    static double SecondsSincePressed(PadInput input);
     /// Seconds an input is held before it repeats, as a key held on the
     /// keyboard does: a cursor run down a list or across a grid.
     static constexpr double REPEAT_DELAY = 0.4;

@@ -44,6 +44,14 @@ public:
     /// Whether the key went down since the step before this one; key repeats
     /// do not count.
     static bool WasKeyPressed(int key);
+    /// How long ago, in seconds, the press WasKeyPressed sees happened (the
+    /// first, of several latched for one step); 0 when it sees none. Steps
+    /// run in a burst once a frame, so a rhythm game judges a hit by when it
+    /// was made, not by when a step saw it:
+    /// `music->GetTimePlayed() - SecondsSinceKeyPressed(key)`. Events are
+    /// stamped, to the millisecond, as the loop fetches them: once a frame,
+    /// and every 2 ms of its wait under a frame-rate cap.
+    static double SecondsSinceKeyPressed(int key);
     /// Whether the key went up since the step before this one.
     static bool WasKeyReleased(int key);
     /// WasKeyPressed, or the system repeated the key while it is held, at
@@ -137,6 +145,10 @@ public:
     /// repeat (Gamepads::WasPressedOrRepeated): a move across a grid or down a
     /// menu for as long as the key or the d-pad is held.
     bool WasPressedOrRepeated(int action) const;
+    /// How long ago, in seconds, the earliest press WasPressed sees
+    /// happened (Input::SecondsSinceKeyPressed, Gamepads::SecondsSincePressed);
+    /// 0 when it sees none.
+    double SecondsSincePressed(int action) const;
     /// Whether any key or pad input of action went up since the step before this one.
     bool WasReleased(int action) const;
 

@@ -65,6 +65,10 @@ public:
     /// Full screen at the desktop's resolution, or back to the window it was.
     void ToggleFullscreen();
     bool IsFullscreen() const; ///< Whether the window covers the screen.
+    /// Whether the window has the keyboard: false once the player has gone
+    /// to another window or minimised this one (a game pauses then), and
+    /// before Init. Follows the events the loop polls each frame.
+    bool HasFocus() const;
     /// The size drawn to, in pixels: the window's now, which may differ from
     /// the size it was made with; (0, 0) before Init.
     glm::ivec2 GetDrawableSize() const;
