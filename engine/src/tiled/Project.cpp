@@ -50,6 +50,7 @@ PropertyType ReadType(const json& entry, const std::string& project, const Limit
     } else if (kind == "class") {
         for (const json& m : Array(entry, "members", where))
             type.members.push_back(Detail::ReadProperty(m, "propertyType", where, 0, limits));
+        Detail::ResolveFiles(type.members, project);
         for (const json& use : Array(entry, "useAs", where)) {
             if (!use.is_string())
                 Fail(where + ": useAs " + use.dump() + " is not text");
@@ -63,7 +64,8 @@ PropertyType ReadType(const json& entry, const std::string& project, const Limit
 
 // Tiled 1.8's object types file: <objecttypes>, each <objecttype> with
 // the default values of its <property> elements.
-std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::string& where) {
+std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::string& file,
+                                          const std::string& where) {
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size());
     if (!parsed)
@@ -84,6 +86,7 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
             member.value = p.attribute("default").value();
             type.members.push_back(std::move(member));
         }
+        Detail::ResolveFiles(type.members, file);
         types.push_back(std::move(type));
     }
     return types;
@@ -169,7 +172,7 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
     project.path = path;
     switch (Detail::Sniff(text)) {
     case Detail::Format::Xml:
-        project.objectTypes = ReadObjectTypes(text, path);
+        project.objectTypes = ReadObjectTypes(text, path, path);
         return project;
     case Detail::Format::Json:
         break;
@@ -184,7 +187,8 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
         project.objectTypesFile = Detail::ResolvePath(path, file);
         const std::string where = path + ": object types file " + Quoted(project.objectTypesFile);
         project.objectTypes =
-            ReadObjectTypes(reading.ReadFile(project.objectTypesFile, where), where);
+            ReadObjectTypes(reading.ReadFile(project.objectTypesFile, where),
+                            project.objectTypesFile, where);
     }
     CheckNesting(project, limits);
     return project;

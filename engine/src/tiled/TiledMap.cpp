@@ -35,6 +35,16 @@ std::string GetString(const Property* p, std::string_view fallback) {
     return std::string(p && p->type == "string" ? std::string_view(p->value) : fallback);
 }
 
+std::string GetFile(const Properties& properties, std::string_view name,
+                    std::string_view fallback) {
+    return GetFile(FindProperty(properties, name), fallback);
+}
+
+std::string GetFile(const Property* p, std::string_view fallback) {
+    return std::string(p && p->type == "file" && !p->path.empty() ? std::string_view(p->path)
+                                                                   : fallback);
+}
+
 const Property* LayerProperty(const LayerBase& layer, std::string_view name) {
     if (const Property* own = FindProperty(layer.properties, name))
         return own;

@@ -78,6 +78,10 @@ struct Property {
     /// string, int, float, bool, color, file, object or class.
     std::string type = "string";
     std::string value; ///< As text.
+    /// A file property's value resolved against the file that names it (the
+    /// map, or the tile set, template or project it comes from), as Tiled
+    /// resolves it; empty for other types and for an empty value.
+    std::string path;
     /// A class value: the name of its custom type, and its members.
     std::string propertyType;
     std::vector<Property> members; ///< A class value's members.
@@ -107,6 +111,14 @@ std::string GetString(const Properties& properties, std::string_view name,
 /// The same of one property, as Map::PropertyOf or LayerProperty finds it;
 /// fallback for null or a property of another type.
 std::string GetString(const Property* property, std::string_view fallback = {});
+/// A file property's path (Property::path), ready to load (a door's target
+/// map); fallback when there is none of that name, it is of another type or
+/// empty.
+std::string GetFile(const Properties& properties, std::string_view name,
+                    std::string_view fallback = {});
+/// The same of one property, as Map::PropertyOf or LayerProperty finds it;
+/// fallback for null.
+std::string GetFile(const Property* property, std::string_view fallback = {});
 
 /// One step of a tile's animation.
 struct TileFrame {
