@@ -747,9 +747,11 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
             for (const auto& [cell, box] : c.cells)
                 EXPECT_EQ(map.CellBox(cell.first, cell.second), box)
                     << text << " cell " << cell.first << "," << cell.second;
-            for (const auto& [point, drawn] : c.drawnAt)
+            for (const auto& [point, drawn] : c.drawnAt) {
                 EXPECT_EQ(map.DrawnAt(point.x, point.y), drawn)
                     << text << " point " << point.x << "," << point.y;
+                EXPECT_EQ(map.FromDrawn(drawn.x, drawn.y), point) << text;
+            }
         }
     }
 

@@ -194,6 +194,14 @@ ObjectPoint Map::DrawnAt(double x, double y) const {
             (u + v) * tileHeight / 2};
 }
 
+ObjectPoint Map::FromDrawn(double x, double y) const {
+    if (orientation != "isometric" || tileWidth <= 0 || tileHeight <= 0)
+        return {x, y};
+    const double across = (x - double(int64_t(height) * tileWidth / 2)) * 2 / tileWidth;
+    const double down = y * 2 / tileHeight;
+    return {(down + across) / 2 * tileHeight, (down - across) / 2 * tileHeight};
+}
+
 namespace Detail {
 
 HexGrid HexGridOf(const Map& map) {

@@ -544,6 +544,11 @@ struct Map {
     /// to; on any other map (x, y) itself. An object's box is drawn from
     /// DrawnAt(x, y) moved by TopLeft(object) - (x, y).
     ObjectPoint DrawnAt(double x, double y) const;
+    /// DrawnAt undone: the point in objects' pixels that is drawn at (x, y),
+    /// (x, y) itself on any map but an isometric one. A walker kept where it
+    /// is drawn (CellBox's pixels) stands in a door on an isometric map when
+    /// the point FromDrawn gives of its feet lies in the door's ShownBoxOf.
+    ObjectPoint FromDrawn(double x, double y) const;
     /// The box of the cell in column `column`, row `row`, in pixels, where
     /// Tiled draws its tile: a tile of the cell's size fills it, a larger or
     /// smaller one stands on its bottom-left corner. A diamond (isometric,
