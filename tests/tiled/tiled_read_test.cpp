@@ -1099,6 +1099,14 @@ TEST(TiledProject, WhatAMapLeavesOutComesFromItsClasses) {
     // Classes not meant for layers leave them alone; nothing is doubled.
     EXPECT_TRUE(map.layers[0].properties.empty());
     EXPECT_EQ(grunt.size(), 3u);
+    // A file's default is the project's to resolve.
+    EXPECT_EQ(GetFile(map.properties, "music"), kData + "calm.ogg");
+    // A class value of a type the project lacks is named, not passed over.
+    testing::internal::CaptureStderr();
+    Parse(R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8" tileheight="8">
+ <properties><property name="k" type="class" propertytype="Stast"/></properties></map>)",
+          "t.tmx", project);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("\"Stast\""), std::string::npos);
 }
 
 } // namespace
