@@ -116,6 +116,14 @@ TEST(TiledRead, RichMapReadsAsWritten) {
     EXPECT_EQ(map.FindObject("sign")->shape, "point");
     EXPECT_EQ(map.FindObject("crate")->gid, 8u | H);
     EXPECT_EQ(map.FindObject("nobody"), nullptr);
+    // An object property names an object by its id.
+    Property to = Prop("to", "object", "3");
+    EXPECT_EQ(map.ObjectOf(&to), map.FindObject("crate"));
+    for (const char* none : {"0", "9", ""}) {
+        to.value = none;
+        EXPECT_EQ(map.ObjectOf(&to), nullptr) << none;
+    }
+    EXPECT_EQ(map.ObjectOf(&player->properties[0]), nullptr); // a string
 }
 
 TEST(TiledRead, FlagBitsNeverBecomePartOfATileNumber) {

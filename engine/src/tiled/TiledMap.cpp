@@ -118,6 +118,17 @@ const Object* Map::FindObject(std::string_view name) const {
     return nullptr;
 }
 
+const Object* Map::ObjectOf(const Property* property) const {
+    int id = 0;
+    if (!property || property->type != "object" || !ParseInt(property->value, id) || id == 0)
+        return nullptr;
+    for (const ObjectGroup& group : objectGroups)
+        for (const Object& object : group.objects)
+            if (object.id == id)
+                return &object;
+    return nullptr;
+}
+
 const TileLayer* Map::FindLayer(std::string_view name) const {
     for (const TileLayer& layer : layers)
         if (layer.name == name)

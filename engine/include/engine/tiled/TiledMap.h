@@ -497,6 +497,10 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// The object an object property names (Tiled's "object" type, by id: the
+    /// gate a lever opens), or null for null, a property of another type, no
+    /// object (0) or an id no object of this map has.
+    const Object* ObjectOf(const Property* property) const;
     /// The object layer that holds the object, or null for an object that is
     /// not this map's.
     const ObjectGroup* LayerOf(const Object& object) const;
