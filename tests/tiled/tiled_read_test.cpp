@@ -116,6 +116,14 @@ TEST(TiledRead, RichMapReadsAsWritten) {
     EXPECT_EQ(map.FindObject("sign")->shape, "point");
     EXPECT_EQ(map.FindObject("crate")->gid, 8u | H);
     EXPECT_EQ(map.FindObject("nobody"), nullptr);
+    // An object property names an object by its id.
+    Property to = Prop("to", "object", "3");
+    EXPECT_EQ(map.ObjectOf(&to), map.FindObject("crate"));
+    for (const char* none : {"0", "9", ""}) {
+        to.value = none;
+        EXPECT_EQ(map.ObjectOf(&to), nullptr) << none;
+    }
+    EXPECT_EQ(map.ObjectOf(&player->properties[0]), nullptr); // a string
 }
 
 TEST(TiledRead, FlagBitsNeverBecomePartOfATileNumber) {
@@ -482,12 +490,15 @@ TEST(TiledRead, PropertiesOfEveryKindInBothFormats) {
     Property spawn = Prop("k", "class", "");
     spawn.propertyType = "Spawn";
     spawn.members = {Prop("n", "int", "2")};
+    Property file = Prop("file", "file", "../music/a.ogg");
+    file.path = "game/music/a.ogg";
     const Properties want{Prop("b", "bool", "true"),    Prop("c", "color", "#ff112233"),
-                          Prop("f", "float", "0.25"),   Prop("file", "file", "../music/a.ogg"),
+                          Prop("f", "float", "0.25"),   file,
                           Prop("i", "int", "-7"),       Prop("o", "object", "4"),
                           Prop("s", "string", "plain"), spawn};
-    EXPECT_EQ(Parse(tmx, "p.tmx").properties, want);
-    EXPECT_EQ(Parse(json, "p.tmj").properties, want);
+    EXPECT_EQ(Parse(tmx, "game/maps/p.tmx").properties, want);
+    EXPECT_EQ(Parse(json, "game/maps/p.tmj").properties, want);
+    EXPECT_EQ(GetFile(want, "file"), "game/music/a.ogg");
     // The form before Tiled 1.2: one object of names and values.
     const Properties old = Parse(R"({"type":"map","orientation":"orthogonal","width":1,"height":1,
         "tilewidth":8,"tileheight":8,"properties":{"on":false,"n":3}})",
@@ -502,6 +513,31 @@ TEST(TiledRead, PropertiesOfEveryKindInBothFormats) {
     EXPECT_EQ(GetString(want, "s", "?"), "plain");
     EXPECT_EQ(GetString(want, "file", "?") + GetString(want, "i", "?"), "??");
     EXPECT_EQ(GetString(nullptr), "");
+    EXPECT_EQ(GetFile(want, "s", "?") + GetFile(nullptr, "?"), "??");
+}
+
+TEST(TiledRead, FilePropertiesAreFoundFromTheFileThatNamesThem) {
+    // A door made from a template in a folder of its own: the template's
+    // target is the template's to resolve, a value the map gives the map's.
+    EngineTest::TempDir dir;
+    std::filesystem::create_directories(dir.File("tpl"));
+    TiledTest::WriteText(dir.File("tpl/door.tx"), R"(<template><object type="door">
+ <properties><property name="to" type="file" value="../maps/cave.tmx"/>
+  <property name="knock" type="file" value="knock.ogg"/>
+  <property name="keep" type="class"><properties>
+   <property name="song" type="file" value="../music/x.ogg"/></properties></property>
+ </properties></object></template>)");
+    const Map map = Parse(R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8"
+ tileheight="8"><objectgroup name="o"><object id="1" template="tpl/door.tx" x="0" y="0">
+ <properties><property name="knock" type="file" value="sfx/bang.ogg"/>
+  <property name="none" type="file" value=""/></properties></object></objectgroup></map>)",
+                          dir.File("m.tmx"));
+    const Object& door = map.objectGroups.at(0).objects.at(0);
+    EXPECT_EQ(GetFile(door.properties, "to"), dir.File("maps/cave.tmx"));
+    EXPECT_EQ(GetFile(door.properties, "knock"), dir.File("sfx/bang.ogg"));
+    EXPECT_EQ(GetFile(FindProperty(door.properties, "keep")->members, "song"),
+              dir.File("music/x.ogg"));
+    EXPECT_EQ(GetFile(door.properties, "none", "?"), "?");
 }
 
 } // namespace
@@ -719,9 +755,11 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
             for (const auto& [cell, box] : c.cells)
                 EXPECT_EQ(map.CellBox(cell.first, cell.second), box)
                     << text << " cell " << cell.first << "," << cell.second;
-            for (const auto& [point, drawn] : c.drawnAt)
+            for (const auto& [point, drawn] : c.drawnAt) {
                 EXPECT_EQ(map.DrawnAt(point.x, point.y), drawn)
                     << text << " point " << point.x << "," << point.y;
+                EXPECT_EQ(map.FromDrawn(drawn.x, drawn.y), point) << text;
+            }
         }
     }
 
@@ -1069,6 +1107,14 @@ TEST(TiledProject, WhatAMapLeavesOutComesFromItsClasses) {
     // Classes not meant for layers leave them alone; nothing is doubled.
     EXPECT_TRUE(map.layers[0].properties.empty());
     EXPECT_EQ(grunt.size(), 3u);
+    // A file's default is the project's to resolve.
+    EXPECT_EQ(GetFile(map.properties, "music"), kData + "calm.ogg");
+    // A class value of a type the project lacks is named, not passed over.
+    testing::internal::CaptureStderr();
+    Parse(R"(<map orientation="orthogonal" width="1" height="1" tilewidth="8" tileheight="8">
+ <properties><property name="k" type="class" propertytype="Stast"/></properties></map>)",
+          "t.tmx", project);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("\"Stast\""), std::string::npos);
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <pugixml.hpp>
 
+#include <engine/core/Log.h>
+
 #include "tiled/Json.h"
 #include "tiled/Reading.h"
 
@@ -50,6 +52,7 @@ PropertyType ReadType(const json& entry, const std::string& project, const Limit
     } else if (kind == "class") {
         for (const json& m : Array(entry, "members", where))
             type.members.push_back(Detail::ReadProperty(m, "propertyType", where, 0, limits));
+        Detail::ResolveFiles(type.members, project);
         for (const json& use : Array(entry, "useAs", where)) {
             if (!use.is_string())
                 Fail(where + ": useAs " + use.dump() + " is not text");
@@ -63,7 +66,8 @@ PropertyType ReadType(const json& entry, const std::string& project, const Limit
 
 // Tiled 1.8's object types file: <objecttypes>, each <objecttype> with
 // the default values of its <property> elements.
-std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::string& where) {
+std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::string& file,
+                                          const std::string& where) {
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size());
     if (!parsed)
@@ -84,6 +88,7 @@ std::vector<PropertyType> ReadObjectTypes(std::string_view text, const std::stri
             member.value = p.attribute("default").value();
             type.members.push_back(std::move(member));
         }
+        Detail::ResolveFiles(type.members, file);
         types.push_back(std::move(type));
     }
     return types;
@@ -169,7 +174,7 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
     project.path = path;
     switch (Detail::Sniff(text)) {
     case Detail::Format::Xml:
-        project.objectTypes = ReadObjectTypes(text, path);
+        project.objectTypes = ReadObjectTypes(text, path, path);
         return project;
     case Detail::Format::Json:
         break;
@@ -183,8 +188,8 @@ Project ParseWith(std::string_view text, const std::string& path, Detail::Readin
     if (const std::string file = String(root, "objectTypesFile", path); !file.empty()) {
         project.objectTypesFile = Detail::ResolvePath(path, file);
         const std::string where = path + ": object types file " + Quoted(project.objectTypesFile);
-        project.objectTypes =
-            ReadObjectTypes(reading.ReadFile(project.objectTypesFile, where), where);
+        project.objectTypes = ReadObjectTypes(reading.ReadFile(project.objectTypesFile, where),
+                                              project.objectTypesFile, where);
     }
     CheckNesting(project, limits);
     return project;
@@ -208,6 +213,10 @@ public:
             AddMissing(properties, type->members, 1);
     }
 
+    // Class types the project lacks (a name misspelt, the wrong project), by
+    // name, with the first property of each: their members stay as saved.
+    const std::map<std::string, std::string>& Unknown() const { return m_unknown; }
+
 private:
     // A class value's members it does not set, from its class, and theirs.
     void FillValue(Property& p, int depth) {
@@ -219,6 +228,8 @@ private:
             FillValue(member, depth + 1);
         if (const PropertyType* type = m_classes.Find(p.propertyType, ""))
             AddMissing(p.members, type->members, depth + 1);
+        else if (!p.propertyType.empty())
+            m_unknown.try_emplace(p.propertyType, p.name);
     }
 
     void AddMissing(Properties& properties, const Properties& defaults, int depth) {
@@ -254,6 +265,7 @@ private:
     const Map& m_map;
     const Limits& m_limits;
     uint64_t m_filled = 0;
+    std::map<std::string, std::string> m_unknown;
 };
 
 void ResolveTypes(Map& map, const Project& project, const Limits& limits) {
@@ -282,6 +294,12 @@ void ResolveTypes(Map& map, const Project& project, const Limits& limits) {
                              tile ? &tile->properties : nullptr);
         }
     }
+    for (const auto& [type, property] : resolver.Unknown())
+        Log::Warn("TILED",
+                  "%s: the class %s of property %s is not in %s; its members are only those the "
+                  "map gives",
+                  map.path.c_str(), Quoted(type).c_str(), Quoted(property).c_str(),
+                  project.path.c_str());
 }
 
 } // namespace

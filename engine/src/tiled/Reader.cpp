@@ -138,7 +138,8 @@ void Shape(const Node& node, Object& object, const std::string& at, Reading& rea
 } // namespace
 
 // Object layers, templates and tiles' collision shapes alike.
-void ReadObject(const Node& node, Object& object, const std::string& at, Reading& reading) {
+void ReadObject(const Node& node, Object& object, const std::string& file, const std::string& at,
+                Reading& reading) {
     if (std::string name = node.String("name", at); !name.empty())
         object.name = std::move(name);
     if (std::string className = ClassOf(node, at); !className.empty())
@@ -158,7 +159,9 @@ void ReadObject(const Node& node, Object& object, const std::string& at, Reading
     std::unordered_map<std::string, size_t> named;
     for (size_t i = 0; i < object.properties.size(); ++i)
         named.try_emplace(object.properties[i].name, i);
-    for (Property& p : node.PropertiesOf(at, reading.GetLimits())) {
+    Properties own = node.PropertiesOf(at, reading.GetLimits());
+    ResolveFiles(own, file);
+    for (Property& p : own) {
         const auto [same, added] = named.try_emplace(p.name, object.properties.size());
         if (added)
             object.properties.push_back(std::move(p));
@@ -189,6 +192,7 @@ public:
         ReadHeader(doc);
         const Node& root = doc.Root();
         m_map.properties = root.PropertiesOf(path, m_limits);
+        ResolveFiles(m_map.properties, path);
         for (const NodePtr& node : root.Children("tileset", path)) {
             const int firstGid = node->Int("firstgid", 0, path + ": a tile set");
             if (firstGid < 1)
@@ -334,6 +338,7 @@ private:
                 inner.groups.push_back({node->Int("id", 0, where), name,
                                         node->String("class", where),
                                         node->PropertiesOf(where, m_limits)});
+                ResolveFiles(inner.groups.back().properties, path);
                 Layers(*node, inner, depth + 1);
             } else {
                 Fail(path + ": layer " + Quoted(name) + " is of the unknown type " + Quoted(kind));
@@ -353,6 +358,7 @@ private:
         layer.look = own.look;
         layer.groups = std::move(own.groups);
         layer.properties = node.PropertiesOf(where, m_limits);
+        ResolveFiles(layer.properties, m_map.path);
         return where;
     }
 
@@ -420,7 +426,7 @@ private:
             Object object;
             if (o->Has("template"))
                 object = Template(o->String("template", at), m_map.path, at);
-            ReadObject(*o, object, at, m_reading);
+            ReadObject(*o, object, m_map.path, at, m_reading);
             object.id = id;
             group.objects.push_back(std::move(object));
         }
@@ -468,7 +474,7 @@ private:
         Object object;
         if (node->Has("template"))
             object = Template(node->String("template", where), path, where);
-        ReadObject(*node, object, where, m_reading);
+        ReadObject(*node, object, path, where, m_reading);
         if ((node->Gid("gid", where) & GID_MASK) != 0)
             object.gid = Renumber(object.gid, doc->Root(), path, where);
         object.templatePath = path;

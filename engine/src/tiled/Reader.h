@@ -47,7 +47,8 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
 // tile's collision shapes) over what object holds already, its template's:
 // only what it gives itself, properties by name. Its id and template are
 // left to the caller.
-void ReadObject(const Node& node, Object& object, const std::string& at, Reading& reading);
+void ReadObject(const Node& node, Object& object, const std::string& file, const std::string& at,
+                Reading& reading);
 // The tile set file `source` names, relative to the file `from`; at says who
 // names it.
 Tileset LoadTileset(const std::string& source, const std::string& from, const std::string& at,

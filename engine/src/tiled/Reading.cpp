@@ -207,6 +207,14 @@ std::string ResolvePath(const std::string& from, const std::string& relative) {
     return (std::filesystem::path(from).parent_path() / rel).lexically_normal().string();
 }
 
+void ResolveFiles(Properties& properties, const std::string& from) {
+    for (Property& p : properties) {
+        if (p.type == "file" && !p.value.empty())
+            p.path = ResolvePath(from, p.value);
+        ResolveFiles(p.members, from);
+    }
+}
+
 bool ParseInt(std::string_view text, int& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -249,7 +257,11 @@ uint32_t MultiplyColors(uint32_t a, uint32_t b) {
 }
 
 std::string Quoted(const std::string& name) {
-    return "\"" + Printable(name) + "\"";
+    // Appended rather than "\"" + ...: GCC 12 at -O3 warns of a false overlap there.
+    std::string quoted = "\"";
+    quoted += Printable(name);
+    quoted += '"';
+    return quoted;
 }
 
 void CheckDepth(int depth, const Limits& limits, const std::string& where, const char* what) {

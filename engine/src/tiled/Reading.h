@@ -79,6 +79,9 @@ std::optional<bool> PeekJsonInfinite(std::string_view text);
 // A path as a Tiled file names it, relative to the directory of the file
 // `from`; an absolute one stays as it is.
 std::string ResolvePath(const std::string& from, const std::string& relative);
+// Sets Property::path of the file properties, class values' members too, as
+// named by the file `from`.
+void ResolveFiles(Properties& properties, const std::string& from);
 
 // Whole numbers in decimal with an optional minus sign and nothing else, in
 // the range of int; finite decimal numbers.

@@ -35,6 +35,16 @@ std::string GetString(const Property* p, std::string_view fallback) {
     return std::string(p && p->type == "string" ? std::string_view(p->value) : fallback);
 }
 
+std::string GetFile(const Properties& properties, std::string_view name,
+                    std::string_view fallback) {
+    return GetFile(FindProperty(properties, name), fallback);
+}
+
+std::string GetFile(const Property* p, std::string_view fallback) {
+    return std::string(p && p->type == "file" && !p->path.empty() ? std::string_view(p->path)
+                                                                   : fallback);
+}
+
 const Property* LayerProperty(const LayerBase& layer, std::string_view name) {
     if (const Property* own = FindProperty(layer.properties, name))
         return own;
@@ -104,6 +114,17 @@ const Object* Map::FindObject(std::string_view name) const {
     for (const ObjectGroup& group : objectGroups)
         for (const Object& object : group.objects)
             if (object.name == name)
+                return &object;
+    return nullptr;
+}
+
+const Object* Map::ObjectOf(const Property* property) const {
+    int id = 0;
+    if (!property || property->type != "object" || !ParseInt(property->value, id) || id == 0)
+        return nullptr;
+    for (const ObjectGroup& group : objectGroups)
+        for (const Object& object : group.objects)
+            if (object.id == id)
                 return &object;
     return nullptr;
 }
@@ -182,6 +203,14 @@ ObjectPoint Map::DrawnAt(double x, double y) const {
     const double u = x / tileHeight, v = y / tileHeight;
     return {(u - v) * tileWidth / 2 + double(int64_t(height) * tileWidth / 2),
             (u + v) * tileHeight / 2};
+}
+
+ObjectPoint Map::FromDrawn(double x, double y) const {
+    if (orientation != "isometric" || tileWidth <= 0 || tileHeight <= 0)
+        return {x, y};
+    const double across = (x - double(int64_t(height) * tileWidth / 2)) * 2 / tileWidth;
+    const double down = y * 2 / tileHeight;
+    return {(down + across) / 2 * tileHeight, (down - across) / 2 * tileHeight};
 }
 
 namespace Detail {

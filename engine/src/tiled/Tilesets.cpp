@@ -163,6 +163,7 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
     ts.tileRenderSize = Or(node.String("tilerendersize", at), "tile");
     ts.fillMode = Or(node.String("fillmode", at), "stretch");
     ts.properties = node.PropertiesOf(at, limits);
+    ResolveFiles(ts.properties, file);
     if (const NodePtr offset = node.Child("tileoffset", at)) {
         ts.offsetX = offset->Int("x", 0, at);
         ts.offsetY = offset->Int("y", 0, at);
@@ -181,6 +182,7 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
         TileInfo info;
         info.className = ClassOf(*tile, here);
         info.properties = tile->PropertiesOf(here, limits);
+        ResolveFiles(info.properties, file);
         const ImageRef image = ReadImage(*tile, file, here);
         info.imagePath = image.path;
         info.imageWidth = image.width;
@@ -203,7 +205,7 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
                 // Templates are a map's: a tile set may be read without one.
                 if (o->Has("template"))
                     reading.Note("templates in collision shapes", shape);
-                ReadObject(*o, object, shape, reading);
+                ReadObject(*o, object, file, shape, reading);
                 info.objects.push_back(std::move(object));
             }
         // A collection knows its tiles by their entries, even bare ones.

@@ -78,6 +78,10 @@ struct Property {
     /// string, int, float, bool, color, file, object or class.
     std::string type = "string";
     std::string value; ///< As text.
+    /// A file property's value resolved against the file that names it (the
+    /// map, or the tile set, template or project it comes from), as Tiled
+    /// resolves it; empty for other types and for an empty value.
+    std::string path;
     /// A class value: the name of its custom type, and its members.
     std::string propertyType;
     std::vector<Property> members; ///< A class value's members.
@@ -107,6 +111,14 @@ std::string GetString(const Properties& properties, std::string_view name,
 /// The same of one property, as Map::PropertyOf or LayerProperty finds it;
 /// fallback for null or a property of another type.
 std::string GetString(const Property* property, std::string_view fallback = {});
+/// A file property's path (Property::path), ready to load (a door's target
+/// map); fallback when there is none of that name, it is of another type or
+/// empty.
+std::string GetFile(const Properties& properties, std::string_view name,
+                    std::string_view fallback = {});
+/// The same of one property, as Map::PropertyOf or LayerProperty finds it;
+/// fallback for null.
+std::string GetFile(const Property* property, std::string_view fallback = {});
 
 /// One step of a tile's animation.
 struct TileFrame {
@@ -485,6 +497,10 @@ struct Map {
     std::optional<TileRef> Resolve(uint32_t gid) const;
     /// The first object of that name in any object layer, or null.
     const Object* FindObject(std::string_view name) const;
+    /// The object an object property names (Tiled's "object" type, by id: the
+    /// gate a lever opens), or null for null, a property of another type, no
+    /// object (0) or an id no object of this map has.
+    const Object* ObjectOf(const Property* property) const;
     /// The object layer that holds the object, or null for an object that is
     /// not this map's.
     const ObjectGroup* LayerOf(const Object& object) const;
@@ -532,6 +548,11 @@ struct Map {
     /// to; on any other map (x, y) itself. An object's box is drawn from
     /// DrawnAt(x, y) moved by TopLeft(object) - (x, y).
     ObjectPoint DrawnAt(double x, double y) const;
+    /// DrawnAt undone: the point in objects' pixels that is drawn at (x, y),
+    /// (x, y) itself on any map but an isometric one. A walker kept where it
+    /// is drawn (CellBox's pixels) stands in a door on an isometric map when
+    /// the point FromDrawn gives of its feet lies in the door's ShownBoxOf.
+    ObjectPoint FromDrawn(double x, double y) const;
     /// The box of the cell in column `column`, row `row`, in pixels, where
     /// Tiled draws its tile: a tile of the cell's size fills it, a larger or
     /// smaller one stands on its bottom-left corner. A diamond (isometric,
