@@ -4,7 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <cstring>
+#include <vector>
 
 namespace Engine::Log {
 
@@ -25,14 +26,15 @@ bool Quiet() {
 
 namespace {
 // What the terminal should show: C0 controls but line breaks and tabs, DEL,
-// and U+0080 to U+009F (0xC2 then 0x80 to 0x9F in UTF-8) become '?'.
-void Scrub(std::string& text) {
+// and U+0080 to U+009F (0xC2 then 0x80 to 0x9F in UTF-8) become '?'. Returns
+// the new length, never more than n.
+size_t Scrub(char* text, size_t n) {
     size_t out = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
             text[out++] = '?';
-        } else if (c == 0xC2 && i + 1 < text.size() &&
+        } else if (c == 0xC2 && i + 1 < n &&
                    (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
             text[out++] = '?';
             ++i;
@@ -40,7 +42,7 @@ void Scrub(std::string& text) {
             text[out++] = text[i];
         }
     }
-    text.resize(out);
+    return out;
 }
 } // namespace
 
@@ -49,22 +51,33 @@ void Write(bool warning, const char* format, ...) {
     va_start(args, format);
     va_list again;
     va_copy(again, args);
+    // The line is made whole, colour and line break included, so that one
+    // write puts it out; most fit on the stack.
+    const size_t before = warning ? std::strlen(Red()) : 0;
+    const size_t after = (warning ? std::strlen(Reset()) : 0) + 1;
     char small[512];
-    const int n = std::vsnprintf(small, sizeof small, format, args);
+    std::vector<char> big;
+    char* line = small;
+    const int n = std::vsnprintf(small + before, sizeof small - before - after, format, args);
     va_end(args);
     if (n < 0) {
         va_end(again);
         return;
     }
-    std::string text(static_cast<size_t>(n), '\0');
-    if (text.size() < sizeof small)
-        text.assign(small, text.size());
-    else
-        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    if (static_cast<size_t>(n) >= sizeof small - before - after) {
+        big.resize(before + static_cast<size_t>(n) + after);
+        line = big.data();
+        std::vsnprintf(line + before, static_cast<size_t>(n) + 1, format, again);
+    }
     va_end(again);
-    Scrub(text);
-    const std::string line = warning ? Red() + text + Reset() + "\n" : text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    size_t length = before + Scrub(line + before, static_cast<size_t>(n));
+    if (warning) {
+        std::memcpy(line, Red(), before);
+        std::memcpy(line + length, Reset(), after - 1);
+        length += after - 1;
+    }
+    line[length++] = '\n';
+    std::fwrite(line, 1, length, stderr);
     std::fflush(stderr);
 }
 
