@@ -379,7 +379,7 @@ public:
     std::string Body(const std::string& where) const override {
         return Detail::String(m_v, "text", where);
     }
-    Properties PropertiesOf(const std::string& where, const Limits& limits) const override {
+    Properties OwnProperties(const std::string& where, const Limits& limits) const override {
         const json* p = Member(m_v, "properties");
         return p ? ReadProperties(*p, where, 0, limits) : Properties();
     }

@@ -53,7 +53,12 @@ public:
                         const std::string& where) const = 0;
     // The words it holds: an element's content, a member "text".
     virtual std::string Body(const std::string& where) const = 0;
-    virtual Properties PropertiesOf(const std::string& where, const Limits& limits) const = 0;
+    // Its custom properties, each file property's path resolved against
+    // `file`, the file that holds the node (Property::path).
+    Properties PropertiesOf(const std::string& file, const std::string& where,
+                            const Limits& limits) const;
+    // The same as the format writes them, paths unresolved.
+    virtual Properties OwnProperties(const std::string& where, const Limits& limits) const = 0;
 
     // A tile layer's data: the node that holds its encoding, compression and
     // chunks (Children("chunk")), or null when it has none.

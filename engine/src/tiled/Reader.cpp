@@ -159,9 +159,7 @@ void ReadObject(const Node& node, Object& object, const std::string& file, const
     std::unordered_map<std::string, size_t> named;
     for (size_t i = 0; i < object.properties.size(); ++i)
         named.try_emplace(object.properties[i].name, i);
-    Properties own = node.PropertiesOf(at, reading.GetLimits());
-    ResolveFiles(own, file);
-    for (Property& p : own) {
+    for (Property& p : node.PropertiesOf(file, at, reading.GetLimits())) {
         const auto [same, added] = named.try_emplace(p.name, object.properties.size());
         if (added)
             object.properties.push_back(std::move(p));
@@ -191,8 +189,7 @@ public:
         const std::string& path = m_map.path;
         ReadHeader(doc);
         const Node& root = doc.Root();
-        m_map.properties = root.PropertiesOf(path, m_limits);
-        ResolveFiles(m_map.properties, path);
+        m_map.properties = root.PropertiesOf(path, path, m_limits);
         for (const NodePtr& node : root.Children("tileset", path)) {
             const int firstGid = node->Int("firstgid", 0, path + ": a tile set");
             if (firstGid < 1)
@@ -337,8 +334,7 @@ private:
                 Inherited inner = Combine(inherited, *node, where);
                 inner.groups.push_back({node->Int("id", 0, where), name,
                                         node->String("class", where),
-                                        node->PropertiesOf(where, m_limits)});
-                ResolveFiles(inner.groups.back().properties, path);
+                                        node->PropertiesOf(path, where, m_limits)});
                 Layers(*node, inner, depth + 1);
             } else {
                 Fail(path + ": layer " + Quoted(name) + " is of the unknown type " + Quoted(kind));
@@ -357,8 +353,7 @@ private:
         layer.visible = own.visible;
         layer.look = own.look;
         layer.groups = std::move(own.groups);
-        layer.properties = node.PropertiesOf(where, m_limits);
-        ResolveFiles(layer.properties, m_map.path);
+        layer.properties = node.PropertiesOf(m_map.path, where, m_limits);
         return where;
     }
 

@@ -1,6 +1,7 @@
 #include "tiled/Reading.h"
 
 #include "core/RegularFile.h"
+#include "tiled/Node.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -205,6 +206,13 @@ std::string ResolvePath(const std::string& from, const std::string& relative) {
         return rel.lexically_normal().string();
     // As Tiled cleans paths: by their text, not by following links.
     return (std::filesystem::path(from).parent_path() / rel).lexically_normal().string();
+}
+
+Properties Node::PropertiesOf(const std::string& file, const std::string& where,
+                              const Limits& limits) const {
+    Properties properties = OwnProperties(where, limits);
+    ResolveFiles(properties, file);
+    return properties;
 }
 
 void ResolveFiles(Properties& properties, const std::string& from) {

@@ -162,8 +162,7 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
     ts.objectAlignment = Or(node.String("objectalignment", at), "unspecified");
     ts.tileRenderSize = Or(node.String("tilerendersize", at), "tile");
     ts.fillMode = Or(node.String("fillmode", at), "stretch");
-    ts.properties = node.PropertiesOf(at, limits);
-    ResolveFiles(ts.properties, file);
+    ts.properties = node.PropertiesOf(file, at, limits);
     if (const NodePtr offset = node.Child("tileoffset", at)) {
         ts.offsetX = offset->Int("x", 0, at);
         ts.offsetY = offset->Int("y", 0, at);
@@ -181,8 +180,7 @@ Tileset ReadTileset(const Node& node, const std::string& file, const std::string
         const std::string here = at + ": tile " + Num(id);
         TileInfo info;
         info.className = ClassOf(*tile, here);
-        info.properties = tile->PropertiesOf(here, limits);
-        ResolveFiles(info.properties, file);
+        info.properties = tile->PropertiesOf(file, here, limits);
         const ImageRef image = ReadImage(*tile, file, here);
         info.imagePath = image.path;
         info.imageWidth = image.width;

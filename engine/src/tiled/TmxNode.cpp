@@ -121,7 +121,7 @@ public:
         return true;
     }
     std::string Body(const std::string&) const override { return m_node.child_value(); }
-    Properties PropertiesOf(const std::string& where, const Limits& limits) const override {
+    Properties OwnProperties(const std::string& where, const Limits& limits) const override {
         const xml_node p = m_node.child("properties");
         return p ? ReadProperties(p, where, 0, limits) : Properties();
     }
