@@ -442,6 +442,34 @@ TEST_F(VirtualPads, APadArrivingAsAnotherLeavesIsOpened) {
     EXPECT_TRUE(Gamepads::IsHeld(DPadRight));
 }
 
+// A player's pad pulled out and plugged back in comes back under a new id:
+// its slot, and a map of the player's actions, must find it again.
+TEST_F(VirtualPads, APadPluggedBackInGetsItsSlotBack) {
+    VirtualPad a, other(VirtualPad::Unmapped);
+    Poll();
+    ASSERT_EQ(Gamepads::Slot(a.Id()), 0);
+    ASSERT_EQ(Gamepads::Slot(other.Id()), 1);
+    EXPECT_EQ(Gamepads::Name(a.Id()), "Test pad");
+    ActionMap player;
+    player.BindPad(0, South);
+    player.UsePad(0);
+
+    a.Unplug();
+    Poll();
+    EXPECT_EQ(Gamepads::InSlot(0), -1) << "empty while its pad is out";
+    other.Button(SDL_CONTROLLER_BUTTON_A, true);
+    Poll();
+    EXPECT_FALSE(player.IsHeld(0)) << "another pad's button";
+    VirtualPad unlike(VirtualPad::Unmapped), back;
+    Poll();
+    EXPECT_EQ(Gamepads::Slot(unlike.Id()), 2) << "a pad of another kind takes a new slot";
+    EXPECT_EQ(Gamepads::Slot(back.Id()), 0);
+    EXPECT_EQ(Gamepads::Ids(), (std::vector{back.Id(), other.Id(), unlike.Id()}));
+    back.Button(SDL_CONTROLLER_BUTTON_A, true);
+    Poll();
+    EXPECT_TRUE(player.IsHeld(0)) << "the same player's pad again";
+}
+
 TEST_F(VirtualPads, AJoystickSDLHasNoMappingForPlaysWithTheCommonLayoutUntilGivenOne) {
     constexpr PadInput DPadUp = PadInput::Button(SDL_CONTROLLER_BUTTON_DPAD_UP);
     constexpr PadInput StickUp = PadInput::AxisNegative(SDL_CONTROLLER_AXIS_LEFTY);

@@ -935,8 +935,19 @@ TEST_F(ImmediateDrawTest, ZoomedTurnedCamerasPutTheWorldUnderItsPixels) {
     auto marker = [](const Camera& camera, glm::vec2 pixel) {
         Draw::Circle(camera.ScreenToWorld(pixel + 0.5f), 0.6f / camera.zoom, WHITE);
     };
+    // The right half of a split screen: its view shown in a place of the window.
+    const Rectangle place{640, 360, 640, 360};
+    Camera half = own;
+    half.w = place.width;
+    half.h = place.height;
+    half.rotation = 60;
+    const glm::vec2 inPlace[] = {{13, 24}, {600, 300}};
     const glm::vec2 viaMain[] = {{100, 100}, {640, 360}, {1000, 650}};
     const glm::vec2 viaOwn[] = {{7, 713}, {1272, 5}, {400, 500}};
+    const glm::vec2 corner(place.x, place.y);
+    const glm::vec2 viaPlace[] = {corner + inPlace[0], corner + inPlace[1]};
+    Camera unsized = half; // the place's size is taken over the camera's
+    unsized.w = unsized.h = 100;
     const std::vector<Pixel> img = Frame([&] {
         Draw::BeginWorld();
         for (glm::vec2 p : viaMain)
@@ -948,9 +959,13 @@ TEST_F(ImmediateDrawTest, ZoomedTurnedCamerasPutTheWorldUnderItsPixels) {
         Draw::EndTarget();
         for (glm::vec2 p : viaOwn)
             marker(own, p);
+        Draw::BeginWorld(unsized, place);
+        for (glm::vec2 p : inPlace)
+            marker(half, p);
         Draw::EndWorld();
     });
-    for (const auto& set : {std::span<const glm::vec2>(viaMain), std::span<const glm::vec2>(viaOwn)})
+    for (const auto& set : {std::span<const glm::vec2>(viaMain), std::span<const glm::vec2>(viaOwn),
+                            std::span<const glm::vec2>(viaPlace)})
         for (glm::vec2 p : set) {
             const int x = int(p.x), y = int(p.y);
             EXPECT_EQ(Ink(img, std::max(0, x - 4), std::max(0, y - 4), std::min(1279, x + 4),

@@ -41,6 +41,7 @@ struct Inputs {
 struct Pad {
     // Empty for a pad attached without a device.
     std::unique_ptr<SDL_GameController, CloseController> controller;
+    int slot = -1;
     Inputs held;
     // Each axis where its last event left it, for Axis and Stick.
     int16_t axes[SDL_CONTROLLER_AXIS_MAX] = {};
@@ -71,6 +72,37 @@ std::unordered_map<SDL_JoystickID, Pad>& Pads() {
 Pad* Find(SDL_JoystickID id) {
     auto it = Pads().find(id);
     return it == Pads().end() ? nullptr : &it->second;
+}
+
+// Each slot given: the pad in it (-1 while pulled out) and what tells that
+// pad from others when it comes back.
+struct SlotUse {
+    SDL_JoystickID id;
+    std::string kind;
+};
+std::vector<SlotUse>& Slots() {
+    static std::vector<SlotUse> slots;
+    return slots;
+}
+
+// Gives the pad the first free slot a pad of its kind had, or a new one.
+void TakeSlot(SDL_JoystickID id, Pad& pad, const std::string& kind) {
+    auto& slots = Slots();
+    auto it = std::find_if(slots.begin(), slots.end(),
+                           [&](const SlotUse& s) { return s.id == -1 && s.kind == kind; });
+    if (it == slots.end())
+        it = slots.insert(slots.end(), {id, kind});
+    it->id = id;
+    pad.slot = int(it - slots.begin());
+}
+
+// The pad's GUID (its bus, maker, model and name) and serial number.
+std::string KindOf(SDL_GameController* controller) {
+    char guid[33];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetGUID(SDL_GameControllerGetJoystick(controller)), guid,
+                              sizeof guid);
+    const char* serial = SDL_GameControllerGetSerial(controller);
+    return std::string(guid) + "/" + (serial ? serial : "");
 }
 
 // Held past PRESS, let go below RELEASE, unchanged in between.
@@ -334,22 +366,31 @@ bool Gamepads::Open(int deviceIndex) {
         return true;
     }
     pad.controller.reset(controller);
+    TakeSlot(id, pad, KindOf(controller));
     Sync(id, controller);
     return true;
 }
 
 void Gamepads::Close(SDL_JoystickID id) {
-    if (Pads().erase(id))
-        s_removed = true;
+    const Pad* pad = Find(id);
+    if (!pad)
+        return;
+    if (pad->slot >= 0)
+        Slots()[size_t(pad->slot)].id = -1;
+    Pads().erase(id);
+    s_removed = true;
 }
 
 void Gamepads::CloseAll() {
     Pads().clear();
+    Slots().clear();
     s_removed = s_stepRemoved = false;
 }
 
 void Gamepads::Attach(SDL_JoystickID id) {
-    Pads()[id];
+    auto [it, added] = Pads().try_emplace(id);
+    if (added)
+        TakeSlot(id, it->second, "");
 }
 
 void Gamepads::UpdateButton(SDL_JoystickID id, int button, bool pressed) {
@@ -398,6 +439,14 @@ double Gamepads::SecondsSincePressed(PadInput input) {
         if (slot >= 0 && Holds(pad.stepPressed, input))
             longest = std::max(longest, SecondsSince(pad.stepPressedAt[slot]));
     return longest;
+}
+
+double Gamepads::SecondsSincePressed(SDL_JoystickID id, PadInput input) {
+    const Pad* pad = Find(id);
+    const int slot = TimeSlot(input);
+    return pad && slot >= 0 && Holds(pad->stepPressed, input)
+               ? SecondsSince(pad->stepPressedAt[slot])
+               : 0.0;
 }
 
 bool Gamepads::WasPressedOrRepeated(SDL_JoystickID id, PadInput input) {
@@ -506,6 +555,31 @@ bool Gamepads::IsOpen(SDL_JoystickID id) {
 
 size_t Gamepads::Count() {
     return Pads().size();
+}
+
+int Gamepads::Slot(SDL_JoystickID id) {
+    const Pad* pad = Find(id);
+    return pad ? pad->slot : -1;
+}
+
+SDL_JoystickID Gamepads::InSlot(int slot) {
+    return slot >= 0 && size_t(slot) < Slots().size() ? Slots()[size_t(slot)].id : -1;
+}
+
+std::vector<SDL_JoystickID> Gamepads::Ids() {
+    std::vector<SDL_JoystickID> ids;
+    for (const auto& slot : Slots())
+        if (slot.id != -1)
+            ids.push_back(slot.id);
+    return ids;
+}
+
+std::string Gamepads::Name(SDL_JoystickID id) {
+    const Pad* pad = Find(id);
+    const char* name = pad && pad->controller && SDL_WasInit(SDL_INIT_GAMECONTROLLER)
+                           ? SDL_GameControllerName(pad->controller.get())
+                           : nullptr;
+    return name ? name : "";
 }
 
 } // namespace Engine

@@ -274,26 +274,30 @@ void ActionMap::BindPad(int action, PadInput input) {
     m_pads.emplace_back(action, input);
 }
 
-bool ActionMap::Any(int action, bool (*key)(int), bool (*pad)(PadInput)) const {
+bool ActionMap::Any(int action, bool (*key)(int), bool (*anyPad)(PadInput),
+                    bool (*onePad)(SDL_JoystickID, PadInput)) const {
     for (const auto& [bound, k] : m_keys)
         if (bound == action && key(k))
             return true;
+    // An empty slot's -1 names no pad.
+    const SDL_JoystickID pad = Gamepads::InSlot(m_slot);
     for (const auto& [bound, input] : m_pads)
-        if (bound == action && pad(input))
+        if (bound == action && (m_slot < 0 ? anyPad(input) : onePad(pad, input)))
             return true;
     return false;
 }
 
 bool ActionMap::IsHeld(int action) const {
-    return Any(action, Input::IsKeyPressed, Gamepads::IsHeld);
+    return Any(action, Input::IsKeyPressed, Gamepads::IsHeld, Gamepads::IsHeld);
 }
 
 bool ActionMap::WasPressed(int action) const {
-    return Any(action, Input::WasKeyPressed, Gamepads::WasPressed);
+    return Any(action, Input::WasKeyPressed, Gamepads::WasPressed, Gamepads::WasPressed);
 }
 
 bool ActionMap::WasPressedOrRepeated(int action) const {
-    return Any(action, Input::WasKeyPressedOrRepeated, Gamepads::WasPressedOrRepeated);
+    return Any(action, Input::WasKeyPressedOrRepeated, Gamepads::WasPressedOrRepeated,
+               Gamepads::WasPressedOrRepeated);
 }
 
 double ActionMap::SecondsSincePressed(int action) const {
@@ -301,14 +305,16 @@ double ActionMap::SecondsSincePressed(int action) const {
     for (const auto& [bound, k] : m_keys)
         if (bound == action && Input::WasKeyPressed(k))
             longest = std::max(longest, Input::SecondsSinceKeyPressed(k));
+    const SDL_JoystickID pad = Gamepads::InSlot(m_slot);
     for (const auto& [bound, input] : m_pads)
-        if (bound == action && Gamepads::WasPressed(input))
-            longest = std::max(longest, Gamepads::SecondsSincePressed(input));
+        if (bound == action)
+            longest = std::max(longest, m_slot < 0 ? Gamepads::SecondsSincePressed(input)
+                                                   : Gamepads::SecondsSincePressed(pad, input));
     return longest;
 }
 
 bool ActionMap::WasReleased(int action) const {
-    return Any(action, Input::WasKeyReleased, Gamepads::WasReleased);
+    return Any(action, Input::WasKeyReleased, Gamepads::WasReleased, Gamepads::WasReleased);
 }
 
 } // namespace Engine

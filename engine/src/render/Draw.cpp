@@ -62,6 +62,7 @@ struct OpenTarget {
     GLint viewport[4] = {0, 0, 0, 0};
     bool world = false;
     std::optional<Camera> camera;
+    std::optional<Rectangle> place;
 };
 
 struct Batch {
@@ -70,6 +71,7 @@ struct Batch {
     std::vector<Run> runs; // in drawing order; the last takes the next quads
     bool world = false;    // through the camera rather than in screen pixels
     std::optional<Camera> camera; // the program's own, else Camera::Main()
+    std::optional<Rectangle> place; // where the camera's view is shown, else all of it
     Camera mainSeen;              // Camera::Main() as the batch's first quad found it
 
     Ref<Shader> program;
@@ -109,12 +111,21 @@ glm::vec2 PixelSize(const GLint viewport[4]) {
 // What the batch is drawn through: screen pixels or the camera, of the
 // innermost target open or else of the window's viewport.
 glm::mat4 Projection() {
-    if (g.targets.empty() && g.world)
+    if (g.targets.empty() && g.world && !g.place)
         return (g.camera ? *g.camera : g.mainSeen).GetViewProjection();
     GLint viewport[4] = {0, 0, 0, 0};
     if (g.targets.empty())
         glGetIntegerv(GL_VIEWPORT, viewport);
     const glm::vec2 size = PixelSize(viewport);
+    const glm::mat4 screen = glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f);
+    if (g.world && g.place) {
+        // The camera's own view (of the place's size) moved to the place; at
+        // a whole pixel, as the view is, so that tiles meet without seams.
+        const Camera& camera = *g.camera;
+        const glm::vec3 at(std::round(g.place->x), std::round(g.place->y), 0.0f);
+        return screen * glm::translate(glm::mat4(1.0f), at) *
+               glm::inverse(camera.GetProjection()) * camera.GetViewProjection();
+    }
     if (g.world) {
         // A target shows the camera's view at the target's size.
         Camera camera = g.camera ? *g.camera : g.mainSeen;
@@ -122,7 +133,7 @@ glm::mat4 Projection() {
         camera.h = size.y;
         return camera.GetViewProjection();
     }
-    return glm::ortho(0.0f, size.x, size.y, 0.0f, -1.0f, 1.0f);
+    return screen;
 }
 
 // Ends the innermost target: its draws are sent, and the framebuffer,
@@ -135,6 +146,7 @@ void CloseTarget() {
     g.targets.pop_back();
     g.world = open.world;
     g.camera = std::move(open.camera);
+    g.place = open.place;
     if (!open.target->Ready())
         return;
     GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(open.framebuffer)));
@@ -707,6 +719,7 @@ void BeginWorld() {
         Flush();
         g.world = true;
         g.camera.reset();
+        g.place.reset();
     }
 }
 
@@ -716,12 +729,23 @@ void BeginWorld(const Camera& camera) {
     Flush();
     g.world = true;
     g.camera = camera;
+    g.place.reset();
+}
+
+void BeginWorld(const Camera& camera, Rectangle place) {
+    Flush();
+    g.world = true;
+    g.camera = camera;
+    g.camera->w = place.width;
+    g.camera->h = place.height;
+    g.place = place;
 }
 
 void EndWorld() {
     if (g.world) {
         Flush();
         g.world = false;
+        g.place.reset();
     }
 }
 
@@ -789,7 +813,7 @@ bool BeginTarget(const Ref<RenderTarget>& target) {
         return false;
     }
     Flush();
-    OpenTarget open{target, 0, {}, g.world, g.camera};
+    OpenTarget open{target, 0, {}, g.world, g.camera, g.place};
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &open.framebuffer);
     glGetIntegerv(GL_VIEWPORT, open.viewport);
     GLCall(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target->GetFramebuffer()));
@@ -797,6 +821,7 @@ bool BeginTarget(const Ref<RenderTarget>& target) {
                       static_cast<GLsizei>(target->getHeight())));
     g.targets.push_back(std::move(open));
     g.world = false;
+    g.place.reset();
     ApplyScissor();
     return true;
 }
@@ -830,6 +855,7 @@ void EndFrame() {
     g.last = g.frame;
     g.frame = {};
     g.world = false;
+    g.place.reset();
     g.cached.reset();
 }
 

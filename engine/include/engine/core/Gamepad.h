@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <glm/vec2.hpp>
 
@@ -87,10 +89,12 @@ public:
     /// was open, WasRemoved is true in the next step.
     static void Close(SDL_JoystickID id);
     /// Closes every pad and forgets a removal no step has seen yet: nothing
-    /// was pulled out. Must run before SDL quits, which frees them itself.
+    /// was pulled out; the slots start again from 0. Must run before SDL
+    /// quits, which frees them itself.
     static void CloseAll();
 
-    /// A pad with no device behind it, to drive the state alone (tests).
+    /// A pad with no device behind it, to drive the state alone (tests). It
+    /// takes a slot as a pad with no serial number does.
     static void Attach(SDL_JoystickID id);
     /// Changes of a pad's state; events naming pads not open, or buttons and
     /// axes beyond SDL's layout, are ignored.
@@ -108,6 +112,8 @@ public:
     /// Input::SecondsSinceKeyPressed; the earliest over the pads. 0 when it
     /// sees none.
     static double SecondsSincePressed(PadInput input);
+    /// SecondsSincePressed on this pad alone.
+    static double SecondsSincePressed(SDL_JoystickID id, PadInput input);
     /// Seconds an input is held before it repeats, as a key held on the
     /// keyboard does: a cursor run down a list or across a grid.
     static constexpr double REPEAT_DELAY = 0.4;
@@ -161,6 +167,23 @@ public:
     static bool Rumble(float low, float high, double seconds);
     static bool IsOpen(SDL_JoystickID id); ///< Whether the pad of that instance id is open.
     static size_t Count();                 ///< Pads open now, attached ones included.
+
+    /// The pad's number for the program's whole run, for a game's players: the
+    /// first pad opened is 0, the next 1, and so on. SDL gives a pad plugged
+    /// back in a new instance id; its slot it gets back: the first free slot
+    /// that a pad of the same kind and serial number (as SDL tells them) had,
+    /// so of two like pads without serials either one. A pad new to the
+    /// program takes the next slot. -1 for a pad not open.
+    static int Slot(SDL_JoystickID id);
+    /// The open pad in a slot, for the per-pad calls; -1 while its pad is
+    /// pulled out (a game waits for it to come back) or for a slot never given.
+    static SDL_JoystickID InSlot(int slot);
+    /// The open pads' instance ids, by slot: to find which pad pressed a
+    /// button to join a game.
+    static std::vector<SDL_JoystickID> Ids();
+    /// The pad's name as SDL has it ("Xbox 360 Controller"); empty for a pad
+    /// not open or attached without a device.
+    static std::string Name(SDL_JoystickID id);
 };
 
 } // namespace Engine

@@ -130,11 +130,18 @@ private:
 
 /// Which keys and pad inputs perform each of a program's actions, numbered as
 /// the program likes. An action is held while any of them is, on the keyboard
-/// or on any open pad; a key and a button held together count once.
+/// or on any open pad (or the one pad of UsePad); a key and a button held
+/// together count once. Players sharing a machine have a map each: one
+/// with WASD, one with the arrows, one per pad slot.
 class ActionMap {
 public:
     void BindKey(int action, int key);        ///< The key (an SDL key code) performs action too.
     void BindPad(int action, PadInput input); ///< The pad input, on any pad, performs action too.
+    /// Only the pad in this slot (Gamepads::Slot) performs the pad inputs
+    /// from now on, the same pad again once it is plugged back in; -1, the
+    /// default, any open pad.
+    void UsePad(int slot) { m_slot = slot; }
+    int PadSlot() const { return m_slot; } ///< The slot of UsePad; -1 for any pad.
     bool IsHeld(int action) const;            ///< Whether any key or pad input of action is held.
     /// Whether any key or pad input of action went down since the step before
     /// this one (Input::WasKeyPressed, Gamepads::WasPressed), even while
@@ -153,11 +160,14 @@ public:
     bool WasReleased(int action) const;
 
 private:
-    // Whether key holds for one of action's keys, or pad for one of its pad inputs.
-    bool Any(int action, bool (*key)(int), bool (*pad)(PadInput)) const;
+    // Whether key holds for one of action's keys, or, for one of its pad
+    // inputs, anyPad (any pad) or onePad (UsePad's).
+    bool Any(int action, bool (*key)(int), bool (*anyPad)(PadInput),
+             bool (*onePad)(SDL_JoystickID, PadInput)) const;
 
     std::vector<std::pair<int, int>> m_keys;
     std::vector<std::pair<int, PadInput>> m_pads;
+    int m_slot = -1;
 };
 
 } // namespace Engine

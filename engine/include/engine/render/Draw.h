@@ -269,6 +269,14 @@ void BeginWorld();
 /// EndWorld: a minimap or a player's half of a split screen. On the window
 /// its w by h view fills the viewport; in a target, see BeginTarget.
 void BeginWorld(const Camera& camera);
+/// Later draws go through camera, a copy of it taken now, shown in place (a
+/// rectangle of screen pixels) at place's size, the camera's position at its
+/// centre, until EndWorld: a player's part of a split screen, which follows
+/// the window's size as place does. The camera's w and h are taken from
+/// place (given them too, its ScreenToWorld takes a point from place's
+/// top-left corner). Draws are not clipped to place: Draw::BeginScissor(place) before
+/// it (and EndScissor after EndWorld) keeps them in.
+void BeginWorld(const Camera& camera, Rectangle place);
 /// Later draws are in screen pixels again (as at the start of every frame).
 void EndWorld();
 
