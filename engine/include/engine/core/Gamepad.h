@@ -181,7 +181,7 @@ public:
     /// The open pads' instance ids, by slot: to find which pad pressed a
     /// button to join a game.
     static std::vector<SDL_JoystickID> Ids();
-    /// The pad's name as SDL has it ("Xbox 360 Controller"); empty for a pad
+    /// The pad's name as SDL has it, as its maker gave it; empty for a pad
     /// not open or attached without a device.
     static std::string Name(SDL_JoystickID id);
 };
