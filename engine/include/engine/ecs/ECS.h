@@ -518,7 +518,7 @@ private:
         }
         ~Walking() {
             for (ComponentStore* store : stores)
-                --store->m_walks;
+                store->WalkEnded();
         }
         std::array<ComponentStore*, N> stores;
     };
