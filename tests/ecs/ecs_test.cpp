@@ -208,6 +208,26 @@ TEST_F(EcsTest, IdsPast2To22BehaveAsLowOnesAndTheirMemoryFollowsTheLiveOnes) {
 }
 
 
+// Entities made and removed inside walks over their own types, as a game
+// fires bullets from a walk over its towers and removes them from a walk
+// over the bullets: the stores stay the size of what lives.
+TEST_F(EcsTest, EntitiesMadeAndRemovedInsideWalksKeepTheMemoryFlat) {
+    ecs.CreateEntities<Pos, Tag>(20, Pos{}, Tag{});
+    auto round = [&] {
+        ecs.Each<Tag, Pos>([&](EntityID, Tag&, Pos&) { ecs.CreateEntities<Pos, Vel>(1, Pos{}, Vel{}); });
+        ecs.Each<Vel, Pos>([&](EntityID e, Vel&, Pos&) { ecs.RemoveEntity(e); });
+    };
+    for (int i = 0; i < 100; ++i)
+        round();
+    const size_t heap = HeapInUse();
+    for (int i = 0; i < 5000; ++i)
+        round();
+    EXPECT_EQ(ecs.EntityCount(), 20u);
+    if (HeapInUse() != heap) { // the sanitizer's heap is not glibc's
+        EXPECT_LT(HeapInUse(), heap + (64 << 10));
+    }
+}
+
 TEST_F(EcsTest, SystemIdsCountFromZero) {
     for (SystemID i = 0; i < 10; ++i) {
         Ref<SystemBase> s = CreateRef<Recorder<Pos>>();

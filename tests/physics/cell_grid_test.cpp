@@ -137,6 +137,31 @@ TEST(CellGrid, BoxesSetTheCellsTheyOverlap) {
     }
 }
 
+// The cell under a point (the mouse, a unit) is the one whose box holds it,
+// also where the division by an awkward cell size rounds across an edge, and
+// the boxes of neighbours meet.
+TEST(CellGrid, CellUnderAPointIsTheOneWhoseBoxHoldsIt) {
+    const CellGrid grid(40, 30, 0.3f, 0.7f, {1000.7f, -3.3f});
+    std::mt19937 random(5);
+    for (int i = 0; i < 20000; ++i) {
+        const glm::ivec2 cell{int(random() % 60) - 10, int(random() % 50) - 10};
+        const Rectangle box = grid.CellBox(cell.x, cell.y);
+        EXPECT_EQ(box.x + box.width, grid.CellBox(cell.x + 1, cell.y).x) << cell.x;
+        EXPECT_EQ(box.y + box.height, grid.CellBox(cell.x, cell.y + 1).y) << cell.y;
+        std::uniform_real_distribution<float> t(0, 1);
+        for (glm::vec2 p : {glm::vec2{box.x, box.y}, glm::vec2{box.x + box.width * t(random), box.y + box.height * t(random)},
+                            glm::vec2{std::nextafter(box.x + box.width, 0.0f), box.y}}) {
+            const glm::ivec2 at = grid.CellAt(p);
+            EXPECT_TRUE(grid.CellBox(at.x, at.y).Contains(p)) << p.x << "," << p.y;
+        }
+    }
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
+    const int top = std::numeric_limits<int>::max(), bottom = std::numeric_limits<int>::min();
+    EXPECT_EQ(grid.CellAt({inf, -1e30f}), glm::ivec2(top, bottom));
+    EXPECT_EQ(grid.CellAt({nan, 0}), glm::ivec2(bottom, bottom));
+    EXPECT_EQ(CellGrid(4, 4, 0, 16).CellAt({1, 1}), glm::ivec2(bottom, bottom));
+}
+
 TEST(CellGrid, LongRunStaysFlushWithoutDrift) {
     CellGrid grid(20, 10, 32, 32, {0.25f, 0.5f});
     for (int c = 0; c < 20; ++c)

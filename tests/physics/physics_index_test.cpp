@@ -328,6 +328,7 @@ TEST_F(PhysicsIndex, CollidersAddedOrRemovedLaterCount) {
         Step();
     EXPECT_FALSE(Rb(body).grounded);
     EXPECT_GT(Pos(body).y, 1.0f);
+    EXPECT_EQ(physics->Grid().Size(), 0u);
 }
 
 TEST_F(PhysicsIndex, StillCollidersThatMoveAreFoundWhereTheyAre) {

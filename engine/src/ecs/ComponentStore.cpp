@@ -66,7 +66,6 @@ std::shared_ptr<ComponentStore::Block> ComponentStore::MakeBlock() {
 }
 
 uint32_t ComponentStore::FreeSlot() {
-    // While a walk is on, new records go past its end.
     if (HoleReady())
         return m_free.back();
     if (m_end == uint32_t(m_blocks.size() << m_shift))

@@ -55,7 +55,9 @@ void ECS::Reset() {
 }
 
 EntityID ECS::CreateEntity() {
-    const EntityID id = GetNewID();
+    // Past the last id the counter would wrap and hand out the ids of live
+    // entities again, emptying them.
+    const EntityID id = TakeIds(1);
     const EntityTable::Entry before = m_entities->Change(id, [](Archetype& arch) { arch.reset(); });
     Handed(id, before.exists, before.arch);
     return id;
@@ -71,7 +73,7 @@ EntityRange ECS::CreateEntities(size_t n) {
 EntityID ECS::TakeIds(size_t n) {
     const EntityID first = m_entityIdCounter;
     if (n > uint64_t(UINT32_MAX) - first)
-        throw std::length_error("CreateEntities: too few ids are left");
+        throw std::length_error("ECS: too few entity ids are left");
     m_entityIdCounter += EntityID(n);
     return first;
 }

@@ -485,6 +485,21 @@ CellFloor CellGrid::Floor(int column, int row) const {
                                    : CellFloor{};
 }
 
+glm::ivec2 CellGrid::CellAt(glm::vec2 point) const {
+    constexpr double lowest = std::numeric_limits<int>::min(), highest = std::numeric_limits<int>::max();
+    if (!Usable(*this) || std::isnan(point.x) || std::isnan(point.y))
+        return {int(lowest), int(lowest)};
+    return {int(std::clamp(Across(*this).CellOf(point.x), lowest, highest)),
+            int(std::clamp(Down(*this).CellOf(point.y), lowest, highest))};
+}
+
+Rectangle CellGrid::CellBox(int column, int row) const {
+    // From the edges as the moves meet them, so that boxes of neighbours meet.
+    const Line across = Across(*this), down = Down(*this);
+    const float x = across.Edge(column), y = down.Edge(row);
+    return {x, y, across.Edge(Index(column) + 1) - x, down.Edge(Index(row) + 1) - y};
+}
+
 void CellGrid::SetFloor(int column, int row, CellFloor floor) {
     if (column < 0 || column >= columns || row < 0 || row >= rows)
         return;

@@ -312,14 +312,20 @@ private:
         ++m_live;
     }
     uint32_t FreeSlot();
-    // Whether a hole can take a record now (none while a walk is on), after
-    // a sweep when one is due.
+    // Whether a hole can take a record now, after a sweep when one is due.
+    // A free hole holds nothing a walk could be looking at, so records made
+    // during one take holes too: were they all put past the end, a game that
+    // makes and removes its entities inside walks would grow its store for
+    // ever. The records removed during a walk wait for its end.
     bool HoleReady() {
-        if (m_walks)
-            return false;
-        if (m_free.empty() && m_zombies.size() >= m_sweepAt)
+        if (!m_walks && m_free.empty() && m_zombies.size() >= m_sweepAt)
             Sweep();
         return !m_free.empty();
+    }
+    // A walk over the store has ended: what the walks removed can be let go.
+    void WalkEnded() {
+        if (--m_walks == 0 && m_zombies.size() >= m_sweepAt)
+            Sweep();
     }
     // Drops the entity's record; false when it had none.
     bool Remove(EntityID entity);

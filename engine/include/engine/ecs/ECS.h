@@ -98,7 +98,9 @@ public:
 
     /// A new entity with no components; ids count from 1 and are never
     /// handed out twice. An id already given components (AddComponent takes
-    /// any id) starts over empty: its records go.
+    /// any id) starts over empty: its records go. Throws std::length_error,
+    /// before anything changes, once the ids up to 2^32 - 2 are all handed
+    /// out (days of a game making ten thousand entities a second).
     EntityID CreateEntity();
     /// n new entities, as n calls of CreateEntity make them, in one call: the
     /// ids from the next one on. Throws std::length_error, before anything
@@ -312,7 +314,6 @@ public:
     void SetRunObserver(RunObserver observer) { m_runObserver = std::move(observer); }
 
 private:
-    EntityID GetNewID() { return m_entityIdCounter++; }
     // A type id that has no bit in an archetype fails as setting its bit
     // would: with the bit set's std::out_of_range.
     static void CheckTypeId(IDType type) { Archetype().set(type); }
@@ -517,7 +518,7 @@ private:
         }
         ~Walking() {
             for (ComponentStore* store : stores)
-                --store->m_walks;
+                store->WalkEnded();
         }
         std::array<ComponentStore*, N> stores;
     };

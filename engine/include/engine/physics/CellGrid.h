@@ -81,6 +81,17 @@ struct CellGrid {
     /// The floor of cell (column, row), heights within 0 and cellHeight:
     /// cellHeight on both sides for a wholly solid cell, 0 for an open one.
     CellFloor Floor(int column, int row) const;
+
+    /// The cell (column, row) that holds the point, as Solid(box) counts
+    /// cells: a point on an edge two cells share belongs to the one right of
+    /// it or below it. Any point gives a cell, in the grid or beyond it
+    /// (check it against columns and rows), one past what an int counts the
+    /// furthest; a point that is not a number, or a grid of no usable cell
+    /// size, gives a cell far up and left of the grid.
+    glm::ivec2 CellAt(glm::vec2 point) const;
+    /// Where cell (column, row) lies: the box Solid(box) and MoveBox take for
+    /// it, flush with its neighbours' boxes. Any cell, in the grid or not.
+    Rectangle CellBox(int column, int row) const;
 };
 
 /// Where a box ended, and which of its sides met a solid cell.

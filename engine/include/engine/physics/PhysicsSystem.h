@@ -95,7 +95,9 @@ public:
             }
     }
 
-    size_t Size() const { return m_entries.size(); } ///< Number of indexed colliders.
+    /// Number of indexed colliders (those dropped are kept as holes until
+    /// the grid is rebuilt, and not counted).
+    size_t Size() const { return m_entries.size() - m_dead; }
     /// Number of non-empty cells, for tests of the layout.
     size_t CellCount() const { return m_cells.size(); }
 
