@@ -618,9 +618,12 @@ void Music::UpdateAll() {
 }
 
 void SetNoDevice(bool none) {
+    // A device already open mixes meanwhile, and keeps its own time.
+    AudioLock lock;
     s_noDevice = none;
     // The first buffer falls due at once.
-    s_mixedAt = s_clock() - BufferTicks();
+    if (none)
+        s_mixedAt = s_clock() - BufferTicks();
 }
 
 void SetMixClock(Uint64 (*now)()) {
