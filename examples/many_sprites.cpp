@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -119,7 +120,7 @@ private:
 
     void RemoveNewest(size_t n) {
         const size_t keep = m_alive.size() - std::min(n, m_alive.size());
-        ECS::Get().RemoveEntities(std::vector<EntityID>(m_alive.begin() + keep, m_alive.end()));
+        ECS::Get().RemoveEntities(std::span(m_alive).subspan(keep));
         m_alive.resize(keep);
     }
 

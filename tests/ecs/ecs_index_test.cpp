@@ -540,7 +540,7 @@ TEST_F(EcsIndex, RunsAndWalksPassByWhatIsRemovedAheadOfThem) {
     ecs.Each<B, C>([&](EntityID e, B& b, C& c) {
         walked.push_back(e);
         if (walked.size() == 10)
-            ecs.RemoveEntities(std::vector<EntityID>(thirds.begin(), thirds.end()));
+            ecs.RemoveEntities(thirds);
         if (e % 5 == 0) {
             ecs.RemoveEntity(e);
             b.v = -c.v;

@@ -186,11 +186,7 @@ void ECS::RemoveEntity(const EntityID& entity) {
 }
 
 void ECS::RemoveEntities(const std::vector<EntityID>& entities) {
-    bool any = false;
-    for (EntityID entity : entities)
-        any |= Drop(entity);
-    if (any)
-        ++m_listEpoch;
+    DropAll(entities);
 }
 
 Archetype ECS::GetArchetype(EntityID entity) const {

@@ -112,6 +112,13 @@ public:
     void RemoveEntity(const EntityID& entity);
     /// RemoveEntity for each of them; ids that do not exist are skipped.
     void RemoveEntities(const std::vector<EntityID>& entities);
+    /// The same for any range of ids: a wave CreateEntities made, a span of
+    /// a list, a set.
+    template <typename Ids>
+        requires(!std::is_convertible_v<const Ids&, const std::vector<EntityID>&>)
+    void RemoveEntities(const Ids& entities) {
+        DropAll(entities);
+    }
     /// The set of component types the entity carries; empty for an unknown id.
     Archetype GetArchetype(EntityID entity) const;
     /// Entities made and not removed.
@@ -509,6 +516,13 @@ private:
     }
     // Drops the entity's records, lists and entry; true when it existed.
     bool Drop(EntityID entity);
+    template <typename Ids> void DropAll(const Ids& entities) {
+        bool any = false;
+        for (EntityID entity : entities)
+            any |= Drop(entity);
+        if (any)
+            ++m_listEpoch;
+    }
 
     // Keeps the walked stores from moving records while a walk is on.
     template <size_t N> struct Walking {
