@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <glm/glm.hpp>
@@ -80,6 +81,20 @@ template <typename Handle> struct Bins {
                     if (!visit(items[i]))
                         return;
     }
+    // The position of the nearest item within RANGE of `at`, if any.
+    std::optional<glm::vec2> Nearest(glm::vec2 at) const {
+        float best = RANGE * RANGE;
+        std::optional<glm::vec2> found;
+        Near(at, RANGE, [&](const Item& it) {
+            const float d = glm::dot(it.p - at, it.p - at);
+            if (d < best) {
+                best = d;
+                found = it.p;
+            }
+            return true;
+        });
+        return found;
+    }
 };
 
 // Ten by six towers over the field.
@@ -113,20 +128,11 @@ public:
         ecs.Each<Tower, Pos>([&](EntityID, Tower& t, Pos& tp) {
             if (--t.timer > 0)
                 return;
-            float best = RANGE * RANGE;
-            glm::vec2 target{};
-            m_bins.Near(tp.p, RANGE, [&](const auto& it) {
-                const float d = glm::dot(it.p - tp.p, it.p - tp.p);
-                if (d < best) {
-                    best = d;
-                    target = it.p;
-                }
-                return true;
-            });
-            if (best == RANGE * RANGE)
+            const std::optional<glm::vec2> target = m_bins.Nearest(tp.p);
+            if (!target)
                 return;
             t.timer = COOLDOWN;
-            const glm::vec2 v = glm::normalize(target - tp.p) * BULLET_SPEED;
+            const glm::vec2 v = glm::normalize(*target - tp.p) * BULLET_SPEED;
             ecs.CreateEntities<Pos, Bullet>(1, Pos{tp.p}, Bullet{v, BULLET_LIFE});
         });
         ecs.Each<Bullet, Pos>([&](EntityID b, Bullet& bu, Pos& bp) {
@@ -185,20 +191,11 @@ public:
         for (TowerAt& t : m_towers) {
             if (--t.timer > 0)
                 continue;
-            float best = RANGE * RANGE;
-            glm::vec2 target{};
-            m_bins.Near(t.p, RANGE, [&](const auto& it) {
-                const float d = glm::dot(it.p - t.p, it.p - t.p);
-                if (d < best) {
-                    best = d;
-                    target = it.p;
-                }
-                return true;
-            });
-            if (best == RANGE * RANGE)
+            const std::optional<glm::vec2> target = m_bins.Nearest(t.p);
+            if (!target)
                 continue;
             t.timer = COOLDOWN;
-            m_bullets.push_back({t.p, glm::normalize(target - t.p) * BULLET_SPEED, BULLET_LIFE});
+            m_bullets.push_back({t.p, glm::normalize(*target - t.p) * BULLET_SPEED, BULLET_LIFE});
         }
         for (size_t i = 0; i < m_bullets.size();) {
             Shot& b = m_bullets[i];
