@@ -7,6 +7,7 @@
 
 #include <engine/core/Engine.h>
 #include <engine/core/Gamepad.h>
+#include <engine/core/Input.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/RigidBody.h>
 #include <engine/physics/Transform.h>
@@ -26,6 +27,7 @@ TEST(PadPlaythrough, APadPluggedInWhileTheGameRunsRunsAndJumps) {
     // which on a shared test display may be anywhere.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     EngineTest::OnlyVirtualPads();
+    Input::Clear(); // keys an earlier game in this process left held
     ::Engine::Engine game(1280, 720);
     game.InitializeGraphicsSubSystem();
     Ref<GameScene> scene = CreateRef<GameScene>();

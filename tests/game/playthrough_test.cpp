@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <engine/core/Engine.h>
+#include <engine/core/Input.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/RigidBody.h>
 #include <engine/physics/Transform.h>
@@ -21,6 +22,7 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no X display";
+        Input::Clear(); // keys an earlier game in this process left held
         game = std::make_unique<::Engine::Engine>(1280, 720);
         game->InitializeGraphicsSubSystem();
         scene = ::Engine::CreateRef<::Engine::GameScene>();

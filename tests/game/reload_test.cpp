@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <engine/core/Engine.h>
+#include <engine/core/Input.h>
 #include <engine/ecs/ECS.h>
 #include <engine/physics/Collider.h>
 #include <engine/physics/ForceApplier.h>
@@ -143,6 +144,7 @@ protected:
 
     fs::path Map() const { return dir / "level1.tmx"; }
     void Start(const std::string& level, bool live) {
+        Input::Clear(); // keys an earlier game in this process left held
         game = std::make_unique<::Engine::Engine>(1280, 720);
         game->InitializeGraphicsSubSystem();
         scene = CreateRef<GameScene>(CreateUni<SceneContent>(), level, live);
