@@ -41,7 +41,6 @@ struct Inputs {
 struct Pad {
     // Empty for a pad attached without a device.
     std::unique_ptr<SDL_GameController, CloseController> controller;
-    int slot = -1;
     Inputs held;
     // Each axis where its last event left it, for Axis and Stick.
     int16_t axes[SDL_CONTROLLER_AXIS_MAX] = {};
@@ -86,14 +85,21 @@ std::vector<SlotUse>& Slots() {
 }
 
 // Gives the pad the first free slot a pad of its kind had, or a new one.
-void TakeSlot(SDL_JoystickID id, Pad& pad, const std::string& kind) {
+void TakeSlot(SDL_JoystickID id, const std::string& kind) {
     auto& slots = Slots();
     auto it = std::find_if(slots.begin(), slots.end(),
                            [&](const SlotUse& s) { return s.id == -1 && s.kind == kind; });
     if (it == slots.end())
         it = slots.insert(slots.end(), {id, kind});
     it->id = id;
-    pad.slot = int(it - slots.begin());
+}
+
+// The slot the open pad of that id holds; -1 for none (nor for -1 itself).
+int SlotOf(SDL_JoystickID id) {
+    const auto& slots = Slots();
+    const auto it =
+        std::find_if(slots.begin(), slots.end(), [&](const SlotUse& s) { return s.id == id; });
+    return id != -1 && it != slots.end() ? int(it - slots.begin()) : -1;
 }
 
 // The pad's GUID (its bus, maker, model and name) and serial number.
@@ -366,18 +372,16 @@ bool Gamepads::Open(int deviceIndex) {
         return true;
     }
     pad.controller.reset(controller);
-    TakeSlot(id, pad, KindOf(controller));
+    TakeSlot(id, KindOf(controller));
     Sync(id, controller);
     return true;
 }
 
 void Gamepads::Close(SDL_JoystickID id) {
-    const Pad* pad = Find(id);
-    if (!pad)
+    if (!Pads().erase(id))
         return;
-    if (pad->slot >= 0)
-        Slots()[size_t(pad->slot)].id = -1;
-    Pads().erase(id);
+    if (const int slot = SlotOf(id); slot >= 0)
+        Slots()[size_t(slot)].id = -1;
     s_removed = true;
 }
 
@@ -388,9 +392,8 @@ void Gamepads::CloseAll() {
 }
 
 void Gamepads::Attach(SDL_JoystickID id) {
-    auto [it, added] = Pads().try_emplace(id);
-    if (added)
-        TakeSlot(id, it->second, "");
+    if (Pads().try_emplace(id).second)
+        TakeSlot(id, "");
 }
 
 void Gamepads::UpdateButton(SDL_JoystickID id, int button, bool pressed) {
@@ -558,8 +561,7 @@ size_t Gamepads::Count() {
 }
 
 int Gamepads::Slot(SDL_JoystickID id) {
-    const Pad* pad = Find(id);
-    return pad ? pad->slot : -1;
+    return SlotOf(id);
 }
 
 SDL_JoystickID Gamepads::InSlot(int slot) {
