@@ -74,7 +74,7 @@ protected:
 };
 
 // Each play is a voice of its own, summed with the others and with the clips;
-// volume and Stop reach the voices playing; a sound let go is silent at once,
+// volume, Stop and Pause reach the voices playing; a sound let go is silent at once,
 // however many voices it had; a full pool gives the newest play the oldest
 // voice.
 TEST_F(SoundTest, VoicesOfOneSoundOverlap) {
@@ -99,6 +99,17 @@ TEST_F(SoundTest, VoicesOfOneSoundOverlap) {
     sound->Stop();
     EXPECT_FALSE(sound->IsPlaying());
     EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    // Paused, a voice keeps its place and goes on from it.
+    sound->SetVolume(1.0f);
+    sound->Play();
+    EXPECT_BYTES(Mix(), Expected(ramp, {0}, 0, Samples));
+    sound->Pause();
+    EXPECT_FALSE(sound->IsPlaying());
+    EXPECT_BYTES(Mix(), Bytes(Buffer, 0));
+    sound->Resume();
+    EXPECT_TRUE(sound->IsPlaying());
+    EXPECT_BYTES(Mix(), Expected(ramp, {0}, Samples, Samples));
+    sound->Stop();
 
     // A looping voice wraps, mixed after a clip.
     auto clip = Engine::CreateRef<Clip>();
@@ -127,6 +138,14 @@ TEST_F(SoundTest, VoicesOfOneSoundOverlap) {
     for (int i = 0; i < Sound::VOICES; ++i)
         sound->Play();
     other->Play();
+    EXPECT_BYTES(Mix(), S16(Samples, [](size_t) { return 31 * 1000 + 7; }));
+    // Nor is a paused voice taken, though it is the first in the pool.
+    sound->Stop();
+    other->Play();
+    other->Pause();
+    for (int i = 0; i < Sound::VOICES; ++i)
+        sound->Play();
+    other->Resume();
     EXPECT_BYTES(Mix(), S16(Samples, [](size_t) { return 31 * 1000 + 7; }));
 
     // What cannot be read is no sound.

@@ -39,6 +39,7 @@ struct Voice {
     int volume = SDL_MIX_MAXVOLUME;
     Balance balance;
     bool loop = false;
+    bool held = false; // paused: keeps its place, mixes nothing
 };
 
 // Shared with the audio thread: touched only under the device lock.
@@ -46,13 +47,14 @@ Voice s_voices[Sound::VOICES];
 bool s_monoOutput = false;
 
 // A free voice, or else the one furthest into a sound that does not loop;
-// null when every voice loops.
+// null when every voice loops or is held. A held voice is meant to go on
+// when resumed, so it is not taken, as a looping one is not.
 Voice* FreeVoice() {
     Voice* taken = nullptr;
     for (Voice& v : s_voices) {
         if (!v.owner)
             return &v;
-        if (!v.loop && (!taken || v.pos > taken->pos))
+        if (!v.loop && !v.held && (!taken || v.pos > taken->pos))
             taken = &v;
     }
     return taken;
@@ -147,7 +149,7 @@ bool MixVoice(Uint8* stream, std::uint32_t len, Voice& v) {
 
 void MixVoices(Uint8* stream, std::uint32_t len) {
     for (Voice& v : s_voices)
-        if (v.owner && !MixVoice(stream, len, v))
+        if (v.owner && !v.held && !MixVoice(stream, len, v))
             v = Voice{};
 }
 
@@ -215,6 +217,14 @@ void Sound::Stop() {
     EachVoice(this, [](Voice& v) { v = Voice{}; });
 }
 
+void Sound::Pause() {
+    EachVoice(this, [](Voice& v) { v.held = true; });
+}
+
+void Sound::Resume() {
+    EachVoice(this, [](Voice& v) { v.held = false; });
+}
+
 void Sound::SetLooping(bool loop) {
     m_loop = loop;
     EachVoice(this, [loop](Voice& v) { v.loop = loop; });
@@ -243,7 +253,7 @@ double Sound::GetLength() const {
 
 bool Sound::IsPlaying() const {
     bool playing = false;
-    EachVoice(this, [&](Voice&) { playing = true; });
+    EachVoice(this, [&](Voice& v) { playing = playing || !v.held; });
     return playing;
 }
 

@@ -23,7 +23,8 @@ class Clip;
 class Sound {
 public:
     /// Voices playing at once, over all sounds. When all are busy, a new play
-    /// takes the one that has played longest among those that do not loop.
+    /// takes the one that has played longest among those that do not loop
+    /// and are not paused.
     static constexpr int VOICES = 32;
     /// The pitch range, three octaves each way; SetPitch clamps to it.
     static constexpr float MIN_PITCH = 0.125f;
@@ -56,8 +57,14 @@ public:
     /// time: Play(1.0f + 0.1f * jumps). A later SetPitch or SetVolume sets
     /// this voice too, as it sets every voice.
     void Play(float pitch, float volume = 1.0f);
-    /// Stops every voice of this sound.
+    /// Stops every voice of this sound, paused ones too.
     void Stop();
+    /// Holds every voice of this sound where it is (a game's pause menu);
+    /// a Play after it starts a voice that is heard. Paused voices keep
+    /// their places in the pool until Resume or Stop.
+    void Pause();
+    /// Goes on with the voices Pause held, from where they were.
+    void Resume();
     /// Whether voices start over at the end; also for the voices playing.
     void SetLooping(bool loop);
     /// Loudness from 0 (silent) to 1 (as recorded, the default); also for
@@ -75,7 +82,7 @@ public:
     /// stereo file keeps its two sides (a mono one plays the same on both).
     /// A mono output device ignores it. Also for the voices playing.
     void SetPan(float pan);
-    /// Whether any voice of this sound is playing.
+    /// Whether any voice of this sound is playing and not paused.
     bool IsPlaying() const;
     /// How long one play lasts at the current pitch, in seconds.
     double GetLength() const;
