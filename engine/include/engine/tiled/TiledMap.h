@@ -495,7 +495,10 @@ struct Map {
     /// Which tile gid names, and its flips; nothing for an empty cell or a
     /// number no tile set holds. The hexagonal bit is never part of the number.
     std::optional<TileRef> Resolve(uint32_t gid) const;
-    /// The first object of that name in any object layer, or null.
+    /// The first object of that name in any object layer, or null. Hidden
+    /// objects, and objects of hidden layers, count too: a game that leaves
+    /// out what the designer hid checks `object.visible` and
+    /// `map.LayerOf(object)->visible` (which includes the layer's groups).
     const Object* FindObject(std::string_view name) const;
     /// The object an object property names (Tiled's "object" type, by id: the
     /// gate a lever opens), or null for null, a property of another type, no
@@ -533,7 +536,8 @@ struct Map {
     /// The object's property of that name as Tiled takes it: its own or, when
     /// it has none of that name, its tile's; null when neither has one.
     const Property* PropertyOf(const Object& object, std::string_view name) const;
-    /// Every object of that class (ClassOf), layer by layer in the map's order.
+    /// Every object of that class (ClassOf), layer by layer in the map's
+    /// order, hidden ones too, as FindObject says.
     std::vector<const Object*> ObjectsOfClass(std::string_view className) const;
     /// The top-left corner of the object's box before it is turned, in
     /// pixels: a tile object's (x, y) is the point of its box that its tile
