@@ -223,8 +223,6 @@ void MakeObjects() {
         return;
     g.program = Shader::CreateDefault();
     PlaceAsGiven(*g.program);
-    g.keptProgram = CreateRef<Shader>(KEPT_SOURCES, "engine kept shader");
-    PlaceAsGiven(*g.keptProgram);
 
     std::vector<uint16_t> indices(BATCH_QUADS * 6);
     for (size_t q = 0; q < BATCH_QUADS; ++q) {
@@ -866,8 +864,14 @@ void Flush() {
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
     MakeObjects();
 
-    // A program of the program's own reads its texels as it likes.
-    Shader& drawn = edged && &BatchProgram() == g.program.get() ? *g.keptProgram : BatchProgram();
+    // A program of the program's own reads its texels as it likes. The
+    // engine's other one is made for the first batch that needs it.
+    const bool kept = edged && &BatchProgram() == g.program.get();
+    if (kept && !g.keptProgram) {
+        g.keptProgram = CreateRef<Shader>(KEPT_SOURCES, "engine kept shader");
+        PlaceAsGiven(*g.keptProgram);
+    }
+    Shader& drawn = kept ? *g.keptProgram : BatchProgram();
     drawn.Bind();
     drawn.SetUniformMat4("u_ViewProjection", Projection());
     GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.vbo));
@@ -883,7 +887,7 @@ void Flush() {
     glEnableVertexAttribArray(COLOR);
     glVertexAttribPointer(COLOR, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<const void*>(offsetof(Vertex, color)));
-    if (edged) {
+    if (kept) {
         GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.edgesVbo));
         GLCall(glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads) * 4 * sizeof(Edges),
                             g.edges.get(), GL_STREAM_DRAW));
