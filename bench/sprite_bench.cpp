@@ -16,6 +16,9 @@
 //       Then 1,000 and 10,000 sprites of one texture drawn into a 1280 x 720
 //       RenderTarget that is then drawn over the window, against the same
 //       sprites drawn straight to the window, frame by frame in turn.
+//       Then 10,000 and 100,000 sprites cut as cells of a sheet, whose
+//       texels are read within each cell's edges, against the same sprites of
+//       the whole texture, frame by frame in turn.
 //       Then text: 1,000 strings of 20 Latin-1 characters a frame through
 //       Draw::Text against the yardstick, the same glyph quads through
 //       Draw::Sprite, in the same run (the time of the calls on the CPU, and
@@ -398,6 +401,36 @@ int main(int argc, char** argv) {
         std::printf("%12zu %10.3f %10.3f %7.3f\n", n, via, direct, via / direct);
     }
     scene->target.reset();
+
+    // Cells of a sheet, read within their edges (the engine's other program,
+    // their edges sent beside the vertices), against the same sprites of the
+    // whole texture.
+    if (!textOnly)
+        std::printf("%12s %10s %10s %7s\n", "sprites", "cells", "whole", "ratio");
+    const Ref<Texture> whole = scene->texture;
+    const Ref<Texture> cell = CutSheetRegions(whole, 1, 1)[0];
+    for (size_t n : {size_t(10000), size_t(100000)}) {
+        if (textOnly)
+            break;
+        std::vector<Sprite> sprites = MakeSprites(n);
+        scene->sprites = &sprites;
+        std::vector<double> times[2]; // cells, whole
+        for (int round = 0; round < rounds; ++round)
+            for (int f = 0; f < frames; ++f)
+                for (int k = 0; k < 2; ++k) {
+                    const int cells = (round + f + k) % 2;
+                    scene->texture = cells ? cell : whole;
+                    const auto t0 = Clock::now();
+                    Move(sprites, 1.0f / 60);
+                    engine.Render();
+                    glFinish();
+                    times[cells ? 0 : 1].push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                }
+        const double cut = Median(times[0]), all = Median(times[1]);
+        std::printf("%12zu %10.3f %10.3f %7.3f\n", n, cut, all, cut / all);
+    }
+    scene->texture = whole;
 
     // Text: the first use of each non-Latin glyph, then cached, then Latin-1
     // against its glyphs as sprites, frame by frame in turn.

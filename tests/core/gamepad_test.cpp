@@ -149,31 +149,40 @@ TEST_F(PadState, AnActionIsHeldWhileAnyKeyOrPadHoldsIt) {
     map.BindKey(Jump, ' ');
     map.BindPad(Jump, South);
 
+    // How far Right is pushed: a stick's share of its travel past the dead
+    // zone, the furthest pad's; a key or button all the way.
+    const float stick2 = (20000 / 32767.0f - Gamepads::DEAD_ZONE) / (1 - Gamepads::DEAD_ZONE);
+    const float stick3 = (9000 / 32767.0f - Gamepads::DEAD_ZONE) / (1 - Gamepads::DEAD_ZONE);
     struct Change {
         std::function<void()> apply;
         bool right, jump;
+        float amount;
         const char* what;
     } changes[] = {
-        {[] { Gamepads::Attach(1), Gamepads::Attach(2); }, false, false, "two idle pads"},
+        {[] { Gamepads::Attach(1), Gamepads::Attach(2); }, false, false, 0, "two idle pads"},
         {[] { Gamepads::UpdateButton(1, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true); }, true, false,
-         "pad 1's D-pad"},
-        {[] { Input::UpdateKey('d', true); }, true, false, "and the key"},
-        {[] { Gamepads::Close(1); }, true, false, "pad 1 pulled out, the key still holds"},
-        {[] { Input::UpdateKey('d', false); }, false, false, "key let go"},
-        {[] { Gamepads::UpdateAxis(2, SDL_CONTROLLER_AXIS_LEFTX, 20000); }, true, false,
+         1, "pad 1's D-pad"},
+        {[] { Input::UpdateKey('d', true); }, true, false, 1, "and the key"},
+        {[] { Gamepads::Close(1); }, true, false, 1, "pad 1 pulled out, the key still holds"},
+        {[] { Input::UpdateKey('d', false); }, false, false, 0, "key let go"},
+        {[] { Gamepads::UpdateAxis(2, SDL_CONTROLLER_AXIS_LEFTX, 20000); }, true, false, stick2,
          "pad 2's stick"},
         {[] { Gamepads::Attach(3), Gamepads::UpdateAxis(3, SDL_CONTROLLER_AXIS_LEFTX, 9000); },
-         true, false, "and a third pad's"},
-        {[] { Gamepads::Close(2); }, true, false, "pad 2 pulled out, pad 3 still holds"},
-        {[] { Gamepads::UpdateButton(3, SDL_CONTROLLER_BUTTON_A, true); }, true, true,
+         true, false, stick2, "and a third pad's"},
+        {[] { Gamepads::Close(2); }, true, false, stick3, "pad 2 pulled out, pad 3 still holds"},
+        {[] { Gamepads::UpdateButton(3, SDL_CONTROLLER_BUTTON_A, true); }, true, true, stick3,
          "pad 3's south button"},
-        {[] { Gamepads::Close(3); }, false, false, "the last holder pulled out"},
-        {[] { Input::UpdateKey(' ', true); }, false, true, "the keyboard alone"},
+        {[] { Gamepads::UpdateAxis(3, SDL_CONTROLLER_AXIS_LEFTX, -32768); }, false, true, 0,
+         "pad 3's stick pushed the other way"},
+        {[] { Gamepads::Close(3); }, false, false, 0, "the last holder pulled out"},
+        {[] { Input::UpdateKey(' ', true); }, false, true, 0, "the keyboard alone"},
     };
     for (const Change& c : changes) {
         c.apply();
         EXPECT_EQ(map.IsHeld(Right), c.right) << c.what;
         EXPECT_EQ(map.IsHeld(Jump), c.jump) << c.what;
+        EXPECT_NEAR(map.Amount(Right), c.amount, 1e-3) << c.what;
+        EXPECT_EQ(map.Amount(Jump), c.jump ? 1.0f : 0.0f) << c.what;
     }
     EXPECT_FALSE(map.IsHeld(99)) << "an action nothing is bound to";
 

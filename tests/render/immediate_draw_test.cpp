@@ -983,6 +983,33 @@ TEST_F(ImmediateDrawTest, ZoomedTurnedCamerasPutTheWorldUnderItsPixels) {
     map.reset();
 }
 
+// Tiles of a sheet drawn smaller than their texels, as a camera zoomed out
+// shows a map, and turned: only their own texels show, never a seam of the
+// tile beside them, which linear sampling reaches at their edges.
+TEST_F(ImmediateDrawTest, SheetPartsDrawnSmallerShowOnlyTheirOwnTexels) {
+    Image sheet(16, 16, {0, 255, 0});
+    sheet.FillRect({0, 0, 8, 8}, {255, 0, 0});
+    const Ref<Texture> tiles = Texture2D::Create(sheet);
+    Camera turned;
+    turned.zoom = 0.9f;
+    turned.rotation = 30;
+    const std::vector<Pixel> img = Frame([&] {
+        Draw::Sprite(tiles, {0, 0, 8, 8}, {9.9f, 9.9f, 7, 7}, {0, 0}, 0);
+        Draw::BeginWorld(turned);
+        for (int i = 0; i < 400; ++i)
+            Draw::Sprite(tiles, {0, 0, 8, 8}, {float(i % 20) * 8, float(i / 20) * 8, 8, 8},
+                         {0, 0}, 0);
+        Draw::EndWorld();
+    });
+    int red = 0, other = 0;
+    for (const Pixel& p : img) {
+        red += p == Px(RED);
+        other += !(p == Px(RED) || p == BG);
+    }
+    EXPECT_EQ(other, 0);
+    EXPECT_GT(red, 49 + 20000); // 7 x 7, and 144 x 144 turned
+}
+
 // What a draw depends on, changed between two draws of a batch, changes only
 // the second: a texture's pixels, the main camera (parallax layers), the
 // viewport (a split screen).

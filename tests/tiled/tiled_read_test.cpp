@@ -813,6 +813,25 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
     const Object stranger = objects.at(0);
     EXPECT_EQ(boxes.LayerOf(stranger), nullptr);
     EXPECT_EQ(boxes.ShownBoxOf(stranger), boxes.BoxOf(stranger));
+
+    // Outlines turned clockwise (y down) about (x, y) and moved with their
+    // layer: a box turned a quarter reaches left of its (x, y), a polyline
+    // half a turn goes back up, a centred tile turns about its centre.
+    const Map turned = Parse(
+        R"(<map orientation="orthogonal" width="4" height="3" tilewidth="32" tileheight="16">)"
+        R"(<tileset firstgid="1" name="t" tilewidth="8" tileheight="8" tilecount="1" columns="1" )"
+        R"(objectalignment="center"><image source="t.png" width="8" height="8"/></tileset>)"
+        R"(<objectgroup name="o" offsetx="100" offsety="200">)"
+        R"(<object id="1" x="10" y="20" width="30" height="4" rotation="90"/>)"
+        R"(<object id="2" x="10" y="20" rotation="180"><polyline points="0,0 5,0 5,7"/></object>)"
+        R"(<object id="3" gid="1" x="50" y="60" width="8" height="8" rotation="90"/>)"
+        R"(</objectgroup></map>)",
+        kData + "turned");
+    using Points = std::vector<glm::vec2>;
+    const std::vector<Object>& t = turned.objectGroups.at(0).objects;
+    EXPECT_EQ(turned.ShownPointsOf(t.at(0)), (Points{{110, 220}, {110, 250}, {106, 250}, {106, 220}}));
+    EXPECT_EQ(turned.ShownPointsOf(t.at(1)), (Points{{110, 220}, {105, 220}, {105, 213}}));
+    EXPECT_EQ(turned.ShownPointsOf(t.at(2)), (Points{{154, 256}, {154, 264}, {146, 264}, {146, 256}}));
 }
 
 // The way back from a point to its cell, on every orientation: any point lies

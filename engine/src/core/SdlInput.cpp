@@ -317,4 +317,27 @@ bool ActionMap::WasReleased(int action) const {
     return Any(action, Input::WasKeyReleased, Gamepads::WasReleased, Gamepads::WasReleased);
 }
 
+float ActionMap::Amount(int action) const {
+    for (const auto& [bound, k] : m_keys)
+        if (bound == action && Input::IsKeyPressed(k))
+            return 1.0f;
+    const std::vector<SDL_JoystickID> pads =
+        m_slot < 0 ? Gamepads::Ids() : std::vector<SDL_JoystickID>{Gamepads::InSlot(m_slot)};
+    float most = 0.0f;
+    for (const auto& [bound, input] : m_pads) {
+        if (bound != action)
+            continue;
+        for (SDL_JoystickID pad : pads) {
+            if (input.kind == PadInput::Kind::Button) {
+                if (Gamepads::IsHeld(pad, input))
+                    return 1.0f;
+                continue;
+            }
+            const float pushed = Gamepads::Axis(pad, SDL_GameControllerAxis(input.index));
+            most = std::max(most, input.kind == PadInput::Kind::AxisPositive ? pushed : -pushed);
+        }
+    }
+    return std::min(most, 1.0f);
+}
+
 } // namespace Engine

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include <glm/geometric.hpp>
@@ -34,9 +35,54 @@ struct Vertex {
 };
 static_assert(sizeof(Vertex) == 20, "the attribute pointers assume a packed vertex");
 
+// The part of its texture a vertex's quad shows, for kept pictures (see Kept):
+// left, bottom, right, top as u and v from 0 to 65535, all 0 for a quad read
+// as given. Sent beside the vertices, for batches that have a quad with
+// edges only, and drawn by a program that reads texels within them.
+struct Edges {
+    uint16_t e[4];
+};
+
 // 65536 vertices, as far as 16-bit indices reach.
 constexpr size_t BATCH_QUADS = 16384;
 constexpr GLuint COLOR = GLRenderer::DRAW_COLOR_ATTRIBUTE;
+constexpr GLuint EDGES = 3;
+
+// The engine's own program for batches with edges: a part of a sheet drawn
+// smaller than its pixels is sampled linearly, which would take in texels of
+// the part beside it (a seam between tiles), so texels are read no nearer to
+// its edges than their centres.
+const ShaderSources KEPT_SOURCES{R"(#version 330 core
+layout(location = 0) in vec3 a_Position;
+layout(location = 1) in vec2 a_TexCoord;
+layout(location = 2) in vec4 a_Color;
+layout(location = 3) in vec4 a_Edges;
+uniform mat4 u_ViewProjection;
+uniform mat4 u_Transform;
+uniform sampler2D u_Texture;
+out vec2 v_TexCoord;
+out vec4 v_Color;
+flat out vec4 v_Edges;
+void main() {
+    v_TexCoord = a_TexCoord;
+    v_Color = a_Color;
+    vec2 inset = 0.5 / vec2(textureSize(u_Texture, 0));
+    v_Edges = a_Edges.z > a_Edges.x
+                  ? vec4(a_Edges.xy + inset, max(a_Edges.zw - inset, a_Edges.xy + inset))
+                  : vec4(-1.0, -1.0, 2.0, 2.0);
+    gl_Position = u_ViewProjection * u_Transform * vec4(a_Position, 1.0);
+}
+)",
+                                 R"(#version 330 core
+in vec2 v_TexCoord;
+in vec4 v_Color;
+flat in vec4 v_Edges;
+uniform sampler2D u_Texture;
+layout(location = 0) out vec4 color;
+void main() {
+    color = texture(u_Texture, clamp(v_TexCoord, v_Edges.xy, v_Edges.zw)) * v_Color;
+}
+)"};
 
 // Where a texture's picture lies in its GL texture: u from left to right, v
 // from the picture's top to its bottom row (v grows upwards in GL).
@@ -44,6 +90,7 @@ struct Region {
     uint32_t id = 0;
     float width = 0, height = 0; // pixels
     float left = 0, right = 0, top = 0, bottom = 0;
+    bool kept = false; // a picture of hard texels (see Kept)
 };
 
 // Quads batched in a row with one texture: one draw call. The texture is
@@ -74,13 +121,19 @@ struct Batch {
     std::optional<Rectangle> place; // where the camera's view is shown, else all of it
     Camera mainSeen;              // Camera::Main() as the batch's first quad found it
 
-    Ref<Shader> program;
-    GLuint vbo = 0, ibo = 0, white = 0;
+    Ref<Shader> program, keptProgram;
+    GLuint vbo = 0, ibo = 0, white = 0, edgesVbo = 0;
+    std::unique_ptr<Edges[]> edges; // parallel to vertices while edged
+    bool edged = false;              // a quad of the batch has edges
 
     // The texture last drawn and its region: sprites of one sheet in a row
     // skip the virtual getters. Held, so that its address names it.
     Ref<Texture> cached;
     Region cachedRegion;
+    // Kept's answers for the textures last asked about, by GL name; this
+    // frame's only, since a name deleted may come back for another texture.
+    std::pair<uint32_t, bool> kept[4] = {};
+    size_t keptNext = 0;
 
     Draw::Stats frame, last;
     std::vector<void (*)()> atRelease;
@@ -182,6 +235,7 @@ void MakeObjects() {
     GLCall(glNamedBufferData(g.ibo, static_cast<GLsizeiptr>(indices.size() * sizeof(uint16_t)),
                              indices.data(), GL_STATIC_DRAW));
     GLCall(glCreateBuffers(1, &g.vbo));
+    GLCall(glCreateBuffers(1, &g.edgesVbo));
 }
 
 uint32_t WhiteTexture() {
@@ -225,8 +279,14 @@ Vertex* Reserve(uint32_t texture) {
     if (g.runs.empty() || g.runs.back().texture != texture)
         g.runs.push_back({texture, g.count / 4, texture == g.white ? nullptr : g.cached});
     Vertex* v = &g.vertices[g.count];
+    if (g.edged)
+        std::fill_n(&g.edges[g.count], 4, Edges{});
     g.count += 4;
     return v;
+}
+
+uint16_t Unit(float f) {
+    return static_cast<uint16_t>(std::lround(std::clamp(f, 0.0f, 1.0f) * 65535.0f));
 }
 
 void Quad(uint32_t texture, const glm::vec2 (&p)[4], const Region& r, Color color) {
@@ -235,6 +295,21 @@ void Quad(uint32_t texture, const glm::vec2 (&p)[4], const Region& r, Color colo
     v[1] = {p[1].x, p[1].y, r.right, r.top, color};
     v[2] = {p[2].x, p[2].y, r.right, r.bottom, color};
     v[3] = {p[3].x, p[3].y, r.left, r.bottom, color};
+    if (!r.kept)
+        return;
+    const Edges edges{{Unit(std::min(r.left, r.right)), Unit(std::min(r.top, r.bottom)),
+                       Unit(std::max(r.left, r.right)), Unit(std::max(r.top, r.bottom))}};
+    // A whole texture is kept to its edges by GL itself.
+    if (edges.e[0] == 0 && edges.e[1] == 0 && edges.e[2] == 65535 && edges.e[3] == 65535)
+        return;
+    const size_t first = g.count - 4;
+    if (!g.edged) {
+        if (!g.edges)
+            g.edges = std::make_unique<Edges[]>(BATCH_QUADS * 4);
+        std::fill_n(g.edges.get(), first, Edges{});
+        g.edged = true;
+    }
+    std::fill_n(&g.edges[first], 4, edges);
 }
 
 // A quad of colours that run between its corners.
@@ -274,6 +349,22 @@ std::vector<glm::vec2> Distinct(std::span<const glm::vec2> points, bool closed) 
     return out;
 }
 
+// Whether the GL texture shows its texels as hard squares when drawn larger
+// (an image's, a nearest target's): a picture of pixels, whose parts (tiles,
+// frames) are kept from their neighbours when drawn smaller. Smooth textures
+// (a font's) hold margins of their own.
+bool Kept(uint32_t id) {
+    for (const auto& [known, kept] : g.kept)
+        if (known == id)
+            return kept;
+    GLint filter = 0;
+    if (GLContextCurrent())
+        glGetTextureParameteriv(id, GL_TEXTURE_MAG_FILTER, &filter);
+    g.kept[g.keptNext] = {id, filter == GL_NEAREST};
+    g.keptNext = (g.keptNext + 1) % std::size(g.kept);
+    return filter == GL_NEAREST;
+}
+
 // Null for nothing to draw: no texture, or one without a GL image.
 const Region* Lookup(const Ref<Texture>& texture) {
     if (texture.get() == g.cached.get())
@@ -290,6 +381,7 @@ const Region* Lookup(const Ref<Texture>& texture) {
     r.right = r.left + texture->getInternalWidth();
     r.bottom = texture->getInternalY();
     r.top = r.bottom + texture->getInternalHeight();
+    r.kept = Kept(r.id);
     g.cached = texture;
     return &r;
 }
@@ -385,15 +477,21 @@ void Release() {
     if (GLContextCurrent()) {
         if (g.vbo)
             glDeleteBuffers(1, &g.vbo);
+        if (g.edgesVbo)
+            glDeleteBuffers(1, &g.edgesVbo);
         if (g.ibo)
             glDeleteBuffers(1, &g.ibo);
         if (g.white)
             glDeleteTextures(1, &g.white);
     }
-    g.vbo = g.ibo = g.white = 0;
+    g.vbo = g.ibo = g.white = g.edgesVbo = 0;
     g.program.reset();
+    g.keptProgram.reset();
+    std::fill(std::begin(g.kept), std::end(g.kept), std::pair<uint32_t, bool>{});
     g.cached.reset();
     g.vertices.reset();
+    g.edges.reset();
+    g.edged = false;
     g.runs.clear();
     g.count = 0;
     g.world = false;
@@ -754,6 +852,7 @@ void Flush() {
         return;
     const auto quads = static_cast<GLsizei>(g.count / 4);
     g.count = 0;
+    const bool edged = std::exchange(g.edged, false);
     if (!GLContextCurrent()) {
         g.runs.clear();
         return;
@@ -765,7 +864,14 @@ void Flush() {
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
     MakeObjects();
 
-    Shader& drawn = BatchProgram();
+    // A program of the program's own reads its texels as it likes. The
+    // engine's other one is made for the first batch that needs it.
+    const bool kept = edged && &BatchProgram() == g.program.get();
+    if (kept && !g.keptProgram) {
+        g.keptProgram = CreateRef<Shader>(KEPT_SOURCES, "engine kept shader");
+        PlaceAsGiven(*g.keptProgram);
+    }
+    Shader& drawn = kept ? *g.keptProgram : BatchProgram();
     drawn.Bind();
     drawn.SetUniformMat4("u_ViewProjection", Projection());
     GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.vbo));
@@ -781,6 +887,13 @@ void Flush() {
     glEnableVertexAttribArray(COLOR);
     glVertexAttribPointer(COLOR, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                           reinterpret_cast<const void*>(offsetof(Vertex, color)));
+    if (kept) {
+        GLCall(glBindBuffer(GL_ARRAY_BUFFER, g.edgesVbo));
+        GLCall(glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads) * 4 * sizeof(Edges),
+                            g.edges.get(), GL_STREAM_DRAW));
+        glEnableVertexAttribArray(EDGES);
+        glVertexAttribPointer(EDGES, 4, GL_UNSIGNED_SHORT, GL_TRUE, sizeof(Edges), nullptr);
+    }
     GLCall(glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo));
     glEnable(GL_BLEND);
     ApplyBlend();
@@ -797,6 +910,7 @@ void Flush() {
     g.frame.quads += static_cast<uint64_t>(quads);
 
     glDisableVertexAttribArray(COLOR);
+    glDisableVertexAttribArray(EDGES);
     GLRenderer::BindSharedQuad();
     glUseProgram(static_cast<GLuint>(program));
     glBindTextureUnit(0, static_cast<GLuint>(texture));
@@ -854,6 +968,7 @@ void EndFrame() {
     Flush();
     g.last = g.frame;
     g.frame = {};
+    std::fill(std::begin(g.kept), std::end(g.kept), std::pair<uint32_t, bool>{});
     g.world = false;
     g.place.reset();
     g.cached.reset();

@@ -273,19 +273,56 @@ const ObjectGroup* Map::LayerOf(const Object& object) const {
     return nullptr;
 }
 
-Rectangle Map::ShownBoxOf(const Object& object) const {
-    const ObjectGroup* group = LayerOf(object);
+namespace {
+
+// How far an object's layer moves it, in objects' pixels.
+ObjectPoint LayerShift(const Map& map, const Object& object) {
+    const ObjectGroup* group = map.LayerOf(object);
     if (!group)
-        return BoxOf(object);
+        return {0.0, 0.0};
     double dx = group->look.offsetX, dy = group->look.offsetY;
-    if (orientation == "isometric" && tileWidth > 0) {
+    if (map.orientation == "isometric" && map.tileWidth > 0) {
         // DrawnAt's turn undone: objects' pixels run along the diamonds' sides.
-        const double across = dx * tileHeight / tileWidth;
+        const double across = dx * map.tileHeight / map.tileWidth;
         dx = across + group->look.offsetY;
         dy = group->look.offsetY - across;
     }
+    return {dx, dy};
+}
+
+} // namespace
+
+Rectangle Map::ShownBoxOf(const Object& object) const {
+    const ObjectPoint shift = LayerShift(*this, object);
     const ObjectPoint at = TopLeft(object);
-    return {float(at.x + dx), float(at.y + dy), float(object.width), float(object.height)};
+    return {float(at.x + shift.x), float(at.y + shift.y), float(object.width),
+            float(object.height)};
+}
+
+std::vector<glm::vec2> Map::ShownPointsOf(const Object& object) const {
+    std::vector<ObjectPoint> around; // from (x, y), before the turn
+    if (object.shape == "polygon" || object.shape == "polyline") {
+        around = object.points;
+    } else if (object.shape == "point") {
+        around.push_back({0.0, 0.0});
+    } else {
+        const ObjectPoint at = TopLeft(object);
+        const double left = at.x - object.x, top = at.y - object.y;
+        around = {{left, top},
+                  {left + object.width, top},
+                  {left + object.width, top + object.height},
+                  {left, top + object.height}};
+    }
+    // In degrees clockwise, y down, as Tiled turns objects.
+    const double turn = std::isfinite(object.rotation) ? object.rotation * 3.14159265358979323846 / 180.0 : 0.0;
+    const double c = std::cos(turn), s = std::sin(turn);
+    const ObjectPoint shift = LayerShift(*this, object);
+    std::vector<glm::vec2> shown;
+    shown.reserve(around.size());
+    for (const ObjectPoint& p : around)
+        shown.push_back({float(object.x + shift.x + p.x * c - p.y * s),
+                         float(object.y + shift.y + p.x * s + p.y * c)});
+    return shown;
 }
 
 CellShift Map::CellShiftOf(const TileLayer& layer) const {

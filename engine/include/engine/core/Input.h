@@ -158,6 +158,13 @@ public:
     double SecondsSincePressed(int action) const;
     /// Whether any key or pad input of action went up since the step before this one.
     bool WasReleased(int action) const;
+    /// How far action is pushed, 0 to 1: 1 while a key or pad button of it
+    /// is held; a stick or trigger bound to it (PadInput::AxisPositive or
+    /// AxisNegative) as far as it is pushed that way, dead zone taken out
+    /// (Gamepads::Axis); the most of them. A throttle on W and the right
+    /// trigger, or steering as `Amount(RIGHT) - Amount(LEFT)` on the arrows
+    /// and the left stick, each read in one call.
+    float Amount(int action) const;
 
 private:
     // Whether key holds for one of action's keys, or, for one of its pad

@@ -133,6 +133,8 @@ void RectGradient(Rectangle rect, Color topLeft, Color topRight, Color bottomRig
 
 /// A texture, or a region of one (as CutSheetRegions makes them), at its own
 /// size in pixels with its top-left corner at (x, y), multiplied by tint.
+/// A region or source part of a picture (a tile of a tile set), drawn smaller
+/// than its pixels too, shows only its own texels: no seam of its neighbour.
 void Sprite(const Ref<Texture>& texture, float x, float y, Color tint = WHITE);
 /// A texture or region stretched over dest, multiplied by tint, mirrored by flip.
 void Sprite(const Ref<Texture>& texture, Rectangle dest, Color tint = WHITE,

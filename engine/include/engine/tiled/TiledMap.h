@@ -599,6 +599,14 @@ struct Map {
     /// isometric map the offset is turned into objects' pixels. An object
     /// that is not this map's gets its BoxOf.
     Rectangle ShownBoxOf(const Object& object) const;
+    /// The object's outline where Tiled shows it, in the pixels of
+    /// ShownBoxOf: a polygon's or polyline's corners, in order; a point's one
+    /// point; any other object's four box corners, clockwise from its top-left
+    /// (an ellipse's box). Each turned by the object's rotation, clockwise
+    /// about its (x, y), and moved by its layer's offset. A turned trigger
+    /// zone is `Overlap::PointInPolygon(at, map.ShownPointsOf(*zone))`, a
+    /// racing line `Path::PointAlong(map.ShownPointsOf(*line), d, true)`.
+    std::vector<glm::vec2> ShownPointsOf(const Object& object) const;
     /// Every other file it names, each once: tile set and template files, and
     /// the images of tile sets, tiles and image layers.
     std::vector<std::string> Files() const;
