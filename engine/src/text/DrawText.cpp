@@ -159,9 +159,11 @@ void Place(const Font& font, const std::string& text, glm::vec2 position, float 
            glm::vec2 spread, bool whole, Put&& put, Line&& line) {
     const float scale = size / static_cast<float>(font.pixelSize);
     Lines(font, text, spread, [&](const std::vector<Piece>& pieces, int index) {
-        const glm::vec2 pen =
+        glm::vec2 pen =
             position +
             glm::vec2(0.0f, static_cast<float>(font.ascender + index * font.lineHeight) * scale);
+        if (whole)
+            pen.y = std::round(pen.y);
         const float width = Width(font, pieces, spread);
         const float shift = align == Align::Center  ? -width / 2.0f
                             : align == Align::Right ? -width
@@ -175,8 +177,14 @@ void Place(const Font& font, const std::string& text, glm::vec2 position, float 
                 const Transform& q = placed.quad;
                 if (q.scale.x <= 0.0f || q.scale.y <= 0.0f)
                     return;
-                const Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale,
-                                     q.scale.x * scale, q.scale.y * scale};
+                Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale, q.scale.x * scale,
+                               q.scale.y * scale};
+                // Upright, each glyph starts on a whole pixel and each line's
+                // baseline lies on one: at a fraction a thin stem spreads
+                // over two columns, so the same letter would look heavier or
+                // fainter from place to place.
+                if (whole)
+                    dest.x = std::round(dest.x);
                 const Ref<Texture>& tex = placed.glyph->tex;
                 const float w = float(tex->getWidth()), h = float(tex->getHeight());
                 if (whole && scale == 1.0f) {

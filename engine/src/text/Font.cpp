@@ -39,13 +39,15 @@ uint32_t UploadAtlas(const GlyphAtlas& atlas) {
     GLCall(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE));
-    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GlyphAtlas::MIP_LEVELS));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_ONE));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_ONE));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_ONE));
     GLCall(glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GlyphAtlas::WIDTH, GlyphAtlas::HEIGHT, 0,
                         GL_ALPHA, GL_UNSIGNED_BYTE, atlas.Pixels().data()));
+    GLCall(glGenerateMipmap(GL_TEXTURE_2D));
     return texture;
 }
 
@@ -241,7 +243,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         if (auto it = drawn.find(index); it != drawn.end()) {
             const Drawn& d = it->second;
             g = d.metrics;
-            g.region = out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch, d.metrics.advance);
+            g.region = out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch,
+                                     GlyphAtlas::Step(d.width));
             continue;
         }
         // A failed load still gives a glyph, from whatever the slot holds;
@@ -254,7 +257,7 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         g.left = slot->bitmap_left;
         g.top = slot->bitmap_top;
         g.region = out.atlas.Add(bm.buffer, static_cast<int>(bm.width), static_cast<int>(bm.rows),
-                                 bm.pitch, g.advance);
+                                 bm.pitch, GlyphAtlas::Step(static_cast<int>(bm.width)));
         if (loaded && bm.pitch >= 0) {
             Drawn& d = drawn[index];
             d.width = static_cast<int>(bm.width);
