@@ -290,6 +290,36 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         EXPECT_EQ(stems, 4) << "llll drawn at x " << x;
     }
 
+    // Wrapped text typed out a character at a time: each one shown where the
+    // whole text puts it, centred lines too, counted past the breaks and
+    // across multibyte characters; all of them shown is the whole text.
+    const std::string typed = "Caf\xC3\xA9 \xCE\xA3\xCE\xB1 and words to wrap\nnext";
+    const auto wrapped = [&](size_t shown) {
+        return Frame(
+            [&] { Draw::TextWrapped(typed, {100, 100}, 20, 90, WHITE, Draw::Align::Center, shown); });
+    };
+    const std::vector<Pixel> whole = wrapped(SIZE_MAX);
+    EXPECT_EQ(wrapped(Font::Codes(typed).size()), whole);
+    for (size_t shown : {size_t(4), size_t(9), size_t(16), size_t(29)}) {
+        img = wrapped(shown);
+        size_t drawn = 0, wrong = 0;
+        for (size_t i = 0; i < img.size(); ++i) {
+            drawn += !(img[i] == BG);
+            wrong += !(img[i] == BG) && !(img[i] == whole[i]);
+        }
+        EXPECT_GT(drawn, 0u) << shown;
+        EXPECT_EQ(wrong, 0u) << shown;
+    }
+    // The last line only once the break before it is counted.
+    const int last = 100 + int(float(Draw::WrapText(typed, 20, 90).size() - 1) *
+                               Draw::LineHeight(20)) + 2;
+    const auto below = [&](const std::vector<Pixel>& frame) {
+        const auto ink = Ink(frame, 40, last, 250, last + 40);
+        return ink[2] >= ink[0];
+    };
+    ASSERT_TRUE(below(whole));
+    EXPECT_FALSE(below(wrapped(Font::Codes(typed).size() - 4)));
+
     // Text is UTF-8: "é" is one glyph, as its Latin-1 byte alone is; past the
     // first 256 a character is the font's own glyph (the box where it has
     // none); a broken sequence is its bytes.

@@ -382,16 +382,42 @@ std::vector<std::string> WrapText(const Font& font, const std::string& text, flo
 }
 
 void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
-                 Color color, Align align) {
-    TextWrapped(Font::Default(), text, position, size, width, color, align);
+                 Color color, Align align, size_t shown) {
+    TextWrapped(Font::Default(), text, position, size, width, color, align, shown);
 }
 
 void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float size,
-                 float width, Color color, Align align) {
+                 float width, Color color, Align align, size_t shown) {
     const float x = align == Align::Center  ? position.x + width / 2
                     : align == Align::Right ? position.x + width
                                             : position.x;
-    Text(font, Joined(WrapText(font, text, size, width)), {x, position.y}, size, color, align);
+    const std::vector<std::string> lines = WrapText(font, text, size, width);
+    if (shown == SIZE_MAX) {
+        Text(font, Joined(lines), {x, position.y}, size, color, align);
+        return;
+    }
+    // Each line is the next piece of text: the characters before it (the
+    // spaces and breaks it left out too) are counted off, and the rest of
+    // the count cuts it. A cut line is placed where the whole one would be.
+    size_t at = 0;
+    for (size_t k = 0; k < lines.size() && shown > 0; ++k) {
+        const std::string& line = lines[k];
+        const size_t start = text.find(line, at);
+        if (start == std::string::npos)
+            break;
+        for (; at < start && shown > 0; at = NextChar(text, at))
+            --shown;
+        size_t end = 0;
+        for (; end < line.size() && shown > 0; end = NextChar(line, end))
+            --shown;
+        at = start + line.size();
+        const float full = MeasureText(font, line, size);
+        const float left = align == Align::Center  ? x - full / 2
+                           : align == Align::Right ? x - full
+                                                   : x;
+        Text(font, line.substr(0, end), {left, position.y + float(k) * LineHeight(font, size)},
+             size, color);
+    }
 }
 
 float LineHeight(float size) {
