@@ -295,8 +295,9 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
     // across multibyte characters; all of them shown is the whole text.
     const std::string typed = "Caf\xC3\xA9 \xCE\xA3\xCE\xB1 and words to wrap\nnext";
     const auto wrapped = [&](size_t shown) {
-        return Frame(
-            [&] { Draw::TextWrapped(typed, {100, 100}, 20, 90, WHITE, Draw::Align::Center, shown); });
+        return Frame([&] {
+            Draw::TextWrapped(typed, {100, 100}, 20, 90, WHITE, Draw::Align::Center, shown);
+        });
     };
     const std::vector<Pixel> whole = wrapped(SIZE_MAX);
     EXPECT_EQ(wrapped(Font::Codes(typed).size()), whole);
@@ -311,8 +312,8 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         EXPECT_EQ(wrong, 0u) << shown;
     }
     // The last line only once the break before it is counted.
-    const int last = 100 + int(float(Draw::WrapText(typed, 20, 90).size() - 1) *
-                               Draw::LineHeight(20)) + 2;
+    const int last =
+        100 + int(float(Draw::WrapText(typed, 20, 90).size() - 1) * Draw::LineHeight(20)) + 2;
     const auto below = [&](const std::vector<Pixel>& frame) {
         const auto ink = Ink(frame, 40, last, 250, last + 40);
         return ink[2] >= ink[0];

@@ -48,10 +48,10 @@ std::vector<uint8_t> Halved(const std::vector<uint8_t>& pixels, int& w, int& h) 
     const auto at = [&](int x, int y) { return x < w && y < h ? pixels[size_t(y) * w + x] : 0; };
     for (int y = 0; y < hh; ++y)
         for (int x = 0; x < hw; ++x)
-            out[size_t(y) * hw + x] = uint8_t(
-                (at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) +
-                 at(2 * x + 1, 2 * y + 1) + 2) /
-                4);
+            out[size_t(y) * hw + x] =
+                uint8_t((at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) +
+                         at(2 * x + 1, 2 * y + 1) + 2) /
+                        4);
     w = hw;
     h = hh;
     return out;
@@ -215,8 +215,8 @@ void ExtraGlyphs::Upload(Entry& e) {
     int lw = e.width, lh = e.rows;
     for (int k = 1; k <= GlyphAtlas::MIP_LEVELS; ++k) {
         level = Halved(level, lw, lh);
-        GLCall(glTextureSubImage2D(p.name, k, e.x >> k, e.y >> k, lw, lh, GL_RED,
-                                   GL_UNSIGNED_BYTE, level.data()));
+        GLCall(glTextureSubImage2D(p.name, k, e.x >> k, e.y >> k, lw, lh, GL_RED, GL_UNSIGNED_BYTE,
+                                   level.data()));
     }
     GLCall(glPixelStorei(GL_UNPACK_ALIGNMENT, alignment));
     constexpr auto S = static_cast<float>(PAGE);

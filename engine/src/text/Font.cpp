@@ -243,8 +243,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         if (auto it = drawn.find(index); it != drawn.end()) {
             const Drawn& d = it->second;
             g = d.metrics;
-            g.region = out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch,
-                                     GlyphAtlas::Step(d.width));
+            g.region =
+                out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch, GlyphAtlas::Step(d.width));
             continue;
         }
         // A failed load still gives a glyph, from whatever the slot holds;
