@@ -29,6 +29,7 @@ uint32_t CreatePage() {
     GLCall(glTextureStorage2D(name, GlyphAtlas::MIP_LEVELS + 1, GL_R8, ExtraGlyphs::PAGE,
                               ExtraGlyphs::PAGE));
     GLCall(glTextureParameteri(name, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR));
+    GLCall(glTextureParameterf(name, GL_TEXTURE_LOD_BIAS, GlyphAtlas::LOD_BIAS));
     GLCall(glTextureParameteri(name, GL_TEXTURE_MAG_FILTER, GL_LINEAR));
     GLCall(glTextureParameteri(name, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE));
     GLCall(glTextureParameteri(name, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE));

@@ -55,6 +55,9 @@ public:
     static constexpr int MIP_LEVELS = 2;
     /// Texels a side of the blocks one texel of the smallest level averages.
     static constexpr int BLOCK = 1 << MIP_LEVELS;
+    /// Levels added to the one a size would sample: text drawn from a
+    /// little finer a level keeps its stems bright rather than grey.
+    static constexpr float LOD_BIAS = -0.5f;
 
     /// Columns to move on after a glyph width texels wide so that no block
     /// holds texels of two glyphs and an empty block lies between them: the
