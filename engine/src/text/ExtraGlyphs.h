@@ -19,7 +19,9 @@ namespace Engine {
 class ExtraGlyphs {
 public:
     static constexpr int PAGE = 1024;    // Texels a side of a page.
-    static constexpr size_t MAX_PAGES = 8; // 1 MB of texture each.
+    // 1.3 MB of texture each, mipmaps too: room for EXTRA_GLYPHS glyphs an em
+    // wide (CJK), which take 68 texels a side with the gaps between.
+    static constexpr size_t MAX_PAGES = 10;
 
     // The face (numbered in its file) is opened from path, or from bytes
     // when path is empty, on the first character asked for. fallback stands

@@ -133,7 +133,7 @@ public:
     static constexpr uint32_t PIXEL_SIZE = 64;   ///< Pixel size of the rasterised glyphs.
     /// Glyphs past the first 256 a font keeps at most (its missing-glyph box
     /// among them); characters new after that show as the box. They take
-    /// pages of 1024 by 1024 texels, 1 MB each, at most 8.
+    /// pages of 1024 by 1024 texels, 1.3 MB each with their mipmaps, at most 10.
     static constexpr uint32_t EXTRA_GLYPHS = 2048;
     static FT_LibraryRec_* FT;                   ///< The process-wide FreeType library.
 
