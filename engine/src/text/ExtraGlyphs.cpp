@@ -41,9 +41,10 @@ uint32_t CreatePage() {
     return name;
 }
 
-// Coverage of w by h texels at half the size, each texel the mean of the
-// two by two it stands for (texels past the edge count as empty).
-std::vector<uint8_t> Halved(const std::vector<uint8_t>& pixels, int& w, int& h) {
+} // namespace
+
+// Texels past the edge count as empty.
+std::vector<uint8_t> HalvedCoverage(const std::vector<uint8_t>& pixels, int& w, int& h) {
     const int hw = (w + 1) / 2, hh = (h + 1) / 2;
     std::vector<uint8_t> out(size_t(hw) * size_t(hh));
     const auto at = [&](int x, int y) { return x < w && y < h ? pixels[size_t(y) * w + x] : 0; };
@@ -57,8 +58,6 @@ std::vector<uint8_t> Halved(const std::vector<uint8_t>& pixels, int& w, int& h) 
     h = hh;
     return out;
 }
-
-} // namespace
 
 ExtraGlyphs::ExtraGlyphs(std::string path, int face, Ref<const std::vector<unsigned char>> bytes,
                          Ref<Glyph> fallback)
@@ -215,7 +214,7 @@ void ExtraGlyphs::Upload(Entry& e) {
     std::vector<uint8_t> level = e.pending;
     int lw = e.width, lh = e.rows;
     for (int k = 1; k <= GlyphAtlas::MIP_LEVELS; ++k) {
-        level = Halved(level, lw, lh);
+        level = HalvedCoverage(level, lw, lh);
         GLCall(glTextureSubImage2D(p.name, k, e.x >> k, e.y >> k, lw, lh, GL_RED, GL_UNSIGNED_BYTE,
                                    level.data()));
     }

@@ -16,6 +16,11 @@
 
 namespace Engine {
 
+// Coverage of w by h texels (rows in order, w each) at half the size, each
+// texel the mean of the two by two it stands for; w and h become the new
+// size. The mipmaps of glyphs on blocks of their own (GlyphAtlas::Step).
+std::vector<uint8_t> HalvedCoverage(const std::vector<uint8_t>& pixels, int& w, int& h);
+
 class ExtraGlyphs {
 public:
     static constexpr int PAGE = 1024;    // Texels a side of a page.
