@@ -265,6 +265,62 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         EXPECT_EQ(At(img, edge, mid), BG) << "A drawn at " << x;
     }
 
+    // Small text keeps its strokes at any place: the top bar of "F" at 12
+    // pixels is a row of bright pixels, not lost between the texels sampled.
+    for (float y : {100.0f, 100.25f, 100.5f, 100.75f}) {
+        img = Frame([&] { Draw::Text("F", {100, y}, 12, WHITE); });
+        const auto ink = Ink(img, 90, 90, 120, 120);
+        int widest = 0;
+        for (int row = ink[1]; row <= ink[1] + 2; ++row) {
+            int bright = 0;
+            for (int col = ink[0]; col <= ink[2]; ++col)
+                bright += At(img, col, row).r > 0xA0;
+            widest = std::max(widest, bright);
+        }
+        EXPECT_GE(widest, 4) << "F drawn at y " << y;
+    }
+    // and each of its letters starts on a whole pixel: four "l" from any x
+    // are four stems alike, a bright column each, not smeared over two.
+    for (float x : {100.0f, 100.3f, 100.5f}) {
+        img = Frame([&] { Draw::Text("llll", {x, 100}, 12, WHITE); });
+        const auto ink = Ink(img, 90, 90, 130, 120);
+        int stems = 0;
+        for (int col = ink[0]; col <= ink[2]; ++col)
+            stems += At(img, col, (ink[1] + ink[3]) / 2).r > 0xC0;
+        EXPECT_EQ(stems, 4) << "llll drawn at x " << x;
+    }
+
+    // Wrapped text typed out a character at a time: each one shown where the
+    // whole text puts it, centred lines too, counted past the breaks and
+    // across multibyte characters; all of them shown is the whole text.
+    const std::string typed = "Caf\xC3\xA9 \xCE\xA3\xCE\xB1 and words to wrap\nnext";
+    const auto wrapped = [&](size_t shown) {
+        return Frame([&] {
+            Draw::TextWrapped(typed, {100, 100}, 20, 90, WHITE, Draw::Align::Center, shown);
+        });
+    };
+    const std::vector<Pixel> whole = wrapped(SIZE_MAX);
+    EXPECT_EQ(wrapped(Font::Codes(typed).size()), whole);
+    for (size_t shown : {size_t(4), size_t(9), size_t(16), size_t(29)}) {
+        img = wrapped(shown);
+        size_t drawn = 0, wrong = 0;
+        for (size_t i = 0; i < img.size(); ++i) {
+            drawn += !(img[i] == BG);
+            wrong += !(img[i] == BG) && !(img[i] == whole[i]);
+        }
+        EXPECT_GT(drawn, 0u) << shown;
+        EXPECT_EQ(wrong, 0u) << shown;
+    }
+    // The last line only once the break before it is counted.
+    const int last =
+        100 + int(float(Draw::WrapText(typed, 20, 90).size() - 1) * Draw::LineHeight(20)) + 2;
+    const auto below = [&](const std::vector<Pixel>& frame) {
+        const auto ink = Ink(frame, 40, last, 250, last + 40);
+        return ink[2] >= ink[0];
+    };
+    ASSERT_TRUE(below(whole));
+    EXPECT_FALSE(below(wrapped(Font::Codes(typed).size() - 4)));
+
     // Text is UTF-8: "é" is one glyph, as its Latin-1 byte alone is; past the
     // first 256 a character is the font's own glyph (the box where it has
     // none); a broken sequence is its bytes.

@@ -116,17 +116,22 @@ TEST(FreeType, RasterisesTheGameFont) {
     int sum = 0;
     for (uint32_t k = 0; k < Font::GLYPH_COUNT; ++k) {
         EXPECT_EQ(font.glyphs[k].region.glX, sum / W) << "code " << k;
-        sum += font.glyphs[k].advance;
+        sum += GlyphAtlas::Step(int(font.glyphs[k].region.width));
     }
     EXPECT_LE(sum, int(GlyphAtlas::WIDTH));
-    // No region shows columns that another glyph wrote ('T' is 41 wide, advance 39).
-    float end = 0;
+    // Each glyph starts a block, an empty block after the last one's, so that
+    // small text, drawn from the mipmaps, shows no piece of a neighbour; and
+    // all of a glyph shows ('T' is 41 wide, advance 39).
+    const int block = GlyphAtlas::BLOCK;
+    int free = 0;
     for (const GlyphMetrics& g : font.glyphs)
         if (g.region.width > 0) {
-            EXPECT_GE(g.region.glX, end);
-            end = g.region.glX + g.region.glWidth;
+            const int column = int(g.region.glX * W);
+            EXPECT_EQ(column % block, 0);
+            EXPECT_GE(column, free);
+            free = (column + int(g.region.width) + block - 1) / block * block + block;
         }
-    EXPECT_EQ(font.glyphs['T'].region.width, float(font.glyphs['T'].advance));
+    EXPECT_EQ(font.glyphs['T'].region.width, 41.0f);
     EXPECT_EQ(font.glyphs[' '].region.width, 0.0f);
     EXPECT_GT(font.glyphs[' '].advance, 0);
 

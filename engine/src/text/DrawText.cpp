@@ -159,9 +159,11 @@ void Place(const Font& font, const std::string& text, glm::vec2 position, float 
            glm::vec2 spread, bool whole, Put&& put, Line&& line) {
     const float scale = size / static_cast<float>(font.pixelSize);
     Lines(font, text, spread, [&](const std::vector<Piece>& pieces, int index) {
-        const glm::vec2 pen =
+        glm::vec2 pen =
             position +
             glm::vec2(0.0f, static_cast<float>(font.ascender + index * font.lineHeight) * scale);
+        if (whole)
+            pen.y = std::round(pen.y);
         const float width = Width(font, pieces, spread);
         const float shift = align == Align::Center  ? -width / 2.0f
                             : align == Align::Right ? -width
@@ -175,8 +177,14 @@ void Place(const Font& font, const std::string& text, glm::vec2 position, float 
                 const Transform& q = placed.quad;
                 if (q.scale.x <= 0.0f || q.scale.y <= 0.0f)
                     return;
-                const Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale,
-                                     q.scale.x * scale, q.scale.y * scale};
+                Rectangle dest{pen.x + x * scale, pen.y + q.position.y * scale, q.scale.x * scale,
+                               q.scale.y * scale};
+                // Upright, each glyph starts on a whole pixel and each line's
+                // baseline lies on one: at a fraction a thin stem spreads
+                // over two columns, so the same letter would look heavier or
+                // fainter from place to place.
+                if (whole)
+                    dest.x = std::round(dest.x);
                 const Ref<Texture>& tex = placed.glyph->tex;
                 const float w = float(tex->getWidth()), h = float(tex->getHeight());
                 if (whole && scale == 1.0f) {
@@ -374,16 +382,42 @@ std::vector<std::string> WrapText(const Font& font, const std::string& text, flo
 }
 
 void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
-                 Color color, Align align) {
-    TextWrapped(Font::Default(), text, position, size, width, color, align);
+                 Color color, Align align, size_t shown) {
+    TextWrapped(Font::Default(), text, position, size, width, color, align, shown);
 }
 
 void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float size,
-                 float width, Color color, Align align) {
+                 float width, Color color, Align align, size_t shown) {
     const float x = align == Align::Center  ? position.x + width / 2
                     : align == Align::Right ? position.x + width
                                             : position.x;
-    Text(font, Joined(WrapText(font, text, size, width)), {x, position.y}, size, color, align);
+    const std::vector<std::string> lines = WrapText(font, text, size, width);
+    if (shown == SIZE_MAX) {
+        Text(font, Joined(lines), {x, position.y}, size, color, align);
+        return;
+    }
+    // Each line is the next piece of text: the characters before it (the
+    // spaces and breaks it left out too) are counted off, and the rest of
+    // the count cuts it. A cut line is placed where the whole one would be.
+    size_t at = 0;
+    for (size_t k = 0; k < lines.size() && shown > 0; ++k) {
+        const std::string& line = lines[k];
+        const size_t start = text.find(line, at);
+        if (start == std::string::npos)
+            break;
+        for (; at < start && shown > 0; at = NextChar(text, at))
+            --shown;
+        size_t end = 0;
+        for (; end < line.size() && shown > 0; end = NextChar(line, end))
+            --shown;
+        at = start + line.size();
+        const float full = MeasureText(font, line, size);
+        const float left = align == Align::Center  ? x - full / 2
+                           : align == Align::Right ? x - full
+                                                   : x;
+        Text(font, line.substr(0, end), {left, position.y + float(k) * LineHeight(font, size)},
+             size, color);
+    }
 }
 
 float LineHeight(float size) {

@@ -19,25 +19,45 @@ namespace {
 constexpr size_t MAX_CODES = 4 * Font::EXTRA_GLYPHS;
 
 // A page of coverage, white texels whose alpha is the coverage as in the
-// first 256's atlas, cleared so that the gaps between glyphs filter to nothing.
+// first 256's atlas, with as many mipmap levels, cleared so that the gaps
+// between glyphs filter to nothing.
 uint32_t CreatePage() {
     GLuint name = 0;
     GLCall(glCreateTextures(GL_TEXTURE_2D, 1, &name));
     if (name == 0)
         return 0;
-    GLCall(glTextureStorage2D(name, 1, GL_R8, ExtraGlyphs::PAGE, ExtraGlyphs::PAGE));
-    GLCall(glTextureParameteri(name, GL_TEXTURE_MIN_FILTER, GL_LINEAR));
+    GLCall(glTextureStorage2D(name, GlyphAtlas::MIP_LEVELS + 1, GL_R8, ExtraGlyphs::PAGE,
+                              ExtraGlyphs::PAGE));
+    GLCall(glTextureParameteri(name, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR));
+    GLCall(glTextureParameterf(name, GL_TEXTURE_LOD_BIAS, GlyphAtlas::LOD_BIAS));
     GLCall(glTextureParameteri(name, GL_TEXTURE_MAG_FILTER, GL_LINEAR));
     GLCall(glTextureParameteri(name, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE));
     GLCall(glTextureParameteri(name, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE));
     const GLint swizzle[4] = {GL_ONE, GL_ONE, GL_ONE, GL_RED};
     GLCall(glTextureParameteriv(name, GL_TEXTURE_SWIZZLE_RGBA, swizzle));
-    GLCall(glClearTexImage(name, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr));
+    for (int level = 0; level <= GlyphAtlas::MIP_LEVELS; ++level)
+        GLCall(glClearTexImage(name, level, GL_RED, GL_UNSIGNED_BYTE, nullptr));
     GLTextureNames::Adopt(name);
     return name;
 }
 
 } // namespace
+
+// Texels past the edge count as empty.
+std::vector<uint8_t> HalvedCoverage(const std::vector<uint8_t>& pixels, int& w, int& h) {
+    const int hw = (w + 1) / 2, hh = (h + 1) / 2;
+    std::vector<uint8_t> out(size_t(hw) * size_t(hh));
+    const auto at = [&](int x, int y) { return x < w && y < h ? pixels[size_t(y) * w + x] : 0; };
+    for (int y = 0; y < hh; ++y)
+        for (int x = 0; x < hw; ++x)
+            out[size_t(y) * hw + x] =
+                uint8_t((at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) +
+                         at(2 * x + 1, 2 * y + 1) + 2) /
+                        4);
+    w = hw;
+    h = hh;
+    return out;
+}
 
 ExtraGlyphs::ExtraGlyphs(std::string path, int face, Ref<const std::vector<unsigned char>> bytes,
                          Ref<Glyph> fallback)
@@ -113,8 +133,8 @@ ExtraGlyphs::Entry* ExtraGlyphs::Rasterize(uint32_t index) {
     const GrayBitmap gray(Font::FT, slot->bitmap);
     const FT_Bitmap& bm = gray.bitmap;
     Entry e;
-    e.width = std::min(static_cast<int>(bm.width), PAGE - 1);
-    e.rows = std::min(static_cast<int>(bm.rows), PAGE - 1);
+    e.width = std::min(static_cast<int>(bm.width), PAGE - 2 * GlyphAtlas::BLOCK);
+    e.rows = std::min(static_cast<int>(bm.rows), PAGE - 2 * GlyphAtlas::BLOCK);
     if (!bm.buffer)
         e.width = e.rows = 0;
     // Rows bottom first, as the page's v runs up; a bitmap taller than a page
@@ -141,12 +161,13 @@ ExtraGlyphs::Entry* ExtraGlyphs::Rasterize(uint32_t index) {
     return &m_byIndex.emplace(index, std::move(e)).first->second;
 }
 
-// Shelves, left to right and bottom up, a texel apart so that linear
-// filtering reads no neighbour; a new page when the last one is full.
+// Shelves, left to right and bottom up, on whole blocks with an empty block
+// between glyphs, so that filtering reads no neighbour at any level (see
+// GlyphAtlas::Step); a new page when the last one is full.
 bool ExtraGlyphs::Place(Entry& e) {
     if (e.width == 0 || e.rows == 0)
         return true;
-    const int w = e.width + 1, h = e.rows + 1;
+    const int w = GlyphAtlas::Step(e.width), h = GlyphAtlas::Step(e.rows);
     for (;;) {
         if (!m_pages.empty()) {
             Page& p = m_pages.back();
@@ -189,6 +210,14 @@ void ExtraGlyphs::Upload(Entry& e) {
     GLCall(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
     GLCall(glTextureSubImage2D(p.name, 0, e.x, e.y, e.width, e.rows, GL_RED, GL_UNSIGNED_BYTE,
                                e.pending.data()));
+    // The glyph's own levels: its block-aligned place halves exactly.
+    std::vector<uint8_t> level = e.pending;
+    int lw = e.width, lh = e.rows;
+    for (int k = 1; k <= GlyphAtlas::MIP_LEVELS; ++k) {
+        level = HalvedCoverage(level, lw, lh);
+        GLCall(glTextureSubImage2D(p.name, k, e.x >> k, e.y >> k, lw, lh, GL_RED, GL_UNSIGNED_BYTE,
+                                   level.data()));
+    }
     GLCall(glPixelStorei(GL_UNPACK_ALIGNMENT, alignment));
     constexpr auto S = static_cast<float>(PAGE);
     const auto w = static_cast<float>(e.width), h = static_cast<float>(e.rows);

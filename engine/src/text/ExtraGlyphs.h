@@ -16,10 +16,17 @@
 
 namespace Engine {
 
+// Coverage of w by h texels (rows in order, w each) at half the size, each
+// texel the mean of the two by two it stands for; w and h become the new
+// size. The mipmaps of glyphs on blocks of their own (GlyphAtlas::Step).
+std::vector<uint8_t> HalvedCoverage(const std::vector<uint8_t>& pixels, int& w, int& h);
+
 class ExtraGlyphs {
 public:
     static constexpr int PAGE = 1024;    // Texels a side of a page.
-    static constexpr size_t MAX_PAGES = 8; // 1 MB of texture each.
+    // 1.3 MB of texture each, mipmaps too: room for EXTRA_GLYPHS glyphs an em
+    // wide (CJK), which take 68 texels a side with the gaps between.
+    static constexpr size_t MAX_PAGES = 10;
 
     // The face (numbered in its file) is opened from path, or from bytes
     // when path is empty, on the first character asked for. fallback stands

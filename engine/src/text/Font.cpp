@@ -39,13 +39,24 @@ uint32_t UploadAtlas(const GlyphAtlas& atlas) {
     GLCall(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE));
-    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR));
+    GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GlyphAtlas::MIP_LEVELS));
+    GLCall(glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, GlyphAtlas::LOD_BIAS));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, GL_ONE));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_ONE));
     GLCall(glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_ONE));
     GLCall(glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GlyphAtlas::WIDTH, GlyphAtlas::HEIGHT, 0,
                         GL_ALPHA, GL_UNSIGNED_BYTE, atlas.Pixels().data()));
+    // Made here: glGenerateMipmap takes some 20 ms for this atlas in Mesa's
+    // software driver, ten times the upload.
+    std::vector<uint8_t> level = atlas.Pixels();
+    int w = GlyphAtlas::WIDTH, h = GlyphAtlas::HEIGHT;
+    for (int k = 1; k <= GlyphAtlas::MIP_LEVELS; ++k) {
+        level = HalvedCoverage(level, w, h);
+        GLCall(glTexImage2D(GL_TEXTURE_2D, k, GL_RGBA8, w, h, 0, GL_ALPHA, GL_UNSIGNED_BYTE,
+                            level.data()));
+    }
     return texture;
 }
 
@@ -241,7 +252,8 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         if (auto it = drawn.find(index); it != drawn.end()) {
             const Drawn& d = it->second;
             g = d.metrics;
-            g.region = out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch, d.metrics.advance);
+            g.region =
+                out.atlas.Add(d.pixels.data(), d.width, d.rows, d.pitch, GlyphAtlas::Step(d.width));
             continue;
         }
         // A failed load still gives a glyph, from whatever the slot holds;
@@ -254,7 +266,7 @@ FontBitmap RasterizeWith(FT_Library library, FontSource source) {
         g.left = slot->bitmap_left;
         g.top = slot->bitmap_top;
         g.region = out.atlas.Add(bm.buffer, static_cast<int>(bm.width), static_cast<int>(bm.rows),
-                                 bm.pitch, g.advance);
+                                 bm.pitch, GlyphAtlas::Step(static_cast<int>(bm.width)));
         if (loaded && bm.pitch >= 0) {
             Drawn& d = drawn[index];
             d.width = static_cast<int>(bm.width);

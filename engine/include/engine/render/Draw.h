@@ -239,13 +239,16 @@ std::vector<std::string> WrapText(const Font& font, const std::string& text, flo
                                   float width, size_t maxLines = SIZE_MAX);
 /// Text in the engine's own font wrapped to width; see the overload with a font.
 void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
-                 Color color, Align align = Align::Left);
+                 Color color, Align align = Align::Left, size_t shown = SIZE_MAX);
 /// Text in font wrapped to width (WrapText), drawn as Text draws it from
 /// position, the top-left corner of a column width pixels wide; align places
 /// each line in the column. Size comes before width, as in WrapText and
-/// MeasureTextWrapped.
+/// MeasureTextWrapped. Only the first shown characters of text are drawn
+/// (UTF-8 characters as Font::Codes counts them, spaces and new lines
+/// among them), each where the whole text puts it: text typed out a letter
+/// at a time keeps its words on their lines and its lines in their places.
 void TextWrapped(const Font& font, const std::string& text, glm::vec2 position, float size,
-                 float width, Color color, Align align = Align::Left);
+                 float width, Color color, Align align = Align::Left, size_t shown = SIZE_MAX);
 /// The width of the widest line and the height of all the lines of text in
 /// the engine's own font wrapped to width at size, in pixels.
 glm::vec2 MeasureTextWrapped(const std::string& text, float size, float width);
