@@ -160,8 +160,8 @@ TEST_F(PadState, AnActionIsHeldWhileAnyKeyOrPadHoldsIt) {
         const char* what;
     } changes[] = {
         {[] { Gamepads::Attach(1), Gamepads::Attach(2); }, false, false, 0, "two idle pads"},
-        {[] { Gamepads::UpdateButton(1, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true); }, true, false,
-         1, "pad 1's D-pad"},
+        {[] { Gamepads::UpdateButton(1, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true); }, true, false, 1,
+         "pad 1's D-pad"},
         {[] { Input::UpdateKey('d', true); }, true, false, 1, "and the key"},
         {[] { Gamepads::Close(1); }, true, false, 1, "pad 1 pulled out, the key still holds"},
         {[] { Input::UpdateKey('d', false); }, false, false, 0, "key let go"},

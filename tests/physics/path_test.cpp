@@ -32,8 +32,11 @@ TEST(Path, PointsAlongAndNearestOnOpenAndClosedPaths) {
         glm::vec2 point;
         bool closed;
         float distance;
-    } nearest[] = {{{36, 25}, false, 55}, {{99, 99}, false, 70}, {{10, 30}, false, 60},
-                   {{10, 30}, true, 90},  {{-1, -1}, true, 0}};
+    } nearest[] = {{{36, 25}, false, 55},
+                   {{99, 99}, false, 70},
+                   {{10, 30}, false, 60},
+                   {{10, 30}, true, 90},
+                   {{-1, -1}, true, 0}};
     for (const auto& c : nearest)
         EXPECT_NEAR(Path::Nearest(kL, c.point, c.closed), c.distance, 1e-4)
             << c.point.x << "," << c.point.y << " closed " << c.closed;

@@ -1053,8 +1053,8 @@ TEST_F(ImmediateDrawTest, SheetPartsDrawnSmallerShowOnlyTheirOwnTexels) {
         Draw::Sprite(tiles, {0, 0, 8, 8}, {9.9f, 9.9f, 7, 7}, {0, 0}, 0);
         Draw::BeginWorld(turned);
         for (int i = 0; i < 400; ++i)
-            Draw::Sprite(tiles, {0, 0, 8, 8}, {float(i % 20) * 8, float(i / 20) * 8, 8, 8},
-                         {0, 0}, 0);
+            Draw::Sprite(tiles, {0, 0, 8, 8}, {float(i % 20) * 8, float(i / 20) * 8, 8, 8}, {0, 0},
+                         0);
         Draw::EndWorld();
     });
     int red = 0, other = 0;

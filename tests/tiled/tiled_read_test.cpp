@@ -829,9 +829,11 @@ TEST(TiledRead, CellsLieWhereTiledPlacesThemInEveryOrientation) {
         kData + "turned");
     using Points = std::vector<glm::vec2>;
     const std::vector<Object>& t = turned.objectGroups.at(0).objects;
-    EXPECT_EQ(turned.ShownPointsOf(t.at(0)), (Points{{110, 220}, {110, 250}, {106, 250}, {106, 220}}));
+    EXPECT_EQ(turned.ShownPointsOf(t.at(0)),
+              (Points{{110, 220}, {110, 250}, {106, 250}, {106, 220}}));
     EXPECT_EQ(turned.ShownPointsOf(t.at(1)), (Points{{110, 220}, {105, 220}, {105, 213}}));
-    EXPECT_EQ(turned.ShownPointsOf(t.at(2)), (Points{{154, 256}, {154, 264}, {146, 264}, {146, 256}}));
+    EXPECT_EQ(turned.ShownPointsOf(t.at(2)),
+              (Points{{154, 256}, {154, 264}, {146, 264}, {146, 256}}));
 }
 
 // The way back from a point to its cell, on every orientation: any point lies

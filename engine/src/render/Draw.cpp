@@ -124,7 +124,7 @@ struct Batch {
     Ref<Shader> program, keptProgram;
     GLuint vbo = 0, ibo = 0, white = 0, edgesVbo = 0;
     std::unique_ptr<Edges[]> edges; // parallel to vertices while edged
-    bool edged = false;              // a quad of the batch has edges
+    bool edged = false;             // a quad of the batch has edges
 
     // The texture last drawn and its region: sprites of one sheet in a row
     // skip the virtual getters. Held, so that its address names it.

@@ -381,8 +381,8 @@ std::vector<std::string> WrapText(const Font& font, const std::string& text, flo
     return lines;
 }
 
-void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
-                 Color color, Align align, size_t shown) {
+void TextWrapped(const std::string& text, glm::vec2 position, float size, float width, Color color,
+                 Align align, size_t shown) {
     TextWrapped(Font::Default(), text, position, size, width, color, align, shown);
 }
 

@@ -314,7 +314,8 @@ std::vector<glm::vec2> Map::ShownPointsOf(const Object& object) const {
                   {left, top + object.height}};
     }
     // In degrees clockwise, y down, as Tiled turns objects.
-    const double turn = std::isfinite(object.rotation) ? object.rotation * 3.14159265358979323846 / 180.0 : 0.0;
+    const double turn =
+        std::isfinite(object.rotation) ? object.rotation * 3.14159265358979323846 / 180.0 : 0.0;
     const double c = std::cos(turn), s = std::sin(turn);
     const ObjectPoint shift = LayerShift(*this, object);
     std::vector<glm::vec2> shown;

@@ -238,8 +238,8 @@ std::vector<std::string> WrapText(const std::string& text, float size, float wid
 std::vector<std::string> WrapText(const Font& font, const std::string& text, float size,
                                   float width, size_t maxLines = SIZE_MAX);
 /// Text in the engine's own font wrapped to width; see the overload with a font.
-void TextWrapped(const std::string& text, glm::vec2 position, float size, float width,
-                 Color color, Align align = Align::Left, size_t shown = SIZE_MAX);
+void TextWrapped(const std::string& text, glm::vec2 position, float size, float width, Color color,
+                 Align align = Align::Left, size_t shown = SIZE_MAX);
 /// Text in font wrapped to width (WrapText), drawn as Text draws it from
 /// position, the top-left corner of a column width pixels wide; align places
 /// each line in the column. Size comes before width, as in WrapText and
