@@ -376,6 +376,27 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(calls));
     }
 
+    // Median frame times of the scene moving sprites as set(true) and
+    // set(false) leave it,
+    // frame by frame in turn, each first in turn, so that both meet the same
+    // load of a shared machine.
+    const auto AgainstEachOther = [&](std::vector<Sprite>& sprites, auto set) {
+        std::vector<double> times[2]; // set(true), set(false)
+        for (int round = 0; round < rounds; ++round)
+            for (int f = 0; f < frames; ++f)
+                for (int k = 0; k < 2; ++k) {
+                    const bool on = (round + f + k) % 2;
+                    set(on);
+                    const auto t0 = Clock::now();
+                    Move(sprites, 1.0f / 60);
+                    engine.Render();
+                    glFinish();
+                    times[on ? 0 : 1].push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                }
+        return std::pair(Median(times[0]), Median(times[1]));
+    };
+
     // Through a target of the window's size, against straight to the window.
     if (!textOnly)
         std::printf("%12s %10s %10s %7s\n", "sprites", "target", "direct", "ratio");
@@ -386,20 +407,8 @@ int main(int argc, char** argv) {
             break;
         std::vector<Sprite> sprites = MakeSprites(n);
         scene->sprites = &sprites;
-        std::vector<double> times[2]; // through the target, straight
-        for (int round = 0; round < rounds; ++round)
-            for (int f = 0; f < frames; ++f)
-                for (int k = 0; k < 2; ++k) {
-                    const int through = (round + f + k) % 2;
-                    scene->target = through ? target : nullptr;
-                    const auto t0 = Clock::now();
-                    Move(sprites, 1.0f / 60);
-                    engine.Render();
-                    glFinish();
-                    times[through ? 0 : 1].push_back(
-                        std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-                }
-        const double via = Median(times[0]), direct = Median(times[1]);
+        const auto [via, direct] = AgainstEachOther(
+            sprites, [&](bool through) { scene->target = through ? target : nullptr; });
         std::printf("%12zu %10.3f %10.3f %7.3f\n", n, via, direct, via / direct);
     }
     scene->target.reset();
@@ -416,20 +425,8 @@ int main(int argc, char** argv) {
             break;
         std::vector<Sprite> sprites = MakeSprites(n);
         scene->sprites = &sprites;
-        std::vector<double> times[2]; // cells, whole
-        for (int round = 0; round < rounds; ++round)
-            for (int f = 0; f < frames; ++f)
-                for (int k = 0; k < 2; ++k) {
-                    const int cells = (round + f + k) % 2;
-                    scene->texture = cells ? cell : whole;
-                    const auto t0 = Clock::now();
-                    Move(sprites, 1.0f / 60);
-                    engine.Render();
-                    glFinish();
-                    times[cells ? 0 : 1].push_back(
-                        std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-                }
-        const double cut = Median(times[0]), all = Median(times[1]);
+        const auto [cut, all] =
+            AgainstEachOther(sprites, [&](bool cells) { scene->texture = cells ? cell : whole; });
         std::printf("%12zu %10.3f %10.3f %7.3f\n", n, cut, all, cut / all);
     }
     scene->texture = whole;
