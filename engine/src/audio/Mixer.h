@@ -23,6 +23,10 @@ struct AudioLock {
 // error set: opening a pipe waits for a writer, and a device may never end.
 SDL_RWops* OpenSoundFile(const std::string& path);
 
+// Sample rates a real recording has, in files of either kind; a rate of a
+// few hertz would turn each frame read into seconds of device sound.
+inline constexpr int MinRate = 1000, MaxRate = 768000;
+
 // Bytes of one sample frame in the device format.
 inline constexpr std::uint32_t DeviceFrame =
     Clip::DeviceChannels * SDL_AUDIO_BITSIZE(Clip::DeviceFormat) / 8;

@@ -31,9 +31,6 @@ Uint64 BufferTicks() {
                   double(SDL_GetPerformanceFrequency()));
 }
 
-// Rates outside these are no real recording; a rate of a few hertz would
-// turn each frame read into seconds of device sound.
-constexpr int MinRate = 1000, MaxRate = 768000;
 // Bytes of the file read at a time, at most, but for the resampler's margins.
 constexpr std::uint32_t MaxPiece = 64 << 10;
 

@@ -10,12 +10,12 @@
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
+#include "audio/Mixer.h"
+
 namespace Engine {
 
 namespace {
 
-// Rates outside these are no real recording.
-constexpr int MinRate = 1000, MaxRate = 768000;
 // A sound's compressed bytes, read whole before decoding: far more than
 // MaxDecodedSamples takes at any real bit rate.
 constexpr Sint64 MaxOggBytes = 64 << 20;
