@@ -54,8 +54,8 @@ public:
         Camera::Main().transform.position = glm::vec3(WIDTH / 2, HEIGHT / 2, 0);
 
         // Buttons are named by their place on SDL's standard layout, so the same bindings
-        // fit any pad SDL knows. The stick and the trigger are read as numbers instead (an
-        // axis bound here would count as held past a quarter of its travel).
+        // fit any pad SDL knows. The right trigger is bound too: Amount reads how far it is
+        // pulled. The stick is read as a vector instead, so that diagonals go no faster.
         const int keys[ACTIONS][2] = {{SDLK_LEFT, SDLK_a},
                                       {SDLK_RIGHT, SDLK_d},
                                       {SDLK_UP, SDLK_w},
@@ -70,6 +70,7 @@ public:
                 m_actions.BindKey(action, key);
             m_actions.BindPad(action, PadInput::Button(buttons[action]));
         }
+        m_actions.BindPad(BIG, PadInput::AxisPositive(SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
 
         m_walker = ecs.CreateEntity();
         ecs.AddComponent<Transform>(m_walker, glm::vec3(0), glm::vec3(0),
@@ -93,8 +94,8 @@ public:
         }
         if (move.x != 0)
             m_facingLeft = move.x < 0;
-        const float big =
-            m_actions.IsHeld(BIG) ? 1.0f : Gamepads::Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT);
+        // 1 for a key or button, as far as the trigger is pulled.
+        const float big = m_actions.Amount(BIG);
         const float size = SMALL + (BIG_SIZE - SMALL) * big;
         m_at = glm::clamp(m_at, glm::vec2(size / 2), glm::vec2(WIDTH, HEIGHT) - size / 2);
 
