@@ -142,6 +142,7 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         Draw::Polygon(many, WHITE);
         Draw::RectGradient({760, 10, 40, 40}, RED, LIME, BLUE, WHITE);
         Draw::RectRounded({820, 10, 40, 40}, 10, ORANGE);
+        Draw::RectRoundedLines({820, 60, 40, 40}, 10, ORANGE, 2);
         Draw::TriangleLines({880, 10}, {940, 10}, {880, 70}, SKYBLUE, 3);
         // A polyline ends before its last point, as Line does; closed, it does not.
         const glm::vec2 corner[] = {{500, 70}, {540, 70}, {540, 100}};
@@ -186,6 +187,10 @@ TEST_F(ImmediateDrawTest, ShapesSpritesAndTextLandOnTheirPixels) {
         // rounded corners cut off, the bands whole
         {820, 10, BG}, {821, 11, BG}, {823, 13, Px(ORANGE)}, {840, 10, Px(ORANGE)},
         {820, 30, Px(ORANGE)}, {859, 49, BG},
+        // and their outline, round inside its edges too
+        {820, 60, BG}, {821, 61, BG}, {823, 63, Px(ORANGE)}, {825, 65, BG},
+        {840, 60, Px(ORANGE)}, {840, 61, Px(ORANGE)}, {840, 62, BG}, {820, 80, Px(ORANGE)},
+        {821, 80, Px(ORANGE)}, {822, 80, BG}, {840, 99, Px(ORANGE)}, {840, 80, BG},
         // a triangle's outline inside its edges
         {890, 12, Px(SKYBLUE)}, {890, 13, BG}, {882, 30, Px(SKYBLUE)}, {883, 30, BG},
         {895, 25, BG}, {879, 30, BG},

@@ -741,6 +741,36 @@ void RectRounded(Rectangle r, float radius, Color color) {
         }
 }
 
+void RectRoundedLines(Rectangle r, float radius, Color color, float t) {
+    radius = std::min({radius, r.width / 2, r.height / 2});
+    t = std::min({t, r.width / 2, r.height / 2});
+    if (r.Empty() || !(t > 0))
+        return;
+    if (!(radius > 0))
+        return RectLines(r, color, t);
+    // A ring of quads, none over another, between the outline's outer edge
+    // and its inner one, round about the same corner centres; a line thicker
+    // than the radius leaves the inner corners square.
+    const int quarter = CircleSlices(radius) / 4;
+    const int slices = 4 * quarter;
+    const float x0 = r.x + radius, x1 = r.x + r.width - radius;
+    const float y0 = r.y + radius, y1 = r.y + r.height - radius;
+    // Clockwise on screen from +x, as RectRounded's; each centre's way inwards.
+    const glm::vec2 centres[4] = {{x1, y1}, {x0, y1}, {x0, y0}, {x1, y0}};
+    const glm::vec2 inwards[4] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    const float inner = std::max(radius - t, 0.0f), past = std::max(t - radius, 0.0f);
+    std::vector<glm::vec2> out, in;
+    for (int k = 0; k < 4; ++k)
+        for (int i = k * quarter; i <= (k + 1) * quarter; ++i) {
+            out.push_back(OnCircle(centres[k], radius, i, slices));
+            in.push_back(OnCircle(centres[k] + inwards[k] * past, inner, i, slices));
+        }
+    for (size_t i = 0; i < out.size(); ++i) {
+        const size_t j = (i + 1) % out.size();
+        Solid({out[i], out[j], in[j], in[i]}, color);
+    }
+}
+
 void RectGradient(Rectangle r, Color topLeft, Color topRight, Color bottomRight,
                   Color bottomLeft) {
     if (r.Empty())

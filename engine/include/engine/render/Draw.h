@@ -126,6 +126,9 @@ void PolygonLines(std::span<const glm::vec2> points, Color color, float thicknes
 /// A filled rectangle with its corners rounded to radius (at most half its
 /// shorter side); with radius 0 it is Rect.
 void RectRounded(Rectangle rect, float radius, Color color);
+/// The outline of RectRounded's shape, thickness pixels wide inside its
+/// edges (a button's or a dialogue box's frame); with radius 0 it is RectLines.
+void RectRoundedLines(Rectangle rect, float radius, Color color, float thickness = 1.0f);
 /// A filled rectangle whose colour runs between the colours of its corners.
 /// Two corners alike on each side make an even gradient across or down.
 void RectGradient(Rectangle rect, Color topLeft, Color topRight, Color bottomRight,
