@@ -457,6 +457,19 @@ glm::vec2 OnCircle(glm::vec2 center, float radius, int i, int slices) {
             center.y + radius * static_cast<float>(std::sin(a))};
 }
 
+// A rounded rectangle's corner circles: their centres, clockwise on screen
+// from +x (bottom right, bottom left, top left, top right), and the slices
+// of OnCircle a quarter circle takes.
+struct Corners {
+    Corners(Rectangle r, float radius) : quarter(CircleSlices(radius) / 4) {
+        const float x0 = r.x + radius, x1 = r.x + r.width - radius;
+        const float y0 = r.y + radius, y1 = r.y + r.height - radius;
+        centres[0] = {x1, y1}, centres[1] = {x0, y1}, centres[2] = {x0, y0}, centres[3] = {x1, y0};
+    }
+    int quarter;
+    glm::vec2 centres[4];
+};
+
 } // namespace
 
 namespace DrawBatch {
@@ -725,16 +738,12 @@ void RectRounded(Rectangle r, float radius, Color color) {
         Rect({r.x, r.y + radius, radius, r.height - 2 * radius}, color);
         Rect({r.x + r.width - radius, r.y + radius, radius, r.height - 2 * radius}, color);
     }
-    const int quarter = CircleSlices(radius) / 4;
-    const int slices = 4 * quarter;
-    const float x0 = r.x + radius, x1 = r.x + r.width - radius;
-    const float y0 = r.y + radius, y1 = r.y + r.height - radius;
-    // Clockwise on screen from +x: bottom right, bottom left, top left, top right.
-    const glm::vec2 centres[4] = {{x1, y1}, {x0, y1}, {x0, y0}, {x1, y0}};
+    const Corners corners(r, radius);
+    const int quarter = corners.quarter, slices = 4 * quarter;
     for (int k = 0; k < 4; ++k)
         for (int i = k * quarter; i < (k + 1) * quarter; i += 2) {
             const int last = std::min(i + 2, (k + 1) * quarter);
-            const glm::vec2 c = centres[k];
+            const glm::vec2 c = corners.centres[k];
             Solid({c, OnCircle(c, radius, i, slices), OnCircle(c, radius, i + 1, slices),
                    OnCircle(c, radius, last, slices)},
                   color);
@@ -751,19 +760,17 @@ void RectRoundedLines(Rectangle r, float radius, Color color, float t) {
     // A ring of quads, none over another, between the outline's outer edge
     // and its inner one, round about the same corner centres; a line thicker
     // than the radius leaves the inner corners square.
-    const int quarter = CircleSlices(radius) / 4;
-    const int slices = 4 * quarter;
-    const float x0 = r.x + radius, x1 = r.x + r.width - radius;
-    const float y0 = r.y + radius, y1 = r.y + r.height - radius;
-    // Clockwise on screen from +x, as RectRounded's; each centre's way inwards.
-    const glm::vec2 centres[4] = {{x1, y1}, {x0, y1}, {x0, y0}, {x1, y0}};
+    const Corners corners(r, radius);
+    const int quarter = corners.quarter, slices = 4 * quarter;
+    // Each centre's way inwards, in the corners' order.
     const glm::vec2 inwards[4] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
     const float inner = std::max(radius - t, 0.0f), past = std::max(t - radius, 0.0f);
     std::vector<glm::vec2> out, in;
     for (int k = 0; k < 4; ++k)
         for (int i = k * quarter; i <= (k + 1) * quarter; ++i) {
-            out.push_back(OnCircle(centres[k], radius, i, slices));
-            in.push_back(OnCircle(centres[k] + inwards[k] * past, inner, i, slices));
+            const glm::vec2 c = corners.centres[k];
+            out.push_back(OnCircle(c, radius, i, slices));
+            in.push_back(OnCircle(c + inwards[k] * past, inner, i, slices));
         }
     for (size_t i = 0; i < out.size(); ++i) {
         const size_t j = (i + 1) % out.size();
@@ -771,8 +778,7 @@ void RectRoundedLines(Rectangle r, float radius, Color color, float t) {
     }
 }
 
-void RectGradient(Rectangle r, Color topLeft, Color topRight, Color bottomRight,
-                  Color bottomLeft) {
+void RectGradient(Rectangle r, Color topLeft, Color topRight, Color bottomRight, Color bottomLeft) {
     if (r.Empty())
         return;
     // Four triangles about the centre, which takes the corners' mean: a
