@@ -510,67 +510,73 @@ int main(int argc, char** argv) {
         prewrapped.push_back(joined);
     }
     std::vector<double> pageCalls, pageFrames, prewrappedCalls, prewrappedFrames;
-    for (int round = 0; round < rounds; ++round)
-        for (int f = 0; f < frames; ++f) {
-            const bool first = (round + f) % 2;
-            for (int turn = 0; turn < 2; ++turn)
-                if ((turn == 0) == first) {
-                    textFrame([&] {
-                        float y = 20;
-                        for (size_t i = 0; i + 1 < speeches.size(); ++i) {
-                            Draw::TextWrapped(speeches[i], {20, y}, 18, 880, WHITE);
-                            y += Draw::MeasureTextWrapped(speeches[i], 18, 880).y + 4;
-                        }
-                        Draw::TextWrapped(speeches.back(), {20, 600}, 18, 880, WHITE,
-                                          Draw::Align::Left, 100);
-                    });
-                    take(pageCalls, pageFrames);
-                } else {
-                    textFrame([&] {
-                        float y = 20;
-                        for (size_t i = 0; i + 1 < prewrapped.size(); ++i) {
-                            Draw::Text(prewrapped[i], {20, y}, 18, WHITE);
-                            y +=
-                                Draw::LineHeight(18) * float(std::count(prewrapped[i].begin(),
-                                                                        prewrapped[i].end(), '\n') +
-                                                             1) +
-                                4;
-                        }
-                        Draw::Text(prewrapped.back().substr(0, 100), {20, 600}, 18, WHITE);
-                    });
-                    take(prewrappedCalls, prewrappedFrames);
-                }
+    // a then b in one frame's turn, b then a in the next, so that both meet
+    // the same load of a shared machine.
+    const auto inTurn = [](bool first, const auto& a, const auto& b) {
+        if (first) {
+            a();
+            b();
+        } else {
+            b();
+            a();
         }
+    };
+    const auto page = [&] {
+        textFrame([&] {
+            float y = 20;
+            for (size_t i = 0; i + 1 < speeches.size(); ++i) {
+                Draw::TextWrapped(speeches[i], {20, y}, 18, 880, WHITE);
+                y += Draw::MeasureTextWrapped(speeches[i], 18, 880).y + 4;
+            }
+            Draw::TextWrapped(speeches.back(), {20, 600}, 18, 880, WHITE, Draw::Align::Left, 100);
+        });
+        take(pageCalls, pageFrames);
+    };
+    const auto prewrappedPage = [&] {
+        textFrame([&] {
+            float y = 20;
+            for (size_t i = 0; i + 1 < prewrapped.size(); ++i) {
+                Draw::Text(prewrapped[i], {20, y}, 18, WHITE);
+                const auto lines = std::count(prewrapped[i].begin(), prewrapped[i].end(), '\n') + 1;
+                y += Draw::LineHeight(18) * float(lines) + 4;
+            }
+            Draw::Text(prewrapped.back().substr(0, 100), {20, 600}, 18, WHITE);
+        });
+        take(prewrappedCalls, prewrappedFrames);
+    };
+    for (int round = 0; round < rounds; ++round)
+        for (int f = 0; f < frames; ++f)
+            inTurn((round + f) % 2, page, prewrappedPage);
+    const auto grid = [&] {
+        textFrame([&] {
+            for (size_t i = 0; i < cells.size(); ++i)
+                Draw::Text(cells[i], cellAt(i), TEXT_SIZE, WHITE);
+        });
+        take(gridCalls, gridFrames);
+    };
+    const auto gridSprites = [&] {
+        textFrame([&] {
+            for (size_t i = 0; i < cells.size(); ++i)
+                GlyphSprites(font, cells[i], cellAt(i));
+        });
+        take(gridSpriteCalls, gridSpriteFrames);
+    };
+    const auto latinText = [&] {
+        textFrame(drawLines(latin));
+        take(latinCalls, latinFrames);
+    };
+    const auto latinSprites = [&] {
+        textFrame([&] {
+            for (size_t i = 0; i < latin.size(); ++i)
+                GlyphSprites(font, latin[i], TextAt(i));
+        });
+        take(spriteCalls, spriteFrames);
+    };
     for (int round = 0; round < rounds; ++round)
         for (int f = 0; f < frames; ++f) {
             const bool first = (round + f) % 2;
-            for (int turn = 0; turn < 2; ++turn)
-                if ((turn == 0) == first) {
-                    textFrame([&] {
-                        for (size_t i = 0; i < cells.size(); ++i)
-                            Draw::Text(cells[i], cellAt(i), TEXT_SIZE, WHITE);
-                    });
-                    take(gridCalls, gridFrames);
-                } else {
-                    textFrame([&] {
-                        for (size_t i = 0; i < cells.size(); ++i)
-                            GlyphSprites(font, cells[i], cellAt(i));
-                    });
-                    take(gridSpriteCalls, gridSpriteFrames);
-                }
-            if (first) {
-                textFrame(drawLines(latin));
-                take(latinCalls, latinFrames);
-            }
-            textFrame([&] {
-                for (size_t i = 0; i < latin.size(); ++i)
-                    GlyphSprites(font, latin[i], TextAt(i));
-            });
-            take(spriteCalls, spriteFrames);
-            if (!first) {
-                textFrame(drawLines(latin));
-                take(latinCalls, latinFrames);
-            }
+            inTurn(first, grid, gridSprites);
+            inTurn(first, latinText, latinSprites);
             textFrame(drawLines(foreign));
             take(otherCalls, otherFrames);
         }
